@@ -1,0 +1,28 @@
+# Front door: `make` builds build/tsvigil, `make test` runs every test under
+# AddressSanitizer and UndefinedBehaviorSanitizer, `make demo` checks a
+# generated sample recording and shows the report in UTF-8.
+
+JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+BUILD := build
+TEST_BUILD := build-test
+
+.PHONY: all tool test demo clean
+
+all: tool
+
+tool:
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DTSVIGIL_TESTS=OFF >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS)
+
+test:
+	@cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTSVIGIL_SANITIZE=ON -DTSVIGIL_TESTS=ON >/dev/null
+	@cmake --build $(TEST_BUILD) -j $(JOBS)
+	@cd $(TEST_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+demo: tool
+	@$(BUILD)/tsvigil-mkts --demo $(BUILD)/demo.ts
+	@echo "== tsvigil $(BUILD)/demo.ts | iconv -f CP932 -t UTF-8"
+	@$(BUILD)/tsvigil $(BUILD)/demo.ts | iconv -f CP932 -t UTF-8
+
+clean:
+	rm -rf $(BUILD) $(TEST_BUILD)

@@ -1,0 +1,48 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "stream/ByteReader.h"
+#include "stream/Object.h"
+
+class CARIBStringDecoder;
+
+// Base of every descriptor object: a tag, a length and the members of its
+// class. Built only by CreateDescriptor().
+class CDescriptor : public CObject {
+public:
+    int descriptor_tag = 0;
+    int descriptor_length = 0;
+};
+
+// A descriptor loop as typed objects, in stream order.
+using CDescriptorList = std::vector<std::unique_ptr<CDescriptor>>;
+
+// Builds the typed object for the descriptor whose tag byte is at p, or
+// returns nullptr for a tag the checker does not handle (nothing past the
+// tag is read then). sectionEnd is one past the last byte of the section
+// holding the descriptor (its CRC_32 included): lengths inside the
+// descriptor are taken as they stand but no byte at or past sectionEnd is
+// read. Texts are decoded with dec, which the caller keeps for the whole
+// loop so that an extended event text can continue across descriptors.
+std::unique_ptr<CDescriptor> CreateDescriptor(const uint8_t* p, const uint8_t* sectionEnd,
+                                              CARIBStringDecoder& dec);
+
+// Walks the descriptor loop [begin, loopEnd) and appends the handled
+// descriptors to list. Each descriptor is stepped over by its own length;
+// the walk ends when a descriptor's two header bytes do not fit before
+// sectionEnd.
+void ParseDescriptorLoop(CDescriptorList& list, const uint8_t* begin, const uint8_t* loopEnd,
+                         const uint8_t* sectionEnd, CARIBStringDecoder& dec);
+
+void ClearDescriptorList(CDescriptorList& list);
+
+// Index of the first descriptor at or after start whose tag is tag, or -1.
+int FindDescriptor(const CDescriptorList& list, int tag, int start);
+
+// Decodes the bytes of s with dec into a new string; the one text path of
+// every descriptor class.
+std::string DecodeText(CARIBStringDecoder& dec, CByteReader::Span s, bool reset);

@@ -1,0 +1,8 @@
+#pragma once
+
+// Common root of the checker's classes. Only the destructor is ever
+// overridden; it is virtual so owned arrays of derived objects release
+// them through a base pointer.
+struct CObject {
+    virtual ~CObject() = default;
+};

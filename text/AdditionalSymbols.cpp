@@ -1,0 +1,3 @@
+#include "text/AdditionalSymbols.h"
+
+const char* LabelAdditionalSymbols(const char* text) { return text; }
