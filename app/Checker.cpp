@@ -1,6 +1,87 @@
 #include "app/Checker.h"
 
-int RunChecker(int, char**, std::FILE*, std::FILE* err) {
+#include <climits>
+#include <vector>
+
+#include "app/MyTOT.h"
+#include "si/Section.h"
+#include "stream/TSFile.h"
+#include "stream/TSPacket.h"
+
+namespace {
+
+constexpr int kNullPid = 0x1FFF;
+
+// The packet loop: size changes, lost sync and continuity_counter per PID,
+// then the faults counted in bulk between two TOTs.
+void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out) {
+    // Continuity state runs across lost sync, so packets lost there show up
+    // as counter errors of their PIDs.
+    std::vector<int> lastCounter(8192, -1);
+    int announcedSize = 0;
+
+    for (int flags = framer.ReadNext(); !(flags & TSP_END); flags = framer.ReadNext()) {
+        const uint8_t* p = framer.m_packet;
+        const int size = (flags & TSP_SIZE_188) ? 188 : (flags & TSP_SIZE_192) ? 192 : 204;
+        if (size != announcedSize) {
+            std::fprintf(out, " packet size:%d.\n", size);
+            announcedSize = size;
+        }
+        if (flags & TSP_SYNC_ERROR) {
+            tot.PrintTimeStamp();
+            std::fputs(" sync byte error.\n", out);
+            tot.m_bReported = 1;
+        }
+
+        const int pid = ((p[1] << 8) | p[2]) & 0x1FFF;
+        const int counter = p[3] & 0x0F;
+        const int last = lastCounter[pid];
+        if (last >= 0 && pid != kNullPid) {
+            // A packet without payload repeats the counter of the one before.
+            const int expected = (p[3] & 0x10) ? (last + 1) & 0x0F : last;
+            if (counter != expected) {
+                tot.PrintTimeStamp();
+                std::fprintf(out, " continuity counter error (pid:0x%04x, %2d->%2d).\n", pid, last,
+                             counter);
+                tot.m_bReported = 1;
+            }
+        }
+        lastCounter[pid] = counter;
+
+        if (p[3] & 0xC0) {
+            tot.PrintTimeStamp();
+            tot.CountScrambled(pid);
+        }
+        if (p[1] & 0x80) {
+            tot.PrintTimeStamp();
+            if (tot.m_nTransportErrors < INT_MAX) ++tot.m_nTransportErrors;
+        }
+    }
+}
+
+}  // namespace
+
+void CheckStream(CTransportStream& source, std::FILE* out) {
+    CTSPacket framer;
+    CMyTOT tot(out);
+    framer.m_pStream = &source;
+    RegisterTable(&tot);
+    CheckPackets(framer, tot, out);
+    ResetTables();
+}
+
+int RunChecker(int argc, char** argv, std::FILE* out, std::FILE* err) {
+    CTSFile file;
     std::fputs("\ntsvigil - transport stream checker ver 0.9.0\n\n", err);
+    if (argc != 2) {
+        std::fputs("usage: tsvigil src.ts\n\n", err);
+        return 0;
+    }
+    if (!file.Open(argv[1])) {
+        std::fprintf(err, "error - can't open file (%s).\n", argv[1]);
+        return 0;
+    }
+    CheckStream(file, out);
+    if (file.IsReadError()) std::fprintf(err, "error - can't read file (%s).\n", argv[1]);
     return 0;
 }

@@ -2,6 +2,12 @@
 
 #include <cstdio>
 
+class CTransportStream;
+
 // Runs the checker's command line: argv[1] is the stream file. Report lines
-// go to out, the banner and error texts to err. Returns the exit status.
+// go to out, the banner and error texts to err. Returns the exit status,
+// which is 0 on every path: faults of the stream are report lines.
 int RunChecker(int argc, char** argv, std::FILE* out, std::FILE* err);
+
+// Checks every packet of source and writes the report to out.
+void CheckStream(CTransportStream& source, std::FILE* out);

@@ -1,0 +1,123 @@
+#include "tools/TestStream.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "si/Section.h"
+
+namespace tsgen {
+
+void CStreamBuilder::AddTransportPacket(const uint8_t* packet188) {
+    if (m_nPacketSize == 192) {
+        // A 4-byte arrival time stamp prefix; its first byte is never 0x47.
+        const uint32_t ts = static_cast<uint32_t>(m_nPackets * 1000) & 0x3FFFFFFF;
+        m_data.push_back(static_cast<uint8_t>(ts >> 24));
+        m_data.push_back(static_cast<uint8_t>(ts >> 16));
+        m_data.push_back(static_cast<uint8_t>(ts >> 8));
+        m_data.push_back(static_cast<uint8_t>(ts));
+    }
+    m_data.insert(m_data.end(), packet188, packet188 + 188);
+    if (m_nPacketSize == 204) m_data.insert(m_data.end(), 16, 0x00);  // a parity trailer
+    ++m_nPackets;
+}
+
+void CStreamBuilder::AddPacket(int pid, const Bytes& payload, bool unitStart,
+                               const PacketFaults& faults, bool noPayload) {
+    uint8_t p[188];
+    std::fill(p, p + 188, 0xFF);
+    int& cc = m_counters[pid];
+    if (!noPayload) cc = (cc + faults.counterStep - 1 + 16) % 16;
+    p[0] = faults.badSync ? 0x46 : 0x47;
+    p[1] = static_cast<uint8_t>((faults.transportError ? 0x80 : 0) | (unitStart ? 0x40 : 0) |
+                                ((pid >> 8) & 0x1F));
+    p[2] = static_cast<uint8_t>(pid);
+    if (noPayload) {
+        // Adaptation field only: it repeats the counter of the packet before.
+        p[3] = static_cast<uint8_t>((faults.scrambled ? 0x80 : 0) | 0x20 | ((cc + 15) & 0x0F));
+        p[4] = 183;
+        p[5] = 0x00;
+    } else {
+        p[3] = static_cast<uint8_t>((faults.scrambled ? 0x80 : 0) | 0x10 | (cc & 0x0F));
+        std::copy_n(payload.begin(), std::min<size_t>(payload.size(), 184), p + 4);
+        cc = (cc + 1) % 16;
+    }
+    AddTransportPacket(p);
+}
+
+void CStreamBuilder::AddFiller(int pid, const PacketFaults& faults) {
+    Bytes payload(184);
+    for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>(i * 7 + 1);
+    // Keep 0x47 out of the payload so no stray sync byte can prove a
+    // boundary; real payloads are not so kind, and the tests that want
+    // stray sync bytes add them on purpose.
+    std::replace(payload.begin(), payload.end(), uint8_t(0x47), uint8_t(0x48));
+    AddPacket(pid, payload, false, faults);
+}
+
+void CStreamBuilder::AddSection(int pid, const Bytes& section) {
+    size_t pos = 0;
+    bool first = true;
+    while (first || pos < section.size()) {
+        Bytes payload;
+        if (first) payload.push_back(0x00);  // pointer_field
+        const size_t room = 184 - payload.size();
+        const size_t n = std::min(room, section.size() - pos);
+        payload.insert(payload.end(), section.begin() + pos, section.begin() + pos + n);
+        pos += n;
+        AddPacket(pid, payload, first);
+        first = false;
+    }
+}
+
+void CStreamBuilder::AddRaw(const Bytes& bytes) { m_data.insert(m_data.end(), bytes.begin(), bytes.end()); }
+
+Bytes FinishSection(Bytes body) {
+    const int length = static_cast<int>(body.size()) + 4 - 3;
+    body[1] = static_cast<uint8_t>((body[1] & 0xF0) | ((length >> 8) & 0x0F));
+    body[2] = static_cast<uint8_t>(length);
+    const uint32_t crc = Crc32(body.data(), static_cast<int>(body.size()));
+    for (int s = 24; s >= 0; s -= 8) body.push_back(static_cast<uint8_t>(crc >> s));
+    return body;
+}
+
+int DateToMjd(int year, int month, int day) {
+    // ETSI EN 300 468 Annex C, the inverse direction.
+    const int l = (month == 1 || month == 2) ? 1 : 0;
+    return 14956 + day + static_cast<int>((year - 1900 - l) * 365.25) +
+           static_cast<int>((month + 1 + l * 12) * 30.6001);
+}
+
+namespace {
+
+Bytes TimeBody(uint8_t tableId, uint8_t flags, int year, int month, int day, int hour, int minute,
+               int second) {
+    const int mjd = DateToMjd(year, month, day);
+    return {tableId, flags, 0x00, static_cast<uint8_t>(mjd >> 8), static_cast<uint8_t>(mjd),
+            Bcd(hour), Bcd(minute), Bcd(second)};
+}
+
+}  // namespace
+
+Bytes MakeTOT(int year, int month, int day, int hour, int minute, int second, const Bytes& descriptors) {
+    Bytes b = TimeBody(0x73, 0x70, year, month, day, hour, minute, second);
+    const int n = static_cast<int>(descriptors.size());
+    b.push_back(static_cast<uint8_t>(0xF0 | ((n >> 8) & 0x0F)));
+    b.push_back(static_cast<uint8_t>(n));
+    b.insert(b.end(), descriptors.begin(), descriptors.end());
+    return FinishSection(b);
+}
+
+Bytes MakeTDT(int year, int month, int day, int hour, int minute, int second) {
+    Bytes b = TimeBody(0x70, 0x70, year, month, day, hour, minute, second);
+    b[2] = 5;  // section_length: the five time bytes
+    return b;
+}
+
+bool WriteFile(const std::string& path, const Bytes& data) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    if (!f) return false;
+    const bool ok = std::fwrite(data.data(), 1, data.size(), f) == data.size();
+    return std::fclose(f) == 0 && ok;
+}
+
+}  // namespace tsgen

@@ -1,0 +1,184 @@
+#include "si/Section.h"
+
+#include <cstring>
+#include <vector>
+
+#include "si/Table.h"
+
+namespace {
+
+constexpr int kPacket = 188;
+
+int Pid(const uint8_t* p) { return ((p[1] << 8) | p[2]) & 0x1FFF; }
+bool PayloadUnitStart(const uint8_t* p) { return (p[1] & 0x40) != 0; }
+int Counter(const uint8_t* p) { return p[3] & 0x0F; }
+// Offset of the payload: after the header, and after the adaptation field
+// when there is one. The payload flag is not consulted.
+int PayloadOffset(const uint8_t* p) { return (p[3] & 0x20) ? 5 + p[4] : 4; }
+
+std::vector<CTable*>& Registry() {
+    static std::vector<CTable*> tables;
+    return tables;
+}
+
+struct CCrcTable {
+    uint32_t entry[256];
+    CCrcTable() {
+        for (uint32_t i = 0; i < 256; ++i) {
+            uint32_t c = i << 24;
+            for (int k = 0; k < 8; ++k) c = (c & 0x80000000u) ? (c << 1) ^ 0x04C11DB7u : c << 1;
+            entry[i] = c;
+        }
+    }
+};
+
+}  // namespace
+
+int64_t g_nPacketCount = 0;
+
+bool CSection::Append(const uint8_t* packet) {
+    const int A = PayloadOffset(packet);
+    switch (m_nState) {
+        case SEC_WAIT_START: {
+            if (!PayloadUnitStart(packet) || A >= kPacket) return false;
+            // The pointer_field skips the tail of a section we are not collecting.
+            const int S = A + 1 + packet[A];
+            const int n = kPacket - S;
+            if (n <= 0) return false;
+            std::memcpy(m_buffer, packet + S, static_cast<size_t>(n));
+            m_nLength = n;
+            int L = 0;
+            if (n >= 3) {
+                L = SectionLength();
+                if (L > kMaxSectionLength) return false;
+                m_nNextPos = S + 3 + L;
+            } else {
+                m_nNextPos = kPacket;
+            }
+            m_nCounter = Counter(packet);
+            if (n < 3 || n - 3 < L) {
+                m_nState = SEC_COLLECTING;
+                return false;
+            }
+            m_nState = SEC_COMPLETE;
+            return true;
+        }
+
+        case SEC_COLLECTING: {
+            if (Counter(packet) != ((m_nCounter + 1) & 0x0F)) {
+                // A lost packet: the section in hand is incomplete. Nothing
+                // else in this packet is looked at.
+                m_nState = SEC_WAIT_START;
+                return false;
+            }
+            m_nCounter = Counter(packet);
+            if (!PayloadUnitStart(packet)) {
+                const int n = kPacket - A;
+                if (n <= 0) {
+                    m_nState = SEC_WAIT_START;
+                    return false;
+                }
+                std::memcpy(m_buffer + m_nLength, packet + A, static_cast<size_t>(n));
+                const int L = SectionLength();
+                const int need = L + 3 - m_nLength;
+                if (need <= n) {
+                    m_nNextPos = A + need;
+                    m_nLength = L + 3;
+                    m_nState = SEC_COMPLETE;
+                    return true;
+                }
+                m_nLength += n;
+                m_nNextPos = kPacket;
+                if (m_nLength >= 3 && L > kMaxSectionLength) m_nState = SEC_WAIT_START;
+                return false;
+            }
+            // A new section starts in this packet, so the one in hand must
+            // end in it: take exactly the bytes it still needs after the
+            // pointer_field and let the CRC decide.
+            const int n = kPacket - (A + 1);
+            if (n <= 0) {
+                m_nState = SEC_WAIT_START;
+                return false;
+            }
+            std::memcpy(m_buffer + m_nLength, packet + A + 1, static_cast<size_t>(n));
+            const int need = SectionLength() + 3 - m_nLength;
+            const int t = need < n ? need : n;
+            m_nNextPos = A + 1 + t;
+            m_nLength += t;
+            m_nState = SEC_COMPLETE;
+            return true;
+        }
+
+        case SEC_COMPLETE: {
+            // Another section may follow in the same packet, unless stuffing
+            // (0xFF) fills the rest.
+            if (m_nNextPos >= kPacket || packet[m_nNextPos] == 0xFF) {
+                m_nState = SEC_WAIT_START;
+                return false;
+            }
+            const int n = kPacket - m_nNextPos;
+            std::memcpy(m_buffer, packet + m_nNextPos, static_cast<size_t>(n));
+            m_nLength = n;
+            if (n < 3 || n - 3 < SectionLength()) {
+                m_nState = SEC_COLLECTING;
+                return false;
+            }
+            m_nNextPos += SectionLength() + 3;
+            return true;
+        }
+
+        default:
+            m_nState = SEC_WAIT_START;
+            return false;
+    }
+}
+
+bool CSection::Verify() const {
+    if (HasCrc()) return Crc32(m_buffer, SectionLength() + 3) == 0;
+    // Without a CRC_32, the last four bytes hold the plain sum of the bytes
+    // before them, big-endian.
+    const int n = SectionLength() + 3;
+    if (n < 4) return false;
+    uint32_t sum = 0;
+    for (int i = 0; i < n - 4; ++i) sum += m_buffer[i];
+    const uint8_t* c = m_buffer + n - 4;
+    const uint32_t stored = (uint32_t(c[0]) << 24) | (uint32_t(c[1]) << 16) | (uint32_t(c[2]) << 8) | c[3];
+    return sum == stored;
+}
+
+void RegisterTable(CTable* table) { Registry().push_back(table); }
+
+void ResetTables() {
+    Registry().clear();
+    g_nPacketCount = 0;
+}
+
+bool DispatchPacket(const uint8_t* packet) {
+    ++g_nPacketCount;
+    bool failed = false;
+    const int pid = Pid(packet);
+    auto& tables = Registry();
+    for (size_t i = 0; i < tables.size(); ++i) {
+        CTable* t = tables[i];
+        if (t->m_nPid != pid) continue;
+        while (t->Append(packet)) {
+            if (!t->Verify()) {
+                t->m_nState = SEC_WAIT_START;
+                failed = true;
+                break;
+            }
+            t->Parse();
+            t->m_nPacketIndex = g_nPacketCount;
+            t->OnComplete(g_nPacketCount);
+        }
+    }
+    return failed;
+}
+
+uint32_t Crc32Update(uint32_t crc, const uint8_t* data, int length) {
+    static const CCrcTable table;
+    for (int i = 0; i < length; ++i) crc = (crc << 8) ^ table.entry[((crc >> 24) ^ data[i]) & 0xFF];
+    return crc;
+}
+
+uint32_t Crc32(const uint8_t* data, int length) { return Crc32Update(0xFFFFFFFFu, data, length); }

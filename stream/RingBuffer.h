@@ -1,0 +1,65 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <vector>
+
+#include "stream/Object.h"
+
+// A fixed-capacity byte ring for one producer thread and one consumer
+// thread. It holds at most size - 1 bytes, so the write position never
+// catches up with the read position.
+//
+// The two positions are atomics: only the producer moves the write position
+// and only the consumer moves the read position, each publishing with
+// release and reading the other's with acquire. So by the time the consumer
+// uses GetDataSize() the true count can only have grown, and by the time
+// the producer uses GetFreeSize() the true free space can only have grown;
+// neither side ever waits for a lock held by the other.
+//
+// The first kMirror bytes of the storage are repeated after its end: a
+// consumer can then look at up to kMirror held bytes from any read position
+// through one pointer, without wrapping.
+class CRingBuffer : public CObject {
+public:
+    static constexpr int kDefaultSize = 0x10000;
+    static constexpr int kMirror = 512;
+
+    CRingBuffer();
+
+    // Replaces the storage; used only on a new, empty ring.
+    void SetBufferSize(int n);
+    int GetBufferSize() const { return m_nBufferSize; }
+
+    int GetDataSize() const;
+    int GetFreeSize() const;
+
+    // The byte offset places after the next unconsumed one; 0 when offset
+    // is not below the bytes held. Consumes nothing.
+    uint8_t PeekByte(int offset) const;
+    // Copies min(n, held) bytes out in order and consumes them.
+    int Read(uint8_t* dst, int n);
+    // Stores min(n, size - held - 1) bytes; returns 1 when all n were
+    // stored, 0 when some were dropped.
+    int Write(const uint8_t* src, int n);
+
+    // Consumer: the next unconsumed byte. min(GetDataSize(), Window()) bytes
+    // can be read from it without wrapping.
+    const uint8_t* ReadPointer() const;
+    int Window() const { return m_nMirror; }
+    // Consumer: drops n held bytes (n must not exceed the bytes held).
+    void Consume(int n);
+
+    // Producer: where the next bytes go, and how many fit there in one run
+    // (up to the end of the storage, keeping one byte free).
+    uint8_t* WritePointer(int& contiguous);
+    // Producer: publishes n bytes written at WritePointer().
+    void Commit(int n);
+
+private:
+    int m_nBufferSize = kDefaultSize;
+    int m_nMirror = 0;
+    std::atomic<int> m_nWritePos{0};
+    std::atomic<int> m_nReadPos{0};
+    std::vector<uint8_t> m_storage;
+};

@@ -1,0 +1,118 @@
+#include "stream/TSPacket.h"
+
+#include <cstring>
+
+#include "si/Section.h"
+#include "stream/TransportStream.h"
+
+namespace {
+
+// The bytes the framer may look at: b(n) is the byte n places after the next
+// unconsumed one, 0 at or past the bytes held.
+struct CLookAhead {
+    const uint8_t* p;
+    int avail;
+    uint8_t b(int n) const { return n < avail ? p[n] : 0; }
+
+    // The next packet is an n-byte one when the next two sync bytes are where
+    // it says, or the input ends right after it or right after one more.
+    bool Pair(int n) const { return b(n) == CTSPacket::kSync && b(2 * n) == CTSPacket::kSync; }
+    bool LastTwo(int n) const { return b(n) == CTSPacket::kSync && avail == 2 * n; }
+    bool LastOne(int n) const { return avail == n; }
+    // A 192-byte packet's own prefix is already consumed, so the next sync
+    // byte is 192 places on and the input ends 188 or 380 bytes on.
+    bool Pair192() const { return Pair(192); }
+    bool LastTwo192() const { return b(192) == CTSPacket::kSync && avail == 380; }
+    bool LastOne192() const { return avail == 188; }
+
+    bool Is188(bool lastOne) const { return Pair(188) || LastTwo(188) || (lastOne && LastOne(188)); }
+    bool Is204() const { return Pair(204) || LastTwo(204) || LastOne(204); }
+    bool Is192(bool lastOne) const { return Pair192() || LastTwo192() || (lastOne && LastOne192()); }
+
+    // The size the tests prove, tried in an order that starts with the size
+    // in use; 0 when no test passes.
+    int Size(int current) const {
+        switch (current) {
+            case 188:
+                if (Is188(true)) return 188;
+                if (Is204()) return 204;
+                if (Is192(false)) return 192;
+                return 0;
+            case 204:
+                if (Is204()) return 204;
+                if (Is188(true)) return 188;
+                if (Is192(false)) return 192;
+                return 0;
+            default:
+                if (Is192(true)) return 192;
+                if (Is188(false)) return 188;
+                if (Is204()) return 204;
+                return 0;
+        }
+    }
+};
+
+}  // namespace
+
+int CTSPacket::FramePacket() {
+    CTransportStream& s = *m_pStream;
+    bool syncLost = false;
+
+    // A 192-byte packet starts with a 4-byte prefix; consume it before
+    // looking for 0x47.
+    if (m_nPacketSize == 192) {
+        for (;;) {
+            if (s.GetDataSize() >= 4) break;
+            const bool end = s.IsEnd();
+            const int held = s.GetDataSize();
+            if (held >= 4) break;
+            if (end) return TSP_END | (held > 0 ? TSP_SYNC_ERROR : 0);
+            s.WaitForData();
+        }
+        s.Read(m_prefix, 4);
+    }
+
+    uint8_t scratch[kLookAhead];
+    for (;;) {
+        int avail = s.GetDataSize();
+        while (avail < kLookAhead) {
+            // Test for the end before counting again: the producer marks the
+            // end only after the last bytes are in the ring.
+            const bool end = s.IsEnd();
+            avail = s.GetDataSize();
+            if (avail >= kLookAhead) break;
+            if (end) {
+                if (avail == 0) return TSP_END | (syncLost ? TSP_SYNC_ERROR : 0);
+                break;
+            }
+            s.WaitForData();
+            avail = s.GetDataSize();
+        }
+
+        const int window = avail < kLookAhead ? avail : kLookAhead;
+        CLookAhead la{s.Window(window, scratch), avail};
+        if (la.p[0] == kSync) {
+            const int size = la.Size(m_nPacketSize);
+            if (size != 0) {
+                const int copy = size == 204 ? 204 : 188;
+                std::memcpy(m_packet, la.p, copy);
+                s.Consume(copy);
+                m_nPacketSize = size;
+                const int flag = size == 188 ? TSP_SIZE_188 : size == 192 ? TSP_SIZE_192 : TSP_SIZE_204;
+                return flag | (syncLost ? TSP_SYNC_ERROR : 0);
+            }
+        }
+        // Lost sync: skip one byte, keeping the last four skipped (for a
+        // 192-byte stream these end with the next packet's prefix).
+        std::memmove(m_prefix, m_prefix + 1, 3);
+        m_prefix[3] = la.p[0];
+        s.Consume(1);
+        syncLost = true;
+    }
+}
+
+int CTSPacket::ReadNext() {
+    const int flags = FramePacket();
+    if (flags & TSP_END) return TSP_END;
+    return DispatchPacket(m_packet) ? flags | TSP_SECTION_ERROR : flags;
+}

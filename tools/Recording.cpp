@@ -1,0 +1,104 @@
+#include "tools/Recording.h"
+
+#include <cstdio>
+#include <memory>
+
+#include "tools/SiBuilder.h"
+#include "tools/TestStream.h"
+
+namespace tsgen {
+
+namespace {
+
+constexpr int kVideoPid = 0x0111;
+constexpr int kAudioPid = 0x0112;
+constexpr int kPmtPid = 0x01F0;
+constexpr int kNullPid = 0x1FFF;
+// About 11,000 packets a second at the 16.8 Mbit/s of an ISDB-T multiplex.
+constexpr long long kPacketsPerSecond = 11000;
+
+struct FileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+bool Every(long long k, long long n) { return n > 0 && k % n == n - 1; }
+
+}  // namespace
+
+bool WriteRecording(const std::string& path, const RecordingOptions& o) {
+    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
+    if (!f) return false;
+    CStreamBuilder b(o.packetSize);
+    CSiSchedule si(kPacketsPerSecond);
+    const long long target = o.bytes > 0 ? o.bytes / o.packetSize : o.packets;
+    long long written = 0;
+    long long k = 0;
+    auto flush = [&]() {
+        const Bytes& d = b.Data();
+        if (std::fwrite(d.data(), 1, d.size(), f.get()) != d.size()) return false;
+        written += static_cast<long long>(b.PacketCount());
+        b.Clear();
+        return true;
+    };
+    while (written + static_cast<long long>(b.PacketCount()) < target) {
+        PacketFaults faults;
+        faults.badSync = Every(k, o.badSyncEvery);
+        faults.transportError = Every(k, o.teiEvery);
+        if (k % 1000 == 0) {
+            b.AddSection(0x0000, MakePAT());
+        } else if (k % 1000 == 500) {
+            b.AddSection(kPmtPid, MakePMT());
+        } else if (o.si && si.Due(k, b)) {
+            // The SI schedule wrote its sections.
+        } else if (k % 50 == 7) {
+            b.AddFiller(kNullPid, faults);
+        } else if (k % 12 == 3) {
+            faults.scrambled = Every(k / 12, o.scrambleEvery);
+            b.AddFiller(kAudioPid, faults);
+        } else {
+            if (Every(k, o.dropEvery)) faults.counterStep = 2;
+            if (Every(k, o.dupEvery)) faults.counterStep = 0;
+            b.AddFiller(kVideoPid, faults);
+        }
+        ++k;
+        if (b.Data().size() >= (4u << 20) && !flush()) return false;
+    }
+    return flush() && std::fflush(f.get()) == 0;
+}
+
+}  // namespace tsgen
+
+namespace tsgen {
+
+bool WriteDemoRecording(const std::string& path) {
+    // A compressed broadcast: 200 packets stand for one second, so two
+    // minutes of programmes fit in a few megabytes. Faults are placed at
+    // chosen moments so the report shows every kind of line.
+    std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
+    if (!f) return false;
+    constexpr long long pps = 200;
+    CStreamBuilder b(188);
+    CSiSchedule si(pps, 40);
+    const long long total = pps * 120;
+    for (long long k = 0; k < total; ++k) {
+        const long long sec = k / pps;
+        PacketFaults faults;
+        if (k == 3 * pps + 77) faults.badSync = true;
+        if (sec >= 21 && sec < 23 && k % 7 == 0) faults.transportError = true;
+        if (k % 1000 == 0) {
+            b.AddSection(0x0000, MakePAT());
+        } else if (si.Due(k, b)) {
+        } else if (k % 12 == 3) {
+            faults.scrambled = sec >= 47 && sec < 52;
+            b.AddFiller(kAudioPid, faults);
+        } else {
+            if (k == 14 * pps + 33 || k == 88 * pps + 101) faults.counterStep = 3;
+            if (k == 63 * pps + 5) faults.counterStep = 0;
+            b.AddFiller(kVideoPid, faults);
+        }
+    }
+    const Bytes& d = b.Data();
+    return std::fwrite(d.data(), 1, d.size(), f.get()) == d.size();
+}
+
+}  // namespace tsgen

@@ -1,0 +1,276 @@
+#include "tools/SiBuilder.h"
+
+#include <iconv.h>
+
+#include <cstring>
+
+#include "si/TimeValue.h"
+
+namespace tsgen {
+
+namespace {
+
+// Row 0x7A additional symbols by label.
+struct SymbolCode {
+    const char* label;
+    uint8_t row, cell;
+};
+const SymbolCode kSymbols[] = {
+    {"HV", 0x7A, 0x50}, {"SD", 0x7A, 0x51}, {"P", 0x7A, 0x52},  {"W", 0x7A, 0x53},
+    {"MV", 0x7A, 0x54}, {"手", 0x7A, 0x55}, {"字", 0x7A, 0x56}, {"双", 0x7A, 0x57},
+    {"デ", 0x7A, 0x58}, {"S", 0x7A, 0x59},  {"二", 0x7A, 0x5A}, {"多", 0x7A, 0x5B},
+    {"解", 0x7A, 0x5C}, {"SS", 0x7A, 0x5D}, {"B", 0x7A, 0x5E},  {"N", 0x7A, 0x5F},
+    {"天", 0x7A, 0x62}, {"交", 0x7A, 0x63}, {"映", 0x7A, 0x64}, {"無", 0x7A, 0x65},
+    {"料", 0x7A, 0x66}, {"前", 0x7A, 0x68}, {"後", 0x7A, 0x69}, {"再", 0x7A, 0x6A},
+    {"新", 0x7A, 0x6B}, {"初", 0x7A, 0x6C}, {"終", 0x7A, 0x6D}, {"生", 0x7A, 0x6E},
+    {"販", 0x7A, 0x6F}, {"声", 0x7A, 0x70}, {"吹", 0x7A, 0x71}, {"PPV", 0x7A, 0x72},
+    {"秘", 0x7A, 0x73}, {"ほか", 0x7A, 0x74},
+};
+
+// Length of the UTF-8 sequence that starts with byte c.
+size_t Utf8Length(uint8_t c) { return c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4; }
+
+uint32_t Utf8CodePoint(const std::string& s, size_t i, size_t n) {
+    uint32_t cp = static_cast<uint8_t>(s[i]) & (n == 1 ? 0x7F : n == 2 ? 0x1F : n == 3 ? 0x0F : 0x07);
+    for (size_t k = 1; k < n && i + k < s.size(); ++k) cp = (cp << 6) | (static_cast<uint8_t>(s[i + k]) & 0x3F);
+    return cp;
+}
+
+Bytes Descriptor(uint8_t tag, const Bytes& body) {
+    Bytes d = {tag, static_cast<uint8_t>(body.size())};
+    d.insert(d.end(), body.begin(), body.end());
+    return d;
+}
+
+void AppendText(Bytes& b, const Bytes& text) {
+    b.push_back(static_cast<uint8_t>(text.size()));
+    b.insert(b.end(), text.begin(), text.end());
+}
+
+}  // namespace
+
+Bytes EncodeAribText(const std::string& utf8) {
+    Bytes out;
+    bool alnum = false;  // GL invokes G1 (alphanumeric) rather than G0 (kanji)
+    iconv_t cd = iconv_open("EUC-JP", "UTF-8");
+    auto toKanji = [&]() {
+        if (alnum) out.push_back(0x0F);  // LS0
+        alnum = false;
+    };
+    for (size_t i = 0; i < utf8.size();) {
+        const uint8_t c = static_cast<uint8_t>(utf8[i]);
+        if (c == '{') {
+            const size_t close = utf8.find('}', i);
+            if (close != std::string::npos) {
+                const std::string label = utf8.substr(i + 1, close - i - 1);
+                for (const auto& s : kSymbols) {
+                    if (label == s.label) {
+                        toKanji();
+                        out.push_back(s.row);
+                        out.push_back(s.cell);
+                        break;
+                    }
+                }
+                i = close + 1;
+                continue;
+            }
+        }
+        const size_t n = Utf8Length(c);
+        const uint32_t cp = Utf8CodePoint(utf8, i, n);
+        if (c == ' ') {
+            out.push_back(0x20);  // SP: a full-width space whatever is invoked
+        } else if (c == '\n') {
+            out.push_back(0x0D);  // APR
+        } else if (n == 1 && c > 0x20 && c < 0x7F) {
+            if (!alnum) out.push_back(0x0E);  // LS1
+            alnum = true;
+            out.push_back(c);
+        } else if (cp >= 0x3041 && cp <= 0x3093) {
+            // Hiragana through GR, which invokes G2 (the hiragana set).
+            out.push_back(static_cast<uint8_t>(0xA1 + (cp - 0x3041)));
+        } else if (cd != reinterpret_cast<iconv_t>(-1)) {
+            char in[4] = {};
+            std::memcpy(in, utf8.data() + i, n);
+            char euc[8] = {};
+            char* ip = in;
+            char* op = euc;
+            size_t il = n, ol = sizeof euc;
+            if (iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1) && op - euc == 2) {
+                toKanji();
+                out.push_back(static_cast<uint8_t>(euc[0] & 0x7F));
+                out.push_back(static_cast<uint8_t>(euc[1] & 0x7F));
+            }
+        }
+        i += n;
+    }
+    if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
+    return out;
+}
+
+Bytes MakePAT() {
+    return FinishSection({0x00, 0xB0, 0x00, 0x7F, 0xE1, 0xC1, 0x00, 0x00,  //
+                          0x00, 0x00, 0xE0, 0x10,                          // network PID 0x0010
+                          0x04, 0x00, 0xE1, 0xF0});                        // service 1024, PMT 0x01F0
+}
+
+Bytes MakePMT() {
+    return FinishSection({0x02, 0xB0, 0x00, 0x04, 0x00, 0xC1, 0x00, 0x00, 0xE1, 0x11, 0xF0, 0x00,
+                          0x02, 0xE1, 0x11, 0xF0, 0x00,    // MPEG-2 video on 0x0111
+                          0x0F, 0xE1, 0x12, 0xF0, 0x00});  // AAC audio on 0x0112
+}
+
+Bytes MakeEIT(int tableId, int serviceId, int sectionNumber, int lastSectionNumber,
+              const std::vector<EitEvent>& events, int version) {
+    Bytes b = {static_cast<uint8_t>(tableId), 0xF0, 0x00, static_cast<uint8_t>(serviceId >> 8),
+               static_cast<uint8_t>(serviceId), static_cast<uint8_t>(0xC1 | ((version & 0x1F) << 1)),
+               static_cast<uint8_t>(sectionNumber), static_cast<uint8_t>(lastSectionNumber),
+               0x7F, 0xE1,  // transport_stream_id
+               0x00, 0x04,  // original_network_id
+               static_cast<uint8_t>(lastSectionNumber), static_cast<uint8_t>(tableId)};
+    for (const auto& e : events) {
+        b.push_back(static_cast<uint8_t>(e.event_id >> 8));
+        b.push_back(static_cast<uint8_t>(e.event_id));
+        if (e.undefinedStart) {
+            b.insert(b.end(), 5, 0xFF);
+        } else {
+            const int mjd = DateToMjd(e.year, e.month, e.day);
+            b.insert(b.end(), {static_cast<uint8_t>(mjd >> 8), static_cast<uint8_t>(mjd), Bcd(e.hour),
+                               Bcd(e.minute), Bcd(e.second)});
+        }
+        if (e.durationSeconds < 0) {
+            b.insert(b.end(), 3, 0xFF);
+        } else {
+            const int d = e.durationSeconds;
+            b.insert(b.end(), {Bcd(d / 3600 % 100), Bcd(d / 60 % 60), Bcd(d % 60)});
+        }
+        const int n = static_cast<int>(e.descriptors.size());
+        b.push_back(static_cast<uint8_t>((e.running_status << 5) | ((n >> 8) & 0x0F)));
+        b.push_back(static_cast<uint8_t>(n));
+        b.insert(b.end(), e.descriptors.begin(), e.descriptors.end());
+    }
+    return FinishSection(b);
+}
+
+Bytes ShortEventDescriptor(const std::string& name, const std::string& text) {
+    Bytes body = {'j', 'p', 'n'};
+    AppendText(body, EncodeAribText(name));
+    AppendText(body, EncodeAribText(text));
+    return Descriptor(0x4D, body);
+}
+
+Bytes ExtendedEventDescriptor(int number, int last, const std::string& item_description,
+                              const std::string& item) {
+    Bytes items;
+    AppendText(items, EncodeAribText(item_description));
+    AppendText(items, EncodeAribText(item));
+    Bytes body = {static_cast<uint8_t>((number << 4) | (last & 0x0F)), 'j', 'p', 'n'};
+    AppendText(body, items);
+    body.push_back(0);  // text_length
+    return Descriptor(0x4E, body);
+}
+
+Bytes ComponentDescriptor(int component_type, const std::string& text) {
+    Bytes body = {0xF1, static_cast<uint8_t>(component_type), 0x00, 'j', 'p', 'n'};
+    const Bytes t = EncodeAribText(text);
+    body.insert(body.end(), t.begin(), t.end());
+    return Descriptor(0x50, body);
+}
+
+Bytes ContentDescriptor(int nibble1, int nibble2) {
+    return Descriptor(0x54, {static_cast<uint8_t>((nibble1 << 4) | nibble2), 0xFF});
+}
+
+Bytes LocalTimeOffsetDescriptor() {
+    // Japan, region 0, offset +00:00, no change scheduled.
+    return Descriptor(0x58, {'J', 'P', 'N', 0x02, 0x00, 0x00, 0xC0, 0x79, 0x00, 0x00, 0x00, 0x00, 0x00});
+}
+
+namespace {
+
+struct Programme {
+    const char* name;
+    const char* text;
+    int genre;
+};
+const Programme kProgrammes[] = {
+    {"{HV}{字}ニュース７", "きょうのニュースと天気", 0x0},
+    {"{新}連続ドラマ　春の嵐{解}{デ}", "第１話　出会い", 0x3},
+    {"きょうの料理{字}", "旬の野菜で作る簡単レシピ", 0x5},
+    {"サッカー中継　日本×韓国{生}", "国際親善試合", 0x1},
+    {"{映}名作劇場「雪国」{字}", "出演：山田太郎{ほか}", 0x6},
+    {"天気予報{天}", "全国の天気", 0x0},
+    {"{初}ドキュメント　海と森{多}", "ナレーション：鈴木花子", 0x8},
+    {"アニメ　星の旅人たち{再}", "第１２話", 0x7},
+};
+constexpr int kProgrammeCount = sizeof kProgrammes / sizeof kProgrammes[0];
+const int kServices[] = {0x0400, 0x0401, 0x0402};
+constexpr int kServiceCount = 3;
+
+// The broadcast starts at 2008-06-01 12:00:00 JST.
+CTimeFields At(long long seconds) {
+    CTimeValue t0;
+    CTimeValue::FromFields(2008, 6, 1, 12, 0, 0, t0);
+    return CTimeValue(t0.Seconds() + seconds).Fields();
+}
+
+EitEvent MakeEvent(int service, long long index, int programmeSeconds, long long stagger) {
+    const Programme& p = kProgrammes[(index + service * 3) % kProgrammeCount];
+    EitEvent e;
+    e.event_id = static_cast<int>((index + 1) & 0xFFFF);
+    const CTimeFields f = At(index * programmeSeconds - stagger);
+    e.year = f.year, e.month = f.month, e.day = f.day, e.hour = f.hour, e.minute = f.minute,
+    e.second = f.second;
+    e.durationSeconds = programmeSeconds;
+    e.descriptors = ShortEventDescriptor(p.name, p.text);
+    const Bytes c = ComponentDescriptor(0xB3, "映像");
+    const Bytes g = ContentDescriptor(p.genre, 0);
+    e.descriptors.insert(e.descriptors.end(), c.begin(), c.end());
+    e.descriptors.insert(e.descriptors.end(), g.begin(), g.end());
+    return e;
+}
+
+}  // namespace
+
+bool CSiSchedule::Due(long long k, CStreamBuilder& b) {
+    const long long second = k / m_pps;
+    const long long phase = k % m_pps;
+    const long long quarter = m_pps / 4 > 0 ? m_pps / 4 : 1;
+    if (phase == m_pps / 2 && second % 5 == 0) {
+        const CTimeFields f = At(second);
+        b.AddSection(0x0014, MakeTOT(f.year, f.month, f.day, f.hour, f.minute, f.second,
+                                     LocalTimeOffsetDescriptor()));
+        return true;
+    }
+    for (int s = 0; s < kServiceCount; ++s) {
+        if (phase != 10 + 20 * s) continue;
+        // Services change programme at staggered times.
+        const long long stagger = static_cast<long long>(s) * m_programmeSeconds / kServiceCount;
+        const long long index = (second + stagger) / m_programmeSeconds;
+        b.AddSection(0x0012, MakeEIT(0x4E, kServices[s], 0, 1, {MakeEvent(s, index, m_programmeSeconds, stagger)},
+                                     static_cast<int>(index)));
+        b.AddSection(0x0012, MakeEIT(0x4E, kServices[s], 1, 1,
+                                     {MakeEvent(s, index + 1, m_programmeSeconds, stagger)},
+                                     static_cast<int>(index)));
+        return true;
+    }
+    if (phase % quarter == quarter / 2 + 3) {
+        // A schedule section of eight events for one service; other-network
+        // present/following now and then.
+        const int s = static_cast<int>((k / quarter) % kServiceCount);
+        const long long stagger = static_cast<long long>(s) * m_programmeSeconds / kServiceCount;
+        const long long first = (second + stagger) / m_programmeSeconds;
+        std::vector<EitEvent> events;
+        for (int i = 0; i < 8; ++i) {
+            EitEvent e = MakeEvent(s, first + i, m_programmeSeconds, stagger);
+            const Bytes x = ExtendedEventDescriptor(0, 0, "番組内容", "出演者と見どころの紹介");
+            e.descriptors.insert(e.descriptors.end(), x.begin(), x.end());
+            events.push_back(e);
+        }
+        const int table = (k / quarter) % 7 == 0 ? 0x4F : 0x50;
+        b.AddSection(0x0012, MakeEIT(table, kServices[s], 0, 0, events, 0));
+        return true;
+    }
+    return false;
+}
+
+}  // namespace tsgen

@@ -1,0 +1,61 @@
+#pragma once
+
+// PSI/SI sections for synthetic recordings: PAT, PMT, TOT and EIT with
+// ARIB STD-B24 coded names, and a schedule that places them in a stream
+// the way a broadcaster's multiplexer does.
+
+#include <string>
+#include <vector>
+
+#include "tools/TestStream.h"
+
+namespace tsgen {
+
+// Encodes UTF-8 text in the ARIB 8-unit code from the decoder's initial
+// state: kanji and katakana as two-byte codes in G0, hiragana through GR
+// (G2), ASCII through LS1 (G1, alphanumeric), a space as SP. Labels such as
+// "[HV]", "[字]", "[解]" or "ほか" between braces ("{HV}", "{字}", "{ほか}")
+// become the additional symbols of row 0x7A.
+Bytes EncodeAribText(const std::string& utf8);
+
+Bytes MakePAT();
+Bytes MakePMT();
+
+struct EitEvent {
+    int event_id = 0;
+    int year = 2008, month = 6, day = 1, hour = 12, minute = 0, second = 0;
+    bool undefinedStart = false;
+    int durationSeconds = 1800;  // < 0: undefined
+    int running_status = 4;
+    Bytes descriptors;
+};
+
+// An EIT section: table_id 0x4E/0x4F present/following, 0x50.. schedule.
+Bytes MakeEIT(int tableId, int serviceId, int sectionNumber, int lastSectionNumber,
+              const std::vector<EitEvent>& events, int version = 0);
+
+// Descriptors (the name and text in UTF-8, encoded with EncodeAribText).
+Bytes ShortEventDescriptor(const std::string& name, const std::string& text = "");
+Bytes ExtendedEventDescriptor(int number, int last, const std::string& item_description,
+                              const std::string& item);
+Bytes ComponentDescriptor(int component_type, const std::string& text);
+Bytes ContentDescriptor(int nibble1, int nibble2);
+Bytes LocalTimeOffsetDescriptor();
+
+// Places TOTs and EITs in a stream: a TOT every five broadcast seconds, the
+// EIT present/following of each service every second, schedule sections in
+// between, and the present event of each service changing every
+// programmeSeconds (staggered between services).
+class CSiSchedule {
+public:
+    explicit CSiSchedule(long long packetsPerSecond, int programmeSeconds = 1800)
+        : m_pps(packetsPerSecond), m_programmeSeconds(programmeSeconds) {}
+    // Writes the sections due at packet slot k; false when none are.
+    bool Due(long long k, CStreamBuilder& b);
+
+private:
+    long long m_pps;
+    int m_programmeSeconds;
+};
+
+}  // namespace tsgen

@@ -1,0 +1,79 @@
+#pragma once
+
+// Builds synthetic transport streams for the tests, the demo and the
+// benchmark: packets of chosen size with correct continuity counters,
+// PSI/SI sections split over packets, and injectable faults.
+
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+namespace tsgen {
+
+using Bytes = std::vector<uint8_t>;
+
+// How one packet deviates from a clean one.
+struct PacketFaults {
+    bool scrambled = false;        // transport_scrambling_control = 10
+    bool transportError = false;   // transport_error_indicator set
+    bool badSync = false;          // sync byte 0x47 damaged
+    int counterStep = 1;           // 1 normally; 0 repeats, 2 skips one
+};
+
+class CStreamBuilder {
+public:
+    explicit CStreamBuilder(int packetSize = 188) : m_nPacketSize(packetSize) {}
+
+    // One packet of PID pid carrying payload (at most 184 bytes; the rest is
+    // 0xFF). With an adaptation-field-only packet (payload empty and
+    // noPayload set) the counter is not advanced.
+    void AddPacket(int pid, const Bytes& payload, bool unitStart = false,
+                   const PacketFaults& faults = {}, bool noPayload = false);
+    // A packet with a payload of filler bytes.
+    void AddFiller(int pid, const PacketFaults& faults = {});
+    // Splits a section (or several, back to back) over packets of pid: the
+    // first with payload_unit_start_indicator and pointer_field 0, the last
+    // padded with 0xFF.
+    void AddSection(int pid, const Bytes& section);
+    // Bytes outside any packet (stray bytes, a cut-off packet).
+    void AddRaw(const Bytes& bytes);
+    // A whole 188-byte transport packet, framed as the stream's size asks.
+    void AddTransportPacket(const uint8_t* packet188);
+
+    // The next continuity_counter of pid (and lets a test set it).
+    int& Counter(int pid) { return m_counters[pid]; }
+
+    const Bytes& Data() const { return m_data; }
+    size_t PacketCount() const { return m_nPackets; }
+    int PacketSize() const { return m_nPacketSize; }
+    void Clear() {
+        m_data.clear();
+        m_nPackets = 0;
+    }
+
+private:
+    int m_nPacketSize;
+    Bytes m_data;
+    size_t m_nPackets = 0;
+    std::map<int, int> m_counters;
+};
+
+// A section with the CRC_32 appended; body runs from table_id up to the
+// byte before the CRC, with section_length filled in from its size.
+Bytes FinishSection(Bytes body);
+
+// A TOT (table_id 0x73) for the given JST time with a descriptor loop.
+Bytes MakeTOT(int year, int month, int day, int hour, int minute, int second,
+              const Bytes& descriptors = {});
+// A TDT (table_id 0x70): the same time, no descriptors, no CRC_32.
+Bytes MakeTDT(int year, int month, int day, int hour, int minute, int second);
+
+// MJD of a calendar date, and a byte of two BCD digits.
+int DateToMjd(int year, int month, int day);
+inline uint8_t Bcd(int v) { return static_cast<uint8_t>(((v / 10) << 4) | (v % 10)); }
+
+// Writes bytes to a file; false on failure.
+bool WriteFile(const std::string& path, const Bytes& data);
+
+}  // namespace tsgen
