@@ -3,6 +3,7 @@
 #include <climits>
 #include <vector>
 
+#include "app/MyEIT.h"
 #include "app/MyTOT.h"
 #include "si/Section.h"
 #include "stream/TSFile.h"
@@ -64,8 +65,11 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out) {
 void CheckStream(CTransportStream& source, std::FILE* out) {
     CTSPacket framer;
     CMyTOT tot(out);
+    CMyEIT eit(out);
     framer.m_pStream = &source;
     RegisterTable(&tot);
+    eit.m_pTot = &tot;
+    RegisterTable(&eit);
     CheckPackets(framer, tot, out);
     ResetTables();
 }

@@ -1,5 +1,205 @@
-#include "descriptors/DescriptorRanges.h"
+#include "descriptors/AribDescriptorsD0.h"
 
-std::unique_ptr<CDescriptor> CreateAribDescriptorD0(int, int, CByteReader&, CARIBStringDecoder&) {
-    return nullptr;
+#include "descriptors/DescriptorRanges.h"
+#include "text/ARIBStringDecoder.h"
+
+namespace {
+
+// True while r stands before the descriptor's stated end (byte length + 2)
+// and before the section's end. A loop guarded by this either advances or
+// stops, whatever the counts inside the descriptor claim.
+bool InDescriptor(const CByteReader& r, int length) {
+    return !r.AtEnd() && r.Pos() < static_cast<size_t>(length + 2);
+}
+
+// The bytes from r to the descriptor's stated end; none once the fixed
+// fields of a too-short descriptor have already run past it.
+CByteReader::Span RestOfDescriptor(CByteReader& r, int length) {
+    return r.Bytes(length + 2 - static_cast<int>(r.Pos()));
+}
+
+void Append(std::vector<uint8_t>& v, CByteReader::Span s) {
+    if (s.size > 0) v.insert(v.end(), s.data, s.data + s.size);
+}
+
+// A 16-bit Modified Julian Date as midnight of that day in broadcast time.
+// MJD 0 (sent with expire_date_valid_flag 0) is in 1858; such a date has
+// no value on our time line and leaves out at 0.
+void SetDateFromMjd(CTimeValue& out, int mjd) {
+    int year = 0, month = 0, day = 0;
+    MjdToDate(mjd, year, month, day);
+    CTimeValue::FromFields(year, month, day, 0, 0, 0, out);
+}
+
+}  // namespace
+
+void CEventGroupDescriptor::AddEvent(int service_id, int event_id) {
+    auto e = std::make_unique<CEventGroupDescriptorEvent>();
+    e->service_id = service_id;
+    e->event_id = event_id;
+    events.push_back(std::move(e));
+}
+
+void CEventGroupDescriptor::AddGroup(int original_network_id, int transport_stream_id,
+                                     int service_id, int event_id) {
+    auto g = std::make_unique<CEventGroupDescriptorGroup>();
+    g->original_network_id = original_network_id;
+    g->transport_stream_id = transport_stream_id;
+    g->service_id = service_id;
+    g->event_id = event_id;
+    groups.push_back(std::move(g));
+}
+
+int CSIParameterDescriptor::AddTable(CByteReader entry) {
+    auto t = std::make_unique<CSIParameterDescriptorTable>();
+    t->table_id = entry.U8();
+    t->table_description_length = entry.U8();
+    Append(t->table_description, entry.Bytes(t->table_description_length));
+    const int used = t->table_description_length + 2;
+    tables.push_back(std::move(t));
+    return used;
+}
+
+int CComponentGroupDescriptorGroup::Parse(CByteReader entry, int total_bit_rate_flag) {
+    const size_t start = entry.Pos();
+    const int b0 = entry.U8();
+    component_group_id = b0 >> 4;
+    num_of_CA_unit = b0 & 0x0F;
+    for (int u = 0; u < num_of_CA_unit && !entry.AtEnd(); ++u) {
+        auto unit = std::make_unique<CComponentGroupDescriptorGroupCAUnit>();
+        const int b = entry.U8();
+        unit->CA_unit_id = b >> 4;
+        unit->num_of_component = b & 0x0F;
+        Append(unit->component_tags, entry.Bytes(unit->num_of_component));
+        CA_units.push_back(std::move(unit));
+    }
+    if (total_bit_rate_flag == 1) total_bit_rate = entry.U8();
+    text_length = entry.U8();
+    const int used = static_cast<int>(entry.Pos() - start) + text_length;
+    // The group text is decoded from the initial state, so a decoder of its
+    // own gives what the loop's decoder would.
+    CARIBStringDecoder dec;
+    text = DecodeText(dec, entry.Bytes(text_length), true);
+    return used;
+}
+
+int CComponentGroupDescriptor::AddGroup(CByteReader entry) {
+    auto g = std::make_unique<CComponentGroupDescriptorGroup>();
+    const int used = g->Parse(entry, total_bit_rate_flag);
+    groups.push_back(std::move(g));
+    return used;
+}
+
+void CLDTLinkageDescriptor::AddDescription(int description_id, int description_type,
+                                           int user_defined) {
+    auto d = std::make_unique<CLDTLinkageDescriptorDescription>();
+    d->description_id = description_id;
+    d->description_type = description_type;
+    d->user_defined = user_defined;
+    descriptions.push_back(std::move(d));
+}
+
+// r is positioned at byte 2 and ends with the section: fixed fields of a
+// descriptor shorter than its fixed part are read from what follows it in
+// the section (0 past the section's end), and counts are trusted as far as
+// the section's end and no further.
+std::unique_ptr<CDescriptor> CreateAribDescriptorD0(int tag, int length, CByteReader& r,
+                                                    CARIBStringDecoder& dec) {
+    std::unique_ptr<CDescriptor> out;
+    switch (tag) {
+        case 0xD5: {  // series_descriptor
+            auto d = std::make_unique<CSeriesDescriptor>();
+            d->series_id = r.U16();
+            const int b4 = r.U8();
+            d->repeat_label = b4 >> 4;
+            d->program_pattern = (b4 >> 1) & 0x07;
+            d->expire_date_valid_flag = b4 & 0x01;
+            // Converted whatever the valid flag says; the flag tells the reader.
+            SetDateFromMjd(d->expire_date, r.U16());
+            const int episodes = r.U24();
+            d->episode_number = episodes >> 12;
+            d->last_episode_number = episodes & 0x0FFF;
+            d->series_name = DecodeText(dec, r.Bytes(length - 8), true);
+            out = std::move(d);
+            break;
+        }
+        case 0xD6: {  // event_group_descriptor
+            auto d = std::make_unique<CEventGroupDescriptor>();
+            const int b2 = r.U8();
+            d->group_type = b2 >> 4;
+            const int event_count = b2 & 0x0F;
+            for (int i = 0; i < event_count && !r.AtEnd(); ++i) {
+                const int service_id = r.U16();
+                const int event_id = r.U16();
+                d->AddEvent(service_id, event_id);
+            }
+            if (d->group_type == 4 || d->group_type == 5) {
+                // Relay to (4) and movement from (5) another network name each
+                // event by network, stream, service and event id.
+                while (InDescriptor(r, length)) {
+                    const int original_network_id = r.U16();
+                    const int transport_stream_id = r.U16();
+                    const int service_id = r.U16();
+                    const int event_id = r.U16();
+                    d->AddGroup(original_network_id, transport_stream_id, service_id, event_id);
+                }
+            } else {
+                Append(d->private_data, RestOfDescriptor(r, length));
+            }
+            out = std::move(d);
+            break;
+        }
+        case 0xD7: {  // SI_parameter_descriptor
+            auto d = std::make_unique<CSIParameterDescriptor>();
+            d->parameter_version = r.U8();
+            SetDateFromMjd(d->update_time, r.U16());
+            while (InDescriptor(r, length)) r.Skip(d->AddTable(r));
+            out = std::move(d);
+            break;
+        }
+        case 0xD8: {  // broadcaster_name_descriptor
+            auto d = std::make_unique<CBroadcasterNameDescriptor>();
+            d->name = DecodeText(dec, r.Bytes(length), true);
+            out = std::move(d);
+            break;
+        }
+        case 0xD9: {  // component_group_descriptor
+            auto d = std::make_unique<CComponentGroupDescriptor>();
+            const int b2 = r.U8();
+            d->component_group_type = b2 >> 5;
+            d->total_bit_rate_flag = (b2 >> 4) & 0x01;
+            d->num_of_group = b2 & 0x0F;
+            for (int j = 0; j < d->num_of_group && !r.AtEnd(); ++j) r.Skip(d->AddGroup(r));
+            out = std::move(d);
+            break;
+        }
+        case 0xDC: {  // LDT_linkage_descriptor
+            auto d = std::make_unique<CLDTLinkageDescriptor>();
+            d->original_service_id = r.U16();
+            d->transport_stream_id = r.U16();
+            d->original_network_id = r.U16();
+            while (InDescriptor(r, length)) {
+                const int description_id = r.U16();
+                const int description_type = r.U8() & 0x0F;
+                const int user_defined = r.U8();
+                d->AddDescription(description_id, description_type, user_defined);
+            }
+            out = std::move(d);
+            break;
+        }
+        case 0xDE: {  // content_availability_descriptor
+            auto d = std::make_unique<CContentAvailabilityDescriptor>();
+            const int b2 = r.U8();
+            d->copy_restriction_mode = (b2 >> 6) & 0x01;
+            d->image_constraint_token = (b2 >> 5) & 0x01;
+            d->retention_mode = (b2 >> 4) & 0x01;
+            d->retention_state = (b2 >> 1) & 0x07;
+            d->encryption_mode = b2 & 0x01;
+            out = std::move(d);
+            break;
+        }
+        default:
+            break;
+    }
+    return out;
 }

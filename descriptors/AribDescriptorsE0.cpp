@@ -1,5 +1,96 @@
+#include "descriptors/AribDescriptorsE0.h"
+
 #include "descriptors/DescriptorRanges.h"
 
-std::unique_ptr<CDescriptor> CreateAribDescriptorE0(int, int, CByteReader&, CARIBStringDecoder&) {
-    return nullptr;
+namespace {
+
+// True while r stands before the descriptor's stated end (byte length + 2)
+// and before the section's end. A loop guarded by this either advances or
+// stops, whatever the lengths inside the descriptor claim.
+bool InDescriptor(const CByteReader& r, int length) {
+    return !r.AtEnd() && r.Pos() < static_cast<size_t>(length + 2);
+}
+
+// Every byte from r to the descriptor's stated end, appended to v; none once
+// the fixed fields of a too-short descriptor have already run past it.
+void AppendRestOfDescriptor(std::vector<uint8_t>& v, CByteReader& r, int length) {
+    const CByteReader::Span s = r.Bytes(length + 2 - static_cast<int>(r.Pos()));
+    if (s.size > 0) v.insert(v.end(), s.data, s.data + s.size);
+}
+
+}  // namespace
+
+int CEmergencyInformationDescriptorEmergency::Parse(CByteReader entry) {
+    service_id = entry.U16();
+    const int b2 = entry.U8();
+    start_end_flag = b2 >> 7;
+    signal_level = (b2 >> 6) & 0x01;
+    area_code_length = entry.U8();
+    // Each area_code is 12 bits followed by 4 reserved bits. An odd
+    // area_code_length leaves a half pair at the end, completed by the byte
+    // after the entry; the next entry still starts area_code_length + 4
+    // bytes in.
+    for (int q = 0; q < area_code_length && !entry.AtEnd(); q += 2) {
+        area_codes.push_back(static_cast<uint16_t>((entry.U16() >> 4) & 0x0FFF));
+    }
+    return area_code_length + 4;
+}
+
+int CEmergencyInformationDescriptor::AddEmergency(CByteReader entry) {
+    auto e = std::make_unique<CEmergencyInformationDescriptorEmergency>();
+    const int used = e->Parse(entry);
+    emergencies.push_back(std::move(e));
+    return used;
+}
+
+// r is positioned at byte 2 and ends with the section: fixed fields of a
+// descriptor shorter than its fixed part are read from what follows it in
+// the section (0 past the section's end), and lengths are trusted as far as
+// the section's end and no further.
+std::unique_ptr<CDescriptor> CreateAribDescriptorE0(int tag, int length, CByteReader& r,
+                                                    CARIBStringDecoder&) {
+    std::unique_ptr<CDescriptor> out;
+    switch (tag) {
+        case 0xFA: {  // terrestrial_delivery_system_descriptor
+            auto d = std::make_unique<CTerrestrialDeliverySystemDescriptor>();
+            const int b23 = r.U16();
+            d->area_code = b23 >> 4;
+            d->guard_interval = (b23 >> 2) & 0x03;
+            d->transmission_mode = b23 & 0x03;
+            while (InDescriptor(r, length)) d->frequencies.push_back(static_cast<uint32_t>(r.U16()));
+            out = std::move(d);
+            break;
+        }
+        case 0xFB: {  // partial_reception_descriptor
+            auto d = std::make_unique<CPartialReceptionDescriptor>();
+            while (InDescriptor(r, length)) d->service_ids.push_back(static_cast<uint16_t>(r.U16()));
+            out = std::move(d);
+            break;
+        }
+        case 0xFC: {  // emergency_information_descriptor
+            auto d = std::make_unique<CEmergencyInformationDescriptor>();
+            while (InDescriptor(r, length)) r.Skip(d->AddEmergency(r));
+            out = std::move(d);
+            break;
+        }
+        case 0xFD: {  // data_component_descriptor
+            auto d = std::make_unique<CDataComponentDescriptor>();
+            d->data_component_id = r.U16();
+            AppendRestOfDescriptor(d->additional_data_component_info, r, length);
+            out = std::move(d);
+            break;
+        }
+        case 0xFE: {  // system_management_descriptor
+            auto d = std::make_unique<CSystemManagementDescriptor>();
+            // Broadcasting flag, broadcasting identifier and additional
+            // identification are kept together as the one 16-bit id.
+            d->system_management_id = r.U16();
+            AppendRestOfDescriptor(d->additional_identification_info, r, length);
+            out = std::move(d);
+            break;
+        }
+        default:
+            break;
+    }
+    return out;
 }

@@ -4,11 +4,14 @@
 
 // Linux timers already have sub-millisecond resolution, so there is no
 // system timer resolution to raise while a stream source exists.
-CTransportStream::CTransportStream() { m_ring.SetBufferSize(kInputRingSize); }
+CTransportStream::CTransportStream(int ringSize) { m_ring.SetBufferSize(ringSize); }
 
 CTransportStream::~CTransportStream() = default;
 
-CMemoryStream::CMemoryStream(const uint8_t* data, size_t size) : m_data(data), m_nSize(data ? size : 0) {
+// A small ring: the bytes are at hand, and the ring's wrap-around is
+// exercised often.
+CMemoryStream::CMemoryStream(const uint8_t* data, size_t size)
+    : CTransportStream(64 * 1024), m_data(data), m_nSize(data ? size : 0) {
     WaitForData();
 }
 

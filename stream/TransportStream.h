@@ -13,7 +13,7 @@ public:
     // enough to stay near the CPU caches between the two.
     static constexpr int kInputRingSize = 4 * 1024 * 1024;
 
-    CTransportStream();
+    explicit CTransportStream(int ringSize = kInputRingSize);
     virtual ~CTransportStream();
     CTransportStream(const CTransportStream&) = delete;
     CTransportStream& operator=(const CTransportStream&) = delete;

@@ -18,19 +18,24 @@ public:
 
     // Decodes count bytes at src into out (NUL-terminated) and returns out.
     // With reset nonzero the decoder first returns to its initial state and
-    // drops any carried-over bytes. out must hold 2 * count + 1 bytes; the
-    // factory's 512-byte buffer holds any descriptor text.
+    // drops any carried-over bytes. A negative count, or a null src, counts
+    // as no input; input beyond what fits in the work buffer after the
+    // carried-over bytes is ignored. out must hold 2 * count + 1 bytes;
+    // 2 * kWorkSize + 1 bytes always suffice.
     char* Decode(char* out, const uint8_t* src, int count, int reset);
 
 private:
     void Reset();
+    // Acts on the escape sequence at m_work[i] (n bytes valid) and returns
+    // the bytes it consumes, or 0 when the sequence is cut off by the end.
+    int Escape(int i, int n);
 
     // A slot holds a one-byte set table (96 Shift_JIS codes for 0x20..0x7F)
     // or nullptr for the two-byte set.
-    const uint16_t* m_G[4];
-    int m_GL;  // index of the slot invoked into GL
-    int m_GR;  // index of the slot invoked into GR
-    int m_singleShift;  // 0, 0x19 (SS2) or 0x1D (SS3)
-    uint8_t m_work[kWorkSize];
-    int m_carry;
+    const uint16_t* m_G[4] = {};
+    int m_GL = 0;  // index of the slot invoked into GL
+    int m_GR = 0;  // index of the slot invoked into GR
+    int m_singleShift = 0;  // 0, 0x19 (SS2) or 0x1D (SS3)
+    uint8_t m_work[kWorkSize] = {};
+    int m_carry = 0;
 };

@@ -1,0 +1,32 @@
+#include "app/MyEIT.h"
+
+#include "text/AdditionalSymbols.h"
+
+void CMyEIT::OnComplete(int64_t) {
+    // Only section 0 of the actual stream's present/following table holds
+    // the present event.
+    if (m_buffer[0] != 0x4E || m_buffer[6] != 0) return;
+    const int serviceId = (m_buffer[3] << 8) | m_buffer[4];
+
+    CServiceRecord* record = nullptr;
+    for (auto& s : m_services) {
+        if (s->serviceId == serviceId) {
+            record = s.get();
+            break;
+        }
+    }
+    if (record == nullptr) {
+        m_services.push_back(std::make_unique<CServiceRecord>());
+        record = m_services.back().get();
+        record->serviceId = serviceId;
+    }
+    if (m_events.empty()) return;
+    const int id = m_events.front()->event_id;
+    if (id == record->lastEventId) return;
+    record->lastEventId = id;
+
+    m_pTot->PrintTimeStamp();
+    std::fprintf(m_out, " eit:%s(service_id:%05d, event_id:%05d).\n",
+                 LabelAdditionalSymbols(m_events.front()->GetEventName().c_str()), serviceId, id);
+    m_pTot->m_bReported = 1;
+}

@@ -1,0 +1,239 @@
+#pragma once
+
+// ARIB STD-B10 descriptors with tags 0xC0 to 0xCF, as built by
+// CreateAribDescriptorC0(). Members keep the standard's field names and
+// hold each field zero-extended; a member that is set only under a
+// condition stays 0 when the condition is false.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "descriptors/Descriptor.h"
+
+// 0xC0
+class CHierarchicalTransmissionDescriptor : public CDescriptor {
+public:
+    int quality_level = 0;
+    int reference_PID = 0;
+};
+
+class CDigitalCopyControlDescriptorComponent : public CObject {
+public:
+    int component_tag = 0;
+    int digital_recording_control_data = 0;
+    int maximum_bitrate_flag = 0;
+    int copy_control_type = 0;
+    int APS_control_data = 0;
+    int user_defined = 0;
+    int maximum_bitrate = 0;
+};
+
+// 0xC1
+class CDigitalCopyControlDescriptor : public CDescriptor {
+public:
+    int digital_recording_control_data = 0;
+    int maximum_bitrate_flag = 0;
+    int component_control_flag = 0;
+    int copy_control_type = 0;
+    int APS_control_data = 0;
+    int user_defined = 0;
+    int maximum_bitrate = 0;
+    int component_control_length = 0;
+    std::vector<std::unique_ptr<CDigitalCopyControlDescriptorComponent>> components;
+
+    void AddComponent(int component_tag, int digital_recording_control_data,
+                      int maximum_bitrate_flag, int copy_control_type, int APS_control_data,
+                      int user_defined, int maximum_bitrate);
+};
+
+// 0xC4
+class CAudioComponentDescriptor : public CDescriptor {
+public:
+    int stream_content = 0;
+    int component_type = 0;
+    int component_tag = 0;
+    int stream_type = 0;
+    int simulcast_group_tag = 0;
+    int ES_multi_lingual_flag = 0;
+    int main_component_flag = 0;
+    int quality_indicator = 0;
+    int sampling_rate = 0;
+    char ISO_639_language_code[4] = {};
+    char ISO_639_language_code_2[4] = {};
+    std::string text;
+};
+
+// 0xC5
+class CHyperlinkDescriptor : public CDescriptor {
+public:
+    int hyper_linkage_type = 0;
+    int link_destination_type = 0;
+    int selector_length = 0;
+    std::vector<uint8_t> selector_bytes;
+    std::vector<uint8_t> private_data;
+};
+
+// 0xC7
+class CDataContentDescriptor : public CDescriptor {
+public:
+    int data_component_id = 0;
+    int entry_component = 0;
+    int selector_length = 0;
+    std::vector<uint8_t> selector_bytes;
+    int num_of_component_ref = 0;
+    std::vector<uint8_t> component_ref;
+    char ISO_639_language_code[4] = {};
+    int text_length = 0;
+    std::string text;
+};
+
+// 0xC8
+class CVideoDecodeControlDescriptor : public CDescriptor {
+public:
+    int still_picture_flag = 0;
+    int sequence_end_code_flag = 0;
+    int video_encode_format = 0;
+};
+
+// The compatibilityDescriptor() of ISO/IEC 13818-6 (DSM-CC) as carried in
+// the download content descriptor. Each Parse reads from r and returns the
+// bytes it consumed; the stored length fields are not used to find the end
+// of a structure, its entries are.
+class CCompatibilityDescriptorDescriptorSubDescriptor : public CObject {
+public:
+    int subDescriptorType = 0;
+    int subDescriptorLength = 0;
+    std::vector<uint8_t> additionalInformation;
+
+    int Parse(CByteReader& r);
+};
+
+class CCompatibilityDescriptorDescriptor : public CObject {
+public:
+    int descriptorType = 0;
+    int descriptorLength = 0;
+    int specifierType = 0;
+    int specifierData = 0;
+    int model = 0;
+    int version = 0;
+    int subDescriptorCount = 0;
+    std::vector<std::unique_ptr<CCompatibilityDescriptorDescriptorSubDescriptor>> subDescriptors;
+
+    int Parse(CByteReader& r);
+};
+
+class CCompatibilityDescriptor : public CObject {
+public:
+    int compatibilityDescriptorLength = 0;
+    int descriptorCount = 0;
+    std::vector<std::unique_ptr<CCompatibilityDescriptorDescriptor>> descriptors;
+
+    int Parse(CByteReader& r);
+};
+
+class CDownloadContentDescriptorModule : public CObject {
+public:
+    int module_id = 0;
+    uint32_t module_size = 0;
+    int module_info_length = 0;
+    std::vector<uint8_t> module_info;
+};
+
+// 0xC9
+class CDownloadContentDescriptor : public CDescriptor {
+public:
+    int reboot = 0;
+    int add_on = 0;
+    int compatibility_flag = 0;
+    int module_info_flag = 0;
+    int text_info_flag = 0;
+    uint32_t component_size = 0;
+    uint32_t download_id = 0;
+    uint32_t time_out_value_DII = 0;
+    int leak_rate = 0;
+    int component_tag = 0;
+    int num_of_modules = 0;
+    CCompatibilityDescriptor compatibility;
+    std::vector<std::unique_ptr<CDownloadContentDescriptorModule>> modules;
+    int private_data_length = 0;
+    std::vector<uint8_t> private_data;
+    char ISO_639_language_code[4] = {};
+    int text_length = 0;
+    std::string text;
+
+    // Parses one module entry from r into a new element of modules and
+    // returns the bytes consumed.
+    int AddModule(CByteReader& r);
+};
+
+// 0xCB
+class CCAContractInfoDescriptor : public CDescriptor {
+public:
+    int CA_system_id = 0;
+    int CA_unit_id = 0;
+    int num_of_component = 0;
+    std::vector<uint8_t> component_tags;
+    int contract_verification_info_length = 0;
+    std::vector<uint8_t> contract_verification_info;
+    int fee_name_length = 0;
+    std::string fee_name;
+};
+
+// 0xCC
+class CCAServiceDescriptor : public CDescriptor {
+public:
+    int CA_system_id = 0;
+    int ca_broadcaster_group_id = 0;
+    int message_control = 0;
+    std::vector<uint16_t> service_ids;
+};
+
+class CTSInformationDescriptorTransmissionType : public CObject {
+public:
+    int transmission_type_info = 0;
+    std::vector<uint32_t> service_ids;
+};
+
+// 0xCD
+class CTSInformationDescriptor : public CDescriptor {
+public:
+    int remote_control_key_id = 0;
+    int length_of_ts_name = 0;
+    std::string ts_name;
+    std::vector<std::unique_ptr<CTSInformationDescriptorTransmissionType>> transmission_types;
+
+    // Parses one transmission type entry from r into a new element of
+    // transmission_types and returns the bytes consumed.
+    int AddTransmissionType(CByteReader& r);
+};
+
+class CExtendedBroadcasterDescriptorBroadcasterID : public CObject {
+public:
+    int original_network_id = 0;
+    int broadcaster_id = 0;
+};
+
+// 0xCE
+class CExtendedBroadcasterDescriptor : public CDescriptor {
+public:
+    int broadcaster_type = 0;
+    int terrestrial_broadcaster_id = 0;
+    std::vector<uint8_t> affiliation_ids;
+    std::vector<std::unique_ptr<CExtendedBroadcasterDescriptorBroadcasterID>> broadcaster_ids;
+    std::vector<uint8_t> private_data;
+
+    void AddAffiliationId(int affiliation_id);
+    void AddBroadcasterId(int original_network_id, int broadcaster_id);
+};
+
+// 0xCF
+class CLogoTransmissionDescriptor : public CDescriptor {
+public:
+    int logo_transmission_type = 0;
+    int logo_id = 0;
+    int logo_version = 0;
+    int download_data_id = 0;
+    std::string logo_char;
+};

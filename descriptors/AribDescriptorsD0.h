@@ -1,0 +1,139 @@
+#pragma once
+
+// ARIB STD-B10 descriptors of the tag range 0xD0 to 0xDF: series, event
+// group, SI parameter, broadcaster name, component group, LDT linkage and
+// content availability. Built by CreateAribDescriptorD0().
+//
+// The operations that take a CByteReader by value get a reader whose first
+// byte is the entry's first byte and which ends with the section; they
+// return the number of bytes the entry claims, and the caller steps over
+// that many.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "descriptors/Descriptor.h"
+#include "si/TimeValue.h"
+
+// 0xD5
+class CSeriesDescriptor : public CDescriptor {
+public:
+    int series_id = 0;
+    int repeat_label = 0;
+    int program_pattern = 0;
+    int expire_date_valid_flag = 0;
+    CTimeValue expire_date;  // stays 0 when the MJD is not a representable date
+    int episode_number = 0;
+    int last_episode_number = 0;
+    std::string series_name;
+};
+
+class CEventGroupDescriptorEvent : public CObject {
+public:
+    int service_id = 0;
+    int event_id = 0;
+};
+
+class CEventGroupDescriptorGroup : public CObject {
+public:
+    int original_network_id = 0;
+    int transport_stream_id = 0;
+    int service_id = 0;
+    int event_id = 0;
+};
+
+// 0xD6
+class CEventGroupDescriptor : public CDescriptor {
+public:
+    int group_type = 0;
+    std::vector<std::unique_ptr<CEventGroupDescriptorEvent>> events;
+    std::vector<std::unique_ptr<CEventGroupDescriptorGroup>> groups;  // group_type 4 and 5
+    std::vector<uint8_t> private_data;                                // every other group_type
+
+    void AddEvent(int service_id, int event_id);
+    void AddGroup(int original_network_id, int transport_stream_id, int service_id,
+                  int event_id);
+};
+
+class CSIParameterDescriptorTable : public CObject {
+public:
+    int table_id = 0;
+    int table_description_length = 0;
+    std::vector<uint8_t> table_description;
+};
+
+// 0xD7
+class CSIParameterDescriptor : public CDescriptor {
+public:
+    int parameter_version = 0;
+    CTimeValue update_time;  // stays 0 when the MJD is not a representable date
+    std::vector<std::unique_ptr<CSIParameterDescriptorTable>> tables;
+
+    int AddTable(CByteReader entry);
+};
+
+// 0xD8
+class CBroadcasterNameDescriptor : public CDescriptor {
+public:
+    std::string name;
+};
+
+class CComponentGroupDescriptorGroupCAUnit : public CObject {
+public:
+    int CA_unit_id = 0;
+    int num_of_component = 0;
+    std::vector<uint8_t> component_tags;
+};
+
+class CComponentGroupDescriptorGroup : public CObject {
+public:
+    int component_group_id = 0;
+    int num_of_CA_unit = 0;
+    std::vector<std::unique_ptr<CComponentGroupDescriptorGroupCAUnit>> CA_units;
+    int total_bit_rate = 0;  // only with the descriptor's total_bit_rate_flag set
+    int text_length = 0;
+    std::string text;
+
+    int Parse(CByteReader entry, int total_bit_rate_flag);
+};
+
+// 0xD9
+class CComponentGroupDescriptor : public CDescriptor {
+public:
+    int component_group_type = 0;
+    int total_bit_rate_flag = 0;
+    int num_of_group = 0;
+    std::vector<std::unique_ptr<CComponentGroupDescriptorGroup>> groups;
+
+    int AddGroup(CByteReader entry);
+};
+
+class CLDTLinkageDescriptorDescription : public CObject {
+public:
+    int description_id = 0;
+    int description_type = 0;
+    int user_defined = 0;
+};
+
+// 0xDC
+class CLDTLinkageDescriptor : public CDescriptor {
+public:
+    int original_service_id = 0;
+    int transport_stream_id = 0;
+    int original_network_id = 0;
+    std::vector<std::unique_ptr<CLDTLinkageDescriptorDescription>> descriptions;
+
+    void AddDescription(int description_id, int description_type, int user_defined);
+};
+
+// 0xDE
+class CContentAvailabilityDescriptor : public CDescriptor {
+public:
+    int copy_restriction_mode = 0;
+    int image_constraint_token = 0;
+    int retention_mode = 0;
+    int retention_state = 0;
+    int encryption_mode = 0;
+};

@@ -1,0 +1,63 @@
+#pragma once
+
+// ARIB STD-B10 descriptors of the tag range 0xE0 to 0xFF: terrestrial
+// delivery system, partial reception, emergency information, data component
+// and system management. Built by CreateAribDescriptorE0().
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "descriptors/Descriptor.h"
+
+// 0xFA
+class CTerrestrialDeliverySystemDescriptor : public CDescriptor {
+public:
+    int area_code = 0;
+    int guard_interval = 0;
+    int transmission_mode = 0;
+    std::vector<uint32_t> frequencies;  // raw 16-bit fields, in units of 1/7 MHz
+};
+
+// 0xFB
+class CPartialReceptionDescriptor : public CDescriptor {
+public:
+    std::vector<uint16_t> service_ids;
+};
+
+class CEmergencyInformationDescriptorEmergency : public CObject {
+public:
+    int service_id = 0;
+    int start_end_flag = 0;
+    int signal_level = 0;
+    int area_code_length = 0;
+    std::vector<uint16_t> area_codes;
+
+    // entry: a reader whose first byte is the entry's first byte and which
+    // ends with the section. Returns the bytes the entry claims,
+    // area_code_length + 4.
+    int Parse(CByteReader entry);
+};
+
+// 0xFC
+class CEmergencyInformationDescriptor : public CDescriptor {
+public:
+    std::vector<std::unique_ptr<CEmergencyInformationDescriptorEmergency>> emergencies;
+
+    // Parses the entry at the start of entry (see Parse) and appends it.
+    int AddEmergency(CByteReader entry);
+};
+
+// 0xFD
+class CDataComponentDescriptor : public CDescriptor {
+public:
+    int data_component_id = 0;
+    std::vector<uint8_t> additional_data_component_info;
+};
+
+// 0xFE
+class CSystemManagementDescriptor : public CDescriptor {
+public:
+    int system_management_id = 0;
+    std::vector<uint8_t> additional_identification_info;
+};

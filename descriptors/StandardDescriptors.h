@@ -1,0 +1,178 @@
+#pragma once
+
+// Descriptors below tag 0xC0: the conditional access descriptor of
+// ISO/IEC 13818-1 and the descriptors 0x40 to 0x55 that ARIB STD-B10 shares
+// with the DVB SI tables. Members carry the field names of the standards;
+// plain fields hold the field's value zero-extended.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "descriptors/Descriptor.h"
+#include "stream/Object.h"
+
+class CCADescriptor : public CDescriptor {  // 0x09
+public:
+    int CA_system_id = 0;
+    int CA_PID = 0;
+    std::vector<uint8_t> private_data;
+};
+
+class CNetworkNameDescriptor : public CDescriptor {  // 0x40
+public:
+    std::string network_name;
+};
+
+class CServiceListDescriptorService : public CObject {
+public:
+    CServiceListDescriptorService(int id, int type) : service_id(id), service_type(type) {}
+    int service_id = 0;
+    int service_type = 0;
+};
+
+class CServiceListDescriptor : public CDescriptor {  // 0x41
+public:
+    std::vector<std::unique_ptr<CServiceListDescriptorService>> services;
+
+    void AddService(int service_id, int service_type);
+};
+
+class CStuffingDescriptor : public CDescriptor {  // 0x42
+public:
+    std::vector<uint8_t> stuffing_bytes;
+};
+
+class CSatelliteDeliverySystemDescriptor : public CDescriptor {  // 0x43
+public:
+    int frequency = 0;
+    int orbital_position = 0;
+    int west_east_flag = 0;
+    int polarisation = 0;
+    int modulation = 0;
+    int symbol_rate = 0;
+    int FEC_inner = 0;
+};
+
+class CBouquetNameDescriptor : public CDescriptor {  // 0x47
+public:
+    std::string bouquet_name;
+};
+
+class CServiceDescriptor : public CDescriptor {  // 0x48
+public:
+    int service_type = 0;
+    int service_provider_name_length = 0;
+    std::string service_provider_name;
+    int service_name_length = 0;
+    std::string service_name;
+};
+
+class CLinkageDescriptor : public CDescriptor {  // 0x4A
+public:
+    int transport_stream_id = 0;
+    int original_network_id = 0;
+    int service_id = 0;
+    int linkage_type = 0;
+    std::vector<uint8_t> private_data;
+};
+
+class CShortEventDescriptor : public CDescriptor {  // 0x4D
+public:
+    char ISO_639_language_code[4] = {};
+    int event_name_length = 0;
+    std::string event_name;
+    int text_length = 0;
+    std::string text;
+};
+
+class CExtendedEventDescriptorItem : public CObject {
+public:
+    CExtendedEventDescriptorItem(std::string description, int description_length,
+                                 std::string item_text, int item_text_length)
+        : item_description_length(description_length),
+          item_description(std::move(description)),
+          item_length(item_text_length),
+          item(std::move(item_text)) {}
+    int item_description_length = 0;
+    std::string item_description;
+    int item_length = 0;
+    std::string item;
+};
+
+class CExtendedEventDescriptor : public CDescriptor {  // 0x4E
+public:
+    std::vector<std::unique_ptr<CExtendedEventDescriptorItem>> items;
+    int descriptor_number = 0;
+    int last_descriptor_number = 0;
+    char ISO_639_language_code[4] = {};
+    int length_of_items = 0;
+    int text_length = 0;
+    std::string text;
+
+    void AddItem(std::string item_description, int item_description_length, std::string item,
+                 int item_length);
+};
+
+class CTimeShiftedEventDescriptor : public CDescriptor {  // 0x4F
+public:
+    int reference_service_id = 0;
+    int reference_event_id = 0;
+};
+
+class CComponentDescriptor : public CDescriptor {  // 0x50
+public:
+    int stream_content = 0;
+    int component_type = 0;
+    int component_tag = 0;
+    char ISO_639_language_code[4] = {};
+    std::string text;
+};
+
+class CStreamIdentifierDescriptor : public CDescriptor {  // 0x52
+public:
+    int component_tag = 0;
+};
+
+class CCAIdentifierDescriptor : public CDescriptor {  // 0x53
+public:
+    std::vector<uint16_t> CA_system_ids;
+};
+
+class CContentDescriptorNibble : public CObject {
+public:
+    CContentDescriptorNibble(int level1, int level2, int user1, int user2)
+        : content_nibble_level_1(level1),
+          content_nibble_level_2(level2),
+          user_nibble_1(user1),
+          user_nibble_2(user2) {}
+    int content_nibble_level_1 = 0;
+    int content_nibble_level_2 = 0;
+    int user_nibble_1 = 0;
+    int user_nibble_2 = 0;
+};
+
+class CContentDescriptor : public CDescriptor {  // 0x54
+public:
+    std::vector<std::unique_ptr<CContentDescriptorNibble>> nibbles;
+
+    void AddNibble(int content_nibble_level_1, int content_nibble_level_2, int user_nibble_1,
+                   int user_nibble_2);
+};
+
+class CParentalRatingDescriptorRating : public CObject {
+public:
+    char country_code[4] = {};
+    int rating = 0;
+};
+
+class CParentalRatingDescriptor : public CDescriptor {  // 0x55
+public:
+    std::vector<std::unique_ptr<CParentalRatingDescriptorRating>> ratings;
+
+    // Copies the three bytes of country_code (a language-code style array,
+    // not a C string) and terminates the copy.
+    void AddRating(const char* country_code, int rating);
+};

@@ -1,0 +1,59 @@
+#include "si/EIT.h"
+
+#include "descriptors/StandardDescriptors.h"
+#include "text/ARIBStringDecoder.h"
+
+int CEITEvent::Parse(const uint8_t* b, const uint8_t* sectionEnd) {
+    event_id = (b[0] << 8) | b[1];
+    // An MJD of 0xFFFF leaves the start time undefined.
+    if (b[2] == 0xFF && b[3] == 0xFF) {
+        has_start_time = 0;
+    } else {
+        int year = 0, month = 0, day = 0;
+        MjdToDate((b[2] << 8) | b[3], year, month, day);
+        // Fields that are no time leave the start undefined; the rest of the
+        // event is still used.
+        has_start_time = CTimeValue::FromFields(year, month, day, BcdToInt(b[4]), BcdToInt(b[5]),
+                                                BcdToInt(b[6]), start_time)
+                             ? 1
+                             : 0;
+    }
+    if (b[7] == 0xFF) {
+        has_duration = 0;
+    } else {
+        const int hours = BcdToInt(b[7]);
+        duration = CDuration(hours / 24, hours % 24, BcdToInt(b[8]), BcdToInt(b[9]));
+        has_duration = 1;
+    }
+    running_status = b[10] >> 5;
+    free_CA_mode = (b[10] >> 4) & 1;
+    descriptors_loop_length = ((b[10] << 8) | b[11]) & 0x0FFF;
+
+    // One decoder for the whole loop, so an extended event text can continue
+    // from one descriptor into the next.
+    CARIBStringDecoder dec;
+    ParseDescriptorLoop(descriptors, b + kHeaderSize, b + kHeaderSize + descriptors_loop_length,
+                        sectionEnd, dec);
+    return kHeaderSize + descriptors_loop_length;
+}
+
+const std::string& CEITEvent::GetEventName() const {
+    static const std::string kEmpty;
+    const int i = FindDescriptor(descriptors, 0x4D, 0);
+    if (i < 0) return kEmpty;
+    return static_cast<const CShortEventDescriptor&>(*descriptors[static_cast<size_t>(i)]).event_name;
+}
+
+void CEIT::Parse() {
+    ClearEvents();
+    const int L = SectionLength();
+    const uint8_t* end = SectionEnd();
+    // Events run from byte 14 to the CRC_32 (at L - 1). An event whose fixed
+    // part does not fit in the section ends the loop.
+    int i = 14;
+    while (i < L - 1 && end - (m_buffer + i) >= CEITEvent::kHeaderSize) {
+        auto e = std::make_unique<CEITEvent>();
+        i += e->Parse(m_buffer + i, end);
+        m_events.push_back(std::move(e));
+    }
+}

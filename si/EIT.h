@@ -1,0 +1,50 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "descriptors/Descriptor.h"
+#include "si/Table.h"
+#include "si/TimeValue.h"
+
+// One event of an EIT section (ARIB STD-B10): identity, start time,
+// duration, status bits and its descriptors as typed objects.
+class CEITEvent : public CObject {
+public:
+    // The fixed part before an event's descriptor loop.
+    static constexpr int kHeaderSize = 12;
+
+    int event_id = 0;
+    int has_start_time = 0;
+    CTimeValue start_time;
+    int has_duration = 0;
+    CDuration duration;
+    int running_status = 0;
+    int free_CA_mode = 0;
+    int descriptors_loop_length = 0;
+    CDescriptorList descriptors;
+
+    ~CEITEvent() override { ClearDescriptorList(descriptors); }
+
+    // Fills the event from its bytes at b; sectionEnd bounds every read (the
+    // caller has made sure the 12 header bytes are before it). Returns the
+    // bytes the event occupies, 12 + descriptors_loop_length.
+    int Parse(const uint8_t* b, const uint8_t* sectionEnd);
+    // event_name of the first short event descriptor, or the empty text.
+    const std::string& GetEventName() const;
+};
+
+// The Event Information Table on PID 0x0012. Every verified section, present/
+// following or schedule alike, replaces the list of events.
+class CEIT : public CTable {
+public:
+    static constexpr int kPid = 0x0012;
+
+    std::vector<std::unique_ptr<CEITEvent>> m_events;
+
+    CEIT() { m_nPid = kPid; }
+
+    void Parse() override;
+    void ClearEvents() { m_events.clear(); }
+};

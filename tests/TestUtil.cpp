@@ -1,0 +1,87 @@
+#include "tests/TestUtil.h"
+
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+
+#include "app/Checker.h"
+#include "stream/TransportStream.h"
+
+namespace testutil {
+
+const char* const kBanner = "\ntsvigil - transport stream checker ver 0.9.0\n\n";
+
+namespace {
+
+std::string TempPattern(const std::string& suffix) {
+    const char* dir = std::getenv("TMPDIR");
+    return std::string(dir && *dir ? dir : "/tmp") + "/tsvigil-test-XXXXXX" + suffix;
+}
+
+std::string ReadAll(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+}  // namespace
+
+CTempFile::CTempFile(const tsgen::Bytes& data, const std::string& suffix) {
+    std::string pattern = TempPattern(suffix);
+    std::vector<char> buf(pattern.begin(), pattern.end());
+    buf.push_back('\0');
+    const int fd = mkstemps(buf.data(), static_cast<int>(suffix.size()));
+    if (fd >= 0) {
+        size_t off = 0;
+        while (off < data.size()) {
+            const ssize_t n = write(fd, data.data() + off, data.size() - off);
+            if (n <= 0) break;
+            off += static_cast<size_t>(n);
+        }
+        close(fd);
+        m_path = buf.data();
+    }
+}
+
+CTempFile::~CTempFile() {
+    if (!m_path.empty()) std::remove(m_path.c_str());
+}
+
+RunResult RunTool(const std::vector<std::string>& args) {
+    CTempFile out({}, ".out");
+    CTempFile err({}, ".err");
+    std::string cmd = TSVIGIL_BIN;
+    for (const auto& a : args) {
+        cmd += " '";
+        for (char c : a) cmd += c == '\'' ? std::string("'\\''") : std::string(1, c);
+        cmd += "'";
+    }
+    cmd += " >" + out.Path() + " 2>" + err.Path() + " </dev/null";
+    RunResult r;
+    const int rc = std::system(cmd.c_str());
+    r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+    r.out = ReadAll(out.Path());
+    r.err = ReadAll(err.Path());
+    return r;
+}
+
+std::string CheckBytes(const tsgen::Bytes& data) {
+    char* buf = nullptr;
+    size_t size = 0;
+    std::FILE* out = open_memstream(&buf, &size);
+    {
+        CMemoryStream source(data.data(), data.size());
+        CheckStream(source, out);
+    }
+    std::fclose(out);
+    std::string s(buf, size);
+    std::free(buf);
+    return s;
+}
+
+}  // namespace testutil

@@ -1,0 +1,39 @@
+#pragma once
+
+// Helpers shared by the tests: temporary files, running the built binary,
+// and checking a byte stream in-process.
+
+#include <string>
+#include <vector>
+
+#include "tools/TestStream.h"
+
+namespace testutil {
+
+// A file under the test temp directory, removed when the object goes.
+class CTempFile {
+public:
+    explicit CTempFile(const tsgen::Bytes& data, const std::string& suffix = ".ts");
+    ~CTempFile();
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+struct RunResult {
+    int status = -1;
+    std::string out;
+    std::string err;
+};
+
+// Runs the tsvigil binary with the arguments and captures both streams.
+RunResult RunTool(const std::vector<std::string>& args);
+
+// Checks the bytes in-process and returns the report.
+std::string CheckBytes(const tsgen::Bytes& data);
+
+// The banner every run writes to standard error first.
+extern const char* const kBanner;
+
+}  // namespace testutil
