@@ -45,11 +45,15 @@ std::unique_ptr<CDescriptor> CreateDescriptor(const uint8_t* p, const uint8_t* s
 
 void ParseDescriptorLoop(CDescriptorList& list, const uint8_t* begin, const uint8_t* loopEnd,
                          const uint8_t* sectionEnd, CARIBStringDecoder& dec) {
-    if (loopEnd > sectionEnd) loopEnd = sectionEnd;
-    const uint8_t* p = begin;
-    while (p < loopEnd && sectionEnd - p >= 2) {
-        if (auto d = CreateDescriptor(p, sectionEnd, dec)) list.push_back(std::move(d));
-        p += 2 + p[1];
+    if (begin >= sectionEnd || begin >= loopEnd) return;
+    // Offsets from begin, so a descriptor_length that points past the
+    // section never forms a pointer outside it.
+    const ptrdiff_t end = (loopEnd < sectionEnd ? loopEnd : sectionEnd) - begin;
+    const ptrdiff_t limit = sectionEnd - begin;
+    ptrdiff_t i = 0;
+    while (i < end && limit - i >= 2) {
+        if (auto d = CreateDescriptor(begin + i, sectionEnd, dec)) list.push_back(std::move(d));
+        i += 2 + begin[i + 1];
     }
 }
 

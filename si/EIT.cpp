@@ -32,8 +32,9 @@ int CEITEvent::Parse(const uint8_t* b, const uint8_t* sectionEnd) {
     // One decoder for the whole loop, so an extended event text can continue
     // from one descriptor into the next.
     CARIBStringDecoder dec;
-    ParseDescriptorLoop(descriptors, b + kHeaderSize, b + kHeaderSize + descriptors_loop_length,
-                        sectionEnd, dec);
+    const ptrdiff_t room = sectionEnd - b;
+    const ptrdiff_t loopEnd = kHeaderSize + descriptors_loop_length < room ? kHeaderSize + descriptors_loop_length : room;
+    ParseDescriptorLoop(descriptors, b + kHeaderSize, b + loopEnd, sectionEnd, dec);
     return kHeaderSize + descriptors_loop_length;
 }
 

@@ -361,16 +361,6 @@ TEST(CLinkageDescriptorTest, ReadsFixedPartAndPrivateData) {
     }
 }
 
-TEST(CTimeShiftedEventDescriptorTest, ReadsReferences) {
-    auto d = Build<CTimeShiftedEventDescriptor>({0x4F, 0x04, 0x04, 0x08, 0x12, 0x34});
-    ASSERT_NE(nullptr, d);
-    EXPECT_EQ(0x0408, d->reference_service_id);
-    EXPECT_EQ(0x1234, d->reference_event_id);
-    auto s = Build<CStreamIdentifierDescriptor>({0x52, 0x01, 0x30});
-    ASSERT_NE(nullptr, s);
-    EXPECT_EQ(0x30, s->component_tag);
-}
-
 TEST(CComponentDescriptorTest, TextIsWhatFollowsTheFixedPart) {
     struct Case {
         const char* name;

@@ -1,0 +1,33 @@
+// CreateDescriptor over arbitrary bytes under every tag: the input stands
+// after the tag byte and the section ends right after it, so any length
+// field that reaches past the input must be stopped by the factory. The
+// same bytes are then walked as a descriptor loop.
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "descriptors/Descriptor.h"
+#include "text/ARIBStringDecoder.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    if (size > 4096) return 0;  // no descriptor outlives a section
+    CARIBStringDecoder dec;
+    for (int tag = 0; tag < 256; ++tag) {
+        // Exactly sized so that AddressSanitizer sees any read past sectionEnd.
+        std::vector<uint8_t> d(size + 1);
+        d[0] = static_cast<uint8_t>(tag);
+        for (size_t i = 0; i < size; ++i) d[i + 1] = data[i];
+        // One decoder for every tag, as one loop shares it: carried-over
+        // state of one descriptor's text must not upset the next.
+        auto desc = CreateDescriptor(d.data(), d.data() + d.size(), dec);
+        if (desc && desc->descriptor_tag != tag) __builtin_trap();
+    }
+
+    std::vector<uint8_t> loop(data, data + size);
+    CDescriptorList list;
+    ParseDescriptorLoop(list, loop.data(), loop.data() + loop.size(), loop.data() + loop.size(), dec);
+    for (size_t i = 0; i < list.size(); ++i) FindDescriptor(list, list[i]->descriptor_tag, 0);
+    ClearDescriptorList(list);
+    return 0;
+}

@@ -1,0 +1,169 @@
+#include "app/Checker.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <fstream>
+#include <iterator>
+
+#include "tests/TestUtil.h"
+#include "tools/SiBuilder.h"
+#include "tools/TestStream.h"
+
+namespace {
+
+using testutil::CheckBytes;
+using testutil::CTempFile;
+using testutil::kBanner;
+using testutil::RunTool;
+using tsgen::Bytes;
+using tsgen::CStreamBuilder;
+using tsgen::PacketFaults;
+
+Bytes ReadData(const std::string& name) {
+    std::ifstream in(std::string(TSVIGIL_TEST_DATA) + "/" + name, std::ios::binary);
+    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+TEST(CheckerTest, CommandLinePaths) {
+    const std::string missing = "/nonexistent/dir/rec.ts";
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        std::string err;
+    };
+    const Case cases[] = {
+        {"no argument", {}, std::string(kBanner) + "usage: tsvigil src.ts\n\n"},
+        {"two arguments", {"a.ts", "b.ts"}, std::string(kBanner) + "usage: tsvigil src.ts\n\n"},
+        {"missing file", {missing}, std::string(kBanner) + "error - can't open file (" + missing + ").\n"},
+        // A directory opens but cannot be read: that is no clean end.
+        {"directory", {"/"}, std::string(kBanner) + "error - can't read file (/).\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto r = RunTool(c.args);
+        EXPECT_EQ(0, r.status);
+        EXPECT_EQ("", r.out);
+        EXPECT_EQ(c.err, r.err);
+    }
+}
+
+TEST(CheckerTest, EmptyFileGivesBannerOnly) {
+    CTempFile f({});
+    const auto r = RunTool({f.Path()});
+    EXPECT_EQ(0, r.status);
+    EXPECT_EQ("", r.out);
+    EXPECT_EQ(kBanner, r.err);
+}
+
+TEST(CheckerTest, ContinuityRules) {
+    struct Step {
+        int pid;
+        int counterStep;  // 1 clean, 0 repeat, 2 skip one
+        bool noPayload;
+    };
+    struct Case {
+        const char* name;
+        std::vector<Step> steps;
+        std::string report;
+    };
+    const Case cases[] = {
+        {"clean", {{0x100, 1, false}, {0x100, 1, false}, {0x101, 1, false}}, ""},
+        {"gap gives one line", {{0x100, 1, false}, {0x100, 2, false}, {0x100, 1, false}, {0x100, 1, false}},
+         " continuity counter error (pid:0x0100,  0-> 2).\n"},
+        {"duplicate", {{0x100, 1, false}, {0x100, 0, false}},
+         " continuity counter error (pid:0x0100,  0-> 0).\n"},
+        {"no payload repeats the counter", {{0x100, 1, false}, {0x100, 1, true}, {0x100, 1, false}}, ""},
+        {"null packets are never errors", {{0x1FFF, 1, false}, {0x1FFF, 2, false}, {0x1FFF, 0, false}}, ""},
+        {"first packet of a PID", {{0x100, 2, false}, {0x200, 0, false}}, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CStreamBuilder b;
+        for (const auto& s : c.steps) {
+            PacketFaults f;
+            f.counterStep = s.counterStep;
+            if (s.noPayload) b.AddPacket(s.pid, {}, false, f, true);
+            else b.AddFiller(s.pid, f);
+        }
+        EXPECT_EQ(" packet size:188.\n" + c.report, CheckBytes(b.Data()));
+    }
+}
+
+TEST(CheckerTest, CounterWrapsAndNoPayloadMayNotAdvance) {
+    CStreamBuilder b;
+    b.Counter(0x100) = 14;
+    for (int i = 0; i < 3; ++i) b.AddFiller(0x100);  // 14, 15, 0
+    // A packet without payload that carries the next counter is an error.
+    uint8_t p[188] = {0x47, 0x01, 0x00, 0x21, 183};
+    b.AddTransportPacket(p);
+    EXPECT_EQ(" packet size:188.\n continuity counter error (pid:0x0100,  0-> 1).\n", CheckBytes(b.Data()));
+}
+
+TEST(CheckerTest, LinesOfOnePacketComeInOrder) {
+    // Size change, lost sync and a counter error all on one packet.
+    CStreamBuilder a(188), c(204);
+    for (int i = 0; i < 5; ++i) a.AddFiller(0x100);
+    PacketFaults gap;
+    gap.counterStep = 2;
+    c.Counter(0x100) = a.Counter(0x100) - 1;  // the last 188-byte packet is lost
+    c.AddFiller(0x100, gap);
+    for (int i = 0; i < 4; ++i) c.AddFiller(0x100);
+    Bytes d = a.Data();
+    d.insert(d.end(), c.Data().begin(), c.Data().end());
+    EXPECT_EQ(
+        " packet size:188.\n"
+        " packet size:204.\n"
+        " sync byte error.\n"
+        " continuity counter error (pid:0x0100,  3-> 5).\n",
+        CheckBytes(d));
+}
+
+TEST(CheckerTest, FileOf192BytePacketsStartsWithLostSync) {
+    CStreamBuilder b(192);
+    for (int i = 0; i < 10; ++i) b.AddFiller(0x100);
+    CTempFile f(b.Data());
+    const auto r = RunTool({f.Path()});
+    EXPECT_EQ(" packet size:192.\n sync byte error.\n", r.out);
+    EXPECT_EQ(kBanner, r.err);
+}
+
+TEST(CheckerTest, RealRecordingsReportOnlyTheirPacketSize) {
+    // Excerpts of real broadcasts: no lost sync and no counter gaps, and no
+    // TOT, so the scrambled packets of the BS multiplex are counted but
+    // never printed.
+    const std::pair<const char*, const char*> files[] = {
+        {"isdb-bs-scrambled.188.ts", " packet size:188.\n"},
+        {"isdb-tb.204.ts", " packet size:204.\n"},
+        {"isdb-tb-pcap.204.ts", " packet size:204.\n"},
+    };
+    for (const auto& f : files) {
+        SCOPED_TRACE(f.first);
+        const auto r = RunTool({std::string(TSVIGIL_TEST_DATA) + "/" + f.first});
+        EXPECT_EQ(0, r.status);
+        EXPECT_EQ(f.second, r.out);
+        EXPECT_EQ(kBanner, r.err);
+    }
+}
+
+TEST(CheckerTest, RealScrambledRecordingCountedAtATot) {
+    // The BS excerpt followed by one TOT: its scrambled packets are printed
+    // per PID in ascending order, then the TOT's time closes the block.
+    Bytes d = ReadData("isdb-bs-scrambled.188.ts");
+    ASSERT_EQ(580u * 188u, d.size());
+    CStreamBuilder b;
+    b.AddSection(0x0014, tsgen::MakeTOT(2008, 6, 1, 12, 34, 56));
+    d.insert(d.end(), b.Data().begin(), b.Data().end());
+    EXPECT_EQ(
+        " packet size:188.\n"
+        " transport scrambling countrol (pid:0x0140,   387packets).\n"
+        " transport scrambling countrol (pid:0x0141,     9packets).\n"
+        " transport scrambling countrol (pid:0x0148,     9packets).\n"
+        " transport scrambling countrol (pid:0x0149,    66packets).\n"
+        " transport scrambling countrol (pid:0x014a,     8packets).\n"
+        " transport scrambling countrol (pid:0x0248,     5packets).\n"
+        "2008/06/01 12:34:56\n",
+        CheckBytes(d));
+}
+
+}  // namespace
