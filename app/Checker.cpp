@@ -1,10 +1,14 @@
 #include "app/Checker.h"
 
+#include <unistd.h>
+
 #include <climits>
+#include <functional>
 #include <vector>
 
 #include "app/MyEIT.h"
 #include "app/MyTOT.h"
+#include "app/Progress.h"
 #include "si/Section.h"
 #include "stream/TSFile.h"
 #include "stream/TSPacket.h"
@@ -15,13 +19,15 @@ constexpr int kNullPid = 0x1FFF;
 
 // The packet loop: size changes, lost sync and continuity_counter per PID,
 // then the faults counted in bulk between two TOTs.
-void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out) {
+void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, const std::function<void()>& tick) {
     // Continuity state runs across lost sync, so packets lost there show up
     // as counter errors of their PIDs.
     std::vector<int> lastCounter(8192, -1);
     int announcedSize = 0;
+    unsigned packets = 0;
 
     for (int flags = framer.ReadNext(); !(flags & TSP_END); flags = framer.ReadNext()) {
+        if (tick && (++packets & (CProgress::kTickPackets - 1)) == 0) tick();
         const uint8_t* p = framer.m_packet;
         const int size = (flags & TSP_SIZE_188) ? 188 : (flags & TSP_SIZE_192) ? 192 : 204;
         if (size != announcedSize) {
@@ -62,7 +68,7 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out) {
 
 }  // namespace
 
-void CheckStream(CTransportStream& source, std::FILE* out) {
+void CheckStream(CTransportStream& source, std::FILE* out, const std::function<void()>& tick) {
     CTSPacket framer;
     CMyTOT tot(out);
     CMyEIT eit(out);
@@ -70,7 +76,7 @@ void CheckStream(CTransportStream& source, std::FILE* out) {
     RegisterTable(&tot);
     eit.m_pTot = &tot;
     RegisterTable(&eit);
-    CheckPackets(framer, tot, out);
+    CheckPackets(framer, tot, out, tick);
     ResetTables();
 }
 
@@ -85,7 +91,17 @@ int RunChecker(int argc, char** argv, std::FILE* out, std::FILE* err) {
         std::fprintf(err, "error - can't open file (%s).\n", argv[1]);
         return 0;
     }
-    CheckStream(file, out);
+    CProgress progress(err, file.FileSize());
+    std::function<void()> tick;
+    std::FILE* report = out;
+    if (progress.Enabled()) {
+        tick = [&] { progress.Update(file.BytesRead()); };
+        // A report on the same terminal erases the progress line first.
+        if (isatty(fileno(out)) == 1) report = progress.Wrap(out);
+    }
+    CheckStream(file, report, tick);
+    if (report != out) std::fclose(report);
+    progress.Finish();
     if (file.IsReadError()) std::fprintf(err, "error - can't read file (%s).\n", argv[1]);
     return 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdio>
+#include <functional>
 
 class CTransportStream;
 
@@ -9,5 +10,6 @@ class CTransportStream;
 // which is 0 on every path: faults of the stream are report lines.
 int RunChecker(int argc, char** argv, std::FILE* out, std::FILE* err);
 
-// Checks every packet of source and writes the report to out.
-void CheckStream(CTransportStream& source, std::FILE* out);
+// Checks every packet of source and writes the report to out. tick, when
+// set, is called every few thousand packets (for a progress display).
+void CheckStream(CTransportStream& source, std::FILE* out, const std::function<void()>& tick = {});

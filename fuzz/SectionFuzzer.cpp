@@ -1,9 +1,14 @@
-// The section assembler and the TOT and EIT parsers: arbitrary 188-byte
-// packets with the sync byte set and the PID forced to 0x0012 or 0x0014
-// (by bit 2 of the input's own PID, which tells 0x0014 from 0x0012), dispatched to a registered CTOT and
-// CEIT. Pointer fields, adaptation fields, section lengths, continuity
-// counters and payload_unit_start are all left as the input has them.
+// The section assembler and the TOT and EIT parsers, in two passes over one
+// input:
+//  1. the input as 188-byte packets, sync byte set and the PID forced to
+//     0x0012 or 0x0014 (by bit 2 of the input's own PID, which tells 0x0014
+//     from 0x0012); pointer_field, adaptation fields, section lengths,
+//     continuity counters and payload_unit_start stay as the input has them;
+//  2. the input as one section whose CRC_32 is made right for the
+//     section_length it states, carried to both tables in well-formed
+//     packets, so that every TOT and EIT body reaches Parse().
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -11,6 +16,40 @@
 #include "si/EIT.h"
 #include "si/Section.h"
 #include "si/TOT.h"
+
+namespace {
+
+void Dispatch(std::vector<uint8_t>& p, int pid, CTOT& tot, CEIT& eit) {
+    p[0] = 0x47;
+    p[1] = static_cast<uint8_t>((p[1] & 0xE0) | (pid >> 8));
+    p[2] = static_cast<uint8_t>(pid & 0xFF);
+    DispatchPacket(p.data());
+    CTimeValue t;
+    tot.GetTime(t);
+    for (const auto& e : eit.m_events) (void)e->GetEventName().size();
+}
+
+// Splits section over packets of pid: pointer_field 0 in the first, the
+// rest of the last one stuffed, counters running on from counter.
+void Carry(const std::vector<uint8_t>& section, int pid, int& counter, CTOT& tot, CEIT& eit) {
+    size_t pos = 0;
+    bool first = true;
+    while (first || pos < section.size()) {
+        std::vector<uint8_t> p(188, 0xFF);
+        p[1] = first ? 0x40 : 0x00;
+        p[3] = static_cast<uint8_t>(0x10 | (counter++ & 0x0F));
+        size_t at = 4;
+        if (first) p[at++] = 0x00;  // pointer_field
+        const size_t n = std::min(188 - at, section.size() - pos);
+        std::copy(section.begin() + static_cast<long>(pos), section.begin() + static_cast<long>(pos + n),
+                  p.begin() + static_cast<long>(at));
+        pos += n;
+        first = false;
+        Dispatch(p, pid, tot, eit);
+    }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CTOT tot;
@@ -22,14 +61,22 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         // Exactly one packet, the tail padded with stuffing bytes.
         std::vector<uint8_t> p(188, 0xFF);
         for (size_t i = 0; i < 188 && pos + i < size; ++i) p[i] = data[pos + i];
-        p[0] = 0x47;
-        const int pid = (p[2] & 0x04) ? CTOT::kPid : CEIT::kPid;
-        p[1] = static_cast<uint8_t>((p[1] & 0xE0) | (pid >> 8));
-        p[2] = static_cast<uint8_t>(pid & 0xFF);
-        DispatchPacket(p.data());
-        CTimeValue t;
-        tot.GetTime(t);
-        for (const auto& e : eit.m_events) (void)e->GetEventName().size();
+        Dispatch(p, (p[2] & 0x04) ? CTOT::kPid : CEIT::kPid, tot, eit);
+    }
+
+    if (size >= 7) {
+        std::vector<uint8_t> s(data, data + std::min<size_t>(size, 3 + 4095));
+        const size_t end = 3 + (((s[1] << 8) | s[2]) & 0x0FFF);
+        if (end >= 7 && end <= s.size()) {
+            const uint32_t crc = Crc32(s.data(), static_cast<int>(end - 4));
+            for (int k = 0; k < 4; ++k) s[end - 4 + k] = static_cast<uint8_t>(crc >> (24 - 8 * k));
+        }
+        // Fresh assembly state, as after a lost packet on each PID.
+        tot.m_nState = SEC_WAIT_START;
+        eit.m_nState = SEC_WAIT_START;
+        int tc = tot.m_nCounter + 5, ec = eit.m_nCounter + 5;
+        Carry(s, CTOT::kPid, tc, tot, eit);
+        Carry(s, CEIT::kPid, ec, tot, eit);
     }
     ResetTables();
     return 0;

@@ -17,7 +17,8 @@ void CRingBuffer::SetBufferSize(int n) {
 int CRingBuffer::GetDataSize() const {
     const int w = m_nWritePos.load(std::memory_order_acquire);
     const int r = m_nReadPos.load(std::memory_order_acquire);
-    return (w - r + m_nBufferSize) % m_nBufferSize;
+    const int d = w - r;
+    return d < 0 ? d + m_nBufferSize : d;
 }
 
 int CRingBuffer::GetFreeSize() const { return m_nBufferSize - GetDataSize(); }
@@ -25,7 +26,8 @@ int CRingBuffer::GetFreeSize() const { return m_nBufferSize - GetDataSize(); }
 uint8_t CRingBuffer::PeekByte(int offset) const {
     if (offset < 0 || offset >= GetDataSize()) return 0;
     const int r = m_nReadPos.load(std::memory_order_relaxed);
-    return m_storage[static_cast<size_t>((r + offset) % m_nBufferSize)];
+    const int i = r + offset;
+    return m_storage[static_cast<size_t>(i >= m_nBufferSize ? i - m_nBufferSize : i)];
 }
 
 int CRingBuffer::Read(uint8_t* dst, int n) {
@@ -34,7 +36,7 @@ int CRingBuffer::Read(uint8_t* dst, int n) {
     const int first = std::min(count, m_nBufferSize - r);
     std::memcpy(dst, &m_storage[static_cast<size_t>(r)], static_cast<size_t>(first));
     std::memcpy(dst + first, m_storage.data(), static_cast<size_t>(count - first));
-    m_nReadPos.store((r + count) % m_nBufferSize, std::memory_order_release);
+    m_nReadPos.store(Wrap(r + count), std::memory_order_release);
     return count;
 }
 
@@ -60,7 +62,7 @@ const uint8_t* CRingBuffer::ReadPointer() const {
 
 void CRingBuffer::Consume(int n) {
     const int r = m_nReadPos.load(std::memory_order_relaxed);
-    m_nReadPos.store((r + n) % m_nBufferSize, std::memory_order_release);
+    m_nReadPos.store(Wrap(r + n), std::memory_order_release);
 }
 
 uint8_t* CRingBuffer::WritePointer(int& contiguous) {
@@ -80,5 +82,5 @@ void CRingBuffer::Commit(int n) {
         std::memcpy(&m_storage[static_cast<size_t>(m_nBufferSize + w)],
                     &m_storage[static_cast<size_t>(w)], static_cast<size_t>(end - w));
     }
-    m_nWritePos.store((w + n) % m_nBufferSize, std::memory_order_release);
+    m_nWritePos.store(Wrap(w + n), std::memory_order_release);
 }

@@ -57,6 +57,9 @@ public:
     void Commit(int n);
 
 private:
+    // A position moved forward by at most one buffer size, wrapped.
+    int Wrap(int pos) const { return pos >= m_nBufferSize ? pos - m_nBufferSize : pos; }
+
     int m_nBufferSize = kDefaultSize;
     int m_nMirror = 0;
     std::atomic<int> m_nWritePos{0};

@@ -58,45 +58,53 @@ int CTSPacket::FramePacket() {
     CTransportStream& s = *m_pStream;
     bool syncLost = false;
 
+    // m_nHeld is a lower bound of the bytes the source holds: only this
+    // consumer takes bytes out, so it is counted down here and read again
+    // from the ring only when it runs short.
+
     // A 192-byte packet starts with a 4-byte prefix; consume it before
     // looking for 0x47.
     if (m_nPacketSize == 192) {
-        for (;;) {
-            if (s.GetDataSize() >= 4) break;
+        while (m_nHeld < 4) {
+            // Test for the end before counting again: the producer marks the
+            // end only after the last bytes are in the ring.
             const bool end = s.IsEnd();
-            const int held = s.GetDataSize();
-            if (held >= 4) break;
-            if (end) return TSP_END | (held > 0 ? TSP_SYNC_ERROR : 0);
+            m_nHeld = s.GetDataSize();
+            if (m_nHeld >= 4) break;
+            if (end) return TSP_END | (m_nHeld > 0 ? TSP_SYNC_ERROR : 0);
             s.WaitForData();
         }
         s.Read(m_prefix, 4);
+        m_nHeld -= 4;
     }
 
     uint8_t scratch[kLookAhead];
     for (;;) {
-        int avail = s.GetDataSize();
-        while (avail < kLookAhead) {
-            // Test for the end before counting again: the producer marks the
-            // end only after the last bytes are in the ring.
+        while (m_nHeld < kLookAhead) {
             const bool end = s.IsEnd();
-            avail = s.GetDataSize();
-            if (avail >= kLookAhead) break;
+            m_nHeld = s.GetDataSize();
+            if (m_nHeld >= kLookAhead) break;
             if (end) {
-                if (avail == 0) return TSP_END | (syncLost ? TSP_SYNC_ERROR : 0);
+                if (m_nHeld == 0) return TSP_END | (syncLost ? TSP_SYNC_ERROR : 0);
                 break;
             }
             s.WaitForData();
-            avail = s.GetDataSize();
         }
 
+        // Once 409 bytes are held every test can be made on them; fewer are
+        // held only at the end of the input, where the count is exact.
+        const int avail = m_nHeld;
         const int window = avail < kLookAhead ? avail : kLookAhead;
         CLookAhead la{s.Window(window, scratch), avail};
         if (la.p[0] == kSync) {
             const int size = la.Size(m_nPacketSize);
             if (size != 0) {
+                // Fixed-size copies compile to a few vector moves.
                 const int copy = size == 204 ? 204 : 188;
-                std::memcpy(m_packet, la.p, copy);
+                if (copy == 204) std::memcpy(m_packet, la.p, 204);
+                else std::memcpy(m_packet, la.p, 188);
                 s.Consume(copy);
+                m_nHeld -= copy;
                 m_nPacketSize = size;
                 const int flag = size == 188 ? TSP_SIZE_188 : size == 192 ? TSP_SIZE_192 : TSP_SIZE_204;
                 return flag | (syncLost ? TSP_SYNC_ERROR : 0);
@@ -107,6 +115,7 @@ int CTSPacket::FramePacket() {
         std::memmove(m_prefix, m_prefix + 1, 3);
         m_prefix[3] = la.p[0];
         s.Consume(1);
+        --m_nHeld;
         syncLost = true;
     }
 }

@@ -36,4 +36,7 @@ public:
     virtual int ReadNext();
     // The framing step of ReadNext(), without the dispatch.
     int FramePacket();
+
+private:
+    int m_nHeld = 0;  // bytes the source is known to hold (a lower bound)
 };

@@ -37,8 +37,11 @@ uint32_t Utf8CodePoint(const std::string& s, size_t i, size_t n) {
 }
 
 Bytes Descriptor(uint8_t tag, const Bytes& body) {
-    Bytes d = {tag, static_cast<uint8_t>(body.size())};
-    d.insert(d.end(), body.begin(), body.end());
+    Bytes d;
+    d.reserve(body.size() + 2);
+    d.push_back(tag);
+    d.push_back(static_cast<uint8_t>(body.size()));
+    for (uint8_t c : body) d.push_back(c);
     return d;
 }
 

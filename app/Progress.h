@@ -1,0 +1,47 @@
+#pragma once
+
+#include <chrono>
+#include <sys/types.h>
+
+#include <cstdio>
+
+// One progress line on standard error while a long file is checked on a
+// terminal: percent read and read speed, redrawn at most four times a
+// second and erased when the run ends, so the report on standard output
+// and anything captured from standard error stay as they are.
+class CProgress {
+public:
+    // Files up to this size finish too soon to need a progress line.
+    static constexpr long long kMinFileSize = 256LL * 1024 * 1024;
+    static constexpr int kTickPackets = 1 << 15;
+
+    // Shows progress when err is a terminal and the file is large enough.
+    CProgress(std::FILE* err, long long fileSize);
+    CProgress(std::FILE* err, long long fileSize, bool terminal);
+    ~CProgress() { Finish(); }
+
+    bool Enabled() const { return m_bEnabled; }
+    // Called now and then by the check loop with the bytes read so far.
+    void Update(long long bytesRead);
+    // Erases the line (once).
+    void Finish();
+    // A stream that writes to out, first erasing the progress line; for a
+    // report that goes to the same terminal. Closed by the caller.
+    std::FILE* Wrap(std::FILE* out);
+
+private:
+    using Clock = std::chrono::steady_clock;
+
+    void Draw(long long bytesRead, Clock::time_point now);
+    void Erase();
+    static ssize_t WriteThrough(void* cookie, const char* buf, size_t size);
+
+    std::FILE* m_out = nullptr;
+
+    std::FILE* m_err;
+    long long m_nFileSize;
+    bool m_bEnabled = false;
+    bool m_bShown = false;
+    Clock::time_point m_start;
+    Clock::time_point m_last;
+};

@@ -1,0 +1,240 @@
+#include "app/MyTOT.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+
+#include "tests/TestUtil.h"
+#include "tools/TestStream.h"
+
+namespace {
+
+using tsgen::Bytes;
+using tsgen::CStreamBuilder;
+using tsgen::PacketFaults;
+
+constexpr int kVideo = 0x0100;
+
+void Tot(CStreamBuilder& b, int h, int m, int s) { b.AddSection(0x0014, tsgen::MakeTOT(2008, 6, 1, h, m, s)); }
+void BadTot(CStreamBuilder& b, int h, int m, int s) {
+    Bytes t = tsgen::MakeTOT(2008, 6, 1, h, m, s);
+    t.back() ^= 0x01;
+    b.AddSection(0x0014, t);
+}
+void Tdt(CStreamBuilder& b, int h, int m, int s) { b.AddSection(0x0014, tsgen::MakeTDT(2008, 6, 1, h, m, s)); }
+void Quiet(CStreamBuilder& b) { b.AddFiller(kVideo); }
+// A packet of kVideo that skips one continuity_counter value.
+void Gap(CStreamBuilder& b) {
+    PacketFaults f;
+    f.counterStep = 2;
+    b.AddFiller(kVideo, f);
+}
+void TransportError(CStreamBuilder& b) {
+    PacketFaults f;
+    f.transportError = true;
+    b.AddFiller(kVideo, f);
+}
+void Scrambled(CStreamBuilder& b, int pid) {
+    PacketFaults f;
+    f.scrambled = true;
+    b.AddFiller(pid, f);
+}
+
+const std::string kSize = " packet size:188.\n";
+std::string Stamp(const char* hms) { return std::string("2008/06/01 ") + hms + "\n"; }
+
+struct Case {
+    const char* name;
+    std::function<void(CStreamBuilder&)> build;
+    std::string expected;
+};
+
+void RunCases(const Case* begin, const Case* end) {
+    for (const Case* c = begin; c != end; ++c) {
+        SCOPED_TRACE(c->name);
+        CStreamBuilder b;
+        c->build(b);
+        EXPECT_EQ(c->expected, testutil::CheckBytes(b.Data()));
+    }
+}
+
+TEST(CMyTOTTest, TimeStampsAroundFindings) {
+    const Case cases[] = {
+        {"no TOT: no stamps and no counts",
+         [](CStreamBuilder& b) {
+             Quiet(b);
+             Gap(b);
+             Scrambled(b, kVideo);
+             TransportError(b);
+             Scrambled(b, 0x0011);
+         },
+         kSize + " continuity counter error (pid:0x0100,  0-> 2).\n"},
+        {"quiet TOTs print nothing",
+         [](CStreamBuilder& b) {
+             Quiet(b);
+             Tot(b, 12, 0, 0);
+             Quiet(b);
+             Tot(b, 12, 0, 5);
+         },
+         kSize},
+        {"findings before the first TOT are closed by it",
+         [](CStreamBuilder& b) {
+             Quiet(b);
+             Gap(b);
+             Tot(b, 12, 0, 0);
+         },
+         kSize + " continuity counter error (pid:0x0100,  0-> 2).\n" + Stamp("12:00:00")},
+        {"two quiet TOTs, then a finding with the second one's time",
+         [](CStreamBuilder& b) {
+             Quiet(b);
+             Tot(b, 12, 0, 0);
+             Quiet(b);
+             Tot(b, 12, 0, 5);
+             Gap(b);
+         },
+         kSize + Stamp("12:00:05") + " continuity counter error (pid:0x0100,  1-> 3).\n"},
+        {"continuity error after a quiet period, closed by the next TOT",
+         [](CStreamBuilder& b) {
+             Quiet(b);
+             Tot(b, 12, 0, 0);
+             Gap(b);
+             Tot(b, 12, 0, 5);
+             Tot(b, 12, 0, 10);
+             Gap(b);
+             Gap(b);
+             Tot(b, 12, 0, 15);
+         },
+         kSize + Stamp("12:00:00") + " continuity counter error (pid:0x0100,  0-> 2).\n" + Stamp("12:00:05") +
+             Stamp("12:00:10") + " continuity counter error (pid:0x0100,  2-> 4).\n" +
+             " continuity counter error (pid:0x0100,  4-> 6).\n" + Stamp("12:00:15")},
+    };
+    RunCases(std::begin(cases), std::end(cases));
+}
+
+TEST(CMyTOTTest, BulkCounts) {
+    const Case cases[] = {
+        {"three transport errors between two TOTs",
+         [](CStreamBuilder& b) {
+             Quiet(b);
+             Tot(b, 12, 0, 0);
+             TransportError(b);
+             TransportError(b);
+             TransportError(b);
+             Tot(b, 12, 0, 5);
+             Tot(b, 12, 0, 10);  // the count was reset: nothing to print
+         },
+         kSize + Stamp("12:00:00") + " transport error indicator (    3packets).\n" + Stamp("12:00:05")},
+        {"scrambled packets in PID order, counts reset at each TOT",
+         [](CStreamBuilder& b) {
+             Quiet(b);
+             Tot(b, 12, 0, 0);
+             Scrambled(b, 0x0100);
+             Scrambled(b, 0x0100);
+             Scrambled(b, 0x0011);
+             Tot(b, 12, 0, 5);
+             Scrambled(b, 0x0100);
+             Tot(b, 12, 0, 10);
+         },
+         kSize + Stamp("12:00:00") + " transport scrambling countrol (pid:0x0011,     1packets).\n" +
+             " transport scrambling countrol (pid:0x0100,     2packets).\n" + Stamp("12:00:05") +
+             " transport scrambling countrol (pid:0x0100,     1packets).\n" + Stamp("12:00:10")},
+        {"scrambling before transport errors; a packet counts for both",
+         [](CStreamBuilder& b) {
+             Quiet(b);
+             Tot(b, 12, 0, 0);
+             PacketFaults f;
+             f.scrambled = true;
+             f.transportError = true;
+             b.AddFiller(0x1FFF, f);
+             Tot(b, 12, 0, 5);
+         },
+         kSize + Stamp("12:00:00") + " transport scrambling countrol (pid:0x1fff,     1packets).\n" +
+             " transport error indicator (    1packets).\n" + Stamp("12:00:05")},
+        {"counts before the first TOT are printed by it",
+         [](CStreamBuilder& b) {
+             TransportError(b);
+             Tot(b, 12, 0, 0);
+         },
+         kSize + " transport error indicator (    1packets).\n" + Stamp("12:00:00")},
+    };
+    RunCases(std::begin(cases), std::end(cases));
+}
+
+TEST(CMyTOTTest, SectionsThatFailVerificationCloseNothing) {
+    const Case cases[] = {
+        {"TOT with a bad CRC_32 after a finding",
+         [](CStreamBuilder& b) {
+             Quiet(b);
+             Tot(b, 12, 0, 0);
+             Gap(b);
+             BadTot(b, 12, 0, 5);
+             Quiet(b);
+             Tot(b, 12, 0, 10);
+         },
+         kSize + Stamp("12:00:00") + " continuity counter error (pid:0x0100,  0-> 2).\n" + Stamp("12:00:10")},
+        {"TOT with a bad CRC_32 after counted errors",
+         [](CStreamBuilder& b) {
+             Quiet(b);
+             Tot(b, 12, 0, 0);
+             TransportError(b);
+             BadTot(b, 12, 0, 5);
+             Tot(b, 12, 0, 10);
+         },
+         kSize + Stamp("12:00:00") + " transport error indicator (    1packets).\n" + Stamp("12:00:10")},
+        {"TDT on the TOT's PID after a finding",
+         [](CStreamBuilder& b) {
+             Quiet(b);
+             Tot(b, 12, 0, 0);
+             Gap(b);
+             Tdt(b, 12, 0, 3);
+             Tot(b, 12, 0, 5);
+         },
+         kSize + Stamp("12:00:00") + " continuity counter error (pid:0x0100,  0-> 2).\n" + Stamp("12:00:05")},
+        // The pending stamp is decoded when it is printed, from whatever
+        // section the buffer then holds.
+        {"pending stamp after a TDT shows the TDT's time",
+         [](CStreamBuilder& b) {
+             Quiet(b);
+             Tot(b, 12, 0, 0);
+             Tdt(b, 12, 0, 3);
+             Gap(b);
+         },
+         kSize + Stamp("12:00:03") + " continuity counter error (pid:0x0100,  0-> 2).\n"},
+    };
+    RunCases(std::begin(cases), std::end(cases));
+}
+
+TEST(CMyTOTTest, StampWithoutATimePrintsAPlaceholder) {
+    // JST_time fields that are no date must not stop the report.
+    Bytes body = {0x73, 0x70, 0x00, 0xD5, 0x5A, 0x25, 0x00, 0x00, 0xF0, 0x00};  // hour 25
+    CStreamBuilder b;
+    Quiet(b);
+    b.AddSection(0x0014, tsgen::FinishSection(body));
+    Gap(b);
+    EXPECT_EQ(kSize + "----/--/-- --:--:--\n" + " continuity counter error (pid:0x0100,  0-> 2).\n",
+              testutil::CheckBytes(b.Data()));
+}
+
+TEST(CMyTOTTest, PrintTimeStampOnlyWhenPending) {
+    char* buf = nullptr;
+    size_t size = 0;
+    std::FILE* out = open_memstream(&buf, &size);
+    ASSERT_NE(nullptr, out);
+    {
+        CMyTOT tot(out);
+        const Bytes t = tsgen::MakeTOT(2008, 6, 1, 12, 34, 56);
+        std::copy(t.begin(), t.end(), tot.m_buffer);
+        tot.PrintTimeStamp();  // nothing pending
+        tot.OnComplete(1);     // quiet: the stamp becomes pending
+        tot.PrintTimeStamp();
+        tot.PrintTimeStamp();  // printed once only
+        EXPECT_EQ(0, tot.m_bReported);
+        EXPECT_EQ(0, tot.m_bStampPending);
+    }
+    std::fclose(out);
+    EXPECT_EQ(Stamp("12:34:56"), std::string(buf, size));
+    std::free(buf);
+}
+
+}  // namespace
