@@ -6,7 +6,7 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 BUILD := build
 TEST_BUILD := build-test
 
-.PHONY: all tool test demo bench clean
+.PHONY: all tool test demo bench fuzz clean
 
 all: tool
 
@@ -28,6 +28,11 @@ demo: tool
 # (cached under build/bench; about 6 GiB of disk).
 bench: tool
 	@tools/bench.sh $(BUILD)
+
+# libFuzzer targets built with clang in build-fuzz/, each run for
+# FUZZ_SECONDS seconds (default 60), one after another.
+fuzz:
+	@FUZZ_SECONDS="$(FUZZ_SECONDS)" sh fuzz/run.sh
 
 clean:
 	rm -rf $(BUILD) $(TEST_BUILD)

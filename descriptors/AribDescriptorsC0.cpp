@@ -10,18 +10,6 @@
 
 namespace {
 
-std::vector<uint8_t> ToBytes(CByteReader::Span s) {
-    if (s.size <= 0) return {};
-    return std::vector<uint8_t>(s.data, s.data + s.size);
-}
-
-// Bytes left before the end of the descriptor (byte length + 2), never
-// negative: a field that ran past the descriptor leaves nothing to take.
-int LeftInDescriptor(const CByteReader& r, int length) {
-    const size_t end = static_cast<size_t>(length) + 2;
-    return r.Pos() < end ? static_cast<int>(end - r.Pos()) : 0;
-}
-
 int Consumed(const CByteReader& r, size_t start) { return static_cast<int>(r.Pos() - start); }
 
 }  // namespace

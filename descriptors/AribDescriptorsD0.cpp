@@ -5,23 +5,6 @@
 
 namespace {
 
-// True while r stands before the descriptor's stated end (byte length + 2)
-// and before the section's end. A loop guarded by this either advances or
-// stops, whatever the counts inside the descriptor claim.
-bool InDescriptor(const CByteReader& r, int length) {
-    return !r.AtEnd() && r.Pos() < static_cast<size_t>(length + 2);
-}
-
-// The bytes from r to the descriptor's stated end; none once the fixed
-// fields of a too-short descriptor have already run past it.
-CByteReader::Span RestOfDescriptor(CByteReader& r, int length) {
-    return r.Bytes(length + 2 - static_cast<int>(r.Pos()));
-}
-
-void Append(std::vector<uint8_t>& v, CByteReader::Span s) {
-    if (s.size > 0) v.insert(v.end(), s.data, s.data + s.size);
-}
-
 // A 16-bit Modified Julian Date as midnight of that day in broadcast time.
 // MJD 0 (sent with expire_date_valid_flag 0) is in 1858; such a date has
 // no value on our time line and leaves out at 0.
@@ -54,7 +37,7 @@ int CSIParameterDescriptor::AddTable(CByteReader entry) {
     auto t = std::make_unique<CSIParameterDescriptorTable>();
     t->table_id = entry.U8();
     t->table_description_length = entry.U8();
-    Append(t->table_description, entry.Bytes(t->table_description_length));
+    t->table_description = ToBytes(entry.Bytes(t->table_description_length));
     const int used = t->table_description_length + 2;
     tables.push_back(std::move(t));
     return used;
@@ -70,7 +53,7 @@ int CComponentGroupDescriptorGroup::Parse(CByteReader entry, int total_bit_rate_
         const int b = entry.U8();
         unit->CA_unit_id = b >> 4;
         unit->num_of_component = b & 0x0F;
-        Append(unit->component_tags, entry.Bytes(unit->num_of_component));
+        unit->component_tags = ToBytes(entry.Bytes(unit->num_of_component));
         CA_units.push_back(std::move(unit));
     }
     if (total_bit_rate_flag == 1) total_bit_rate = entry.U8();
@@ -144,7 +127,7 @@ std::unique_ptr<CDescriptor> CreateAribDescriptorD0(int tag, int length, CByteRe
                     d->AddGroup(original_network_id, transport_stream_id, service_id, event_id);
                 }
             } else {
-                Append(d->private_data, RestOfDescriptor(r, length));
+                d->private_data = RestOfDescriptor(r, length);
             }
             out = std::move(d);
             break;

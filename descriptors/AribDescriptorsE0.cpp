@@ -2,24 +2,6 @@
 
 #include "descriptors/DescriptorRanges.h"
 
-namespace {
-
-// True while r stands before the descriptor's stated end (byte length + 2)
-// and before the section's end. A loop guarded by this either advances or
-// stops, whatever the lengths inside the descriptor claim.
-bool InDescriptor(const CByteReader& r, int length) {
-    return !r.AtEnd() && r.Pos() < static_cast<size_t>(length + 2);
-}
-
-// Every byte from r to the descriptor's stated end, appended to v; none once
-// the fixed fields of a too-short descriptor have already run past it.
-void AppendRestOfDescriptor(std::vector<uint8_t>& v, CByteReader& r, int length) {
-    const CByteReader::Span s = r.Bytes(length + 2 - static_cast<int>(r.Pos()));
-    if (s.size > 0) v.insert(v.end(), s.data, s.data + s.size);
-}
-
-}  // namespace
-
 int CEmergencyInformationDescriptorEmergency::Parse(CByteReader entry) {
     service_id = entry.U16();
     const int b2 = entry.U8();
@@ -76,7 +58,7 @@ std::unique_ptr<CDescriptor> CreateAribDescriptorE0(int tag, int length, CByteRe
         case 0xFD: {  // data_component_descriptor
             auto d = std::make_unique<CDataComponentDescriptor>();
             d->data_component_id = r.U16();
-            AppendRestOfDescriptor(d->additional_data_component_info, r, length);
+            d->additional_data_component_info = RestOfDescriptor(r, length);
             out = std::move(d);
             break;
         }
@@ -85,7 +67,7 @@ std::unique_ptr<CDescriptor> CreateAribDescriptorE0(int tag, int length, CByteRe
             // Broadcasting flag, broadcasting identifier and additional
             // identification are kept together as the one 16-bit id.
             d->system_management_id = r.U16();
-            AppendRestOfDescriptor(d->additional_identification_info, r, length);
+            d->additional_identification_info = RestOfDescriptor(r, length);
             out = std::move(d);
             break;
         }

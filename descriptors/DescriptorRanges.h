@@ -7,8 +7,35 @@
 // descriptor_tag and descriptor_length on what they return.
 
 #include <memory>
+#include <vector>
 
 #include "descriptors/Descriptor.h"
+
+// What the builders share: the descriptor ends before byte length + 2 (r's
+// position counts from the tag byte) and the section ends where r ends.
+
+// True while r stands before the descriptor's stated end and before the
+// section's end. An entry loop guarded by this either advances or stops,
+// whatever the counts inside the descriptor claim.
+inline bool InDescriptor(const CByteReader& r, int length) {
+    return !r.AtEnd() && r.Pos() < static_cast<size_t>(length) + 2;
+}
+
+// Bytes left before the descriptor's stated end; none once the fixed fields
+// of a too-short descriptor have already run past it.
+inline int LeftInDescriptor(const CByteReader& r, int length) {
+    const size_t end = static_cast<size_t>(length) + 2;
+    return r.Pos() < end ? static_cast<int>(end - r.Pos()) : 0;
+}
+
+inline std::vector<uint8_t> ToBytes(CByteReader::Span s) {
+    return s.size > 0 ? std::vector<uint8_t>(s.data, s.data + s.size) : std::vector<uint8_t>();
+}
+
+// The bytes from r to the descriptor's end, as far as the section holds them.
+inline std::vector<uint8_t> RestOfDescriptor(CByteReader& r, int length) {
+    return ToBytes(r.Bytes(LeftInDescriptor(r, length)));
+}
 
 std::unique_ptr<CDescriptor> CreateStandardDescriptor(int tag, int length, CByteReader& r,
                                                       CARIBStringDecoder& dec);

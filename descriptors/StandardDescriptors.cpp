@@ -29,20 +29,6 @@ void CParentalRatingDescriptor::AddRating(const char* country_code, int rating) 
 
 namespace {
 
-// True while the reader stands inside the descriptor (it ends before byte
-// length + 2) and the section still has bytes: every entry loop runs on this.
-bool InDescriptor(const CByteReader& r, int length) {
-    return r.Pos() < static_cast<size_t>(length) + 2 && !r.AtEnd();
-}
-
-// The bytes from the reader's position to the end of the descriptor, as far
-// as the section holds them; none when the fixed fields already ran past it.
-std::vector<uint8_t> RestOfDescriptor(CByteReader& r, int length) {
-    const size_t end = static_cast<size_t>(length) + 2;
-    const CByteReader::Span s = r.Bytes(r.Pos() < end ? static_cast<int>(end - r.Pos()) : 0);
-    return std::vector<uint8_t>(s.data, s.data + s.size);
-}
-
 // Packed BCD, most significant digit in the highest nibble. Nibbles above 9
 // are not rejected: they count with their value at their place.
 int Bcd(uint32_t v, int digits) {

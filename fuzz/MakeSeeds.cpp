@@ -127,6 +127,9 @@ void SectionSeeds(const Sections& s) {
         tsgen::CStreamBuilder b;
         b.AddSection(k.pid, *k.section);
         Put("section", k.name, b.Data());
+        // The bare section too, for the fuzzer's pass that carries the input
+        // as one section.
+        Put("section", std::string("bare-") + k.name, *k.section);
     }
     // Two sections back to back in one packet, then one spanning packets.
     tsgen::CStreamBuilder b;
