@@ -1,6 +1,8 @@
 #include "si/Section.h"
 
+#include <algorithm>
 #include <cstring>
+#include <iterator>
 #include <vector>
 
 #include "si/Table.h"
@@ -16,10 +18,10 @@ int Counter(const uint8_t* p) { return p[3] & 0x0F; }
 // when there is one. The payload flag is not consulted.
 int PayloadOffset(const uint8_t* p) { return (p[3] & 0x20) ? 5 + p[4] : 4; }
 
-std::vector<CTable*>& Registry() {
-    static std::vector<CTable*> tables;
-    return tables;
-}
+std::vector<CTable*> g_tables;
+// Which PIDs have a registered table (a table's PID is fixed before it is
+// registered): most packets are for none, and pass with one lookup.
+bool g_bPidWanted[8192];
 
 struct CCrcTable {
     uint32_t entry[256];
@@ -146,20 +148,24 @@ bool CSection::Verify() const {
     return sum == stored;
 }
 
-void RegisterTable(CTable* table) { Registry().push_back(table); }
+void RegisterTable(CTable* table) {
+    g_tables.push_back(table);
+    g_bPidWanted[table->m_nPid & 0x1FFF] = true;
+}
 
 void ResetTables() {
-    Registry().clear();
+    std::fill(std::begin(g_bPidWanted), std::end(g_bPidWanted), false);
+    g_tables.clear();
     g_nPacketCount = 0;
 }
 
 bool DispatchPacket(const uint8_t* packet) {
     ++g_nPacketCount;
-    bool failed = false;
     const int pid = Pid(packet);
-    auto& tables = Registry();
-    for (size_t i = 0; i < tables.size(); ++i) {
-        CTable* t = tables[i];
+    if (!g_bPidWanted[pid]) return false;
+    bool failed = false;
+    for (size_t i = 0; i < g_tables.size(); ++i) {
+        CTable* t = g_tables[i];
         if (t->m_nPid != pid) continue;
         while (t->Append(packet)) {
             if (!t->Verify()) {

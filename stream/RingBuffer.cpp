@@ -14,15 +14,6 @@ void CRingBuffer::SetBufferSize(int n) {
     m_nReadPos.store(0, std::memory_order_relaxed);
 }
 
-int CRingBuffer::GetDataSize() const {
-    const int w = m_nWritePos.load(std::memory_order_acquire);
-    const int r = m_nReadPos.load(std::memory_order_acquire);
-    const int d = w - r;
-    return d < 0 ? d + m_nBufferSize : d;
-}
-
-int CRingBuffer::GetFreeSize() const { return m_nBufferSize - GetDataSize(); }
-
 uint8_t CRingBuffer::PeekByte(int offset) const {
     if (offset < 0 || offset >= GetDataSize()) return 0;
     const int r = m_nReadPos.load(std::memory_order_relaxed);
@@ -54,15 +45,6 @@ int CRingBuffer::Write(const uint8_t* src, int n) {
         left -= take;
     }
     return all ? 1 : 0;
-}
-
-const uint8_t* CRingBuffer::ReadPointer() const {
-    return &m_storage[static_cast<size_t>(m_nReadPos.load(std::memory_order_relaxed))];
-}
-
-void CRingBuffer::Consume(int n) {
-    const int r = m_nReadPos.load(std::memory_order_relaxed);
-    m_nReadPos.store(Wrap(r + n), std::memory_order_release);
 }
 
 uint8_t* CRingBuffer::WritePointer(int& contiguous) {

@@ -31,8 +31,11 @@ public:
     void SetBufferSize(int n);
     int GetBufferSize() const { return m_nBufferSize; }
 
-    int GetDataSize() const;
-    int GetFreeSize() const;
+    int GetDataSize() const {
+        const int d = m_nWritePos.load(std::memory_order_acquire) - m_nReadPos.load(std::memory_order_acquire);
+        return d < 0 ? d + m_nBufferSize : d;
+    }
+    int GetFreeSize() const { return m_nBufferSize - GetDataSize(); }
 
     // The byte offset places after the next unconsumed one; 0 when offset
     // is not below the bytes held. Consumes nothing.
@@ -45,10 +48,14 @@ public:
 
     // Consumer: the next unconsumed byte. min(GetDataSize(), Window()) bytes
     // can be read from it without wrapping.
-    const uint8_t* ReadPointer() const;
+    const uint8_t* ReadPointer() const {
+        return m_storage.data() + m_nReadPos.load(std::memory_order_relaxed);
+    }
     int Window() const { return m_nMirror; }
     // Consumer: drops n held bytes (n must not exceed the bytes held).
-    void Consume(int n);
+    void Consume(int n) {
+        m_nReadPos.store(Wrap(m_nReadPos.load(std::memory_order_relaxed) + n), std::memory_order_release);
+    }
 
     // Producer: where the next bytes go, and how many fit there in one run
     // (up to the end of the storage, keeping one byte free).

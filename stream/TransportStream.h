@@ -40,10 +40,11 @@ public:
         return got;
     }
     // n held bytes from the next unconsumed one, contiguous: a pointer into
-    // the ring when they lie in one run, else a copy in scratch. n must not
-    // exceed GetDataSize() nor CRingBuffer::kMirror.
+    // the ring when they lie in one run, else a copy in scratch (nullptr
+    // when no scratch is given). n must not exceed GetDataSize().
     const uint8_t* Window(int n, uint8_t* scratch) const {
         if (n <= m_ring.Window()) return m_ring.ReadPointer();
+        if (scratch == nullptr) return nullptr;
         for (int i = 0; i < n; ++i) scratch[i] = m_ring.PeekByte(i);
         return scratch;
     }

@@ -260,6 +260,17 @@ TEST(CSectionTest, SectionLengthLimit) {
         const std::vector<Bytes> expected =
             c.assembled ? std::vector<Bytes>{big, after} : std::vector<Bytes>{after};
         EXPECT_EQ(expected, t.parsed);
+
+        // Only the first packet of the big section, then a unit start: a
+        // section in hand takes the new packet's bytes as its remainder and
+        // fails; one never started leaves the new section alone.
+        t.parsed.clear();
+        t.m_nState = SEC_WAIT_START;
+        const std::vector<Bytes> cut = {
+            RawPacket(kPid, true, 0, Concat({{0}, Bytes(big.begin(), big.begin() + 183)})),
+            RawPacket(kPid, true, 1, Concat({{0}, after}))};
+        EXPECT_EQ(c.assembled, AnyFailed(Dispatch(cut)));
+        EXPECT_EQ(c.assembled ? std::vector<Bytes>{} : std::vector<Bytes>{after}, t.parsed);
     }
 }
 
