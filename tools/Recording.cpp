@@ -29,7 +29,7 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
     std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
     if (!f) return false;
     CStreamBuilder b(o.packetSize);
-    CSiSchedule si(kPacketsPerSecond);
+    CSiSchedule si(kPacketsPerSecond, 1800, o.badCrcEvery);
     const long long target = o.bytes > 0 ? o.bytes / o.packetSize : o.packets;
     long long written = 0;
     long long k = 0;

@@ -17,6 +17,7 @@ struct RecordingOptions {
     long long badSyncEvery = 0;
     long long scrambleEvery = 0;
     long long teiEvery = 0;
+    long long badCrcEvery = 0;  // every Nth TOT/EIT section with a damaged CRC_32
 };
 
 bool WriteRecording(const std::string& path, const RecordingOptions& options);

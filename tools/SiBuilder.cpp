@@ -234,13 +234,19 @@ EitEvent MakeEvent(int service, long long index, int programmeSeconds, long long
 
 }  // namespace
 
+void CSiSchedule::Send(CStreamBuilder& b, int pid, Bytes section) {
+    ++m_nSections;
+    if (m_badCrcEvery > 0 && m_nSections % m_badCrcEvery == 0) section = WithBadCrc(section);
+    b.AddSection(pid, section);
+}
+
 bool CSiSchedule::Due(long long k, CStreamBuilder& b) {
     const long long second = k / m_pps;
     const long long phase = k % m_pps;
     const long long quarter = m_pps / 4 > 0 ? m_pps / 4 : 1;
     if (phase == m_pps / 2 && second % 5 == 0) {
         const CTimeFields f = At(second);
-        b.AddSection(0x0014, MakeTOT(f.year, f.month, f.day, f.hour, f.minute, f.second,
+        Send(b, 0x0014, MakeTOT(f.year, f.month, f.day, f.hour, f.minute, f.second,
                                      LocalTimeOffsetDescriptor()));
         return true;
     }
@@ -249,9 +255,9 @@ bool CSiSchedule::Due(long long k, CStreamBuilder& b) {
         // Services change programme at staggered times.
         const long long stagger = static_cast<long long>(s) * m_programmeSeconds / kServiceCount;
         const long long index = (second + stagger) / m_programmeSeconds;
-        b.AddSection(0x0012, MakeEIT(0x4E, kServices[s], 0, 1, {MakeEvent(s, index, m_programmeSeconds, stagger)},
+        Send(b, 0x0012, MakeEIT(0x4E, kServices[s], 0, 1, {MakeEvent(s, index, m_programmeSeconds, stagger)},
                                      static_cast<int>(index)));
-        b.AddSection(0x0012, MakeEIT(0x4E, kServices[s], 1, 1,
+        Send(b, 0x0012, MakeEIT(0x4E, kServices[s], 1, 1,
                                      {MakeEvent(s, index + 1, m_programmeSeconds, stagger)},
                                      static_cast<int>(index)));
         return true;
@@ -270,7 +276,7 @@ bool CSiSchedule::Due(long long k, CStreamBuilder& b) {
             events.push_back(e);
         }
         const int table = (k / quarter) % 7 == 0 ? 0x4F : 0x50;
-        b.AddSection(0x0012, MakeEIT(table, kServices[s], 0, 0, events, 0));
+        Send(b, 0x0012, MakeEIT(table, kServices[s], 0, 0, events, 0));
         return true;
     }
     return false;

@@ -48,14 +48,19 @@ Bytes LocalTimeOffsetDescriptor();
 // programmeSeconds (staggered between services).
 class CSiSchedule {
 public:
-    explicit CSiSchedule(long long packetsPerSecond, int programmeSeconds = 1800)
-        : m_pps(packetsPerSecond), m_programmeSeconds(programmeSeconds) {}
+    // Every badCrcEvery-th section is sent with a damaged CRC_32 (0: none).
+    explicit CSiSchedule(long long packetsPerSecond, int programmeSeconds = 1800, long long badCrcEvery = 0)
+        : m_pps(packetsPerSecond), m_programmeSeconds(programmeSeconds), m_badCrcEvery(badCrcEvery) {}
     // Writes the sections due at packet slot k; false when none are.
     bool Due(long long k, CStreamBuilder& b);
 
 private:
+    void Send(CStreamBuilder& b, int pid, Bytes section);
+
     long long m_pps;
     int m_programmeSeconds;
+    long long m_badCrcEvery;
+    long long m_nSections = 0;
 };
 
 }  // namespace tsgen

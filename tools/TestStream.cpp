@@ -80,6 +80,11 @@ Bytes FinishSection(Bytes body) {
     return body;
 }
 
+Bytes WithBadCrc(Bytes section) {
+    if (!section.empty()) section.back() ^= 0xFF;
+    return section;
+}
+
 int DateToMjd(int year, int month, int day) {
     // ETSI EN 300 468 Annex C, the inverse direction.
     const int l = (month == 1 || month == 2) ? 1 : 0;

@@ -63,6 +63,10 @@ private:
 // byte before the CRC, with section_length filled in from its size.
 Bytes FinishSection(Bytes body);
 
+// The section with its CRC_32 damaged (the last byte flipped): it must be
+// dropped by a receiver.
+Bytes WithBadCrc(Bytes section);
+
 // A TOT (table_id 0x73) for the given JST time with a descriptor loop.
 Bytes MakeTOT(int year, int month, int day, int hour, int minute, int second,
               const Bytes& descriptors = {});

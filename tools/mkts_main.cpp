@@ -23,7 +23,8 @@ void Usage() {
         "  --dup-every N      repeat every Nth video packet\n"
         "  --bad-sync-every N damage the sync byte of every Nth packet\n"
         "  --scramble-every N mark every Nth audio packet scrambled\n"
-        "  --tei-every N      set transport_error_indicator on every Nth packet\n",
+        "  --tei-every N      set transport_error_indicator on every Nth packet\n"
+        "  --bad-crc-every N  damage the CRC_32 of every Nth TOT/EIT section\n",
         stderr);
 }
 
@@ -61,6 +62,7 @@ int main(int argc, char** argv) {
         else if (a == "--bad-sync-every") o.badSyncEvery = next();
         else if (a == "--scramble-every") o.scrambleEvery = next();
         else if (a == "--tei-every") o.teiEvery = next();
+        else if (a == "--bad-crc-every") o.badCrcEvery = next();
         else if (!a.empty() && a[0] != '-' && out.empty()) out = a;
         else {
             Usage();
