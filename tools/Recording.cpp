@@ -44,12 +44,14 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
         PacketFaults faults;
         faults.badSync = Every(k, o.badSyncEvery);
         faults.transportError = Every(k, o.teiEvery);
-        if (k % 1000 == 0) {
+        // The SI schedule goes first: its TOT slot (mid-second) would
+        // otherwise fall on the PMT's and never be sent.
+        if (o.si && si.Due(k, b)) {
+            // The SI schedule wrote its sections.
+        } else if (k % 1000 == 0) {
             b.AddSection(0x0000, MakePAT());
         } else if (k % 1000 == 500) {
             b.AddSection(kPmtPid, MakePMT());
-        } else if (o.si && si.Due(k, b)) {
-            // The SI schedule wrote its sections.
         } else if (k % 50 == 7) {
             b.AddFiller(kNullPid, faults);
         } else if (k % 12 == 3) {

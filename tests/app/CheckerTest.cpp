@@ -5,8 +5,10 @@
 
 #include <fstream>
 #include <iterator>
+#include <sstream>
 
 #include "tests/TestUtil.h"
+#include "tools/Recording.h"
 #include "tools/SiBuilder.h"
 #include "tools/TestStream.h"
 
@@ -164,6 +166,45 @@ TEST(CheckerTest, RealScrambledRecordingCountedAtATot) {
         " transport scrambling countrol (pid:0x0248,     5packets).\n"
         "2008/06/01 12:34:56\n",
         CheckBytes(d));
+}
+
+TEST(CheckerTest, GeneratedRecordingWithSi) {
+    // The generator's SI schedule: EIT p/f names three programmes, a TOT every
+    // five seconds brackets a counter gap at 7.3 s. With every SI section's
+    // CRC_32 damaged no table completes, and the gap stands alone.
+    struct Case {
+        const char* name;
+        long long badCrcEvery;
+        int eitLines;
+        std::string otherLines;
+    };
+    const std::string gap = " continuity counter error (pid:0x0111,  8->10).\n";
+    const Case cases[] = {
+        {"good sections", 0, 3,
+         " packet size:188.\n2008/06/01 12:00:00\n2008/06/01 12:00:05\n" + gap + "2008/06/01 12:00:10\n"},
+        {"every CRC damaged", 1, 0, " packet size:188.\n" + gap},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CTempFile f({});
+        tsgen::RecordingOptions o;
+        o.si = true;
+        o.packets = 132000;
+        o.dropEvery = 80000;
+        o.badCrcEvery = c.badCrcEvery;
+        ASSERT_TRUE(tsgen::WriteRecording(f.Path(), o));
+        const auto r = RunTool({f.Path()});
+        EXPECT_EQ(0, r.status);
+        std::istringstream lines(r.out);
+        std::string line, other;
+        int eit = 0;
+        while (std::getline(lines, line)) {
+            if (line.rfind(" eit:", 0) == 0) ++eit;
+            else other += line + "\n";
+        }
+        EXPECT_EQ(c.eitLines, eit);
+        EXPECT_EQ(c.otherLines, other);
+    }
 }
 
 }  // namespace
