@@ -11,7 +11,6 @@ namespace {
 
 constexpr int kPacket = 188;
 
-int Pid(const uint8_t* p) { return ((p[1] << 8) | p[2]) & 0x1FFF; }
 bool PayloadUnitStart(const uint8_t* p) { return (p[1] & 0x40) != 0; }
 int Counter(const uint8_t* p) { return p[3] & 0x0F; }
 // Offset of the payload: after the header, and after the adaptation field
@@ -19,9 +18,6 @@ int Counter(const uint8_t* p) { return p[3] & 0x0F; }
 int PayloadOffset(const uint8_t* p) { return (p[3] & 0x20) ? 5 + p[4] : 4; }
 
 std::vector<CTable*> g_tables;
-// Which PIDs have a registered table (a table's PID is fixed before it is
-// registered): most packets are for none, and pass with one lookup.
-bool g_bPidWanted[8192];
 
 struct CCrcTable {
     uint32_t entry[256];
@@ -37,6 +33,7 @@ struct CCrcTable {
 }  // namespace
 
 int64_t g_nPacketCount = 0;
+bool g_bPidWanted[8192];
 
 bool CSection::Append(const uint8_t* packet) {
     const int A = PayloadOffset(packet);
@@ -159,10 +156,7 @@ void ResetTables() {
     g_nPacketCount = 0;
 }
 
-bool DispatchPacket(const uint8_t* packet) {
-    ++g_nPacketCount;
-    const int pid = Pid(packet);
-    if (!g_bPidWanted[pid]) return false;
+bool DispatchToTables(const uint8_t* packet, int pid) {
     bool failed = false;
     for (size_t i = 0; i < g_tables.size(); ++i) {
         CTable* t = g_tables[i];

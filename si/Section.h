@@ -49,13 +49,24 @@ class CTable;
 // The process-wide registry of table objects that want sections. It points
 // at the tables without owning them.
 void RegisterTable(CTable* table);
-// Feeds one packet to every registered table of its PID, in registration
-// order; returns true when a section completed by it failed verification.
-bool DispatchPacket(const uint8_t* packet);
 // Empties the registry and restarts the packet count.
 void ResetTables();
 // Packets passed to DispatchPacket() since start or the last ResetTables().
 extern int64_t g_nPacketCount;
+// Which PIDs have a registered table (a table's PID is fixed before it is
+// registered): most packets are for none, and pass with one lookup.
+extern bool g_bPidWanted[8192];
+// The tables' part of DispatchPacket(), for a packet of a wanted PID.
+bool DispatchToTables(const uint8_t* packet, int pid);
+
+// Feeds one packet to every registered table of its PID, in registration
+// order; returns true when a section completed by it failed verification.
+// Inline: it runs for every packet of the stream.
+inline bool DispatchPacket(const uint8_t* packet) {
+    ++g_nPacketCount;
+    const int pid = ((packet[1] << 8) | packet[2]) & 0x1FFF;
+    return g_bPidWanted[pid] && DispatchToTables(packet, pid);
+}
 
 // CRC-32 of ISO/IEC 13818-1 Annex A (polynomial 0x04C11DB7, no reflection,
 // no final XOR). Run over a whole section from 0xFFFFFFFF, CRC_32 field

@@ -54,7 +54,7 @@ struct CLookAhead {
 
 }  // namespace
 
-int CTSPacket::FramePacket() {
+int CTSPacket::FrameAny() {
     CTransportStream& s = *m_pStream;
     bool syncLost = false;
 
@@ -74,29 +74,10 @@ int CTSPacket::FramePacket() {
             if (end) return TSP_END | (m_nHeld > 0 ? TSP_SYNC_ERROR : 0);
             s.WaitForData();
         }
-        std::memcpy(m_prefix, s.Window(4, m_prefix), 4);
+        uint8_t four[4];
+        std::memcpy(m_prefix, s.Window(4, four), 4);
         s.Consume(4);
         m_nHeld -= 4;
-    }
-
-    // The common case, decided before any of the general machinery: the
-    // size in use is proven by the two sync bytes that follow (the first
-    // test of every order), and the whole look-ahead is in one run.
-    if (m_nHeld >= kLookAhead && m_nPacketSize != 0) {
-        const uint8_t* p = s.Window(kLookAhead, nullptr);
-        const int n = m_nPacketSize;
-        if (p != nullptr && p[0] == kSync && p[n] == kSync && p[2 * n] == kSync) {
-            if (n == 204) {
-                std::memcpy(m_packet, p, 204);
-                s.Consume(204);
-                m_nHeld -= 204;
-                return TSP_SIZE_204;
-            }
-            std::memcpy(m_packet, p, 188);
-            s.Consume(188);
-            m_nHeld -= 188;
-            return n == 188 ? TSP_SIZE_188 : TSP_SIZE_192;
-        }
     }
 
     uint8_t scratch[kLookAhead];
@@ -139,10 +120,4 @@ int CTSPacket::FramePacket() {
         --m_nHeld;
         syncLost = true;
     }
-}
-
-int CTSPacket::ReadNext() {
-    const int flags = FramePacket();
-    if (flags & TSP_END) return TSP_END;
-    return DispatchPacket(m_packet) ? flags | TSP_SECTION_ERROR : flags;
 }

@@ -1,10 +1,11 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
+#include "si/Section.h"
 #include "stream/Object.h"
-
-class CTransportStream;
+#include "stream/TransportStream.h"
 
 // Result flags of CTSPacket::ReadNext(); several may be set together.
 enum {
@@ -20,7 +21,10 @@ enum {
 // each packet boundary by its sync byte 0x47 and tells 188-byte packets,
 // 192-byte packets (a 4-byte prefix before each) and 204-byte packets (16
 // bytes after each) apart by looking ahead for the next sync bytes.
-class CTSPacket : public CObject {
+//
+// The class is final so that the driver's calls of ReadNext() bind
+// statically and the common case below is inlined into its loop.
+class CTSPacket final : public CObject {
 public:
     static constexpr uint8_t kSync = 0x47;
     // Enough bytes for every look-ahead test: two 204-byte packets and one.
@@ -33,10 +37,43 @@ public:
 
     // Delivers the next packet into m_packet, hands it to the section
     // dispatcher, and returns its flags; or returns TSP_END.
-    virtual int ReadNext();
+    virtual int ReadNext() {
+        const int flags = FramePacket();
+        if (flags & TSP_END) return TSP_END;
+        return DispatchPacket(m_packet) ? flags | TSP_SECTION_ERROR : flags;
+    }
+
     // The framing step of ReadNext(), without the dispatch.
-    int FramePacket();
+    int FramePacket() {
+        // The common case, decided before any of the general machinery: the
+        // size in use is proven by the two sync bytes that follow (the first
+        // test of every order), and the look-ahead, a 192-byte packet's
+        // prefix included, lies in one run of the ring. It takes exactly
+        // the steps the general path takes for such a packet.
+        const int n = m_nPacketSize;
+        if (n != 0 && m_nHeld >= kLookAhead + 4) {
+            const uint8_t* p = m_pStream->Window(kLookAhead + 4, nullptr);
+            const int o = n == 192 ? 4 : 0;
+            if (p != nullptr && p[o] == kSync && p[o + n] == kSync && p[o + 2 * n] == kSync) {
+                // Fixed-size copies compile to a few vector moves.
+                if (n == 204) {
+                    std::memcpy(m_packet, p, 204);
+                } else {
+                    if (o != 0) std::memcpy(m_prefix, p, 4);
+                    std::memcpy(m_packet, p + o, 188);
+                }
+                m_pStream->Consume(n);
+                m_nHeld -= n;
+                return n == 188 ? TSP_SIZE_188 : n == 192 ? TSP_SIZE_192 : TSP_SIZE_204;
+            }
+        }
+        return FrameAny();
+    }
 
 private:
+    // The general framing step: waiting for bytes, the prefix step, the
+    // look-ahead tests in their orders, lost sync and the end of input.
+    int FrameAny();
+
     int m_nHeld = 0;  // bytes the source is known to hold (a lower bound)
 };
