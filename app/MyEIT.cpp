@@ -3,9 +3,8 @@
 #include "text/AdditionalSymbols.h"
 
 void CMyEIT::OnComplete(int64_t) {
-    // Only section 0 of the actual stream's present/following table holds
-    // the present event.
-    if (m_buffer[0] != 0x4E || m_buffer[6] != 0) return;
+    // Nothing was parsed for any other section (NeedsParse()).
+    if (!IsPresentSection(m_buffer)) return;
     const int serviceId = (m_buffer[3] << 8) | m_buffer[4];
 
     CServiceRecord* record = nullptr;

@@ -23,6 +23,11 @@ public:
 
     explicit CMyEIT(std::FILE* out = stdout) : m_out(out) {}
 
+    // Only section 0 of the actual stream's present/following table holds
+    // the present event; the other EIT sections (following events, other
+    // streams, schedules: most of PID 0x0012) are reported on by nobody.
+    static bool IsPresentSection(const uint8_t* section) { return section[0] == 0x4E && section[6] == 0; }
+    bool NeedsParse() const override { return IsPresentSection(m_buffer); }
     void OnComplete(int64_t packetCount) override;
 
 private:

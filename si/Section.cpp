@@ -167,7 +167,7 @@ bool DispatchToTables(const uint8_t* packet, int pid) {
                 failed = true;
                 break;
             }
-            t->Parse();
+            if (t->NeedsParse()) t->Parse();
             t->m_nPacketIndex = g_nPacketCount;
             t->OnComplete(g_nPacketCount);
         }

@@ -15,6 +15,10 @@
 class CTable : public CSection {
 public:
     virtual void Parse() = 0;
+    // Whether the verified section in the buffer is worth parsing: false
+    // only where OnComplete() will use nothing Parse() would build, so the
+    // dispatcher may pass the section to OnComplete() unparsed.
+    virtual bool NeedsParse() const { return true; }
     virtual void OnComplete(int64_t packetCount) { (void)packetCount; }
     virtual bool Save(std::FILE* fp);
     // Reads one record; a record that holds no section changes nothing. A
