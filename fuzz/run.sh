@@ -4,6 +4,8 @@
 # build-fuzz/corpus/NAME; the checked-in seeds in fuzz/corpus/NAME are only
 # read. Inputs that once crashed (fuzz/regressions/NAME/) are replayed first.
 # A crash leaves its input in build-fuzz/artifacts/ and fails the run.
+# Exit status 3: clang or its fuzzer runtime is missing and cannot be
+# installed (the caller may treat that as "not run").
 set -eu
 cd "$(dirname "$0")/.."
 
@@ -16,7 +18,10 @@ command -v clang++ >/dev/null 2>&1 || need="clang"
 dpkg -s libclang-rt-14-dev >/dev/null 2>&1 || need="$need libclang-rt-14-dev"
 if [ -n "$need" ]; then
     echo "== installing$need"
-    apt-get install -y $need || { apt-get update && apt-get install -y $need; }
+    if ! { apt-get install -y $need || { apt-get update && apt-get install -y $need; }; }; then
+        echo "== cannot install$need: no fuzzing here" >&2
+        exit 3
+    fi
 fi
 
 cmake -S fuzz -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ >/dev/null
