@@ -5,21 +5,13 @@
 #include <vector>
 
 #include "descriptors/AribDescriptorsD0.h"
+#include "tests/descriptors/BuildDescriptor.h"
 #include "text/ARIBStringDecoder.h"
 
 namespace {
 
-// Builds the descriptor at the start of b; the section ends with b, so
-// AddressSanitizer flags any read past it.
-std::unique_ptr<CDescriptor> Build(const std::vector<uint8_t>& b) {
-    CARIBStringDecoder dec;
-    return CreateDescriptor(b.data(), b.data() + b.size(), dec);
-}
-
-template <typename T>
-const T* As(const std::unique_ptr<CDescriptor>& d) {
-    return dynamic_cast<const T*>(d.get());
-}
+using testutil::As;
+const auto& Build = testutil::BuildDescriptor;
 
 constexpr int64_t k19931013 = 750470400;  // 1993-10-13 00:00:00
 

@@ -4,21 +4,13 @@
 #include <vector>
 
 #include "descriptors/AribDescriptorsE0.h"
+#include "tests/descriptors/BuildDescriptor.h"
 #include "text/ARIBStringDecoder.h"
 
 namespace {
 
-// Builds the descriptor at the start of b; the section ends with b, so
-// AddressSanitizer flags any read past it.
-std::unique_ptr<CDescriptor> Build(const std::vector<uint8_t>& b) {
-    CARIBStringDecoder dec;
-    return CreateDescriptor(b.data(), b.data() + b.size(), dec);
-}
-
-template <typename T>
-const T* As(const std::unique_ptr<CDescriptor>& d) {
-    return dynamic_cast<const T*>(d.get());
-}
+using testutil::As;
+const auto& Build = testutil::BuildDescriptor;
 
 }  // namespace
 

@@ -1,0 +1,27 @@
+#pragma once
+
+// Helpers of the descriptor tests: building one descriptor from bytes
+// whose section ends with them, and looking at it as its class.
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "descriptors/Descriptor.h"
+#include "text/ARIBStringDecoder.h"
+
+namespace testutil {
+
+// Builds the descriptor at the start of b; the section ends with b, so
+// AddressSanitizer flags any read past it.
+inline std::unique_ptr<CDescriptor> BuildDescriptor(const std::vector<uint8_t>& b) {
+    CARIBStringDecoder dec;
+    return CreateDescriptor(b.data(), b.data() + b.size(), dec);
+}
+
+template <typename T>
+const T* As(const std::unique_ptr<CDescriptor>& d) {
+    return dynamic_cast<const T*>(d.get());
+}
+
+}  // namespace testutil
