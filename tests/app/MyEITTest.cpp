@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/TestUtil.h"
+#include "tests/app/ReportCases.h"
 #include "tools/SiBuilder.h"
 #include "tools/TestStream.h"
 
@@ -34,7 +35,6 @@ void Present(CStreamBuilder& b, int serviceId, int eventId, const std::string& n
     b.AddSection(0x0012, Section(0x4E, serviceId, 0, eventId, name));
 }
 
-void Tot(CStreamBuilder& b, int h, int m, int s) { b.AddSection(0x0014, tsgen::MakeTOT(2008, 6, 1, h, m, s)); }
 
 std::string Line(const std::string& name, int serviceId, int eventId) {
     char s[64];
@@ -42,23 +42,13 @@ std::string Line(const std::string& name, int serviceId, int eventId) {
     return " eit:" + name + s;
 }
 
-const std::string kSize = " packet size:188.\n";
-std::string Stamp(const char* hms) { return std::string("2008/06/01 ") + hms + "\n"; }
-
-struct Case {
-    const char* name;
-    std::function<void(CStreamBuilder&)> build;
-    std::string expected;
-};
+using testutil::Stamp;
+using testutil::Tot;
+using Case = testutil::ReportCase;
+const std::string& kSize = testutil::kSize188;
 
 void RunCases(const Case* begin, const Case* end) {
-    for (const Case* c = begin; c != end; ++c) {
-        SCOPED_TRACE(c->name);
-        CStreamBuilder b;
-        b.AddFiller(kVideo);
-        c->build(b);
-        EXPECT_EQ(c->expected, testutil::CheckBytes(b.Data()));
-    }
+    testutil::RunReportCases(begin, end, [](CStreamBuilder& b) { b.AddFiller(kVideo); });
 }
 
 TEST(CMyEITTest, PresentEventChanges) {

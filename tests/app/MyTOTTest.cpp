@@ -6,6 +6,7 @@
 #include <string>
 
 #include "tests/TestUtil.h"
+#include "tests/app/ReportCases.h"
 #include "tools/TestStream.h"
 
 namespace {
@@ -16,7 +17,6 @@ using tsgen::PacketFaults;
 
 constexpr int kVideo = 0x0100;
 
-void Tot(CStreamBuilder& b, int h, int m, int s) { b.AddSection(0x0014, tsgen::MakeTOT(2008, 6, 1, h, m, s)); }
 void BadTot(CStreamBuilder& b, int h, int m, int s) {
     Bytes t = tsgen::MakeTOT(2008, 6, 1, h, m, s);
     t.back() ^= 0x01;
@@ -41,23 +41,12 @@ void Scrambled(CStreamBuilder& b, int pid) {
     b.AddFiller(pid, f);
 }
 
-const std::string kSize = " packet size:188.\n";
-std::string Stamp(const char* hms) { return std::string("2008/06/01 ") + hms + "\n"; }
+using testutil::Stamp;
+using testutil::Tot;
+using Case = testutil::ReportCase;
+const std::string& kSize = testutil::kSize188;
 
-struct Case {
-    const char* name;
-    std::function<void(CStreamBuilder&)> build;
-    std::string expected;
-};
-
-void RunCases(const Case* begin, const Case* end) {
-    for (const Case* c = begin; c != end; ++c) {
-        SCOPED_TRACE(c->name);
-        CStreamBuilder b;
-        c->build(b);
-        EXPECT_EQ(c->expected, testutil::CheckBytes(b.Data()));
-    }
-}
+void RunCases(const Case* begin, const Case* end) { testutil::RunReportCases(begin, end); }
 
 TEST(CMyTOTTest, TimeStampsAroundFindings) {
     const Case cases[] = {
