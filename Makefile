@@ -21,8 +21,8 @@ test:
 
 demo: tool
 	@$(BUILD)/tsvigil-mkts --demo $(BUILD)/demo.ts
-	@echo "== tsvigil $(BUILD)/demo.ts | iconv -f CP932 -t UTF-8"
-	@$(BUILD)/tsvigil $(BUILD)/demo.ts | iconv -f CP932 -t UTF-8
+	@echo "== tsvigil $(BUILD)/demo.ts | iconv -c -f CP932 -t UTF-8"
+	@$(BUILD)/tsvigil $(BUILD)/demo.ts | iconv -c -f CP932 -t UTF-8
 
 # Speed and memory against `cat` on 1 GiB and 4 GiB generated recordings
 # (cached under build/bench; about 6 GiB of disk).

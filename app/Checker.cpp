@@ -26,7 +26,8 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, const std::fun
     int announcedSize = 0;
     unsigned packets = 0;
 
-    for (int flags = framer.ReadNext(); !(flags & TSP_END); flags = framer.ReadNext()) {
+    int flags = framer.ReadNext();
+    for (; !(flags & TSP_END); flags = framer.ReadNext()) {
         if (tick && (++packets & (CProgress::kTickPackets - 1)) == 0) tick();
         const uint8_t* p = framer.m_packet;
         const int size = (flags & TSP_SIZE_188) ? 188 : (flags & TSP_SIZE_192) ? 192 : 204;
@@ -64,9 +65,21 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, const std::fun
             if (tot.m_nTransportErrors < INT_MAX) ++tot.m_nTransportErrors;
         }
     }
+    // Bytes skipped at the end of the input (a cut-off last packet,
+    // trailing garbage, an input without any packet) are lost sync too.
+    if (flags & TSP_SYNC_ERROR) {
+        tot.PrintTimeStamp();
+        std::fputs(" sync byte error.\n", out);
+        tot.m_bReported = 1;
+    }
+    // Counts gathered after the last TOT (or in a stream without any) close
+    // the report; no TOT follows them, so no time does either.
+    tot.PrintCounts();
 }
 
 }  // namespace
+
+const char* const kWriteError = "error - can't write report.\n";
 
 void CheckStream(CTransportStream& source, std::FILE* out, const std::function<void()>& tick) {
     CTSPacket framer;
@@ -103,5 +116,11 @@ int RunChecker(int argc, char** argv, std::FILE* out, std::FILE* err) {
     if (report != out) std::fclose(report);
     progress.Finish();
     if (file.IsReadError()) std::fprintf(err, "error - can't read file (%s).\n", argv[1]);
+    // A report that did not reach its destination (a closed standard
+    // output, a full disk) is the one failure of the run itself.
+    if (std::fflush(out) != 0 || std::ferror(out)) {
+        std::fputs(kWriteError, err);
+        return 1;
+    }
     return 0;
 }

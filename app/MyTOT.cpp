@@ -1,8 +1,8 @@
 #include "app/MyTOT.h"
 
 void CMyTOT::PrintTime() {
-    CTimeValue t;
-    if (!GetTime(t)) {
+    const CTimeValue& t = m_tLast;
+    if (!m_bLastValid) {
         // JST_time fields that are no date (a damaged TDT, say) still mark
         // the place in the report.
         std::fputs("----/--/-- --:--:--\n", m_out);
@@ -25,7 +25,7 @@ void CMyTOT::CountScrambled(int pid) {
     m_bScrambled = 1;
 }
 
-void CMyTOT::OnComplete(int64_t) {
+void CMyTOT::PrintCounts() {
     if (m_bScrambled) {
         for (int pid = 0; pid < kPids; ++pid) {
             if (m_scrambledCount[pid] == 0) continue;
@@ -41,6 +41,14 @@ void CMyTOT::OnComplete(int64_t) {
         m_nTransportErrors = 0;
         m_bReported = 1;
     }
+}
+
+void CMyTOT::OnComplete(int64_t) {
+    // Other tables on PID 0x0014 (a TDT, or anything else that passes its
+    // CRC) are not the TOT: they neither close a block nor give a time.
+    if (m_buffer[0] != kTableId) return;
+    m_bLastValid = GetTime(m_tLast);
+    PrintCounts();
     if (!m_bReported) {
         m_bStampPending = 1;
         return;

@@ -25,10 +25,20 @@ public:
     // of a finding calls this right before its line.
     void PrintTimeStamp();
     void CountScrambled(int pid);
+    // Prints the bulk counts not yet printed: scrambled packets per PID in
+    // ascending order, then transport errors. Sets m_bReported when it
+    // printed anything.
+    void PrintCounts();
     void OnComplete(int64_t packetCount) override;
 
 private:
     void PrintTime();
+
+    // The time of the TOT that completed last: a stamp always shows a
+    // verified TOT, never what a later damaged or partial section left in
+    // the buffer.
+    CTimeValue m_tLast;
+    bool m_bLastValid = false;
 
     std::FILE* m_out;
 };

@@ -1,5 +1,15 @@
+#include <cerrno>
 #include <cstdio>
 
 #include "app/Checker.h"
 
-int main(int argc, char** argv) { return RunChecker(argc, argv, stdout, stderr); }
+int main(int argc, char** argv) {
+    int status = RunChecker(argc, argv, stdout, stderr);
+    // Closing standard output can still fail (a deferred write error); a
+    // standard output that was never open has nothing to lose.
+    if (std::fclose(stdout) != 0 && errno != EBADF && status == 0) {
+        std::fputs(kWriteError, stderr);
+        status = 1;
+    }
+    return status;
+}

@@ -9,12 +9,16 @@
 class CTOT : public CTable {
 public:
     static constexpr int kPid = 0x0014;
+    static constexpr int kTableId = 0x73;
 
     CDescriptorList m_descriptors;
 
     CTOT() { m_nPid = kPid; }
     ~CTOT() override { ClearDescriptorList(m_descriptors); }
 
+    // Only a TOT section is parsed; a TDT has no descriptors, and other
+    // table_ids on this PID are not the TOT.
+    bool NeedsParse() const override { return m_buffer[0] == kTableId; }
     void Parse() override;
     // The JST_time of the section now in the buffer (a TDT's sits at the same
     // offsets). False when its fields cannot become a time value.

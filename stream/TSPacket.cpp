@@ -29,6 +29,18 @@ struct CLookAhead {
     bool Is204() const { return Pair(204) || LastTwo(204) || LastOne(204); }
     bool Is192(bool lastOne) const { return Pair192() || LastTwo192() || (lastOne && LastOne192()); }
 
+    // While locked at size n (a packet of that size was delivered and no
+    // byte skipped since), one sync byte in place is enough: the next
+    // packet's, or the one after it when the next packet's own sync byte is
+    // damaged, or none at all when no further whole packet follows before
+    // the end. Fewer than kLookAhead bytes are held only at the end.
+    bool Locked(int n) const {
+        const int length = n == 204 ? 204 : 188;
+        if (avail < length) return false;
+        const bool ended = avail < CTSPacket::kLookAhead;
+        return b(n) == CTSPacket::kSync || b(2 * n) == CTSPacket::kSync || (ended && avail < n + length);
+    }
+
     // The size the tests prove, tried in an order that starts with the size
     // in use; 0 when no test passes.
     int Size(int current) const {
@@ -71,13 +83,23 @@ int CTSPacket::FrameAny() {
             const bool end = s.IsEnd();
             m_nHeld = s.GetDataSize();
             if (m_nHeld >= 4) break;
-            if (end) return TSP_END | (m_nHeld > 0 ? TSP_SYNC_ERROR : 0);
+            if (end) {
+                // 1 to 3 bytes after the last packet: lost sync at the end.
+                if (m_nHeld > 0) {
+                    s.Consume(m_nHeld);
+                    m_nOffset += m_nHeld;
+                    m_nHeld = 0;
+                    return TSP_END | TSP_SYNC_ERROR;
+                }
+                return TSP_END;
+            }
             s.WaitForData();
         }
         uint8_t four[4];
         std::memcpy(m_prefix, s.Window(4, four), 4);
         s.Consume(4);
         m_nHeld -= 4;
+        m_nOffset += 4;
     }
 
     uint8_t scratch[kLookAhead];
@@ -99,7 +121,9 @@ int CTSPacket::FrameAny() {
         const int window = avail < kLookAhead ? avail : kLookAhead;
         CLookAhead la{s.Window(window, scratch), avail};
         if (la.p[0] == kSync) {
-            const int size = la.Size(m_nPacketSize);
+            int size = 0;
+            if (m_nPacketSize != 0 && !syncLost && la.Locked(m_nPacketSize)) size = m_nPacketSize;
+            if (size == 0) size = la.Size(m_nPacketSize);
             if (size != 0) {
                 // Fixed-size copies compile to a few vector moves.
                 const int copy = size == 204 ? 204 : 188;
@@ -107,17 +131,37 @@ int CTSPacket::FrameAny() {
                 else std::memcpy(m_packet, la.p, 188);
                 s.Consume(copy);
                 m_nHeld -= copy;
+                m_nPacketOffset = m_nOffset - (size == 192 && m_nOffset >= 4 ? 4 : 0);
+                m_nOffset += copy;
                 m_nPacketSize = size;
                 const int flag = size == 188 ? TSP_SIZE_188 : size == 192 ? TSP_SIZE_192 : TSP_SIZE_204;
                 return flag | (syncLost ? TSP_SYNC_ERROR : 0);
             }
+        } else if (m_nOffset == 0 && window > 4 && la.p[4] == kSync &&
+                   CLookAhead{la.p + 4, avail - 4}.Is192(true)) {
+            // A 192-byte recording starts with the first packet's prefix:
+            // it is consumed as such, not skipped as lost sync.
+            std::memcpy(m_prefix, la.p, 4);
+            s.Consume(4);
+            m_nHeld -= 4;
+            m_nOffset = 4;
+            continue;
         }
-        // Lost sync: skip one byte, keeping the last four skipped (for a
-        // 192-byte stream these end with the next packet's prefix).
-        std::memmove(m_prefix, m_prefix + 1, 3);
-        m_prefix[3] = la.p[0];
-        s.Consume(1);
-        --m_nHeld;
+        // Lost sync: skip to the next 0x47 among the bytes in view (at least
+        // one byte), keeping the last four skipped (for a 192-byte stream
+        // these end with the next packet's prefix).
+        int skip = 1;
+        if (window > 1) {
+            const void* next = std::memchr(la.p + 1, kSync, static_cast<size_t>(window - 1));
+            skip = next ? static_cast<int>(static_cast<const uint8_t*>(next) - la.p) : window;
+        }
+        for (int i = skip < 4 ? 0 : skip - 4; i < skip; ++i) {
+            std::memmove(m_prefix, m_prefix + 1, 3);
+            m_prefix[3] = la.p[i];
+        }
+        s.Consume(skip);
+        m_nHeld -= skip;
+        m_nOffset += skip;
         syncLost = true;
     }
 }

@@ -34,12 +34,18 @@ public:
     uint8_t m_packet[204] = {};
     int m_nPacketSize = 0;
     uint8_t m_prefix[4] = {};
+    // Byte offset in the input of the packet last delivered (of its prefix
+    // for a 192-byte packet), and of the next unconsumed byte.
+    int64_t m_nPacketOffset = 0;
+    int64_t m_nOffset = 0;
 
     // Delivers the next packet into m_packet, hands it to the section
-    // dispatcher, and returns its flags; or returns TSP_END.
+    // dispatcher, and returns its flags; or returns TSP_END, with
+    // TSP_SYNC_ERROR when bytes were skipped at the end of the input (a
+    // cut-off last packet, trailing garbage, an input without any packet).
     virtual int ReadNext() {
         const int flags = FramePacket();
-        if (flags & TSP_END) return TSP_END;
+        if (flags & TSP_END) return flags & (TSP_END | TSP_SYNC_ERROR);
         return DispatchPacket(m_packet) ? flags | TSP_SECTION_ERROR : flags;
     }
 
@@ -64,6 +70,8 @@ public:
                 }
                 m_pStream->Consume(n);
                 m_nHeld -= n;
+                m_nPacketOffset = m_nOffset;
+                m_nOffset += n;
                 return n == 188 ? TSP_SIZE_188 : n == 192 ? TSP_SIZE_192 : TSP_SIZE_204;
             }
         }

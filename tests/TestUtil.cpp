@@ -52,7 +52,7 @@ CTempFile::~CTempFile() {
     if (!m_path.empty()) std::remove(m_path.c_str());
 }
 
-RunResult RunTool(const std::vector<std::string>& args) {
+RunResult RunTool(const std::vector<std::string>& args, const std::string& stdoutPath) {
     CTempFile out({}, ".out");
     CTempFile err({}, ".err");
     std::string cmd = TSVIGIL_BIN;
@@ -61,7 +61,7 @@ RunResult RunTool(const std::vector<std::string>& args) {
         for (char c : a) cmd += c == '\'' ? std::string("'\\''") : std::string(1, c);
         cmd += "'";
     }
-    cmd += " >" + out.Path() + " 2>" + err.Path() + " </dev/null";
+    cmd += " >" + (stdoutPath.empty() ? out.Path() : stdoutPath) + " 2>" + err.Path() + " </dev/null";
     RunResult r;
     const int rc = std::system(cmd.c_str());
     r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;

@@ -27,8 +27,9 @@ struct RunResult {
     std::string err;
 };
 
-// Runs the tsvigil binary with the arguments and captures both streams.
-RunResult RunTool(const std::vector<std::string>& args);
+// Runs the tsvigil binary with the arguments and captures both streams;
+// standard output goes to stdoutPath instead when one is given.
+RunResult RunTool(const std::vector<std::string>& args, const std::string& stdoutPath = "");
 
 // Checks the bytes in-process and returns the report.
 std::string CheckBytes(const tsgen::Bytes& data);

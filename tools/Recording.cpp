@@ -1,5 +1,6 @@
 #include "tools/Recording.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <memory>
 
@@ -44,6 +45,7 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
         PacketFaults faults;
         faults.badSync = Every(k, o.badSyncEvery);
         faults.transportError = Every(k, o.teiEvery);
+        if (Every(k, o.loseBytesEvery)) faults.lostBytes = 100;
         // The SI schedule goes first: its TOT slot (mid-second) would
         // otherwise fall on the PMT's and never be sent.
         if (o.si && si.Due(k, b)) {
@@ -65,7 +67,20 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
         ++k;
         if (b.Data().size() >= (4u << 20) && !flush()) return false;
     }
-    return flush() && std::fflush(f.get()) == 0;
+    if (!flush()) return false;
+    // The damaged ends of a recording: a packet cut off by the end of the
+    // file, then bytes that are no packet at all.
+    if (o.cutTail > 0) {
+        b.AddFiller(kVideoPid);
+        const size_t n = std::min(b.Data().size() - 1, static_cast<size_t>(o.cutTail));
+        if (std::fwrite(b.Data().data(), 1, n, f.get()) != n) return false;
+    }
+    const Bytes zeros(1 << 16, 0x00);
+    for (long long left = o.garbageTail; left > 0; left -= static_cast<long long>(zeros.size())) {
+        const size_t n = static_cast<size_t>(std::min<long long>(left, static_cast<long long>(zeros.size())));
+        if (std::fwrite(zeros.data(), 1, n, f.get()) != n) return false;
+    }
+    return std::fflush(f.get()) == 0;
 }
 
 }  // namespace tsgen
@@ -91,7 +106,8 @@ bool WriteDemoRecording(const std::string& path) {
             b.AddSection(0x0000, MakePAT());
         } else if (si.Due(k, b)) {
         } else if (k % 12 == 3) {
-            faults.scrambled = sec >= 47 && sec < 52;
+            // Scrambled for five seconds, and again after the last TOT.
+            faults.scrambled = (sec >= 47 && sec < 52) || sec >= 118;
             b.AddFiller(kAudioPid, faults);
         } else {
             if (k == 14 * pps + 33 || k == 88 * pps + 101) faults.counterStep = 3;
@@ -99,8 +115,11 @@ bool WriteDemoRecording(const std::string& path) {
             b.AddFiller(kVideoPid, faults);
         }
     }
+    // The recording was stopped in the middle of a packet.
+    b.AddFiller(kVideoPid);
     const Bytes& d = b.Data();
-    return std::fwrite(d.data(), 1, d.size(), f.get()) == d.size();
+    const size_t n = d.size() - 88;
+    return std::fwrite(d.data(), 1, n, f.get()) == n;
 }
 
 }  // namespace tsgen

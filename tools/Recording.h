@@ -18,6 +18,9 @@ struct RecordingOptions {
     long long scrambleEvery = 0;
     long long teiEvery = 0;
     long long badCrcEvery = 0;  // every Nth TOT/EIT section with a damaged CRC_32
+    long long loseBytesEvery = 0;  // 100 bytes lost inside every Nth packet
+    int cutTail = 0;               // the file ends with this many bytes of one more packet
+    long long garbageTail = 0;     // then this many zero bytes
 };
 
 bool WriteRecording(const std::string& path, const RecordingOptions& options);

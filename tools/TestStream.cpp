@@ -7,7 +7,7 @@
 
 namespace tsgen {
 
-void CStreamBuilder::AddTransportPacket(const uint8_t* packet188) {
+void CStreamBuilder::AddTransportPacket(const uint8_t* packet188, int lostBytes) {
     if (m_nPacketSize == 192) {
         // A 4-byte arrival time stamp prefix; its first byte is never 0x47.
         const uint32_t ts = static_cast<uint32_t>(m_nPackets * 1000) & 0x3FFFFFFF;
@@ -16,7 +16,9 @@ void CStreamBuilder::AddTransportPacket(const uint8_t* packet188) {
         m_data.push_back(static_cast<uint8_t>(ts >> 8));
         m_data.push_back(static_cast<uint8_t>(ts));
     }
-    m_data.insert(m_data.end(), packet188, packet188 + 188);
+    const int lost = std::max(0, std::min(lostBytes, 180));
+    m_data.insert(m_data.end(), packet188, packet188 + 8);
+    m_data.insert(m_data.end(), packet188 + 8 + lost, packet188 + 188);
     if (m_nPacketSize == 204) m_data.insert(m_data.end(), 16, 0x00);  // a parity trailer
     ++m_nPackets;
 }
@@ -41,7 +43,7 @@ void CStreamBuilder::AddPacket(int pid, const Bytes& payload, bool unitStart,
         std::copy_n(payload.begin(), std::min<size_t>(payload.size(), 184), p + 4);
         cc = (cc + 1) % 16;
     }
-    AddTransportPacket(p);
+    AddTransportPacket(p, faults.lostBytes);
 }
 
 void CStreamBuilder::AddFiller(int pid, const PacketFaults& faults) {

@@ -19,6 +19,7 @@ struct PacketFaults {
     bool transportError = false;   // transport_error_indicator set
     bool badSync = false;          // sync byte 0x47 damaged
     int counterStep = 1;           // 1 normally; 0 repeats, 2 skips one
+    int lostBytes = 0;             // bytes lost from the packet's middle (a recorder's overflow)
 };
 
 class CStreamBuilder {
@@ -38,8 +39,9 @@ public:
     void AddSection(int pid, const Bytes& section);
     // Bytes outside any packet (stray bytes, a cut-off packet).
     void AddRaw(const Bytes& bytes);
-    // A whole 188-byte transport packet, framed as the stream's size asks.
-    void AddTransportPacket(const uint8_t* packet188);
+    // A whole 188-byte transport packet, framed as the stream's size asks;
+    // lostBytes (at most 180) are left out from its middle.
+    void AddTransportPacket(const uint8_t* packet188, int lostBytes = 0);
 
     // The next continuity_counter of pid (and lets a test set it).
     int& Counter(int pid) { return m_counters[pid]; }

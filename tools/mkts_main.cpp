@@ -24,7 +24,10 @@ void Usage() {
         "  --bad-sync-every N damage the sync byte of every Nth packet\n"
         "  --scramble-every N mark every Nth audio packet scrambled\n"
         "  --tei-every N      set transport_error_indicator on every Nth packet\n"
-        "  --bad-crc-every N  damage the CRC_32 of every Nth TOT/EIT section\n",
+        "  --bad-crc-every N  damage the CRC_32 of every Nth TOT/EIT section\n"
+        "  --lose-bytes-every N  lose 100 bytes inside every Nth packet\n"
+        "  --cut-tail N       end with the first N bytes of one more packet\n"
+        "  --garbage-tail N   then N zero bytes (with --packets 0: a file of zeros)\n",
         stderr);
 }
 
@@ -63,6 +66,9 @@ int main(int argc, char** argv) {
         else if (a == "--scramble-every") o.scrambleEvery = next();
         else if (a == "--tei-every") o.teiEvery = next();
         else if (a == "--bad-crc-every") o.badCrcEvery = next();
+        else if (a == "--lose-bytes-every") o.loseBytesEvery = next();
+        else if (a == "--cut-tail") o.cutTail = static_cast<int>(next());
+        else if (a == "--garbage-tail") o.garbageTail = next();
         else if (!a.empty() && a[0] != '-' && out.empty()) out = a;
         else {
             Usage();

@@ -50,7 +50,7 @@ void RunCases(const Case* begin, const Case* end) { testutil::RunReportCases(beg
 
 TEST(CMyTOTTest, TimeStampsAroundFindings) {
     const Case cases[] = {
-        {"no TOT: no stamps and no counts",
+        {"no TOT: no stamps, counts at the end",
          [](CStreamBuilder& b) {
              Quiet(b);
              Gap(b);
@@ -58,7 +58,10 @@ TEST(CMyTOTTest, TimeStampsAroundFindings) {
              TransportError(b);
              Scrambled(b, 0x0011);
          },
-         kSize + " continuity counter error (pid:0x0100,  0-> 2).\n"},
+         kSize + " continuity counter error (pid:0x0100,  0-> 2).\n" +
+             " transport scrambling countrol (pid:0x0011,     1packets).\n" +
+             " transport scrambling countrol (pid:0x0100,     1packets).\n" +
+             " transport error indicator (    1packets).\n"},
         {"quiet TOTs print nothing",
          [](CStreamBuilder& b) {
              Quiet(b);
@@ -140,6 +143,15 @@ TEST(CMyTOTTest, BulkCounts) {
          },
          kSize + Stamp("12:00:00") + " transport scrambling countrol (pid:0x1fff,     1packets).\n" +
              " transport error indicator (    1packets).\n" + Stamp("12:00:05")},
+        {"counts after the last TOT close the report without a time",
+         [](CStreamBuilder& b) {
+             Quiet(b);
+             Tot(b, 12, 0, 0);
+             TransportError(b);
+             Scrambled(b, kVideo);
+         },
+         kSize + Stamp("12:00:00") + " transport scrambling countrol (pid:0x0100,     1packets).\n" +
+             " transport error indicator (    1packets).\n"},
         {"counts before the first TOT are printed by it",
          [](CStreamBuilder& b) {
              TransportError(b);
@@ -180,16 +192,50 @@ TEST(CMyTOTTest, SectionsThatFailVerificationCloseNothing) {
              Tot(b, 12, 0, 5);
          },
          kSize + Stamp("12:00:00") + " continuity counter error (pid:0x0100,  0-> 2).\n" + Stamp("12:00:05")},
-        // The pending stamp is decoded when it is printed, from whatever
-        // section the buffer then holds.
-        {"pending stamp after a TDT shows the TDT's time",
+        // A stamp shows the last TOT that completed, whatever section the
+        // buffer holds since.
+        {"a TDT after a TOT",
          [](CStreamBuilder& b) {
              Quiet(b);
              Tot(b, 12, 0, 0);
              Tdt(b, 12, 0, 3);
              Gap(b);
          },
-         kSize + Stamp("12:00:03") + " continuity counter error (pid:0x0100,  0-> 2).\n"},
+         kSize + Stamp("12:00:00") + " continuity counter error (pid:0x0100,  0-> 2).\n"},
+        {"a TOT with a bad CRC_32 after a TOT",
+         [](CStreamBuilder& b) {
+             Quiet(b);
+             Tot(b, 12, 0, 0);
+             BadTot(b, 12, 0, 5);
+             Gap(b);
+         },
+         kSize + Stamp("12:00:00") + " continuity counter error (pid:0x0100,  0-> 2).\n"},
+        {"a TOT whose second packet was lost, after a TOT",
+         [](CStreamBuilder& b) {
+             Quiet(b);
+             Tot(b, 12, 0, 0);
+             // A TOT of two packets of which only the first arrives.
+             CStreamBuilder two;
+             two.Counter(0x0014) = b.Counter(0x0014);
+             const Bytes loop = {0x40, 198};
+             Bytes descriptors(200, 'A');
+             std::copy(loop.begin(), loop.end(), descriptors.begin());
+             two.AddSection(0x0014, tsgen::MakeTOT(2008, 6, 1, 12, 0, 5, descriptors));
+             b.AddRaw(Bytes(two.Data().begin(), two.Data().begin() + 188));
+             Gap(b);
+         },
+         kSize + Stamp("12:00:00") + " continuity counter error (pid:0x0100,  0-> 2).\n"},
+        {"a CRC-correct section of table_id 0x74 after a TOT",
+         [](CStreamBuilder& b) {
+             Quiet(b);
+             Tot(b, 12, 0, 0);
+             Bytes other = tsgen::MakeTOT(2008, 6, 1, 12, 0, 7);
+             other[0] = 0x74;
+             b.AddSection(0x0014, tsgen::FinishSection(Bytes(other.begin(), other.end() - 4)));
+             Gap(b);
+             Tot(b, 12, 0, 10);
+         },
+         kSize + Stamp("12:00:00") + " continuity counter error (pid:0x0100,  0-> 2).\n" + Stamp("12:00:10")},
     };
     RunCases(std::begin(cases), std::end(cases));
 }

@@ -115,30 +115,9 @@ TEST(CTimeValueTest, FieldsOutOfRangeFail) {
     }
 }
 
-// Sets TZ for the life of the object and restores the previous setting.
-class CTimeZone {
-public:
-    explicit CTimeZone(const char* tz) {
-        const char* old = std::getenv("TZ");
-        m_bHad = old != nullptr;
-        if (old) m_old = old;
-        setenv("TZ", tz, 1);
-        tzset();
-    }
-    ~CTimeZone() {
-        if (m_bHad)
-            setenv("TZ", m_old.c_str(), 1);
-        else
-            unsetenv("TZ");
-        tzset();
-    }
-
-private:
-    bool m_bHad = false;
-    std::string m_old;
-};
-
-TEST(CTimeValueTest, FieldsRoundTripInEveryTimeZone) {
+TEST(CTimeValueTest, FieldsRoundTrip) {
+    // Broadcast times are JST fields in and out, through fixed arithmetic:
+    // local clock changes (New York, London) play no part.
     const Fields6 times[] = {
         {2008, 6, 1, 12, 34, 56},
         {2008, 3, 9, 2, 30, 0},    // does not exist in New York (spring forward)
@@ -148,18 +127,12 @@ TEST(CTimeValueTest, FieldsRoundTripInEveryTimeZone) {
         {2038, 1, 19, 3, 14, 8},   // past 32-bit seconds
         {3000, 12, 31, 23, 59, 59},
     };
-    const char* zones[] = {"UTC", "Asia/Tokyo", "America/New_York", "Europe/London", "Australia/Lord_Howe"};
-    for (size_t z = 0; z < sizeof zones / sizeof zones[0]; ++z) {
-        CTimeZone tz(zones[z]);
-        for (size_t i = 0; i < sizeof times / sizeof times[0]; ++i) {
-            const Fields6& f = times[i];
-            SCOPED_TRACE(std::string(zones[z]) + " " + std::to_string(f.year) + "-" + std::to_string(f.month) +
-                         "-" + std::to_string(f.day) + " " + std::to_string(f.hour) + ":" +
-                         std::to_string(f.minute));
-            CTimeValue t;
-            ASSERT_TRUE(CTimeValue::FromFields(f.year, f.month, f.day, f.hour, f.minute, f.second, t));
-            ExpectFields(f, t.Fields());
-        }
+    for (const Fields6& f : times) {
+        SCOPED_TRACE(std::to_string(f.year) + "-" + std::to_string(f.month) + "-" + std::to_string(f.day) + " " +
+                     std::to_string(f.hour) + ":" + std::to_string(f.minute));
+        CTimeValue t;
+        ASSERT_TRUE(CTimeValue::FromFields(f.year, f.month, f.day, f.hour, f.minute, f.second, t));
+        ExpectFields(f, t.Fields());
     }
 }
 

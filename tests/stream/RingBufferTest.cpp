@@ -5,16 +5,6 @@
 #include <numeric>
 #include <vector>
 
-TEST(CRingBufferTest, NewRingCapacity) {
-    CRingBuffer ring;
-    EXPECT_EQ(65536, ring.GetBufferSize());
-    EXPECT_EQ(0, ring.GetDataSize());
-    EXPECT_EQ(65536, ring.GetFreeSize());
-    std::vector<uint8_t> big(70000, 1);
-    EXPECT_EQ(0, ring.Write(big.data(), 70000));
-    EXPECT_EQ(65535, ring.GetDataSize());
-}
-
 TEST(CRingBufferTest, WriteDropsWhatDoesNotFit) {
     CRingBuffer ring;
     ring.SetBufferSize(16);

@@ -12,7 +12,7 @@ using tsgen::Bytes;
 using tsgen::CStreamBuilder;
 
 // Every result of ReadNext() up to and including TSP_END.
-std::vector<int> Frame(const Bytes& data, std::vector<Bytes>* packets = nullptr) {
+std::vector<int> Frame(const Bytes& data) {
     CMemoryStream source(data.data(), data.size());
     CTSPacket framer;
     framer.m_pStream = &source;
@@ -21,10 +21,6 @@ std::vector<int> Frame(const Bytes& data, std::vector<Bytes>* packets = nullptr)
         const int r = framer.ReadNext();
         results.push_back(r);
         if (r & TSP_END) break;
-        if (packets) {
-            const int n = (r & TSP_SIZE_204) ? 204 : 188;
-            packets->emplace_back(framer.m_packet, framer.m_packet + n);
-        }
     }
     ResetTables();
     return results;
@@ -36,146 +32,116 @@ Bytes Clean(int size, int packets) {
     return b.Data();
 }
 
-std::vector<int> Repeat(int value, int n, int last = TSP_END) {
-    std::vector<int> v(static_cast<size_t>(n), value);
+// Results: count packets with each flag value, in order, then last.
+std::vector<int> Seq(std::initializer_list<std::pair<int, int>> runs, int last = TSP_END) {
+    std::vector<int> v;
+    for (const auto& r : runs) v.insert(v.end(), static_cast<size_t>(r.second), r.first);
     v.push_back(last);
     return v;
 }
 
-TEST(CTSPacketTest, CleanStreamsOfEachSize) {
+// Twenty packets of size with one damage done to packet 10.
+Bytes Damaged(int size, tsgen::PacketFaults f) {
+    CStreamBuilder b(size);
+    for (int i = 0; i < 20; ++i) b.AddFiller(0x100, i == 10 ? f : tsgen::PacketFaults{});
+    return b.Data();
+}
+Bytes Then(Bytes a, const Bytes& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+}
+
+constexpr int k188 = TSP_SIZE_188, k192 = TSP_SIZE_192, k204 = TSP_SIZE_204, kLost = TSP_SYNC_ERROR;
+const int kEndLost = TSP_END | TSP_SYNC_ERROR;
+
+TEST(CTSPacketTest, FlagsOfEachDamage) {
+    tsgen::PacketFaults badSync, lostBytes;
+    badSync.badSync = true;
+    lostBytes.lostBytes = 100;
+    const Bytes cutPacket = [] {
+        Bytes b(100, 0x11);
+        b[0] = 0x47;
+        return b;
+    }();
     struct Case {
-        int size;
+        const char* name;
+        Bytes data;
         std::vector<int> expected;
     };
     const Case cases[] = {
-        {188, Repeat(TSP_SIZE_188, 50)},
-        // The first prefix of a 192-byte stream is skipped as lost sync.
-        {192, [] {
-             auto v = Repeat(TSP_SIZE_192, 50);
-             v[0] |= TSP_SYNC_ERROR;
-             return v;
-         }()},
-        {204, Repeat(TSP_SIZE_204, 50)},
+        {"clean 188", Clean(188, 50), Seq({{k188, 50}})},
+        // The first prefix of a 192-byte recording is its packet's, not lost sync.
+        {"clean 192 from its first prefix", Clean(192, 50), Seq({{k192, 50}})},
+        {"clean 204", Clean(204, 50), Seq({{k204, 50}})},
+        {"one 188-byte packet is taken for 192", Clean(188, 1), Seq({{k192, 1}})},
+        {"two 188-byte packets", Clean(188, 2), Seq({{k188, 2}})},
+        {"empty input", {}, Seq({})},
+        // Only the damaged packet is lost: the packets before it are proven
+        // by the sync byte one or two packets on.
+        {"damaged sync byte, 188", Damaged(188, badSync), Seq({{k188, 10}, {k188 | kLost, 1}, {k188, 8}})},
+        {"damaged sync byte, 192", Damaged(192, badSync), Seq({{k192, 10}, {k192 | kLost, 1}, {k192, 8}})},
+        {"damaged sync byte, 204", Damaged(204, badSync), Seq({{k204, 10}, {k204 | kLost, 1}, {k204, 8}})},
+        {"bytes lost inside a packet", Damaged(188, lostBytes), Seq({{k188, 10}, {k188 | kLost, 1}, {k188, 8}})},
+        // Whatever the input ends with that is no whole packet is lost sync
+        // at the end; every whole packet before it is delivered.
+        {"cut-off last packet", Then(Clean(188, 10), cutPacket), Seq({{k188, 10}}, kEndLost)},
+        {"16 bytes after the last 188-byte packet", Then(Clean(188, 10), Bytes(16, 0x11)),
+         Seq({{k188, 10}}, kEndLost)},
+        {"1 byte after the last 192-byte packet", Then(Clean(192, 10), {0x00}), Seq({{k192, 10}}, kEndLost)},
+        {"3 bytes after the last 192-byte packet", Then(Clean(192, 10), {0x00, 0x01, 0x02}),
+         Seq({{k192, 10}}, kEndLost)},
+        {"zero bytes only", Bytes(5000, 0x00), Seq({}, kEndLost)},
+        // The last packet before a size change is delivered; the new size is
+        // proven by its own tests, with nothing skipped.
+        {"188 then 204", Then(Clean(188, 6), Clean(204, 6)), Seq({{k188, 6}, {k204, 6}})},
+        // A 0x47 in skipped data is a boundary only with sync bytes N and 2N
+        // on; the packet before the garbage finds none and is lost with it.
+        {"garbage holding a stray 0x47", Then(Then(Clean(188, 5), {0x00, 0x47, 0x00, 0x12}), Clean(188, 5)),
+         Seq({{k188, 4}, {k188 | kLost, 1}, {k188, 4}})},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.size);
-        const Bytes data = Clean(c.size, 50);
-        std::vector<Bytes> packets;
-        EXPECT_EQ(c.expected, Frame(data, &packets));
-        ASSERT_EQ(50u, packets.size());
-        // Every packet comes out byte for byte, the 204-byte trailer included.
-        const size_t stride = static_cast<size_t>(c.size);
-        const size_t skip = c.size == 192 ? 4 : 0;
-        for (size_t i = 0; i < packets.size(); ++i) {
-            EXPECT_TRUE(std::equal(packets[i].begin(), packets[i].end(), data.begin() + i * stride + skip));
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.expected, Frame(c.data));
+    }
+}
+
+TEST(CTSPacketTest, PacketsComeOutWholeAtTheirOffsets) {
+    for (const int size : {188, 192, 204}) {
+        SCOPED_TRACE(size);
+        const Bytes data = Clean(size, 50);
+        CMemoryStream source(data.data(), data.size());
+        CTSPacket framer;
+        framer.m_pStream = &source;
+        int n = 0;
+        for (int r = framer.ReadNext(); !(r & TSP_END); r = framer.ReadNext(), ++n) {
+            // Every packet byte for byte, the 204-byte trailer included; the
+            // offset of a 192-byte packet is that of its prefix.
+            const size_t at = static_cast<size_t>(n) * static_cast<size_t>(size);
+            EXPECT_EQ(static_cast<int64_t>(at), framer.m_nPacketOffset);
+            const size_t skip = size == 192 ? 4 : 0;
+            const size_t len = size == 204 ? 204 : 188;
+            EXPECT_TRUE(std::equal(framer.m_packet, framer.m_packet + len, data.begin() + static_cast<long>(at + skip)));
         }
+        EXPECT_EQ(50, n);
+        ResetTables();
     }
 }
 
 TEST(CTSPacketTest, CleanStreamOfNPacketsGivesExactlyN) {
     // Larger than the input ring, so the ring wraps many times.
     const int n = 30000;
-    const auto r = Frame(Clean(188, n));
-    EXPECT_EQ(Repeat(TSP_SIZE_188, n), r);
-}
-
-TEST(CTSPacketTest, OnePacketIsTakenFor192AndEmptyInputEnds) {
-    EXPECT_EQ((std::vector<int>{TSP_SIZE_192, TSP_END}), Frame(Clean(188, 1)));
-    EXPECT_EQ((std::vector<int>{TSP_END}), Frame({}));
-    EXPECT_EQ((std::vector<int>{TSP_SIZE_188, TSP_SIZE_188, TSP_END}), Frame(Clean(188, 2)));
+    EXPECT_EQ(Seq({{k188, n}}), Frame(Clean(188, n)));
 }
 
 TEST(CTSPacketTest, TrailingBytesAfterWholePackets) {
+    // A cut-off packet starting with its sync byte, or plain garbage: every
+    // whole packet is delivered, and the bytes after them are lost sync.
     for (int r = 1; r <= 187; ++r) {
         SCOPED_TRACE(r);
-        Bytes data = Clean(188, 10);
-        Bytes tail(static_cast<size_t>(r), 0x11);
-        if (r != 16) {
-            // A cut-off packet starting with its sync byte, or plain garbage.
-            for (const bool cutPacket : {true, false}) {
-                Bytes d = data;
-                tail[0] = cutPacket ? 0x47 : 0x11;
-                d.insert(d.end(), tail.begin(), tail.end());
-                const auto res = Frame(d);
-                // A cut-off packet spoils the last whole packet's tests; plain
-                // garbage spoils the last two.
-                const int delivered = cutPacket ? 9 : 8;
-                EXPECT_EQ(Repeat(TSP_SIZE_188, delivered), res) << "cut packet " << cutPacket;
-            }
-        } else {
-            // 16 bytes after the last packet make it a whole 204-byte packet;
-            // the one before it still fails every test and is skipped.
-            data.insert(data.end(), tail.begin(), tail.end());
-            auto expected = Repeat(TSP_SIZE_188, 8);
-            expected.insert(expected.end() - 1, TSP_SIZE_204 | TSP_SYNC_ERROR);
-            EXPECT_EQ(expected, Frame(data));
-        }
-    }
-}
-
-TEST(CTSPacketTest, DamagedSyncByteLosesThreePackets) {
-    CStreamBuilder b(188);
-    for (int i = 0; i < 20; ++i) {
-        tsgen::PacketFaults f;
-        f.badSync = i == 10;
-        b.AddFiller(0x100, f);
-    }
-    auto expected = Repeat(TSP_SIZE_188, 8);  // packets 0..7
-    expected.pop_back();
-    // Packets 8 and 9 look two packets ahead at the damaged one; packet 10
-    // itself has no sync byte; all three are skipped.
-    expected.push_back(TSP_SIZE_188 | TSP_SYNC_ERROR);
-    for (int i = 12; i < 20; ++i) expected.push_back(TSP_SIZE_188);
-    expected.push_back(TSP_END);
-    EXPECT_EQ(expected, Frame(b.Data()));
-}
-
-TEST(CTSPacketTest, StraySyncByteNeedsTwoMoreToBeABoundary) {
-    // Garbage holding a 0x47 whose followers are not sync bytes.
-    CStreamBuilder b(188);
-    for (int i = 0; i < 5; ++i) b.AddFiller(0x100);
-    b.AddRaw({0x00, 0x47, 0x00, 0x12});
-    for (int i = 0; i < 5; ++i) b.AddFiller(0x100);
-    auto expected = Repeat(TSP_SIZE_188, 3);  // the two before the garbage are lost
-    expected.insert(expected.end() - 1, TSP_SIZE_188 | TSP_SYNC_ERROR);
-    for (int i = 0; i < 4; ++i) expected.insert(expected.end() - 1, TSP_SIZE_188);
-    EXPECT_EQ(expected, Frame(b.Data()));
-}
-
-TEST(CTSPacketTest, SizeChangeFrom188To204) {
-    CStreamBuilder a(188), c(204);
-    for (int i = 0; i < 6; ++i) a.AddFiller(0x100);
-    for (int i = 0; i < 6; ++i) c.AddFiller(0x100);
-    Bytes d = a.Data();
-    d.insert(d.end(), c.Data().begin(), c.Data().end());
-    // The last 188-byte packet looks for a sync byte 376 bytes on and fails.
-    auto expected = Repeat(TSP_SIZE_188, 5);
-    expected.insert(expected.end() - 1, TSP_SIZE_204 | TSP_SYNC_ERROR);
-    for (int i = 0; i < 5; ++i) expected.insert(expected.end() - 1, TSP_SIZE_204);
-    EXPECT_EQ(expected, Frame(d));
-}
-
-TEST(CTSPacketTest, PrefixOf192IsSkippedOnceAndCutPrefixAtEnd) {
-    Bytes d = Clean(192, 4);
-    d.insert(d.end(), {0x00, 0x01});  // the start of a next prefix
-    const auto r = Frame(d);
-    // The packet before the two bytes cannot be proven (the input ends
-    // neither after it nor 192 bytes on), so it is skipped with them.
-    ASSERT_FALSE(r.empty());
-    EXPECT_EQ(TSP_END, r.back());
-    EXPECT_EQ(TSP_SIZE_192 | TSP_SYNC_ERROR, r.front());
-}
-
-TEST(CTSPacketTest, AllGarbageEndsWithoutPacket) {
-    for (uint8_t fill : {uint8_t(0x00), uint8_t(0xFF), uint8_t(0x47)}) {
-        SCOPED_TRACE(int(fill));
-        const Bytes d(5000, fill);
-        const auto r = Frame(d);
-        if (fill == 0x47) {
-            // Every byte is a sync byte: every look-ahead passes.
-            EXPECT_GT(r.size(), 1u);
-        } else {
-            EXPECT_EQ((std::vector<int>{TSP_END}), r);
+        for (const bool cutPacket : {true, false}) {
+            Bytes tail(static_cast<size_t>(r), 0x11);
+            tail[0] = cutPacket ? 0x47 : 0x11;
+            EXPECT_EQ(Seq({{k188, 10}}, kEndLost), Frame(Then(Clean(188, 10), tail))) << "cut packet " << cutPacket;
         }
     }
 }
