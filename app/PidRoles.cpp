@@ -154,8 +154,8 @@ void CPidRoles::OnTable(CPMT& pmt) {
     }
     // Kept in program_number order, one entry per program: a new version
     // replaces the streams of the last.
-    auto at = std::lower_bound(m_programs.begin(), m_programs.end(), p->program_number,
-                               [](const std::unique_ptr<CProgramPids>& a, int n) { return a->program_number < n; });
+    auto before = [](const std::unique_ptr<CProgramPids>& a, int n) { return a->program_number < n; };
+    auto at = std::lower_bound(m_programs.begin(), m_programs.end(), p->program_number, before);
     if (at != m_programs.end() && (*at)->program_number == p->program_number) {
         *at = std::move(p);
     } else {

@@ -8,7 +8,8 @@
 // One program_number -> PID pair of the PAT, with the section that listed it.
 class CPATProgram : public CObject {
 public:
-    CPATProgram(int number, int pid, int section) : program_number(number), PID(pid), section_number(section) {}
+    CPATProgram(int number, int pid, int section)
+        : program_number(number), PID(pid), section_number(section) {}
     int program_number = 0;
     int PID = 0;  // network_PID for program_number 0, program_map_PID otherwise
     int section_number = 0;

@@ -136,7 +136,7 @@ TEST(CPidRolesTest, RolesFromTheTables) {
             DispatchPacket(packet.data());
         }
         for (const auto& p : c.pids) {
-            SCOPED_TRACE(p.pid);
+            SCOPED_TRACE(testing::Message() << "PID 0x" << std::hex << p.pid);
             EXPECT_EQ(p.role, roles.Role(p.pid));
             EXPECT_EQ(p.services, roles.ServiceIds(p.pid));
         }
