@@ -57,6 +57,15 @@ void ParseDescriptorLoop(CDescriptorList& list, const uint8_t* begin, const uint
     }
 }
 
+void ParseWholeDescriptors(CDescriptorList& list, CByteReader loop, CARIBStringDecoder& dec) {
+    while (loop.Remaining() >= 2) {
+        const int length = loop.PeekAt(1);
+        if (static_cast<size_t>(2 + length) > loop.Remaining()) return;
+        const CByteReader::Span d = loop.Bytes(2 + length);
+        if (auto out = CreateDescriptor(d.data, d.data + d.size, dec)) list.push_back(std::move(out));
+    }
+}
+
 void ClearDescriptorList(CDescriptorList& list) { list.clear(); }
 
 int FindDescriptor(const CDescriptorList& list, int tag, int start) {

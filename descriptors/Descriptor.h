@@ -39,6 +39,13 @@ std::unique_ptr<CDescriptor> CreateDescriptor(const uint8_t* p, const uint8_t* s
 void ParseDescriptorLoop(CDescriptorList& list, const uint8_t* begin, const uint8_t* loopEnd,
                          const uint8_t* sectionEnd, CARIBStringDecoder& dec);
 
+// Walks the descriptor loop that loop spans and appends the handled
+// descriptors to list. Only whole descriptors are built, each reading no
+// byte outside itself: the walk ends at a descriptor whose
+// descriptor_length runs past the loop, so a field cut short never reads
+// as 0.
+void ParseWholeDescriptors(CDescriptorList& list, CByteReader loop, CARIBStringDecoder& dec);
+
 void ClearDescriptorList(CDescriptorList& list);
 
 // Index of the first descriptor at or after start whose tag is tag, or -1.

@@ -158,6 +158,9 @@ void ResetTables() {
 
 bool DispatchToTables(const uint8_t* packet, int pid) {
     bool failed = false;
+    // By index and with the size read anew each time: a table's OnComplete()
+    // may register another table (a PAT naming a new PMT PID), and the
+    // push_back may move the vector's storage.
     for (size_t i = 0; i < g_tables.size(); ++i) {
         CTable* t = g_tables[i];
         if (t->m_nPid != pid) continue;

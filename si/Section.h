@@ -47,7 +47,9 @@ public:
 class CTable;
 
 // The process-wide registry of table objects that want sections. It points
-// at the tables without owning them.
+// at the tables without owning them. A table may be registered from inside
+// DispatchPacket(), by another table's Parse() or OnComplete(); when its PID
+// is that packet's, it is given the packet too.
 void RegisterTable(CTable* table);
 // Empties the registry and restarts the packet count.
 void ResetTables();

@@ -24,6 +24,29 @@ struct FileCloser {
 
 bool Every(long long k, long long n) { return n > 0 && k % n == n - 1; }
 
+// The PSI of RecordingPsi() in place of the plain PAT and PMT, ten times a
+// second each, and now and then a packet on each PID it names that the
+// plain recording leaves empty. False for a slot left to the others.
+bool Psi(long long k, CStreamBuilder& b) {
+    static const std::vector<PsiSection> psi = RecordingPsi();
+    static const int kPids[] = {0x0901, 0x0902, 0x0A01, 0x0121, 0x0130, 0x0138, 0x0140, 0x0150};
+    const long long slot = k % 1000;
+    if (slot % 200 == 0) {
+        const PsiSection& s = psi[static_cast<size_t>(slot / 200)];
+        b.AddSection(s.pid, s.section);
+        return true;
+    }
+    if (slot % 100 == 20) {
+        b.AddPacket(0x01FF, {}, false, {}, true);  // PCR only: an adaptation field, no payload
+        return true;
+    }
+    if (slot % 100 == 40) {
+        b.AddFiller(kPids[(k / 100) % 8]);
+        return true;
+    }
+    return false;
+}
+
 }  // namespace
 
 bool WriteRecording(const std::string& path, const RecordingOptions& o) {
@@ -50,9 +73,11 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
         // otherwise fall on the PMT's and never be sent.
         if (o.si && si.Due(k, b)) {
             // The SI schedule wrote its sections.
-        } else if (k % 1000 == 0) {
+        } else if (o.psi && Psi(k, b)) {
+            // The PSI and the PIDs it names had their slot.
+        } else if (!o.psi && k % 1000 == 0) {
             b.AddSection(0x0000, MakePAT());
-        } else if (k % 1000 == 500) {
+        } else if (!o.psi && k % 1000 == 500) {
             b.AddSection(kPmtPid, MakePMT());
         } else if (k % 50 == 7) {
             b.AddFiller(kNullPid, faults);

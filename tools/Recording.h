@@ -12,6 +12,7 @@ struct RecordingOptions {
     long long packets = 10000;
     long long bytes = 0;  // when set, overrides packets
     bool si = false;      // TOT every few seconds, EIT present/following and schedule
+    bool psi = false;     // the PAT, PMTs, CAT and SDT of RecordingPsi() and packets on their PIDs
     long long dropEvery = 0;
     long long dupEvery = 0;
     long long badSyncEvery = 0;

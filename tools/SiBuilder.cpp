@@ -122,6 +122,103 @@ Bytes MakePMT() {
                           0x0F, 0xE1, 0x12, 0xF0, 0x00});  // AAC audio on 0x0112
 }
 
+namespace {
+
+void PutU16(Bytes& b, int v) {
+    b.push_back(static_cast<uint8_t>(v >> 8));
+    b.push_back(static_cast<uint8_t>(v));
+}
+
+// A 12-bit length after four reserved bits set to 1.
+void PutLength12(Bytes& b, size_t n) { PutU16(b, 0xF000 | static_cast<int>(n & 0x0FFF)); }
+
+uint8_t VersionByte(int version) { return static_cast<uint8_t>(0xC1 | ((version & 0x1F) << 1)); }
+
+}  // namespace
+
+Bytes MakePAT(int transportStreamId, const std::vector<PatProgram>& programs, int version) {
+    Bytes b = {0x00, 0xB0, 0x00};
+    PutU16(b, transportStreamId);
+    b.insert(b.end(), {VersionByte(version), 0x00, 0x00});
+    for (const auto& p : programs) {
+        PutU16(b, p.program_number);
+        PutU16(b, 0xE000 | p.pid);
+    }
+    return FinishSection(b);
+}
+
+Bytes MakePMT(int programNumber, int pcrPid, const Bytes& programDescriptors,
+              const std::vector<PmtStream>& streams, int version) {
+    Bytes b = {0x02, 0xB0, 0x00};
+    PutU16(b, programNumber);
+    b.insert(b.end(), {VersionByte(version), 0x00, 0x00});
+    PutU16(b, 0xE000 | pcrPid);
+    PutLength12(b, programDescriptors.size());
+    b.insert(b.end(), programDescriptors.begin(), programDescriptors.end());
+    for (const auto& s : streams) {
+        b.push_back(static_cast<uint8_t>(s.stream_type));
+        PutU16(b, 0xE000 | s.pid);
+        PutLength12(b, s.descriptors.size());
+        b.insert(b.end(), s.descriptors.begin(), s.descriptors.end());
+    }
+    return FinishSection(b);
+}
+
+Bytes MakeCAT(const Bytes& descriptors) {
+    Bytes b = {0x01, 0xB0, 0x00, 0xFF, 0xFF, VersionByte(0), 0x00, 0x00};
+    b.insert(b.end(), descriptors.begin(), descriptors.end());
+    return FinishSection(b);
+}
+
+Bytes MakeCAT() { return MakeCAT(CADescriptor(0x0005, 0x0A01)); }
+
+Bytes MakeSDT(int transportStreamId, int originalNetworkId, const std::vector<SdtService>& services,
+              int version, int tableId) {
+    Bytes b = {static_cast<uint8_t>(tableId), 0xF0, 0x00};
+    PutU16(b, transportStreamId);
+    b.insert(b.end(), {VersionByte(version), 0x00, 0x00});
+    PutU16(b, originalNetworkId);
+    b.push_back(0xFF);
+    for (const auto& s : services) {
+        const Bytes d = ServiceDescriptor(s.service_type, s.provider, s.name);
+        PutU16(b, s.service_id);
+        b.push_back(0xFF);  // EIT schedule and present/following flags set
+        // running_status 4 (running), free_CA_mode 0
+        PutU16(b, 0x8000 | static_cast<int>(d.size()));
+        b.insert(b.end(), d.begin(), d.end());
+    }
+    return FinishSection(b);
+}
+
+std::vector<PsiSection> RecordingPsi() {
+    auto tag = StreamIdentifierDescriptor;
+    auto join = [](Bytes a, const Bytes& b) {
+        a.insert(a.end(), b.begin(), b.end());
+        return a;
+    };
+    std::vector<PsiSection> out;
+    out.push_back({0x0000, MakePAT(0x7FE1, {{0x0000, 0x0010}, {0x0400, 0x01F0}, {0x0401, 0x01F1}})});
+    // Service 0x0400: PCR on a PID of its own, an ECM for the whole program.
+    out.push_back({0x01F0, MakePMT(0x0400, 0x01FF, CADescriptor(0x0005, 0x0901),
+                                   {{0x02, 0x0111, tag(0x00)},
+                                    {0x0F, 0x0112, tag(0x10)},
+                                    {0x06, 0x0130, tag(0x30)},
+                                    {0x0D, 0x0140, tag(0x40)}})});
+    // Service 0x0401: PCR on its video, an ECM for the video only, the
+    // audio of 0x0400 shared.
+    out.push_back({0x01F1, MakePMT(0x0401, 0x0121, {},
+                                   {{0x1B, 0x0121, join(tag(0x01), CADescriptor(0x0005, 0x0902))},
+                                    {0x0F, 0x0112, tag(0x10)},
+                                    {0x06, 0x0138, tag(0x38)},
+                                    {0x80, 0x0150, {}}})});
+    out.push_back({0x0001, MakeCAT()});
+    out.push_back({0x0011, MakeSDT(0x7FE1, 0x7FE1,
+                                   {{0x0400, 0x01, "", "サンプル放送１"},
+                                    {0x0401, 0x01, "", "サンプル放送２"},
+                                    {0x0402, 0xC0, "", "データ放送"}})});
+    return out;
+}
+
 Bytes MakeEIT(int tableId, int serviceId, int sectionNumber, int lastSectionNumber,
               const std::vector<EitEvent>& events, int version) {
     Bytes b = {static_cast<uint8_t>(tableId), 0xF0, 0x00, static_cast<uint8_t>(serviceId >> 8),
@@ -186,6 +283,22 @@ Bytes ContentDescriptor(int nibble1, int nibble2) {
 Bytes LocalTimeOffsetDescriptor() {
     // Japan, region 0, offset +00:00, no change scheduled.
     return Descriptor(0x58, {'J', 'P', 'N', 0x02, 0x00, 0x00, 0xC0, 0x79, 0x00, 0x00, 0x00, 0x00, 0x00});
+}
+
+Bytes CADescriptor(int caSystemId, int caPid) {
+    return Descriptor(0x09, {static_cast<uint8_t>(caSystemId >> 8), static_cast<uint8_t>(caSystemId),
+                             static_cast<uint8_t>(0xE0 | (caPid >> 8)), static_cast<uint8_t>(caPid)});
+}
+
+Bytes StreamIdentifierDescriptor(int componentTag) {
+    return Descriptor(0x52, {static_cast<uint8_t>(componentTag)});
+}
+
+Bytes ServiceDescriptor(int serviceType, const std::string& provider, const std::string& name) {
+    Bytes body = {static_cast<uint8_t>(serviceType)};
+    AppendText(body, EncodeAribText(provider));
+    AppendText(body, EncodeAribText(name));
+    return Descriptor(0x48, body);
 }
 
 namespace {

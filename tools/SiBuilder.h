@@ -1,6 +1,6 @@
 #pragma once
 
-// PSI/SI sections for synthetic recordings: PAT, PMT, TOT and EIT with
+// PSI/SI sections for synthetic recordings: PAT, PMT, CAT, SDT, TOT and EIT with
 // ARIB STD-B24 coded names, and a schedule that places them in a stream
 // the way a broadcaster's multiplexer does.
 
@@ -20,6 +20,48 @@ Bytes EncodeAribText(const std::string& utf8);
 
 Bytes MakePAT();
 Bytes MakePMT();
+
+// A PAT of any programs; program_number 0 names the network PID.
+struct PatProgram {
+    int program_number = 0;
+    int pid = 0;
+};
+Bytes MakePAT(int transportStreamId, const std::vector<PatProgram>& programs, int version = 0);
+
+// A PMT with program-level descriptors and elementary streams.
+struct PmtStream {
+    int stream_type = 0;
+    int pid = 0;
+    Bytes descriptors;  // ES_info
+};
+Bytes MakePMT(int programNumber, int pcrPid, const Bytes& programDescriptors,
+              const std::vector<PmtStream>& streams, int version = 0);
+
+// A CAT of the given descriptors; without any, one CA descriptor naming the
+// EMM PID 0x0A01.
+Bytes MakeCAT(const Bytes& descriptors);
+Bytes MakeCAT();
+
+// An SDT section (table_id 0x42 actual, 0x46 other) with a service
+// descriptor per service, names in UTF-8 encoded with EncodeAribText.
+struct SdtService {
+    int service_id = 0;
+    int service_type = 0x01;
+    std::string provider;
+    std::string name;
+};
+Bytes MakeSDT(int transportStreamId, int originalNetworkId, const std::vector<SdtService>& services,
+              int version = 0, int tableId = 0x42);
+
+// The PSI of a recording made with the psi option, in sending order: a PAT
+// of two services, their PMTs (CA descriptors naming ECMs, captions,
+// superimposed text, PCR on a PID of its own, a stream shared by both),
+// a CAT naming an EMM PID and an SDT actual that also names a third service.
+struct PsiSection {
+    int pid = 0;
+    Bytes section;
+};
+std::vector<PsiSection> RecordingPsi();
 
 struct EitEvent {
     int event_id = 0;
@@ -41,6 +83,9 @@ Bytes ExtendedEventDescriptor(int number, int last, const std::string& item_desc
 Bytes ComponentDescriptor(int component_type, const std::string& text);
 Bytes ContentDescriptor(int nibble1, int nibble2);
 Bytes LocalTimeOffsetDescriptor();
+Bytes CADescriptor(int caSystemId, int caPid);
+Bytes StreamIdentifierDescriptor(int componentTag);
+Bytes ServiceDescriptor(int serviceType, const std::string& provider, const std::string& name);
 
 // Places TOTs and EITs in a stream: a TOT every five broadcast seconds, the
 // EIT present/following of each service every second, schedule sections in

@@ -19,6 +19,8 @@ void Usage() {
         "  --packets N        number of transport packets (default 10000)\n"
         "  --bytes N[KMG]     or the file size to reach, in bytes\n"
         "  --si               carry TOT and EIT sections (two services)\n"
+        "  --psi              carry a PAT of two services, their PMTs, a CAT and an SDT\n"
+        "                     (ECM, EMM, PCR, caption and other PIDs besides)\n"
         "  --drop-every N     leave out every Nth video packet (continuity gaps)\n"
         "  --dup-every N      repeat every Nth video packet\n"
         "  --bad-sync-every N damage the sync byte of every Nth packet\n"
@@ -60,6 +62,7 @@ int main(int argc, char** argv) {
         else if (a == "--packets") o.packets = next();
         else if (a == "--bytes") o.bytes = next();
         else if (a == "--si") o.si = true;
+        else if (a == "--psi") o.psi = true;
         else if (a == "--drop-every") o.dropEvery = next();
         else if (a == "--dup-every") o.dupEvery = next();
         else if (a == "--bad-sync-every") o.badSyncEvery = next();

@@ -1,0 +1,247 @@
+#include "app/PidRoles.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <map>
+
+#include "descriptors/StandardDescriptors.h"
+#include "si/Section.h"
+
+// A table that tells its owner of every section it completed. Its
+// OnComplete() runs inside DispatchPacket(), so registering a new table
+// from it is allowed (the dispatcher walks the registry by index).
+template <class T>
+class CRolesTable : public T {
+public:
+    template <class... Args>
+    explicit CRolesTable(CPidRoles& owner, Args... args) : T(args...), m_owner(owner) {}
+    void OnComplete(int64_t packetCount) override {
+        (void)packetCount;
+        m_owner.OnTable(static_cast<T&>(*this));
+    }
+
+private:
+    CPidRoles& m_owner;
+};
+
+namespace {
+
+constexpr int kPids = 8192;
+constexpr int kNoPid = 0x1FFF;
+
+// Kinds of role learnt from the tables; where two tables name one PID the
+// lower kind wins.
+enum {
+    ROLE_UNKNOWN = 0,
+    ROLE_PMT,
+    ROLE_NETWORK,
+    ROLE_STREAM,
+    ROLE_ECM,
+    ROLE_EMM,
+    ROLE_PCR,
+};
+
+// The PIDs ISO/IEC 13818-1 and ARIB STD-B10 assign to tables.
+const char* FixedRole(int pid) {
+    switch (pid) {
+        case 0x0000: return "PAT";
+        case 0x0001: return "CAT";
+        case 0x0010: return "NIT";
+        case 0x0011: return "SDT/BAT";
+        case 0x0012: case 0x0026: case 0x0027: return "EIT";
+        case 0x0014: return "TOT/TDT";
+        case 0x0023: case 0x0028: return "SDTT";
+        case 0x0024: return "BIT";
+        case 0x0025: return "NBIT/LDT";
+        case 0x0029: return "CDT";
+        case 0x1FFF: return "null";
+        default: return nullptr;
+    }
+}
+
+// A PMT is followed only on a PID that can carry one and that no table
+// already owns: a PMT object on a busy SI PID would assemble all its
+// sections a second time.
+bool CanCarryPmt(int pid) { return pid >= 0x0010 && pid < kNoPid && FixedRole(pid) == nullptr; }
+
+std::string StreamRole(int stream_type, int component_tag) {
+    switch (stream_type) {
+        case 0x01: case 0x02: return "MPEG-2 video";
+        case 0x1B: return "H.264 video";
+        case 0x24: return "H.265 video";
+        case 0x03: case 0x04: return "MPEG audio";
+        case 0x0F: return "AAC audio";
+        case 0x11: return "AAC audio (LATM)";
+        case 0x0D: return "data carousel";
+        case 0x06:
+            // ARIB STD-B10 component_tag ranges for subtitle PES.
+            if (component_tag >= 0x30 && component_tag <= 0x37) return "captions";
+            if (component_tag >= 0x38 && component_tag <= 0x3F) return "superimposed text";
+            return "private PES";
+        default: {
+            char text[24];
+            std::snprintf(text, sizeof text, "stream_type 0x%02X", stream_type & 0xFF);
+            return text;
+        }
+    }
+}
+
+// The CA_PIDs of the whole CA descriptors in list.
+void AddCaPids(const CDescriptorList& list, std::vector<uint16_t>& pids) {
+    for (const auto& d : list) {
+        if (d->descriptor_tag != 0x09 || d->descriptor_length < 4) continue;
+        pids.push_back(static_cast<uint16_t>(static_cast<const CCADescriptor&>(*d).CA_PID));
+    }
+}
+
+int ComponentTag(const CDescriptorList& list) {
+    for (const auto& d : list) {
+        if (d->descriptor_tag == 0x52 && d->descriptor_length >= 1) {
+            return static_cast<const CStreamIdentifierDescriptor&>(*d).component_tag;
+        }
+    }
+    return -1;
+}
+
+}  // namespace
+
+CPidRoles::CPidRoles()
+    : m_pat(std::make_unique<CRolesTable<CPAT>>(*this)),
+      m_cat(std::make_unique<CRolesTable<CCAT>>(*this)),
+      m_sdt(std::make_unique<CRolesTable<CSDT>>(*this)) {}
+
+CPidRoles::~CPidRoles() = default;
+
+void CPidRoles::Register() {
+    RegisterTable(m_pat.get());
+    RegisterTable(m_cat.get());
+    RegisterTable(m_sdt.get());
+    for (const auto& pmt : m_pmts) RegisterTable(pmt.get());
+    m_bRegistered = true;
+}
+
+void CPidRoles::OnTable(CPAT& pat) {
+    if (!pat.m_bAccepted) return;
+    for (const auto& p : pat.m_programs) {
+        if (p->program_number == 0 || !CanCarryPmt(p->PID)) continue;
+        const bool known = std::any_of(m_pmts.begin(), m_pmts.end(),
+                                       [&](const std::unique_ptr<CPMT>& t) { return t->m_nPid == p->PID; });
+        if (known || m_pmts.size() >= static_cast<size_t>(kMaxPmtPids)) continue;
+        m_pmts.push_back(std::make_unique<CRolesTable<CPMT>>(*this, p->PID));
+        if (m_bRegistered) RegisterTable(m_pmts.back().get());
+    }
+    // A program the PAT no longer lists on that PID loses its streams. The
+    // PMT objects stay: the registry points at them.
+    m_programs.erase(std::remove_if(m_programs.begin(), m_programs.end(),
+                                    [&](const std::unique_ptr<CProgramPids>& p) {
+                                        return !pat.Lists(p->program_number, p->pmtPid);
+                                    }),
+                     m_programs.end());
+    m_bDirty = true;
+}
+
+void CPidRoles::OnTable(CPMT& pmt) {
+    if (!pmt.m_bAccepted || !m_pat->Lists(pmt.program_number, pmt.m_nPid)) return;
+    auto p = std::make_unique<CProgramPids>();
+    p->program_number = pmt.program_number;
+    p->pmtPid = pmt.m_nPid;
+    p->pcrPid = pmt.PCR_PID;
+    AddCaPids(pmt.m_descriptors, p->ecmPids);
+    for (const auto& s : pmt.m_streams) {
+        p->streams.push_back({static_cast<uint16_t>(s->elementary_PID), static_cast<uint8_t>(s->stream_type),
+                              static_cast<int16_t>(ComponentTag(s->descriptors))});
+        AddCaPids(s->descriptors, p->ecmPids);
+    }
+    // Kept in program_number order, one entry per program: a new version
+    // replaces the streams of the last.
+    auto before = [](const std::unique_ptr<CProgramPids>& a, int n) { return a->program_number < n; };
+    auto at = std::lower_bound(m_programs.begin(), m_programs.end(), p->program_number, before);
+    if (at != m_programs.end() && (*at)->program_number == p->program_number) {
+        *at = std::move(p);
+    } else {
+        m_programs.insert(at, std::move(p));
+    }
+    m_bDirty = true;
+}
+
+void CPidRoles::OnTable(CCAT& cat) {
+    if (cat.m_bAccepted) m_bDirty = true;
+}
+
+void CPidRoles::OnTable(CSDT& sdt) {
+    // Services() reads the SDT itself; nothing per PID changes.
+    (void)sdt;
+}
+
+void CPidRoles::Update() const {
+    if (!m_bDirty) return;
+    m_pids.assign(kPids, CPidEntry());
+    m_serviceIds.assign(kPids, std::vector<int>());
+    auto claim = [&](int pid, int kind, int stream_type = 0, int component_tag = -1) {
+        CPidEntry& e = m_pids[static_cast<size_t>(pid & 0x1FFF)];
+        if (e.kind != ROLE_UNKNOWN && e.kind <= kind) return;
+        e.kind = static_cast<uint8_t>(kind);
+        e.stream_type = static_cast<uint8_t>(stream_type);
+        e.component_tag = static_cast<int16_t>(component_tag);
+    };
+    auto serves = [&](int pid, int program_number) {
+        std::vector<int>& ids = m_serviceIds[static_cast<size_t>(pid & 0x1FFF)];
+        // Programs are walked in ascending order, so a repeat is the last one.
+        if (ids.empty() || ids.back() != program_number) ids.push_back(program_number);
+    };
+    for (const auto& p : m_pat->m_programs) claim(p->PID, p->program_number == 0 ? ROLE_NETWORK : ROLE_PMT);
+    for (const auto& p : m_programs) {
+        for (const auto& s : p->streams) {
+            claim(s.pid, ROLE_STREAM, s.stream_type, s.component_tag);
+            serves(s.pid, p->program_number);
+        }
+        for (const int pid : p->ecmPids) {
+            claim(pid, ROLE_ECM);
+            serves(pid, p->program_number);
+        }
+        if (p->pcrPid != kNoPid) {
+            claim(p->pcrPid, ROLE_PCR);
+            serves(p->pcrPid, p->program_number);
+        }
+    }
+    std::vector<uint16_t> emm;
+    AddCaPids(m_cat->m_descriptors, emm);
+    for (const int pid : emm) claim(pid, ROLE_EMM);
+    m_bDirty = false;
+}
+
+std::string CPidRoles::Role(int pid) const {
+    if (pid < 0 || pid >= kPids) return "unknown";
+    if (const char* fixed = FixedRole(pid)) return fixed;
+    Update();
+    const CPidEntry& e = m_pids[static_cast<size_t>(pid)];
+    switch (e.kind) {
+        case ROLE_PMT: return "PMT";
+        case ROLE_NETWORK: return "NIT";
+        case ROLE_STREAM: return StreamRole(e.stream_type, e.component_tag);
+        case ROLE_ECM: return "ECM";
+        case ROLE_EMM: return "EMM";
+        case ROLE_PCR: return "PCR";
+        default: return "unknown";
+    }
+}
+
+std::vector<int> CPidRoles::ServiceIds(int pid) const {
+    if (pid < 0 || pid >= kPids || FixedRole(pid) != nullptr) return {};
+    Update();
+    const int kind = m_pids[static_cast<size_t>(pid)].kind;
+    if (kind != ROLE_STREAM && kind != ROLE_ECM && kind != ROLE_PCR) return {};
+    return m_serviceIds[static_cast<size_t>(pid)];
+}
+
+std::vector<std::pair<int, std::string>> CPidRoles::Services() const {
+    std::map<int, std::string> services;
+    for (const auto& p : m_pat->m_programs) {
+        if (p->program_number != 0) services.emplace(p->program_number, std::string());
+    }
+    for (const auto& s : m_sdt->m_services) {
+        std::string& name = services[s->service_id];
+        if (name.empty()) name = s->service_name;
+    }
+    return std::vector<std::pair<int, std::string>>(services.begin(), services.end());
+}

@@ -1,0 +1,91 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "si/CAT.h"
+#include "si/PAT.h"
+#include "si/PMT.h"
+#include "si/SDT.h"
+
+// What each PID of the stream carries, learnt from the PSI/SI: the PIDs
+// ISO/IEC 13818-1 and ARIB STD-B10 fix, the PMTs the PAT names, the
+// elementary streams, ECMs and PCRs the PMTs name, the EMMs the CAT names;
+// and the services with the names the SDT actual gives them.
+//
+// Register() puts the PAT, CAT and SDT in the process-wide table registry;
+// a PMT is added to it when the PAT first names its PID. The registry
+// points at tables this object owns, so ResetTables() must run before it
+// goes. Unregistered, the object costs nothing per packet.
+class CPidRoles {
+public:
+    // PMT PIDs followed at once; the PIDs of programs past this are still
+    // PMTs but their streams stay unknown.
+    static constexpr int kMaxPmtPids = 256;
+
+    CPidRoles();
+    ~CPidRoles();
+    CPidRoles(const CPidRoles&) = delete;
+    CPidRoles& operator=(const CPidRoles&) = delete;
+
+    void Register();
+
+    // The role of pid as a short English text ("PAT", "H.264 video",
+    // "ECM", "stream_type 0x80", "unknown", ...).
+    std::string Role(int pid) const;
+    // For an elementary stream, ECM or PCR PID: the service_ids whose PMT
+    // names it, ascending. Empty for any other PID.
+    std::vector<int> ServiceIds(int pid) const;
+    // The services of the PAT (program_number 0 aside) and of the SDT
+    // actual, ascending by service_id, each with its service_name in
+    // Shift_JIS (empty when no SDT names it).
+    std::vector<std::pair<int, std::string>> Services() const;
+
+private:
+    // An elementary stream of a program, as much as its role needs.
+    struct CStreamEntry {
+        uint16_t pid;
+        uint8_t stream_type;
+        int16_t component_tag;  // of its stream identifier descriptor, or -1
+    };
+    // What the last PMT section of a program names, kept small: many
+    // programs may be listed.
+    struct CProgramPids {
+        int program_number = 0;
+        int pmtPid = 0;
+        int pcrPid = 0x1FFF;
+        std::vector<CStreamEntry> streams;
+        std::vector<uint16_t> ecmPids;
+    };
+    // The role of one PID in the cache: a kind and, for an elementary
+    // stream, what tells its kind of stream.
+    struct CPidEntry {
+        uint8_t kind = 0;
+        uint8_t stream_type = 0;
+        int16_t component_tag = -1;
+    };
+
+    template <class T>
+    friend class CRolesTable;
+
+    void OnTable(CPAT& pat);
+    void OnTable(CPMT& pmt);
+    void OnTable(CCAT& cat);
+    void OnTable(CSDT& sdt);
+    // Refills the per-PID cache from the tables when one of them changed.
+    void Update() const;
+
+    std::unique_ptr<CPAT> m_pat;
+    std::unique_ptr<CCAT> m_cat;
+    std::unique_ptr<CSDT> m_sdt;
+    std::vector<std::unique_ptr<CPMT>> m_pmts;
+    std::vector<std::unique_ptr<CProgramPids>> m_programs;
+    bool m_bRegistered = false;
+
+    mutable bool m_bDirty = true;
+    mutable std::vector<CPidEntry> m_pids;
+    mutable std::vector<std::vector<int>> m_serviceIds;
+};

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "descriptors/Descriptor.h"
+#include "si/Table.h"
+
+// The Conditional Access Table (ISO/IEC 13818-1 2.4.4.6) on PID 0x0001: its
+// CA descriptors name the PIDs of the EMMs. The members hold the last
+// current section.
+class CCAT : public CTable {
+public:
+    static constexpr int kPid = 0x0001;
+    static constexpr int kTableId = 0x01;
+
+    // Whether the section last parsed was a current CAT section and is now
+    // reflected in the members.
+    bool m_bAccepted = false;
+    int version_number = -1;
+    CDescriptorList m_descriptors;
+
+    CCAT() { m_nPid = kPid; }
+
+    void Parse() override;
+};

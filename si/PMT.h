@@ -1,0 +1,39 @@
+#pragma once
+
+#include <memory>
+#include <vector>
+
+#include "descriptors/Descriptor.h"
+#include "si/Table.h"
+
+// One elementary stream of a PMT section and its ES_info descriptors.
+class CPMTStream : public CObject {
+public:
+    int stream_type = 0;
+    int elementary_PID = 0;
+    int ES_info_length = 0;
+    CDescriptorList descriptors;
+};
+
+// The Program Map Table (ISO/IEC 13818-1 2.4.4.8) on one program_map_PID,
+// as the PAT names it. The members hold the last current section of
+// table_id 0x02 on that PID; several programs may share the PID, so
+// program_number tells which one it was.
+class CPMT : public CTable {
+public:
+    static constexpr int kTableId = 0x02;
+
+    // Whether the section last parsed was a current PMT section and is now
+    // reflected in the members.
+    bool m_bAccepted = false;
+    int program_number = -1;
+    int version_number = -1;
+    int PCR_PID = 0x1FFF;
+    int program_info_length = 0;
+    CDescriptorList m_descriptors;
+    std::vector<std::unique_ptr<CPMTStream>> m_streams;
+
+    explicit CPMT(int pid) { m_nPid = pid & 0x1FFF; }
+
+    void Parse() override;
+};

@@ -1,0 +1,57 @@
+#include "si/SDT.h"
+
+#include <algorithm>
+
+#include "descriptors/Descriptor.h"
+#include "descriptors/StandardDescriptors.h"
+#include "text/ARIBStringDecoder.h"
+
+void CSDT::Parse() {
+    m_bAccepted = false;
+    // The bytes before the CRC_32; the 11-byte fixed part must fit in them.
+    const int size = SectionLength() + 3 - 4;
+    if (size < 11) return;
+    CByteReader r(m_buffer, static_cast<size_t>(size));
+    const int table_id = r.U8();
+    r.Skip(2);
+    const int tsid = r.U16();
+    const int flags = r.U8();
+    const int section_number = r.U8();
+    const int last_section_number = r.U8();
+    const int onid = r.U16();
+    r.Skip(1);  // reserved_future_use
+    if (table_id != kTableId || (flags & 0x01) == 0) return;
+
+    const int version = (flags >> 1) & 0x1F;
+    if (version != version_number || tsid != transport_stream_id) m_services.clear();
+    version_number = version;
+    transport_stream_id = tsid;
+    original_network_id = onid;
+    m_services.erase(std::remove_if(m_services.begin(), m_services.end(),
+                                    [&](const std::unique_ptr<CSDTService>& s) {
+                                        return s->section_number == section_number ||
+                                               s->section_number > last_section_number;
+                                    }),
+                     m_services.end());
+    // Five fixed bytes per service; a descriptors_loop_length past the
+    // CRC_32 keeps the service and ends the loop.
+    while (r.Remaining() >= 5 && m_services.size() < static_cast<size_t>(kMaxServices)) {
+        auto s = std::make_unique<CSDTService>();
+        s->service_id = r.U16();
+        s->section_number = section_number;
+        r.Skip(1);  // EIT_user_defined_flags, EIT_schedule_flag, EIT_present_following_flag
+        const int loopLength = r.U16() & 0x0FFF;
+        CDescriptorList descriptors;
+        CARIBStringDecoder dec;
+        ParseWholeDescriptors(descriptors, r.Sub(loopLength), dec);
+        const int i = FindDescriptor(descriptors, 0x48, 0);
+        if (i >= 0) {
+            auto& d = static_cast<CServiceDescriptor&>(*descriptors[static_cast<size_t>(i)]);
+            s->service_type = d.service_type;
+            s->service_provider_name = std::move(d.service_provider_name);
+            s->service_name = std::move(d.service_name);
+        }
+        m_services.push_back(std::move(s));
+    }
+    m_bAccepted = true;
+}

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "si/Table.h"
+
+// One service of the SDT: what its service descriptor says, and the
+// section that described it.
+class CSDTService : public CObject {
+public:
+    int service_id = 0;
+    int section_number = 0;
+    int service_type = 0;  // 0 without a service descriptor
+    std::string service_provider_name;  // Shift_JIS
+    std::string service_name;           // Shift_JIS
+};
+
+// The Service Description Table for the actual stream (ARIB STD-B10,
+// table_id 0x42) on PID 0x0011; the SDT of other streams (0x46) and the BAT
+// (0x4A) share the PID and are passed over. m_services holds the services
+// of every section of the current version: a section replaces the services
+// of its section_number, a new version_number or transport_stream_id starts
+// the list afresh.
+class CSDT : public CTable {
+public:
+    static constexpr int kPid = 0x0011;
+    static constexpr int kTableId = 0x42;
+    // More services than this over all sections are not kept.
+    static constexpr int kMaxServices = 1024;
+
+    // Whether the section last parsed was a current SDT actual section and
+    // is now reflected in the members.
+    bool m_bAccepted = false;
+    int transport_stream_id = -1;
+    int original_network_id = -1;
+    int version_number = -1;
+    std::vector<std::unique_ptr<CSDTService>> m_services;
+
+    CSDT() { m_nPid = kPid; }
+
+    void Parse() override;
+};
