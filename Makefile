@@ -1,12 +1,14 @@
 # Front door: `make` builds build/tsvigil, `make test` runs every test under
 # AddressSanitizer and UndefinedBehaviorSanitizer, `make demo` checks a
-# generated sample recording and shows the report in UTF-8.
+# generated sample recording and shows the report in UTF-8, `make install`
+# installs the tool and its manual page (PREFIX, DESTDIR).
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
+PREFIX ?= /usr/local
 BUILD := build
 TEST_BUILD := build-test
 
-.PHONY: all tool test demo bench fuzz clean
+.PHONY: all tool test demo bench fuzz install clean
 
 all: tool
 
@@ -19,10 +21,20 @@ test:
 	@cmake --build $(TEST_BUILD) -j $(JOBS)
 	@cd $(TEST_BUILD) && ctest --output-on-failure -j $(JOBS)
 
-demo: tool
+# The build's own output is kept in a log and shown only when it fails, so
+# the demo shows nothing but the tool's report.
+demo:
+	@cmake -S . -B $(BUILD) -DCMAKE_BUILD_TYPE=Release -DTSVIGIL_TESTS=OFF >/dev/null
+	@cmake --build $(BUILD) -j $(JOBS) >$(BUILD)/build.log 2>&1 || { cat $(BUILD)/build.log; exit 1; }
 	@$(BUILD)/tsvigil-mkts --demo $(BUILD)/demo.ts
-	@echo "== tsvigil $(BUILD)/demo.ts | iconv -c -f CP932 -t UTF-8"
-	@$(BUILD)/tsvigil $(BUILD)/demo.ts | iconv -c -f CP932 -t UTF-8
+	@echo "== tsvigil --utf8 --summary $(BUILD)/demo.ts"
+	@$(BUILD)/tsvigil --utf8 --summary $(BUILD)/demo.ts
+
+# Installs the tool and its manual page under $(DESTDIR)$(PREFIX).
+install: tool
+	install -d $(DESTDIR)$(PREFIX)/bin $(DESTDIR)$(PREFIX)/share/man/man1
+	install -m 755 $(BUILD)/tsvigil $(DESTDIR)$(PREFIX)/bin/tsvigil
+	install -m 644 doc/tsvigil.1 $(DESTDIR)$(PREFIX)/share/man/man1/tsvigil.1
 
 # Speed and memory against `cat` on 1 GiB and 4 GiB generated recordings
 # (cached under build/bench; about 6 GiB of disk).

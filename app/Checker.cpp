@@ -4,27 +4,37 @@
 
 #include <climits>
 #include <functional>
+#include <memory>
 #include <vector>
 
+#include "app/JsonReport.h"
 #include "app/MyEIT.h"
 #include "app/MyTOT.h"
+#include "app/Options.h"
+#include "app/PidRoles.h"
 #include "app/Progress.h"
+#include "app/Summary.h"
 #include "si/Section.h"
 #include "stream/TSFile.h"
 #include "stream/TSPacket.h"
+#include "text/Utf8.h"
 
 namespace {
 
 constexpr int kNullPid = 0x1FFF;
 
 // The packet loop: size changes, lost sync and continuity_counter per PID,
-// then the faults counted in bulk between two TOTs.
-void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, const std::function<void()>& tick) {
+// then the faults counted in bulk between two TOTs. Every packet is counted
+// for its PID; sink, when set, is told of each finding.
+void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, CRunStats& stats, CReportSink* sink,
+                  const std::function<void()>& tick) {
     // Continuity state runs across lost sync, so packets lost there show up
     // as counter errors of their PIDs.
     std::vector<int> lastCounter(8192, -1);
     int announcedSize = 0;
     unsigned packets = 0;
+    // Where the bytes after the last packet begin: lost sync starts there.
+    int64_t next = 0;
 
     int flags = framer.ReadNext();
     for (; !(flags & TSP_END); flags = framer.ReadNext()) {
@@ -34,14 +44,19 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, const std::fun
         if (size != announcedSize) {
             std::fprintf(out, " packet size:%d.\n", size);
             announcedSize = size;
+            if (sink) sink->OnPacketSize(size, framer.m_nPacketOffset);
         }
         if (flags & TSP_SYNC_ERROR) {
             tot.PrintTimeStamp();
             std::fputs(" sync byte error.\n", out);
             tot.m_bReported = 1;
+            ++stats.syncErrors;
+            if (sink) sink->OnSyncError(next);
         }
 
         const int pid = ((p[1] << 8) | p[2]) & 0x1FFF;
+        CPidCounts& counts = stats.pids[pid];
+        ++counts.packets;
         const int counter = p[3] & 0x0F;
         const int last = lastCounter[pid];
         if (last >= 0 && pid != kNullPid) {
@@ -52,6 +67,8 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, const std::fun
                 std::fprintf(out, " continuity counter error (pid:0x%04x, %2d->%2d).\n", pid, last,
                              counter);
                 tot.m_bReported = 1;
+                ++counts.continuityErrors;
+                if (sink) sink->OnContinuityError(pid, last, counter, framer.m_nPacketOffset);
             }
         }
         lastCounter[pid] = counter;
@@ -59,11 +76,14 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, const std::fun
         if (p[3] & 0xC0) {
             tot.PrintTimeStamp();
             tot.CountScrambled(pid);
+            ++counts.scrambled;
         }
         if (p[1] & 0x80) {
             tot.PrintTimeStamp();
             if (tot.m_nTransportErrors < INT_MAX) ++tot.m_nTransportErrors;
+            ++counts.transportErrors;
         }
+        next = framer.m_nOffset;
     }
     // Bytes skipped at the end of the input (a cut-off last packet,
     // trailing garbage, an input without any packet) are lost sync too.
@@ -71,54 +91,120 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, const std::fun
         tot.PrintTimeStamp();
         std::fputs(" sync byte error.\n", out);
         tot.m_bReported = 1;
+        ++stats.syncErrors;
+        if (sink) sink->OnSyncError(next);
     }
     // Counts gathered after the last TOT (or in a stream without any) close
     // the report; no TOT follows them, so no time does either.
     tot.PrintCounts();
+    stats.bytes = framer.m_nOffset;
+    stats.packetSize = announcedSize;
 }
+
+// A stream that swallows what is written to it: the text report's writers
+// print into it when JSON Lines take standard output.
+ssize_t Discard(void*, const char*, size_t size) { return static_cast<ssize_t>(size); }
+
+struct CFileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using CFilePtr = std::unique_ptr<std::FILE, CFileCloser>;
 
 }  // namespace
 
 const char* const kWriteError = "error - can't write report.\n";
 
-void CheckStream(CTransportStream& source, std::FILE* out, const std::function<void()>& tick) {
+void CheckStream(CTransportStream& source, std::FILE* out, const CCheckOptions& options,
+                 const std::function<void()>& tick) {
+    CFilePtr discard;
+    std::FILE* text = out;
+    if (options.json) {
+        cookie_io_functions_t io = {};
+        io.write = &Discard;
+        discard.reset(fopencookie(nullptr, "w", io));
+        if (discard) text = discard.get();
+    }
     CTSPacket framer;
-    CMyTOT tot(out);
-    CMyEIT eit(out);
+    CMyTOT tot(text);
+    CMyEIT eit(text);
+    CPidRoles roles;
+    auto stats = std::make_unique<CRunStats>();
+    std::unique_ptr<CJsonReport> json;
+    if (options.json) {
+        json = std::make_unique<CJsonReport>(out, tot, framer.m_nPacketOffset);
+        tot.m_pSink = json.get();
+        eit.m_pSink = json.get();
+    }
     framer.m_pStream = &source;
     RegisterTable(&tot);
     eit.m_pTot = &tot;
     RegisterTable(&eit);
-    CheckPackets(framer, tot, out, tick);
+    // The PSI and the SDT are followed only for a summary's roles and names.
+    if (options.summary || options.json) roles.Register();
+    CheckPackets(framer, tot, text, *stats, json.get(), tick);
     ResetTables();
+    if (json) json->WriteSummary(options.file, *stats, roles);
+    else if (options.summary) PrintSummary(out, *stats, roles, tot);
 }
 
 int RunChecker(int argc, char** argv, std::FILE* out, std::FILE* err) {
+    const CCommandLine cmd = ParseCommandLine(argc, argv);
+    switch (cmd.action) {
+        case CCommandLine::kHelp:
+            std::fputs(kHelpText, out);
+            return std::fflush(out) == 0 ? 0 : 1;
+        case CCommandLine::kVersion:
+            std::fputs("tsvigil 0.9.0\n", out);
+            return std::fflush(out) == 0 ? 0 : 1;
+        case CCommandLine::kBadUsage:
+            std::fprintf(err, "tsvigil: %s\n%sTry 'tsvigil --help' for more information.\n", cmd.error.c_str(),
+                         kUsageLine);
+            return 2;
+        default:
+            break;
+    }
     CTSFile file;
     std::fputs("\ntsvigil - transport stream checker ver 0.9.0\n\n", err);
-    if (argc != 2) {
+    if (cmd.action == CCommandLine::kUsage) {
         std::fputs("usage: tsvigil src.ts\n\n", err);
         return 0;
     }
-    if (!file.Open(argv[1])) {
-        std::fprintf(err, "error - can't open file (%s).\n", argv[1]);
+    const char* path = cmd.file.c_str();
+    if (!file.Open(path)) {
+        std::fprintf(err, "error - can't open file (%s).\n", path);
         return 0;
     }
     CProgress progress(err, file.FileSize());
     std::function<void()> tick;
+    // The report's way out: the progress line's eraser when both go to one
+    // terminal, then the conversion to UTF-8 when asked for.
+    CFilePtr wrapped, converted;
     std::FILE* report = out;
     if (progress.Enabled()) {
         tick = [&] { progress.Update(file.BytesRead()); };
-        // A report on the same terminal erases the progress line first.
-        if (isatty(fileno(out)) == 1) report = progress.Wrap(out);
+        if (isatty(fileno(out)) == 1) {
+            std::FILE* w = progress.Wrap(out);
+            if (w != out) wrapped.reset(report = w);
+        }
     }
-    CheckStream(file, report, tick);
-    if (report != out) std::fclose(report);
+    if (cmd.utf8 && !cmd.json) {
+        std::FILE* c = OpenUtf8Writer(report);
+        if (c != report) converted.reset(report = c);
+    }
+    CCheckOptions options;
+    options.summary = cmd.summary;
+    options.json = cmd.json;
+    options.file = path;
+    CheckStream(file, report, options, tick);
+    // Closing the wrappers, innermost first, writes what they hold to out.
+    bool closed = true;
+    if (converted) closed = std::fclose(converted.release()) == 0 && closed;
+    if (wrapped) closed = std::fclose(wrapped.release()) == 0 && closed;
     progress.Finish();
-    if (file.IsReadError()) std::fprintf(err, "error - can't read file (%s).\n", argv[1]);
+    if (file.IsReadError()) std::fprintf(err, "error - can't read file (%s).\n", path);
     // A report that did not reach its destination (a closed standard
     // output, a full disk) is the one failure of the run itself.
-    if (std::fflush(out) != 0 || std::ferror(out)) {
+    if (!closed || std::fflush(out) != 0 || std::ferror(out)) {
         std::fputs(kWriteError, err);
         return 1;
     }

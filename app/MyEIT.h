@@ -20,6 +20,7 @@ public:
 
     std::vector<std::unique_ptr<CServiceRecord>> m_services;
     CMyTOT* m_pTot = nullptr;
+    CReportSink* m_pSink = nullptr;  // told of every present-event change, when set
 
     explicit CMyEIT(std::FILE* out = stdout) : m_out(out) {}
 

@@ -31,6 +31,7 @@ void CMyTOT::PrintCounts() {
             if (m_scrambledCount[pid] == 0) continue;
             std::fprintf(m_out, " transport scrambling countrol (pid:0x%04x, %5dpackets).\n", pid,
                          m_scrambledCount[pid]);
+            if (m_pSink) m_pSink->OnScrambled(pid, m_scrambledCount[pid]);
             m_scrambledCount[pid] = 0;
         }
         m_bScrambled = 0;
@@ -38,6 +39,7 @@ void CMyTOT::PrintCounts() {
     }
     if (m_nTransportErrors != 0) {
         std::fprintf(m_out, " transport error indicator (%5dpackets).\n", m_nTransportErrors);
+        if (m_pSink) m_pSink->OnTransportErrors(m_nTransportErrors);
         m_nTransportErrors = 0;
         m_bReported = 1;
     }
@@ -47,8 +49,18 @@ void CMyTOT::OnComplete(int64_t) {
     // Other tables on PID 0x0014 (a TDT, or anything else that passes its
     // CRC) are not the TOT: they neither close a block nor give a time.
     if (m_buffer[0] != kTableId) return;
-    m_bLastValid = GetTime(m_tLast);
+    CTimeValue t;
+    const bool valid = GetTime(t);
+    // The counts belong to the block this TOT closes: they go out while the
+    // previous TOT is still the last one.
     PrintCounts();
+    m_tLast = t;
+    m_bLastValid = valid;
+    if (m_nTots++ == 0) {
+        m_tFirst = t;
+        m_bFirstValid = valid;
+    }
+    if (m_pSink) m_pSink->OnTot(valid ? &m_tLast : nullptr);
     if (!m_bReported) {
         m_bStampPending = 1;
         return;

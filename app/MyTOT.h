@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstdio>
 
+#include "app/ReportSink.h"
 #include "si/TOT.h"
 
 // The report's clock and its tally of faults reported in bulk. Every
@@ -19,7 +20,21 @@ public:
     int m_scrambledCount[kPids] = {};
     int m_nTransportErrors = 0;
 
+    CReportSink* m_pSink = nullptr;  // told of every TOT and count, when set
+
     explicit CMyTOT(std::FILE* out = stdout) : m_out(out) {}
+
+    // The time of the first and of the last TOT that completed; false before
+    // the first, or when that TOT's JST_time is no valid date.
+    bool FirstTime(CTimeValue& t) const {
+        t = m_tFirst;
+        return m_nTots > 0 && m_bFirstValid;
+    }
+    int64_t TotCount() const { return m_nTots; }
+    bool LastTime(CTimeValue& t) const {
+        t = m_tLast;
+        return m_nTots > 0 && m_bLastValid;
+    }
 
     // Prints the time of the last TOT if it is still pending. Every writer
     // of a finding calls this right before its line.
@@ -39,6 +54,9 @@ private:
     // the buffer.
     CTimeValue m_tLast;
     bool m_bLastValid = false;
+    CTimeValue m_tFirst;
+    bool m_bFirstValid = false;
+    int64_t m_nTots = 0;
 
     std::FILE* m_out;
 };

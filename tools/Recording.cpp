@@ -127,9 +127,8 @@ bool WriteDemoRecording(const std::string& path) {
         PacketFaults faults;
         if (k == 3 * pps + 77) faults.badSync = true;
         if (sec >= 21 && sec < 23 && k % 7 == 0) faults.transportError = true;
-        if (k % 1000 == 0) {
-            b.AddSection(0x0000, MakePAT());
-        } else if (si.Due(k, b)) {
+        if (si.Due(k, b)) {
+        } else if (Psi(k, b)) {
         } else if (k % 12 == 3) {
             // Scrambled for five seconds, and again after the last TOT.
             faults.scrambled = (sec >= 47 && sec < 52) || sec >= 118;

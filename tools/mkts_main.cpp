@@ -11,7 +11,7 @@
 
 namespace {
 
-void Usage() {
+void Usage(std::FILE* to) {
     std::fputs(
         "usage: tsvigil-mkts [options] OUT.ts\n"
         "  --demo             the sample recording of `make demo` (other options ignored)\n"
@@ -30,7 +30,13 @@ void Usage() {
         "  --lose-bytes-every N  lose 100 bytes inside every Nth packet\n"
         "  --cut-tail N       end with the first N bytes of one more packet\n"
         "  --garbage-tail N   then N zero bytes (with --packets 0: a file of zeros)\n",
-        stderr);
+        to);
+}
+
+int BadUsage(const std::string& why) {
+    std::fprintf(stderr, "tsvigil-mkts: %s\n", why.c_str());
+    Usage(stderr);
+    return 2;
 }
 
 long long ParseCount(const char* s) {
@@ -51,12 +57,13 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         const std::string a = argv[i];
         auto next = [&]() -> long long {
-            if (i + 1 >= argc) {
-                Usage();
-                std::exit(2);
-            }
+            if (i + 1 >= argc) std::exit(BadUsage("option '" + a + "' needs a value"));
             return ParseCount(argv[++i]);
         };
+        if (a == "--help" || a == "-h") {
+            Usage(stdout);
+            return 0;
+        }
         if (a == "--demo") demo = true;
         else if (a == "--size") o.packetSize = static_cast<int>(next());
         else if (a == "--packets") o.packets = next();
@@ -73,15 +80,12 @@ int main(int argc, char** argv) {
         else if (a == "--cut-tail") o.cutTail = static_cast<int>(next());
         else if (a == "--garbage-tail") o.garbageTail = next();
         else if (!a.empty() && a[0] != '-' && out.empty()) out = a;
-        else {
-            Usage();
-            return 2;
-        }
+        else if (!a.empty() && a[0] == '-') return BadUsage("unknown option '" + a + "'");
+        else return BadUsage("more than one output file ('" + out + "', '" + a + "')");
     }
-    if (out.empty() || (o.packetSize != 188 && o.packetSize != 192 && o.packetSize != 204)) {
-        Usage();
-        return 2;
-    }
+    if (out.empty()) return BadUsage("no output file given");
+    if (o.packetSize != 188 && o.packetSize != 192 && o.packetSize != 204)
+        return BadUsage("packet size " + std::to_string(o.packetSize) + " is not 188, 192 or 204");
     const bool ok = demo ? tsgen::WriteDemoRecording(out) : tsgen::WriteRecording(out, o);
     if (!ok) {
         std::fprintf(stderr, "tsvigil-mkts: cannot write %s\n", out.c_str());

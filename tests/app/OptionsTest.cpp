@@ -1,0 +1,91 @@
+#include "app/Options.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/TestUtil.h"
+#include "tools/Recording.h"
+
+namespace {
+
+using testutil::CTempFile;
+using testutil::kBanner;
+using testutil::RunTool;
+
+bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
+TEST(CommandLineTest, OptionLines) {
+    CTempFile rec({});
+    ASSERT_TRUE(tsgen::WriteDemoRecording(rec.Path()));
+    const std::string f = rec.Path();
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        int status;
+        std::string out;  // a part of standard output, or "" for none at all
+        std::string err;  // a part of standard error, or "" for none at all
+    };
+    const Case cases[] = {
+        {"--help", {"--help"}, 0, "usage: tsvigil [OPTION]... src.ts\n", ""},
+        {"-h among others", {"-s", "-h", f}, 0, "  -j, --json", ""},
+        {"--version", {"--version"}, 0, "tsvigil 0.9.0\n", ""},
+        {"unknown long option", {"--bogus", f}, 2, "", "tsvigil: unknown option '--bogus'\nusage: tsvigil [OPTION]"},
+        {"unknown short option", {"-x", f}, 2, "", "unknown option '-x'"},
+        {"an option that takes no value", {"--utf8=yes", f}, 2, "", "unknown option '--utf8=yes'"},
+        {"options without a file", {"-s", "-u"}, 2, "", "no file given"},
+        {"the classic usage stays", {"a.ts", "b.ts"}, 0, "", "usage: tsvigil src.ts\n"},
+        {"summary in UTF-8", {"-u", "--summary", f}, 0, "  service  1024: サンプル放送１\n", kBanner},
+        {"summary after the file", {f, "-s"}, 0, "\n summary:\n", kBanner},
+        {"-- ends the options", {"-j", "--", f}, 0, "{\"type\":\"summary\",", kBanner},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto r = RunTool(c.args);
+        EXPECT_EQ(c.status, r.status);
+        if (c.out.empty()) EXPECT_EQ("", r.out);
+        else EXPECT_TRUE(Has(r.out, c.out)) << r.out;
+        if (c.err.empty()) EXPECT_EQ("", r.err);
+        else EXPECT_TRUE(Has(r.err, c.err)) << r.err;
+    }
+}
+
+TEST(CommandLineTest, JsonAgreesWithTheTextReport) {
+    // The demo recording, and one with every kind of damage: each run's
+    // JSON Lines are parsed by a real JSON parser and their findings
+    // compared with the text report's.
+    struct Case {
+        const char* name;
+        tsgen::RecordingOptions o;
+    };
+    tsgen::RecordingOptions damaged;
+    damaged.si = damaged.psi = true;
+    damaged.packetSize = 192;
+    damaged.packets = 150000;
+    damaged.dropEvery = 20000;
+    damaged.dupEvery = 33333;
+    damaged.badSyncEvery = 41111;
+    damaged.loseBytesEvery = 52222;
+    damaged.scrambleEvery = 300;
+    damaged.teiEvery = 7777;
+    damaged.badCrcEvery = 9;
+    damaged.cutTail = 100;
+    for (const bool demo : {true, false}) {
+        SCOPED_TRACE(demo ? "demo" : "damaged");
+        CTempFile rec({});
+        ASSERT_TRUE(demo ? tsgen::WriteDemoRecording(rec.Path()) : tsgen::WriteRecording(rec.Path(), damaged));
+        const auto text = RunTool({rec.Path()});
+        const auto json = RunTool({"--json", rec.Path()});
+        EXPECT_EQ(0, json.status);
+        EXPECT_EQ(kBanner, json.err);
+        CTempFile textFile(tsgen::Bytes(text.out.begin(), text.out.end()), ".txt");
+        CTempFile jsonFile(tsgen::Bytes(json.out.begin(), json.out.end()), ".json");
+        const std::string cmd = std::string("python3 ") + TSVIGIL_TEST_DATA + "/../app/check_json.py " +
+                                jsonFile.Path() + " " + textFile.Path();
+        EXPECT_EQ(0, std::system(cmd.c_str())) << cmd;
+    }
+}
+
+}  // namespace

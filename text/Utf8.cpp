@@ -1,0 +1,145 @@
+#include "text/Utf8.h"
+
+#include <iconv.h>
+
+#include <cerrno>
+#include <cstdint>
+#include <memory>
+
+namespace {
+
+const char kGeta[] = "\xE3\x80\x93";  // U+3013
+const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
+
+iconv_t Handle(void* cd) { return static_cast<iconv_t>(cd); }
+bool Valid(void* cd) { return Handle(cd) != reinterpret_cast<iconv_t>(-1); }
+
+// A Shift_JIS lead byte: the first of a two-byte character.
+bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
+bool IsTrail(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
+
+}  // namespace
+
+CSjisToUtf8::CSjisToUtf8() : m_cd(iconv_open("UTF-8", "CP932")) {}
+
+CSjisToUtf8::~CSjisToUtf8() {
+    if (Valid(m_cd)) iconv_close(Handle(m_cd));
+}
+
+std::string CSjisToUtf8::Convert(const char* s, size_t n) {
+    std::string out;
+    out.reserve(n + n / 2);
+    char buf[1024];
+    size_t i = 0;
+    while (i < n) {
+        if (!Valid(m_cd)) {
+            // Without a code page 932 table only ASCII can be told.
+            const unsigned char c = static_cast<unsigned char>(s[i]);
+            if (c < 0x80) {
+                out += static_cast<char>(c);
+                ++i;
+            } else {
+                out += kGeta;
+                i += IsLead(c) && i + 1 < n ? 2 : 1;
+            }
+            continue;
+        }
+        char* in = const_cast<char*>(s + i);
+        size_t inLeft = n - i;
+        char* o = buf;
+        size_t oLeft = sizeof buf;
+        const size_t r = iconv(Handle(m_cd), &in, &inLeft, &o, &oLeft);
+        const int err = r == static_cast<size_t>(-1) ? errno : 0;
+        out.append(buf, static_cast<size_t>(o - buf));
+        i = n - inLeft;
+        if (err == E2BIG || (err == 0 && i < n)) continue;
+        if (err != 0) {
+            // No character here: one geta mark for the character (two bytes
+            // when a lead byte has its trail byte), then carry on.
+            iconv(Handle(m_cd), nullptr, nullptr, nullptr, nullptr);
+            out += kGeta;
+            const unsigned char c = static_cast<unsigned char>(s[i]);
+            i += IsLead(c) && i + 1 < n && IsTrail(static_cast<unsigned char>(s[i + 1])) ? 2 : 1;
+        }
+    }
+    return out;
+}
+
+std::string ValidUtf8(const std::string& s) {
+    std::string out;
+    out.reserve(s.size());
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const size_t n = s.size();
+    size_t i = 0;
+    while (i < n) {
+        const unsigned char c = p[i];
+        int len = 0;
+        uint32_t cp = 0;
+        if (c < 0x80) len = 1, cp = c;
+        else if (c >= 0xC2 && c <= 0xDF) len = 2, cp = c & 0x1F;
+        else if (c >= 0xE0 && c <= 0xEF) len = 3, cp = c & 0x0F;
+        else if (c >= 0xF0 && c <= 0xF4) len = 4, cp = c & 0x07;
+        bool ok = len > 0 && i + static_cast<size_t>(len) <= n;
+        for (int k = 1; ok && k < len; ++k) {
+            const unsigned char t = p[i + static_cast<size_t>(k)];
+            ok = (t & 0xC0) == 0x80;
+            cp = (cp << 6) | (t & 0x3F);
+        }
+        // No overlong forms, no surrogates, nothing past U+10FFFF.
+        ok = ok && !(len == 3 && cp < 0x800) && !(len == 4 && (cp < 0x10000 || cp > 0x10FFFF)) &&
+             !(cp >= 0xD800 && cp <= 0xDFFF);
+        if (ok) {
+            out.append(s, i, static_cast<size_t>(len));
+            i += static_cast<size_t>(len);
+        } else {
+            out += kReplacement;
+            ++i;
+        }
+    }
+    return out;
+}
+
+namespace {
+
+// The cookie of a converting stream: Shift_JIS bytes gather until a line
+// ends, so no character is ever split between two conversions.
+struct CUtf8Writer {
+    std::FILE* out;
+    CSjisToUtf8 conv;
+    std::string pending;
+
+    bool Emit(const std::string& sjis) {
+        const std::string u = conv.Convert(sjis);
+        return std::fwrite(u.data(), 1, u.size(), out) == u.size();
+    }
+
+    static ssize_t Write(void* cookie, const char* buf, size_t size) {
+        auto* w = static_cast<CUtf8Writer*>(cookie);
+        w->pending.append(buf, size);
+        const size_t nl = w->pending.rfind('\n');
+        if (nl == std::string::npos) return static_cast<ssize_t>(size);
+        const std::string lines = w->pending.substr(0, nl + 1);
+        w->pending.erase(0, nl + 1);
+        return w->Emit(lines) ? static_cast<ssize_t>(size) : -1;
+    }
+
+    static int Close(void* cookie) {
+        std::unique_ptr<CUtf8Writer> w(static_cast<CUtf8Writer*>(cookie));
+        const bool ok = w->pending.empty() || w->Emit(w->pending);
+        return ok && std::fflush(w->out) == 0 ? 0 : -1;
+    }
+};
+
+}  // namespace
+
+std::FILE* OpenUtf8Writer(std::FILE* out) {
+    auto w = std::make_unique<CUtf8Writer>();
+    w->out = out;
+    cookie_io_functions_t io = {};
+    io.write = &CUtf8Writer::Write;
+    io.close = &CUtf8Writer::Close;
+    std::FILE* f = fopencookie(w.get(), "w", io);
+    if (f == nullptr) return out;
+    w.release();  // owned by the stream from now on; freed by Close
+    return f;
+}

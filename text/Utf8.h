@@ -1,0 +1,34 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdio>
+#include <string>
+
+// Shift_JIS (code page 932) text to UTF-8, for readers and programs that
+// want Unicode. The conversion never stops early: a byte sequence that code
+// page 932 has no character for (an unassigned row, a stray trail byte, a
+// character cut off at the end) becomes U+3013 GETA MARK, and the text after
+// it is converted as usual.
+class CSjisToUtf8 {
+public:
+    CSjisToUtf8();
+    ~CSjisToUtf8();
+    CSjisToUtf8(const CSjisToUtf8&) = delete;
+    CSjisToUtf8& operator=(const CSjisToUtf8&) = delete;
+
+    std::string Convert(const char* s, size_t n);
+    std::string Convert(const std::string& s) { return Convert(s.data(), s.size()); }
+
+private:
+    void* m_cd;  // iconv_t, or (iconv_t)-1 where the C library lacks CP932
+};
+
+// The text with every sequence that is not valid UTF-8 (RFC 3629) replaced
+// by U+FFFD, so that what a program is handed always decodes.
+std::string ValidUtf8(const std::string& s);
+
+// A stream that converts what is written to it from Shift_JIS to UTF-8, a
+// line at a time, and writes the result to out. Closing it writes what is
+// left and flushes out, but does not close out. Returns out itself when no
+// stream can be made.
+std::FILE* OpenUtf8Writer(std::FILE* out);
