@@ -35,6 +35,13 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, CRunStats& sta
     unsigned packets = 0;
     // Where the bytes after the last packet begin: lost sync starts there.
     int64_t next = 0;
+    auto syncLost = [&] {
+        tot.PrintTimeStamp();
+        std::fputs(" sync byte error.\n", out);
+        tot.m_bReported = 1;
+        ++stats.syncErrors;
+        if (sink) sink->OnSyncError(next);
+    };
 
     int flags = framer.ReadNext();
     for (; !(flags & TSP_END); flags = framer.ReadNext()) {
@@ -46,13 +53,7 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, CRunStats& sta
             announcedSize = size;
             if (sink) sink->OnPacketSize(size, framer.m_nPacketOffset);
         }
-        if (flags & TSP_SYNC_ERROR) {
-            tot.PrintTimeStamp();
-            std::fputs(" sync byte error.\n", out);
-            tot.m_bReported = 1;
-            ++stats.syncErrors;
-            if (sink) sink->OnSyncError(next);
-        }
+        if (flags & TSP_SYNC_ERROR) syncLost();
 
         const int pid = ((p[1] << 8) | p[2]) & 0x1FFF;
         CPidCounts& counts = stats.pids[pid];
@@ -87,13 +88,7 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, CRunStats& sta
     }
     // Bytes skipped at the end of the input (a cut-off last packet,
     // trailing garbage, an input without any packet) are lost sync too.
-    if (flags & TSP_SYNC_ERROR) {
-        tot.PrintTimeStamp();
-        std::fputs(" sync byte error.\n", out);
-        tot.m_bReported = 1;
-        ++stats.syncErrors;
-        if (sink) sink->OnSyncError(next);
-    }
+    if (flags & TSP_SYNC_ERROR) syncLost();
     // Counts gathered after the last TOT (or in a stream without any) close
     // the report; no TOT follows them, so no time does either.
     tot.PrintCounts();

@@ -6,23 +6,15 @@
 
 void CPAT::Parse() {
     m_bAccepted = false;
-    // The bytes before the CRC_32; the 8-byte header must fit in them.
-    const int size = SectionLength() + 3 - 4;
-    if (size < 8) return;
-    CByteReader r(m_buffer, static_cast<size_t>(size));
-    const int table_id = r.U8();
-    r.Skip(2);
-    const int tsid = r.U16();
-    const int flags = r.U8();
-    const int section_number = r.U8();
-    const int last_section_number = r.U8();
+    CLongHeader h;
+    CByteReader r;
     // A section with current_next_indicator 0 describes a PAT not yet valid.
-    if (table_id != kTableId || (flags & 0x01) == 0) return;
-
-    const int version = (flags >> 1) & 0x1F;
-    if (version != version_number || tsid != transport_stream_id) m_programs.clear();
-    version_number = version;
-    transport_stream_id = tsid;
+    if (!ReadLongHeader(h, r) || h.table_id != kTableId || !h.current_next_indicator) return;
+    const int section_number = h.section_number;
+    const int last_section_number = h.last_section_number;
+    if (h.version_number != version_number || h.table_id_extension != transport_stream_id) m_programs.clear();
+    version_number = h.version_number;
+    transport_stream_id = h.table_id_extension;
     m_programs.erase(std::remove_if(m_programs.begin(), m_programs.end(),
                                     [&](const std::unique_ptr<CPATProgram>& p) {
                                         return p->section_number == section_number ||

@@ -4,19 +4,12 @@
 
 void CPMT::Parse() {
     m_bAccepted = false;
-    // The bytes before the CRC_32; the 12-byte fixed part must fit in them.
-    const int size = SectionLength() + 3 - 4;
-    if (size < 12) return;
-    CByteReader r(m_buffer, static_cast<size_t>(size));
-    const int table_id = r.U8();
-    r.Skip(2);
-    const int number = r.U16();
-    const int flags = r.U8();
-    r.Skip(2);  // section_number and last_section_number, both 0 for a PMT
-    if (table_id != kTableId || (flags & 0x01) == 0) return;
-
-    program_number = number;
-    version_number = (flags >> 1) & 0x1F;
+    CLongHeader h;
+    CByteReader r;
+    // The header, then PCR_PID and program_info_length.
+    if (!ReadLongHeader(h, r, 4) || h.table_id != kTableId || !h.current_next_indicator) return;
+    program_number = h.table_id_extension;
+    version_number = h.version_number;
     PCR_PID = r.U16() & 0x1FFF;
     program_info_length = r.U16() & 0x0FFF;
     m_descriptors.clear();

@@ -8,24 +8,17 @@
 
 void CSDT::Parse() {
     m_bAccepted = false;
-    // The bytes before the CRC_32; the 11-byte fixed part must fit in them.
-    const int size = SectionLength() + 3 - 4;
-    if (size < 11) return;
-    CByteReader r(m_buffer, static_cast<size_t>(size));
-    const int table_id = r.U8();
-    r.Skip(2);
-    const int tsid = r.U16();
-    const int flags = r.U8();
-    const int section_number = r.U8();
-    const int last_section_number = r.U8();
+    CLongHeader h;
+    CByteReader r;
+    // The header, then original_network_id and a reserved byte.
+    if (!ReadLongHeader(h, r, 3) || h.table_id != kTableId || !h.current_next_indicator) return;
+    const int section_number = h.section_number;
+    const int last_section_number = h.last_section_number;
     const int onid = r.U16();
     r.Skip(1);  // reserved_future_use
-    if (table_id != kTableId || (flags & 0x01) == 0) return;
-
-    const int version = (flags >> 1) & 0x1F;
-    if (version != version_number || tsid != transport_stream_id) m_services.clear();
-    version_number = version;
-    transport_stream_id = tsid;
+    if (h.version_number != version_number || h.table_id_extension != transport_stream_id) m_services.clear();
+    version_number = h.version_number;
+    transport_stream_id = h.table_id_extension;
     original_network_id = onid;
     m_services.erase(std::remove_if(m_services.begin(), m_services.end(),
                                     [&](const std::unique_ptr<CSDTService>& s) {

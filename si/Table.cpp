@@ -37,3 +37,20 @@ bool CTable::Load(std::FILE* fp) {
     Parse();
     return true;
 }
+
+bool CTable::ReadLongHeader(CLongHeader& h, CByteReader& body, int minBody) const {
+    // The bytes before the CRC_32.
+    const int size = SectionLength() + 3 - 4;
+    if (size < 8 + minBody) return false;
+    CByteReader r(m_buffer, static_cast<size_t>(size));
+    h.table_id = r.U8();
+    r.Skip(2);  // section_syntax_indicator and section_length
+    h.table_id_extension = r.U16();
+    const int flags = r.U8();
+    h.version_number = (flags >> 1) & 0x1F;
+    h.current_next_indicator = flags & 0x01;
+    h.section_number = r.U8();
+    h.last_section_number = r.U8();
+    body = r.Sub(static_cast<int>(r.Remaining()));
+    return true;
+}

@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "si/Section.h"
+#include "stream/ByteReader.h"
 
 // A table that can parse the verified section in its buffer, react to its
 // completion, and save or restore that section as a raw record:
@@ -12,8 +13,24 @@
 //   offset 8  size n of the section (section_length + 3), 4 bytes
 //   offset 12 the n section bytes, table_id first, CRC_32 included
 // every 32-bit value little-endian.
+// The fixed header of a section in the long form (section_syntax_indicator
+// 1, ISO/IEC 13818-1 2.4.4): what PAT, CAT, PMT and SDT have in common.
+struct CLongHeader {
+    int table_id = 0;
+    int table_id_extension = 0;  // transport_stream_id, program_number, service_id...
+    int version_number = 0;
+    int current_next_indicator = 0;
+    int section_number = 0;
+    int last_section_number = 0;
+};
+
 class CTable : public CSection {
 public:
+    // Reads the long-form header of the section in the buffer into h and
+    // returns a reader over the bytes after it, up to the CRC_32; false when
+    // the section does not hold the header and minBody bytes after it.
+    bool ReadLongHeader(CLongHeader& h, CByteReader& body, int minBody = 0) const;
+
     virtual void Parse() = 0;
     // Whether the verified section in the buffer is worth parsing: false
     // only where OnComplete() will use nothing Parse() would build, so the

@@ -131,19 +131,21 @@ TEST(CheckerTest, FileOf192BytePacketsStartsClean) {
     EXPECT_EQ(kBanner, r.err);
 }
 
+// The scrambled packets of the BS excerpt, per PID in ascending order.
+const char* const kBsScrambled =
+    " transport scrambling countrol (pid:0x0140,   387packets).\n"
+    " transport scrambling countrol (pid:0x0141,     9packets).\n"
+    " transport scrambling countrol (pid:0x0148,     9packets).\n"
+    " transport scrambling countrol (pid:0x0149,    66packets).\n"
+    " transport scrambling countrol (pid:0x014a,     8packets).\n"
+    " transport scrambling countrol (pid:0x0248,     5packets).\n";
+
 TEST(CheckerTest, RealRecordingsReportOnlyTheirPacketSize) {
     // Excerpts of real broadcasts: no lost sync and no counter gaps, and no
     // TOT, so the scrambled packets of the BS multiplex close the report
     // without a time.
-    const std::pair<const char*, const char*> files[] = {
-        {"isdb-bs-scrambled.188.ts",
-         " packet size:188.\n"
-         " transport scrambling countrol (pid:0x0140,   387packets).\n"
-         " transport scrambling countrol (pid:0x0141,     9packets).\n"
-         " transport scrambling countrol (pid:0x0148,     9packets).\n"
-         " transport scrambling countrol (pid:0x0149,    66packets).\n"
-         " transport scrambling countrol (pid:0x014a,     8packets).\n"
-         " transport scrambling countrol (pid:0x0248,     5packets).\n"},
+    const std::pair<const char*, std::string> files[] = {
+        {"isdb-bs-scrambled.188.ts", std::string(" packet size:188.\n") + kBsScrambled},
         {"isdb-tb.204.ts", " packet size:204.\n"},
         {"isdb-tb-pcap.204.ts", " packet size:204.\n"},
     };
@@ -157,23 +159,13 @@ TEST(CheckerTest, RealRecordingsReportOnlyTheirPacketSize) {
 }
 
 TEST(CheckerTest, RealScrambledRecordingCountedAtATot) {
-    // The BS excerpt followed by one TOT: its scrambled packets are printed
-    // per PID in ascending order, then the TOT's time closes the block.
+    // The BS excerpt followed by one TOT: the TOT's time closes the block.
     Bytes d = ReadData("isdb-bs-scrambled.188.ts");
     ASSERT_EQ(580u * 188u, d.size());
     CStreamBuilder b;
     b.AddSection(0x0014, tsgen::MakeTOT(2008, 6, 1, 12, 34, 56));
     d.insert(d.end(), b.Data().begin(), b.Data().end());
-    EXPECT_EQ(
-        " packet size:188.\n"
-        " transport scrambling countrol (pid:0x0140,   387packets).\n"
-        " transport scrambling countrol (pid:0x0141,     9packets).\n"
-        " transport scrambling countrol (pid:0x0148,     9packets).\n"
-        " transport scrambling countrol (pid:0x0149,    66packets).\n"
-        " transport scrambling countrol (pid:0x014a,     8packets).\n"
-        " transport scrambling countrol (pid:0x0248,     5packets).\n"
-        "2008/06/01 12:34:56\n",
-        CheckBytes(d));
+    EXPECT_EQ(std::string(" packet size:188.\n") + kBsScrambled + "2008/06/01 12:34:56\n", CheckBytes(d));
 }
 
 TEST(CheckerTest, GeneratedRecordingWithSi) {
