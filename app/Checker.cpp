@@ -146,11 +146,13 @@ int RunChecker(int argc, char** argv, std::FILE* out, std::FILE* err) {
     const CCommandLine cmd = ParseCommandLine(argc, argv);
     switch (cmd.action) {
         case CCommandLine::kHelp:
-            std::fputs(kHelpText, out);
-            return std::fflush(out) == 0 ? 0 : 1;
         case CCommandLine::kVersion:
-            std::fputs("tsvigil 0.9.0\n", out);
-            return std::fflush(out) == 0 ? 0 : 1;
+            std::fputs(cmd.action == CCommandLine::kHelp ? kHelpText : "tsvigil 0.9.0\n", out);
+            if (std::fflush(out) != 0) {
+                std::fputs(kWriteError, err);
+                return 1;
+            }
+            return 0;
         case CCommandLine::kBadUsage:
             std::fprintf(err, "tsvigil: %s\n%sTry 'tsvigil --help' for more information.\n", cmd.error.c_str(),
                          kUsageLine);

@@ -1,6 +1,8 @@
 // The whole check over arbitrary bytes: framing (188/192/204 and lost sync),
 // section assembly on PIDs 0x0012 and 0x0014, TOT and EIT parsing, every
-// descriptor of their loops, ARIB text decoding and the report lines.
+// descriptor of their loops, ARIB text decoding and the report lines; with
+// the first byte's low bits choosing the summary (PAT, PMT, CAT and SDT
+// followed) and JSON Lines.
 
 #include <cstddef>
 #include <cstdint>
@@ -13,6 +15,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static std::FILE* sink = std::fopen("/dev/null", "w");
     if (sink == nullptr) return 0;
     CMemoryStream source(data, size);
-    CheckStream(source, sink);
+    CCheckOptions options;
+    options.summary = size > 0 && (data[0] & 1);
+    options.json = size > 0 && (data[0] & 2);
+    CheckStream(source, sink, options);
     return 0;
 }
