@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "stream/Object.h"
+#include "base/Object.h"
 
 // A fixed-capacity byte ring for one producer thread and one consumer
 // thread. It holds at most size - 1 bytes, so the write position never

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "si/Section.h"
-#include "stream/Object.h"
+#include "base/Object.h"
 #include "stream/TransportStream.h"
 
 // Result flags of CTSPacket::ReadNext(); several may be set together.
