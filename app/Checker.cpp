@@ -4,14 +4,15 @@
 
 #include <climits>
 #include <functional>
+#include <memory>
 #include <vector>
 
 #include "app/MyEIT.h"
 #include "app/MyTOT.h"
 #include "app/Progress.h"
 #include "si/Section.h"
-#include "stream/TSFile.h"
 #include "stream/TSPacket.h"
+#include "stream/TransportStream.h"
 
 namespace {
 
@@ -94,28 +95,29 @@ void CheckStream(CTransportStream& source, std::FILE* out, const std::function<v
 }
 
 int RunChecker(int argc, char** argv, std::FILE* out, std::FILE* err) {
-    CTSFile file;
+    std::unique_ptr<CTransportStream> file;
     std::fputs("\ntsvigil - transport stream checker ver 0.9.0\n\n", err);
     if (argc != 2) {
         std::fputs("usage: tsvigil src.ts\n\n", err);
         return 0;
     }
-    if (!file.Open(argv[1])) {
+    file = OpenTransportStream(argv[1]);
+    if (!file) {
         std::fprintf(err, "error - can't open file (%s).\n", argv[1]);
         return 0;
     }
-    CProgress progress(err, file.FileSize());
+    CProgress progress(err, file->FileSize());
     std::function<void()> tick;
     std::FILE* report = out;
     if (progress.Enabled()) {
-        tick = [&] { progress.Update(file.BytesRead()); };
+        tick = [&] { progress.Update(file->BytesRead()); };
         // A report on the same terminal erases the progress line first.
         if (isatty(fileno(out)) == 1) report = progress.Wrap(out);
     }
-    CheckStream(file, report, tick);
+    CheckStream(*file, report, tick);
     if (report != out) std::fclose(report);
     progress.Finish();
-    if (file.IsReadError()) std::fprintf(err, "error - can't read file (%s).\n", argv[1]);
+    if (file->IsReadError()) std::fprintf(err, "error - can't read file (%s).\n", argv[1]);
     // A report that did not reach its destination (a closed standard
     // output, a full disk) is the one failure of the run itself.
     if (std::fflush(out) != 0 || std::ferror(out)) {
