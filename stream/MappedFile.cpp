@@ -179,7 +179,7 @@ bool CMappedFile::MapAt() {
     const long long left = m_nEnd - start;
     if (left <= 0) return false;
     const size_t length = left < static_cast<long long>(m_nWindowSize) ? static_cast<size_t>(left) : m_nWindowSize;
-    void* p = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE | MAP_POPULATE, m_fd, static_cast<off_t>(start));
+    void* p = ::mmap(nullptr, length, PROT_READ, MAP_PRIVATE, m_fd, static_cast<off_t>(start));
     if (p == MAP_FAILED) return false;
     // One front-to-back pass: aggressive read-ahead within the window, and
     // the next window's pages asked for while this one is checked.
