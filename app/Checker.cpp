@@ -15,8 +15,8 @@
 #include "app/Progress.h"
 #include "app/Summary.h"
 #include "si/Section.h"
-#include "stream/TSFile.h"
 #include "stream/TSPacket.h"
+#include "stream/TransportStream.h"
 #include "text/Utf8.h"
 
 namespace {
@@ -160,25 +160,26 @@ int RunChecker(int argc, char** argv, std::FILE* out, std::FILE* err) {
         default:
             break;
     }
-    CTSFile file;
+    std::unique_ptr<CTransportStream> file;
     std::fputs("\ntsvigil - transport stream checker ver 0.9.0\n\n", err);
     if (cmd.action == CCommandLine::kUsage) {
         std::fputs("usage: tsvigil src.ts\n\n", err);
         return 0;
     }
     const char* path = cmd.file.c_str();
-    if (!file.Open(path)) {
+    file = OpenTransportStream(path);
+    if (!file) {
         std::fprintf(err, "error - can't open file (%s).\n", path);
         return 0;
     }
-    CProgress progress(err, file.FileSize());
+    CProgress progress(err, file->FileSize());
     std::function<void()> tick;
     // The report's way out: the progress line's eraser when both go to one
     // terminal, then the conversion to UTF-8 when asked for.
     CFilePtr wrapped, converted;
     std::FILE* report = out;
     if (progress.Enabled()) {
-        tick = [&] { progress.Update(file.BytesRead()); };
+        tick = [&] { progress.Update(file->BytesRead()); };
         if (isatty(fileno(out)) == 1) {
             std::FILE* w = progress.Wrap(out);
             if (w != out) wrapped.reset(report = w);
@@ -192,13 +193,13 @@ int RunChecker(int argc, char** argv, std::FILE* out, std::FILE* err) {
     options.summary = cmd.summary;
     options.json = cmd.json;
     options.file = path;
-    CheckStream(file, report, options, tick);
+    CheckStream(*file, report, options, tick);
     // Closing the wrappers, innermost first, writes what they hold to out.
     bool closed = true;
     if (converted) closed = std::fclose(converted.release()) == 0 && closed;
     if (wrapped) closed = std::fclose(wrapped.release()) == 0 && closed;
     progress.Finish();
-    if (file.IsReadError()) std::fprintf(err, "error - can't read file (%s).\n", path);
+    if (file->IsReadError()) std::fprintf(err, "error - can't read file (%s).\n", path);
     // A report that did not reach its destination (a closed standard
     // output, a full disk) is the one failure of the run itself.
     if (!closed || std::fflush(out) != 0 || std::ferror(out)) {

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "stream/ByteReader.h"
-#include "stream/Object.h"
+#include "base/ByteReader.h"
+#include "base/Object.h"
 
 class CARIBStringDecoder;
 

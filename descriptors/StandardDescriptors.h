@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "descriptors/Descriptor.h"
-#include "stream/Object.h"
+#include "base/Object.h"
 
 class CCADescriptor : public CDescriptor {  // 0x09
 public:

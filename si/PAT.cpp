@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "stream/ByteReader.h"
+#include "base/ByteReader.h"
 
 void CPAT::Parse() {
     m_bAccepted = false;

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "stream/Object.h"
+#include "base/Object.h"
 
 // Assembly states of a section buffer.
 enum {

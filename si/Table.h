@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "si/Section.h"
-#include "stream/ByteReader.h"
+#include "base/ByteReader.h"
 
 // A table that can parse the verified section in its buffer, react to its
 // completion, and save or restore that section as a raw record:

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "stream/Object.h"
+#include "base/Object.h"
 
 // A fixed-capacity byte ring for one producer thread and one consumer
 // thread. It holds at most size - 1 bytes, so the write position never
@@ -52,6 +52,14 @@ public:
         return m_storage.data() + m_nReadPos.load(std::memory_order_relaxed);
     }
     int Window() const { return m_nMirror; }
+    // Consumer: how many held bytes lie in one run from ReadPointer(): up
+    // to the end of the storage, and on through the mirror when they wrap.
+    int Run() const {
+        const int held = GetDataSize();
+        const int toEnd = m_nBufferSize - m_nReadPos.load(std::memory_order_relaxed);
+        if (held <= toEnd) return held;
+        return toEnd + (held - toEnd < m_nMirror ? held - toEnd : m_nMirror);
+    }
     // Consumer: drops n held bytes (n must not exceed the bytes held).
     void Consume(int n) {
         m_nReadPos.store(Wrap(m_nReadPos.load(std::memory_order_relaxed) + n), std::memory_order_release);

@@ -4,12 +4,12 @@
 #include <string>
 #include <thread>
 
-#include "stream/TransportStream.h"
+#include "stream/RingStream.h"
 
 // A stream source backed by a file: a reader thread reads the file in
 // blocks straight into the input ring's free space while the main thread
 // frames packets out of it.
-class CTSFile : public CTransportStream {
+class CTSFile : public CRingStream {
 public:
     // Largest single read(2). Small enough that a pass of the reader ends
     // quickly (the stop request is seen between passes) and that the block
@@ -31,11 +31,11 @@ public:
     // failed: the bytes read before the failure are still delivered).
     bool IsEnd() override { return m_bEnd.load(std::memory_order_acquire); }
     // True when the input ended because a read failed, not at end of file.
-    bool IsReadError() const { return m_bReadError.load(std::memory_order_acquire); }
+    bool IsReadError() const override { return m_bReadError.load(std::memory_order_acquire); }
     // Bytes of the file read so far, and the file's size at open (0 when
     // unknown): for progress display.
-    long long BytesRead() const { return m_nBytesRead.load(std::memory_order_relaxed); }
-    long long FileSize() const { return m_nFileSize; }
+    long long BytesRead() const override { return m_nBytesRead.load(std::memory_order_relaxed); }
+    long long FileSize() const override { return m_nFileSize; }
 
 protected:
     // Called by the reader thread at the end of each pass of its loop.

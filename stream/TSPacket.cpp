@@ -70,9 +70,18 @@ int CTSPacket::FrameAny() {
     CTransportStream& s = *m_pStream;
     bool syncLost = false;
 
+    // The packets the common case delivered are consumed now: the last of
+    // them is no longer in use.
+    if (m_nTaken != 0) {
+        s.Consume(m_nTaken);
+        m_nTaken = 0;
+    }
+    m_nRun = 0;
     // m_nHeld is a lower bound of the bytes the source holds: only this
     // consumer takes bytes out, so it is counted down here and read again
-    // from the ring only when it runs short.
+    // from the source only when it runs short, and once at each step: a
+    // mapped file cut short loses bytes it held.
+    m_nHeld = s.GetDataSize();
 
     // A 192-byte packet starts with a 4-byte prefix; consume it before
     // looking for 0x47.
@@ -102,7 +111,6 @@ int CTSPacket::FrameAny() {
         m_nOffset += 4;
     }
 
-    uint8_t scratch[kLookAhead];
     for (;;) {
         while (m_nHeld < kLookAhead) {
             const bool end = s.IsEnd();
@@ -119,18 +127,33 @@ int CTSPacket::FrameAny() {
         // held only at the end of the input, where the count is exact.
         const int avail = m_nHeld;
         const int window = avail < kLookAhead ? avail : kLookAhead;
-        CLookAhead la{s.Window(window, scratch), avail};
+        CLookAhead la{s.Window(window, m_straddle), avail};
+        // Bytes that vanished while being looked at (a mapped file cut short
+        // reads as zeros past its new end) decide nothing: look again at
+        // what is left.
+        const auto shrunk = [&] {
+            if (s.GetDataSize() >= avail) return false;
+            m_nHeld = s.GetDataSize();
+            return true;
+        };
         if (la.p[0] == kSync) {
             int size = 0;
             if (m_nPacketSize != 0 && !syncLost && la.Locked(m_nPacketSize)) size = m_nPacketSize;
             if (size == 0) size = la.Size(m_nPacketSize);
+            if (size != 0 && shrunk()) continue;
             if (size != 0) {
-                // Fixed-size copies compile to a few vector moves.
+                // The packet stays where it lies until the next step; the
+                // common case goes on from the source's run after it.
                 const int copy = size == 204 ? 204 : 188;
-                if (copy == 204) std::memcpy(m_packet, la.p, 204);
-                else std::memcpy(m_packet, la.p, 188);
-                s.Consume(copy);
+                m_packet = la.p;
+                m_nTaken = copy;
                 m_nHeld -= copy;
+                const uint8_t* run = nullptr;
+                const int length = s.Run(run);
+                if (run == la.p && length > copy) {
+                    m_pRun = run + copy;
+                    m_nRun = length - copy;
+                }
                 m_nPacketOffset = m_nOffset - (size == 192 && m_nOffset >= 4 ? 4 : 0);
                 m_nOffset += copy;
                 m_nPacketSize = size;
@@ -138,7 +161,7 @@ int CTSPacket::FrameAny() {
                 return flag | (syncLost ? TSP_SYNC_ERROR : 0);
             }
         } else if (m_nOffset == 0 && window > 4 && la.p[4] == kSync &&
-                   CLookAhead{la.p + 4, avail - 4}.Is192(true)) {
+                   CLookAhead{la.p + 4, avail - 4}.Is192(true) && !shrunk()) {
             // A 192-byte recording starts with the first packet's prefix:
             // it is consumed as such, not skipped as lost sync.
             std::memcpy(m_prefix, la.p, 4);
@@ -155,6 +178,7 @@ int CTSPacket::FrameAny() {
             const void* next = std::memchr(la.p + 1, kSync, static_cast<size_t>(window - 1));
             skip = next ? static_cast<int>(static_cast<const uint8_t*>(next) - la.p) : window;
         }
+        if (shrunk()) continue;
         for (int i = skip < 4 ? 0 : skip - 4; i < skip; ++i) {
             std::memmove(m_prefix, m_prefix + 1, 3);
             m_prefix[3] = la.p[i];

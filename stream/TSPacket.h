@@ -3,8 +3,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/Object.h"
 #include "si/Section.h"
-#include "stream/Object.h"
 #include "stream/TransportStream.h"
 
 // Result flags of CTSPacket::ReadNext(); several may be set together.
@@ -31,7 +31,9 @@ public:
     static constexpr int kLookAhead = 2 * 204 + 1;
 
     CTransportStream* m_pStream = nullptr;
-    uint8_t m_packet[204] = {};
+    // The packet last delivered, where it lies in the source (its 0x47;
+    // after the prefix for a 192-byte packet): valid until the next call.
+    const uint8_t* m_packet = nullptr;
     int m_nPacketSize = 0;
     uint8_t m_prefix[4] = {};
     // Byte offset in the input of the packet last delivered (of its prefix
@@ -39,7 +41,7 @@ public:
     int64_t m_nPacketOffset = 0;
     int64_t m_nOffset = 0;
 
-    // Delivers the next packet into m_packet, hands it to the section
+    // Delivers the next packet at m_packet, hands it to the section
     // dispatcher, and returns its flags; or returns TSP_END, with
     // TSP_SYNC_ERROR when bytes were skipped at the end of the input (a
     // cut-off last packet, trailing garbage, an input without any packet).
@@ -54,22 +56,20 @@ public:
         // The common case, decided before any of the general machinery: the
         // size in use is proven by the two sync bytes that follow (the first
         // test of every order), and the look-ahead, a 192-byte packet's
-        // prefix included, lies in one run of the ring. It takes exactly
-        // the steps the general path takes for such a packet.
+        // prefix included, lies in the run of bytes the source showed last.
+        // It takes exactly the steps the general path takes for such a
+        // packet, and copies nothing: the packet is used where it lies, and
+        // the source hears of the bytes taken at the next general step.
         const int n = m_nPacketSize;
-        if (n != 0 && m_nHeld >= kLookAhead + 4) {
-            const uint8_t* p = m_pStream->Window(kLookAhead + 4, nullptr);
+        if (n != 0 && m_nRun >= kLookAhead + 4) {
+            const uint8_t* p = m_pRun;
             const int o = n == 192 ? 4 : 0;
-            if (p != nullptr && p[o] == kSync && p[o + n] == kSync && p[o + 2 * n] == kSync) {
-                // Fixed-size copies compile to a few vector moves.
-                if (n == 204) {
-                    std::memcpy(m_packet, p, 204);
-                } else {
-                    if (o != 0) std::memcpy(m_prefix, p, 4);
-                    std::memcpy(m_packet, p + o, 188);
-                }
-                m_pStream->Consume(n);
-                m_nHeld -= n;
+            if (p[o] == kSync && p[o + n] == kSync && p[o + 2 * n] == kSync) {
+                if (o != 0) std::memcpy(m_prefix, p, 4);
+                m_packet = p + o;
+                m_pRun = p + n;
+                m_nRun -= n;
+                m_nTaken += n;
                 m_nPacketOffset = m_nOffset;
                 m_nOffset += n;
                 return n == 188 ? TSP_SIZE_188 : n == 192 ? TSP_SIZE_192 : TSP_SIZE_204;
@@ -83,5 +83,9 @@ private:
     // look-ahead tests in their orders, lost sync and the end of input.
     int FrameAny();
 
-    int m_nHeld = 0;  // bytes the source is known to hold (a lower bound)
+    int m_nHeld = 0;                   // bytes the source is known to hold (a lower bound)
+    const uint8_t* m_pRun = nullptr;   // the next unconsumed byte, in the source's run
+    int m_nRun = 0;                    // bytes from m_pRun in that run
+    int m_nTaken = 0;                  // bytes delivered but not yet consumed from the source
+    uint8_t m_straddle[kLookAhead] = {};  // the look-ahead, when the source cannot show it in place
 };

@@ -1,82 +1,52 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
-#include "stream/RingBuffer.h"
-#include "stream/Signal.h"
-
-// A source of transport stream bytes: an input ring that a producer fills
-// and the packet framer empties, plus the test for the end of input.
+// A source of transport stream bytes as the packet framer sees it: the
+// bytes from the next unconsumed one, looked at where they lie, and the
+// test for the end of input. Two kinds stand behind it: a regular file
+// mapped into memory and read on the checking thread (CMappedFile), and a
+// reader thread filling a ring (CTSFile, CMemoryStream) for input that
+// cannot be mapped.
 class CTransportStream {
 public:
-    // Large enough that the producer stays well ahead of the framer; small
-    // enough to stay near the CPU caches between the two.
-    static constexpr int kInputRingSize = 4 * 1024 * 1024;
+    // The most bytes Window() is asked for at once.
+    static constexpr int kMaxWindow = 512;
 
-    explicit CTransportStream(int ringSize = kInputRingSize);
-    virtual ~CTransportStream();
+    CTransportStream() = default;
+    virtual ~CTransportStream() = default;
     CTransportStream(const CTransportStream&) = delete;
     CTransportStream& operator=(const CTransportStream&) = delete;
 
-    // True once no more input will come and every byte is in the ring.
-    virtual bool IsEnd() { return false; }
+    // True once no more input will come and every byte is held.
+    virtual bool IsEnd() = 0;
+    // Called when more bytes are needed than are held and the input has not
+    // ended: returns after new bytes arrived or about 1 ms.
+    virtual void WaitForData() = 0;
+    // Bytes held from the next unconsumed one: a lower bound while input
+    // continues, exact once IsEnd() was true before the call. It may drop
+    // only when the source loses bytes it held (a mapped file cut short).
+    virtual int GetDataSize() = 0;
+    // n held bytes (n <= kMaxWindow) from the next unconsumed one,
+    // contiguous: where they lie, or a copy in scratch.
+    virtual const uint8_t* Window(int n, uint8_t* scratch) = 0;
+    // The held bytes that lie in one run from the next unconsumed one: sets
+    // p to the first and returns their count (0 when none). They stay in
+    // place until consumed or until the next Window().
+    virtual int Run(const uint8_t*& p) = 0;
+    // Drops n held bytes.
+    virtual void Consume(int n) = 0;
 
-    // Called by the consumer when it needs more bytes than are held and the
-    // input has not ended: returns after new bytes arrived or about 1 ms.
-    virtual void WaitForData() { m_dataSignal.Wait(); }
-
-    // Producer side: appends n bytes (dropping what does not fit).
-    void PutData(const uint8_t* src, int n) {
-        m_ring.Write(src, n);
-        m_dataSignal.Notify();
-    }
-
-    // Consumer side.
-    int GetDataSize() const { return m_ring.GetDataSize(); }
-    uint8_t PeekByte(int offset) const { return m_ring.PeekByte(offset); }
-    int Read(uint8_t* dst, int n) {
-        const int got = m_ring.Read(dst, n);
-        SpaceFreed();
-        return got;
-    }
-    // n held bytes from the next unconsumed one, contiguous: a pointer into
-    // the ring when they lie in one run, else a copy in scratch (nullptr
-    // when no scratch is given). n must not exceed GetDataSize().
-    const uint8_t* Window(int n, uint8_t* scratch) const {
-        if (n <= m_ring.Window()) return m_ring.ReadPointer();
-        if (scratch == nullptr) return nullptr;
-        for (int i = 0; i < n; ++i) scratch[i] = m_ring.PeekByte(i);
-        return scratch;
-    }
-    void Consume(int n) {
-        m_ring.Consume(n);
-        SpaceFreed();
-    }
-
-    CRingBuffer& Ring() { return m_ring; }
-
-protected:
-    // Wakes a waiting producer once as much space is free as it waits for.
-    void SpaceFreed() {
-        if (m_spaceSignal.HasWaiters() && m_ring.GetFreeSize() >= m_nWakeFree) m_spaceSignal.Notify();
-    }
-
-    CRingBuffer m_ring;
-    int m_nWakeFree = 1;    // free bytes the producer needs before it reads
-    CSignal m_dataSignal;   // producer -> consumer: bytes or the end arrived
-    CSignal m_spaceSignal;  // consumer -> producer: space was freed
+    // Bytes taken from the input so far, and the file's size at open (0
+    // when unknown): for progress display.
+    virtual long long BytesRead() const { return 0; }
+    virtual long long FileSize() const { return 0; }
+    // True when the input ended because reading failed, not at its end.
+    virtual bool IsReadError() const { return false; }
 };
 
-// A source over bytes held in memory, for tests and fuzzing: it hands the
-// bytes to the ring as the consumer asks for them, on the caller's thread.
-class CMemoryStream : public CTransportStream {
-public:
-    CMemoryStream(const uint8_t* data, size_t size);
-    bool IsEnd() override { return m_nPos >= m_nSize; }
-    void WaitForData() override;
-
-private:
-    const uint8_t* m_data;
-    size_t m_nSize;
-    size_t m_nPos = 0;
-};
+// Opens path as a stream source: a regular file is mapped, anything else (a
+// pipe, a FIFO, /dev/stdin, a character device) is read by a reader thread.
+// nullptr when it cannot be opened.
+std::unique_ptr<CTransportStream> OpenTransportStream(const char* path);

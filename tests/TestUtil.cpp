@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "app/Checker.h"
-#include "stream/TransportStream.h"
+#include "stream/MemoryStream.h"
 
 namespace testutil {
 

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "si/Section.h"
-#include "stream/TransportStream.h"
+#include "stream/MemoryStream.h"
 #include "tools/TestStream.h"
 
 namespace {

@@ -1,0 +1,52 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "stream/TransportStream.h"
+
+// A regular file as a stream source, read(2) on the caller's thread into
+// one buffer that is used over and over: the kernel copies each block out
+// of the page cache into memory this thread's CPU already has cached, and
+// the framer looks at the packets there. Only the bytes of the look-ahead
+// that straddle a block's end are moved, to the buffer's front, before the
+// next read.
+class CReadFile final : public CTransportStream {
+public:
+    static constexpr size_t kBlockSize = 256 * 1024;
+
+    explicit CReadFile(size_t blockSize = kBlockSize);
+    ~CReadFile() override;
+
+    // Opens path when it is a regular file; returns 1 on success, 0
+    // otherwise (then nothing is held open).
+    int Open(const char* path);
+
+    // The input ends where read(2) first returns 0: a recording still being
+    // written is read as far as it has come by then.
+    bool IsEnd() override { return m_bEnd; }
+    // Reads the next block (the bytes held move to the front first).
+    void WaitForData() override;
+    int GetDataSize() override { return static_cast<int>(m_nLast - m_nFirst); }
+    const uint8_t* Window(int, uint8_t*) override { return m_buffer.data() + m_nFirst; }
+    int Run(const uint8_t*& p) override {
+        p = m_buffer.data() + m_nFirst;
+        return GetDataSize();
+    }
+    void Consume(int n) override { m_nFirst += static_cast<size_t>(n); }
+
+    long long BytesRead() const override { return m_nBytesRead; }
+    long long FileSize() const override { return m_nFileSize; }
+    bool IsReadError() const override { return m_bReadError; }
+
+private:
+    int m_fd = -1;
+    long long m_nFileSize = 0;
+    long long m_nBytesRead = 0;
+    bool m_bEnd = false;
+    bool m_bReadError = false;
+    std::vector<uint8_t> m_buffer;  // a block and the look-ahead carried over
+    size_t m_nFirst = 0;            // held bytes are m_buffer[m_nFirst, m_nLast)
+    size_t m_nLast = 0;
+};

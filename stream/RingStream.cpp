@@ -1,0 +1,3 @@
+#include "stream/RingStream.h"
+
+CRingStream::CRingStream(int ringSize) { m_ring.SetBufferSize(ringSize); }

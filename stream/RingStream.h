@@ -1,0 +1,62 @@
+#pragma once
+
+#include <cstdint>
+
+#include "stream/RingBuffer.h"
+#include "stream/Signal.h"
+#include "stream/TransportStream.h"
+
+// A stream source whose bytes a producer puts into an input ring that the
+// packet framer empties.
+class CRingStream : public CTransportStream {
+public:
+    // Large enough that the producer stays well ahead of the framer; small
+    // enough to stay near the CPU caches between the two.
+    static constexpr int kInputRingSize = 4 * 1024 * 1024;
+    // The most bytes Run() offers at once, so consumed space goes back to
+    // the producer often enough to keep it reading.
+    static constexpr int kMaxRun = 256 * 1024;
+
+    explicit CRingStream(int ringSize = kInputRingSize);
+
+    bool IsEnd() override { return false; }
+    void WaitForData() override { m_dataSignal.Wait(); }
+
+    // Producer side: appends n bytes (dropping what does not fit).
+    void PutData(const uint8_t* src, int n) {
+        m_ring.Write(src, n);
+        m_dataSignal.Notify();
+    }
+
+    // Consumer side.
+    int GetDataSize() override { return m_ring.GetDataSize(); }
+    // The ring's mirror makes kMaxWindow bytes contiguous from any position.
+    const uint8_t* Window(int n, uint8_t* scratch) override {
+        if (n <= m_ring.Window()) return m_ring.ReadPointer();
+        if (scratch == nullptr) return nullptr;
+        for (int i = 0; i < n; ++i) scratch[i] = m_ring.PeekByte(i);
+        return scratch;
+    }
+    int Run(const uint8_t*& p) override {
+        p = m_ring.ReadPointer();
+        const int run = m_ring.Run();
+        return run < kMaxRun ? run : kMaxRun;
+    }
+    void Consume(int n) override {
+        m_ring.Consume(n);
+        SpaceFreed();
+    }
+
+    CRingBuffer& Ring() { return m_ring; }
+
+protected:
+    // Wakes a waiting producer once as much space is free as it waits for.
+    void SpaceFreed() {
+        if (m_spaceSignal.HasWaiters() && m_ring.GetFreeSize() >= m_nWakeFree) m_spaceSignal.Notify();
+    }
+
+    CRingBuffer m_ring;
+    int m_nWakeFree = 1;    // free bytes the producer needs before it reads
+    CSignal m_dataSignal;   // producer -> consumer: bytes or the end arrived
+    CSignal m_spaceSignal;  // consumer -> producer: space was freed
+};
