@@ -33,14 +33,12 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, CRunStats& sta
     std::vector<int> lastCounter(8192, -1);
     int announcedSize = 0;
     unsigned packets = 0;
-    // Where the bytes after the last packet begin: lost sync starts there.
-    int64_t next = 0;
     auto syncLost = [&] {
         tot.PrintTimeStamp();
         std::fputs(" sync byte error.\n", out);
         tot.m_bReported = 1;
         ++stats.syncErrors;
-        if (sink) sink->OnSyncError(next);
+        if (sink) sink->OnSyncError(framer.m_nLostOffset);
     };
 
     int flags = framer.ReadNext();
@@ -84,7 +82,6 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, CRunStats& sta
             if (tot.m_nTransportErrors < INT_MAX) ++tot.m_nTransportErrors;
             ++counts.transportErrors;
         }
-        next = framer.m_nOffset;
     }
     // Bytes skipped at the end of the input (a cut-off last packet,
     // trailing garbage, an input without any packet) are lost sync too.

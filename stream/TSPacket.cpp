@@ -69,6 +69,7 @@ struct CLookAhead {
 int CTSPacket::FrameAny() {
     CTransportStream& s = *m_pStream;
     bool syncLost = false;
+    m_nLostOffset = m_nOffset;
 
     // The packets the common case delivered are consumed now: the last of
     // them is no longer in use.

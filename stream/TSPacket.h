@@ -40,6 +40,9 @@ public:
     // for a 192-byte packet), and of the next unconsumed byte.
     int64_t m_nPacketOffset = 0;
     int64_t m_nOffset = 0;
+    // Where the bytes skipped for lost sync begin, for a result with
+    // TSP_SYNC_ERROR (a 192-byte packet's prefix counts among them).
+    int64_t m_nLostOffset = 0;
 
     // Delivers the next packet at m_packet, hands it to the section
     // dispatcher, and returns its flags; or returns TSP_END, with

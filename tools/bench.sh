@@ -109,6 +109,27 @@ piped() {  # file
         "$t_tool" "$t_pipe" "$same"
 }
 piped "$f188"
+# What the outputs for programs and people cost: the summary (which also
+# follows the PAT, PMTs, CAT and SDT) and JSON Lines against the plain
+# report, and, when BENCH_BASELINE names an earlier build of the tool, the
+# plain report against that build's. Paired alternating runs, hot cache.
+versus() {  # label file "command A" "command B": the median of A/B
+    local label=$1 f=$2 a=$3 b=$4 ratios=() ta tb
+    cat "$f" >/dev/null
+    for ((i = 0; i < runs; i++)); do
+        tb=$(secs sh -c "$b '$f'")
+        ta=$(secs sh -c "$a '$f'")
+        ratios+=("$(awk -v x="$ta" -v y="$tb" 'BEGIN {printf "%.4f", x / y}')")
+    done
+    printf '%-30s %s over %d paired runs\n' "$label" "$(printf '%s\n' "${ratios[@]}" | median_minmax)" "$runs"
+}
+echo "== options, 188-byte, 1 GiB"
+versus "--summary / plain" "$f188" "'$tool' --summary" "'$tool'"
+versus "--json / plain" "$f188" "'$tool' --json" "'$tool'"
+if [ -n "${BENCH_BASELINE:-}" ]; then
+    versus "plain / baseline plain" "$f188" "'$tool'" "'$BENCH_BASELINE'"
+    versus "--json / baseline plain" "$f188" "'$tool' --json" "'$BENCH_BASELINE'"
+fi
 echo "== cold page cache, 1 GiB"
 cold "$f188" "188-byte packets, 1 GiB"
 echo "== growth: 1 GiB to 4 GiB"
