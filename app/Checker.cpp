@@ -2,8 +2,10 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <climits>
 #include <functional>
+#include <iterator>
 #include <memory>
 #include <vector>
 
@@ -30,7 +32,14 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, CRunStats& sta
                   const std::function<void()>& tick) {
     // Continuity state runs across lost sync, so packets lost there show up
     // as counter errors of their PIDs.
-    std::vector<int> lastCounter(8192, -1);
+    // On the stack, so that no store of the loop can move it and its address
+    // stays in a register.
+    int lastCounter[8192];
+    std::fill(std::begin(lastCounter), std::end(lastCounter), -1);
+    // Packets per PID, apart from the rarely touched error counts: one
+    // increment at a scaled index per packet.
+    std::vector<uint64_t> counted(CRunStats::kPids, 0);
+    uint64_t* const packetsOf = counted.data();
     int announcedSize = 0;
     unsigned packets = 0;
     auto syncLost = [&] {
@@ -54,8 +63,7 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, CRunStats& sta
         if (flags & TSP_SYNC_ERROR) syncLost();
 
         const int pid = ((p[1] << 8) | p[2]) & 0x1FFF;
-        CPidCounts& counts = stats.pids[pid];
-        ++counts.packets;
+        ++packetsOf[pid];
         const int counter = p[3] & 0x0F;
         const int last = lastCounter[pid];
         if (last >= 0 && pid != kNullPid) {
@@ -66,7 +74,7 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, CRunStats& sta
                 std::fprintf(out, " continuity counter error (pid:0x%04x, %2d->%2d).\n", pid, last,
                              counter);
                 tot.m_bReported = 1;
-                ++counts.continuityErrors;
+                ++stats.pids[pid].continuityErrors;
                 if (sink) sink->OnContinuityError(pid, last, counter, framer.m_nPacketOffset);
             }
         }
@@ -75,12 +83,12 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, CRunStats& sta
         if (p[3] & 0xC0) {
             tot.PrintTimeStamp();
             tot.CountScrambled(pid);
-            ++counts.scrambled;
+            ++stats.pids[pid].scrambled;
         }
         if (p[1] & 0x80) {
             tot.PrintTimeStamp();
             if (tot.m_nTransportErrors < INT_MAX) ++tot.m_nTransportErrors;
-            ++counts.transportErrors;
+            ++stats.pids[pid].transportErrors;
         }
     }
     // Bytes skipped at the end of the input (a cut-off last packet,
@@ -89,6 +97,7 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, CRunStats& sta
     // Counts gathered after the last TOT (or in a stream without any) close
     // the report; no TOT follows them, so no time does either.
     tot.PrintCounts();
+    for (int pid = 0; pid < CRunStats::kPids; ++pid) stats.pids[pid].packets = packetsOf[pid];
     stats.bytes = framer.m_nOffset;
     stats.packetSize = announcedSize;
 }

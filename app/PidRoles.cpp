@@ -15,6 +15,8 @@ class CRolesTable : public T {
 public:
     template <class... Args>
     explicit CRolesTable(CPidRoles& owner, Args... args) : T(args...), m_owner(owner) {}
+    // A repeat of the last section changes no role.
+    bool SkipsRepeats() const override { return true; }
     void OnComplete(int64_t packetCount) override {
         (void)packetCount;
         m_owner.OnTable(static_cast<T&>(*this));

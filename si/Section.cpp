@@ -170,6 +170,13 @@ bool DispatchToTables(const uint8_t* packet, int pid) {
                 failed = true;
                 break;
             }
+            if (t->SkipsRepeats()) {
+                const uint8_t* c = t->SectionEnd() - 4;
+                const uint32_t crc = (uint32_t(c[0]) << 24) | (uint32_t(c[1]) << 16) | (uint32_t(c[2]) << 8) | c[3];
+                if (t->m_bHaveLastCrc && crc == t->m_nLastCrc) continue;
+                t->m_nLastCrc = crc;
+                t->m_bHaveLastCrc = true;
+            }
             if (t->NeedsParse()) t->Parse();
             t->m_nPacketIndex = g_nPacketCount;
             t->OnComplete(g_nPacketCount);

@@ -36,6 +36,12 @@ public:
     // only where OnComplete() will use nothing Parse() would build, so the
     // dispatcher may pass the section to OnComplete() unparsed.
     virtual bool NeedsParse() const { return true; }
+    // Whether a section identical to the last one verified (the same
+    // CRC_32) may pass unparsed: true for tables whose parse only restates
+    // what the repeat already said (PSI repeated ten times a second).
+    virtual bool SkipsRepeats() const { return false; }
+    uint32_t m_nLastCrc = 0;
+    bool m_bHaveLastCrc = false;
     virtual void OnComplete(int64_t packetCount) { (void)packetCount; }
     virtual bool Save(std::FILE* fp);
     // Reads one record; a record that holds no section changes nothing. A
