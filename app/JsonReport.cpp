@@ -5,6 +5,7 @@
 #include "app/MyTOT.h"
 #include "app/PidRoles.h"
 #include "si/EIT.h"
+#include "stream/TSPacket.h"
 
 std::string CJsonReport::Quote(const std::string& utf8) {
     const std::string s = ValidUtf8(utf8);
@@ -57,7 +58,7 @@ void CJsonReport::OnContinuityError(int pid, int last, int counter, int64_t offs
 
 void CJsonReport::OnTot(const CTimeValue* time) {
     std::fprintf(m_out, "{\"type\":\"tot\",\"time\":%s,\"offset\":%" PRId64 "}\n",
-                 time ? IsoTime(*time).c_str() : "null", m_packetOffset);
+                 time ? IsoTime(*time).c_str() : "null", m_framer.PacketOffset());
     std::fflush(m_out);
 }
 
@@ -78,7 +79,7 @@ void CJsonReport::OnEvent(int serviceId, const CEITEvent& event, const std::stri
                  "{\"type\":\"event\",\"service_id\":%d,\"event_id\":%d,\"name\":%s,\"start_time\":%s,"
                  "\"duration\":%s,\"offset\":%" PRId64 ",\"time\":%s}\n",
                  serviceId, event.event_id, Quote(m_conv.Convert(name)).c_str(), start.c_str(), duration.c_str(),
-                 m_packetOffset, LastTot().c_str());
+                 m_framer.PacketOffset(), LastTot().c_str());
 }
 
 void CJsonReport::WriteSummary(const char* file, const CRunStats& stats, const CPidRoles& roles) {

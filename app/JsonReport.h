@@ -9,6 +9,7 @@
 
 class CMyTOT;
 class CPidRoles;
+class CTSPacket;
 
 // The findings as JSON Lines (RFC 8259 objects, UTF-8, one a line), written
 // as they happen and flushed at every TOT, so a program reading a recording
@@ -16,10 +17,10 @@ class CPidRoles;
 // The last line is the summary object.
 class CJsonReport : public CReportSink {
 public:
-    // packetOffset is read at each TOT and event: the offset of the packet
+    // framer is asked at each TOT and event for the offset of the packet
     // being dispatched. tot gives the time of the last TOT for every line.
-    CJsonReport(std::FILE* out, const CMyTOT& tot, const int64_t& packetOffset)
-        : m_out(out), m_tot(tot), m_packetOffset(packetOffset) {}
+    CJsonReport(std::FILE* out, const CMyTOT& tot, const CTSPacket& framer)
+        : m_out(out), m_tot(tot), m_framer(framer) {}
 
     void OnPacketSize(int size, int64_t offset) override;
     void OnSyncError(int64_t offset) override;
@@ -44,6 +45,6 @@ private:
 
     std::FILE* m_out;
     const CMyTOT& m_tot;
-    const int64_t& m_packetOffset;
+    const CTSPacket& m_framer;
     CSjisToUtf8 m_conv;
 };

@@ -61,13 +61,17 @@ extern bool g_bPidWanted[8192];
 // The tables' part of DispatchPacket(), for a packet of a wanted PID.
 bool DispatchToTables(const uint8_t* packet, int pid);
 
-// Feeds one packet to every registered table of its PID, in registration
-// order; returns true when a section completed by it failed verification.
+// Feeds one packet to every registered table of its PID (pid, as read from
+// the packet), in registration order; returns true when a section completed
+// by it failed verification.
 // Inline: it runs for every packet of the stream.
-inline bool DispatchPacket(const uint8_t* packet) {
+inline bool DispatchPacket(const uint8_t* packet, int pid) {
     ++g_nPacketCount;
-    const int pid = ((packet[1] << 8) | packet[2]) & 0x1FFF;
     return g_bPidWanted[pid] && DispatchToTables(packet, pid);
+}
+// The same, for a packet whose PID the caller has not read.
+inline bool DispatchPacket(const uint8_t* packet) {
+    return DispatchPacket(packet, ((packet[1] << 8) | packet[2]) & 0x1FFF);
 }
 
 // CRC-32 of ISO/IEC 13818-1 Annex A (polynomial 0x04C11DB7, no reflection,

@@ -1,5 +1,6 @@
 #include "stream/TSPacket.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "si/Section.h"
@@ -66,18 +67,61 @@ struct CLookAhead {
 
 }  // namespace
 
+int CTSPacket::FrameRun() {
+    const uint8_t* const p = m_pRun;
+    const int n = m_nPacketSize;
+    // Packet i on from p is proven when its look-ahead, and a 192-byte
+    // packet's prefix, lies in the run (kLookAhead + 4 bytes from it) and
+    // the sync bytes of packets i, i + 1 and i + 2 are in place: each sync
+    // byte is looked at once, not three times. Where the proof ends the
+    // next call comes here again, and makes the same test the general path
+    // would have made for that packet.
+    const ptrdiff_t run = m_pRunEnd - p;
+    if (n != 0 && run >= kLookAhead + 4) {
+        const ptrdiff_t fit = (run - (kLookAhead + 4)) / n + 1;
+        const int most = fit < kProveAhead ? static_cast<int>(fit) : kProveAhead;
+        // The sync bytes looked at are those of packets 0 to most + 1; the
+        // last lies at most kLookAhead - 1 bytes past a packet whose
+        // look-ahead is in the run.
+        const uint8_t* sync = p + (n == 192 ? 4 : 0);
+        const int look = most + 2;
+        int inPlace = 0;
+        // Four at a time while all four are in place, then one at a time up
+        // to the first out of place.
+        while (inPlace + 4 <= look && ((sync[0] ^ kSync) | (sync[n] ^ kSync) | (sync[2 * n] ^ kSync) |
+                                       (sync[3 * n] ^ kSync)) == 0) {
+            sync += 4 * n;
+            inPlace += 4;
+        }
+        while (inPlace < look && *sync == kSync) {
+            sync += n;
+            ++inPlace;
+        }
+        const int proven = inPlace - 2 < most ? inPlace - 2 : most;
+        if (proven > 0) {
+            m_pProven = p + proven * n;
+            return Deliver(p);
+        }
+    }
+    return FrameAny();
+}
+
 int CTSPacket::FrameAny() {
     CTransportStream& s = *m_pStream;
     bool syncLost = false;
-    m_nLostOffset = m_nOffset;
 
-    // The packets the common case delivered are consumed now: the last of
-    // them is no longer in use.
+    // Take in the packets the common case delivered from the run: they are
+    // consumed now, and the last of them is no longer in use.
+    m_nPacketOffset = PacketOffset();
+    const ptrdiff_t ran = m_pRun - m_pBase;
+    m_nOffset += ran;
+    m_nTaken += static_cast<int>(ran);
+    m_pRun = m_pRunEnd = m_pProven = m_pBase = nullptr;
+    m_nLostOffset = m_nOffset;
     if (m_nTaken != 0) {
         s.Consume(m_nTaken);
         m_nTaken = 0;
     }
-    m_nRun = 0;
     // m_nHeld is a lower bound of the bytes the source holds: only this
     // consumer takes bytes out, so it is counted down here and read again
     // from the source only when it runs short, and once at each step: a
@@ -153,13 +197,14 @@ int CTSPacket::FrameAny() {
                 const int length = s.Run(run);
                 if (run == la.p && length > copy) {
                     m_pRun = run + copy;
-                    m_nRun = length - copy;
+                    m_pRunEnd = run + length;
                 }
+                m_pBase = m_pProven = m_pRun;
                 m_nPacketOffset = m_nOffset - (size == 192 && m_nOffset >= 4 ? 4 : 0);
                 m_nOffset += copy;
                 m_nPacketSize = size;
-                const int flag = size == 188 ? TSP_SIZE_188 : size == 192 ? TSP_SIZE_192 : TSP_SIZE_204;
-                return flag | (syncLost ? TSP_SYNC_ERROR : 0);
+                m_nSizeFlag = size == 188 ? TSP_SIZE_188 : size == 192 ? TSP_SIZE_192 : TSP_SIZE_204;
+                return m_nSizeFlag | (syncLost ? TSP_SYNC_ERROR : 0);
             }
         } else if (m_nOffset == 0 && window > 4 && la.p[4] == kSync &&
                    CLookAhead{la.p + 4, avail - 4}.Is192(true) && !shrunk()) {

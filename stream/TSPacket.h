@@ -36,13 +36,17 @@ public:
     const uint8_t* m_packet = nullptr;
     int m_nPacketSize = 0;
     uint8_t m_prefix[4] = {};
-    // Byte offset in the input of the packet last delivered (of its prefix
-    // for a 192-byte packet), and of the next unconsumed byte.
-    int64_t m_nPacketOffset = 0;
-    int64_t m_nOffset = 0;
     // Where the bytes skipped for lost sync begin, for a result with
     // TSP_SYNC_ERROR (a 192-byte packet's prefix counts among them).
     int64_t m_nLostOffset = 0;
+
+    // Byte offset in the input of the packet last delivered (of its prefix
+    // for a 192-byte packet), and of the next unconsumed byte. The common
+    // case keeps neither: both follow from how far it went in the run.
+    int64_t PacketOffset() const {
+        return m_pRun == m_pBase ? m_nPacketOffset : Offset() - m_nPacketSize;
+    }
+    int64_t Offset() const { return m_nOffset + (m_pRun - m_pBase); }
 
     // Delivers the next packet at m_packet, hands it to the section
     // dispatcher, and returns its flags; or returns TSP_END, with
@@ -56,39 +60,54 @@ public:
 
     // The framing step of ReadNext(), without the dispatch.
     int FramePacket() {
-        // The common case, decided before any of the general machinery: the
-        // size in use is proven by the two sync bytes that follow (the first
-        // test of every order), and the look-ahead, a 192-byte packet's
-        // prefix included, lies in the run of bytes the source showed last.
-        // It takes exactly the steps the general path takes for such a
-        // packet, and copies nothing: the packet is used where it lies, and
-        // the source hears of the bytes taken at the next general step.
-        const int n = m_nPacketSize;
-        if (n != 0 && m_nRun >= kLookAhead + 4) {
-            const uint8_t* p = m_pRun;
-            const int o = n == 192 ? 4 : 0;
-            if (p[o] == kSync && p[o + n] == kSync && p[o + 2 * n] == kSync) {
-                if (o != 0) std::memcpy(m_prefix, p, 4);
-                m_packet = p + o;
-                m_pRun = p + n;
-                m_nRun -= n;
-                m_nTaken += n;
-                m_nPacketOffset = m_nOffset;
-                m_nOffset += n;
-                return n == 188 ? TSP_SIZE_188 : n == 192 ? TSP_SIZE_192 : TSP_SIZE_204;
-            }
-        }
-        return FrameAny();
+        // The common case: the packet starts a stretch of the source's run
+        // whose sync bytes were all found in place at the size in use, each
+        // with the two after it (the first test of every order), and the
+        // look-ahead of each lies in the run. It takes exactly the steps the
+        // general path takes for such a packet, and copies nothing: the
+        // packet is used where it lies, and the source hears of the bytes
+        // taken at the next general step.
+        const uint8_t* p = m_pRun;
+        if (p != m_pProven) return Deliver(p);
+        return FrameRun();
     }
 
 private:
+    // Takes the packet at p in the run, proven already.
+    int Deliver(const uint8_t* p) {
+        const int n = m_nPacketSize;
+        m_pRun = p + n;
+        if (n == 192) {
+            std::memcpy(m_prefix, p, 4);
+            p += 4;
+        }
+        m_packet = p;
+        return m_nSizeFlag;
+    }
+    // Proves the sync bytes ahead in the run at the size in use and takes
+    // the first packet; or, when not even that one is proven, FrameAny().
+    int FrameRun();
     // The general framing step: waiting for bytes, the prefix step, the
     // look-ahead tests in their orders, lost sync and the end of input.
     int FrameAny();
 
+    // How many packets FrameRun() proves at once, at most: enough to spread
+    // its cost thin, few enough that the bytes it looks at are still cached
+    // when they are checked.
+    static constexpr int kProveAhead = 64;
+
+    int m_nSizeFlag = 0;               // TSP_SIZE_* of m_nPacketSize
     int m_nHeld = 0;                   // bytes the source is known to hold (a lower bound)
-    const uint8_t* m_pRun = nullptr;   // the next unconsumed byte, in the source's run
-    int m_nRun = 0;                    // bytes from m_pRun in that run
+    // The source's run: the next unconsumed byte, the end of the run, and
+    // where the packets proven in it end (m_pRun when none is). m_pBase is
+    // where m_pRun stood at the last general step; the offsets and the
+    // bytes taken as they were then are kept beside it.
+    const uint8_t* m_pRun = nullptr;
+    const uint8_t* m_pRunEnd = nullptr;
+    const uint8_t* m_pProven = nullptr;
+    const uint8_t* m_pBase = nullptr;
+    int64_t m_nPacketOffset = 0;
+    int64_t m_nOffset = 0;
     int m_nTaken = 0;                  // bytes delivered but not yet consumed from the source
     uint8_t m_straddle[kLookAhead] = {};  // the look-ahead, when the source cannot show it in place
 };

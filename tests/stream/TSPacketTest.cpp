@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <iterator>
+
 #include "si/Section.h"
 #include "stream/MemoryStream.h"
 #include "tools/TestStream.h"
@@ -105,6 +108,30 @@ TEST(CTSPacketTest, FlagsOfEachDamage) {
     }
 }
 
+// Sync bytes damaged far into a clean stretch, a few packets apart, and
+// near the end: each damaged packet alone is lost, and the packet after it
+// comes with the lost sync.
+TEST(CTSPacketTest, DamagedSyncBytesFarIntoLongStretches) {
+    const int damaged[] = {70, 74, 140, 203, 296};
+    for (const int size : {188, 192, 204}) {
+        SCOPED_TRACE(size);
+        const int flag = size == 188 ? k188 : size == 192 ? k192 : k204;
+        tsgen::PacketFaults badSync;
+        badSync.badSync = true;
+        CStreamBuilder b(size);
+        std::vector<int> expected;
+        bool lost = false;
+        for (int i = 0; i < 300; ++i) {
+            const bool bad = std::find(std::begin(damaged), std::end(damaged), i) != std::end(damaged);
+            b.AddFiller(0x100, bad ? badSync : tsgen::PacketFaults{});
+            if (!bad) expected.push_back(lost ? flag | kLost : flag);
+            lost = bad;
+        }
+        expected.push_back(TSP_END);
+        EXPECT_EQ(expected, Frame(b.Data()));
+    }
+}
+
 TEST(CTSPacketTest, PacketsComeOutWholeAtTheirOffsets) {
     for (const int size : {188, 192, 204}) {
         SCOPED_TRACE(size);
@@ -117,7 +144,7 @@ TEST(CTSPacketTest, PacketsComeOutWholeAtTheirOffsets) {
             // Every packet byte for byte, the 204-byte trailer included; the
             // offset of a 192-byte packet is that of its prefix.
             const size_t at = static_cast<size_t>(n) * static_cast<size_t>(size);
-            EXPECT_EQ(static_cast<int64_t>(at), framer.m_nPacketOffset);
+            EXPECT_EQ(static_cast<int64_t>(at), framer.PacketOffset());
             const size_t skip = size == 192 ? 4 : 0;
             const size_t len = size == 204 ? 204 : 188;
             EXPECT_TRUE(std::equal(framer.m_packet, framer.m_packet + len, data.begin() + static_cast<long>(at + skip)));
