@@ -11,16 +11,7 @@ void CPAT::Parse() {
     // A section with current_next_indicator 0 describes a PAT not yet valid.
     if (!ReadLongHeader(h, r) || h.table_id != kTableId || !h.current_next_indicator) return;
     const int section_number = h.section_number;
-    const int last_section_number = h.last_section_number;
-    if (h.version_number != version_number || h.table_id_extension != transport_stream_id) m_programs.clear();
-    version_number = h.version_number;
-    transport_stream_id = h.table_id_extension;
-    m_programs.erase(std::remove_if(m_programs.begin(), m_programs.end(),
-                                    [&](const std::unique_ptr<CPATProgram>& p) {
-                                        return p->section_number == section_number ||
-                                               p->section_number > last_section_number;
-                                    }),
-                     m_programs.end());
+    PrepareSectionEntries(m_programs, h, version_number, transport_stream_id);
     // Four bytes per program up to the CRC_32; a partial entry is dropped.
     while (r.Remaining() >= 4 && m_programs.size() < static_cast<size_t>(kMaxPrograms)) {
         const int number = r.U16();

@@ -13,19 +13,9 @@ void CSDT::Parse() {
     // The header, then original_network_id and a reserved byte.
     if (!ReadLongHeader(h, r, 3) || h.table_id != kTableId || !h.current_next_indicator) return;
     const int section_number = h.section_number;
-    const int last_section_number = h.last_section_number;
-    const int onid = r.U16();
+    original_network_id = r.U16();
     r.Skip(1);  // reserved_future_use
-    if (h.version_number != version_number || h.table_id_extension != transport_stream_id) m_services.clear();
-    version_number = h.version_number;
-    transport_stream_id = h.table_id_extension;
-    original_network_id = onid;
-    m_services.erase(std::remove_if(m_services.begin(), m_services.end(),
-                                    [&](const std::unique_ptr<CSDTService>& s) {
-                                        return s->section_number == section_number ||
-                                               s->section_number > last_section_number;
-                                    }),
-                     m_services.end());
+    PrepareSectionEntries(m_services, h, version_number, transport_stream_id);
     // Five fixed bytes per service; a descriptors_loop_length past the
     // CRC_32 keeps the service and ends the loop.
     while (r.Remaining() >= 5 && m_services.size() < static_cast<size_t>(kMaxServices)) {

@@ -1,10 +1,13 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
+#include <vector>
 
-#include "si/Section.h"
 #include "base/ByteReader.h"
+#include "si/Section.h"
 
 // A table that can parse the verified section in its buffer, react to its
 // completion, and save or restore that section as a raw record:
@@ -48,3 +51,22 @@ public:
     // section larger than the buffer is refused (false, buffer untouched).
     virtual bool Load(std::FILE* fp);
 };
+
+// Entries a table keeps over all its sections (the PAT's programs, the SDT's
+// services), each knowing its section_number: a new version_number or
+// table_id_extension starts the list afresh; otherwise the section in hand
+// replaces the entries of its own section_number and drops those of
+// sections past its last_section_number.
+template <class T>
+void PrepareSectionEntries(std::vector<std::unique_ptr<T>>& entries, const CLongHeader& h, int& version_number,
+                           int& table_id_extension) {
+    if (h.version_number != version_number || h.table_id_extension != table_id_extension) entries.clear();
+    version_number = h.version_number;
+    table_id_extension = h.table_id_extension;
+    entries.erase(std::remove_if(entries.begin(), entries.end(),
+                                 [&](const std::unique_ptr<T>& e) {
+                                     return e->section_number == h.section_number ||
+                                            e->section_number > h.last_section_number;
+                                 }),
+                  entries.end());
+}
