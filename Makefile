@@ -1,5 +1,6 @@
 # Front door: `make` builds build/tsvigil, `make test` runs every test under
-# AddressSanitizer and UndefinedBehaviorSanitizer, `make demo` checks a
+# AddressSanitizer and UndefinedBehaviorSanitizer, `make tsan` under
+# ThreadSanitizer, `make demo` checks a
 # generated sample recording and shows the report in UTF-8, `make install`
 # installs the tool and its manual page (PREFIX, DESTDIR).
 
@@ -7,8 +8,9 @@ JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX ?= /usr/local
 BUILD := build
 TEST_BUILD := build-test
+TSAN_BUILD := build-tsan
 
-.PHONY: all tool test demo bench fuzz install clean
+.PHONY: all tool test tsan demo bench fuzz install clean
 
 all: tool
 
@@ -20,6 +22,13 @@ test:
 	@cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTSVIGIL_SANITIZE=ON -DTSVIGIL_TESTS=ON >/dev/null
 	@cmake --build $(TEST_BUILD) -j $(JOBS)
 	@cd $(TEST_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The tests again under ThreadSanitizer: checks running side by side on
+# threads, and the reader thread of piped input, must share nothing unguarded.
+tsan:
+	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTSVIGIL_TSAN=ON -DTSVIGIL_TESTS=ON >/dev/null
+	@cmake --build $(TSAN_BUILD) -j $(JOBS)
+	@cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS)
 
 # The build's own output is kept in a log and shown only when it fails, so
 # the demo shows nothing but the tool's report.
@@ -47,4 +56,4 @@ fuzz:
 	@FUZZ_SECONDS="$(FUZZ_SECONDS)" sh fuzz/run.sh
 
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD)
+	rm -rf $(BUILD) $(TEST_BUILD) $(TSAN_BUILD)

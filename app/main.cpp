@@ -1,10 +1,10 @@
 #include <cerrno>
 #include <cstdio>
 
-#include "app/Checker.h"
+#include "app/Runner.h"
 
 int main(int argc, char** argv) {
-    int status = RunChecker(argc, argv, stdout, stderr);
+    int status = RunCommandLine(argc, argv, stdout, stderr);
     // Closing standard output can still fail (a deferred write error); a
     // standard output that was never open has nothing to lose.
     if (std::fclose(stdout) != 0 && errno != EBADF && status == 0) {

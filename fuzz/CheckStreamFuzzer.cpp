@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 
-#include "app/Checker.h"
+#include "app/Runner.h"
 #include "stream/MemoryStream.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

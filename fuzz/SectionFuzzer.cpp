@@ -16,14 +16,15 @@
 #include "si/EIT.h"
 #include "si/Section.h"
 #include "si/TOT.h"
+#include "si/TableDispatcher.h"
 
 namespace {
 
-void Dispatch(std::vector<uint8_t>& p, int pid, CTOT& tot, CEIT& eit) {
+void Dispatch(CTableDispatcher& tables, std::vector<uint8_t>& p, int pid, CTOT& tot, CEIT& eit) {
     p[0] = 0x47;
     p[1] = static_cast<uint8_t>((p[1] & 0xE0) | (pid >> 8));
     p[2] = static_cast<uint8_t>(pid & 0xFF);
-    DispatchPacket(p.data());
+    tables.Dispatch(p.data());
     CTimeValue t;
     tot.GetTime(t);
     for (const auto& e : eit.m_events) (void)e->GetEventName().size();
@@ -31,7 +32,7 @@ void Dispatch(std::vector<uint8_t>& p, int pid, CTOT& tot, CEIT& eit) {
 
 // Splits section over packets of pid: pointer_field 0 in the first, the
 // rest of the last one stuffed, counters running on from counter.
-void Carry(const std::vector<uint8_t>& section, int pid, int& counter, CTOT& tot, CEIT& eit) {
+void Carry(CTableDispatcher& tables, const std::vector<uint8_t>& section, int pid, int& counter, CTOT& tot, CEIT& eit) {
     size_t pos = 0;
     bool first = true;
     while (first || pos < section.size()) {
@@ -45,7 +46,7 @@ void Carry(const std::vector<uint8_t>& section, int pid, int& counter, CTOT& tot
                   p.begin() + static_cast<long>(at));
         pos += n;
         first = false;
-        Dispatch(p, pid, tot, eit);
+        Dispatch(tables, p, pid, tot, eit);
     }
 }
 
@@ -54,14 +55,14 @@ void Carry(const std::vector<uint8_t>& section, int pid, int& counter, CTOT& tot
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CTOT tot;
     CEIT eit;
-    ResetTables();
-    RegisterTable(&tot);
-    RegisterTable(&eit);
+    CTableDispatcher tables;
+    tables.Add(&tot);
+    tables.Add(&eit);
     for (size_t pos = 0; pos < size; pos += 188) {
         // Exactly one packet, the tail padded with stuffing bytes.
         std::vector<uint8_t> p(188, 0xFF);
         for (size_t i = 0; i < 188 && pos + i < size; ++i) p[i] = data[pos + i];
-        Dispatch(p, (p[2] & 0x04) ? CTOT::kPid : CEIT::kPid, tot, eit);
+        Dispatch(tables, p, (p[2] & 0x04) ? CTOT::kPid : CEIT::kPid, tot, eit);
     }
 
     if (size >= 7) {
@@ -75,9 +76,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         tot.m_nState = SEC_WAIT_START;
         eit.m_nState = SEC_WAIT_START;
         int tc = tot.m_nCounter + 5, ec = eit.m_nCounter + 5;
-        Carry(s, CTOT::kPid, tc, tot, eit);
-        Carry(s, CEIT::kPid, ec, tot, eit);
+        Carry(tables, s, CTOT::kPid, tc, tot, eit);
+        Carry(tables, s, CEIT::kPid, ec, tot, eit);
     }
-    ResetTables();
     return 0;
 }

@@ -2,15 +2,10 @@
 
 #include "text/ARIBStringDecoder.h"
 
-void CCAT::Parse() {
-    m_bAccepted = false;
-    CLongHeader h;
-    CByteReader r;
-    if (!ReadLongHeader(h, r) || h.table_id != kTableId || !h.current_next_indicator) return;
+void CCAT::ParseBody(const CLongHeader& h, CByteReader& r) {
     version_number = h.version_number;
     m_descriptors.clear();
     CARIBStringDecoder dec;
     // The descriptors run to the CRC_32.
     ParseWholeDescriptors(m_descriptors, r.Sub(static_cast<int>(r.Remaining())), dec);
-    m_bAccepted = true;
 }

@@ -6,18 +6,16 @@
 // The Conditional Access Table (ISO/IEC 13818-1 2.4.4.6) on PID 0x0001: its
 // CA descriptors name the PIDs of the EMMs. The members hold the last
 // current section.
-class CCAT : public CTable {
+class CCAT : public CLongFormTable {
 public:
     static constexpr int kPid = 0x0001;
     static constexpr int kTableId = 0x01;
 
-    // Whether the section last parsed was a current CAT section and is now
-    // reflected in the members.
-    bool m_bAccepted = false;
     int version_number = -1;
     CDescriptorList m_descriptors;
 
-    CCAT() { m_nPid = kPid; }
+    CCAT() : CLongFormTable(kPid, kTableId, 0) {}
 
-    void Parse() override;
+protected:
+    void ParseBody(const CLongHeader& h, CByteReader& r) override;
 };

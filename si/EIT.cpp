@@ -38,10 +38,9 @@ int CEITEvent::Parse(const uint8_t* b, const uint8_t* sectionEnd) {
     return kHeaderSize + descriptors_loop_length;
 }
 
-const std::string& CEITEvent::GetEventName() const {
-    static const std::string kEmpty;
+std::string CEITEvent::GetEventName() const {
     const int i = FindDescriptor(descriptors, 0x4D, 0);
-    if (i < 0) return kEmpty;
+    if (i < 0) return std::string();
     return static_cast<const CShortEventDescriptor&>(*descriptors[static_cast<size_t>(i)]).event_name;
 }
 

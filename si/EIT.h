@@ -32,7 +32,7 @@ public:
     // bytes the event occupies, 12 + descriptors_loop_length.
     int Parse(const uint8_t* b, const uint8_t* sectionEnd);
     // event_name of the first short event descriptor, or the empty text.
-    const std::string& GetEventName() const;
+    std::string GetEventName() const;
 };
 
 // The Event Information Table on PID 0x0012. Every verified section, present/

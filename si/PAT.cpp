@@ -4,12 +4,7 @@
 
 #include "base/ByteReader.h"
 
-void CPAT::Parse() {
-    m_bAccepted = false;
-    CLongHeader h;
-    CByteReader r;
-    // A section with current_next_indicator 0 describes a PAT not yet valid.
-    if (!ReadLongHeader(h, r) || h.table_id != kTableId || !h.current_next_indicator) return;
+void CPAT::ParseBody(const CLongHeader& h, CByteReader& r) {
     const int section_number = h.section_number;
     PrepareSectionEntries(m_programs, h, version_number, transport_stream_id);
     // Four bytes per program up to the CRC_32; a partial entry is dropped.
@@ -18,7 +13,6 @@ void CPAT::Parse() {
         const int pid = r.U16() & 0x1FFF;
         m_programs.push_back(std::make_unique<CPATProgram>(number, pid, section_number));
     }
-    m_bAccepted = true;
 }
 
 bool CPAT::Lists(int program_number, int pid) const {

@@ -19,7 +19,7 @@ public:
 // m_programs holds the programs of every section of the current version:
 // a section replaces the entries of its section_number, a new
 // version_number or transport_stream_id starts the list afresh.
-class CPAT : public CTable {
+class CPAT : public CLongFormTable {
 public:
     static constexpr int kPid = 0x0000;
     static constexpr int kTableId = 0x00;
@@ -27,16 +27,15 @@ public:
     // over all sections is not kept.
     static constexpr int kMaxPrograms = 1024;
 
-    // Whether the section last parsed was a current PAT section and is now
-    // reflected in the members.
-    bool m_bAccepted = false;
     int transport_stream_id = -1;
     int version_number = -1;
     std::vector<std::unique_ptr<CPATProgram>> m_programs;
 
-    CPAT() { m_nPid = kPid; }
+    CPAT() : CLongFormTable(kPid, kTableId, 0) {}
 
-    void Parse() override;
     // True when the PAT maps program_number to pid.
     bool Lists(int program_number, int pid) const;
+
+protected:
+    void ParseBody(const CLongHeader& h, CByteReader& r) override;
 };

@@ -2,12 +2,7 @@
 
 #include "text/ARIBStringDecoder.h"
 
-void CPMT::Parse() {
-    m_bAccepted = false;
-    CLongHeader h;
-    CByteReader r;
-    // The header, then PCR_PID and program_info_length.
-    if (!ReadLongHeader(h, r, 4) || h.table_id != kTableId || !h.current_next_indicator) return;
+void CPMT::ParseBody(const CLongHeader& h, CByteReader& r) {
     program_number = h.table_id_extension;
     version_number = h.version_number;
     PCR_PID = r.U16() & 0x1FFF;
@@ -28,5 +23,4 @@ void CPMT::Parse() {
         ParseWholeDescriptors(s->descriptors, r.Sub(s->ES_info_length), dec);
         m_streams.push_back(std::move(s));
     }
-    m_bAccepted = true;
 }

@@ -19,13 +19,10 @@ public:
 // as the PAT names it. The members hold the last current section of
 // table_id 0x02 on that PID; several programs may share the PID, so
 // program_number tells which one it was.
-class CPMT : public CTable {
+class CPMT : public CLongFormTable {
 public:
     static constexpr int kTableId = 0x02;
 
-    // Whether the section last parsed was a current PMT section and is now
-    // reflected in the members.
-    bool m_bAccepted = false;
     int program_number = -1;
     int version_number = -1;
     int PCR_PID = 0x1FFF;
@@ -33,7 +30,9 @@ public:
     CDescriptorList m_descriptors;
     std::vector<std::unique_ptr<CPMTStream>> m_streams;
 
-    explicit CPMT(int pid) { m_nPid = pid & 0x1FFF; }
+    // The header, then PCR_PID and program_info_length.
+    explicit CPMT(int pid) : CLongFormTable(pid & 0x1FFF, kTableId, 4) {}
 
-    void Parse() override;
+protected:
+    void ParseBody(const CLongHeader& h, CByteReader& r) override;
 };

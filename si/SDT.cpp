@@ -6,12 +6,7 @@
 #include "descriptors/StandardDescriptors.h"
 #include "text/ARIBStringDecoder.h"
 
-void CSDT::Parse() {
-    m_bAccepted = false;
-    CLongHeader h;
-    CByteReader r;
-    // The header, then original_network_id and a reserved byte.
-    if (!ReadLongHeader(h, r, 3) || h.table_id != kTableId || !h.current_next_indicator) return;
+void CSDT::ParseBody(const CLongHeader& h, CByteReader& r) {
     const int section_number = h.section_number;
     original_network_id = r.U16();
     r.Skip(1);  // reserved_future_use
@@ -36,5 +31,4 @@ void CSDT::Parse() {
         }
         m_services.push_back(std::move(s));
     }
-    m_bAccepted = true;
 }

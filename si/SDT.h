@@ -23,22 +23,21 @@ public:
 // of every section of the current version: a section replaces the services
 // of its section_number, a new version_number or transport_stream_id starts
 // the list afresh.
-class CSDT : public CTable {
+class CSDT : public CLongFormTable {
 public:
     static constexpr int kPid = 0x0011;
     static constexpr int kTableId = 0x42;
     // More services than this over all sections are not kept.
     static constexpr int kMaxServices = 1024;
 
-    // Whether the section last parsed was a current SDT actual section and
-    // is now reflected in the members.
-    bool m_bAccepted = false;
     int transport_stream_id = -1;
     int original_network_id = -1;
     int version_number = -1;
     std::vector<std::unique_ptr<CSDTService>> m_services;
 
-    CSDT() { m_nPid = kPid; }
+    // The header, then original_network_id and a reserved byte.
+    CSDT() : CLongFormTable(kPid, kTableId, 3) {}
 
-    void Parse() override;
+protected:
+    void ParseBody(const CLongHeader& h, CByteReader& r) override;
 };

@@ -1,11 +1,7 @@
 #include "si/Section.h"
 
-#include <algorithm>
+#include <array>
 #include <cstring>
-#include <iterator>
-#include <vector>
-
-#include "si/Table.h"
 
 namespace {
 
@@ -17,23 +13,20 @@ int Counter(const uint8_t* p) { return p[3] & 0x0F; }
 // when there is one. The payload flag is not consulted.
 int PayloadOffset(const uint8_t* p) { return (p[3] & 0x20) ? 5 + p[4] : 4; }
 
-std::vector<CTable*> g_tables;
-
-struct CCrcTable {
-    uint32_t entry[256];
-    CCrcTable() {
-        for (uint32_t i = 0; i < 256; ++i) {
-            uint32_t c = i << 24;
-            for (int k = 0; k < 8; ++k) c = (c & 0x80000000u) ? (c << 1) ^ 0x04C11DB7u : c << 1;
-            entry[i] = c;
-        }
+// The CRC table of the polynomial 0x04C11DB7, one entry per value of the
+// byte entering the register's top.
+constexpr std::array<uint32_t, 256> MakeCrcTable() {
+    std::array<uint32_t, 256> table{};
+    for (uint32_t i = 0; i < 256; ++i) {
+        uint32_t c = i << 24;
+        for (int k = 0; k < 8; ++k) c = (c & 0x80000000u) ? (c << 1) ^ 0x04C11DB7u : c << 1;
+        table[i] = c;
     }
-};
+    return table;
+}
+constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
 
 }  // namespace
-
-int64_t g_nPacketCount = 0;
-bool g_bPidWanted[8192];
 
 bool CSection::Append(const uint8_t* packet) {
     const int A = PayloadOffset(packet);
@@ -132,63 +125,10 @@ bool CSection::Append(const uint8_t* packet) {
     }
 }
 
-bool CSection::Verify() const {
-    if (HasCrc()) return Crc32(m_buffer, SectionLength() + 3) == 0;
-    // Without a CRC_32, the last four bytes hold the plain sum of the bytes
-    // before them, big-endian.
-    const int n = SectionLength() + 3;
-    if (n < 4) return false;
-    uint32_t sum = 0;
-    for (int i = 0; i < n - 4; ++i) sum += m_buffer[i];
-    const uint8_t* c = m_buffer + n - 4;
-    const uint32_t stored = (uint32_t(c[0]) << 24) | (uint32_t(c[1]) << 16) | (uint32_t(c[2]) << 8) | c[3];
-    return sum == stored;
-}
+bool CSection::Verify() const { return Crc32(m_buffer, SectionLength() + 3) == 0; }
 
-void RegisterTable(CTable* table) {
-    g_tables.push_back(table);
-    g_bPidWanted[table->m_nPid & 0x1FFF] = true;
-}
-
-void ResetTables() {
-    std::fill(std::begin(g_bPidWanted), std::end(g_bPidWanted), false);
-    g_tables.clear();
-    g_nPacketCount = 0;
-}
-
-bool DispatchToTables(const uint8_t* packet, int pid) {
-    bool failed = false;
-    // By index and with the size read anew each time: a table's OnComplete()
-    // may register another table (a PAT naming a new PMT PID), and the
-    // push_back may move the vector's storage.
-    for (size_t i = 0; i < g_tables.size(); ++i) {
-        CTable* t = g_tables[i];
-        if (t->m_nPid != pid) continue;
-        while (t->Append(packet)) {
-            if (!t->Verify()) {
-                t->m_nState = SEC_WAIT_START;
-                failed = true;
-                break;
-            }
-            if (t->SkipsRepeats()) {
-                const uint8_t* c = t->SectionEnd() - 4;
-                const uint32_t crc = (uint32_t(c[0]) << 24) | (uint32_t(c[1]) << 16) | (uint32_t(c[2]) << 8) | c[3];
-                if (t->m_bHaveLastCrc && crc == t->m_nLastCrc) continue;
-                t->m_nLastCrc = crc;
-                t->m_bHaveLastCrc = true;
-            }
-            if (t->NeedsParse()) t->Parse();
-            t->m_nPacketIndex = g_nPacketCount;
-            t->OnComplete(g_nPacketCount);
-        }
-    }
-    return failed;
-}
-
-uint32_t Crc32Update(uint32_t crc, const uint8_t* data, int length) {
-    static const CCrcTable table;
-    for (int i = 0; i < length; ++i) crc = (crc << 8) ^ table.entry[((crc >> 24) ^ data[i]) & 0xFF];
+uint32_t Crc32(const uint8_t* data, int length) {
+    uint32_t crc = 0xFFFFFFFFu;
+    for (int i = 0; i < length; ++i) crc = (crc << 8) ^ kCrcTable[((crc >> 24) ^ data[i]) & 0xFF];
     return crc;
 }
-
-uint32_t Crc32(const uint8_t* data, int length) { return Crc32Update(0xFFFFFFFFu, data, length); }

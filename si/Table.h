@@ -2,20 +2,12 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <cstdio>
 #include <memory>
 #include <vector>
 
 #include "base/ByteReader.h"
 #include "si/Section.h"
 
-// A table that can parse the verified section in its buffer, react to its
-// completion, and save or restore that section as a raw record:
-//   offset 0  marker, 4 bytes (0: a section follows)
-//   offset 4  PID, 4 bytes
-//   offset 8  size n of the section (section_length + 3), 4 bytes
-//   offset 12 the n section bytes, table_id first, CRC_32 included
-// every 32-bit value little-endian.
 // The fixed header of a section in the long form (section_syntax_indicator
 // 1, ISO/IEC 13818-1 2.4.4): what PAT, CAT, PMT and SDT have in common.
 struct CLongHeader {
@@ -27,6 +19,8 @@ struct CLongHeader {
     int last_section_number = 0;
 };
 
+// A table that can parse the verified section in its buffer and react to
+// its completion. CTableDispatcher feeds it the packets of its PID.
 class CTable : public CSection {
 public:
     // Reads the long-form header of the section in the buffer into h and
@@ -39,17 +33,44 @@ public:
     // only where OnComplete() will use nothing Parse() would build, so the
     // dispatcher may pass the section to OnComplete() unparsed.
     virtual bool NeedsParse() const { return true; }
+    // Whether the section now assembled in the buffer, not yet verified, is
+    // one the table reads at all: a section it would only pass over is not
+    // worth its CRC_32 (most of the EIT PID is schedules nobody reads).
+    virtual bool WantsSection() const { return true; }
     // Whether a section identical to the last one verified (the same
     // CRC_32) may pass unparsed: true for tables whose parse only restates
     // what the repeat already said (PSI repeated ten times a second).
     virtual bool SkipsRepeats() const { return false; }
     uint32_t m_nLastCrc = 0;
     bool m_bHaveLastCrc = false;
-    virtual void OnComplete(int64_t packetCount) { (void)packetCount; }
-    virtual bool Save(std::FILE* fp);
-    // Reads one record; a record that holds no section changes nothing. A
-    // section larger than the buffer is refused (false, buffer untouched).
-    virtual bool Load(std::FILE* fp);
+    // Called for every verified section after Parse() (or in its place,
+    // see NeedsParse()).
+    virtual void OnComplete() {}
+};
+
+// A PSI table in the long form whose members reflect its last current
+// section (current_next_indicator 1) of one table_id: the PAT, CAT, PMT and
+// SDT actual. Parse() checks the header once for all of them and leaves the
+// body to ParseBody().
+class CLongFormTable : public CTable {
+public:
+    // Whether the section last parsed was a current section of the table's
+    // table_id and is now reflected in the members.
+    bool m_bAccepted = false;
+
+    void Parse() final;
+
+protected:
+    // minBody: the fixed bytes after the long-form header that the body
+    // needs before its loops.
+    CLongFormTable(int pid, int tableId, int minBody) : m_nTableId(tableId), m_nMinBody(minBody) { m_nPid = pid; }
+    // Reads the body of a current section of the table_id; body spans the
+    // bytes after the header up to the CRC_32.
+    virtual void ParseBody(const CLongHeader& h, CByteReader& body) = 0;
+
+private:
+    int m_nTableId;
+    int m_nMinBody;
 };
 
 // Entries a table keeps over all its sections (the PAT's programs, the SDT's

@@ -8,7 +8,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "app/Checker.h"
+#include "app/Runner.h"
 #include "stream/MemoryStream.h"
 
 namespace testutil {
@@ -70,13 +70,16 @@ RunResult RunTool(const std::vector<std::string>& args, const std::string& stdou
     return r;
 }
 
-std::string CheckBytes(const tsgen::Bytes& data) {
+std::string CheckBytes(const tsgen::Bytes& data, bool json, bool summary) {
     char* buf = nullptr;
     size_t size = 0;
     std::FILE* out = open_memstream(&buf, &size);
     {
         CMemoryStream source(data.data(), data.size());
-        CheckStream(source, out);
+        CCheckOptions options;
+        options.json = json;
+        options.summary = summary && !json;
+        CheckStream(source, out, options);
     }
     std::fclose(out);
     std::string s(buf, size);

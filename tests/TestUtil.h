@@ -31,8 +31,9 @@ struct RunResult {
 // standard output goes to stdoutPath instead when one is given.
 RunResult RunTool(const std::vector<std::string>& args, const std::string& stdoutPath = "");
 
-// Checks the bytes in-process and returns the report.
-std::string CheckBytes(const tsgen::Bytes& data);
+// Checks the bytes in-process and returns the report; with json, the JSON
+// Lines, else the text report and the summary when summary is set.
+std::string CheckBytes(const tsgen::Bytes& data, bool json = false, bool summary = false);
 
 // The banner every run writes to standard error first.
 extern const char* const kBanner;

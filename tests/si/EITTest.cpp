@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "si/Section.h"
+#include "si/TableDispatcher.h"
 #include "tools/SiBuilder.h"
 #include "tools/TestStream.h"
 
@@ -32,25 +32,20 @@ const char* const kB = "\x82\x82";
 
 class CCountingEIT : public CEIT {
 public:
-    void OnComplete(int64_t) override { ++completed; }
+    void OnComplete() override { ++completed; }
     int completed = 0;
-};
-
-struct CRegistryGuard {
-    CRegistryGuard() { ResetTables(); }
-    ~CRegistryGuard() { ResetTables(); }
 };
 
 // Feeds the sections, packetized, through the dispatcher.
 void Feed(CEIT& eit, const std::vector<Bytes>& sections) {
-    CRegistryGuard guard;
-    RegisterTable(&eit);
+    CTableDispatcher tables;
+    tables.Add(&eit);
     CStreamBuilder b;
     for (const auto& s : sections) b.AddSection(CEIT::kPid, s);
     const Bytes& d = b.Data();
     for (size_t i = 0; i + 188 <= d.size(); i += 188) {
         const Bytes packet(d.begin() + i, d.begin() + i + 188);
-        DispatchPacket(packet.data());
+        tables.Dispatch(packet.data());
     }
 }
 

@@ -1,4 +1,5 @@
 #include "si/Section.h"
+#include "si/TableDispatcher.h"
 
 #include <gtest/gtest.h>
 
@@ -24,18 +25,31 @@ class CRecordingTable : public CTable {
 public:
     explicit CRecordingTable(int pid = kPid) { m_nPid = pid; }
     void Parse() override { parsed.emplace_back(static_cast<const uint8_t*>(m_buffer), SectionEnd()); }
-    void OnComplete(int64_t packetCount) override {
-        EXPECT_EQ(packetCount, m_nPacketIndex);
-        completed.push_back(packetCount);
-    }
+    // Records the number of the packet that completed each section.
+    void OnComplete() override { completed.push_back(m_pPackets ? *m_pPackets : -1); }
+    const int64_t* m_pPackets = nullptr;
     std::vector<Bytes> parsed;
     std::vector<int64_t> completed;
 };
 
-// Empties the process-wide registry around each test.
-struct CRegistryGuard {
-    CRegistryGuard() { ResetTables(); }
-    ~CRegistryGuard() { ResetTables(); }
+// A dispatcher that numbers the packets it is given, so that a table can
+// tell which packet completed its section.
+struct CRig {
+    CTableDispatcher tables;
+    int64_t packets = 0;
+    void Add(CRecordingTable& t) {
+        t.m_pPackets = &packets;
+        tables.Add(&t);
+    }
+    // Dispatches every packet; returns the dispatcher's results.
+    std::vector<bool> rig.Dispatch(const std::vector<Bytes>& ps) {
+        std::vector<bool> failed;
+        for (const auto& p : ps) {
+            ++packets;
+            failed.push_back(tables.Dispatch(p.data()));
+        }
+        return failed;
+    }
 };
 
 // A section of exactly size bytes (CRC_32 included) whose bytes after the
@@ -79,13 +93,6 @@ Bytes RawPacket(int pid, bool unitStart, int cc, const Bytes& payload, int afl =
     return p;
 }
 
-// Dispatches every packet; returns the DispatchPacket() results.
-std::vector<bool> Dispatch(const std::vector<Bytes>& packets) {
-    std::vector<bool> failed;
-    for (const auto& p : packets) failed.push_back(DispatchPacket(p.data()));
-    return failed;
-}
-
 bool AnyFailed(const std::vector<bool>& v) {
     for (bool b : v)
         if (b) return true;
@@ -98,8 +105,6 @@ TEST(CSectionTest, Crc32OfCheckString) {
     const std::string s = "123456789";
     const Bytes b(s.begin(), s.end());
     EXPECT_EQ(0x0376E6E7u, Crc32(b.data(), static_cast<int>(b.size())));
-    // Feeding in two parts gives the same register.
-    EXPECT_EQ(0x0376E6E7u, Crc32Update(Crc32(b.data(), 4), b.data() + 4, 5));
     EXPECT_EQ(0xFFFFFFFFu, Crc32(b.data(), 0));
 }
 
@@ -153,14 +158,14 @@ TEST(CSectionTest, SectionsWithinAndAcrossPackets) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CRegistryGuard guard;
+        CRig rig;
         CRecordingTable t;
-        RegisterTable(&t);
+        rig.Add(t);
         CStreamBuilder b;
         Bytes all;
         for (const auto& s : c.sections) all.insert(all.end(), s.begin(), s.end());
         b.AddSection(kPid, all);
-        EXPECT_FALSE(AnyFailed(Dispatch(Packets(b))));
+        EXPECT_FALSE(AnyFailed(rig.Dispatch(Packets(b))));
         EXPECT_EQ(c.expected, t.parsed);
         EXPECT_EQ(c.counts, t.completed);
         EXPECT_EQ(SEC_WAIT_START, t.m_nState);
@@ -168,16 +173,16 @@ TEST(CSectionTest, SectionsWithinAndAcrossPackets) {
 }
 
 TEST(CSectionTest, SectionEndingAtPacketEndThenNewUnitStart) {
-    CRegistryGuard guard;
+    CRig rig;
     CRecordingTable t;
-    RegisterTable(&t);
+    rig.Add(t);
     const Bytes full = MakeSection(183, 0x73, 7);  // fills the payload after the pointer_field
     const Bytes next = MakeSection(30, 0x74, 8);
     CStreamBuilder b;
     b.AddSection(kPid, full);
     b.AddSection(kPid, next);
     ASSERT_EQ(2u, b.PacketCount());
-    Dispatch(Packets(b));
+    rig.Dispatch(Packets(b));
     EXPECT_EQ((std::vector<Bytes>{full, next}), t.parsed);
     EXPECT_EQ((std::vector<int64_t>{1, 2}), t.completed);
 }
@@ -211,18 +216,18 @@ TEST(CSectionTest, PointerFieldAndAdaptationField) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CRegistryGuard guard;
+        CRig rig;
         CRecordingTable t;
-        RegisterTable(&t);
-        EXPECT_FALSE(AnyFailed(Dispatch(c.packets)));
+        rig.Add(t);
+        EXPECT_FALSE(AnyFailed(rig.Dispatch(c.packets)));
         EXPECT_EQ(c.expected, t.parsed);
     }
 }
 
 TEST(CSectionTest, BadCrcDropsTheRestOfThePacket) {
-    CRegistryGuard guard;
+    CRig rig;
     CRecordingTable t;
-    RegisterTable(&t);
+    rig.Add(t);
     Bytes bad = MakeSection(40, 0x73, 12);
     bad.back() ^= 0x01;
     const Bytes good = MakeSection(40, 0x74, 13);
@@ -230,7 +235,7 @@ TEST(CSectionTest, BadCrcDropsTheRestOfThePacket) {
     CStreamBuilder b;
     b.AddSection(kPid, Concat({bad, good}));
     b.AddSection(kPid, later);
-    const std::vector<bool> failed = Dispatch(Packets(b));
+    const std::vector<bool> failed = rig.Dispatch(Packets(b));
     EXPECT_EQ((std::vector<bool>{true, false}), failed);
     // The good section behind the bad one is not assembled; the next unit
     // start is.
@@ -247,16 +252,16 @@ TEST(CSectionTest, SectionLengthLimit) {
     const Bytes after = MakeSection(20, 0x74, 15);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sectionLength);
-        CRegistryGuard guard;
+        CRig rig;
         CRecordingTable t;
-        RegisterTable(&t);
+        rig.Add(t);
         const Bytes big = MakeSection(c.sectionLength + 3, 0x50, 16);
         ASSERT_EQ(c.sectionLength, ((big[1] << 8) | big[2]) & 0x0FFF);
         CStreamBuilder b;
         b.AddSection(kPid, big);
         b.AddSection(kPid, after);
         // An over-long section is never started, so it never fails either.
-        EXPECT_FALSE(AnyFailed(Dispatch(Packets(b))));
+        EXPECT_FALSE(AnyFailed(rig.Dispatch(Packets(b))));
         const std::vector<Bytes> expected =
             c.assembled ? std::vector<Bytes>{big, after} : std::vector<Bytes>{after};
         EXPECT_EQ(expected, t.parsed);
@@ -269,7 +274,7 @@ TEST(CSectionTest, SectionLengthLimit) {
         const std::vector<Bytes> cut = {
             RawPacket(kPid, true, 0, Concat({{0}, Bytes(big.begin(), big.begin() + 183)})),
             RawPacket(kPid, true, 1, Concat({{0}, after}))};
-        EXPECT_EQ(c.assembled, AnyFailed(Dispatch(cut)));
+        EXPECT_EQ(c.assembled, AnyFailed(rig.Dispatch(cut)));
         EXPECT_EQ(c.assembled ? std::vector<Bytes>{} : std::vector<Bytes>{after}, t.parsed);
     }
 }
@@ -277,16 +282,16 @@ TEST(CSectionTest, SectionLengthLimit) {
 TEST(CSectionTest, OverLongSectionStartedAfterAnotherIsDropped) {
     // After a completed section the next one's length is not checked until
     // it continues; with 4095 it must be dropped then, not overflow.
-    CRegistryGuard guard;
+    CRig rig;
     CRecordingTable t;
-    RegisterTable(&t);
+    rig.Add(t);
     const Bytes first = MakeSection(30, 0x73, 17);
     const Bytes huge = MakeSection(4095 + 3, 0x50, 18);
     const Bytes after = MakeSection(20, 0x74, 19);
     CStreamBuilder b;
     b.AddSection(kPid, Concat({first, huge}));
     b.AddSection(kPid, after);
-    Dispatch(Packets(b));
+    rig.Dispatch(Packets(b));
     EXPECT_EQ((std::vector<Bytes>{first, after}), t.parsed);
 }
 
@@ -323,10 +328,10 @@ TEST(CSectionTest, UnitStartWhileCollecting) {
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);
-        CRegistryGuard guard;
+        CRig rig;
         CRecordingTable t;
-        RegisterTable(&t);
-        EXPECT_EQ(k.failed, AnyFailed(Dispatch(k.packets)));
+        rig.Add(t);
+        EXPECT_EQ(k.failed, AnyFailed(rig.Dispatch(k.packets)));
         EXPECT_EQ(k.expected, t.parsed);
     }
 }
@@ -347,9 +352,9 @@ TEST(CSectionTest, ContinuityGapDropsTheSection) {
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);
-        CRegistryGuard guard;
+        CRig rig;
         CRecordingTable t;
-        RegisterTable(&t);
+        rig.Add(t);
         CStreamBuilder b;
         b.AddSection(kPid, a);
         std::vector<Bytes> packets = Packets(b);
@@ -360,17 +365,17 @@ TEST(CSectionTest, ContinuityGapDropsTheSection) {
             packets.push_back(RawPacket(kPid, true, 2, Concat({{0}, bSec})));
         }
         packets.push_back(RawPacket(kPid, true, 3, Concat({{0}, c})));
-        EXPECT_FALSE(AnyFailed(Dispatch(packets)));
+        EXPECT_FALSE(AnyFailed(rig.Dispatch(packets)));
         EXPECT_EQ(k.expected, t.parsed);
     }
 }
 
 TEST(CSectionTest, EachTableAssemblesItsOwnPid) {
-    CRegistryGuard guard;
+    CRig rig;
     CRecordingTable tot(0x0014);
     CRecordingTable eit(0x0012);
-    RegisterTable(&tot);
-    RegisterTable(&eit);
+    rig.Add(tot);
+    rig.Add(eit);
     const Bytes a = MakeSection(400, 0x73, 27);
     const Bytes e = MakeSection(400, 0x4E, 28);
     CStreamBuilder sa, se;
@@ -383,31 +388,27 @@ TEST(CSectionTest, EachTableAssemblesItsOwnPid) {
         interleaved.push_back(pa[i]);
         interleaved.push_back(pe[i]);
     }
-    Dispatch(interleaved);
+    rig.Dispatch(interleaved);
     EXPECT_EQ((std::vector<Bytes>{a}), tot.parsed);
     EXPECT_EQ((std::vector<Bytes>{e}), eit.parsed);
     EXPECT_EQ((std::vector<int64_t>{5}), tot.completed);
     EXPECT_EQ((std::vector<int64_t>{6}), eit.completed);
 }
 
-TEST(CSectionTest, UnregisteredPidOnlyCounts) {
-    CRegistryGuard guard;
+TEST(CSectionTest, TablesHearOnlyTheirPidAndNothingOnceRemoved) {
+    CRig rig;
     CRecordingTable t;
-    RegisterTable(&t);
+    rig.Add(t);
     CStreamBuilder b;
     b.AddSection(0x0015, MakeSection(40));
     b.AddFiller(0x0100);
-    EXPECT_EQ(0, g_nPacketCount);
-    EXPECT_FALSE(AnyFailed(Dispatch(Packets(b))));
-    EXPECT_EQ(2, g_nPacketCount);
+    EXPECT_FALSE(AnyFailed(rig.Dispatch(Packets(b))));
     EXPECT_TRUE(t.parsed.empty());
     EXPECT_EQ(SEC_WAIT_START, t.m_nState);
-    ResetTables();
-    EXPECT_EQ(0, g_nPacketCount);
-    // After ResetTables the table no longer receives sections.
+    rig.tables.Remove(&t);
     CStreamBuilder c;
     c.AddSection(kPid, MakeSection(40));
-    Dispatch(Packets(c));
+    rig.Dispatch(Packets(c));
     EXPECT_TRUE(t.parsed.empty());
 }
 
@@ -417,9 +418,9 @@ TEST(CSectionTest, HostilePacketsStayInBounds) {
     // and the section buffer.
     for (unsigned seed = 1; seed <= 40; ++seed) {
         SCOPED_TRACE(seed);
-        CRegistryGuard guard;
+        CRig rig;
         CRecordingTable t;
-        RegisterTable(&t);
+        rig.Add(t);
         std::mt19937 rng(seed);
         for (int i = 0; i < 400; ++i) {
             Bytes p(188);
@@ -431,7 +432,7 @@ TEST(CSectionTest, HostilePacketsStayInBounds) {
             if (rng() % 4 != 0) p[3] = static_cast<uint8_t>((p[3] & 0xF0) | (i & 0x0F));
             // Small section lengths now and then, so sections do complete.
             if (rng() % 3 == 0) p[5 + rng() % 4] &= 0xF0;
-            DispatchPacket(p.data());
+            rig.tables.Dispatch(p.data());
             ASSERT_LE(t.m_nLength, CSection::kBufferSize);
         }
     }

@@ -3,10 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
-#include <cstring>
 #include <vector>
 
-#include "si/Section.h"
+#include "si/TableDispatcher.h"
 #include "tools/SiBuilder.h"
 #include "tools/TestStream.h"
 
@@ -17,22 +16,17 @@ using tsgen::CStreamBuilder;
 
 const Bytes kTot = {0x73, 0x70, 0x0B, 0xD5, 0x5A, 0x12, 0x34, 0x56, 0xF0, 0x00, 0xE4, 0x9F, 0x5B, 0x38};
 
-struct CRegistryGuard {
-    CRegistryGuard() { ResetTables(); }
-    ~CRegistryGuard() { ResetTables(); }
-};
-
 // Feeds each section, packetized, through the dispatcher to tot.
 std::vector<bool> Feed(CTOT& tot, const std::vector<Bytes>& sections) {
-    CRegistryGuard guard;
-    RegisterTable(&tot);
+    CTableDispatcher tables;
+    tables.Add(&tot);
     CStreamBuilder b;
     for (const auto& s : sections) b.AddSection(CTOT::kPid, s);
     std::vector<bool> failed;
     const Bytes& d = b.Data();
     for (size_t i = 0; i + 188 <= d.size(); i += 188) {
         const Bytes packet(d.begin() + i, d.begin() + i + 188);
-        failed.push_back(DispatchPacket(packet.data()));
+        failed.push_back(tables.Dispatch(packet.data()));
     }
     return failed;
 }
@@ -51,29 +45,6 @@ std::vector<int> Tags(const CDescriptorList& list) {
     std::vector<int> tags;
     for (const auto& d : list) tags.push_back(d->descriptor_tag);
     return tags;
-}
-
-Bytes FileBytes(std::FILE* f) {
-    std::fflush(f);
-    std::rewind(f);
-    Bytes out;
-    int c;
-    while ((c = std::fgetc(f)) != EOF) out.push_back(static_cast<uint8_t>(c));
-    std::rewind(f);
-    return out;
-}
-
-void PutU32(Bytes& b, uint32_t v) {
-    for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-std::FILE* FileOf(const Bytes& b) {
-    std::FILE* f = std::tmpfile();
-    if (f) {
-        std::fwrite(b.data(), 1, b.size(), f);
-        std::rewind(f);
-    }
-    return f;
 }
 
 TEST(CTOTTest, SectionFromTheStream) {
@@ -159,100 +130,6 @@ TEST(CTOTTest, TdtFailsVerificationButItsTimeIsRead) {
     // Not parsed: the TOT's descriptors stay.
     EXPECT_EQ((std::vector<int>{0x4D}), Tags(tot.m_descriptors));
     EXPECT_EQ("2009/01/02 03:04:05", Fields(tot));
-}
-
-TEST(CTOTTest, SaveThenLoad) {
-    CTOT a;
-    const Bytes section = tsgen::MakeTOT(2008, 6, 1, 12, 34, 56, tsgen::ShortEventDescriptor("a"));
-    Feed(a, {section});
-    std::FILE* f = std::tmpfile();
-    ASSERT_NE(nullptr, f);
-    ASSERT_TRUE(a.Save(f));
-
-    Bytes record;
-    PutU32(record, 0);
-    PutU32(record, 0x0014);
-    PutU32(record, static_cast<uint32_t>(section.size()));
-    record.insert(record.end(), section.begin(), section.end());
-    EXPECT_EQ(record, FileBytes(f));
-
-    CTOT b;
-    b.m_nPid = 0x0100;
-    b.m_nPacketIndex = 9;
-    ASSERT_TRUE(b.Load(f));
-    EXPECT_EQ(0x0014, b.m_nPid);
-    EXPECT_EQ(0, b.m_nPacketIndex);
-    EXPECT_EQ(0, std::memcmp(b.m_buffer, section.data(), section.size()));
-    EXPECT_EQ((std::vector<int>{0x4D}), Tags(b.m_descriptors));
-    EXPECT_EQ("2008/06/01 12:34:56", Fields(b));
-    std::fclose(f);
-}
-
-TEST(CTOTTest, LoadOfRecordWithoutSectionChangesNothing) {
-    Bytes record;
-    PutU32(record, 1);
-    PutU32(record, 0x0012);
-    PutU32(record, 14);
-    record.insert(record.end(), kTot.begin(), kTot.end());
-    std::FILE* f = FileOf(record);
-    ASSERT_NE(nullptr, f);
-    CTOT tot;
-    Feed(tot, {tsgen::MakeTOT(2010, 1, 1, 0, 0, 0, tsgen::ShortEventDescriptor("a"))});
-    tot.m_nPacketIndex = 7;
-    uint8_t before[CSection::kBufferSize];
-    std::memcpy(before, tot.m_buffer, sizeof before);
-
-    EXPECT_TRUE(tot.Load(f));
-    EXPECT_EQ(4, std::ftell(f));  // only the marker was read
-    EXPECT_EQ(0x0014, tot.m_nPid);
-    EXPECT_EQ(7, tot.m_nPacketIndex);
-    EXPECT_EQ(0, std::memcmp(before, tot.m_buffer, sizeof before));
-    EXPECT_EQ((std::vector<int>{0x4D}), Tags(tot.m_descriptors));
-    std::fclose(f);
-}
-
-TEST(CTOTTest, LoadRefusesShortAndOversizedRecords) {
-    struct Case {
-        const char* name;
-        Bytes record;
-        bool ok;
-        bool keepsBuffer;  // refused before any section byte was read
-    };
-    auto header = [](uint32_t size) {
-        Bytes b;
-        PutU32(b, 0);
-        PutU32(b, 0x0014);
-        PutU32(b, size);
-        return b;
-    };
-    auto withBytes = [](Bytes b, size_t n) {
-        b.insert(b.end(), n, 0x00);
-        return b;
-    };
-    const Case cases[] = {
-        {"empty file", {}, false, true},
-        {"marker cut short", {0, 0}, false, true},
-        {"no PID", {0, 0, 0, 0}, false, true},
-        {"no size", {0, 0, 0, 0, 0x14, 0, 0, 0}, false, true},
-        {"section cut short", withBytes(header(14), 10), false, false},
-        {"size 4281", withBytes(header(4281), 4281), false, true},
-        {"size 0xFFFFFFFF", withBytes(header(0xFFFFFFFFu), 100), false, true},
-        {"size 4280 fills the buffer", withBytes(header(4280), 4280), true, false},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        std::FILE* f = std::tmpfile();
-        ASSERT_NE(nullptr, f);
-        if (!c.record.empty()) std::fwrite(c.record.data(), 1, c.record.size(), f);
-        std::rewind(f);
-        CTOT tot;
-        std::memcpy(tot.m_buffer, kTot.data(), kTot.size());
-        EXPECT_EQ(c.ok, tot.Load(f));
-        if (c.keepsBuffer) {
-            EXPECT_EQ("2008/06/01 12:34:56", Fields(tot));
-        }
-        std::fclose(f);
-    }
 }
 
 }  // namespace

@@ -10,7 +10,7 @@
 #include <iterator>
 #include <string>
 
-#include "app/Checker.h"
+#include "app/Runner.h"
 #include "tests/TestUtil.h"
 #include "tools/Recording.h"
 

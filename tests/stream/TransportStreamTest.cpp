@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "app/Checker.h"
+#include "app/Runner.h"
 #include "stream/MappedFile.h"
 #include "stream/ReadFile.h"
 #include "tests/TestUtil.h"

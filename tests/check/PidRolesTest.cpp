@@ -1,4 +1,4 @@
-#include "app/PidRoles.h"
+#include "check/PidRoles.h"
 
 #include <gtest/gtest.h>
 #include <iconv.h>
@@ -7,7 +7,7 @@
 #include <utility>
 #include <vector>
 
-#include "si/Section.h"
+#include "si/TableDispatcher.h"
 #include "tools/SiBuilder.h"
 #include "tools/TestStream.h"
 
@@ -97,6 +97,15 @@ std::vector<Case> Cases() {
      {{0x0000, kPat}, {0x01F0, kPmt}, {0x0000, tsgen::MakePAT(0x7FE1, {{0x0401, 0x01F1}}, 1)}},
      {{0x01F0, "unknown", {}}, {0x0111, "unknown", {}}, {0x01F1, "PMT", {}}},
      {{0x0401, ""}}},
+    {"a programme dropped by the PAT and listed again gets its streams back from the same PMT",
+     {{0x0000, kPat},
+      {0x01F0, kPmt},
+      {0x0000, tsgen::MakePAT(0x7FE1, {{0x0401, 0x01F1}}, 1)},
+      {0x01F0, kPmt},
+      {0x0000, tsgen::MakePAT(0x7FE1, {{0x0400, 0x01F0}}, 2)},
+      {0x01F0, kPmt}},
+     {{0x01F0, "PMT", {}}, {0x0111, "MPEG-2 video", {0x0400}}, {0x0112, "AAC audio", {0x0400}}},
+     {{0x0400, ""}}},
     {"PAT cut short in its header is ignored",
      {{0x0000, kPat}, {0x0000, tsgen::FinishSection({0x00, 0xB0, 0x00, 0x7F, 0xE1, 0xC1, 0x00})}},
      {{0x01F0, "PMT", {}}},
@@ -125,15 +134,15 @@ std::vector<Case> Cases() {
 TEST(CPidRolesTest, RolesFromTheTables) {
     for (const auto& c : Cases()) {
         SCOPED_TRACE(c.name);
-        ResetTables();
+        CTableDispatcher tables;
         CPidRoles roles;
-        roles.Register();
+        roles.Attach(tables);
         tsgen::CStreamBuilder b;
         for (const auto& s : c.sections) b.AddSection(s.pid, s.section);
         const Bytes& d = b.Data();
         for (size_t i = 0; i + 188 <= d.size(); i += 188) {
             const Bytes packet(d.begin() + static_cast<long>(i), d.begin() + static_cast<long>(i + 188));
-            DispatchPacket(packet.data());
+            tables.Dispatch(packet.data());
         }
         for (const auto& p : c.pids) {
             SCOPED_TRACE(testing::Message() << "PID 0x" << std::hex << p.pid);
@@ -143,7 +152,6 @@ TEST(CPidRolesTest, RolesFromTheTables) {
         std::vector<std::pair<int, std::string>> services;
         for (const auto& s : roles.Services()) services.emplace_back(s.first, Utf8(s.second));
         EXPECT_EQ(c.services, services);
-        ResetTables();
     }
 }
 

@@ -2,16 +2,15 @@
 
 #include <cstdio>
 #include <functional>
-#include <string>
 
-class CTransportStream;
+class CStreamSource;
 
-// Runs the checker's command line (tsvigil [OPTION]... FILE). Report lines
-// go to out, the banner and error texts to err. Returns the exit status:
-// faults of the stream are report lines, so it is 0 on every path but a
-// report that cannot be written (1, after kWriteError on err) and a wrong
-// command line (2).
-int RunChecker(int argc, char** argv, std::FILE* out, std::FILE* err);
+// Runs the command line (tsvigil [OPTION]... FILE). Report lines go to out,
+// the banner and error texts to err. Returns the exit status: faults of the
+// stream are report lines, so it is 0 on every path but a report that
+// cannot be written (1, after kWriteError on err) and a wrong command line
+// (2).
+int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err);
 
 extern const char* const kWriteError;
 
@@ -24,5 +23,5 @@ struct CCheckOptions {
 
 // Checks every packet of source and writes the report to out. tick, when
 // set, is called every few thousand packets (for a progress display).
-void CheckStream(CTransportStream& source, std::FILE* out, const CCheckOptions& options = {},
+void CheckStream(CStreamSource& source, std::FILE* out, const CCheckOptions& options = {},
                  const std::function<void()>& tick = {});

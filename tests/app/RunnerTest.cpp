@@ -1,4 +1,4 @@
-#include "app/Checker.h"
+#include "app/Runner.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -27,7 +27,7 @@ Bytes ReadData(const std::string& name) {
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
-TEST(CheckerTest, CommandLinePaths) {
+TEST(RunnerTest, CommandLinePaths) {
     const std::string missing = "/nonexistent/dir/rec.ts";
     CTempFile empty({});
     CStreamBuilder b;
@@ -59,7 +59,7 @@ TEST(CheckerTest, CommandLinePaths) {
     }
 }
 
-TEST(CheckerTest, ContinuityRules) {
+TEST(RunnerTest, ContinuityRules) {
     struct Step {
         int pid;
         int counterStep;  // 1 clean, 0 repeat, 2 skip one
@@ -93,7 +93,7 @@ TEST(CheckerTest, ContinuityRules) {
     }
 }
 
-TEST(CheckerTest, CounterWrapsAndNoPayloadMayNotAdvance) {
+TEST(RunnerTest, CounterWrapsAndNoPayloadMayNotAdvance) {
     CStreamBuilder b;
     b.Counter(0x100) = 14;
     for (int i = 0; i < 3; ++i) b.AddFiller(0x100);  // 14, 15, 0
@@ -103,7 +103,7 @@ TEST(CheckerTest, CounterWrapsAndNoPayloadMayNotAdvance) {
     EXPECT_EQ(" packet size:188.\n continuity counter error (pid:0x0100,  0-> 1).\n", CheckBytes(b.Data()));
 }
 
-TEST(CheckerTest, LinesOfOnePacketComeInOrder) {
+TEST(RunnerTest, LinesOfOnePacketComeInOrder) {
     // Size change, lost sync and a counter error all on one packet: a stray
     // byte spoils the last 188-byte packet (counter 4), and the first
     // 204-byte packet after it carries counter 5.
@@ -122,7 +122,7 @@ TEST(CheckerTest, LinesOfOnePacketComeInOrder) {
         CheckBytes(d));
 }
 
-TEST(CheckerTest, FileOf192BytePacketsStartsClean) {
+TEST(RunnerTest, FileOf192BytePacketsStartsClean) {
     CStreamBuilder b(192);
     for (int i = 0; i < 10; ++i) b.AddFiller(0x100);
     CTempFile f(b.Data());
@@ -140,7 +140,7 @@ const char* const kBsScrambled =
     " transport scrambling countrol (pid:0x014a,     8packets).\n"
     " transport scrambling countrol (pid:0x0248,     5packets).\n";
 
-TEST(CheckerTest, RealRecordingsReportOnlyTheirPacketSize) {
+TEST(RunnerTest, RealRecordingsReportOnlyTheirPacketSize) {
     // Excerpts of real broadcasts: no lost sync and no counter gaps, and no
     // TOT, so the scrambled packets of the BS multiplex close the report
     // without a time.
@@ -158,7 +158,7 @@ TEST(CheckerTest, RealRecordingsReportOnlyTheirPacketSize) {
     }
 }
 
-TEST(CheckerTest, RealScrambledRecordingCountedAtATot) {
+TEST(RunnerTest, RealScrambledRecordingCountedAtATot) {
     // The BS excerpt followed by one TOT: the TOT's time closes the block.
     Bytes d = ReadData("isdb-bs-scrambled.188.ts");
     ASSERT_EQ(580u * 188u, d.size());
@@ -168,7 +168,7 @@ TEST(CheckerTest, RealScrambledRecordingCountedAtATot) {
     EXPECT_EQ(std::string(" packet size:188.\n") + kBsScrambled + "2008/06/01 12:34:56\n", CheckBytes(d));
 }
 
-TEST(CheckerTest, GeneratedRecordingWithSi) {
+TEST(RunnerTest, GeneratedRecordingWithSi) {
     // The generator's SI schedule: EIT p/f names three programmes, a TOT every
     // five seconds brackets a counter gap at 7.3 s. With every SI section's
     // CRC_32 damaged no table completes, and the gap stands alone.

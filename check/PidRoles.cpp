@@ -1,15 +1,14 @@
-#include "app/PidRoles.h"
+#include "check/PidRoles.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <map>
 
 #include "descriptors/StandardDescriptors.h"
-#include "si/Section.h"
 
 // A table that tells its owner of every section it completed. Its
-// OnComplete() runs inside DispatchPacket(), so registering a new table
-// from it is allowed (the dispatcher walks the registry by index).
+// OnComplete() runs inside the dispatch, where adding or removing another
+// table is allowed.
 template <class T>
 class CRolesTable : public T {
 public:
@@ -17,8 +16,7 @@ public:
     explicit CRolesTable(CPidRoles& owner, Args... args) : T(args...), m_owner(owner) {}
     // A repeat of the last section changes no role.
     bool SkipsRepeats() const override { return true; }
-    void OnComplete(int64_t packetCount) override {
-        (void)packetCount;
+    void OnComplete() override {
         m_owner.OnTable(static_cast<T&>(*this));
     }
 
@@ -114,31 +112,56 @@ CPidRoles::CPidRoles()
 
 CPidRoles::~CPidRoles() = default;
 
-void CPidRoles::Register() {
-    RegisterTable(m_pat.get());
-    RegisterTable(m_cat.get());
-    RegisterTable(m_sdt.get());
-    for (const auto& pmt : m_pmts) RegisterTable(pmt.get());
-    m_bRegistered = true;
+void CPidRoles::Attach(CTableDispatcher& tables) {
+    m_pTables = &tables;
+    tables.Add(m_pat.get());
+    tables.Add(m_cat.get());
+    tables.Add(m_sdt.get());
+    for (const auto& pmt : m_pmts) tables.Add(pmt.get());
 }
 
 void CPidRoles::OnTable(CPAT& pat) {
     if (!pat.m_bAccepted) return;
+    // A program the PAT no longer lists on that PID loses its streams.
+    m_programs.erase(std::remove_if(m_programs.begin(), m_programs.end(),
+                                    [&](const std::unique_ptr<CProgramPids>& p) {
+                                        return !pat.Lists(p->program_number, p->pmtPid);
+                                    }),
+                     m_programs.end());
+    // A PMT PID the PAT no longer names is followed no more: the PID may
+    // carry anything now. Its table goes, and with it the CRC_32 of its last
+    // section, so that when the PAT names the PID again, the first PMT
+    // section on it is read afresh even when it is a repeat of the last.
+    const auto named = [&](int pid) {
+        return std::any_of(pat.m_programs.begin(), pat.m_programs.end(),
+                           [&](const std::unique_ptr<CPATProgram>& p) { return p->program_number != 0 && p->PID == pid; });
+    };
+    for (auto& t : m_pmts) {
+        if (named(t->m_nPid)) continue;
+        if (m_pTables) m_pTables->Remove(t.get());
+        t.reset();
+    }
+    m_pmts.erase(std::remove(m_pmts.begin(), m_pmts.end(), nullptr), m_pmts.end());
     for (const auto& p : pat.m_programs) {
         if (p->program_number == 0 || !CanCarryPmt(p->PID)) continue;
         const bool known = std::any_of(m_pmts.begin(), m_pmts.end(),
                                        [&](const std::unique_ptr<CPMT>& t) { return t->m_nPid == p->PID; });
         if (known || m_pmts.size() >= static_cast<size_t>(kMaxPmtPids)) continue;
         m_pmts.push_back(std::make_unique<CRolesTable<CPMT>>(*this, p->PID));
-        if (m_bRegistered) RegisterTable(m_pmts.back().get());
+        if (m_pTables) m_pTables->Add(m_pmts.back().get());
     }
-    // A program the PAT no longer lists on that PID loses its streams. The
-    // PMT objects stay: the registry points at them.
-    m_programs.erase(std::remove_if(m_programs.begin(), m_programs.end(),
-                                    [&](const std::unique_ptr<CProgramPids>& p) {
-                                        return !pat.Lists(p->program_number, p->pmtPid);
-                                    }),
-                     m_programs.end());
+    // A program listed again (or moved to a PMT PID still followed) whose
+    // streams are not known: its PMT's next section is read even when it
+    // repeats the last one.
+    for (const auto& p : pat.m_programs) {
+        if (p->program_number == 0) continue;
+        const bool have = std::any_of(m_programs.begin(), m_programs.end(),
+                                      [&](const std::unique_ptr<CProgramPids>& q) { return q->program_number == p->program_number; });
+        if (have) continue;
+        for (auto& t : m_pmts) {
+            if (t->m_nPid == p->PID) t->m_bHaveLastCrc = false;
+        }
+    }
     m_bDirty = true;
 }
 

@@ -10,16 +10,18 @@
 #include "si/PAT.h"
 #include "si/PMT.h"
 #include "si/SDT.h"
+#include "si/TableDispatcher.h"
 
 // What each PID of the stream carries, learnt from the PSI/SI: the PIDs
 // ISO/IEC 13818-1 and ARIB STD-B10 fix, the PMTs the PAT names, the
 // elementary streams, ECMs and PCRs the PMTs name, the EMMs the CAT names;
 // and the services with the names the SDT actual gives them.
 //
-// Register() puts the PAT, CAT and SDT in the process-wide table registry;
-// a PMT is added to it when the PAT first names its PID. The registry
-// points at tables this object owns, so ResetTables() must run before it
-// goes. Unregistered, the object costs nothing per packet.
+// Attach() gives the PAT, CAT and SDT to a check's table dispatcher; a PMT
+// is added to it while the PAT names its PID, and removed when the PAT no
+// longer does. The dispatcher points at tables this object owns, so it must
+// not dispatch after the object goes. Unattached, the object costs nothing
+// per packet.
 class CPidRoles {
 public:
     // PMT PIDs followed at once; the PIDs of programs past this are still
@@ -31,7 +33,7 @@ public:
     CPidRoles(const CPidRoles&) = delete;
     CPidRoles& operator=(const CPidRoles&) = delete;
 
-    void Register();
+    void Attach(CTableDispatcher& tables);
 
     // The role of pid as a short English text ("PAT", "H.264 video",
     // "ECM", "stream_type 0x80", "unknown", ...).
@@ -83,7 +85,7 @@ private:
     std::unique_ptr<CSDT> m_sdt;
     std::vector<std::unique_ptr<CPMT>> m_pmts;
     std::vector<std::unique_ptr<CProgramPids>> m_programs;
-    bool m_bRegistered = false;
+    CTableDispatcher* m_pTables = nullptr;
 
     mutable bool m_bDirty = true;
     mutable std::vector<CPidEntry> m_pids;

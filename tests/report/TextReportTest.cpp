@@ -1,4 +1,4 @@
-#include "app/MyTOT.h"
+#include "report/TextReport.h"
 
 #include <gtest/gtest.h>
 
@@ -48,7 +48,7 @@ const std::string& kSize = testutil::kSize188;
 
 void RunCases(const Case* begin, const Case* end) { testutil::RunReportCases(begin, end); }
 
-TEST(CMyTOTTest, TimeStampsAroundFindings) {
+TEST(CTextReportTest, TimeStampsAroundFindings) {
     const Case cases[] = {
         {"no TOT: no stamps, counts at the end",
          [](CStreamBuilder& b) {
@@ -104,7 +104,7 @@ TEST(CMyTOTTest, TimeStampsAroundFindings) {
     RunCases(std::begin(cases), std::end(cases));
 }
 
-TEST(CMyTOTTest, BulkCounts) {
+TEST(CTextReportTest, BulkCounts) {
     const Case cases[] = {
         {"three transport errors between two TOTs",
          [](CStreamBuilder& b) {
@@ -162,7 +162,7 @@ TEST(CMyTOTTest, BulkCounts) {
     RunCases(std::begin(cases), std::end(cases));
 }
 
-TEST(CMyTOTTest, SectionsThatFailVerificationCloseNothing) {
+TEST(CTextReportTest, SectionsThatFailVerificationCloseNothing) {
     const Case cases[] = {
         {"TOT with a bad CRC_32 after a finding",
          [](CStreamBuilder& b) {
@@ -240,7 +240,7 @@ TEST(CMyTOTTest, SectionsThatFailVerificationCloseNothing) {
     RunCases(std::begin(cases), std::end(cases));
 }
 
-TEST(CMyTOTTest, StampWithoutATimePrintsAPlaceholder) {
+TEST(CTextReportTest, StampWithoutATimePrintsAPlaceholder) {
     // JST_time fields that are no date must not stop the report.
     Bytes body = {0x73, 0x70, 0x00, 0xD5, 0x5A, 0x25, 0x00, 0x00, 0xF0, 0x00};  // hour 25
     CStreamBuilder b;
@@ -249,27 +249,6 @@ TEST(CMyTOTTest, StampWithoutATimePrintsAPlaceholder) {
     Gap(b);
     EXPECT_EQ(kSize + "----/--/-- --:--:--\n" + " continuity counter error (pid:0x0100,  0-> 2).\n",
               testutil::CheckBytes(b.Data()));
-}
-
-TEST(CMyTOTTest, PrintTimeStampOnlyWhenPending) {
-    char* buf = nullptr;
-    size_t size = 0;
-    std::FILE* out = open_memstream(&buf, &size);
-    ASSERT_NE(nullptr, out);
-    {
-        CMyTOT tot(out);
-        const Bytes t = tsgen::MakeTOT(2008, 6, 1, 12, 34, 56);
-        std::copy(t.begin(), t.end(), tot.m_buffer);
-        tot.PrintTimeStamp();  // nothing pending
-        tot.OnComplete(1);     // quiet: the stamp becomes pending
-        tot.PrintTimeStamp();
-        tot.PrintTimeStamp();  // printed once only
-        EXPECT_EQ(0, tot.m_bReported);
-        EXPECT_EQ(0, tot.m_bStampPending);
-    }
-    std::fclose(out);
-    EXPECT_EQ(Stamp("12:34:56"), std::string(buf, size));
-    std::free(buf);
 }
 
 }  // namespace

@@ -1,4 +1,4 @@
-#include "app/MyEIT.h"
+#include "check/PresentEvents.h"
 
 #include <gtest/gtest.h>
 
@@ -51,7 +51,7 @@ void RunCases(const Case* begin, const Case* end) {
     testutil::RunReportCases(begin, end, [](CStreamBuilder& b) { b.AddFiller(kVideo); });
 }
 
-TEST(CMyEITTest, PresentEventChanges) {
+TEST(CPresentEventsTest, PresentEventChanges) {
     const Case cases[] = {
         {"first present event of a service",
          [](CStreamBuilder& b) { Present(b, 1024, 1, "ニュース"); },
@@ -128,7 +128,7 @@ TEST(CMyEITTest, PresentEventChanges) {
     RunCases(std::begin(cases), std::end(cases));
 }
 
-TEST(CMyEITTest, AdditionalSymbolsAreLabelled) {
+TEST(CPresentEventsTest, AdditionalSymbolsAreLabelled) {
     const Case cases[] = {
         {"HV", [](CStreamBuilder& b) { Present(b, 1024, 1, "{HV}a"); }, kSize + Line(std::string("[HV]") + kA, 1024, 1)},
         {"kanji label after text",
@@ -140,7 +140,7 @@ TEST(CMyEITTest, AdditionalSymbolsAreLabelled) {
     RunCases(std::begin(cases), std::end(cases));
 }
 
-TEST(CMyEITTest, EventLinesAreTimeStamped) {
+TEST(CPresentEventsTest, EventLinesAreTimeStamped) {
     const Case cases[] = {
         {"stamp before the line, the next TOT closes the block",
          [](CStreamBuilder& b) {
@@ -172,7 +172,7 @@ TEST(CMyEITTest, EventLinesAreTimeStamped) {
     RunCases(std::begin(cases), std::end(cases));
 }
 
-TEST(CMyEITTest, TableLinesComeBeforeTheDriversLinesOfTheSamePacket) {
+TEST(CPresentEventsTest, TableLinesComeBeforeTheDriversLinesOfTheSamePacket) {
     CStreamBuilder b;
     Present(b, 1024, 1);  // the very first packet
     int& cc = b.Counter(0x0012);

@@ -1,0 +1,40 @@
+#pragma once
+
+#include <functional>
+
+#include "si/TOT.h"
+
+// The broadcast's own clock: the JST_time of the TOTs (table_id 0x73) that
+// passed their CRC_32 on PID 0x0014. A TDT, a damaged TOT or one cut short
+// by a lost packet changes nothing, so a time always shows a verified TOT,
+// never what a later section left in the buffer.
+class CBroadcastClock : public CTOT {
+public:
+    // onTot runs when a TOT completed, before the clock takes its time, so
+    // that what belongs to the block it closes still sees the previous one.
+    explicit CBroadcastClock(std::function<void()> onTot) : m_onTot(std::move(onTot)) {}
+
+    // The time of the last TOT; false before the first, or when its JST_time
+    // is no valid date.
+    bool LastTime(CTimeValue& t) const {
+        t = m_tLast;
+        return m_nTots > 0 && m_bLastValid;
+    }
+    bool FirstTime(CTimeValue& t) const {
+        t = m_tFirst;
+        return m_nTots > 0 && m_bFirstValid;
+    }
+    int64_t TotCount() const { return m_nTots; }
+
+    // The clock needs only JST_time, not the descriptors.
+    bool NeedsParse() const override { return false; }
+    void OnComplete() override;
+
+private:
+    std::function<void()> m_onTot;
+    CTimeValue m_tLast;
+    bool m_bLastValid = false;
+    CTimeValue m_tFirst;
+    bool m_bFirstValid = false;
+    int64_t m_nTots = 0;
+};

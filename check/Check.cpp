@@ -1,0 +1,177 @@
+#include "check/Check.h"
+
+#include <algorithm>
+#include <climits>
+#include <iterator>
+
+#include "text/AdditionalSymbols.h"
+
+namespace {
+
+constexpr int kNullPid = 0x1FFF;
+// How often the progress tick runs, in packets.
+constexpr int kTickPackets = 1 << 15;
+
+}  // namespace
+
+CCheck::CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char* file)
+    : m_outputs(std::move(outputs)),
+      m_clock([this] { OnTot(); }),
+      m_events([this](int serviceId, const CEITEvent& event) { OnPresentEvent(serviceId, event); }) {
+    m_framer.m_pStream = &source;
+    m_stats.file = file;
+    m_tables.Add(&m_clock);
+    m_tables.Add(&m_events);
+    // The PSI and the SDT are followed only for an output that shows roles
+    // or names: unfollowed, they cost nothing per packet.
+    if (std::any_of(m_outputs.begin(), m_outputs.end(), [](const COutput* o) { return o->WantsRoles(); })) {
+        m_roles = std::make_unique<CPidRoles>();
+        m_roles->Attach(m_tables);
+        m_stats.roles = m_roles.get();
+    }
+}
+
+void CCheck::Emit(CFinding& f) {
+    for (COutput* o : m_outputs) o->On(f);
+}
+
+CFinding CCheck::Found(CFinding::Kind kind) {
+    CFinding f;
+    f.kind = kind;
+    f.hasTime = m_clock.LastTime(f.time);
+    return f;
+}
+
+void CCheck::EmitCounts() {
+    if (m_bScrambledSinceTot) {
+        for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
+            int32_t& n = m_scrambledSinceTot[static_cast<size_t>(pid)];
+            if (n == 0) continue;
+            CFinding f = Found(CFinding::kScrambled);
+            f.pid = pid;
+            f.count = n;
+            Emit(f);
+            n = 0;
+        }
+        m_bScrambledSinceTot = false;
+    }
+    if (m_nTransportErrorsSinceTot != 0) {
+        CFinding f = Found(CFinding::kTransportErrors);
+        f.count = m_nTransportErrorsSinceTot;
+        Emit(f);
+        m_nTransportErrorsSinceTot = 0;
+    }
+}
+
+void CCheck::OnTot() {
+    // The counts belong to the block this TOT closes: they go out while the
+    // previous TOT is still the last one.
+    EmitCounts();
+    CFinding f;
+    f.kind = CFinding::kTot;
+    f.hasTime = m_clock.GetTime(f.time);
+    f.offset = m_framer.PacketOffset();
+    Emit(f);
+}
+
+void CCheck::OnPresentEvent(int serviceId, const CEITEvent& event) {
+    CFinding f = Found(CFinding::kPresentEvent);
+    f.serviceId = serviceId;
+    f.eventId = event.event_id;
+    f.event = &event;
+    f.name = LabelAdditionalSymbols(event.GetEventName().c_str());
+    f.offset = m_framer.PacketOffset();
+    Emit(f);
+}
+
+void CCheck::Run(const std::function<void()>& tick) {
+    // Continuity state runs across lost sync, so packets lost there show up
+    // as counter errors of their PIDs. On the stack, so that no store of the
+    // loop can move it and its address stays in a register.
+    int lastCounter[CCheckStats::kPids];
+    std::fill(std::begin(lastCounter), std::end(lastCounter), -1);
+    // Packets per PID, apart from the rarely touched error counts: one
+    // increment at a scaled index per packet.
+    std::vector<uint64_t> counted(CCheckStats::kPids, 0);
+    uint64_t* const packetsOf = counted.data();
+    CPidCounts* const countsOf = m_stats.pids.data();
+    int32_t* const scrambledOf = m_scrambledSinceTot.data();
+    int announcedSize = 0;
+    // The flags of a packet with nothing to tell: the size announced last,
+    // no lost sync. Only other flags need a closer look.
+    int steadyFlags = 0;
+    int untilTick = kTickPackets;
+    auto syncLost = [&] {
+        CFinding f = Found(CFinding::kSyncError);
+        f.offset = m_framer.m_nLostOffset;
+        ++m_stats.syncErrors;
+        Emit(f);
+    };
+
+    int flags = m_framer.FramePacket();
+    for (; !(flags & FRAME_END); flags = m_framer.FramePacket()) {
+        const uint8_t* p = m_framer.m_packet;
+        const int pid = ((p[1] << 8) | p[2]) & 0x1FFF;
+        // The tables first: a TOT or an event completed by this packet comes
+        // before what the packet itself shows.
+        m_tables.Dispatch(p, pid);
+        if (--untilTick == 0) {
+            untilTick = kTickPackets;
+            if (tick) tick();
+        }
+        if (flags != steadyFlags) {
+            const int size = (flags & FRAME_SIZE_188) ? 188 : (flags & FRAME_SIZE_192) ? 192 : 204;
+            if (size != announcedSize) {
+                announcedSize = size;
+                CFinding f = Found(CFinding::kPacketSize);
+                f.count = size;
+                f.offset = m_framer.PacketOffset();
+                Emit(f);
+            }
+            if (flags & FRAME_SYNC_ERROR) syncLost();
+            steadyFlags = flags & (FRAME_SIZE_188 | FRAME_SIZE_192 | FRAME_SIZE_204);
+        }
+
+        ++packetsOf[pid];
+        const int b3 = p[3];
+        const int counter = b3 & 0x0F;
+        const int last = lastCounter[pid];
+        // A packet without payload repeats the counter of the one before:
+        // the counter moves on by adaptation_field_control's payload bit,
+        // modulo 16. Most packets pass on this one test.
+        if (((counter - last - ((b3 >> 4) & 1)) & 0x0F) != 0 && last >= 0 && pid != kNullPid) {
+            ++countsOf[pid].continuityErrors;
+            CFinding f = Found(CFinding::kContinuityError);
+            f.pid = pid;
+            f.last = last;
+            f.counter = counter;
+            f.offset = m_framer.PacketOffset();
+            Emit(f);
+        }
+        lastCounter[pid] = counter;
+
+        if (b3 & 0xC0) {
+            // Counts saturate rather than overflow on an endless scrambled run.
+            if (scrambledOf[pid] < INT32_MAX) ++scrambledOf[pid];
+            m_bScrambledSinceTot = true;
+            ++countsOf[pid].scrambled;
+        }
+        if (p[1] & 0x80) {
+            if (m_nTransportErrorsSinceTot < INT32_MAX) ++m_nTransportErrorsSinceTot;
+            ++countsOf[pid].transportErrors;
+        }
+    }
+    // Bytes skipped at the end of the input (a cut-off last packet,
+    // trailing garbage, an input without any packet) are lost sync too.
+    if (flags & FRAME_SYNC_ERROR) syncLost();
+    // Counts gathered after the last TOT (or in a stream without any) close
+    // the check; no TOT follows them.
+    EmitCounts();
+    for (int pid = 0; pid < CCheckStats::kPids; ++pid) countsOf[pid].packets = packetsOf[pid];
+    m_stats.bytes = m_framer.Offset();
+    m_stats.packetSize = announcedSize;
+    m_stats.tots = m_clock.TotCount();
+    m_stats.firstTotValid = m_clock.FirstTime(m_stats.firstTot);
+    m_stats.lastTotValid = m_clock.LastTime(m_stats.lastTot);
+    for (COutput* o : m_outputs) o->Finish(m_stats);
+}

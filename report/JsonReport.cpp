@@ -1,0 +1,111 @@
+#include "report/JsonReport.h"
+
+#include <cinttypes>
+
+#include "check/PidRoles.h"
+#include "report/TimeFormat.h"
+#include "si/EIT.h"
+
+std::string CJsonReport::Quote(const std::string& utf8) {
+    const std::string s = ValidUtf8(utf8);
+    std::string q = "\"";
+    for (const char ch : s) {
+        const auto c = static_cast<unsigned char>(ch);
+        if (c == '"') q += "\\\"";
+        else if (c == '\\') q += "\\\\";
+        else if (c == '\n') q += "\\n";
+        else if (c == '\t') q += "\\t";
+        else if (c < 0x20 || c == 0x7F) {
+            char e[8];
+            std::snprintf(e, sizeof e, "\\u%04x", c);
+            q += e;
+        } else {
+            q += ch;
+        }
+    }
+    return q + "\"";
+}
+
+void CJsonReport::On(const CFinding& f) {
+    // "time" of a finding: the last TOT's, or null before the first.
+    const std::string time = FormatTime(f.time, f.hasTime, CTimeStyle::kJson);
+    switch (f.kind) {
+        case CFinding::kPacketSize:
+            std::fprintf(m_out, "{\"type\":\"packet_size\",\"size\":%d,\"offset\":%" PRId64 "}\n",
+                         static_cast<int>(f.count), f.offset);
+            break;
+        case CFinding::kSyncError:
+            std::fprintf(m_out, "{\"type\":\"sync_error\",\"offset\":%" PRId64 ",\"time\":%s}\n", f.offset,
+                         time.c_str());
+            break;
+        case CFinding::kContinuityError:
+            std::fprintf(m_out,
+                         "{\"type\":\"continuity_error\",\"pid\":%d,\"last\":%d,\"counter\":%d,\"offset\":%" PRId64
+                         ",\"time\":%s}\n",
+                         f.pid, f.last, f.counter, f.offset, time.c_str());
+            break;
+        case CFinding::kTot:
+            std::fprintf(m_out, "{\"type\":\"tot\",\"time\":%s,\"offset\":%" PRId64 "}\n", time.c_str(), f.offset);
+            std::fflush(m_out);
+            break;
+        case CFinding::kScrambled:
+            std::fprintf(m_out, "{\"type\":\"scrambled\",\"pid\":%d,\"packets\":%" PRId64 ",\"time\":%s}\n", f.pid,
+                         f.count, time.c_str());
+            break;
+        case CFinding::kTransportErrors:
+            std::fprintf(m_out, "{\"type\":\"transport_errors\",\"packets\":%" PRId64 ",\"time\":%s}\n", f.count,
+                         time.c_str());
+            break;
+        case CFinding::kPresentEvent: {
+            const bool hasStart = f.event && f.event->has_start_time;
+            const std::string start = FormatTime(hasStart ? f.event->start_time : CTimeValue(), hasStart, CTimeStyle::kJson);
+            const std::string duration =
+                f.event && f.event->has_duration ? std::to_string(f.event->duration.Seconds()) : "null";
+            std::fprintf(m_out,
+                         "{\"type\":\"event\",\"service_id\":%d,\"event_id\":%d,\"name\":%s,\"start_time\":%s,"
+                         "\"duration\":%s,\"offset\":%" PRId64 ",\"time\":%s}\n",
+                         f.serviceId, f.eventId, Quote(m_conv.Convert(f.name)).c_str(), start.c_str(),
+                         duration.c_str(), f.offset, time.c_str());
+            break;
+        }
+    }
+}
+
+void CJsonReport::Finish(const CCheckStats& stats) {
+    uint64_t packets = 0;
+    for (const auto& p : stats.pids) packets += p.packets;
+    std::fprintf(m_out,
+                 "{\"type\":\"summary\",\"file\":%s,\"bytes\":%" PRId64 ",\"packets\":%" PRIu64
+                 ",\"packet_size\":%s,\"sync_errors\":%" PRIu64 ",\"first_tot\":%s,\"last_tot\":%s,\"pids\":[",
+                 stats.file ? Quote(stats.file).c_str() : "null", stats.bytes, packets,
+                 stats.packetSize ? std::to_string(stats.packetSize).c_str() : "null", stats.syncErrors,
+                 FormatTime(stats.firstTot, stats.firstTotValid, CTimeStyle::kJson).c_str(),
+                 FormatTime(stats.lastTot, stats.lastTotValid, CTimeStyle::kJson).c_str());
+    const char* sep = "";
+    for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
+        const CPidCounts& c = stats.pids[static_cast<size_t>(pid)];
+        if (c.packets == 0) continue;
+        std::string ids;
+        if (stats.roles) {
+            for (const int id : stats.roles->ServiceIds(pid)) ids += (ids.empty() ? "" : ",") + std::to_string(id);
+        }
+        const std::string role = stats.roles ? stats.roles->Role(pid) : "unknown";
+        std::fprintf(m_out,
+                     "%s{\"pid\":%d,\"role\":%s,\"service_ids\":[%s],\"packets\":%" PRIu64
+                     ",\"continuity_errors\":%" PRIu64 ",\"transport_errors\":%" PRIu64 ",\"scrambled\":%" PRIu64 "}",
+                     sep, pid, Quote(role).c_str(), ids.c_str(), c.packets, c.continuityErrors, c.transportErrors,
+                     c.scrambled);
+        sep = ",";
+    }
+    std::fputs("],\"services\":[", m_out);
+    sep = "";
+    if (stats.roles) {
+        for (const auto& s : stats.roles->Services()) {
+            std::fprintf(m_out, "%s{\"service_id\":%d,\"name\":%s}", sep, s.first,
+                         Quote(m_conv.Convert(s.second)).c_str());
+            sep = ",";
+        }
+    }
+    std::fputs("]}\n", m_out);
+    std::fflush(m_out);
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "check/Output.h"
+#include "text/Utf8.h"
+
+// The findings as JSON Lines (RFC 8259 objects, UTF-8, one a line), written
+// as they happen and flushed at every TOT, so a program reading a recording
+// piped in as it is made sees them within seconds; nothing is collected.
+// The last line is the summary object.
+class CJsonReport : public COutput {
+public:
+    explicit CJsonReport(std::FILE* out) : m_out(out) {}
+
+    void On(const CFinding& f) override;
+    void Finish(const CCheckStats& stats) override;
+    bool WantsRoles() const override { return true; }
+
+    // A JSON string (quotes included) of UTF-8 text: invalid sequences
+    // replaced, quotes, backslashes and control characters escaped.
+    static std::string Quote(const std::string& utf8);
+
+private:
+    std::FILE* m_out;
+    CSjisToUtf8 m_conv;
+};

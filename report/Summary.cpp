@@ -1,0 +1,42 @@
+#include "report/Summary.h"
+
+#include <cinttypes>
+#include <string>
+
+#include "check/PidRoles.h"
+#include "report/TimeFormat.h"
+
+void CSummaryReport::Finish(const CCheckStats& stats) {
+    std::FILE* out = m_out;
+    std::fputs("\n summary:\n", out);
+    std::fputs("     pid        packets   cc errors  tei errors  scrambled  role\n", out);
+    CPidCounts total;
+    for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
+        const CPidCounts& c = stats.pids[static_cast<size_t>(pid)];
+        if (c.packets == 0) continue;
+        std::string role = stats.roles ? stats.roles->Role(pid) : "unknown";
+        if (stats.roles) {
+            const auto ids = stats.roles->ServiceIds(pid);
+            for (size_t i = 0; i < ids.size(); ++i) role += (i == 0 ? " (service " : ", ") + std::to_string(ids[i]);
+            if (!ids.empty()) role += ")";
+        }
+        std::fprintf(out, "  0x%04x %14" PRIu64 " %11" PRIu64 " %11" PRIu64 " %10" PRIu64 "  %s\n", pid, c.packets,
+                     c.continuityErrors, c.transportErrors, c.scrambled, role.c_str());
+        total.packets += c.packets;
+        total.continuityErrors += c.continuityErrors;
+        total.transportErrors += c.transportErrors;
+        total.scrambled += c.scrambled;
+    }
+    std::fprintf(out, "  total  %14" PRIu64 " %11" PRIu64 " %11" PRIu64 " %10" PRIu64 "\n", total.packets,
+                 total.continuityErrors, total.transportErrors, total.scrambled);
+    std::fprintf(out, "  sync byte errors: %" PRIu64 "\n", stats.syncErrors);
+    if (stats.tots == 0) {
+        std::fputs("  TOT: none\n", out);
+    } else {
+        std::fprintf(out, "  first TOT: %s\n", FormatTime(stats.firstTot, stats.firstTotValid, CTimeStyle::kReport).c_str());
+        std::fprintf(out, "  last TOT:  %s\n", FormatTime(stats.lastTot, stats.lastTotValid, CTimeStyle::kReport).c_str());
+    }
+    if (stats.roles) {
+        for (const auto& s : stats.roles->Services()) std::fprintf(out, "  service %5d: %s\n", s.first, s.second.c_str());
+    }
+}

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <cstdio>
+
+#include "check/Output.h"
+
+// The summary after the text report: per PID in PID order its packets,
+// continuity errors (the report's lines), transport-error and scrambled
+// packets and its role; a total; the sync losses; the first and last TOT;
+// the services with their names (Shift_JIS, as the report).
+class CSummaryReport : public COutput {
+public:
+    explicit CSummaryReport(std::FILE* out) : m_out(out) {}
+    void On(const CFinding&) override {}
+    void Finish(const CCheckStats& stats) override;
+    bool WantsRoles() const override { return true; }
+
+private:
+    std::FILE* m_out;
+};

@@ -1,0 +1,60 @@
+#include "si/TableDispatcher.h"
+
+#include <algorithm>
+
+void CTableDispatcher::Add(CTable* table) {
+    m_tables.push_back(table);
+    m_bWanted[table->m_nPid & 0x1FFF] = true;
+}
+
+void CTableDispatcher::Remove(const CTable* table) {
+    auto at = std::find(m_tables.begin(), m_tables.end(), table);
+    if (at == m_tables.end()) return;
+    // Only marked here: a dispatch in progress walks m_tables by index.
+    *at = nullptr;
+    ++m_nRemoved;
+    UpdateWanted(table->m_nPid & 0x1FFF);
+}
+
+void CTableDispatcher::UpdateWanted(int pid) {
+    m_bWanted[pid] = std::any_of(m_tables.begin(), m_tables.end(),
+                                 [pid](const CTable* t) { return t != nullptr && t->m_nPid == pid; });
+}
+
+bool CTableDispatcher::DispatchToTables(const uint8_t* packet, int pid) {
+    // The holes left by removed tables go before a walk starts, so a stream
+    // whose PAT keeps changing cannot grow the list without bound.
+    if (m_nRemoved > 0 && m_nDepth == 0) {
+        m_tables.erase(std::remove(m_tables.begin(), m_tables.end(), nullptr), m_tables.end());
+        m_nRemoved = 0;
+    }
+    ++m_nDepth;
+    bool failed = false;
+    // By index and with the size read anew each time: a table's OnComplete()
+    // may add another table, and the push_back may move the storage.
+    for (size_t i = 0; i < m_tables.size(); ++i) {
+        CTable* t = m_tables[i];
+        if (t == nullptr || t->m_nPid != pid) continue;
+        while (t->Append(packet)) {
+            if (!t->WantsSection()) continue;
+            if (!t->Verify()) {
+                t->m_nState = SEC_WAIT_START;
+                failed = true;
+                break;
+            }
+            if (t->SkipsRepeats()) {
+                const uint8_t* c = t->SectionEnd() - 4;
+                const uint32_t crc = (uint32_t(c[0]) << 24) | (uint32_t(c[1]) << 16) | (uint32_t(c[2]) << 8) | c[3];
+                if (t->m_bHaveLastCrc && crc == t->m_nLastCrc) continue;
+                t->m_nLastCrc = crc;
+                t->m_bHaveLastCrc = true;
+            }
+            if (t->NeedsParse()) t->Parse();
+            t->OnComplete();
+            // OnComplete() may have removed this very table.
+            if (m_tables[i] != t) break;
+        }
+    }
+    --m_nDepth;
+    return failed;
+}

@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "si/Table.h"
+
+// Routes the packets of a transport stream to the tables that assemble
+// sections on their PIDs. It points at the tables without owning them; each
+// check has its own, so two checks in one process share nothing.
+//
+// A table may be added or removed from inside Dispatch(), by another
+// table's OnComplete() (a PAT naming a new PMT PID, or dropping one); a
+// table added for the PID of the packet being dispatched is given that
+// packet too.
+class CTableDispatcher {
+public:
+    static constexpr int kPids = 8192;
+
+    void Add(CTable* table);
+    // Stops feeding table; nothing of it is touched afterwards.
+    void Remove(const CTable* table);
+
+    // Feeds one 188-byte packet to every table of pid (as read from the
+    // packet), in the order they were added; returns true when a section
+    // completed by it failed its CRC_32. Inline: it runs for every packet
+    // of the stream, and most PIDs have no table.
+    bool Dispatch(const uint8_t* packet, int pid) { return m_bWanted[pid] && DispatchToTables(packet, pid); }
+    bool Dispatch(const uint8_t* packet) { return Dispatch(packet, ((packet[1] << 8) | packet[2]) & 0x1FFF); }
+
+private:
+    bool DispatchToTables(const uint8_t* packet, int pid);
+    void UpdateWanted(int pid);
+
+    std::vector<CTable*> m_tables;  // null where a table was removed
+    int m_nRemoved = 0;             // null entries in m_tables
+    int m_nDepth = 0;               // DispatchToTables() calls in progress
+    // Which PIDs have a table: most packets are for none, and pass with one
+    // lookup.
+    bool m_bWanted[kPids] = {};
+};

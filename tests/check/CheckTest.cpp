@@ -1,0 +1,57 @@
+#include "check/Check.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <thread>
+
+#include "tests/TestUtil.h"
+#include "tools/Recording.h"
+
+namespace {
+
+using testutil::CTempFile;
+
+tsgen::Bytes ReadFile(const std::string& path) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    tsgen::Bytes data;
+    if (f == nullptr) return data;
+    uint8_t block[65536];
+    for (size_t n; (n = std::fread(block, 1, sizeof block, f)) > 0;) data.insert(data.end(), block, block + n);
+    std::fclose(f);
+    return data;
+}
+
+// Two checks on two threads over different recordings write what each
+// writes alone: a check shares no state with another.
+TEST(CCheckTest, TwoChecksOnTwoThreadsReportAsAlone) {
+    CTempFile demoFile({}), damagedFile({});
+    ASSERT_TRUE(tsgen::WriteDemoRecording(demoFile.Path()));
+    tsgen::RecordingOptions o;
+    o.si = o.psi = true;
+    o.packetSize = 204;
+    o.packets = 60000;
+    o.dropEvery = 7000;
+    o.badSyncEvery = 9001;
+    o.scrambleEvery = 500;
+    o.teiEvery = 3000;
+    ASSERT_TRUE(tsgen::WriteRecording(damagedFile.Path(), o));
+    const tsgen::Bytes demo = ReadFile(demoFile.Path()), damaged = ReadFile(damagedFile.Path());
+    for (const bool json : {false, true}) {
+        SCOPED_TRACE(json ? "JSON Lines" : "report and summary");
+        const std::string demoAlone = testutil::CheckBytes(demo, json, true);
+        const std::string damagedAlone = testutil::CheckBytes(damaged, json, true);
+        ASSERT_NE(demoAlone, damagedAlone);
+        for (int round = 0; round < 3; ++round) {
+            std::string a, b;
+            std::thread ta([&] { a = testutil::CheckBytes(demo, json, true); });
+            std::thread tb([&] { b = testutil::CheckBytes(damaged, json, true); });
+            ta.join();
+            tb.join();
+            EXPECT_EQ(demoAlone, a);
+            EXPECT_EQ(damagedAlone, b);
+        }
+    }
+}
+
+}  // namespace

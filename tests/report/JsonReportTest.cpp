@@ -1,0 +1,114 @@
+#include "report/JsonReport.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "si/EIT.h"
+#include "tests/TestUtil.h"
+#include "tools/Recording.h"
+
+namespace {
+
+bool Has(const std::string& text, const std::string& line) { return text.find(line) != std::string::npos; }
+
+TEST(CJsonReportTest, QuoteEscapesAndMendsUtf8) {
+    struct Case {
+        const char* name;
+        std::string in;
+        std::string out;
+    };
+    const Case cases[] = {
+        {"plain", "abc", "\"abc\""},
+        {"quote and backslash", "a\"b\\c", "\"a\\\"b\\\\c\""},
+        {"newline and tab", "a\nb\tc", "\"a\\nb\\tc\""},
+        {"other control bytes and DEL", std::string("\x01\x1F\x7F", 3), "\"\\u0001\\u001f\\u007f\""},
+        {"NUL", std::string("a\0b", 3), "\"a\\u0000b\""},
+        {"Japanese kept as it is", "日本", "\"日本\""},
+        {"a stray byte becomes U+FFFD", "a\xFF" "b", "\"a\xEF\xBF\xBD" "b\""},
+        {"a character cut off at the end", "a\xE6\x97", "\"a\xEF\xBF\xBD\xEF\xBF\xBD\""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.out, CJsonReport::Quote(c.in));
+    }
+}
+
+// An event line: the name from Shift_JIS to UTF-8 and escaped, the start
+// time in ISO 8601 with the JST offset, the duration in seconds, both null
+// when undefined; the time of the last TOT, null before the first.
+TEST(CJsonReportTest, EventLine) {
+    char* buf = nullptr;
+    size_t size = 0;
+    std::FILE* out = open_memstream(&buf, &size);
+    ASSERT_NE(nullptr, out);
+    {
+        CJsonReport json(out);
+        CEITEvent event;
+        event.event_id = 7;
+        event.has_start_time = 1;
+        ASSERT_TRUE(CTimeValue::FromFields(2008, 6, 1, 19, 0, 0, event.start_time));
+        event.has_duration = 1;
+        event.duration = CDuration(0, 1, 30, 0);
+        CFinding f;
+        f.kind = CFinding::kPresentEvent;
+        f.serviceId = 1024;
+        f.eventId = 7;
+        f.event = &event;
+        f.name = "\x83\x6A\x83\x85\x81\x5B\x83\x58 \"a\\b\"\x01";  // ニュース "a\b" and a control byte
+        f.offset = 1880;
+        json.On(f);
+        CEITEvent undefined;
+        undefined.event_id = 8;
+        f.event = &undefined;
+        f.eventId = 8;
+        f.name = "";
+        f.hasTime = CTimeValue::FromFields(2008, 6, 1, 19, 0, 5, f.time);
+        json.On(f);
+    }
+    std::fclose(out);
+    const std::string text(buf, size);
+    std::free(buf);
+    EXPECT_EQ(
+        "{\"type\":\"event\",\"service_id\":1024,\"event_id\":7,\"name\":\"ニュース \\\"a\\\\b\\\"\\u0001\","
+        "\"start_time\":\"2008-06-01T19:00:00+09:00\",\"duration\":5400,\"offset\":1880,\"time\":null}\n"
+        "{\"type\":\"event\",\"service_id\":1024,\"event_id\":8,\"name\":\"\",\"start_time\":null,"
+        "\"duration\":null,\"offset\":1880,\"time\":\"2008-06-01T19:00:05+09:00\"}\n",
+        text);
+}
+
+// The values of the demo recording: offsets (of a packet, of the bytes
+// skipped for lost sync, of the packet that completed a TOT or an event),
+// times, and the summary's bytes, TOTs, roles and services.
+TEST(CJsonReportTest, DemoRecordingValues) {
+    testutil::CTempFile rec({});
+    ASSERT_TRUE(tsgen::WriteDemoRecording(rec.Path()));
+    const auto r = testutil::RunTool({"--json", rec.Path()});
+    ASSERT_EQ(0, r.status);
+    const char* const kLines[] = {
+        "{\"type\":\"packet_size\",\"size\":188,\"offset\":0}\n",
+        "{\"type\":\"event\",\"service_id\":1024,\"event_id\":1,\"name\":\"[HV][字]ニュース７\","
+        "\"start_time\":\"2008-06-01T12:00:00+09:00\",\"duration\":40,\"offset\":1880,\"time\":null}\n",
+        "{\"type\":\"tot\",\"time\":\"2008-06-01T12:00:00+09:00\",\"offset\":20868}\n",
+        "{\"type\":\"sync_error\",\"offset\":139308,\"time\":\"2008-06-01T12:00:00+09:00\"}\n",
+        "{\"type\":\"continuity_error\",\"pid\":273,\"last\":15,\"counter\":1,\"offset\":140436,"
+        "\"time\":\"2008-06-01T12:00:00+09:00\"}\n",
+        "{\"type\":\"transport_errors\",\"packets\":53,\"time\":\"2008-06-01T12:00:20+09:00\"}\n",
+        "{\"type\":\"sync_error\",\"offset\":4940640,\"time\":\"2008-06-01T12:01:55+09:00\"}\n",
+        "{\"type\":\"scrambled\",\"pid\":274,\"packets\":33,\"time\":\"2008-06-01T12:01:55+09:00\"}\n",
+        ",\"bytes\":4940740,\"packets\":26279,\"packet_size\":188,\"sync_errors\":2,"
+        "\"first_tot\":\"2008-06-01T12:00:00+09:00\",\"last_tot\":\"2008-06-01T12:01:55+09:00\",\"pids\":["
+        "{\"pid\":0,\"role\":\"PAT\",\"service_ids\":[],\"packets\":24,",
+        "{\"pid\":274,\"role\":\"AAC audio\",\"service_ids\":[1024,1025],\"packets\":2000,"
+        "\"continuity_errors\":0,\"transport_errors\":5,\"scrambled\":116}",
+        "{\"pid\":511,\"role\":\"PCR\",\"service_ids\":[1024],",
+        "\"services\":[{\"service_id\":1024,\"name\":\"サンプル放送１\"},{\"service_id\":1025,"
+        "\"name\":\"サンプル放送２\"},{\"service_id\":1026,\"name\":\"データ放送\"}]}\n",
+    };
+    for (const char* line : kLines) EXPECT_TRUE(Has(r.out, line)) << line;
+    EXPECT_TRUE(Has(r.out, "{\"type\":\"summary\",\"file\":\"" + rec.Path() + "\",\"bytes\":"));
+}
+
+}  // namespace
