@@ -124,8 +124,8 @@ int CTSPacket::FrameAny() {
     }
     // m_nHeld is a lower bound of the bytes the source holds: only this
     // consumer takes bytes out, so it is counted down here and read again
-    // from the source only when it runs short, and once at each step: a
-    // mapped file cut short loses bytes it held.
+    // from the source only when it runs short, and once at each general
+    // step, since the packets taken from the run were not counted down.
     m_nHeld = s.GetDataSize();
 
     // A 192-byte packet starts with a 4-byte prefix; consume it before
@@ -173,19 +173,10 @@ int CTSPacket::FrameAny() {
         const int avail = m_nHeld;
         const int window = avail < kLookAhead ? avail : kLookAhead;
         CLookAhead la{s.Window(window, m_straddle), avail};
-        // Bytes that vanished while being looked at (a mapped file cut short
-        // reads as zeros past its new end) decide nothing: look again at
-        // what is left.
-        const auto shrunk = [&] {
-            if (s.GetDataSize() >= avail) return false;
-            m_nHeld = s.GetDataSize();
-            return true;
-        };
         if (la.p[0] == kSync) {
             int size = 0;
             if (m_nPacketSize != 0 && !syncLost && la.Locked(m_nPacketSize)) size = m_nPacketSize;
             if (size == 0) size = la.Size(m_nPacketSize);
-            if (size != 0 && shrunk()) continue;
             if (size != 0) {
                 // The packet stays where it lies until the next step; the
                 // common case goes on from the source's run after it.
@@ -207,7 +198,7 @@ int CTSPacket::FrameAny() {
                 return m_nSizeFlag | (syncLost ? TSP_SYNC_ERROR : 0);
             }
         } else if (m_nOffset == 0 && window > 4 && la.p[4] == kSync &&
-                   CLookAhead{la.p + 4, avail - 4}.Is192(true) && !shrunk()) {
+                   CLookAhead{la.p + 4, avail - 4}.Is192(true)) {
             // A 192-byte recording starts with the first packet's prefix:
             // it is consumed as such, not skipped as lost sync.
             std::memcpy(m_prefix, la.p, 4);
@@ -224,7 +215,6 @@ int CTSPacket::FrameAny() {
             const void* next = std::memchr(la.p + 1, kSync, static_cast<size_t>(window - 1));
             skip = next ? static_cast<int>(static_cast<const uint8_t*>(next) - la.p) : window;
         }
-        if (shrunk()) continue;
         for (int i = skip < 4 ? 0 : skip - 4; i < skip; ++i) {
             std::memmove(m_prefix, m_prefix + 1, 3);
             m_prefix[3] = la.p[i];
