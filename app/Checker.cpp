@@ -53,7 +53,7 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, CRunStats& sta
         if (sink) sink->OnSyncError(framer.m_nLostOffset);
     };
 
-    // The framer's steps and the dispatch as in CTSPacket::ReadNext(), with
+    // The framer's steps and each packet's dispatch to the sections, with
     // the PID read once for both; the loop has no use for a section's
     // failed check.
     int flags = framer.FramePacket();

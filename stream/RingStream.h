@@ -47,8 +47,6 @@ public:
         SpaceFreed();
     }
 
-    CRingBuffer& Ring() { return m_ring; }
-
 protected:
     // Wakes a waiting producer once as much space is free as it waits for.
     void SpaceFreed() {

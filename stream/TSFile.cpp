@@ -79,7 +79,6 @@ void CTSFile::ReaderThreadProc() {
             }
             m_dataSignal.Notify();
         }
-        OnReaderPass();
         if (!progressed) m_spaceSignal.Wait();
     }
     m_bFinished.store(true, std::memory_order_release);

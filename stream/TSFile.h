@@ -37,10 +37,6 @@ public:
     long long BytesRead() const override { return m_nBytesRead.load(std::memory_order_relaxed); }
     long long FileSize() const override { return m_nFileSize; }
 
-protected:
-    // Called by the reader thread at the end of each pass of its loop.
-    virtual void OnReaderPass() {}
-
 private:
     void ReaderThreadProc();
 

@@ -3,7 +3,6 @@
 #include <cstddef>
 #include <cstring>
 
-#include "si/Section.h"
 #include "stream/TransportStream.h"
 
 namespace {
@@ -149,8 +148,6 @@ int CTSPacket::FrameAny() {
             }
             s.WaitForData();
         }
-        uint8_t four[4];
-        std::memcpy(m_prefix, s.Window(4, four), 4);
         s.Consume(4);
         m_nHeld -= 4;
         m_nOffset += 4;
@@ -201,23 +198,17 @@ int CTSPacket::FrameAny() {
                    CLookAhead{la.p + 4, avail - 4}.Is192(true)) {
             // A 192-byte recording starts with the first packet's prefix:
             // it is consumed as such, not skipped as lost sync.
-            std::memcpy(m_prefix, la.p, 4);
             s.Consume(4);
             m_nHeld -= 4;
             m_nOffset = 4;
             continue;
         }
         // Lost sync: skip to the next 0x47 among the bytes in view (at least
-        // one byte), keeping the last four skipped (for a 192-byte stream
-        // these end with the next packet's prefix).
+        // one byte).
         int skip = 1;
         if (window > 1) {
             const void* next = std::memchr(la.p + 1, kSync, static_cast<size_t>(window - 1));
             skip = next ? static_cast<int>(static_cast<const uint8_t*>(next) - la.p) : window;
-        }
-        for (int i = skip < 4 ? 0 : skip - 4; i < skip; ++i) {
-            std::memmove(m_prefix, m_prefix + 1, 3);
-            m_prefix[3] = la.p[i];
         }
         s.Consume(skip);
         m_nHeld -= skip;

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <iterator>
 
-#include "si/Section.h"
 #include "stream/MemoryStream.h"
 #include "tools/TestStream.h"
 
@@ -14,18 +13,17 @@ namespace {
 using tsgen::Bytes;
 using tsgen::CStreamBuilder;
 
-// Every result of ReadNext() up to and including TSP_END.
+// Every result of FramePacket() up to and including TSP_END.
 std::vector<int> Frame(const Bytes& data) {
     CMemoryStream source(data.data(), data.size());
     CTSPacket framer;
     framer.m_pStream = &source;
     std::vector<int> results;
     for (;;) {
-        const int r = framer.ReadNext();
+        const int r = framer.FramePacket();
         results.push_back(r);
         if (r & TSP_END) break;
     }
-    ResetTables();
     return results;
 }
 
@@ -140,7 +138,7 @@ TEST(CTSPacketTest, PacketsComeOutWholeAtTheirOffsets) {
         CTSPacket framer;
         framer.m_pStream = &source;
         int n = 0;
-        for (int r = framer.ReadNext(); !(r & TSP_END); r = framer.ReadNext(), ++n) {
+        for (int r = framer.FramePacket(); !(r & TSP_END); r = framer.FramePacket(), ++n) {
             // Every packet byte for byte, the 204-byte trailer included; the
             // offset of a 192-byte packet is that of its prefix.
             const size_t at = static_cast<size_t>(n) * static_cast<size_t>(size);
@@ -150,7 +148,6 @@ TEST(CTSPacketTest, PacketsComeOutWholeAtTheirOffsets) {
             EXPECT_TRUE(std::equal(framer.m_packet, framer.m_packet + len, data.begin() + static_cast<long>(at + skip)));
         }
         EXPECT_EQ(50, n);
-        ResetTables();
     }
 }
 
