@@ -17,8 +17,8 @@
 #include "app/Progress.h"
 #include "app/Summary.h"
 #include "si/Section.h"
-#include "stream/TSPacket.h"
-#include "stream/TransportStream.h"
+#include "stream/PacketFramer.h"
+#include "stream/StreamSource.h"
 #include "text/Utf8.h"
 
 namespace {

@@ -5,7 +5,7 @@
 #include "app/MyTOT.h"
 #include "app/PidRoles.h"
 #include "si/EIT.h"
-#include "stream/TSPacket.h"
+#include "stream/PacketFramer.h"
 
 std::string CJsonReport::Quote(const std::string& utf8) {
     const std::string s = ValidUtf8(utf8);

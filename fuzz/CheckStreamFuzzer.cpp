@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "app/Checker.h"
-#include "stream/MemoryStream.h"
+#include "stream/MemorySource.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static std::FILE* sink = std::fopen("/dev/null", "w");

@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "app/Checker.h"
-#include "stream/MemoryStream.h"
+#include "stream/MemorySource.h"
 
 namespace testutil {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "stream/TransportStream.h"
+#include "stream/StreamSource.h"
 
 // A regular file as a stream source, read(2) on the caller's thread into
 // one buffer that is used over and over: the kernel copies each block out

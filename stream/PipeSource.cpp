@@ -1,4 +1,4 @@
-#include "stream/TSFile.h"
+#include "stream/PipeSource.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "base/Object.h"
-#include "stream/TransportStream.h"
+#include "stream/StreamSource.h"
 
 // Result flags of CTSPacket::FramePacket(); several may be set together.
 enum {

@@ -1,11 +1,11 @@
-#include "stream/TSPacket.h"
+#include "stream/PacketFramer.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <iterator>
 
-#include "stream/MemoryStream.h"
+#include "stream/MemorySource.h"
 #include "tools/TestStream.h"
 
 namespace {

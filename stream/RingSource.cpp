@@ -1,3 +1,3 @@
-#include "stream/RingStream.h"
+#include "stream/RingSource.h"
 
 CRingStream::CRingStream(int ringSize) { m_ring.SetBufferSize(ringSize); }

@@ -1,7 +1,7 @@
-#include "stream/TransportStream.h"
+#include "stream/StreamSource.h"
 
-#include "stream/ReadFile.h"
-#include "stream/TSFile.h"
+#include "stream/FileSource.h"
+#include "stream/PipeSource.h"
 
 std::unique_ptr<CTransportStream> OpenTransportStream(const char* path) {
     // A regular file is read on the checking thread: no byte crosses

@@ -1,4 +1,4 @@
-#include "stream/ReadFile.h"
+#include "stream/FileSource.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

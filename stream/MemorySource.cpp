@@ -1,4 +1,4 @@
-#include "stream/MemoryStream.h"
+#include "stream/MemorySource.h"
 
 #include <algorithm>
 

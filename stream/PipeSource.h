@@ -4,7 +4,7 @@
 #include <string>
 #include <thread>
 
-#include "stream/RingStream.h"
+#include "stream/RingSource.h"
 
 // A stream source backed by a file: a reader thread reads the file in
 // blocks straight into the input ring's free space while the main thread

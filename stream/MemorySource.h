@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "stream/RingStream.h"
+#include "stream/RingSource.h"
 
 // A source over bytes held in memory, for tests and fuzzing: it hands the
 // bytes to a small ring as the consumer asks for them, on the caller's

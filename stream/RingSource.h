@@ -4,7 +4,7 @@
 
 #include "stream/RingBuffer.h"
 #include "stream/Signal.h"
-#include "stream/TransportStream.h"
+#include "stream/StreamSource.h"
 
 // A stream source whose bytes a producer puts into an input ring that the
 // packet framer empties.

@@ -1,4 +1,4 @@
-#include "stream/TransportStream.h"
+#include "stream/StreamSource.h"
 
 #include <unistd.h>
 
@@ -12,7 +12,7 @@
 #include <thread>
 
 #include "app/Checker.h"
-#include "stream/ReadFile.h"
+#include "stream/FileSource.h"
 #include "tests/TestUtil.h"
 #include "tools/Recording.h"
 

@@ -1,9 +1,9 @@
-#include "stream/TSPacket.h"
+#include "stream/PacketFramer.h"
 
 #include <cstddef>
 #include <cstring>
 
-#include "stream/TransportStream.h"
+#include "stream/StreamSource.h"
 
 namespace {
 
