@@ -127,7 +127,7 @@ using CFilePtr = std::unique_ptr<std::FILE, CFileCloser>;
 
 const char* const kWriteError = "error - can't write report.\n";
 
-void CheckStream(CTransportStream& source, std::FILE* out, const CCheckOptions& options,
+void CheckStream(CStreamSource& source, std::FILE* out, const CCheckOptions& options,
                  const std::function<void()>& tick) {
     CFilePtr discard;
     std::FILE* text = out;
@@ -178,14 +178,14 @@ int RunChecker(int argc, char** argv, std::FILE* out, std::FILE* err) {
         default:
             break;
     }
-    std::unique_ptr<CTransportStream> file;
+    std::unique_ptr<CStreamSource> file;
     std::fputs("\ntsvigil - transport stream checker ver 0.9.0\n\n", err);
     if (cmd.action == CCommandLine::kUsage) {
         std::fputs("usage: tsvigil src.ts\n\n", err);
         return 0;
     }
     const char* path = cmd.file.c_str();
-    file = OpenTransportStream(path);
+    file = OpenStreamSource(path);
     if (!file) {
         std::fprintf(err, "error - can't open file (%s).\n", path);
         return 0;

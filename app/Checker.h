@@ -4,7 +4,7 @@
 #include <functional>
 #include <string>
 
-class CTransportStream;
+class CStreamSource;
 
 // Runs the checker's command line (tsvigil [OPTION]... FILE). Report lines
 // go to out, the banner and error texts to err. Returns the exit status:
@@ -24,5 +24,5 @@ struct CCheckOptions {
 
 // Checks every packet of source and writes the report to out. tick, when
 // set, is called every few thousand packets (for a progress display).
-void CheckStream(CTransportStream& source, std::FILE* out, const CCheckOptions& options = {},
+void CheckStream(CStreamSource& source, std::FILE* out, const CCheckOptions& options = {},
                  const std::function<void()>& tick = {});

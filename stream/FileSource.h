@@ -12,7 +12,7 @@
 // the framer looks at the packets there. Only the bytes of the look-ahead
 // that straddle a block's end are moved, to the buffer's front, before the
 // next read.
-class CReadFile final : public CTransportStream {
+class CReadFile final : public CStreamSource {
 public:
     static constexpr size_t kBlockSize = 256 * 1024;
 

@@ -106,7 +106,7 @@ int CTSPacket::FrameRun() {
 }
 
 int CTSPacket::FrameAny() {
-    CTransportStream& s = *m_pStream;
+    CStreamSource& s = *m_pStream;
     bool syncLost = false;
 
     // Take in the packets the common case delivered from the run: they are

@@ -24,7 +24,7 @@ public:
     // Enough bytes for every look-ahead test: two 204-byte packets and one.
     static constexpr int kLookAhead = 2 * 204 + 1;
 
-    CTransportStream* m_pStream = nullptr;
+    CStreamSource* m_pStream = nullptr;
     // The packet last delivered, where it lies in the source (its 0x47;
     // after the prefix for a 192-byte packet): valid until the next call.
     const uint8_t* m_packet = nullptr;

@@ -8,7 +8,7 @@
 
 // A stream source whose bytes a producer puts into an input ring that the
 // packet framer empties.
-class CRingStream : public CTransportStream {
+class CRingStream : public CStreamSource {
 public:
     // Large enough that the producer stays well ahead of the framer; small
     // enough to stay near the CPU caches between the two.

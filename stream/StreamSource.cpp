@@ -3,7 +3,7 @@
 #include "stream/FileSource.h"
 #include "stream/PipeSource.h"
 
-std::unique_ptr<CTransportStream> OpenTransportStream(const char* path) {
+std::unique_ptr<CStreamSource> OpenStreamSource(const char* path) {
     // A regular file is read on the checking thread: no byte crosses
     // between CPUs. What is not a regular file keeps the reader thread,
     // which also suits a recording piped in while it is made.

@@ -9,15 +9,15 @@
 // read with read(2) on the checking thread (CReadFile), and a ring filled
 // by a reader thread (CTSFile, for pipes, FIFOs and devices) or from
 // memory (CMemoryStream).
-class CTransportStream {
+class CStreamSource {
 public:
     // The most bytes Window() is asked for at once.
     static constexpr int kMaxWindow = 512;
 
-    CTransportStream() = default;
-    virtual ~CTransportStream() = default;
-    CTransportStream(const CTransportStream&) = delete;
-    CTransportStream& operator=(const CTransportStream&) = delete;
+    CStreamSource() = default;
+    virtual ~CStreamSource() = default;
+    CStreamSource(const CStreamSource&) = delete;
+    CStreamSource& operator=(const CStreamSource&) = delete;
 
     // True once no more input will come and every byte is held.
     virtual bool IsEnd() = 0;
@@ -50,4 +50,4 @@ public:
 // thread, anything else (a pipe, a FIFO, /dev/stdin, a character device) by
 // a reader thread.
 // nullptr when it cannot be opened.
-std::unique_ptr<CTransportStream> OpenTransportStream(const char* path);
+std::unique_ptr<CStreamSource> OpenStreamSource(const char* path);

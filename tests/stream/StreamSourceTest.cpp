@@ -20,7 +20,7 @@ namespace {
 
 using tsgen::Bytes;
 
-std::string Report(CTransportStream& source) {
+std::string Report(CStreamSource& source) {
     char* buf = nullptr;
     size_t size = 0;
     std::FILE* out = open_memstream(&buf, &size);
@@ -54,9 +54,9 @@ tsgen::RecordingOptions Damaged(int size) {
 
 // Every source gives the report the bytes give in memory: the read file
 // with blocks of one page (so packets and look-aheads straddle block edges
-// all the time), the file as OpenTransportStream() opens it, and the same
+// all the time), the file as OpenStreamSource() opens it, and the same
 // bytes through a pipe (the reader thread).
-TEST(CTransportStreamTest, EverySourceGivesTheSameReport) {
+TEST(CStreamSourceTest, EverySourceGivesTheSameReport) {
     for (const int size : {188, 192, 204}) {
         SCOPED_TRACE(size);
         const Bytes data = Recording(Damaged(size));
@@ -68,7 +68,7 @@ TEST(CTransportStreamTest, EverySourceGivesTheSameReport) {
         ASSERT_EQ(1, read.Open(file.Path().c_str()));
         EXPECT_EQ(expected, Report(read));
 
-        auto opened = OpenTransportStream(file.Path().c_str());
+        auto opened = OpenStreamSource(file.Path().c_str());
         ASSERT_NE(nullptr, opened);
         EXPECT_EQ(expected, Report(*opened));
 
@@ -82,7 +82,7 @@ TEST(CTransportStreamTest, EverySourceGivesTheSameReport) {
             }
             close(fds[1]);
         });
-        auto piped = OpenTransportStream(("/dev/fd/" + std::to_string(fds[0])).c_str());
+        auto piped = OpenStreamSource(("/dev/fd/" + std::to_string(fds[0])).c_str());
         close(fds[0]);
         ASSERT_NE(nullptr, piped);
         EXPECT_EQ(expected, Report(*piped));
