@@ -64,7 +64,7 @@ TEST(CStreamSourceTest, EverySourceGivesTheSameReport) {
         ASSERT_NE(std::string::npos, expected.find("continuity counter error"));
         testutil::CTempFile file(data);
 
-        CReadFile read(4096);
+        CFileSource read(4096);
         ASSERT_EQ(1, read.Open(file.Path().c_str()));
         EXPECT_EQ(expected, Report(read));
 
