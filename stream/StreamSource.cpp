@@ -9,7 +9,7 @@ std::unique_ptr<CStreamSource> OpenStreamSource(const char* path) {
     // which also suits a recording piped in while it is made.
     auto file = std::make_unique<CFileSource>();
     if (file->Open(path)) return file;
-    auto piped = std::make_unique<CTSFile>();
+    auto piped = std::make_unique<CPipeSource>();
     if (piped->Open(path)) return piped;
     return nullptr;
 }

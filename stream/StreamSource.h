@@ -7,7 +7,7 @@
 // bytes from the next unconsumed one, looked at where they lie, and the
 // test for the end of input. Two kinds stand behind it: a regular file
 // read with read(2) on the checking thread (CFileSource), and a ring filled
-// by a reader thread (CTSFile, for pipes, FIFOs and devices) or from
+// by a reader thread (CPipeSource, for pipes, FIFOs and devices) or from
 // memory (CMemoryStream).
 class CStreamSource {
 public:
