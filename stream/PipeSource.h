@@ -10,7 +10,7 @@
 // straight into the input ring's free space while the checking thread
 // frames packets out of it, so input that arrives as it is made (a
 // recording piped in) is checked as it comes.
-class CPipeSource : public CRingStream {
+class CPipeSource : public CRingSource {
 public:
     // Largest single read(2). Small enough that a pass of the reader ends
     // quickly (the stop request is seen between passes) and that the block

@@ -1,3 +1,3 @@
 #include "stream/RingSource.h"
 
-CRingStream::CRingStream(int ringSize) { m_ring.SetBufferSize(ringSize); }
+CRingSource::CRingSource(int ringSize) { m_ring.SetBufferSize(ringSize); }

@@ -8,7 +8,7 @@
 // test for the end of input. Two kinds stand behind it: a regular file
 // read with read(2) on the checking thread (CFileSource), and a ring filled
 // by a reader thread (CPipeSource, for pipes, FIFOs and devices) or from
-// memory (CMemoryStream).
+// memory (CMemorySource).
 class CStreamSource {
 public:
     // The most bytes Window() is asked for at once.

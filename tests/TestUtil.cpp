@@ -75,7 +75,7 @@ std::string CheckBytes(const tsgen::Bytes& data) {
     size_t size = 0;
     std::FILE* out = open_memstream(&buf, &size);
     {
-        CMemoryStream source(data.data(), data.size());
+        CMemorySource source(data.data(), data.size());
         CheckStream(source, out);
     }
     std::fclose(out);

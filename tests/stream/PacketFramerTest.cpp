@@ -15,7 +15,7 @@ using tsgen::CStreamBuilder;
 
 // Every result of FramePacket() up to and including TSP_END.
 std::vector<int> Frame(const Bytes& data) {
-    CMemoryStream source(data.data(), data.size());
+    CMemorySource source(data.data(), data.size());
     CTSPacket framer;
     framer.m_pStream = &source;
     std::vector<int> results;
@@ -134,7 +134,7 @@ TEST(CTSPacketTest, PacketsComeOutWholeAtTheirOffsets) {
     for (const int size : {188, 192, 204}) {
         SCOPED_TRACE(size);
         const Bytes data = Clean(size, 50);
-        CMemoryStream source(data.data(), data.size());
+        CMemorySource source(data.data(), data.size());
         CTSPacket framer;
         framer.m_pStream = &source;
         int n = 0;
