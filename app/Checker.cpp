@@ -28,7 +28,7 @@ constexpr int kNullPid = 0x1FFF;
 // The packet loop: size changes, lost sync and continuity_counter per PID,
 // then the faults counted in bulk between two TOTs. Every packet is counted
 // for its PID; sink, when set, is told of each finding.
-void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, CRunStats& stats, CReportSink* sink,
+void CheckPackets(CPacketFramer& framer, CMyTOT& tot, std::FILE* out, CRunStats& stats, CReportSink* sink,
                   const std::function<void()>& tick) {
     // Continuity state runs across lost sync, so packets lost there show up
     // as counter errors of their PIDs.
@@ -57,7 +57,7 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, CRunStats& sta
     // the PID read once for both; the loop has no use for a section's
     // failed check.
     int flags = framer.FramePacket();
-    for (; !(flags & TSP_END); flags = framer.FramePacket()) {
+    for (; !(flags & FRAME_END); flags = framer.FramePacket()) {
         const uint8_t* p = framer.m_packet;
         const int pid = ((p[1] << 8) | p[2]) & 0x1FFF;
         DispatchPacket(p, pid);
@@ -66,14 +66,14 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, CRunStats& sta
             if (tick) tick();
         }
         if (flags != steadyFlags) {
-            const int size = (flags & TSP_SIZE_188) ? 188 : (flags & TSP_SIZE_192) ? 192 : 204;
+            const int size = (flags & FRAME_SIZE_188) ? 188 : (flags & FRAME_SIZE_192) ? 192 : 204;
             if (size != announcedSize) {
                 std::fprintf(out, " packet size:%d.\n", size);
                 announcedSize = size;
                 if (sink) sink->OnPacketSize(size, framer.PacketOffset());
             }
-            if (flags & TSP_SYNC_ERROR) syncLost();
-            steadyFlags = flags & (TSP_SIZE_188 | TSP_SIZE_192 | TSP_SIZE_204);
+            if (flags & FRAME_SYNC_ERROR) syncLost();
+            steadyFlags = flags & (FRAME_SIZE_188 | FRAME_SIZE_192 | FRAME_SIZE_204);
         }
 
         ++packetsOf[pid];
@@ -105,7 +105,7 @@ void CheckPackets(CTSPacket& framer, CMyTOT& tot, std::FILE* out, CRunStats& sta
     }
     // Bytes skipped at the end of the input (a cut-off last packet,
     // trailing garbage, an input without any packet) are lost sync too.
-    if (flags & TSP_SYNC_ERROR) syncLost();
+    if (flags & FRAME_SYNC_ERROR) syncLost();
     // Counts gathered after the last TOT (or in a stream without any) close
     // the report; no TOT follows them, so no time does either.
     tot.PrintCounts();
@@ -137,7 +137,7 @@ void CheckStream(CStreamSource& source, std::FILE* out, const CCheckOptions& opt
         discard.reset(fopencookie(nullptr, "w", io));
         if (discard) text = discard.get();
     }
-    CTSPacket framer;
+    CPacketFramer framer;
     CMyTOT tot(text);
     CMyEIT eit(text);
     CPidRoles roles;

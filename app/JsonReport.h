@@ -9,7 +9,7 @@
 
 class CMyTOT;
 class CPidRoles;
-class CTSPacket;
+class CPacketFramer;
 
 // The findings as JSON Lines (RFC 8259 objects, UTF-8, one a line), written
 // as they happen and flushed at every TOT, so a program reading a recording
@@ -19,7 +19,7 @@ class CJsonReport : public CReportSink {
 public:
     // framer is asked at each TOT and event for the offset of the packet
     // being dispatched. tot gives the time of the last TOT for every line.
-    CJsonReport(std::FILE* out, const CMyTOT& tot, const CTSPacket& framer)
+    CJsonReport(std::FILE* out, const CMyTOT& tot, const CPacketFramer& framer)
         : m_out(out), m_tot(tot), m_framer(framer) {}
 
     void OnPacketSize(int size, int64_t offset) override;
@@ -45,6 +45,6 @@ private:
 
     std::FILE* m_out;
     const CMyTOT& m_tot;
-    const CTSPacket& m_framer;
+    const CPacketFramer& m_framer;
     CSjisToUtf8 m_conv;
 };

@@ -16,13 +16,13 @@ struct CLookAhead {
 
     // The next packet is an n-byte one when the next two sync bytes are where
     // it says, or the input ends right after it or right after one more.
-    bool Pair(int n) const { return b(n) == CTSPacket::kSync && b(2 * n) == CTSPacket::kSync; }
-    bool LastTwo(int n) const { return b(n) == CTSPacket::kSync && avail == 2 * n; }
+    bool Pair(int n) const { return b(n) == CPacketFramer::kSync && b(2 * n) == CPacketFramer::kSync; }
+    bool LastTwo(int n) const { return b(n) == CPacketFramer::kSync && avail == 2 * n; }
     bool LastOne(int n) const { return avail == n; }
     // A 192-byte packet's own prefix is already consumed, so the next sync
     // byte is 192 places on and the input ends 188 or 380 bytes on.
     bool Pair192() const { return Pair(192); }
-    bool LastTwo192() const { return b(192) == CTSPacket::kSync && avail == 380; }
+    bool LastTwo192() const { return b(192) == CPacketFramer::kSync && avail == 380; }
     bool LastOne192() const { return avail == 188; }
 
     bool Is188(bool lastOne) const { return Pair(188) || LastTwo(188) || (lastOne && LastOne(188)); }
@@ -37,8 +37,9 @@ struct CLookAhead {
     bool Locked(int n) const {
         const int length = n == 204 ? 204 : 188;
         if (avail < length) return false;
-        const bool ended = avail < CTSPacket::kLookAhead;
-        return b(n) == CTSPacket::kSync || b(2 * n) == CTSPacket::kSync || (ended && avail < n + length);
+        const bool ended = avail < CPacketFramer::kLookAhead;
+        return b(n) == CPacketFramer::kSync || b(2 * n) == CPacketFramer::kSync ||
+               (ended && avail < n + length);
     }
 
     // The size the tests prove, tried in an order that starts with the size
@@ -66,7 +67,7 @@ struct CLookAhead {
 
 }  // namespace
 
-int CTSPacket::FrameRun() {
+int CPacketFramer::FrameRun() {
     const uint8_t* const p = m_pRun;
     const int n = m_nPacketSize;
     // Packet i on from p is proven when its look-ahead, and a 192-byte
@@ -105,7 +106,7 @@ int CTSPacket::FrameRun() {
     return FrameAny();
 }
 
-int CTSPacket::FrameAny() {
+int CPacketFramer::FrameAny() {
     CStreamSource& s = *m_pStream;
     bool syncLost = false;
 
@@ -142,9 +143,9 @@ int CTSPacket::FrameAny() {
                     s.Consume(m_nHeld);
                     m_nOffset += m_nHeld;
                     m_nHeld = 0;
-                    return TSP_END | TSP_SYNC_ERROR;
+                    return FRAME_END | FRAME_SYNC_ERROR;
                 }
-                return TSP_END;
+                return FRAME_END;
             }
             s.WaitForData();
         }
@@ -159,7 +160,7 @@ int CTSPacket::FrameAny() {
             m_nHeld = s.GetDataSize();
             if (m_nHeld >= kLookAhead) break;
             if (end) {
-                if (m_nHeld == 0) return TSP_END | (syncLost ? TSP_SYNC_ERROR : 0);
+                if (m_nHeld == 0) return FRAME_END | (syncLost ? FRAME_SYNC_ERROR : 0);
                 break;
             }
             s.WaitForData();
@@ -191,8 +192,8 @@ int CTSPacket::FrameAny() {
                 m_nPacketOffset = m_nOffset - (size == 192 && m_nOffset >= 4 ? 4 : 0);
                 m_nOffset += copy;
                 m_nPacketSize = size;
-                m_nSizeFlag = size == 188 ? TSP_SIZE_188 : size == 192 ? TSP_SIZE_192 : TSP_SIZE_204;
-                return m_nSizeFlag | (syncLost ? TSP_SYNC_ERROR : 0);
+                m_nSizeFlag = size == 188 ? FRAME_SIZE_188 : size == 192 ? FRAME_SIZE_192 : FRAME_SIZE_204;
+                return m_nSizeFlag | (syncLost ? FRAME_SYNC_ERROR : 0);
             }
         } else if (m_nOffset == 0 && window > 4 && la.p[4] == kSync &&
                    CLookAhead{la.p + 4, avail - 4}.Is192(true)) {

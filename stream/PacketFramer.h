@@ -5,20 +5,20 @@
 #include "base/Object.h"
 #include "stream/StreamSource.h"
 
-// Result flags of CTSPacket::FramePacket(); several may be set together.
+// Result flags of CPacketFramer::FramePacket(); several may be set together.
 enum {
-    TSP_END = 0x01,         // no packet: the input has ended (with TSP_SYNC_ERROR at most)
-    TSP_SYNC_ERROR = 0x02,  // bytes were skipped before this packet's sync byte
-    TSP_SIZE_188 = 0x04,
-    TSP_SIZE_192 = 0x08,
-    TSP_SIZE_204 = 0x10,
+    FRAME_END = 0x01,         // no packet: the input has ended (with FRAME_SYNC_ERROR at most)
+    FRAME_SYNC_ERROR = 0x02,  // bytes were skipped before this packet's sync byte
+    FRAME_SIZE_188 = 0x04,
+    FRAME_SIZE_192 = 0x08,
+    FRAME_SIZE_204 = 0x10,
 };
 
 // Frames transport packets (ISO/IEC 13818-1) out of a stream source: finds
 // each packet boundary by its sync byte 0x47 and tells 188-byte packets,
 // 192-byte packets (a 4-byte prefix before each) and 204-byte packets (16
 // bytes after each) apart by looking ahead for the next sync bytes.
-class CTSPacket final : public CObject {
+class CPacketFramer final : public CObject {
 public:
     static constexpr uint8_t kSync = 0x47;
     // Enough bytes for every look-ahead test: two 204-byte packets and one.
@@ -30,7 +30,7 @@ public:
     const uint8_t* m_packet = nullptr;
     int m_nPacketSize = 0;
     // Where the bytes skipped for lost sync begin, for a result with
-    // TSP_SYNC_ERROR (a 192-byte packet's prefix counts among them).
+    // FRAME_SYNC_ERROR (a 192-byte packet's prefix counts among them).
     int64_t m_nLostOffset = 0;
 
     // Byte offset in the input of the packet last delivered (of its prefix
@@ -42,7 +42,7 @@ public:
     int64_t Offset() const { return m_nOffset + (m_pRun - m_pBase); }
 
     // Delivers the next packet at m_packet and returns its flags; or
-    // returns TSP_END, with TSP_SYNC_ERROR when bytes were skipped at the
+    // returns FRAME_END, with FRAME_SYNC_ERROR when bytes were skipped at the
     // end of the input (a cut-off last packet, trailing garbage, an input
     // without any packet).
     int FramePacket() {
@@ -79,7 +79,7 @@ private:
     // when they are checked.
     static constexpr int kProveAhead = 64;
 
-    int m_nSizeFlag = 0;               // TSP_SIZE_* of m_nPacketSize
+    int m_nSizeFlag = 0;               // FRAME_SIZE_* of m_nPacketSize
     int m_nHeld = 0;                   // bytes the source is known to hold (a lower bound)
     // The source's run: the next unconsumed byte, the end of the run, and
     // where the packets proven in it end (m_pRun when none is). m_pBase is
