@@ -9,12 +9,12 @@
 #include <cstdio>
 
 #include "app/Runner.h"
-#include "stream/MemoryStream.h"
+#include "stream/MemorySource.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static std::FILE* sink = std::fopen("/dev/null", "w");
     if (sink == nullptr) return 0;
-    CMemoryStream source(data, size);
+    CMemorySource source(data, size);
     CCheckOptions options;
     options.summary = size > 0 && (data[0] & 1);
     options.json = size > 0 && (data[0] & 2);

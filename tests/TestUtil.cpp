@@ -9,7 +9,7 @@
 #include <sstream>
 
 #include "app/Runner.h"
-#include "stream/MemoryStream.h"
+#include "stream/MemorySource.h"
 
 namespace testutil {
 
@@ -75,7 +75,7 @@ std::string CheckBytes(const tsgen::Bytes& data, bool json, bool summary) {
     size_t size = 0;
     std::FILE* out = open_memstream(&buf, &size);
     {
-        CMemoryStream source(data.data(), data.size());
+        CMemorySource source(data.data(), data.size());
         CCheckOptions options;
         options.json = json;
         options.summary = summary && !json;

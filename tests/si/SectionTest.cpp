@@ -42,7 +42,7 @@ struct CRig {
         tables.Add(&t);
     }
     // Dispatches every packet; returns the dispatcher's results.
-    std::vector<bool> rig.Dispatch(const std::vector<Bytes>& ps) {
+    std::vector<bool> Dispatch(const std::vector<Bytes>& ps) {
         std::vector<bool> failed;
         for (const auto& p : ps) {
             ++packets;

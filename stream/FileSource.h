@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "stream/TransportStream.h"
+#include "stream/StreamSource.h"
 
 // A regular file as a stream source, read(2) on the caller's thread into
 // one buffer that is used over and over: the kernel copies each block out
@@ -12,12 +12,12 @@
 // the framer looks at the packets there. Only the bytes of the look-ahead
 // that straddle a block's end are moved, to the buffer's front, before the
 // next read.
-class CReadFile final : public CTransportStream {
+class CFileSource final : public CStreamSource {
 public:
     static constexpr size_t kBlockSize = 256 * 1024;
 
-    explicit CReadFile(size_t blockSize = kBlockSize);
-    ~CReadFile() override;
+    explicit CFileSource(size_t blockSize = kBlockSize);
+    ~CFileSource() override;
 
     // Opens path when it is a regular file; returns 1 on success, 0
     // otherwise (then nothing is held open).

@@ -6,18 +6,18 @@
 // A source of transport stream bytes as the packet framer sees it: the
 // bytes from the next unconsumed one, looked at where they lie, and the
 // test for the end of input. Two kinds stand behind it: a regular file
-// mapped into memory and read on the checking thread (CMappedFile), and a
-// reader thread filling a ring (CTSFile, CMemoryStream) for input that
-// cannot be mapped.
-class CTransportStream {
+// read with read(2) on the checking thread (CFileSource), and a ring filled
+// by a reader thread (CPipeSource, for pipes, FIFOs and devices) or from
+// memory (CMemorySource).
+class CStreamSource {
 public:
     // The most bytes Window() is asked for at once.
     static constexpr int kMaxWindow = 512;
 
-    CTransportStream() = default;
-    virtual ~CTransportStream() = default;
-    CTransportStream(const CTransportStream&) = delete;
-    CTransportStream& operator=(const CTransportStream&) = delete;
+    CStreamSource() = default;
+    virtual ~CStreamSource() = default;
+    CStreamSource(const CStreamSource&) = delete;
+    CStreamSource& operator=(const CStreamSource&) = delete;
 
     // True once no more input will come and every byte is held.
     virtual bool IsEnd() = 0;
@@ -25,8 +25,8 @@ public:
     // ended: returns after new bytes arrived or about 1 ms.
     virtual void WaitForData() = 0;
     // Bytes held from the next unconsumed one: a lower bound while input
-    // continues, exact once IsEnd() was true before the call. It may drop
-    // only when the source loses bytes it held (a mapped file cut short).
+    // continues, exact once IsEnd() was true before the call. Only
+    // Consume() makes it drop.
     virtual int GetDataSize() = 0;
     // n held bytes (n <= kMaxWindow) from the next unconsumed one,
     // contiguous: where they lie, or a copy in scratch.
@@ -46,7 +46,8 @@ public:
     virtual bool IsReadError() const { return false; }
 };
 
-// Opens path as a stream source: a regular file is mapped, anything else (a
-// pipe, a FIFO, /dev/stdin, a character device) is read by a reader thread.
+// Opens path as a stream source: a regular file is read on the checking
+// thread, anything else (a pipe, a FIFO, /dev/stdin, a character device) by
+// a reader thread.
 // nullptr when it cannot be opened.
-std::unique_ptr<CTransportStream> OpenTransportStream(const char* path);
+std::unique_ptr<CStreamSource> OpenStreamSource(const char* path);

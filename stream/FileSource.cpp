@@ -1,4 +1,4 @@
-#include "stream/ReadFile.h"
+#include "stream/FileSource.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -7,14 +7,14 @@
 #include <cerrno>
 #include <cstring>
 
-CReadFile::CReadFile(size_t blockSize)
+CFileSource::CFileSource(size_t blockSize)
     : m_buffer((blockSize < 4096 ? 4096 : blockSize) + static_cast<size_t>(kMaxWindow)) {}
 
-CReadFile::~CReadFile() {
+CFileSource::~CFileSource() {
     if (m_fd >= 0) ::close(m_fd);
 }
 
-int CReadFile::Open(const char* path) {
+int CFileSource::Open(const char* path) {
     if (m_fd >= 0 || path == nullptr) return 0;
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return 0;
@@ -31,7 +31,7 @@ int CReadFile::Open(const char* path) {
     return 1;
 }
 
-void CReadFile::WaitForData() {
+void CFileSource::WaitForData() {
     if (m_bEnd) return;
     // Fewer than kMaxWindow bytes are held whenever the framer asks for
     // more; they move to the front, and a whole block is read after them.

@@ -1,43 +1,36 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 
 #include "base/Object.h"
-#include "si/Section.h"
-#include "stream/TransportStream.h"
+#include "stream/StreamSource.h"
 
-// Result flags of CTSPacket::ReadNext(); several may be set together.
+// Result flags of CPacketFramer::FramePacket(); several may be set together.
 enum {
-    TSP_END = 0x01,            // no packet: the input has ended (always alone)
-    TSP_SYNC_ERROR = 0x02,     // bytes were skipped before this packet's sync byte
-    TSP_SIZE_188 = 0x04,
-    TSP_SIZE_192 = 0x08,
-    TSP_SIZE_204 = 0x10,
-    TSP_SECTION_ERROR = 0x20,  // a section completed by this packet failed its CRC
+    FRAME_END = 0x01,         // no packet: the input has ended (with FRAME_SYNC_ERROR at most)
+    FRAME_SYNC_ERROR = 0x02,  // bytes were skipped before this packet's sync byte
+    FRAME_SIZE_188 = 0x04,
+    FRAME_SIZE_192 = 0x08,
+    FRAME_SIZE_204 = 0x10,
 };
 
 // Frames transport packets (ISO/IEC 13818-1) out of a stream source: finds
 // each packet boundary by its sync byte 0x47 and tells 188-byte packets,
 // 192-byte packets (a 4-byte prefix before each) and 204-byte packets (16
 // bytes after each) apart by looking ahead for the next sync bytes.
-//
-// The class is final so that the driver's calls of ReadNext() bind
-// statically and the common case below is inlined into its loop.
-class CTSPacket final : public CObject {
+class CPacketFramer final : public CObject {
 public:
     static constexpr uint8_t kSync = 0x47;
     // Enough bytes for every look-ahead test: two 204-byte packets and one.
     static constexpr int kLookAhead = 2 * 204 + 1;
 
-    CTransportStream* m_pStream = nullptr;
+    CStreamSource* m_pStream = nullptr;
     // The packet last delivered, where it lies in the source (its 0x47;
     // after the prefix for a 192-byte packet): valid until the next call.
     const uint8_t* m_packet = nullptr;
     int m_nPacketSize = 0;
-    uint8_t m_prefix[4] = {};
     // Where the bytes skipped for lost sync begin, for a result with
-    // TSP_SYNC_ERROR (a 192-byte packet's prefix counts among them).
+    // FRAME_SYNC_ERROR (a 192-byte packet's prefix counts among them).
     int64_t m_nLostOffset = 0;
 
     // Byte offset in the input of the packet last delivered (of its prefix
@@ -48,17 +41,10 @@ public:
     }
     int64_t Offset() const { return m_nOffset + (m_pRun - m_pBase); }
 
-    // Delivers the next packet at m_packet, hands it to the section
-    // dispatcher, and returns its flags; or returns TSP_END, with
-    // TSP_SYNC_ERROR when bytes were skipped at the end of the input (a
-    // cut-off last packet, trailing garbage, an input without any packet).
-    virtual int ReadNext() {
-        const int flags = FramePacket();
-        if (flags & TSP_END) return flags & (TSP_END | TSP_SYNC_ERROR);
-        return DispatchPacket(m_packet) ? flags | TSP_SECTION_ERROR : flags;
-    }
-
-    // The framing step of ReadNext(), without the dispatch.
+    // Delivers the next packet at m_packet and returns its flags; or
+    // returns FRAME_END, with FRAME_SYNC_ERROR when bytes were skipped at the
+    // end of the input (a cut-off last packet, trailing garbage, an input
+    // without any packet).
     int FramePacket() {
         // The common case: the packet starts a stretch of the source's run
         // whose sync bytes were all found in place at the size in use, each
@@ -77,10 +63,7 @@ private:
     int Deliver(const uint8_t* p) {
         const int n = m_nPacketSize;
         m_pRun = p + n;
-        if (n == 192) {
-            std::memcpy(m_prefix, p, 4);
-            p += 4;
-        }
+        if (n == 192) p += 4;  // past the prefix
         m_packet = p;
         return m_nSizeFlag;
     }
@@ -96,7 +79,7 @@ private:
     // when they are checked.
     static constexpr int kProveAhead = 64;
 
-    int m_nSizeFlag = 0;               // TSP_SIZE_* of m_nPacketSize
+    int m_nSizeFlag = 0;               // FRAME_SIZE_* of m_nPacketSize
     int m_nHeld = 0;                   // bytes the source is known to hold (a lower bound)
     // The source's run: the next unconsumed byte, the end of the run, and
     // where the packets proven in it end (m_pRun when none is). m_pBase is

@@ -1,15 +1,16 @@
 #pragma once
 
 #include <atomic>
-#include <string>
 #include <thread>
 
-#include "stream/RingStream.h"
+#include "stream/RingSource.h"
 
-// A stream source backed by a file: a reader thread reads the file in
-// blocks straight into the input ring's free space while the main thread
-// frames packets out of it.
-class CTSFile : public CRingStream {
+// Input that is not a regular file (a pipe, a FIFO, /dev/stdin, a
+// character device) as a stream source: a reader thread reads it in blocks
+// straight into the input ring's free space while the checking thread
+// frames packets out of it, so input that arrives as it is made (a
+// recording piped in) is checked as it comes.
+class CPipeSource : public CRingSource {
 public:
     // Largest single read(2). Small enough that a pass of the reader ends
     // quickly (the stop request is seen between passes) and that the block
@@ -18,28 +19,24 @@ public:
     // The reader leaves this much of the ring free.
     static constexpr int kReserve = 4096;
 
-    CTSFile() = default;
-    ~CTSFile() override;
+    CPipeSource() = default;
+    ~CPipeSource() override;
 
-    // Opens the file and starts the reader thread. Returns 1 on success,
-    // 0 when the file cannot be opened (nothing is started then).
+    // Opens path and starts the reader thread. Returns 1 on success, 0
+    // when path cannot be opened (nothing is started then).
     int Open(const char* path);
-    // Stops the reader thread and closes the file; safe to call at any time.
+    // Stops the reader thread and closes the input; safe to call at any time.
     void Close();
 
-    // True once every byte of the file is in the input ring (or a read
+    // True once every byte of the input is in the input ring (or a read
     // failed: the bytes read before the failure are still delivered).
     bool IsEnd() override { return m_bEnd.load(std::memory_order_acquire); }
-    // True when the input ended because a read failed, not at end of file.
+    // True when the input ended because a read failed, not at its end.
     bool IsReadError() const override { return m_bReadError.load(std::memory_order_acquire); }
-    // Bytes of the file read so far, and the file's size at open (0 when
-    // unknown): for progress display.
+    // Bytes read so far, and the size at open of a regular file (0 for
+    // anything else): for progress display.
     long long BytesRead() const override { return m_nBytesRead.load(std::memory_order_relaxed); }
     long long FileSize() const override { return m_nFileSize; }
-
-protected:
-    // Called by the reader thread at the end of each pass of its loop.
-    virtual void OnReaderPass() {}
 
 private:
     void ReaderThreadProc();

@@ -3,14 +3,14 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "stream/RingStream.h"
+#include "stream/RingSource.h"
 
 // A source over bytes held in memory, for tests and fuzzing: it hands the
 // bytes to a small ring as the consumer asks for them, on the caller's
 // thread, so the ring's wrap-around is exercised often.
-class CMemoryStream : public CRingStream {
+class CMemorySource : public CRingSource {
 public:
-    CMemoryStream(const uint8_t* data, size_t size);
+    CMemorySource(const uint8_t* data, size_t size);
     bool IsEnd() override { return m_nPos >= m_nSize; }
     void WaitForData() override;
 

@@ -1,10 +1,9 @@
-#include "stream/TSPacket.h"
+#include "stream/PacketFramer.h"
 
 #include <cstddef>
 #include <cstring>
 
-#include "si/Section.h"
-#include "stream/TransportStream.h"
+#include "stream/StreamSource.h"
 
 namespace {
 
@@ -17,13 +16,13 @@ struct CLookAhead {
 
     // The next packet is an n-byte one when the next two sync bytes are where
     // it says, or the input ends right after it or right after one more.
-    bool Pair(int n) const { return b(n) == CTSPacket::kSync && b(2 * n) == CTSPacket::kSync; }
-    bool LastTwo(int n) const { return b(n) == CTSPacket::kSync && avail == 2 * n; }
+    bool Pair(int n) const { return b(n) == CPacketFramer::kSync && b(2 * n) == CPacketFramer::kSync; }
+    bool LastTwo(int n) const { return b(n) == CPacketFramer::kSync && avail == 2 * n; }
     bool LastOne(int n) const { return avail == n; }
     // A 192-byte packet's own prefix is already consumed, so the next sync
     // byte is 192 places on and the input ends 188 or 380 bytes on.
     bool Pair192() const { return Pair(192); }
-    bool LastTwo192() const { return b(192) == CTSPacket::kSync && avail == 380; }
+    bool LastTwo192() const { return b(192) == CPacketFramer::kSync && avail == 380; }
     bool LastOne192() const { return avail == 188; }
 
     bool Is188(bool lastOne) const { return Pair(188) || LastTwo(188) || (lastOne && LastOne(188)); }
@@ -38,8 +37,9 @@ struct CLookAhead {
     bool Locked(int n) const {
         const int length = n == 204 ? 204 : 188;
         if (avail < length) return false;
-        const bool ended = avail < CTSPacket::kLookAhead;
-        return b(n) == CTSPacket::kSync || b(2 * n) == CTSPacket::kSync || (ended && avail < n + length);
+        const bool ended = avail < CPacketFramer::kLookAhead;
+        return b(n) == CPacketFramer::kSync || b(2 * n) == CPacketFramer::kSync ||
+               (ended && avail < n + length);
     }
 
     // The size the tests prove, tried in an order that starts with the size
@@ -67,7 +67,7 @@ struct CLookAhead {
 
 }  // namespace
 
-int CTSPacket::FrameRun() {
+int CPacketFramer::FrameRun() {
     const uint8_t* const p = m_pRun;
     const int n = m_nPacketSize;
     // Packet i on from p is proven when its look-ahead, and a 192-byte
@@ -106,8 +106,8 @@ int CTSPacket::FrameRun() {
     return FrameAny();
 }
 
-int CTSPacket::FrameAny() {
-    CTransportStream& s = *m_pStream;
+int CPacketFramer::FrameAny() {
+    CStreamSource& s = *m_pStream;
     bool syncLost = false;
 
     // Take in the packets the common case delivered from the run: they are
@@ -124,8 +124,8 @@ int CTSPacket::FrameAny() {
     }
     // m_nHeld is a lower bound of the bytes the source holds: only this
     // consumer takes bytes out, so it is counted down here and read again
-    // from the source only when it runs short, and once at each step: a
-    // mapped file cut short loses bytes it held.
+    // from the source only when it runs short, and once at each general
+    // step, since the packets taken from the run were not counted down.
     m_nHeld = s.GetDataSize();
 
     // A 192-byte packet starts with a 4-byte prefix; consume it before
@@ -143,14 +143,12 @@ int CTSPacket::FrameAny() {
                     s.Consume(m_nHeld);
                     m_nOffset += m_nHeld;
                     m_nHeld = 0;
-                    return TSP_END | TSP_SYNC_ERROR;
+                    return FRAME_END | FRAME_SYNC_ERROR;
                 }
-                return TSP_END;
+                return FRAME_END;
             }
             s.WaitForData();
         }
-        uint8_t four[4];
-        std::memcpy(m_prefix, s.Window(4, four), 4);
         s.Consume(4);
         m_nHeld -= 4;
         m_nOffset += 4;
@@ -162,7 +160,7 @@ int CTSPacket::FrameAny() {
             m_nHeld = s.GetDataSize();
             if (m_nHeld >= kLookAhead) break;
             if (end) {
-                if (m_nHeld == 0) return TSP_END | (syncLost ? TSP_SYNC_ERROR : 0);
+                if (m_nHeld == 0) return FRAME_END | (syncLost ? FRAME_SYNC_ERROR : 0);
                 break;
             }
             s.WaitForData();
@@ -173,19 +171,10 @@ int CTSPacket::FrameAny() {
         const int avail = m_nHeld;
         const int window = avail < kLookAhead ? avail : kLookAhead;
         CLookAhead la{s.Window(window, m_straddle), avail};
-        // Bytes that vanished while being looked at (a mapped file cut short
-        // reads as zeros past its new end) decide nothing: look again at
-        // what is left.
-        const auto shrunk = [&] {
-            if (s.GetDataSize() >= avail) return false;
-            m_nHeld = s.GetDataSize();
-            return true;
-        };
         if (la.p[0] == kSync) {
             int size = 0;
             if (m_nPacketSize != 0 && !syncLost && la.Locked(m_nPacketSize)) size = m_nPacketSize;
             if (size == 0) size = la.Size(m_nPacketSize);
-            if (size != 0 && shrunk()) continue;
             if (size != 0) {
                 // The packet stays where it lies until the next step; the
                 // common case goes on from the source's run after it.
@@ -203,31 +192,24 @@ int CTSPacket::FrameAny() {
                 m_nPacketOffset = m_nOffset - (size == 192 && m_nOffset >= 4 ? 4 : 0);
                 m_nOffset += copy;
                 m_nPacketSize = size;
-                m_nSizeFlag = size == 188 ? TSP_SIZE_188 : size == 192 ? TSP_SIZE_192 : TSP_SIZE_204;
-                return m_nSizeFlag | (syncLost ? TSP_SYNC_ERROR : 0);
+                m_nSizeFlag = size == 188 ? FRAME_SIZE_188 : size == 192 ? FRAME_SIZE_192 : FRAME_SIZE_204;
+                return m_nSizeFlag | (syncLost ? FRAME_SYNC_ERROR : 0);
             }
         } else if (m_nOffset == 0 && window > 4 && la.p[4] == kSync &&
-                   CLookAhead{la.p + 4, avail - 4}.Is192(true) && !shrunk()) {
+                   CLookAhead{la.p + 4, avail - 4}.Is192(true)) {
             // A 192-byte recording starts with the first packet's prefix:
             // it is consumed as such, not skipped as lost sync.
-            std::memcpy(m_prefix, la.p, 4);
             s.Consume(4);
             m_nHeld -= 4;
             m_nOffset = 4;
             continue;
         }
         // Lost sync: skip to the next 0x47 among the bytes in view (at least
-        // one byte), keeping the last four skipped (for a 192-byte stream
-        // these end with the next packet's prefix).
+        // one byte).
         int skip = 1;
         if (window > 1) {
             const void* next = std::memchr(la.p + 1, kSync, static_cast<size_t>(window - 1));
             skip = next ? static_cast<int>(static_cast<const uint8_t*>(next) - la.p) : window;
-        }
-        if (shrunk()) continue;
-        for (int i = skip < 4 ? 0 : skip - 4; i < skip; ++i) {
-            std::memmove(m_prefix, m_prefix + 1, 3);
-            m_prefix[3] = la.p[i];
         }
         s.Consume(skip);
         m_nHeld -= skip;

@@ -1,4 +1,4 @@
-#include "stream/TSFile.h"
+#include "stream/PipeSource.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -8,9 +8,9 @@
 #include <cerrno>
 #include <chrono>
 
-CTSFile::~CTSFile() { Close(); }
+CPipeSource::~CPipeSource() { Close(); }
 
-int CTSFile::Open(const char* path) {
+int CPipeSource::Open(const char* path) {
     if (m_fd >= 0 || path == nullptr) return 0;
     // Read-only. Linux has no share mode that keeps other processes from
     // writing the file while it is open; a recording still being written is
@@ -27,11 +27,11 @@ int CTSFile::Open(const char* path) {
     m_nWakeFree = kReserve + std::max(1, std::min(kReadChunk, (m_ring.GetBufferSize() - kReserve) / 4));
     m_bStop = false;
     m_bFinished = false;
-    m_reader = std::thread(&CTSFile::ReaderThreadProc, this);
+    m_reader = std::thread(&CPipeSource::ReaderThreadProc, this);
     return 1;
 }
 
-void CTSFile::Close() {
+void CPipeSource::Close() {
     if (m_reader.joinable()) {
         m_bStop.store(true, std::memory_order_release);
         m_spaceSignal.Notify();
@@ -54,7 +54,7 @@ void CTSFile::Close() {
     }
 }
 
-void CTSFile::ReaderThreadProc() {
+void CPipeSource::ReaderThreadProc() {
     const int minRead = m_nWakeFree - kReserve;
     while (!m_bStop.load(std::memory_order_acquire)) {
         bool progressed = false;
@@ -79,7 +79,6 @@ void CTSFile::ReaderThreadProc() {
             }
             m_dataSignal.Notify();
         }
-        OnReaderPass();
         if (!progressed) m_spaceSignal.Wait();
     }
     m_bFinished.store(true, std::memory_order_release);

@@ -4,11 +4,11 @@
 
 #include "stream/RingBuffer.h"
 #include "stream/Signal.h"
-#include "stream/TransportStream.h"
+#include "stream/StreamSource.h"
 
 // A stream source whose bytes a producer puts into an input ring that the
 // packet framer empties.
-class CRingStream : public CTransportStream {
+class CRingSource : public CStreamSource {
 public:
     // Large enough that the producer stays well ahead of the framer; small
     // enough to stay near the CPU caches between the two.
@@ -17,7 +17,7 @@ public:
     // the producer often enough to keep it reading.
     static constexpr int kMaxRun = 256 * 1024;
 
-    explicit CRingStream(int ringSize = kInputRingSize);
+    explicit CRingSource(int ringSize = kInputRingSize);
 
     bool IsEnd() override { return false; }
     void WaitForData() override { m_dataSignal.Wait(); }
@@ -46,8 +46,6 @@ public:
         m_ring.Consume(n);
         SpaceFreed();
     }
-
-    CRingBuffer& Ring() { return m_ring; }
 
 protected:
     // Wakes a waiting producer once as much space is free as it waits for.

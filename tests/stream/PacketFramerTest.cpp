@@ -1,12 +1,11 @@
-#include "stream/TSPacket.h"
+#include "stream/PacketFramer.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <iterator>
 
-#include "si/Section.h"
-#include "stream/MemoryStream.h"
+#include "stream/MemorySource.h"
 #include "tools/TestStream.h"
 
 namespace {
@@ -14,18 +13,17 @@ namespace {
 using tsgen::Bytes;
 using tsgen::CStreamBuilder;
 
-// Every result of ReadNext() up to and including TSP_END.
+// Every result of FramePacket() up to and including FRAME_END.
 std::vector<int> Frame(const Bytes& data) {
-    CMemoryStream source(data.data(), data.size());
-    CTSPacket framer;
+    CMemorySource source(data.data(), data.size());
+    CPacketFramer framer;
     framer.m_pStream = &source;
     std::vector<int> results;
     for (;;) {
-        const int r = framer.ReadNext();
+        const int r = framer.FramePacket();
         results.push_back(r);
-        if (r & TSP_END) break;
+        if (r & FRAME_END) break;
     }
-    ResetTables();
     return results;
 }
 
@@ -36,7 +34,7 @@ Bytes Clean(int size, int packets) {
 }
 
 // Results: count packets with each flag value, in order, then last.
-std::vector<int> Seq(std::initializer_list<std::pair<int, int>> runs, int last = TSP_END) {
+std::vector<int> Seq(std::initializer_list<std::pair<int, int>> runs, int last = FRAME_END) {
     std::vector<int> v;
     for (const auto& r : runs) v.insert(v.end(), static_cast<size_t>(r.second), r.first);
     v.push_back(last);
@@ -54,10 +52,10 @@ Bytes Then(Bytes a, const Bytes& b) {
     return a;
 }
 
-constexpr int k188 = TSP_SIZE_188, k192 = TSP_SIZE_192, k204 = TSP_SIZE_204, kLost = TSP_SYNC_ERROR;
-const int kEndLost = TSP_END | TSP_SYNC_ERROR;
+constexpr int k188 = FRAME_SIZE_188, k192 = FRAME_SIZE_192, k204 = FRAME_SIZE_204, kLost = FRAME_SYNC_ERROR;
+const int kEndLost = FRAME_END | FRAME_SYNC_ERROR;
 
-TEST(CTSPacketTest, FlagsOfEachDamage) {
+TEST(CPacketFramerTest, FlagsOfEachDamage) {
     tsgen::PacketFaults badSync, lostBytes;
     badSync.badSync = true;
     lostBytes.lostBytes = 100;
@@ -111,7 +109,7 @@ TEST(CTSPacketTest, FlagsOfEachDamage) {
 // Sync bytes damaged far into a clean stretch, a few packets apart, and
 // near the end: each damaged packet alone is lost, and the packet after it
 // comes with the lost sync.
-TEST(CTSPacketTest, DamagedSyncBytesFarIntoLongStretches) {
+TEST(CPacketFramerTest, DamagedSyncBytesFarIntoLongStretches) {
     const int damaged[] = {70, 74, 140, 203, 296};
     for (const int size : {188, 192, 204}) {
         SCOPED_TRACE(size);
@@ -127,20 +125,20 @@ TEST(CTSPacketTest, DamagedSyncBytesFarIntoLongStretches) {
             if (!bad) expected.push_back(lost ? flag | kLost : flag);
             lost = bad;
         }
-        expected.push_back(TSP_END);
+        expected.push_back(FRAME_END);
         EXPECT_EQ(expected, Frame(b.Data()));
     }
 }
 
-TEST(CTSPacketTest, PacketsComeOutWholeAtTheirOffsets) {
+TEST(CPacketFramerTest, PacketsComeOutWholeAtTheirOffsets) {
     for (const int size : {188, 192, 204}) {
         SCOPED_TRACE(size);
         const Bytes data = Clean(size, 50);
-        CMemoryStream source(data.data(), data.size());
-        CTSPacket framer;
+        CMemorySource source(data.data(), data.size());
+        CPacketFramer framer;
         framer.m_pStream = &source;
         int n = 0;
-        for (int r = framer.ReadNext(); !(r & TSP_END); r = framer.ReadNext(), ++n) {
+        for (int r = framer.FramePacket(); !(r & FRAME_END); r = framer.FramePacket(), ++n) {
             // Every packet byte for byte, the 204-byte trailer included; the
             // offset of a 192-byte packet is that of its prefix.
             const size_t at = static_cast<size_t>(n) * static_cast<size_t>(size);
@@ -150,17 +148,16 @@ TEST(CTSPacketTest, PacketsComeOutWholeAtTheirOffsets) {
             EXPECT_TRUE(std::equal(framer.m_packet, framer.m_packet + len, data.begin() + static_cast<long>(at + skip)));
         }
         EXPECT_EQ(50, n);
-        ResetTables();
     }
 }
 
-TEST(CTSPacketTest, CleanStreamOfNPacketsGivesExactlyN) {
+TEST(CPacketFramerTest, CleanStreamOfNPacketsGivesExactlyN) {
     // Larger than the input ring, so the ring wraps many times.
     const int n = 30000;
     EXPECT_EQ(Seq({{k188, n}}), Frame(Clean(188, n)));
 }
 
-TEST(CTSPacketTest, TrailingBytesAfterWholePackets) {
+TEST(CPacketFramerTest, TrailingBytesAfterWholePackets) {
     // A cut-off packet starting with its sync byte, or plain garbage: every
     // whole packet is delivered, and the bytes after them are lost sync.
     for (int r = 1; r <= 187; ++r) {

@@ -1,13 +1,13 @@
-#include "stream/MemoryStream.h"
+#include "stream/MemorySource.h"
 
 #include <algorithm>
 
-CMemoryStream::CMemoryStream(const uint8_t* data, size_t size)
-    : CRingStream(64 * 1024), m_data(data), m_nSize(data ? size : 0) {
+CMemorySource::CMemorySource(const uint8_t* data, size_t size)
+    : CRingSource(64 * 1024), m_data(data), m_nSize(data ? size : 0) {
     WaitForData();
 }
 
-void CMemoryStream::WaitForData() {
+void CMemorySource::WaitForData() {
     const size_t room = static_cast<size_t>(std::max(0, m_ring.GetFreeSize() - 1));
     const size_t n = std::min(room, m_nSize - m_nPos);
     if (n > 0) PutData(m_data + m_nPos, static_cast<int>(n));

@@ -1,0 +1,3 @@
+#include "stream/RingSource.h"
+
+CRingSource::CRingSource(int ringSize) { m_ring.SetBufferSize(ringSize); }
