@@ -10,7 +10,7 @@ BUILD := build
 TEST_BUILD := build-test
 TSAN_BUILD := build-tsan
 
-.PHONY: all tool test tsan demo bench fuzz install clean
+.PHONY: all tool test tsan demo bench bench-instructions fuzz install clean
 
 all: tool
 
@@ -45,10 +45,17 @@ install: tool
 	install -m 755 $(BUILD)/tsvigil $(DESTDIR)$(PREFIX)/bin/tsvigil
 	install -m 644 doc/tsvigil.1 $(DESTDIR)$(PREFIX)/share/man/man1/tsvigil.1
 
-# Speed and memory against `cat` on 1 GiB and 4 GiB generated recordings
-# (cached under build/bench; about 6 GiB of disk).
+# Speed and memory against `cat` and against the floor (../shared/bench/readcc.c,
+# when that folder is beside the project) on 1 GiB and 4 GiB generated
+# recordings (cached under build/bench; about 6 GiB of disk), and the
+# instruction gate: fails when instructions per packet under callgrind are
+# more than 5% over tools/bench-baseline.txt.
 bench: tool
 	@tools/bench.sh $(BUILD)
+
+# The instruction gate alone (it generates the 1 GiB recording when missing).
+bench-instructions: tool
+	@tools/bench.sh --instructions $(BUILD)
 
 # libFuzzer targets built with clang in build-fuzz/, each run for
 # FUZZ_SECONDS seconds (default 60), one after another.
