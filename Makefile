@@ -34,7 +34,7 @@ demo:
 install: tool
 	install -d $(DESTDIR)$(PREFIX)/bin $(DESTDIR)$(PREFIX)/share/man/man1
 	install -m 755 $(BUILD)/tsvigil $(DESTDIR)$(PREFIX)/bin/tsvigil
-	install -m 644 doc/tsvigil.1 $(DESTDIR)$(PREFIX)/share/man/man1/tsvigil.1
+	install -m 644 $(BUILD)/doc/tsvigil.1.gz $(DESTDIR)$(PREFIX)/share/man/man1/tsvigil.1.gz
 
 # Speed and memory against `cat` on 1 GiB and 4 GiB generated recordings
 # (cached under build/bench; about 6 GiB of disk).

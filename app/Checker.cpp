@@ -20,6 +20,7 @@
 #include "stream/TSPacket.h"
 #include "stream/TransportStream.h"
 #include "text/Utf8.h"
+#include "tsvigil/Version.h"
 
 namespace {
 
@@ -165,7 +166,8 @@ int RunChecker(int argc, char** argv, std::FILE* out, std::FILE* err) {
     switch (cmd.action) {
         case CCommandLine::kHelp:
         case CCommandLine::kVersion:
-            std::fputs(cmd.action == CCommandLine::kHelp ? kHelpText : "tsvigil 0.9.0\n", out);
+            if (cmd.action == CCommandLine::kHelp) std::fputs(kHelpText, out);
+            else std::fprintf(out, "tsvigil %s\n", kVersion);
             if (std::fflush(out) != 0) {
                 std::fputs(kWriteError, err);
                 return 1;
@@ -179,7 +181,7 @@ int RunChecker(int argc, char** argv, std::FILE* out, std::FILE* err) {
             break;
     }
     std::unique_ptr<CTransportStream> file;
-    std::fputs("\ntsvigil - transport stream checker ver 0.9.0\n\n", err);
+    std::fprintf(err, "\ntsvigil - transport stream checker ver %s\n\n", kVersion);
     if (cmd.action == CCommandLine::kUsage) {
         std::fputs("usage: tsvigil src.ts\n\n", err);
         return 0;

@@ -35,6 +35,6 @@ RunResult RunTool(const std::vector<std::string>& args, const std::string& stdou
 std::string CheckBytes(const tsgen::Bytes& data);
 
 // The banner every run writes to standard error first.
-extern const char* const kBanner;
+extern const std::string kBanner;
 
 }  // namespace testutil
