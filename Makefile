@@ -1,14 +1,15 @@
 # Front door: `make` builds build/tsvigil, `make test` runs every test under
 # AddressSanitizer and UndefinedBehaviorSanitizer, `make demo` checks a
 # generated sample recording and shows the report in UTF-8, `make install`
-# installs the tool and its manual page (PREFIX, DESTDIR).
+# installs the tool and its manual page (PREFIX, DESTDIR), `make deb` builds
+# the Debian package build/tsvigil_VERSION_ARCH.deb.
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX ?= /usr/local
 BUILD := build
 TEST_BUILD := build-test
 
-.PHONY: all tool test demo bench fuzz install clean
+.PHONY: all tool test demo bench fuzz install deb clean
 
 all: tool
 
@@ -30,11 +31,15 @@ demo:
 	@echo "== tsvigil --utf8 --summary $(BUILD)/demo.ts"
 	@$(BUILD)/tsvigil --utf8 --summary $(BUILD)/demo.ts
 
-# Installs the tool and its manual page under $(DESTDIR)$(PREFIX).
+# Installs the tool, its manual page, the licence and the README under
+# $(DESTDIR)$(PREFIX).
 install: tool
-	install -d $(DESTDIR)$(PREFIX)/bin $(DESTDIR)$(PREFIX)/share/man/man1
-	install -m 755 $(BUILD)/tsvigil $(DESTDIR)$(PREFIX)/bin/tsvigil
-	install -m 644 $(BUILD)/doc/tsvigil.1.gz $(DESTDIR)$(PREFIX)/share/man/man1/tsvigil.1.gz
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# The Debian package, from the same install rules, installed under /usr and
+# stripped (needs dpkg-dev for the library dependencies).
+deb: tool
+	@cd $(BUILD) && cpack -G DEB
 
 # Speed and memory against `cat` on 1 GiB and 4 GiB generated recordings
 # (cached under build/bench; about 6 GiB of disk).
