@@ -39,6 +39,7 @@ install: tool
 # The Debian package, from the same install rules, installed under /usr and
 # stripped (needs dpkg-dev for the library dependencies).
 deb: tool
+	@command -v dpkg-shlibdeps >/dev/null || { echo "make deb needs dpkg-shlibdeps: apt-get install dpkg-dev" >&2; exit 1; }
 	@cd $(BUILD) && cpack -G DEB
 
 # Speed and memory against `cat` on 1 GiB and 4 GiB generated recordings
