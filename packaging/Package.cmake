@@ -4,10 +4,15 @@
 set(TSVIGIL_MAINTAINER "The tsvigil maintainers <tsvigil@example.org>"
   CACHE STRING "Maintainer named in the Debian package")
 
-# /usr/share/doc/tsvigil/copyright in Debian's machine-readable form; the
-# terms are those of LICENSE, indented as a field's continuation lines
-# ("." for an empty line).
+# /usr/share/doc/tsvigil/copyright in Debian's machine-readable form, from
+# LICENSE: its copyright line, and its terms indented as a field's
+# continuation lines ("." for an empty line).
 file(READ ${CMAKE_SOURCE_DIR}/LICENSE _licence)
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${CMAKE_SOURCE_DIR}/LICENSE)
+if(NOT _licence MATCHES "\nCopyright \\(c\\) ([0-9-]+), ([^\n]+)\n")
+  message(FATAL_ERROR "LICENSE: no line 'Copyright (c) YEAR, HOLDER'")
+endif()
+set(TSVIGIL_COPYRIGHT "${CMAKE_MATCH_1} ${CMAKE_MATCH_2}")
 string(FIND "${_licence}" "Redistribution and use" _terms_start)
 string(SUBSTRING "${_licence}" ${_terms_start} -1 _terms)
 string(STRIP "${_terms}" _terms)
