@@ -2,7 +2,8 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer, `make tsan` under
 # ThreadSanitizer, `make demo` checks a
 # generated sample recording and shows the report in UTF-8, `make install`
-# installs the tool and its manual page (PREFIX, DESTDIR).
+# installs the tool and its manual page (PREFIX, DESTDIR), `make deb` builds
+# the Debian package build/tsvigil_VERSION_ARCH.deb.
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX ?= /usr/local
@@ -10,7 +11,7 @@ BUILD := build
 TEST_BUILD := build-test
 TSAN_BUILD := build-tsan
 
-.PHONY: all tool test tsan demo bench bench-instructions fuzz install clean
+.PHONY: all tool test tsan demo bench bench-instructions fuzz install deb clean
 
 all: tool
 
@@ -39,11 +40,16 @@ demo:
 	@echo "== tsvigil --utf8 --summary $(BUILD)/demo.ts"
 	@$(BUILD)/tsvigil --utf8 --summary $(BUILD)/demo.ts
 
-# Installs the tool and its manual page under $(DESTDIR)$(PREFIX).
+# Installs the tool, its manual page, the licence and the README under
+# $(DESTDIR)$(PREFIX).
 install: tool
-	install -d $(DESTDIR)$(PREFIX)/bin $(DESTDIR)$(PREFIX)/share/man/man1
-	install -m 755 $(BUILD)/tsvigil $(DESTDIR)$(PREFIX)/bin/tsvigil
-	install -m 644 doc/tsvigil.1 $(DESTDIR)$(PREFIX)/share/man/man1/tsvigil.1
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) --prefix "$(PREFIX)"
+
+# The Debian package, from the same install rules, installed under /usr and
+# stripped (needs dpkg-dev for the library dependencies).
+deb: tool
+	@command -v dpkg-shlibdeps >/dev/null || { echo "make deb needs dpkg-shlibdeps: apt-get install dpkg-dev" >&2; exit 1; }
+	@cd $(BUILD) && cpack -G DEB
 
 # Speed and memory against `cat` and against the floor (../shared/bench/readcc.c,
 # when that folder is beside the project) on 1 GiB and 4 GiB generated

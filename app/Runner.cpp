@@ -13,6 +13,7 @@
 #include "report/TextReport.h"
 #include "stream/StreamSource.h"
 #include "text/Utf8.h"
+#include "tsvigil/Version.h"
 
 namespace {
 
@@ -46,7 +47,8 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
     switch (cmd.action) {
         case CCommandLine::kHelp:
         case CCommandLine::kVersion:
-            std::fputs(cmd.action == CCommandLine::kHelp ? kHelpText : "tsvigil 0.9.0\n", out);
+            if (cmd.action == CCommandLine::kHelp) std::fputs(kHelpText, out);
+            else std::fprintf(out, "tsvigil %s\n", kVersion);
             if (std::fflush(out) != 0) {
                 std::fputs(kWriteError, err);
                 return 1;
@@ -60,7 +62,7 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
             break;
     }
     std::unique_ptr<CStreamSource> file;
-    std::fputs("\ntsvigil - transport stream checker ver 0.9.0\n\n", err);
+    std::fprintf(err, "\ntsvigil - transport stream checker ver %s\n\n", kVersion);
     if (cmd.action == CCommandLine::kUsage) {
         std::fputs("usage: tsvigil src.ts\n\n", err);
         return 0;

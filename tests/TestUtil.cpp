@@ -10,10 +10,11 @@
 
 #include "app/Runner.h"
 #include "stream/MemorySource.h"
+#include "tsvigil/Version.h"
 
 namespace testutil {
 
-const char* const kBanner = "\ntsvigil - transport stream checker ver 0.9.0\n\n";
+const std::string kBanner = std::string("\ntsvigil - transport stream checker ver ") + kVersion + "\n\n";
 
 namespace {
 

@@ -36,6 +36,6 @@ RunResult RunTool(const std::vector<std::string>& args, const std::string& stdou
 std::string CheckBytes(const tsgen::Bytes& data, bool json = false, bool summary = false);
 
 // The banner every run writes to standard error first.
-extern const char* const kBanner;
+extern const std::string kBanner;
 
 }  // namespace testutil

@@ -8,6 +8,7 @@
 
 #include "tests/TestUtil.h"
 #include "tools/Recording.h"
+#include "tsvigil/Version.h"
 
 namespace {
 
@@ -31,7 +32,7 @@ TEST(CommandLineTest, OptionLines) {
     const Case cases[] = {
         {"--help", {"--help"}, 0, "usage: tsvigil [OPTION]... src.ts\n", ""},
         {"-h among others", {"-s", "-h", f}, 0, "  -j, --json", ""},
-        {"--version", {"--version"}, 0, "tsvigil 0.9.0\n", ""},
+        {"--version", {"--version"}, 0, std::string("tsvigil ") + kVersion + "\n", ""},
         {"unknown long option", {"--bogus", f}, 2, "", "tsvigil: unknown option '--bogus'\nusage: tsvigil [OPTION]"},
         {"unknown short option", {"-x", f}, 2, "", "unknown option '-x'"},
         {"an option that takes no value", {"--utf8=yes", f}, 2, "", "unknown option '--utf8=yes'"},
