@@ -14,8 +14,8 @@
 #include <string>
 #include <vector>
 
+#include "base/TimeValue.h"
 #include "descriptors/Descriptor.h"
-#include "si/TimeValue.h"
 
 // 0xD5
 class CSeriesDescriptor : public CDescriptor {
