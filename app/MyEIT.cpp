@@ -25,8 +25,8 @@ void CMyEIT::OnComplete(int64_t) {
     record->lastEventId = id;
 
     m_pTot->PrintTimeStamp();
-    const char* name = LabelAdditionalSymbols(m_events.front()->GetEventName().c_str());
-    std::fprintf(m_out, " eit:%s(service_id:%05d, event_id:%05d).\n", name, serviceId, id);
+    const std::string name = LabelAdditionalSymbols(m_events.front()->GetEventName().c_str());
+    std::fprintf(m_out, " eit:%s(service_id:%05d, event_id:%05d).\n", name.c_str(), serviceId, id);
     if (m_pSink) m_pSink->OnEvent(serviceId, *m_events.front(), name);
     m_pTot->m_bReported = 1;
 }
