@@ -4,9 +4,11 @@
 
 namespace {
 
+// The label is held in the entry itself, so the table needs no relocation
+// and lies in read-only data as it is.
 struct Label {
     unsigned short code;  // Shift_JIS user-defined character
-    const char* text;     // Shift_JIS
+    char text[6];         // Shift_JIS, NUL-terminated
 };
 
 // The ARIB additional symbols of row 0x7A that JISToSJIS() parks in the
