@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <string>
 
-#include "si/TimeValue.h"
+#include "base/TimeValue.h"
 
 class CEITEvent;
 

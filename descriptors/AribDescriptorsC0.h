@@ -1,7 +1,7 @@
 #pragma once
 
 // ARIB STD-B10 descriptors with tags 0xC0 to 0xCF, as built by
-// CreateAribDescriptorC0(). Members keep the standard's field names and
+// CreateDescriptor(). Members keep the standard's field names and
 // hold each field zero-extended; a member that is set only under a
 // condition stays 0 when the condition is false.
 
@@ -12,9 +12,11 @@
 
 #include "descriptors/Descriptor.h"
 
-// 0xC0
 class CHierarchicalTransmissionDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xC0;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int quality_level = 0;
     int reference_PID = 0;
 };
@@ -30,9 +32,11 @@ public:
     int maximum_bitrate = 0;
 };
 
-// 0xC1
 class CDigitalCopyControlDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xC1;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int digital_recording_control_data = 0;
     int maximum_bitrate_flag = 0;
     int component_control_flag = 0;
@@ -48,9 +52,11 @@ public:
                       int user_defined, int maximum_bitrate);
 };
 
-// 0xC4
 class CAudioComponentDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xC4;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int stream_content = 0;
     int component_type = 0;
     int component_tag = 0;
@@ -65,9 +71,11 @@ public:
     std::string text;
 };
 
-// 0xC5
 class CHyperlinkDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xC5;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int hyper_linkage_type = 0;
     int link_destination_type = 0;
     int selector_length = 0;
@@ -75,9 +83,11 @@ public:
     std::vector<uint8_t> private_data;
 };
 
-// 0xC7
 class CDataContentDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xC7;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int data_component_id = 0;
     int entry_component = 0;
     int selector_length = 0;
@@ -89,9 +99,11 @@ public:
     std::string text;
 };
 
-// 0xC8
 class CVideoDecodeControlDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xC8;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int still_picture_flag = 0;
     int sequence_end_code_flag = 0;
     int video_encode_format = 0;
@@ -141,9 +153,11 @@ public:
     std::vector<uint8_t> module_info;
 };
 
-// 0xC9
 class CDownloadContentDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xC9;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int reboot = 0;
     int add_on = 0;
     int compatibility_flag = 0;
@@ -168,9 +182,11 @@ public:
     int AddModule(CByteReader& r);
 };
 
-// 0xCB
 class CCAContractInfoDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xCB;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int CA_system_id = 0;
     int CA_unit_id = 0;
     int num_of_component = 0;
@@ -181,9 +197,11 @@ public:
     std::string fee_name;
 };
 
-// 0xCC
 class CCAServiceDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xCC;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int CA_system_id = 0;
     int ca_broadcaster_group_id = 0;
     int message_control = 0;
@@ -196,9 +214,11 @@ public:
     std::vector<uint32_t> service_ids;
 };
 
-// 0xCD
 class CTSInformationDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xCD;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int remote_control_key_id = 0;
     int length_of_ts_name = 0;
     std::string ts_name;
@@ -215,9 +235,11 @@ public:
     int broadcaster_id = 0;
 };
 
-// 0xCE
 class CExtendedBroadcasterDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xCE;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int broadcaster_type = 0;
     int terrestrial_broadcaster_id = 0;
     std::vector<uint8_t> affiliation_ids;
@@ -228,12 +250,31 @@ public:
     void AddBroadcasterId(int original_network_id, int broadcaster_id);
 };
 
-// 0xCF
 class CLogoTransmissionDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xCF;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int logo_transmission_type = 0;
     int logo_id = 0;
     int logo_version = 0;
     int download_data_id = 0;
     std::string logo_char;
+};
+
+// The descriptors of this range that CreateDescriptor() builds, each under
+// its class's kTag.
+inline constexpr CDescriptorBuilder kAribDescriptorC0Builders[] = {
+    BuilderOf<CHierarchicalTransmissionDescriptor>(),
+    BuilderOf<CDigitalCopyControlDescriptor>(),
+    BuilderOf<CAudioComponentDescriptor>(),
+    BuilderOf<CHyperlinkDescriptor>(),
+    BuilderOf<CDataContentDescriptor>(),
+    BuilderOf<CVideoDecodeControlDescriptor>(),
+    BuilderOf<CDownloadContentDescriptor>(),
+    BuilderOf<CCAContractInfoDescriptor>(),
+    BuilderOf<CCAServiceDescriptor>(),
+    BuilderOf<CTSInformationDescriptor>(),
+    BuilderOf<CExtendedBroadcasterDescriptor>(),
+    BuilderOf<CLogoTransmissionDescriptor>(),
 };

@@ -86,103 +86,108 @@ void CLDTLinkageDescriptor::AddDescription(int description_id, int description_t
 // descriptor shorter than its fixed part are read from what follows it in
 // the section (0 past the section's end), and counts are trusted as far as
 // the section's end and no further.
-std::unique_ptr<CDescriptor> CreateAribDescriptorD0(int tag, int length, CByteReader& r,
-                                                    CARIBStringDecoder& dec) {
-    std::unique_ptr<CDescriptor> out;
-    switch (tag) {
-        case 0xD5: {  // series_descriptor
-            auto d = std::make_unique<CSeriesDescriptor>();
-            d->series_id = r.U16();
-            const int b4 = r.U8();
-            d->repeat_label = b4 >> 4;
-            d->program_pattern = (b4 >> 1) & 0x07;
-            d->expire_date_valid_flag = b4 & 0x01;
-            // Converted whatever the valid flag says; the flag tells the reader.
-            SetDateFromMjd(d->expire_date, r.U16());
-            const int episodes = r.U24();
-            d->episode_number = episodes >> 12;
-            d->last_episode_number = episodes & 0x0FFF;
-            d->series_name = DecodeText(dec, r.Bytes(length - 8), true);
-            out = std::move(d);
-            break;
-        }
-        case 0xD6: {  // event_group_descriptor
-            auto d = std::make_unique<CEventGroupDescriptor>();
-            const int b2 = r.U8();
-            d->group_type = b2 >> 4;
-            const int event_count = b2 & 0x0F;
-            for (int i = 0; i < event_count && !r.AtEnd(); ++i) {
-                const int service_id = r.U16();
-                const int event_id = r.U16();
-                d->AddEvent(service_id, event_id);
-            }
-            if (d->group_type == 4 || d->group_type == 5) {
-                // Relay to (4) and movement from (5) another network name each
-                // event by network, stream, service and event id.
-                while (InDescriptor(r, length)) {
-                    const int original_network_id = r.U16();
-                    const int transport_stream_id = r.U16();
-                    const int service_id = r.U16();
-                    const int event_id = r.U16();
-                    d->AddGroup(original_network_id, transport_stream_id, service_id, event_id);
-                }
-            } else {
-                d->private_data = RestOfDescriptor(r, length);
-            }
-            out = std::move(d);
-            break;
-        }
-        case 0xD7: {  // SI_parameter_descriptor
-            auto d = std::make_unique<CSIParameterDescriptor>();
-            d->parameter_version = r.U8();
-            SetDateFromMjd(d->update_time, r.U16());
-            while (InDescriptor(r, length)) r.Skip(d->AddTable(r));
-            out = std::move(d);
-            break;
-        }
-        case 0xD8: {  // broadcaster_name_descriptor
-            auto d = std::make_unique<CBroadcasterNameDescriptor>();
-            d->name = DecodeText(dec, r.Bytes(length), true);
-            out = std::move(d);
-            break;
-        }
-        case 0xD9: {  // component_group_descriptor
-            auto d = std::make_unique<CComponentGroupDescriptor>();
-            const int b2 = r.U8();
-            d->component_group_type = b2 >> 5;
-            d->total_bit_rate_flag = (b2 >> 4) & 0x01;
-            d->num_of_group = b2 & 0x0F;
-            for (int j = 0; j < d->num_of_group && !r.AtEnd(); ++j) r.Skip(d->AddGroup(r));
-            out = std::move(d);
-            break;
-        }
-        case 0xDC: {  // LDT_linkage_descriptor
-            auto d = std::make_unique<CLDTLinkageDescriptor>();
-            d->original_service_id = r.U16();
-            d->transport_stream_id = r.U16();
-            d->original_network_id = r.U16();
-            while (InDescriptor(r, length)) {
-                const int description_id = r.U16();
-                const int description_type = r.U8() & 0x0F;
-                const int user_defined = r.U8();
-                d->AddDescription(description_id, description_type, user_defined);
-            }
-            out = std::move(d);
-            break;
-        }
-        case 0xDE: {  // content_availability_descriptor
-            auto d = std::make_unique<CContentAvailabilityDescriptor>();
-            const int b2 = r.U8();
-            d->copy_restriction_mode = (b2 >> 6) & 0x01;
-            d->image_constraint_token = (b2 >> 5) & 0x01;
-            d->retention_mode = (b2 >> 4) & 0x01;
-            d->retention_state = (b2 >> 1) & 0x07;
-            d->encryption_mode = b2 & 0x01;
-            out = std::move(d);
-            break;
-        }
-        default:
-            break;
+
+// series_descriptor
+std::unique_ptr<CDescriptor> CSeriesDescriptor::Build(int length, CByteReader& r,
+                                                      CARIBStringDecoder& dec) {
+    auto d = std::make_unique<CSeriesDescriptor>();
+    d->series_id = r.U16();
+    const int b4 = r.U8();
+    d->repeat_label = b4 >> 4;
+    d->program_pattern = (b4 >> 1) & 0x07;
+    d->expire_date_valid_flag = b4 & 0x01;
+    // Converted whatever the valid flag says; the flag tells the reader.
+    SetDateFromMjd(d->expire_date, r.U16());
+    const int episodes = r.U24();
+    d->episode_number = episodes >> 12;
+    d->last_episode_number = episodes & 0x0FFF;
+    d->series_name = DecodeText(dec, r.Bytes(length - 8), true);
+    return d;
+}
+
+// event_group_descriptor
+std::unique_ptr<CDescriptor> CEventGroupDescriptor::Build(int length, CByteReader& r,
+                                                          CARIBStringDecoder&) {
+    auto d = std::make_unique<CEventGroupDescriptor>();
+    const int b2 = r.U8();
+    d->group_type = b2 >> 4;
+    const int event_count = b2 & 0x0F;
+    for (int i = 0; i < event_count && !r.AtEnd(); ++i) {
+        const int service_id = r.U16();
+        const int event_id = r.U16();
+        d->AddEvent(service_id, event_id);
     }
-    return out;
+    if (d->group_type == 4 || d->group_type == 5) {
+        // Relay to (4) and movement from (5) another network name each
+        // event by network, stream, service and event id.
+        while (InDescriptor(r, length)) {
+            const int original_network_id = r.U16();
+            const int transport_stream_id = r.U16();
+            const int service_id = r.U16();
+            const int event_id = r.U16();
+            d->AddGroup(original_network_id, transport_stream_id, service_id, event_id);
+        }
+    } else {
+        d->private_data = RestOfDescriptor(r, length);
+    }
+    return d;
+}
+
+// SI_parameter_descriptor
+std::unique_ptr<CDescriptor> CSIParameterDescriptor::Build(int length, CByteReader& r,
+                                                           CARIBStringDecoder&) {
+    auto d = std::make_unique<CSIParameterDescriptor>();
+    d->parameter_version = r.U8();
+    SetDateFromMjd(d->update_time, r.U16());
+    while (InDescriptor(r, length)) r.Skip(d->AddTable(r));
+    return d;
+}
+
+// broadcaster_name_descriptor
+std::unique_ptr<CDescriptor> CBroadcasterNameDescriptor::Build(int length, CByteReader& r,
+                                                               CARIBStringDecoder& dec) {
+    auto d = std::make_unique<CBroadcasterNameDescriptor>();
+    d->name = DecodeText(dec, r.Bytes(length), true);
+    return d;
+}
+
+// component_group_descriptor
+std::unique_ptr<CDescriptor> CComponentGroupDescriptor::Build(int, CByteReader& r,
+                                                              CARIBStringDecoder&) {
+    auto d = std::make_unique<CComponentGroupDescriptor>();
+    const int b2 = r.U8();
+    d->component_group_type = b2 >> 5;
+    d->total_bit_rate_flag = (b2 >> 4) & 0x01;
+    d->num_of_group = b2 & 0x0F;
+    for (int j = 0; j < d->num_of_group && !r.AtEnd(); ++j) r.Skip(d->AddGroup(r));
+    return d;
+}
+
+// LDT_linkage_descriptor
+std::unique_ptr<CDescriptor> CLDTLinkageDescriptor::Build(int length, CByteReader& r,
+                                                          CARIBStringDecoder&) {
+    auto d = std::make_unique<CLDTLinkageDescriptor>();
+    d->original_service_id = r.U16();
+    d->transport_stream_id = r.U16();
+    d->original_network_id = r.U16();
+    while (InDescriptor(r, length)) {
+        const int description_id = r.U16();
+        const int description_type = r.U8() & 0x0F;
+        const int user_defined = r.U8();
+        d->AddDescription(description_id, description_type, user_defined);
+    }
+    return d;
+}
+
+// content_availability_descriptor
+std::unique_ptr<CDescriptor> CContentAvailabilityDescriptor::Build(int, CByteReader& r,
+                                                                   CARIBStringDecoder&) {
+    auto d = std::make_unique<CContentAvailabilityDescriptor>();
+    const int b2 = r.U8();
+    d->copy_restriction_mode = (b2 >> 6) & 0x01;
+    d->image_constraint_token = (b2 >> 5) & 0x01;
+    d->retention_mode = (b2 >> 4) & 0x01;
+    d->retention_state = (b2 >> 1) & 0x07;
+    d->encryption_mode = b2 & 0x01;
+    return d;
 }

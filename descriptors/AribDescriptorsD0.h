@@ -2,7 +2,7 @@
 
 // ARIB STD-B10 descriptors of the tag range 0xD0 to 0xDF: series, event
 // group, SI parameter, broadcaster name, component group, LDT linkage and
-// content availability. Built by CreateAribDescriptorD0().
+// content availability. Built by CreateDescriptor().
 //
 // The operations that take a CByteReader by value get a reader whose first
 // byte is the entry's first byte and which ends with the section; they
@@ -14,12 +14,14 @@
 #include <string>
 #include <vector>
 
+#include "base/TimeValue.h"
 #include "descriptors/Descriptor.h"
-#include "si/TimeValue.h"
 
-// 0xD5
 class CSeriesDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xD5;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int series_id = 0;
     int repeat_label = 0;
     int program_pattern = 0;
@@ -44,9 +46,11 @@ public:
     int event_id = 0;
 };
 
-// 0xD6
 class CEventGroupDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xD6;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int group_type = 0;
     std::vector<std::unique_ptr<CEventGroupDescriptorEvent>> events;
     std::vector<std::unique_ptr<CEventGroupDescriptorGroup>> groups;  // group_type 4 and 5
@@ -64,9 +68,11 @@ public:
     std::vector<uint8_t> table_description;
 };
 
-// 0xD7
 class CSIParameterDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xD7;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int parameter_version = 0;
     CTimeValue update_time;  // stays 0 when the MJD is not a representable date
     std::vector<std::unique_ptr<CSIParameterDescriptorTable>> tables;
@@ -74,9 +80,11 @@ public:
     int AddTable(CByteReader entry);
 };
 
-// 0xD8
 class CBroadcasterNameDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xD8;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     std::string name;
 };
 
@@ -99,9 +107,11 @@ public:
     int Parse(CByteReader entry, int total_bit_rate_flag);
 };
 
-// 0xD9
 class CComponentGroupDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xD9;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int component_group_type = 0;
     int total_bit_rate_flag = 0;
     int num_of_group = 0;
@@ -117,9 +127,11 @@ public:
     int user_defined = 0;
 };
 
-// 0xDC
 class CLDTLinkageDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xDC;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int original_service_id = 0;
     int transport_stream_id = 0;
     int original_network_id = 0;
@@ -128,12 +140,26 @@ public:
     void AddDescription(int description_id, int description_type, int user_defined);
 };
 
-// 0xDE
 class CContentAvailabilityDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xDE;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int copy_restriction_mode = 0;
     int image_constraint_token = 0;
     int retention_mode = 0;
     int retention_state = 0;
     int encryption_mode = 0;
+};
+
+// The descriptors of this range that CreateDescriptor() builds, each under
+// its class's kTag.
+inline constexpr CDescriptorBuilder kAribDescriptorD0Builders[] = {
+    BuilderOf<CSeriesDescriptor>(),
+    BuilderOf<CEventGroupDescriptor>(),
+    BuilderOf<CSIParameterDescriptor>(),
+    BuilderOf<CBroadcasterNameDescriptor>(),
+    BuilderOf<CComponentGroupDescriptor>(),
+    BuilderOf<CLDTLinkageDescriptor>(),
+    BuilderOf<CContentAvailabilityDescriptor>(),
 };

@@ -29,50 +29,51 @@ int CEmergencyInformationDescriptor::AddEmergency(CByteReader entry) {
 // descriptor shorter than its fixed part are read from what follows it in
 // the section (0 past the section's end), and lengths are trusted as far as
 // the section's end and no further.
-std::unique_ptr<CDescriptor> CreateAribDescriptorE0(int tag, int length, CByteReader& r,
-                                                    CARIBStringDecoder&) {
-    std::unique_ptr<CDescriptor> out;
-    switch (tag) {
-        case 0xFA: {  // terrestrial_delivery_system_descriptor
-            auto d = std::make_unique<CTerrestrialDeliverySystemDescriptor>();
-            const int b23 = r.U16();
-            d->area_code = b23 >> 4;
-            d->guard_interval = (b23 >> 2) & 0x03;
-            d->transmission_mode = b23 & 0x03;
-            while (InDescriptor(r, length)) d->frequencies.push_back(static_cast<uint32_t>(r.U16()));
-            out = std::move(d);
-            break;
-        }
-        case 0xFB: {  // partial_reception_descriptor
-            auto d = std::make_unique<CPartialReceptionDescriptor>();
-            while (InDescriptor(r, length)) d->service_ids.push_back(static_cast<uint16_t>(r.U16()));
-            out = std::move(d);
-            break;
-        }
-        case 0xFC: {  // emergency_information_descriptor
-            auto d = std::make_unique<CEmergencyInformationDescriptor>();
-            while (InDescriptor(r, length)) r.Skip(d->AddEmergency(r));
-            out = std::move(d);
-            break;
-        }
-        case 0xFD: {  // data_component_descriptor
-            auto d = std::make_unique<CDataComponentDescriptor>();
-            d->data_component_id = r.U16();
-            d->additional_data_component_info = RestOfDescriptor(r, length);
-            out = std::move(d);
-            break;
-        }
-        case 0xFE: {  // system_management_descriptor
-            auto d = std::make_unique<CSystemManagementDescriptor>();
-            // Broadcasting flag, broadcasting identifier and additional
-            // identification are kept together as the one 16-bit id.
-            d->system_management_id = r.U16();
-            d->additional_identification_info = RestOfDescriptor(r, length);
-            out = std::move(d);
-            break;
-        }
-        default:
-            break;
-    }
-    return out;
+
+// terrestrial_delivery_system_descriptor
+std::unique_ptr<CDescriptor> CTerrestrialDeliverySystemDescriptor::Build(int length, CByteReader& r,
+                                                                         CARIBStringDecoder&) {
+    auto d = std::make_unique<CTerrestrialDeliverySystemDescriptor>();
+    const int b23 = r.U16();
+    d->area_code = b23 >> 4;
+    d->guard_interval = (b23 >> 2) & 0x03;
+    d->transmission_mode = b23 & 0x03;
+    while (InDescriptor(r, length)) d->frequencies.push_back(static_cast<uint32_t>(r.U16()));
+    return d;
+}
+
+// partial_reception_descriptor
+std::unique_ptr<CDescriptor> CPartialReceptionDescriptor::Build(int length, CByteReader& r,
+                                                                CARIBStringDecoder&) {
+    auto d = std::make_unique<CPartialReceptionDescriptor>();
+    while (InDescriptor(r, length)) d->service_ids.push_back(static_cast<uint16_t>(r.U16()));
+    return d;
+}
+
+// emergency_information_descriptor
+std::unique_ptr<CDescriptor> CEmergencyInformationDescriptor::Build(int length, CByteReader& r,
+                                                                    CARIBStringDecoder&) {
+    auto d = std::make_unique<CEmergencyInformationDescriptor>();
+    while (InDescriptor(r, length)) r.Skip(d->AddEmergency(r));
+    return d;
+}
+
+// data_component_descriptor
+std::unique_ptr<CDescriptor> CDataComponentDescriptor::Build(int length, CByteReader& r,
+                                                             CARIBStringDecoder&) {
+    auto d = std::make_unique<CDataComponentDescriptor>();
+    d->data_component_id = r.U16();
+    d->additional_data_component_info = RestOfDescriptor(r, length);
+    return d;
+}
+
+// system_management_descriptor
+std::unique_ptr<CDescriptor> CSystemManagementDescriptor::Build(int length, CByteReader& r,
+                                                                CARIBStringDecoder&) {
+    auto d = std::make_unique<CSystemManagementDescriptor>();
+    // Broadcasting flag, broadcasting identifier and additional
+    // identification are kept together as the one 16-bit id.
+    d->system_management_id = r.U16();
+    d->additional_identification_info = RestOfDescriptor(r, length);
+    return d;
 }

@@ -2,7 +2,7 @@
 
 // ARIB STD-B10 descriptors of the tag range 0xE0 to 0xFF: terrestrial
 // delivery system, partial reception, emergency information, data component
-// and system management. Built by CreateAribDescriptorE0().
+// and system management. Built by CreateDescriptor().
 
 #include <cstdint>
 #include <memory>
@@ -10,18 +10,22 @@
 
 #include "descriptors/Descriptor.h"
 
-// 0xFA
 class CTerrestrialDeliverySystemDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xFA;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int area_code = 0;
     int guard_interval = 0;
     int transmission_mode = 0;
     std::vector<uint32_t> frequencies;  // raw 16-bit fields, in units of 1/7 MHz
 };
 
-// 0xFB
 class CPartialReceptionDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xFB;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     std::vector<uint16_t> service_ids;
 };
 
@@ -39,25 +43,41 @@ public:
     int Parse(CByteReader entry);
 };
 
-// 0xFC
 class CEmergencyInformationDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xFC;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     std::vector<std::unique_ptr<CEmergencyInformationDescriptorEmergency>> emergencies;
 
     // Parses the entry at the start of entry (see Parse) and appends it.
     int AddEmergency(CByteReader entry);
 };
 
-// 0xFD
 class CDataComponentDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xFD;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int data_component_id = 0;
     std::vector<uint8_t> additional_data_component_info;
 };
 
-// 0xFE
 class CSystemManagementDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0xFE;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int system_management_id = 0;
     std::vector<uint8_t> additional_identification_info;
+};
+
+// The descriptors of this range that CreateDescriptor() builds, each under
+// its class's kTag.
+inline constexpr CDescriptorBuilder kAribDescriptorE0Builders[] = {
+    BuilderOf<CTerrestrialDeliverySystemDescriptor>(),
+    BuilderOf<CPartialReceptionDescriptor>(),
+    BuilderOf<CEmergencyInformationDescriptor>(),
+    BuilderOf<CDataComponentDescriptor>(),
+    BuilderOf<CSystemManagementDescriptor>(),
 };

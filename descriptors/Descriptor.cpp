@@ -1,44 +1,66 @@
 #include "descriptors/Descriptor.h"
 
-#include "descriptors/DescriptorRanges.h"
+#include <array>
+#include <cstddef>
+
+#include "descriptors/AribDescriptorsC0.h"
+#include "descriptors/AribDescriptorsD0.h"
+#include "descriptors/AribDescriptorsE0.h"
+#include "descriptors/StandardDescriptors.h"
 #include "text/ARIBStringDecoder.h"
+
+namespace {
+
+using BuilderIndex = std::array<CDescriptorBuilder::Function, 256>;
+
+// True when every tag of the range lies in [first, last] and none is listed
+// twice; the ranges do not overlap, so no tag can have two builders.
+template <size_t N>
+constexpr bool TagsOwnedOnce(const CDescriptorBuilder (&range)[N], int first, int last) {
+    for (size_t i = 0; i < N; ++i) {
+        if (range[i].tag < first || range[i].tag > last) return false;
+        for (size_t j = 0; j < i; ++j)
+            if (range[j].tag == range[i].tag) return false;
+    }
+    return true;
+}
+static_assert(TagsOwnedOnce(kStandardDescriptorBuilders, 0x00, 0xBF), "tags below 0xC0");
+static_assert(TagsOwnedOnce(kAribDescriptorC0Builders, 0xC0, 0xCF), "tags 0xC0 to 0xCF");
+static_assert(TagsOwnedOnce(kAribDescriptorD0Builders, 0xD0, 0xDF), "tags 0xD0 to 0xDF");
+static_assert(TagsOwnedOnce(kAribDescriptorE0Builders, 0xE0, 0xFF), "tags 0xE0 to 0xFF");
+
+template <size_t N>
+constexpr void Enter(BuilderIndex& index, const CDescriptorBuilder (&range)[N]) {
+    for (const CDescriptorBuilder& b : range) index[static_cast<size_t>(b.tag)] = b.build;
+}
+
+constexpr BuilderIndex IndexByTag() {
+    BuilderIndex index{};
+    Enter(index, kStandardDescriptorBuilders);
+    Enter(index, kAribDescriptorC0Builders);
+    Enter(index, kAribDescriptorD0Builders);
+    Enter(index, kAribDescriptorE0Builders);
+    return index;
+}
+
+// The builder of every handled tag, nullptr for the others.
+constexpr BuilderIndex kBuildersByTag = IndexByTag();
+
+}  // namespace
 
 std::unique_ptr<CDescriptor> CreateDescriptor(const uint8_t* p, const uint8_t* sectionEnd,
                                               CARIBStringDecoder& dec) {
     if (p == nullptr || sectionEnd <= p) return nullptr;
     CByteReader r(p, static_cast<size_t>(sectionEnd - p));
     const int tag = r.U8();
-    std::unique_ptr<CDescriptor> out;
-    switch (tag) {
-        case 0x09: case 0x40: case 0x41: case 0x42: case 0x43: case 0x47: case 0x48:
-        case 0x4A: case 0x4D: case 0x4E: case 0x4F: case 0x50: case 0x52: case 0x53:
-        case 0x54: case 0x55: {
-            const int length = r.U8();
-            out = CreateStandardDescriptor(tag, length, r, dec);
-            break;
-        }
-        case 0xC0: case 0xC1: case 0xC4: case 0xC5: case 0xC7: case 0xC8: case 0xC9:
-        case 0xCB: case 0xCC: case 0xCD: case 0xCE: case 0xCF: {
-            const int length = r.U8();
-            out = CreateAribDescriptorC0(tag, length, r, dec);
-            break;
-        }
-        case 0xD5: case 0xD6: case 0xD7: case 0xD8: case 0xD9: case 0xDC: case 0xDE: {
-            const int length = r.U8();
-            out = CreateAribDescriptorD0(tag, length, r, dec);
-            break;
-        }
-        case 0xFA: case 0xFB: case 0xFC: case 0xFD: case 0xFE: {
-            const int length = r.U8();
-            out = CreateAribDescriptorE0(tag, length, r, dec);
-            break;
-        }
-        default:
-            return nullptr;
-    }
+    const CDescriptorBuilder::Function build = kBuildersByTag[static_cast<size_t>(tag)];
+    if (build == nullptr) return nullptr;
+    // A length byte past the section's end reads as 0.
+    const int length = r.U8();
+    std::unique_ptr<CDescriptor> out = build(length, r, dec);
     if (out) {
         out->descriptor_tag = tag;
-        out->descriptor_length = p + 1 < sectionEnd ? p[1] : 0;
+        out->descriptor_length = length;
     }
     return out;
 }

@@ -19,6 +19,24 @@ public:
     int descriptor_length = 0;
 };
 
+// One row of a tag range's builder table. Each descriptor class names its
+// tag once, as kTag, and builds itself in a static Build() from the
+// descriptor_length and a reader at the first payload byte (byte 2) that
+// ends with the section; each range lists its classes in one table
+// (kStandardDescriptorBuilders, kAribDescriptorC0Builders...), and
+// CreateDescriptor() finds a tag's builder only there.
+struct CDescriptorBuilder {
+    using Function = std::unique_ptr<CDescriptor> (*)(int length, CByteReader& r,
+                                                     CARIBStringDecoder& dec);
+    int tag;
+    Function build;
+};
+
+template <typename T>
+constexpr CDescriptorBuilder BuilderOf() {
+    return {T::kTag, &T::Build};
+}
+
 // A descriptor loop as typed objects, in stream order.
 using CDescriptorList = std::vector<std::unique_ptr<CDescriptor>>;
 

@@ -1,18 +1,17 @@
 #pragma once
 
-// The per-range builders that CreateDescriptor() selects between. Each takes
-// the tag, the descriptor_length, a reader positioned at the first payload
-// byte (byte 2) that ends with the section, and the decoder of the parse;
-// each returns nullptr for a tag its range does not handle. The factory sets
-// descriptor_tag and descriptor_length on what they return.
+// What the Build() functions of the descriptor classes share. Each takes the
+// descriptor_length, a reader positioned at the first payload byte (byte 2)
+// that ends with the section, and the decoder of the parse; the factory
+// sets descriptor_tag and descriptor_length on what it returns.
 
 #include <memory>
 #include <vector>
 
 #include "descriptors/Descriptor.h"
 
-// What the builders share: the descriptor ends before byte length + 2 (r's
-// position counts from the tag byte) and the section ends where r ends.
+// The descriptor ends before byte length + 2 (r's position counts from the
+// tag byte) and the section ends where r ends.
 
 // True while r stands before the descriptor's stated end and before the
 // section's end. An entry loop guarded by this either advances or stops,
@@ -37,11 +36,3 @@ inline std::vector<uint8_t> RestOfDescriptor(CByteReader& r, int length) {
     return ToBytes(r.Bytes(LeftInDescriptor(r, length)));
 }
 
-std::unique_ptr<CDescriptor> CreateStandardDescriptor(int tag, int length, CByteReader& r,
-                                                      CARIBStringDecoder& dec);
-std::unique_ptr<CDescriptor> CreateAribDescriptorC0(int tag, int length, CByteReader& r,
-                                                    CARIBStringDecoder& dec);
-std::unique_ptr<CDescriptor> CreateAribDescriptorD0(int tag, int length, CByteReader& r,
-                                                    CARIBStringDecoder& dec);
-std::unique_ptr<CDescriptor> CreateAribDescriptorE0(int tag, int length, CByteReader& r,
-                                                    CARIBStringDecoder& dec);

@@ -44,185 +44,207 @@ int Bcd(uint32_t v, int digits) {
 // r stands at byte 2 and ends with the section, so a name or item length
 // that overstates the descriptor takes the bytes that follow it in the
 // section and stops at the section's end.
-std::unique_ptr<CDescriptor> CreateStandardDescriptor(int tag, int length, CByteReader& r,
-                                                      CARIBStringDecoder& dec) {
-    std::unique_ptr<CDescriptor> out;
-    switch (tag) {
-        case 0x09: {  // CA_descriptor
-            auto d = std::make_unique<CCADescriptor>();
-            d->CA_system_id = r.U16();
-            d->CA_PID = r.U16() & 0x1FFF;
-            d->private_data = RestOfDescriptor(r, length);
-            out = std::move(d);
-            break;
-        }
-        case 0x40: {  // network_name_descriptor
-            auto d = std::make_unique<CNetworkNameDescriptor>();
-            d->network_name = DecodeText(dec, r.Bytes(length), true);
-            out = std::move(d);
-            break;
-        }
-        case 0x41: {  // service_list_descriptor
-            auto d = std::make_unique<CServiceListDescriptor>();
-            while (InDescriptor(r, length)) {
-                const int service_id = r.U16();
-                d->AddService(service_id, r.U8());
-            }
-            out = std::move(d);
-            break;
-        }
-        case 0x42: {  // stuffing_descriptor
-            auto d = std::make_unique<CStuffingDescriptor>();
-            d->stuffing_bytes = RestOfDescriptor(r, length);
-            out = std::move(d);
-            break;
-        }
-        case 0x43: {  // satellite_delivery_system_descriptor
-            auto d = std::make_unique<CSatelliteDeliverySystemDescriptor>();
-            d->frequency = Bcd(r.U32(), 8);
-            d->orbital_position = Bcd(static_cast<uint32_t>(r.U16()), 4);
-            const int flags = r.U8();
-            d->west_east_flag = flags >> 7;
-            d->polarisation = (flags >> 5) & 0x03;
-            d->modulation = flags & 0x1F;
-            const uint32_t rate = r.U32();  // seven digits, then FEC_inner
-            d->symbol_rate = Bcd(rate >> 4, 7);
-            d->FEC_inner = static_cast<int>(rate & 0x0F);
-            out = std::move(d);
-            break;
-        }
-        case 0x47: {  // bouquet_name_descriptor
-            auto d = std::make_unique<CBouquetNameDescriptor>();
-            d->bouquet_name = DecodeText(dec, r.Bytes(length), true);
-            out = std::move(d);
-            break;
-        }
-        case 0x48: {  // service_descriptor
-            auto d = std::make_unique<CServiceDescriptor>();
-            d->service_type = r.U8();
-            d->service_provider_name_length = r.U8();
-            d->service_provider_name =
-                DecodeText(dec, r.Bytes(d->service_provider_name_length), true);
-            d->service_name_length = r.U8();
-            d->service_name = DecodeText(dec, r.Bytes(d->service_name_length), true);
-            out = std::move(d);
-            break;
-        }
-        case 0x4A: {  // linkage_descriptor
-            auto d = std::make_unique<CLinkageDescriptor>();
-            d->transport_stream_id = r.U16();
-            d->original_network_id = r.U16();
-            d->service_id = r.U16();
-            d->linkage_type = r.U8();
-            d->private_data = RestOfDescriptor(r, length);
-            out = std::move(d);
-            break;
-        }
-        case 0x4D: {  // short_event_descriptor
-            auto d = std::make_unique<CShortEventDescriptor>();
-            r.Copy(d->ISO_639_language_code, 3);
-            d->event_name_length = r.U8();
-            d->event_name = DecodeText(dec, r.Bytes(d->event_name_length), true);
-            d->text_length = r.U8();
-            d->text = DecodeText(dec, r.Bytes(d->text_length), true);
-            out = std::move(d);
-            break;
-        }
-        case 0x4E: {  // extended_event_descriptor
-            auto d = std::make_unique<CExtendedEventDescriptor>();
-            const int numbers = r.U8();
-            d->descriptor_number = numbers >> 4;
-            d->last_descriptor_number = numbers & 0x0F;
-            r.Copy(d->ISO_639_language_code, 3);
-            d->length_of_items = r.U8();
-            // text_length stands at byte 7 + length_of_items whatever the
-            // item lengths add up to; a copy of the reader waits there.
-            CByteReader after = r;
-            after.Skip(d->length_of_items);
-            const size_t itemsEnd = r.Pos() + static_cast<size_t>(d->length_of_items);
-            while (r.Pos() < itemsEnd && !r.AtEnd()) {
-                const int description_length = r.U8();
-                const CByteReader::Span description = r.Bytes(description_length);
-                const int item_length = r.U8();
-                const CByteReader::Span item = r.Bytes(item_length);
-                if (description_length != 0) {
-                    std::string description_text = DecodeText(dec, description, true);
-                    d->AddItem(std::move(description_text), description_length,
-                               DecodeText(dec, item, true), item_length);
-                } else {
-                    // A continuation: the item text goes on from the state
-                    // the previous text left in the decoder (designations,
-                    // invocations, a split two-byte character), possibly
-                    // in the previous extended_event_descriptor.
-                    d->AddItem(std::string(), 0, DecodeText(dec, item, false), item_length);
-                }
-            }
-            d->text_length = after.U8();
-            // The non-itemised text is decoded from the initial state on a
-            // decoder of its own, so that the shared decoder still holds the
-            // last item's state for a continuation in the next descriptor.
-            const CByteReader::Span text = after.Bytes(d->text_length);
-            if (text.size > 0) {
-                CARIBStringDecoder own;
-                d->text = DecodeText(own, text, true);
-            }
-            out = std::move(d);
-            break;
-        }
-        case 0x4F: {  // time_shifted_event_descriptor
-            auto d = std::make_unique<CTimeShiftedEventDescriptor>();
-            d->reference_service_id = r.U16();
-            d->reference_event_id = r.U16();
-            out = std::move(d);
-            break;
-        }
-        case 0x50: {  // component_descriptor
-            auto d = std::make_unique<CComponentDescriptor>();
-            d->stream_content = r.U8() & 0x0F;
-            d->component_type = r.U8();
-            d->component_tag = r.U8();
-            r.Copy(d->ISO_639_language_code, 3);
-            // Below length 6 the count is negative and Bytes() gives nothing.
-            d->text = DecodeText(dec, r.Bytes(length - 6), true);
-            out = std::move(d);
-            break;
-        }
-        case 0x52: {  // stream_identifier_descriptor
-            auto d = std::make_unique<CStreamIdentifierDescriptor>();
-            d->component_tag = r.U8();
-            out = std::move(d);
-            break;
-        }
-        case 0x53: {  // CA_identifier_descriptor
-            auto d = std::make_unique<CCAIdentifierDescriptor>();
-            while (InDescriptor(r, length)) {
-                d->CA_system_ids.push_back(static_cast<uint16_t>(r.U16()));
-            }
-            out = std::move(d);
-            break;
-        }
-        case 0x54: {  // content_descriptor; an odd last byte is ignored
-            auto d = std::make_unique<CContentDescriptor>();
-            for (int e = 0; e < length / 2 && !r.AtEnd(); ++e) {
-                const int a = r.U8();
-                const int b = r.U8();
-                d->AddNibble(a >> 4, a & 0x0F, b >> 4, b & 0x0F);
-            }
-            out = std::move(d);
-            break;
-        }
-        case 0x55: {  // parental_rating_descriptor; a short last entry is ignored
-            auto d = std::make_unique<CParentalRatingDescriptor>();
-            for (int e = 0; e < length / 4 && !r.AtEnd(); ++e) {
-                char country_code[4];
-                r.Copy(country_code, 3);
-                d->AddRating(country_code, r.U8());
-            }
-            out = std::move(d);
-            break;
-        }
-        default:
-            break;
+
+// CA_descriptor
+std::unique_ptr<CDescriptor> CCADescriptor::Build(int length, CByteReader& r, CARIBStringDecoder&) {
+    auto d = std::make_unique<CCADescriptor>();
+    d->CA_system_id = r.U16();
+    d->CA_PID = r.U16() & 0x1FFF;
+    d->private_data = RestOfDescriptor(r, length);
+    return d;
+}
+
+// network_name_descriptor
+std::unique_ptr<CDescriptor> CNetworkNameDescriptor::Build(int length, CByteReader& r,
+                                                           CARIBStringDecoder& dec) {
+    auto d = std::make_unique<CNetworkNameDescriptor>();
+    d->network_name = DecodeText(dec, r.Bytes(length), true);
+    return d;
+}
+
+// service_list_descriptor
+std::unique_ptr<CDescriptor> CServiceListDescriptor::Build(int length, CByteReader& r,
+                                                           CARIBStringDecoder&) {
+    auto d = std::make_unique<CServiceListDescriptor>();
+    while (InDescriptor(r, length)) {
+        const int service_id = r.U16();
+        d->AddService(service_id, r.U8());
     }
-    return out;
+    return d;
+}
+
+// stuffing_descriptor
+std::unique_ptr<CDescriptor> CStuffingDescriptor::Build(int length, CByteReader& r,
+                                                        CARIBStringDecoder&) {
+    auto d = std::make_unique<CStuffingDescriptor>();
+    d->stuffing_bytes = RestOfDescriptor(r, length);
+    return d;
+}
+
+// satellite_delivery_system_descriptor
+std::unique_ptr<CDescriptor> CSatelliteDeliverySystemDescriptor::Build(int, CByteReader& r,
+                                                                       CARIBStringDecoder&) {
+    auto d = std::make_unique<CSatelliteDeliverySystemDescriptor>();
+    d->frequency = Bcd(r.U32(), 8);
+    d->orbital_position = Bcd(static_cast<uint32_t>(r.U16()), 4);
+    const int flags = r.U8();
+    d->west_east_flag = flags >> 7;
+    d->polarisation = (flags >> 5) & 0x03;
+    d->modulation = flags & 0x1F;
+    const uint32_t rate = r.U32();  // seven digits, then FEC_inner
+    d->symbol_rate = Bcd(rate >> 4, 7);
+    d->FEC_inner = static_cast<int>(rate & 0x0F);
+    return d;
+}
+
+// bouquet_name_descriptor
+std::unique_ptr<CDescriptor> CBouquetNameDescriptor::Build(int length, CByteReader& r,
+                                                           CARIBStringDecoder& dec) {
+    auto d = std::make_unique<CBouquetNameDescriptor>();
+    d->bouquet_name = DecodeText(dec, r.Bytes(length), true);
+    return d;
+}
+
+// service_descriptor
+std::unique_ptr<CDescriptor> CServiceDescriptor::Build(int, CByteReader& r,
+                                                       CARIBStringDecoder& dec) {
+    auto d = std::make_unique<CServiceDescriptor>();
+    d->service_type = r.U8();
+    d->service_provider_name_length = r.U8();
+    d->service_provider_name =
+        DecodeText(dec, r.Bytes(d->service_provider_name_length), true);
+    d->service_name_length = r.U8();
+    d->service_name = DecodeText(dec, r.Bytes(d->service_name_length), true);
+    return d;
+}
+
+// linkage_descriptor
+std::unique_ptr<CDescriptor> CLinkageDescriptor::Build(int length, CByteReader& r,
+                                                       CARIBStringDecoder&) {
+    auto d = std::make_unique<CLinkageDescriptor>();
+    d->transport_stream_id = r.U16();
+    d->original_network_id = r.U16();
+    d->service_id = r.U16();
+    d->linkage_type = r.U8();
+    d->private_data = RestOfDescriptor(r, length);
+    return d;
+}
+
+// short_event_descriptor
+std::unique_ptr<CDescriptor> CShortEventDescriptor::Build(int, CByteReader& r,
+                                                          CARIBStringDecoder& dec) {
+    auto d = std::make_unique<CShortEventDescriptor>();
+    r.Copy(d->ISO_639_language_code, 3);
+    d->event_name_length = r.U8();
+    d->event_name = DecodeText(dec, r.Bytes(d->event_name_length), true);
+    d->text_length = r.U8();
+    d->text = DecodeText(dec, r.Bytes(d->text_length), true);
+    return d;
+}
+
+// extended_event_descriptor
+std::unique_ptr<CDescriptor> CExtendedEventDescriptor::Build(int, CByteReader& r,
+                                                             CARIBStringDecoder& dec) {
+    auto d = std::make_unique<CExtendedEventDescriptor>();
+    const int numbers = r.U8();
+    d->descriptor_number = numbers >> 4;
+    d->last_descriptor_number = numbers & 0x0F;
+    r.Copy(d->ISO_639_language_code, 3);
+    d->length_of_items = r.U8();
+    // text_length stands at byte 7 + length_of_items whatever the
+    // item lengths add up to; a copy of the reader waits there.
+    CByteReader after = r;
+    after.Skip(d->length_of_items);
+    const size_t itemsEnd = r.Pos() + static_cast<size_t>(d->length_of_items);
+    while (r.Pos() < itemsEnd && !r.AtEnd()) {
+        const int description_length = r.U8();
+        const CByteReader::Span description = r.Bytes(description_length);
+        const int item_length = r.U8();
+        const CByteReader::Span item = r.Bytes(item_length);
+        if (description_length != 0) {
+            std::string description_text = DecodeText(dec, description, true);
+            d->AddItem(std::move(description_text), description_length,
+                       DecodeText(dec, item, true), item_length);
+        } else {
+            // A continuation: the item text goes on from the state
+            // the previous text left in the decoder (designations,
+            // invocations, a split two-byte character), possibly
+            // in the previous extended_event_descriptor.
+            d->AddItem(std::string(), 0, DecodeText(dec, item, false), item_length);
+        }
+    }
+    d->text_length = after.U8();
+    // The non-itemised text is decoded from the initial state on a
+    // decoder of its own, so that the shared decoder still holds the
+    // last item's state for a continuation in the next descriptor.
+    const CByteReader::Span text = after.Bytes(d->text_length);
+    if (text.size > 0) {
+        CARIBStringDecoder own;
+        d->text = DecodeText(own, text, true);
+    }
+    return d;
+}
+
+// time_shifted_event_descriptor
+std::unique_ptr<CDescriptor> CTimeShiftedEventDescriptor::Build(int, CByteReader& r,
+                                                                CARIBStringDecoder&) {
+    auto d = std::make_unique<CTimeShiftedEventDescriptor>();
+    d->reference_service_id = r.U16();
+    d->reference_event_id = r.U16();
+    return d;
+}
+
+// component_descriptor
+std::unique_ptr<CDescriptor> CComponentDescriptor::Build(int length, CByteReader& r,
+                                                         CARIBStringDecoder& dec) {
+    auto d = std::make_unique<CComponentDescriptor>();
+    d->stream_content = r.U8() & 0x0F;
+    d->component_type = r.U8();
+    d->component_tag = r.U8();
+    r.Copy(d->ISO_639_language_code, 3);
+    // Below length 6 the count is negative and Bytes() gives nothing.
+    d->text = DecodeText(dec, r.Bytes(length - 6), true);
+    return d;
+}
+
+// stream_identifier_descriptor
+std::unique_ptr<CDescriptor> CStreamIdentifierDescriptor::Build(int, CByteReader& r,
+                                                                CARIBStringDecoder&) {
+    auto d = std::make_unique<CStreamIdentifierDescriptor>();
+    d->component_tag = r.U8();
+    return d;
+}
+
+// CA_identifier_descriptor
+std::unique_ptr<CDescriptor> CCAIdentifierDescriptor::Build(int length, CByteReader& r,
+                                                            CARIBStringDecoder&) {
+    auto d = std::make_unique<CCAIdentifierDescriptor>();
+    while (InDescriptor(r, length)) {
+        d->CA_system_ids.push_back(static_cast<uint16_t>(r.U16()));
+    }
+    return d;
+}
+
+// content_descriptor; an odd last byte is ignored
+std::unique_ptr<CDescriptor> CContentDescriptor::Build(int length, CByteReader& r,
+                                                       CARIBStringDecoder&) {
+    auto d = std::make_unique<CContentDescriptor>();
+    for (int e = 0; e < length / 2 && !r.AtEnd(); ++e) {
+        const int a = r.U8();
+        const int b = r.U8();
+        d->AddNibble(a >> 4, a & 0x0F, b >> 4, b & 0x0F);
+    }
+    return d;
+}
+
+// parental_rating_descriptor; a short last entry is ignored
+std::unique_ptr<CDescriptor> CParentalRatingDescriptor::Build(int length, CByteReader& r,
+                                                              CARIBStringDecoder&) {
+    auto d = std::make_unique<CParentalRatingDescriptor>();
+    for (int e = 0; e < length / 4 && !r.AtEnd(); ++e) {
+        char country_code[4];
+        r.Copy(country_code, 3);
+        d->AddRating(country_code, r.U8());
+    }
+    return d;
 }

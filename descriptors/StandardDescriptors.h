@@ -14,15 +14,21 @@
 #include "descriptors/Descriptor.h"
 #include "base/Object.h"
 
-class CCADescriptor : public CDescriptor {  // 0x09
+class CCADescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0x09;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int CA_system_id = 0;
     int CA_PID = 0;
     std::vector<uint8_t> private_data;
 };
 
-class CNetworkNameDescriptor : public CDescriptor {  // 0x40
+class CNetworkNameDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0x40;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     std::string network_name;
 };
 
@@ -33,20 +39,29 @@ public:
     int service_type = 0;
 };
 
-class CServiceListDescriptor : public CDescriptor {  // 0x41
+class CServiceListDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0x41;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     std::vector<std::unique_ptr<CServiceListDescriptorService>> services;
 
     void AddService(int service_id, int service_type);
 };
 
-class CStuffingDescriptor : public CDescriptor {  // 0x42
+class CStuffingDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0x42;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     std::vector<uint8_t> stuffing_bytes;
 };
 
-class CSatelliteDeliverySystemDescriptor : public CDescriptor {  // 0x43
+class CSatelliteDeliverySystemDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0x43;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int frequency = 0;
     int orbital_position = 0;
     int west_east_flag = 0;
@@ -56,13 +71,19 @@ public:
     int FEC_inner = 0;
 };
 
-class CBouquetNameDescriptor : public CDescriptor {  // 0x47
+class CBouquetNameDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0x47;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     std::string bouquet_name;
 };
 
-class CServiceDescriptor : public CDescriptor {  // 0x48
+class CServiceDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0x48;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int service_type = 0;
     int service_provider_name_length = 0;
     std::string service_provider_name;
@@ -70,8 +91,11 @@ public:
     std::string service_name;
 };
 
-class CLinkageDescriptor : public CDescriptor {  // 0x4A
+class CLinkageDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0x4A;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int transport_stream_id = 0;
     int original_network_id = 0;
     int service_id = 0;
@@ -79,8 +103,11 @@ public:
     std::vector<uint8_t> private_data;
 };
 
-class CShortEventDescriptor : public CDescriptor {  // 0x4D
+class CShortEventDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0x4D;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     char ISO_639_language_code[4] = {};
     int event_name_length = 0;
     std::string event_name;
@@ -102,8 +129,11 @@ public:
     std::string item;
 };
 
-class CExtendedEventDescriptor : public CDescriptor {  // 0x4E
+class CExtendedEventDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0x4E;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     std::vector<std::unique_ptr<CExtendedEventDescriptorItem>> items;
     int descriptor_number = 0;
     int last_descriptor_number = 0;
@@ -116,14 +146,20 @@ public:
                  int item_length);
 };
 
-class CTimeShiftedEventDescriptor : public CDescriptor {  // 0x4F
+class CTimeShiftedEventDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0x4F;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int reference_service_id = 0;
     int reference_event_id = 0;
 };
 
-class CComponentDescriptor : public CDescriptor {  // 0x50
+class CComponentDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0x50;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int stream_content = 0;
     int component_type = 0;
     int component_tag = 0;
@@ -131,13 +167,19 @@ public:
     std::string text;
 };
 
-class CStreamIdentifierDescriptor : public CDescriptor {  // 0x52
+class CStreamIdentifierDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0x52;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     int component_tag = 0;
 };
 
-class CCAIdentifierDescriptor : public CDescriptor {  // 0x53
+class CCAIdentifierDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0x53;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     std::vector<uint16_t> CA_system_ids;
 };
 
@@ -154,8 +196,11 @@ public:
     int user_nibble_2 = 0;
 };
 
-class CContentDescriptor : public CDescriptor {  // 0x54
+class CContentDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0x54;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     std::vector<std::unique_ptr<CContentDescriptorNibble>> nibbles;
 
     void AddNibble(int content_nibble_level_1, int content_nibble_level_2, int user_nibble_1,
@@ -168,11 +213,35 @@ public:
     int rating = 0;
 };
 
-class CParentalRatingDescriptor : public CDescriptor {  // 0x55
+class CParentalRatingDescriptor : public CDescriptor {
 public:
+    static constexpr int kTag = 0x55;
+    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+
     std::vector<std::unique_ptr<CParentalRatingDescriptorRating>> ratings;
 
     // Copies the three bytes of country_code (a language-code style array,
     // not a C string) and terminates the copy.
     void AddRating(const char* country_code, int rating);
+};
+
+// The descriptors of this range that CreateDescriptor() builds, each under
+// its class's kTag.
+inline constexpr CDescriptorBuilder kStandardDescriptorBuilders[] = {
+    BuilderOf<CCADescriptor>(),
+    BuilderOf<CNetworkNameDescriptor>(),
+    BuilderOf<CServiceListDescriptor>(),
+    BuilderOf<CStuffingDescriptor>(),
+    BuilderOf<CSatelliteDeliverySystemDescriptor>(),
+    BuilderOf<CBouquetNameDescriptor>(),
+    BuilderOf<CServiceDescriptor>(),
+    BuilderOf<CLinkageDescriptor>(),
+    BuilderOf<CShortEventDescriptor>(),
+    BuilderOf<CExtendedEventDescriptor>(),
+    BuilderOf<CTimeShiftedEventDescriptor>(),
+    BuilderOf<CComponentDescriptor>(),
+    BuilderOf<CStreamIdentifierDescriptor>(),
+    BuilderOf<CCAIdentifierDescriptor>(),
+    BuilderOf<CContentDescriptor>(),
+    BuilderOf<CParentalRatingDescriptor>(),
 };

@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include "text/ARIBStringDecoder.h"
@@ -37,9 +38,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (len >= out.size()) __builtin_trap();  // no terminating NUL inside out
         if (count > 0 && static_cast<int>(len) > 2 * count + 2 * CARIBStringDecoder::kWorkSize)
             __builtin_trap();
-        const char* labelled = LabelAdditionalSymbols(text);
-        if (labelled == nullptr) __builtin_trap();
-        (void)std::strlen(labelled);
+        const std::string labelled = LabelAdditionalSymbols(text);
+        if (labelled.find('\0') != std::string::npos) __builtin_trap();
     }
     return 0;
 }

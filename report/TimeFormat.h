@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "si/TimeValue.h"
+#include "base/TimeValue.h"
 
 // The one formatter of broadcast times for every output.
 enum class CTimeStyle {

@@ -4,9 +4,9 @@
 #include <string>
 #include <vector>
 
+#include "base/TimeValue.h"
 #include "descriptors/Descriptor.h"
 #include "si/Table.h"
-#include "si/TimeValue.h"
 
 // One event of an EIT section (ARIB STD-B10): identity, start time,
 // duration, status bits and its descriptors as typed objects.

@@ -1,8 +1,8 @@
 #pragma once
 
+#include "base/TimeValue.h"
 #include "descriptors/Descriptor.h"
 #include "si/Table.h"
-#include "si/TimeValue.h"
 
 // The Time Offset Table (ARIB STD-B10) on PID 0x0014: the broadcast's own
 // clock, JST_time as MJD and BCD, and the descriptors of the last TOT.

@@ -62,6 +62,15 @@ constexpr uint16_t kKatakana[96] = {
     0x8153, 0x815B, 0x8142, 0x8175, 0x8176, 0x8141, 0x8145, 0x8140,  // 0x78
 };
 
+// No entry holds a zero byte, so no character ends a decoded text early.
+constexpr bool NoZeroByte(const uint16_t (&set)[96]) {
+    for (uint16_t c : set)
+        if ((c >> 8) == 0 || (c & 0xFF) == 0) return false;
+    return true;
+}
+static_assert(NoZeroByte(kAlphanumeric) && NoZeroByte(kHiragana) && NoZeroByte(kKatakana),
+              "a one-byte set entry with a zero byte");
+
 // Control codes of the C0/C1 areas that this decoder acts on.
 constexpr uint8_t APR = 0x0D;
 constexpr uint8_t LS1 = 0x0E;
@@ -157,6 +166,18 @@ char* CARIBStringDecoder::Decode(char* out, const uint8_t* src, int count, int r
         out[o++] = static_cast<char>(v >> 8);
         out[o++] = static_cast<char>(v & 0xFF);
     };
+    // A two-byte character whose second byte is no JIS byte is broken: the
+    // lead alone becomes GETA MARK and the byte after it is decoded afresh,
+    // since it is most likely a control (SP, APR, a colour) or the start of
+    // the next character. Returns the bytes consumed.
+    auto putTwoByte = [&](int at) {
+        if (!IsJISByte(m_work[at + 1])) {
+            put(kGetaMark);
+            return 1;
+        }
+        put(JISToSJIS(m_work + at));
+        return 2;
+    };
 
     int i = 0;
     while (i < n) {
@@ -170,8 +191,7 @@ char* CARIBStringDecoder::Decode(char* out, const uint8_t* src, int count, int r
                 i += 1;
             } else {
                 if (i + 1 >= n) break;  // lead byte only; SS stays pending
-                put(JISToSJIS(m_work + i));
-                i += 2;
+                i += putTwoByte(i);
             }
             m_singleShift = 0;
         } else if (b >= 0xA1 && b <= 0xFE) {
@@ -181,8 +201,7 @@ char* CARIBStringDecoder::Decode(char* out, const uint8_t* src, int count, int r
                 i += 1;
             } else {
                 if (i + 1 >= n) break;
-                put(JISToSJIS(m_work + i));
-                i += 2;
+                i += putTwoByte(i);
             }
         } else if (b == ESC) {
             const int used = Escape(i, n);

@@ -6,6 +6,9 @@
 // (code page 932). Every character comes out full width (two bytes), APR
 // becomes a single 0x0A, and ARIB additional symbols become Shift_JIS
 // user-defined codes that LabelAdditionalSymbols() can turn into labels.
+// A two-byte lead followed by a byte that is no JIS byte becomes GETA MARK
+// and that byte is decoded on its own, so no input writes a NUL inside the
+// text and a broken character never takes the rest of a name with it.
 //
 // The decoder keeps its designations (G0..G3), invocations (GL, GR), a
 // pending single shift and the bytes of an unfinished sequence between
@@ -20,8 +23,10 @@ public:
     // With reset nonzero the decoder first returns to its initial state and
     // drops any carried-over bytes. A negative count, or a null src, counts
     // as no input; input beyond what fits in the work buffer after the
-    // carried-over bytes is ignored. out must hold 2 * count + 1 bytes;
-    // 2 * kWorkSize + 1 bytes always suffice.
+    // carried-over bytes is ignored. out must hold 2 * count + 3 bytes (a
+    // lead byte carried over comes out as GETA MARK when the byte after it
+    // is no JIS byte); 2 * kWorkSize + 1 bytes always suffice, as no byte
+    // taken gives more than two.
     char* Decode(char* out, const uint8_t* src, int count, int reset);
 
 private:

@@ -4,9 +4,11 @@
 
 namespace {
 
+// The label is held in the entry itself, so the table needs no relocation
+// and lies in read-only data as it is.
 struct Label {
     unsigned short code;  // Shift_JIS user-defined character
-    const char* text;     // Shift_JIS
+    char text[6];         // Shift_JIS, NUL-terminated
 };
 
 // The ARIB additional symbols of row 0x7A that JISToSJIS() parks in the
@@ -72,18 +74,9 @@ const char* FindLabel(unsigned char lead, unsigned char trail) {
 // tail of one character and the head of the next, not the symbol F19F. No
 // label contains a user-defined code, so one pass gives what replacing the
 // 38 codes one after another would.
-const char* LabelAdditionalSymbols(const char* text) {
-    // Reused between calls; it only grows when a text is longer than any
-    // before. The caller prints the result before the next call. The first
-    // reserve covers any labelled descriptor text, so in practice the
-    // storage, and the pointer handed out, never move.
-    static std::string result = [] {
-        std::string s;
-        s.reserve(2048);
-        return s;
-    }();
-    result.clear();
-    if (!text) return result.c_str();
+std::string LabelAdditionalSymbols(const char* text) {
+    std::string result;
+    if (!text) return result;
 
     const auto* p = reinterpret_cast<const unsigned char*>(text);
     while (*p) {
@@ -99,5 +92,5 @@ const char* LabelAdditionalSymbols(const char* text) {
             p += 1;
         }
     }
-    return result.c_str();
+    return result;
 }

@@ -1,7 +1,9 @@
 #pragma once
 
+#include <string>
+
 // Replaces each ARIB additional symbol that JISToSJIS() mapped into the
 // Shift_JIS user-defined area with a short readable label ("[HV]", "[字]",
-// "ほか", ...). Returns a pointer into a buffer owned by the function that
-// stays valid until the next call.
-const char* LabelAdditionalSymbols(const char* text);
+// "ほか", ...). text is NUL-terminated Shift_JIS; a null text gives an
+// empty result.
+std::string LabelAdditionalSymbols(const char* text);

@@ -52,13 +52,14 @@ constexpr bool SortedByJIS() {
 }
 static_assert(SortedByJIS(), "binary search needs ascending JIS codes");
 
-// BLACK SQUARE, the stand-in for every code from row 0x75 up that code page
-// 932 cannot show.
+// BLACK SQUARE, the stand-in for every well-formed code from row 0x75 up
+// that code page 932 cannot show.
 constexpr int kBlackSquare = 0x81A1;
 
 }  // namespace
 
 int JISToSJIS(const uint8_t* p) {
+    if (!IsJISByte(p[0]) || !IsJISByte(p[1])) return kGetaMark;
     const int j1 = p[0] & 0x7F;
     const int j2 = p[1] & 0x7F;
     const int jis = (j1 << 8) | j2;
@@ -74,7 +75,6 @@ int JISToSJIS(const uint8_t* p) {
     // JIS X 0208 to Shift_JIS: two JIS rows share one lead byte; the odd
     // row takes the trail bytes 0x40..0x9E (skipping 0x7F), the even row
     // 0x9F..0xFC. Unassigned cells are converted all the same.
-    if (j1 < 0x21 || j1 > 0x7E || j2 < 0x21 || j2 > 0x7E) return 0;
     int s1 = ((j1 - 0x21) >> 1) + 0x81;
     if (s1 > 0x9F) s1 += 0x40;
     int s2;

@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "si/TimeValue.h"
+#include "base/TimeValue.h"
 
 namespace tsgen {
 

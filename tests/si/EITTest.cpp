@@ -154,6 +154,9 @@ TEST(CEITTest, EventNames) {
         {"after another descriptor", cat(content, ShortEventDescriptor("a")), kA},
         {"two: the first", cat(ShortEventDescriptor("a"), ShortEventDescriptor("b")), kA},
         {"empty name", ShortEventDescriptor(""), ""},
+        {"kanji lead cut by SP, the rest kept",
+         {0x4D, 0x09, 'j', 'p', 'n', 0x04, 0x30, 0x20, 0x30, 0x21, 0x00},
+         "\x81\xAC\x81\x40\x88\x9F"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);

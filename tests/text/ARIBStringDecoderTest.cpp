@@ -72,23 +72,23 @@ TEST(CARIBStringDecoderTest, DecodesOneCall) {
         {"MSZ and NSZ", {0x89, 0x8A}, ""},
         {"sizes leave width alone", {0x0E, 0x89, 0x41, 0x8A, 0x42}, "\x82\x60\x82\x61"},
         {"dropped C0/C1/DEL/0xA0/0xFF", {0x0E, 0x00, 0x7F, 0xA0, 0xFF, 0x41}, "\x82\x60"},
-        {"trail 0x20 ends the text", {0x30, 0x20, 0x30, 0x21}, ""},
+        {"kanji lead before SP", {0x30, 0x20, 0x30, 0x21}, "\x81\xAC\x81\x40\x88\x9F"},
+        {"kanji lead before APR", {0x30, 0x0D, 0x30, 0x21}, "\x81\xAC\n\x88\x9F"},
+        {"kanji lead before DEL", {0x30, 0x7F, 0x30, 0x21}, "\x81\xAC\x88\x9F"},
+        {"kanji lead before CSI", {0x30, 0x9B, 0x30, 0x20, 0x53, 0x30, 0x21},
+         "\x81\xAC\x81\x79\x88\x9F"},
+        {"kanji lead before LS2", {0x30, 0x1B, 0x6E, 0x22}, "\x81\xAC\x82\xA0"},
+        {"symbol row lead before SP", {0x7A, 0x20, 0x7A, 0x56}, "\x81\xAC\x81\x40\xF1\xAB"},
+        {"GR kanji lead before SP", {0x1B, 0x24, 0x2A, 0x39, 0xB0, 0x20, 0xB0, 0xA1},
+         "\x81\xAC\x81\x40\x88\x9F"},
+        {"GR kanji lead before 0xA0", {0x1B, 0x24, 0x2A, 0x39, 0xB0, 0xA0, 0xB0, 0xA1},
+         "\x81\xAC\x88\x9F"},
         {"empty", {}, ""},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(c.sjis, DecodeFresh(c.in));
     }
-}
-
-// A code with no Shift_JIS form is written as two zero bytes and decoding
-// goes on behind them.
-TEST(CARIBStringDecoderTest, UnmappableCodeWritesTwoZeros) {
-    const std::vector<uint8_t> in = {0x30, 0x20, 0x30, 0x21};
-    CARIBStringDecoder dec;
-    std::vector<char> out(2 * in.size() + 1, 'x');
-    dec.Decode(out.data(), in.data(), int(in.size()), 1);
-    EXPECT_EQ(std::string("\0\0\x88\x9F\0", 5), std::string(out.data(), 5));
 }
 
 TEST(CARIBStringDecoderTest, CarriesUnfinishedSequence) {
@@ -99,6 +99,7 @@ TEST(CARIBStringDecoderTest, CarriesUnfinishedSequence) {
     };
     const Case kCases[] = {
         {"kanji lead", {0x30}, {0x21}, "", "\x88\x9F"},
+        {"kanji lead, then SP", {0x30}, {0x20, 0x30, 0x21}, "", "\x81\xAC\x81\x40\x88\x9F"},
         {"ESC $ B leaves last byte", {0x1B, 0x24, 0x42, 0x30, 0x21}, {0x21}, "\x91\xAE",
          "\x81\x40"},
         {"ESC $ + | ; designates G3", {0x1B, 0x24, 0x2B}, {0x3B, 0x1B, 0x7C, 0xB0, 0xA1}, "",
@@ -203,18 +204,19 @@ TEST(CARIBStringDecoderTest, MixedTitleAgreesWithIconv) {
 // Random byte strings, biased towards the codes that start sequences, cut
 // into random pieces with random resets. Decoding in pieces must give the
 // same bytes as decoding each reset-delimited run in one call, and each
-// call must stay inside an output buffer of exactly 2 * count + 1 bytes.
+// call must stay inside an output buffer of exactly 2 * count + 3 bytes and
+// write no NUL before the one that ends the text.
 TEST(CARIBStringDecoderTest, RandomSplitsMatchOneCall) {
     const uint8_t kHot[] = {0x1B, 0x24, 0x28, 0x29, 0x2A, 0x2B, 0x39, 0x3B, 0x4A, 0x30,
                             0x31, 0x9B, 0x19, 0x1D, 0x0E, 0x0F, 0x7C, 0x7D, 0x7E, 0x6E,
                             0x6F, 0x20, 0x0D, 0x7A, 0xA1, 0xFE, 0x00, 0xFF};
     std::mt19937 rng(20080601);
 
-    // Decodes and returns the raw output, NULs from unmappable codes
-    // included: the NUL written last is found by decoding twice into
-    // buffers pre-filled differently.
+    // Decodes and returns the raw output, any NUL inside it included: the
+    // NUL written last is found by decoding twice into buffers pre-filled
+    // differently.
     auto raw = [](CARIBStringDecoder& dec, const uint8_t* p, int count, int reset) {
-        const size_t size = size_t(count > 0 ? 2 * count + 1 : 1);
+        const size_t size = size_t(count > 0 ? 2 * count + 3 : 1);
         std::vector<char> a(size, '\0'), b(size, '\xFF');
         CARIBStringDecoder copy = dec;
         dec.Decode(a.data(), p, count, reset);
@@ -222,7 +224,9 @@ TEST(CARIBStringDecoderTest, RandomSplitsMatchOneCall) {
         size_t end = 0;
         while (end < size && a[end] == b[end]) ++end;
         EXPECT_GT(end, 0u);
-        return std::string(a.data(), end - 1);
+        const std::string text(a.data(), end - 1);
+        EXPECT_EQ(std::string::npos, text.find('\0'));
+        return text;
     };
 
     for (int iter = 0; iter < 3000; ++iter) {

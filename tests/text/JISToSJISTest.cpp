@@ -43,11 +43,15 @@ TEST(JISToSJISTest, ArithmeticAndBounds) {
         {"row 0x5F first lead past gap", {0x5F, 0x21}, 0xE040},
         {"even row first cell", {0x60, 0x21}, 0xE09F},
         {"row 0x74 last arithmetic cell", {0x74, 0x7E}, 0xEAFC},
-        {"trail 0x20", {0x30, 0x20}, 0},
-        {"trail 0x7F", {0x30, 0x7F}, 0},
-        {"lead 0x20", {0x20, 0x21}, 0},
-        {"row 0x75 malformed trail is never 0", {0x75, 0x20}, 0x81A1},
-        {"lead 0x7F", {0x7F, 0x21}, 0x81A1},
+        {"GL lead, GR trail", {0x30, 0xA1}, 0x889F},
+        {"trail 0x20 is geta", {0x30, 0x20}, 0x81AC},
+        {"trail 0x0D is geta", {0x30, 0x0D}, 0x81AC},
+        {"trail 0x7F is geta", {0x30, 0x7F}, 0x81AC},
+        {"trail 0xA0 is geta", {0xB0, 0xA0}, 0x81AC},
+        {"trail 0xFF is geta", {0xB0, 0xFF}, 0x81AC},
+        {"lead 0x20 is geta", {0x20, 0x21}, 0x81AC},
+        {"row 0x75 trail 0x20 is geta", {0x75, 0x20}, 0x81AC},
+        {"lead 0x7F is geta", {0x7F, 0x21}, 0x81AC},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
@@ -98,8 +102,8 @@ const SpecialRun kRuns[] = {
 }  // namespace
 
 // Sweeps every 15-bit code from 0x7500 up, in GL and GR form: the 90 listed
-// codes map as listed, everything else, malformed trail bytes included, to
-// BLACK SQUARE.
+// codes map as listed, a byte that is no JIS byte gives GETA MARK, and every
+// other code BLACK SQUARE.
 TEST(JISToSJISTest, SpecialCodesAndBlackSquare) {
     std::map<int, int> expected;
     for (const SpecialRun& r : kRuns)
@@ -110,11 +114,13 @@ TEST(JISToSJISTest, SpecialCodesAndBlackSquare) {
         if (jis & 0x80) continue;  // not a 15-bit code
         SCOPED_TRACE(testing::Message() << std::hex << "JIS 0x" << jis);
         const auto it = expected.find(jis);
-        const int want = it == expected.end() ? 0x81A1 : it->second;
+        const int j1 = jis >> 8, j2 = jis & 0x7F;
+        const bool malformed = j1 > 0x7E || j2 < 0x21 || j2 > 0x7E;
+        const int want = malformed ? 0x81AC : it == expected.end() ? 0x81A1 : it->second;
         EXPECT_EQ(want, Map(jis >> 8, jis & 0xFF));
         EXPECT_EQ(want, Map((jis >> 8) | 0x80, (jis & 0xFF) | 0x80));
     }
-    for (int jis : {0x7A60, 0x7A61, 0x7500, 0x7F7F, 0x7A4C, 0x7A75, 0x7E71}) {
+    for (int jis : {0x7A60, 0x7A61, 0x7521, 0x7E7E, 0x7A4C, 0x7A75, 0x7E71}) {
         SCOPED_TRACE(testing::Message() << std::hex << "JIS 0x" << jis);
         EXPECT_EQ(0x81A1, Map(jis >> 8, jis & 0xFF));
     }

@@ -1,4 +1,4 @@
-#include "si/TimeValue.h"
+#include "base/TimeValue.h"
 
 namespace {
 
