@@ -4,10 +4,10 @@
 
 #include <vector>
 
-const char* const kUsageLine = "usage: tsvigil [OPTION]... src.ts\n";
+const char* const kUsageLine = "usage: tsvigil [OPTION]... src.ts...\n";
 
 const char* const kHelpText =
-    "usage: tsvigil [OPTION]... src.ts\n"
+    "usage: tsvigil [OPTION]... src.ts...\n"
     "Checks a recorded ISDB MPEG-2 transport stream (188-, 192- or 204-byte\n"
     "packets) for lost sync, continuity-counter gaps, scrambled and\n"
     "transport-error packets, and reports each change of the present\n"
@@ -16,18 +16,54 @@ const char* const kHelpText =
     "  -u, --utf8     the text report in UTF-8 instead of Shift_JIS\n"
     "  -s, --summary  after the report, a summary per PID and per service\n"
     "  -j, --json     JSON Lines on standard output instead of the text report\n"
+    "  -c, --verdict  one line per file instead of the report: its verdict and figures\n"
+    "  -P, --jobs N   check N files at once (default 1; 0: one per CPU); output in\n"
+    "                 argument order all the same\n"
+    "  -t, --tolerate N  picture and sound packets a file may lose and still be ok\n"
+    "                 (default 0)\n"
     "  -h, --help     this text\n"
     "  -V, --version  the version\n"
     "\n"
-    "The exit status is 0 whatever the stream holds; 1 when the report cannot\n"
-    "be written; 2 for a wrong command line.\n";
+    "With at least one option, any number of files may follow; a text report\n"
+    "of several files heads each with ==> FILE <==.\n"
+    "\n"
+    "Verdict words, in this order: unreadable (cannot be opened or read to its\n"
+    "end), empty (no packet), damaged (picture or sound packets lost beyond\n"
+    "--tolerate, or with the transport error indicator, or sync lost before the\n"
+    "last packet), scrambled (picture or sound scrambled after its first clear\n"
+    "packet, or never clear); ok when none applies. Losses on tables, captions,\n"
+    "ECMs and the like are counted as 'other lost' and judge nothing; a\n"
+    "duplicated packet is no loss; a discontinuity_indicator excuses a counter\n"
+    "break.\n"
+    "\n"
+    "The exit status is 0 whatever the stream holds, but with --verdict: 0 when\n"
+    "every file is ok, 3 when any is not. 1 when the report cannot be written;\n"
+    "2 for a wrong command line.\n";
+
+namespace {
+
+// A decimal count from 0 to max, the whole text and nothing else.
+bool ParseCount(const char* text, long long max, long long& n) {
+    if (text == nullptr || *text < '0' || *text > '9') return false;
+    n = 0;
+    for (const char* p = text; *p; ++p) {
+        if (*p < '0' || *p > '9') return false;
+        n = n * 10 + (*p - '0');
+        if (n > max) return false;
+    }
+    return true;
+}
+
+}  // namespace
 
 CCommandLine ParseCommandLine(int argc, char** argv) {
     CCommandLine c;
     static const option kOptions[] = {
         {"utf8", no_argument, nullptr, 'u'},    {"summary", no_argument, nullptr, 's'},
         {"json", no_argument, nullptr, 'j'},    {"help", no_argument, nullptr, 'h'},
-        {"version", no_argument, nullptr, 'V'}, {nullptr, 0, nullptr, 0},
+        {"version", no_argument, nullptr, 'V'}, {"verdict", no_argument, nullptr, 'c'},
+        {"jobs", required_argument, nullptr, 'P'}, {"tolerate", required_argument, nullptr, 't'},
+        {nullptr, 0, nullptr, 0},
     };
     // getopt_long permutes the vector it is given; work on a copy so the
     // caller's argv stays as it was.
@@ -36,7 +72,7 @@ CCommandLine ParseCommandLine(int argc, char** argv) {
     bool help = false, version = false, anyOption = false;
     optind = 0;  // start afresh (glibc): the parser may run more than once in a process
     opterr = 0;
-    for (int ch; (ch = getopt_long(argc, args.data(), "usjhV", kOptions, nullptr)) != -1;) {
+    for (int ch; (ch = getopt_long(argc, args.data(), ":usjhVcP:t:", kOptions, nullptr)) != -1;) {
         anyOption = true;
         switch (ch) {
             case 'u': c.utf8 = true; break;
@@ -44,6 +80,24 @@ CCommandLine ParseCommandLine(int argc, char** argv) {
             case 'j': c.json = true; break;
             case 'h': help = true; break;
             case 'V': version = true; break;
+            case 'c': c.verdict = true; break;
+            case 'P':
+            case 't': {
+                long long n = 0;
+                if (!ParseCount(optarg, ch == 'P' ? 4096 : (1LL << 62), n)) {
+                    c.action = CCommandLine::kBadUsage;
+                    c.error = std::string("invalid ") + (ch == 'P' ? "number of jobs" : "tolerance") + " '" +
+                              (optarg ? optarg : "") + "'";
+                    return c;
+                }
+                if (ch == 'P') c.jobs = static_cast<int>(n);
+                else c.tolerate = n;
+                break;
+            }
+            case ':':
+                c.action = CCommandLine::kBadUsage;
+                c.error = std::string("option '") + args[static_cast<size_t>(optind - 1)] + "' needs a value";
+                return c;
             default: {
                 const char* arg = args[static_cast<size_t>(optind - 1)];
                 c.action = CCommandLine::kBadUsage;
@@ -56,9 +110,9 @@ CCommandLine ParseCommandLine(int argc, char** argv) {
     }
     if (help) c.action = CCommandLine::kHelp;
     else if (version) c.action = CCommandLine::kVersion;
-    else if (argc - optind == 1) {
+    else if (argc - optind == 1 || (anyOption && argc - optind > 1)) {
         c.action = CCommandLine::kCheck;
-        c.file = args[static_cast<size_t>(optind)];
+        for (int i = optind; i < argc; ++i) c.files.emplace_back(args[static_cast<size_t>(i)]);
     } else if (anyOption && argc - optind == 0) {
         c.action = CCommandLine::kBadUsage;
         c.error = "no file given";

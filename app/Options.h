@@ -1,13 +1,15 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
-// The command line: tsvigil [OPTION]... FILE, with getopt_long's rules
-// (options in any order before FILE, "--" ends them).
+// The command line: tsvigil [OPTION]... FILE..., with getopt_long's rules
+// (options in any order before the files, "--" ends them). Without any
+// option exactly one file is taken, as the classic command line has it.
 struct CCommandLine {
     enum Action {
-        kCheck,     // check file
-        kUsage,     // no argument at all, or more than one file: the classic usage text, status 0
+        kCheck,     // check the files
+        kUsage,     // no argument at all, or more than one file without options: the classic usage text, status 0
         kBadUsage,  // an unknown option, or options without a file: status 2
         kHelp,
         kVersion,
@@ -16,7 +18,10 @@ struct CCommandLine {
     bool utf8 = false;
     bool summary = false;
     bool json = false;
-    std::string file;
+    bool verdict = false;   // one verdict line per file instead of the report; the status follows it
+    int jobs = 1;           // files checked at once; 0 given means one per CPU
+    long long tolerate = 0; // picture and sound packets that may be lost before a file is damaged
+    std::vector<std::string> files;
     std::string error;  // what was wrong, for kBadUsage
 };
 

@@ -2,7 +2,17 @@
 
 #include <unistd.h>
 
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <cstdlib>
 #include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "app/Options.h"
@@ -11,6 +21,7 @@
 #include "report/JsonReport.h"
 #include "report/Summary.h"
 #include "report/TextReport.h"
+#include "report/VerdictLine.h"
 #include "stream/StreamSource.h"
 #include "text/Utf8.h"
 #include "tsvigil/Version.h"
@@ -24,23 +35,112 @@ using CFilePtr = std::unique_ptr<std::FILE, CFileCloser>;
 
 }  // namespace
 
-const char* const kWriteError = "error - can't write report.\n";
-
-void CheckStream(CStreamSource& source, std::FILE* out, const CCheckOptions& options,
+bool CheckStream(CStreamSource* source, std::FILE* out, const CCheckOptions& options,
                  const std::function<void()>& tick) {
+    // The text report and the summary are Shift_JIS, or UTF-8 when asked.
+    CFilePtr converted;
+    std::FILE* text = out;
+    if (options.utf8 && !options.json && (source || options.verdict)) {
+        std::FILE* c = OpenUtf8Writer(out);
+        if (c != out) converted.reset(text = c);
+    }
     std::vector<std::unique_ptr<COutput>> outputs;
     if (options.json) {
-        outputs.push_back(std::make_unique<CJsonReport>(out));
-    } else {
-        outputs.push_back(std::make_unique<CTextReport>(out));
-        if (options.summary) outputs.push_back(std::make_unique<CSummaryReport>(out));
+        outputs.push_back(std::make_unique<CJsonReport>(out, options.file));
+    } else if (options.verdict) {
+        if (options.summary) outputs.push_back(std::make_unique<CSummaryReport>(text));
+        else outputs.push_back(std::make_unique<CVerdictLine>(out, options.file));
+    } else if (source) {
+        outputs.push_back(std::make_unique<CTextReport>(text));
+        if (options.summary) outputs.push_back(std::make_unique<CSummaryReport>(text));
     }
     std::vector<COutput*> given;
     for (const auto& o : outputs) given.push_back(o.get());
-    // The check holds large per-PID tables: on the heap, not the stack.
-    auto check = std::make_unique<CCheck>(source, given, options.file);
-    check->Run(tick);
+    bool ok = false;
+    if (source) {
+        // The check holds large per-PID tables: on the heap, not the stack.
+        auto check = std::make_unique<CCheck>(*source, given, options.file, options.tolerate);
+        check->Run(tick);
+        ok = check->Stats().verdict.Ok();
+    } else {
+        // An input that could not be opened still gets its verdict.
+        auto stats = std::make_unique<CCheckStats>();
+        stats->file = options.file;
+        stats->unreadable = true;
+        stats->verdict = Judge(*stats, options.tolerate);
+        for (COutput* o : given) o->Finish(*stats);
+    }
+    if (converted) std::fclose(converted.release());
+    return ok;
 }
+
+namespace {
+
+// What one file's check left to write, when files are checked at once:
+// everything goes to memory and is written whole, in argument order.
+struct CFileResult {
+    std::string out;
+    std::string err;
+    bool ok = false;
+    bool done = false;
+};
+
+// A stream into a std::string, for a file checked beside others.
+class CMemoryOutput {
+public:
+    CMemoryOutput() : m_file(open_memstream(&m_buf, &m_size)) {}
+    ~CMemoryOutput() {
+        if (m_file) std::fclose(m_file);
+        std::free(m_buf);
+    }
+    CMemoryOutput(const CMemoryOutput&) = delete;
+    CMemoryOutput& operator=(const CMemoryOutput&) = delete;
+    std::FILE* File() const { return m_file; }
+    std::string Take() {
+        if (m_file) std::fclose(m_file);
+        m_file = nullptr;
+        return m_buf ? std::string(m_buf, m_size) : std::string();
+    }
+
+private:
+    char* m_buf = nullptr;
+    size_t m_size = 0;
+    std::FILE* m_file;
+};
+
+long long SizeOf(const std::string& path) {
+    struct stat st;
+    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<long long>(st.st_size) : 0;
+}
+
+// Checks path with its error lines to err; adds the bytes read to done
+// every few thousand packets. Returns whether the verdict is ok.
+bool CheckFile(const std::string& path, std::FILE* out, std::FILE* err, CCheckOptions options,
+               std::atomic<long long>& done, const std::function<void()>& onTick) {
+    std::unique_ptr<CStreamSource> source = OpenStreamSource(path.c_str());
+    if (!source) std::fprintf(err, "error - can't open file (%s).\n", path.c_str());
+    options.file = path.c_str();
+    long long reported = 0;
+    std::function<void()> tick;
+    if (source) {
+        tick = [&] {
+            const long long now = source->BytesRead();
+            done += now - reported;
+            reported = now;
+            if (onTick) onTick();
+        };
+    }
+    const bool ok = CheckStream(source.get(), out, options, tick);
+    if (source) {
+        done += source->BytesRead() - reported;
+        if (source->IsReadError()) std::fprintf(err, "error - can't read file (%s).\n", path.c_str());
+    }
+    return ok;
+}
+
+}  // namespace
+
+const char* const kWriteError = "error - can't write report.\n";
 
 int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
     const CCommandLine cmd = ParseCommandLine(argc, argv);
@@ -61,51 +161,112 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
         default:
             break;
     }
-    std::unique_ptr<CStreamSource> file;
     std::fprintf(err, "\ntsvigil - transport stream checker ver %s\n\n", kVersion);
     if (cmd.action == CCommandLine::kUsage) {
         std::fputs("usage: tsvigil src.ts\n\n", err);
         return 0;
     }
-    const char* path = cmd.file.c_str();
-    file = OpenStreamSource(path);
-    if (!file) {
-        std::fprintf(err, "error - can't open file (%s).\n", path);
-        return 0;
-    }
-    CProgress progress(err, file->FileSize());
-    std::function<void()> tick;
-    // The report's way out: the progress line's eraser when both go to one
-    // terminal, then the conversion to UTF-8 when asked for.
-    CFilePtr wrapped, converted;
-    std::FILE* report = out;
-    if (progress.Enabled()) {
-        tick = [&] { progress.Update(file->BytesRead()); };
-        if (isatty(fileno(out)) == 1) {
-            std::FILE* w = progress.Wrap(out);
-            if (w != out) wrapped.reset(report = w);
-        }
-    }
-    if (cmd.utf8 && !cmd.json) {
-        std::FILE* c = OpenUtf8Writer(report);
-        if (c != report) converted.reset(report = c);
-    }
+    const std::vector<std::string>& files = cmd.files;
     CCheckOptions options;
     options.summary = cmd.summary;
     options.json = cmd.json;
-    options.file = path;
-    CheckStream(*file, report, options, tick);
-    // Closing the wrappers, innermost first, writes what they hold to out.
+    options.verdict = cmd.verdict;
+    options.utf8 = cmd.utf8;
+    options.tolerate = static_cast<uint64_t>(cmd.tolerate);
+    // Several text reports are told apart by a head line, as head(1) does.
+    const bool headed = files.size() > 1 && !cmd.json && !(cmd.verdict && !cmd.summary);
+
+    long long total = 0;
+    for (const auto& f : files) total += SizeOf(f);
+    CProgress progress(err, total);
+    std::atomic<long long> done{0};
+    // The report's way out: the progress line's eraser when both go to one
+    // terminal.
+    CFilePtr wrapped;
+    std::FILE* base = out;
+    if (progress.Enabled() && isatty(fileno(out)) == 1) {
+        std::FILE* w = progress.Wrap(out);
+        if (w != out) wrapped.reset(base = w);
+    }
+    auto head = [&](size_t i) {
+        if (headed) std::fprintf(base, "%s==> %s <==\n", i == 0 ? "" : "\n", files[i].c_str());
+    };
+
+    bool allOk = true;
+    size_t jobs = cmd.jobs == 0 ? std::max(1u, std::thread::hardware_concurrency()) : static_cast<size_t>(cmd.jobs);
+    jobs = std::min(jobs, files.size());
+    if (jobs <= 1) {
+        // One file after another, each written as it is checked (JSON Lines
+        // reach a reader at every TOT).
+        for (size_t i = 0; i < files.size(); ++i) {
+            head(i);
+            const auto tick = [&] { progress.Update(done.load()); };
+            allOk = CheckFile(files[i], base, err, options, done, progress.Enabled() ? tick : std::function<void()>()) && allOk;
+            std::fflush(base);
+        }
+    } else {
+        // Files checked at once, each into memory, written whole and in
+        // argument order. File k+jobs starts only once file k is written,
+        // so memory holds the output of at most jobs files.
+        std::vector<CFileResult> results(files.size());
+        std::mutex mutex;
+        std::condition_variable changed;
+        size_t next = 0, written = 0;
+        auto worker = [&] {
+            for (;;) {
+                size_t i;
+                {
+                    std::unique_lock<std::mutex> lock(mutex);
+                    changed.wait(lock, [&] { return next >= files.size() || next < written + jobs; });
+                    if (next >= files.size()) return;
+                    i = next++;
+                }
+                CMemoryOutput o, e;
+                CFileResult r;
+                r.ok = CheckFile(files[i], o.File(), e.File(), options, done, {});
+                r.out = o.Take();
+                r.err = e.Take();
+                r.done = true;
+                {
+                    std::lock_guard<std::mutex> lock(mutex);
+                    results[i] = std::move(r);
+                }
+                changed.notify_all();
+            }
+        };
+        std::vector<std::thread> threads;
+        for (size_t t = 0; t < jobs; ++t) threads.emplace_back(worker);
+        std::unique_lock<std::mutex> lock(mutex);
+        while (written < files.size()) {
+            if (!results[written].done) {
+                changed.wait_for(lock, std::chrono::milliseconds(250));
+                progress.Update(done.load());
+                continue;
+            }
+            CFileResult r = std::move(results[written]);
+            results[written] = CFileResult();
+            lock.unlock();
+            head(written);
+            std::fwrite(r.out.data(), 1, r.out.size(), base);
+            std::fflush(base);
+            std::fputs(r.err.c_str(), err);
+            allOk = r.ok && allOk;
+            lock.lock();
+            ++written;
+            changed.notify_all();
+        }
+        lock.unlock();
+        for (auto& t : threads) t.join();
+    }
+    // Closing the eraser writes what it holds to out.
     bool closed = true;
-    if (converted) closed = std::fclose(converted.release()) == 0 && closed;
-    if (wrapped) closed = std::fclose(wrapped.release()) == 0 && closed;
+    if (wrapped) closed = std::fclose(wrapped.release()) == 0;
     progress.Finish();
-    if (file->IsReadError()) std::fprintf(err, "error - can't read file (%s).\n", path);
     // A report that did not reach its destination (a closed standard
     // output, a full disk) is the one failure of the run itself.
     if (!closed || std::fflush(out) != 0 || std::ferror(out)) {
         std::fputs(kWriteError, err);
         return 1;
     }
-    return 0;
+    return cmd.verdict && !allOk ? 3 : 0;
 }

@@ -1,27 +1,34 @@
 #pragma once
 
+#include <cstdint>
 #include <cstdio>
 #include <functional>
 
 class CStreamSource;
 
-// Runs the command line (tsvigil [OPTION]... FILE). Report lines go to out,
-// the banner and error texts to err. Returns the exit status: faults of the
-// stream are report lines, so it is 0 on every path but a report that
-// cannot be written (1, after kWriteError on err) and a wrong command line
-// (2).
+// Runs the command line (tsvigil [OPTION]... FILE...). Report lines go to
+// out, the banner and error texts to err. Returns the exit status: faults
+// of the stream are report lines, so it is 0 on every path but a report
+// that cannot be written (1, after kWriteError on err), a wrong command line
+// (2), and, with --verdict, a file that is not ok (3).
 int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err);
 
 extern const char* const kWriteError;
 
-// What a check writes besides the text report.
+// What a check writes.
 struct CCheckOptions {
     bool summary = false;  // the summary after the text report
     bool json = false;     // JSON Lines instead of the text report
-    const char* file = nullptr;  // the input's name, for the JSON summary
+    bool verdict = false;  // the verdict line instead of the text report (with summary: the summary only)
+    bool utf8 = false;     // the text report and summary in UTF-8
+    uint64_t tolerate = 0;
+    const char* file = nullptr;  // the input's name, for the outputs
 };
 
-// Checks every packet of source and writes the report to out. tick, when
-// set, is called every few thousand packets (for a progress display).
-void CheckStream(CStreamSource& source, std::FILE* out, const CCheckOptions& options = {},
+// Checks every packet of source and writes what options ask for to out;
+// source may be null for an input that could not be opened, which then gets
+// its verdict (unreadable) where one is written. Returns whether the
+// verdict is ok. tick, when set, is called every few thousand packets (for
+// a progress display).
+bool CheckStream(CStreamSource* source, std::FILE* out, const CCheckOptions& options,
                  const std::function<void()>& tick = {});

@@ -4,6 +4,7 @@
 #include <climits>
 #include <iterator>
 
+#include "stream/StreamSource.h"
 #include "text/AdditionalSymbols.h"
 
 namespace {
@@ -14,8 +15,10 @@ constexpr int kTickPackets = 1 << 15;
 
 }  // namespace
 
-CCheck::CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char* file)
+CCheck::CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char* file, uint64_t tolerate)
     : m_outputs(std::move(outputs)),
+      m_source(source),
+      m_nTolerate(tolerate),
       m_clock([this] { OnTot(); }),
       m_events([this](int serviceId, const CEITEvent& event) { OnPresentEvent(serviceId, event); }) {
     m_framer.m_pStream = &source;
@@ -101,10 +104,12 @@ void CCheck::Run(const std::function<void()>& tick) {
     // no lost sync. Only other flags need a closer look.
     int steadyFlags = 0;
     int untilTick = kTickPackets;
+    bool inside = true;  // lost sync before the last packet, not at the end
     auto syncLost = [&] {
         CFinding f = Found(CFinding::kSyncError);
         f.offset = m_framer.m_nLostOffset;
         ++m_stats.syncErrors;
+        if (inside) ++m_stats.syncErrorsInside;
         Emit(f);
     };
 
@@ -140,13 +145,29 @@ void CCheck::Run(const std::function<void()>& tick) {
         // the counter moves on by adaptation_field_control's payload bit,
         // modulo 16. Most packets pass on this one test.
         if (((counter - last - ((b3 >> 4) & 1)) & 0x0F) != 0 && last >= 0 && pid != kNullPid) {
-            ++countsOf[pid].continuityErrors;
-            CFinding f = Found(CFinding::kContinuityError);
-            f.pid = pid;
-            f.last = last;
-            f.counter = counter;
-            f.offset = m_framer.PacketOffset();
-            Emit(f);
+            CPidCounts& c = countsOf[pid];
+            // A packet whose adaptation field sets discontinuity_indicator
+            // starts a new counter sequence (ISO/IEC 13818-1 2.4.3.5): no
+            // error, no loss. Read only here, never for a packet whose
+            // counter follows on.
+            if ((b3 & 0x20) && p[4] > 0 && (p[5] & 0x80)) {
+                ++c.discontinuities;
+            } else {
+                CFinding f = Found(CFinding::kContinuityError);
+                f.pid = pid;
+                f.last = last;
+                f.counter = counter;
+                // With payload the counter should have moved on by one;
+                // without, it should have stayed.
+                const bool payload = (b3 & 0x10) != 0;
+                f.duplicate = payload && counter == last;
+                f.lost = f.duplicate ? 0 : (counter - last - (payload ? 1 : 0)) & 0x0F;
+                ++c.continuityErrors;
+                c.lost += static_cast<uint64_t>(f.lost);
+                if (f.duplicate) ++c.duplicates;
+                f.offset = m_framer.PacketOffset();
+                Emit(f);
+            }
         }
         lastCounter[pid] = counter;
 
@@ -154,7 +175,10 @@ void CCheck::Run(const std::function<void()>& tick) {
             // Counts saturate rather than overflow on an endless scrambled run.
             if (scrambledOf[pid] < INT32_MAX) ++scrambledOf[pid];
             m_bScrambledSinceTot = true;
-            ++countsOf[pid].scrambled;
+            CPidCounts& c = countsOf[pid];
+            // Every packet of the PID so far scrambled: none was clear yet.
+            if (c.scrambled + 1 == packetsOf[pid]) ++c.scrambledAtStart;
+            ++c.scrambled;
         }
         if (p[1] & 0x80) {
             if (m_nTransportErrorsSinceTot < INT32_MAX) ++m_nTransportErrorsSinceTot;
@@ -163,6 +187,7 @@ void CCheck::Run(const std::function<void()>& tick) {
     }
     // Bytes skipped at the end of the input (a cut-off last packet,
     // trailing garbage, an input without any packet) are lost sync too.
+    inside = false;
     if (flags & FRAME_SYNC_ERROR) syncLost();
     // Counts gathered after the last TOT (or in a stream without any) close
     // the check; no TOT follows them.
@@ -173,5 +198,7 @@ void CCheck::Run(const std::function<void()>& tick) {
     m_stats.tots = m_clock.TotCount();
     m_stats.firstTotValid = m_clock.FirstTime(m_stats.firstTot);
     m_stats.lastTotValid = m_clock.LastTime(m_stats.lastTot);
+    m_stats.unreadable = m_source.IsReadError();
+    m_stats.verdict = Judge(m_stats, m_nTolerate);
     for (COutput* o : m_outputs) o->Finish(m_stats);
 }

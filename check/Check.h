@@ -23,8 +23,10 @@ class CStreamSource;
 class CCheck {
 public:
     // outputs are not owned and must outlive the check; file is the input's
-    // name for the outputs (may be null).
-    CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char* file = nullptr);
+    // name for the outputs (may be null); tolerate is how many picture or
+    // sound packets may be lost before the verdict says damaged.
+    CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char* file = nullptr,
+           uint64_t tolerate = 0);
     CCheck(const CCheck&) = delete;
     CCheck& operator=(const CCheck&) = delete;
 
@@ -46,6 +48,8 @@ private:
     void EmitCounts();
 
     std::vector<COutput*> m_outputs;
+    CStreamSource& m_source;
+    uint64_t m_nTolerate;
     CPacketFramer m_framer;
     CTableDispatcher m_tables;
     CBroadcastClock m_clock;

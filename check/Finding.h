@@ -26,6 +26,11 @@ struct CFinding {
     int pid = -1;
     int last = -1;     // the continuity_counter of the PID's packet before
     int counter = -1;  // the continuity_counter of this packet
+    // For a continuity error: the packets lost before this one (a lower
+    // bound: whole cycles of 16 cannot be seen), or a duplicate, which
+    // ISO/IEC 13818-1 allows once and which loses nothing.
+    int lost = 0;
+    bool duplicate = false;
     int64_t count = 0;
     int64_t offset = -1;  // -1 where the finding has no place of its own (counts)
     // The time of the last verified TOT before the finding (for kTot, its

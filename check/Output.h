@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "check/Finding.h"
@@ -11,9 +12,40 @@ class CPidRoles;
 // cheaper than a test of whether anyone wants it.
 struct CPidCounts {
     uint64_t packets = 0;
-    uint64_t continuityErrors = 0;
+    uint64_t continuityErrors = 0;  // the report's lines
     uint64_t transportErrors = 0;
     uint64_t scrambled = 0;
+    uint64_t lost = 0;             // packets lost, as the counters tell
+    uint64_t duplicates = 0;
+    uint64_t discontinuities = 0;  // counter breaks a discontinuity_indicator excused
+    // Scrambled packets before the PID's first clear one: how a recording
+    // starts when the descrambler locks a moment after it.
+    uint64_t scrambledAtStart = 0;
+};
+
+// What the damage hits: picture and sound, or what the broadcast sends
+// again and again (tables, captions, ECMs) and what harms nothing.
+struct CVerdict {
+    bool unreadable = false;  // could not be opened or read to its end
+    bool empty = false;       // no packet
+    bool damaged = false;
+    bool scrambled = false;
+    uint64_t avLost = 0;
+    uint64_t avErrors = 0;     // picture and sound packets with transport_error_indicator
+    uint64_t avScrambled = 0;  // after the PID's first clear packet, or on a PID never clear
+    uint64_t sync = 0;         // lost sync before the last packet
+    uint64_t otherLost = 0;
+    uint64_t duplicates = 0;
+    uint64_t scrambledAtStart = 0;
+    uint64_t discontinuities = 0;
+
+    bool Ok() const { return !unreadable && !empty && !damaged && !scrambled; }
+    // "unreadable", "empty", "damaged", "scrambled" as they apply, in that
+    // order; "ok" when none does.
+    std::vector<const char*> Words() const;
+    // The words joined by ", ", then the figures in parentheses:
+    // "damaged (av lost 12, av errors 3, ...; other lost 5, ...)".
+    std::string Line() const;
 };
 
 // What a finished check hands its outputs besides the findings.
@@ -24,6 +56,8 @@ struct CCheckStats {
     int64_t bytes = 0;
     int packetSize = 0;  // the size last announced, 0 before the first packet
     uint64_t syncErrors = 0;
+    uint64_t syncErrorsInside = 0;  // of them, before the last packet
+    bool unreadable = false;        // the input could not be opened or read to its end
     // The TOTs that passed their CRC_32; a time is valid only when its
     // JST_time was a date.
     int64_t tots = 0;
@@ -34,7 +68,19 @@ struct CCheckStats {
     // What each PID carries, as the PSI/SI said by the end; null unless an
     // output asked for roles.
     const CPidRoles* roles = nullptr;
+    CVerdict verdict;
 };
+
+// Whether pid carries picture or sound (or is a PID no table names above
+// the range ARIB STD-B10 reserves for SI, 0x0000-0x002F: better flagged
+// than missed), by its role as known at the end; roles may be null.
+bool IsPictureOrSound(const CPidRoles* roles, int pid);
+
+// The verdict on the counts: damaged when picture or sound lost more than
+// tolerate packets, carried a transport error, or sync was lost before
+// the last packet; scrambled when picture or sound was scrambled after its
+// first clear packet, or never clear.
+CVerdict Judge(const CCheckStats& stats, uint64_t tolerate);
 
 // A reader of a check's findings. Each output keeps its own state; a check
 // hands every finding to each of its outputs in the order given, then calls

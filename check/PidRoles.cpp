@@ -251,6 +251,24 @@ std::string CPidRoles::Role(int pid) const {
     }
 }
 
+bool CPidRoles::IsPictureOrSound(int pid) const {
+    if (pid < 0 || pid >= kPids || FixedRole(pid) != nullptr) return false;
+    Update();
+    const CPidEntry& e = m_pids[static_cast<size_t>(pid)];
+    switch (e.kind) {
+        case ROLE_PCR: return true;
+        case ROLE_UNKNOWN: return pid > 0x002F;
+        case ROLE_STREAM:
+            switch (e.stream_type) {
+                case 0x01: case 0x02: case 0x1B: case 0x24:  // MPEG-2, H.264, H.265 video
+                case 0x03: case 0x04: case 0x0F: case 0x11:  // MPEG audio, AAC (ADTS, LATM)
+                    return true;
+                default: return false;
+            }
+        default: return false;
+    }
+}
+
 std::vector<int> CPidRoles::ServiceIds(int pid) const {
     if (pid < 0 || pid >= kPids || FixedRole(pid) != nullptr) return {};
     Update();

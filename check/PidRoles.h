@@ -41,6 +41,9 @@ public:
     // For an elementary stream, ECM or PCR PID: the service_ids whose PMT
     // names it, ascending. Empty for any other PID.
     std::vector<int> ServiceIds(int pid) const;
+    // Whether pid carries picture or sound: video, audio, a PCR-only PID,
+    // and a PID above 0x002F that no table names.
+    bool IsPictureOrSound(int pid) const;
     // The services of the PAT (program_number 0 aside) and of the SDT
     // actual, ascending by service_id, each with its service_name in
     // Shift_JIS (empty when no SDT names it).

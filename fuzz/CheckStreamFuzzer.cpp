@@ -2,7 +2,7 @@
 // section assembly on PIDs 0x0012 and 0x0014, TOT and EIT parsing, every
 // descriptor of their loops, ARIB text decoding and the report lines; with
 // the first byte's low bits choosing the summary (PAT, PMT, CAT and SDT
-// followed) and JSON Lines.
+// followed), JSON Lines and the verdict.
 
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CCheckOptions options;
     options.summary = size > 0 && (data[0] & 1);
     options.json = size > 0 && (data[0] & 2);
-    CheckStream(source, sink, options);
+    options.verdict = size > 0 && (data[0] & 4);
+    CheckStream(&source, sink, options);
     return 0;
 }

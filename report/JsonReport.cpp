@@ -26,35 +26,40 @@ std::string CJsonReport::Quote(const std::string& utf8) {
     return q + "\"";
 }
 
+CJsonReport::CJsonReport(std::FILE* out, const char* file)
+    : m_out(out), m_file(std::string("\"file\":") + (file ? Quote(file) : "null") + ",") {}
+
 void CJsonReport::On(const CFinding& f) {
+    const char* file = m_file.c_str();
     // "time" of a finding: the last TOT's, or null before the first.
     const std::string time = FormatTime(f.time, f.hasTime, CTimeStyle::kJson);
     switch (f.kind) {
         case CFinding::kPacketSize:
-            std::fprintf(m_out, "{\"type\":\"packet_size\",\"size\":%d,\"offset\":%" PRId64 "}\n",
+            std::fprintf(m_out, "{\"type\":\"packet_size\",%s\"size\":%d,\"offset\":%" PRId64 "}\n", file,
                          static_cast<int>(f.count), f.offset);
             break;
         case CFinding::kSyncError:
-            std::fprintf(m_out, "{\"type\":\"sync_error\",\"offset\":%" PRId64 ",\"time\":%s}\n", f.offset,
+            std::fprintf(m_out, "{\"type\":\"sync_error\",%s\"offset\":%" PRId64 ",\"time\":%s}\n", file, f.offset,
                          time.c_str());
             break;
         case CFinding::kContinuityError:
             std::fprintf(m_out,
-                         "{\"type\":\"continuity_error\",\"pid\":%d,\"last\":%d,\"counter\":%d,\"offset\":%" PRId64
-                         ",\"time\":%s}\n",
-                         f.pid, f.last, f.counter, f.offset, time.c_str());
+                         "{\"type\":\"continuity_error\",%s\"pid\":%d,\"last\":%d,\"counter\":%d,\"offset\":%" PRId64
+                         ",\"lost\":%d,\"duplicate\":%s,\"time\":%s}\n",
+                         file, f.pid, f.last, f.counter, f.offset, f.lost, f.duplicate ? "true" : "false", time.c_str());
             break;
         case CFinding::kTot:
-            std::fprintf(m_out, "{\"type\":\"tot\",\"time\":%s,\"offset\":%" PRId64 "}\n", time.c_str(), f.offset);
+            std::fprintf(m_out, "{\"type\":\"tot\",%s\"time\":%s,\"offset\":%" PRId64 "}\n", file, time.c_str(),
+                         f.offset);
             std::fflush(m_out);
             break;
         case CFinding::kScrambled:
-            std::fprintf(m_out, "{\"type\":\"scrambled\",\"pid\":%d,\"packets\":%" PRId64 ",\"time\":%s}\n", f.pid,
-                         f.count, time.c_str());
+            std::fprintf(m_out, "{\"type\":\"scrambled\",%s\"pid\":%d,\"packets\":%" PRId64 ",\"time\":%s}\n", file,
+                         f.pid, f.count, time.c_str());
             break;
         case CFinding::kTransportErrors:
-            std::fprintf(m_out, "{\"type\":\"transport_errors\",\"packets\":%" PRId64 ",\"time\":%s}\n", f.count,
-                         time.c_str());
+            std::fprintf(m_out, "{\"type\":\"transport_errors\",%s\"packets\":%" PRId64 ",\"time\":%s}\n", file,
+                         f.count, time.c_str());
             break;
         case CFinding::kPresentEvent: {
             const bool hasStart = f.event && f.event->has_start_time;
@@ -62,9 +67,9 @@ void CJsonReport::On(const CFinding& f) {
             const std::string duration =
                 f.event && f.event->has_duration ? std::to_string(f.event->duration.Seconds()) : "null";
             std::fprintf(m_out,
-                         "{\"type\":\"event\",\"service_id\":%d,\"event_id\":%d,\"name\":%s,\"start_time\":%s,"
+                         "{\"type\":\"event\",%s\"service_id\":%d,\"event_id\":%d,\"name\":%s,\"start_time\":%s,"
                          "\"duration\":%s,\"offset\":%" PRId64 ",\"time\":%s}\n",
-                         f.serviceId, f.eventId, Quote(m_conv.Convert(f.name)).c_str(), start.c_str(),
+                         file, f.serviceId, f.eventId, Quote(m_conv.Convert(f.name)).c_str(), start.c_str(),
                          duration.c_str(), f.offset, time.c_str());
             break;
         }
@@ -75,9 +80,9 @@ void CJsonReport::Finish(const CCheckStats& stats) {
     uint64_t packets = 0;
     for (const auto& p : stats.pids) packets += p.packets;
     std::fprintf(m_out,
-                 "{\"type\":\"summary\",\"file\":%s,\"bytes\":%" PRId64 ",\"packets\":%" PRIu64
+                 "{\"type\":\"summary\",%s\"bytes\":%" PRId64 ",\"packets\":%" PRIu64
                  ",\"packet_size\":%s,\"sync_errors\":%" PRIu64 ",\"first_tot\":%s,\"last_tot\":%s,\"pids\":[",
-                 stats.file ? Quote(stats.file).c_str() : "null", stats.bytes, packets,
+                 m_file.c_str(), stats.bytes, packets,
                  stats.packetSize ? std::to_string(stats.packetSize).c_str() : "null", stats.syncErrors,
                  FormatTime(stats.firstTot, stats.firstTotValid, CTimeStyle::kJson).c_str(),
                  FormatTime(stats.lastTot, stats.lastTotValid, CTimeStyle::kJson).c_str());
@@ -91,10 +96,12 @@ void CJsonReport::Finish(const CCheckStats& stats) {
         }
         const std::string role = stats.roles ? stats.roles->Role(pid) : "unknown";
         std::fprintf(m_out,
-                     "%s{\"pid\":%d,\"role\":%s,\"service_ids\":[%s],\"packets\":%" PRIu64
-                     ",\"continuity_errors\":%" PRIu64 ",\"transport_errors\":%" PRIu64 ",\"scrambled\":%" PRIu64 "}",
-                     sep, pid, Quote(role).c_str(), ids.c_str(), c.packets, c.continuityErrors, c.transportErrors,
-                     c.scrambled);
+                     "%s{\"pid\":%d,\"role\":%s,\"class\":\"%s\",\"service_ids\":[%s],\"packets\":%" PRIu64
+                     ",\"continuity_errors\":%" PRIu64 ",\"transport_errors\":%" PRIu64 ",\"scrambled\":%" PRIu64
+                     ",\"lost\":%" PRIu64 ",\"duplicates\":%" PRIu64 ",\"discontinuities\":%" PRIu64 "}",
+                     sep, pid, Quote(role).c_str(), IsPictureOrSound(stats.roles, pid) ? "av" : "other", ids.c_str(),
+                     c.packets, c.continuityErrors, c.transportErrors, c.scrambled, c.lost, c.duplicates,
+                     c.discontinuities);
         sep = ",";
     }
     std::fputs("],\"services\":[", m_out);
@@ -106,6 +113,14 @@ void CJsonReport::Finish(const CCheckStats& stats) {
             sep = ",";
         }
     }
-    std::fputs("]}\n", m_out);
+    const CVerdict& v = stats.verdict;
+    std::string words;
+    for (const char* w : v.Words()) words += (words.empty() ? "\"" : ",\"") + std::string(w) + "\"";
+    std::fprintf(m_out,
+                 "],\"verdict\":{\"ok\":%s,\"words\":[%s],\"av_lost\":%" PRIu64 ",\"av_errors\":%" PRIu64
+                 ",\"av_scrambled\":%" PRIu64 ",\"sync_errors\":%" PRIu64 ",\"other_lost\":%" PRIu64
+                 ",\"duplicates\":%" PRIu64 ",\"scrambled_at_start\":%" PRIu64 ",\"discontinuities\":%" PRIu64 "}}\n",
+                 v.Ok() ? "true" : "false", words.c_str(), v.avLost, v.avErrors, v.avScrambled, v.sync, v.otherLost,
+                 v.duplicates, v.scrambledAtStart, v.discontinuities);
     std::fflush(m_out);
 }

@@ -10,10 +10,12 @@
 // The findings as JSON Lines (RFC 8259 objects, UTF-8, one a line), written
 // as they happen and flushed at every TOT, so a program reading a recording
 // piped in as it is made sees them within seconds; nothing is collected.
-// The last line is the summary object.
+// The last line is the summary object, with the verdict. Every object
+// names its file, so that the lines of many files can be told apart.
 class CJsonReport : public COutput {
 public:
-    explicit CJsonReport(std::FILE* out) : m_out(out) {}
+    // file: the input's name as given, or null.
+    CJsonReport(std::FILE* out, const char* file);
 
     void On(const CFinding& f) override;
     void Finish(const CCheckStats& stats) override;
@@ -25,5 +27,6 @@ public:
 
 private:
     std::FILE* m_out;
+    std::string m_file;  // "\"file\":NAME," to follow each object's type
     CSjisToUtf8 m_conv;
 };

@@ -9,7 +9,7 @@
 void CSummaryReport::Finish(const CCheckStats& stats) {
     std::FILE* out = m_out;
     std::fputs("\n summary:\n", out);
-    std::fputs("     pid        packets   cc errors  tei errors  scrambled  role\n", out);
+    std::fputs("     pid        packets   cc errors  tei errors  scrambled       lost    dups   disc  class  role\n", out);
     CPidCounts total;
     for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
         const CPidCounts& c = stats.pids[static_cast<size_t>(pid)];
@@ -20,15 +20,21 @@ void CSummaryReport::Finish(const CCheckStats& stats) {
             for (size_t i = 0; i < ids.size(); ++i) role += (i == 0 ? " (service " : ", ") + std::to_string(ids[i]);
             if (!ids.empty()) role += ")";
         }
-        std::fprintf(out, "  0x%04x %14" PRIu64 " %11" PRIu64 " %11" PRIu64 " %10" PRIu64 "  %s\n", pid, c.packets,
-                     c.continuityErrors, c.transportErrors, c.scrambled, role.c_str());
+        std::fprintf(out, "  0x%04x %14" PRIu64 " %11" PRIu64 " %11" PRIu64 " %10" PRIu64 " %10" PRIu64 " %7" PRIu64
+                     " %6" PRIu64 "  %-5s  %s\n",
+                     pid, c.packets, c.continuityErrors, c.transportErrors, c.scrambled, c.lost, c.duplicates,
+                     c.discontinuities, IsPictureOrSound(stats.roles, pid) ? "av" : "other", role.c_str());
         total.packets += c.packets;
         total.continuityErrors += c.continuityErrors;
         total.transportErrors += c.transportErrors;
         total.scrambled += c.scrambled;
+        total.lost += c.lost;
+        total.duplicates += c.duplicates;
+        total.discontinuities += c.discontinuities;
     }
-    std::fprintf(out, "  total  %14" PRIu64 " %11" PRIu64 " %11" PRIu64 " %10" PRIu64 "\n", total.packets,
-                 total.continuityErrors, total.transportErrors, total.scrambled);
+    std::fprintf(out, "  total  %14" PRIu64 " %11" PRIu64 " %11" PRIu64 " %10" PRIu64 " %10" PRIu64 " %7" PRIu64 " %6" PRIu64 "\n",
+                 total.packets, total.continuityErrors, total.transportErrors, total.scrambled, total.lost,
+                 total.duplicates, total.discontinuities);
     std::fprintf(out, "  sync byte errors: %" PRIu64 "\n", stats.syncErrors);
     if (stats.tots == 0) {
         std::fputs("  TOT: none\n", out);
@@ -39,4 +45,5 @@ void CSummaryReport::Finish(const CCheckStats& stats) {
     if (stats.roles) {
         for (const auto& s : stats.roles->Services()) std::fprintf(out, "  service %5d: %s\n", s.first, s.second.c_str());
     }
+    std::fprintf(out, "  verdict: %s\n", stats.verdict.Line().c_str());
 }

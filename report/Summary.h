@@ -6,8 +6,10 @@
 
 // The summary after the text report: per PID in PID order its packets,
 // continuity errors (the report's lines), transport-error and scrambled
-// packets and its role; a total; the sync losses; the first and last TOT;
-// the services with their names (Shift_JIS, as the report).
+// packets, packets lost, duplicates, excused discontinuities, its class
+// (picture and sound, or other) and its role; a total; the sync losses;
+// the first and last TOT; the services with their names (Shift_JIS, as the
+// report); the verdict.
 class CSummaryReport : public COutput {
 public:
     explicit CSummaryReport(std::FILE* out) : m_out(out) {}

@@ -80,7 +80,7 @@ std::string CheckBytes(const tsgen::Bytes& data, bool json, bool summary) {
         CCheckOptions options;
         options.json = json;
         options.summary = summary && !json;
-        CheckStream(source, out, options);
+        CheckStream(&source, out, options);
     }
     std::fclose(out);
     std::string s(buf, size);

@@ -30,13 +30,18 @@ TEST(CommandLineTest, OptionLines) {
         std::string err;  // a part of standard error, or "" for none at all
     };
     const Case cases[] = {
-        {"--help", {"--help"}, 0, "usage: tsvigil [OPTION]... src.ts\n", ""},
+        {"--help", {"--help"}, 0, "usage: tsvigil [OPTION]... src.ts...\n", ""},
         {"-h among others", {"-s", "-h", f}, 0, "  -j, --json", ""},
         {"--version", {"--version"}, 0, std::string("tsvigil ") + kVersion + "\n", ""},
         {"unknown long option", {"--bogus", f}, 2, "", "tsvigil: unknown option '--bogus'\nusage: tsvigil [OPTION]"},
         {"unknown short option", {"-x", f}, 2, "", "unknown option '-x'"},
         {"an option that takes no value", {"--utf8=yes", f}, 2, "", "unknown option '--utf8=yes'"},
         {"options without a file", {"-s", "-u"}, 2, "", "no file given"},
+        {"negative jobs", {"--jobs", "-1", f}, 2, "", "tsvigil: invalid number of jobs '-1'\n"},
+        {"jobs not a number", {"-P", "x", f}, 2, "", "invalid number of jobs 'x'"},
+        {"empty jobs", {"--jobs=", f}, 2, "", "invalid number of jobs ''"},
+        {"jobs without a value", {f, "--jobs"}, 2, "", "option '--jobs' needs a value"},
+        {"tolerance not a number", {"--tolerate", "1k", f}, 2, "", "invalid tolerance '1k'"},
         {"the classic usage stays", {"a.ts", "b.ts"}, 0, "", "usage: tsvigil src.ts\n"},
         {"summary in UTF-8", {"-u", "--summary", f}, 0, "  service  1024: サンプル放送１\n", kBanner},
         {"summary after the file", {f, "-s"}, 0, "\n summary:\n", kBanner},

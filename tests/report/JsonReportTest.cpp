@@ -45,7 +45,7 @@ TEST(CJsonReportTest, EventLine) {
     std::FILE* out = open_memstream(&buf, &size);
     ASSERT_NE(nullptr, out);
     {
-        CJsonReport json(out);
+        CJsonReport json(out, "a.ts");
         CEITEvent event;
         event.event_id = 7;
         event.has_start_time = 1;
@@ -72,9 +72,9 @@ TEST(CJsonReportTest, EventLine) {
     const std::string text(buf, size);
     std::free(buf);
     EXPECT_EQ(
-        "{\"type\":\"event\",\"service_id\":1024,\"event_id\":7,\"name\":\"ニュース \\\"a\\\\b\\\"\\u0001\","
+        "{\"type\":\"event\",\"file\":\"a.ts\",\"service_id\":1024,\"event_id\":7,\"name\":\"ニュース \\\"a\\\\b\\\"\\u0001\","
         "\"start_time\":\"2008-06-01T19:00:00+09:00\",\"duration\":5400,\"offset\":1880,\"time\":null}\n"
-        "{\"type\":\"event\",\"service_id\":1024,\"event_id\":8,\"name\":\"\",\"start_time\":null,"
+        "{\"type\":\"event\",\"file\":\"a.ts\",\"service_id\":1024,\"event_id\":8,\"name\":\"\",\"start_time\":null,"
         "\"duration\":null,\"offset\":1880,\"time\":\"2008-06-01T19:00:05+09:00\"}\n",
         text);
 }
@@ -87,28 +87,51 @@ TEST(CJsonReportTest, DemoRecordingValues) {
     ASSERT_TRUE(tsgen::WriteDemoRecording(rec.Path()));
     const auto r = testutil::RunTool({"--json", rec.Path()});
     ASSERT_EQ(0, r.status);
+    // Every object names its file right after its type; the lines below
+    // are matched without it.
+    const std::string file = "\"file\":\"" + rec.Path() + "\",";
+    std::string out;
+    size_t lines = 0, named = 0;
+    for (size_t at = 0, end; at < r.out.size(); at = end + 1) {
+        end = r.out.find('\n', at);
+        if (end == std::string::npos) end = r.out.size();
+        std::string line = r.out.substr(at, end - at);
+        const size_t type = line.find("\",") + 2;
+        ++lines;
+        if (line.compare(type, file.size(), file) == 0) {
+            ++named;
+            line.erase(type, file.size());
+        }
+        out += line + "\n";
+    }
+    EXPECT_EQ(lines, named);
     const char* const kLines[] = {
+        "\"verdict\":{\"ok\":false,\"words\":[\"damaged\",\"scrambled\"],\"av_lost\":5,\"av_errors\":53,"
+        "\"av_scrambled\":116,\"sync_errors\":1,\"other_lost\":0,\"duplicates\":1,\"scrambled_at_start\":0,"
+        "\"discontinuities\":0}}\n",
         "{\"type\":\"packet_size\",\"size\":188,\"offset\":0}\n",
         "{\"type\":\"event\",\"service_id\":1024,\"event_id\":1,\"name\":\"[HV][字]ニュース７\","
         "\"start_time\":\"2008-06-01T12:00:00+09:00\",\"duration\":40,\"offset\":1880,\"time\":null}\n",
         "{\"type\":\"tot\",\"time\":\"2008-06-01T12:00:00+09:00\",\"offset\":20868}\n",
         "{\"type\":\"sync_error\",\"offset\":139308,\"time\":\"2008-06-01T12:00:00+09:00\"}\n",
         "{\"type\":\"continuity_error\",\"pid\":273,\"last\":15,\"counter\":1,\"offset\":140436,"
-        "\"time\":\"2008-06-01T12:00:00+09:00\"}\n",
+        "\"lost\":1,\"duplicate\":false,\"time\":\"2008-06-01T12:00:00+09:00\"}\n",
+        "{\"type\":\"continuity_error\",\"pid\":273,\"last\":1,\"counter\":1,\"offset\":",
         "{\"type\":\"transport_errors\",\"packets\":53,\"time\":\"2008-06-01T12:00:20+09:00\"}\n",
         "{\"type\":\"sync_error\",\"offset\":4940640,\"time\":\"2008-06-01T12:01:55+09:00\"}\n",
         "{\"type\":\"scrambled\",\"pid\":274,\"packets\":33,\"time\":\"2008-06-01T12:01:55+09:00\"}\n",
-        ",\"bytes\":4940740,\"packets\":26279,\"packet_size\":188,\"sync_errors\":2,"
+        "{\"type\":\"summary\",\"bytes\":4940740,\"packets\":26279,\"packet_size\":188,\"sync_errors\":2,"
         "\"first_tot\":\"2008-06-01T12:00:00+09:00\",\"last_tot\":\"2008-06-01T12:01:55+09:00\",\"pids\":["
-        "{\"pid\":0,\"role\":\"PAT\",\"service_ids\":[],\"packets\":24,",
-        "{\"pid\":274,\"role\":\"AAC audio\",\"service_ids\":[1024,1025],\"packets\":2000,"
-        "\"continuity_errors\":0,\"transport_errors\":5,\"scrambled\":116}",
-        "{\"pid\":511,\"role\":\"PCR\",\"service_ids\":[1024],",
+        "{\"pid\":0,\"role\":\"PAT\",\"class\":\"other\",\"service_ids\":[],\"packets\":24,",
+        "{\"pid\":274,\"role\":\"AAC audio\",\"class\":\"av\",\"service_ids\":[1024,1025],\"packets\":2000,"
+        "\"continuity_errors\":0,\"transport_errors\":5,\"scrambled\":116,\"lost\":0,\"duplicates\":0,"
+        "\"discontinuities\":0}",
+        "{\"pid\":511,\"role\":\"PCR\",\"class\":\"av\",\"service_ids\":[1024],",
+        "{\"pid\":18,\"role\":\"EIT\",\"class\":\"other\",",
         "\"services\":[{\"service_id\":1024,\"name\":\"サンプル放送１\"},{\"service_id\":1025,"
-        "\"name\":\"サンプル放送２\"},{\"service_id\":1026,\"name\":\"データ放送\"}]}\n",
+        "\"name\":\"サンプル放送２\"},{\"service_id\":1026,\"name\":\"データ放送\"}],",
     };
-    for (const char* line : kLines) EXPECT_TRUE(Has(r.out, line)) << line;
-    EXPECT_TRUE(Has(r.out, "{\"type\":\"summary\",\"file\":\"" + rec.Path() + "\",\"bytes\":"));
+    for (const char* line : kLines) EXPECT_TRUE(Has(out, line)) << line;
 }
 
 }  // namespace

@@ -24,7 +24,7 @@ std::string Report(CStreamSource& source) {
     char* buf = nullptr;
     size_t size = 0;
     std::FILE* out = open_memstream(&buf, &size);
-    CheckStream(source, out);
+    CheckStream(&source, out, {});
     std::fclose(out);
     std::string s(buf, size);
     std::free(buf);

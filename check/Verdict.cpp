@@ -1,0 +1,60 @@
+#include <cinttypes>
+#include <cstdio>
+
+#include "check/Output.h"
+#include "check/PidRoles.h"
+
+bool IsPictureOrSound(const CPidRoles* roles, int pid) {
+    if (roles) return roles->IsPictureOrSound(pid);
+    // Without the tables every PID is unnamed: above the SI range it may be
+    // picture or sound, and the null packets are nothing.
+    return pid > 0x002F && pid != 0x1FFF;
+}
+
+std::vector<const char*> CVerdict::Words() const {
+    std::vector<const char*> words;
+    if (unreadable) words.push_back("unreadable");
+    if (empty) words.push_back("empty");
+    if (damaged) words.push_back("damaged");
+    if (scrambled) words.push_back("scrambled");
+    if (words.empty()) words.push_back("ok");
+    return words;
+}
+
+std::string CVerdict::Line() const {
+    std::string line;
+    for (const char* w : Words()) line += (line.empty() ? "" : ", ") + std::string(w);
+    char figures[320];
+    std::snprintf(figures, sizeof figures,
+                  " (av lost %" PRIu64 ", av errors %" PRIu64 ", av scrambled %" PRIu64 ", sync %" PRIu64
+                  "; other lost %" PRIu64 ", duplicates %" PRIu64 ", scrambled at start %" PRIu64 ")",
+                  avLost, avErrors, avScrambled, sync, otherLost, duplicates, scrambledAtStart);
+    return line + figures;
+}
+
+CVerdict Judge(const CCheckStats& stats, uint64_t tolerate) {
+    CVerdict v;
+    uint64_t packets = 0;
+    for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
+        const CPidCounts& c = stats.pids[static_cast<size_t>(pid)];
+        if (c.packets == 0) continue;
+        packets += c.packets;
+        v.duplicates += c.duplicates;
+        v.discontinuities += c.discontinuities;
+        const bool neverClear = c.scrambled == c.packets;
+        if (!neverClear) v.scrambledAtStart += c.scrambledAtStart;
+        if (IsPictureOrSound(stats.roles, pid)) {
+            v.avLost += c.lost;
+            v.avErrors += c.transportErrors;
+            v.avScrambled += neverClear ? c.scrambled : c.scrambled - c.scrambledAtStart;
+        } else {
+            v.otherLost += c.lost;
+        }
+    }
+    v.sync = stats.syncErrorsInside;
+    v.unreadable = stats.unreadable;
+    v.empty = !stats.unreadable && packets == 0;
+    v.damaged = v.avLost > tolerate || v.avErrors > 0 || v.sync > 0;
+    v.scrambled = v.avScrambled > 0;
+    return v;
+}
