@@ -87,6 +87,45 @@ void CCheck::OnPresentEvent(int serviceId, const CEITEvent& event) {
     Emit(f);
 }
 
+void CCheck::OnCounterBreak(const uint8_t* p, int pid, int last) {
+    CPidCounts& c = m_stats.pids[static_cast<size_t>(pid)];
+    const int b3 = p[3];
+    const int counter = b3 & 0x0F;
+    // A packet whose adaptation field sets discontinuity_indicator starts a
+    // new counter sequence (ISO/IEC 13818-1 2.4.3.5): no error, no loss.
+    // Read only here, never for a packet whose counter follows on.
+    if ((b3 & 0x20) && p[4] > 0 && (p[5] & 0x80)) {
+        ++c.discontinuities;
+        return;
+    }
+    CFinding f = Found(CFinding::kContinuityError);
+    f.pid = pid;
+    f.last = last;
+    f.counter = counter;
+    // With payload the counter should have moved on by one; without, it
+    // should have stayed. A packet with payload that repeats the counter is
+    // a duplicate, which loses nothing.
+    const bool payload = (b3 & 0x10) != 0;
+    f.duplicate = payload && counter == last;
+    f.lost = f.duplicate ? 0 : (counter - last - (payload ? 1 : 0)) & 0x0F;
+    ++c.continuityErrors;
+    c.lost += static_cast<uint64_t>(f.lost);
+    if (f.duplicate) ++c.duplicates;
+    f.offset = m_framer.PacketOffset();
+    Emit(f);
+}
+
+void CCheck::OnScrambled(int pid, uint64_t packets) {
+    int32_t& since = m_scrambledSinceTot[static_cast<size_t>(pid)];
+    // Counts saturate rather than overflow on an endless scrambled run.
+    if (since < INT32_MAX) ++since;
+    m_bScrambledSinceTot = true;
+    CPidCounts& c = m_stats.pids[static_cast<size_t>(pid)];
+    // Every packet of the PID so far scrambled: none was clear yet.
+    if (c.scrambled + 1 == packets) ++c.scrambledAtStart;
+    ++c.scrambled;
+}
+
 void CCheck::Run(const std::function<void()>& tick) {
     // Continuity state runs across lost sync, so packets lost there show up
     // as counter errors of their PIDs. On the stack, so that no store of the
@@ -98,7 +137,6 @@ void CCheck::Run(const std::function<void()>& tick) {
     std::vector<uint64_t> counted(CCheckStats::kPids, 0);
     uint64_t* const packetsOf = counted.data();
     CPidCounts* const countsOf = m_stats.pids.data();
-    int32_t* const scrambledOf = m_scrambledSinceTot.data();
     int announcedSize = 0;
     // The flags of a packet with nothing to tell: the size announced last,
     // no lost sync. Only other flags need a closer look.
@@ -144,42 +182,11 @@ void CCheck::Run(const std::function<void()>& tick) {
         // A packet without payload repeats the counter of the one before:
         // the counter moves on by adaptation_field_control's payload bit,
         // modulo 16. Most packets pass on this one test.
-        if (((counter - last - ((b3 >> 4) & 1)) & 0x0F) != 0 && last >= 0 && pid != kNullPid) {
-            CPidCounts& c = countsOf[pid];
-            // A packet whose adaptation field sets discontinuity_indicator
-            // starts a new counter sequence (ISO/IEC 13818-1 2.4.3.5): no
-            // error, no loss. Read only here, never for a packet whose
-            // counter follows on.
-            if ((b3 & 0x20) && p[4] > 0 && (p[5] & 0x80)) {
-                ++c.discontinuities;
-            } else {
-                CFinding f = Found(CFinding::kContinuityError);
-                f.pid = pid;
-                f.last = last;
-                f.counter = counter;
-                // With payload the counter should have moved on by one;
-                // without, it should have stayed.
-                const bool payload = (b3 & 0x10) != 0;
-                f.duplicate = payload && counter == last;
-                f.lost = f.duplicate ? 0 : (counter - last - (payload ? 1 : 0)) & 0x0F;
-                ++c.continuityErrors;
-                c.lost += static_cast<uint64_t>(f.lost);
-                if (f.duplicate) ++c.duplicates;
-                f.offset = m_framer.PacketOffset();
-                Emit(f);
-            }
-        }
+        if (((counter - last - ((b3 >> 4) & 1)) & 0x0F) != 0 && last >= 0 && pid != kNullPid)
+            OnCounterBreak(p, pid, last);
         lastCounter[pid] = counter;
 
-        if (b3 & 0xC0) {
-            // Counts saturate rather than overflow on an endless scrambled run.
-            if (scrambledOf[pid] < INT32_MAX) ++scrambledOf[pid];
-            m_bScrambledSinceTot = true;
-            CPidCounts& c = countsOf[pid];
-            // Every packet of the PID so far scrambled: none was clear yet.
-            if (c.scrambled + 1 == packetsOf[pid]) ++c.scrambledAtStart;
-            ++c.scrambled;
-        }
+        if (b3 & 0xC0) OnScrambled(pid, packetsOf[pid]);
         if (p[1] & 0x80) {
             if (m_nTransportErrorsSinceTot < INT32_MAX) ++m_nTransportErrorsSinceTot;
             ++countsOf[pid].transportErrors;

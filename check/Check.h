@@ -46,6 +46,11 @@ private:
     // Hands out the scrambled counts per PID, ascending, then the
     // transport-error count, gathered since the last TOT.
     void EmitCounts();
+    // The rare cases of the packet loop, out of its way: a continuity
+    // counter that did not follow on, and a scrambled packet (packets: of
+    // its PID so far, this one included).
+    [[gnu::cold, gnu::noinline]] void OnCounterBreak(const uint8_t* p, int pid, int last);
+    [[gnu::noinline]] void OnScrambled(int pid, uint64_t packets);
 
     std::vector<COutput*> m_outputs;
     CStreamSource& m_source;
