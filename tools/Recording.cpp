@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 #include "tools/SiBuilder.h"
 #include "tools/TestStream.h"
@@ -53,6 +54,15 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
     std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
     if (!f) return false;
     CStreamBuilder b(o.packetSize);
+    const std::pair<const std::vector<PidFault>*, PidFaultKind> pidFaults[] = {
+        {&o.dropPid, PidFaultKind::Drop},
+        {&o.dupPid, PidFaultKind::Duplicate},
+        {&o.discPid, PidFaultKind::Discontinuity},
+        {&o.scrambleStart, PidFaultKind::ScrambleFirst},
+        {&o.scramblePid, PidFaultKind::Scramble},
+    };
+    for (const auto& kind : pidFaults)
+        for (const PidFault& p : *kind.first) b.AddPidFault({p.pid, kind.second, p.every});
     CSiSchedule si(kPacketsPerSecond, 1800, o.badCrcEvery);
     const long long target = o.bytes > 0 ? o.bytes / o.packetSize : o.packets;
     long long written = 0;
@@ -96,6 +106,7 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
     // The damaged ends of a recording: a packet cut off by the end of the
     // file, then bytes that are no packet at all.
     if (o.cutTail > 0) {
+        b.ClearPidFaults();  // the cut-off packet is one, whatever the PID faults
         b.AddFiller(kVideoPid);
         const size_t n = std::min(b.Data().size() - 1, static_cast<size_t>(o.cutTail));
         if (std::fwrite(b.Data().data(), 1, n, f.get()) != n) return false;

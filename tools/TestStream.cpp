@@ -23,27 +23,67 @@ void CStreamBuilder::AddTransportPacket(const uint8_t* packet188, int lostBytes)
     ++m_nPackets;
 }
 
+CStreamBuilder::PidPacketFaults CStreamBuilder::NextPidFaults(int pid) const {
+    PidPacketFaults f;
+    if (m_pidRules.empty()) return f;
+    const auto it = m_pidPackets.find(pid);
+    const long long k = (it == m_pidPackets.end() ? 0 : it->second) + 1;
+    for (const PidFaultRule& r : m_pidRules) {
+        if (r.pid != pid || r.n <= 0) continue;
+        const bool nth = k % r.n == 0;
+        switch (r.kind) {
+        case PidFaultKind::Drop: f.drop |= nth; break;
+        case PidFaultKind::Duplicate: f.duplicate |= nth; break;
+        case PidFaultKind::Discontinuity: f.discontinuity |= nth; break;
+        case PidFaultKind::Scramble: f.scrambled |= nth; break;
+        case PidFaultKind::ScrambleFirst: f.scrambled |= k <= r.n; break;
+        }
+    }
+    return f;
+}
+
+size_t CStreamBuilder::PayloadRoom(int pid) const { return NextPidFaults(pid).discontinuity ? 182 : 184; }
+
 void CStreamBuilder::AddPacket(int pid, const Bytes& payload, bool unitStart,
                                const PacketFaults& faults, bool noPayload) {
+    PidPacketFaults pf;
+    if (!m_pidRules.empty()) {
+        pf = NextPidFaults(pid);
+        ++m_pidPackets[pid];
+    }
     uint8_t p[188];
     std::fill(p, p + 188, 0xFF);
     int& cc = m_counters[pid];
+    // At a declared discontinuity the counter may take any value; it jumps
+    // by 5 where it would have moved by 1.
+    if (pf.discontinuity) cc = (cc + 4) % 16;
     if (!noPayload) cc = (cc + faults.counterStep - 1 + 16) % 16;
+    const uint8_t scrambling = (faults.scrambled || pf.scrambled) ? 0x80 : 0x00;
     p[0] = faults.badSync ? 0x46 : 0x47;
     p[1] = static_cast<uint8_t>((faults.transportError ? 0x80 : 0) | (unitStart ? 0x40 : 0) |
                                 ((pid >> 8) & 0x1F));
     p[2] = static_cast<uint8_t>(pid);
     if (noPayload) {
         // Adaptation field only: it repeats the counter of the packet before.
-        p[3] = static_cast<uint8_t>((faults.scrambled ? 0x80 : 0) | 0x20 | ((cc + 15) & 0x0F));
+        p[3] = static_cast<uint8_t>(scrambling | 0x20 | ((cc + 15) & 0x0F));
         p[4] = 183;
-        p[5] = 0x00;
+        p[5] = pf.discontinuity ? 0x80 : 0x00;
+    } else if (pf.discontinuity) {
+        // adaptation_field_control 11: an adaptation field of its flags
+        // byte alone (discontinuity_indicator), then 182 payload bytes.
+        p[3] = static_cast<uint8_t>(scrambling | 0x30 | (cc & 0x0F));
+        p[4] = 1;
+        p[5] = 0x80;
+        std::copy_n(payload.begin(), std::min<size_t>(payload.size(), 182), p + 6);
+        cc = (cc + 1) % 16;
     } else {
-        p[3] = static_cast<uint8_t>((faults.scrambled ? 0x80 : 0) | 0x10 | (cc & 0x0F));
+        p[3] = static_cast<uint8_t>(scrambling | 0x10 | (cc & 0x0F));
         std::copy_n(payload.begin(), std::min<size_t>(payload.size(), 184), p + 4);
         cc = (cc + 1) % 16;
     }
+    if (pf.drop) return;
     AddTransportPacket(p, faults.lostBytes);
+    if (pf.duplicate) AddTransportPacket(p, faults.lostBytes);
 }
 
 void CStreamBuilder::AddFiller(int pid, const PacketFaults& faults) {
@@ -62,7 +102,7 @@ void CStreamBuilder::AddSection(int pid, const Bytes& section) {
     while (first || pos < section.size()) {
         Bytes payload;
         if (first) payload.push_back(0x00);  // pointer_field
-        const size_t room = 184 - payload.size();
+        const size_t room = PayloadRoom(pid) - payload.size();
         const size_t n = std::min(room, section.size() - pos);
         payload.insert(payload.end(), section.begin() + pos, section.begin() + pos + n);
         pos += n;

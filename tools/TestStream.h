@@ -22,13 +22,30 @@ struct PacketFaults {
     int lostBytes = 0;             // bytes lost from the packet's middle (a recorder's overflow)
 };
 
+// A fault aimed at the packets of one PID, counted from its first packet
+// (duplicate copies not counted): each Nth of them, or the first N.
+enum class PidFaultKind {
+    Drop,           // left out; the counter moves on as if it had been sent
+    Duplicate,      // sent twice, the same bytes and continuity_counter
+    Discontinuity,  // discontinuity_indicator set, the counter jumps by 5
+    Scramble,       // transport_scrambling_control 10
+    ScrambleFirst,  // the first N packets with transport_scrambling_control 10
+};
+
+struct PidFaultRule {
+    int pid = 0;
+    PidFaultKind kind = PidFaultKind::Drop;
+    long long n = 0;
+};
+
 class CStreamBuilder {
 public:
     explicit CStreamBuilder(int packetSize = 188) : m_nPacketSize(packetSize) {}
 
-    // One packet of PID pid carrying payload (at most 184 bytes; the rest is
-    // 0xFF). With an adaptation-field-only packet (payload empty and
-    // noPayload set) the counter is not advanced.
+    // One packet of PID pid carrying payload (at most 184 bytes, 182 behind
+    // a discontinuity's adaptation field; the rest is 0xFF). With an
+    // adaptation-field-only packet (payload empty and noPayload set) the
+    // counter is not advanced.
     void AddPacket(int pid, const Bytes& payload, bool unitStart = false,
                    const PacketFaults& faults = {}, bool noPayload = false);
     // A packet with a payload of filler bytes.
@@ -43,6 +60,12 @@ public:
     // lostBytes (at most 180) are left out from its middle.
     void AddTransportPacket(const uint8_t* packet188, int lostBytes = 0);
 
+    // Faults on chosen PIDs from here on, for every way a packet is added
+    // (sections included: a packet that carries a discontinuity_indicator
+    // carries two bytes less of the section).
+    void AddPidFault(const PidFaultRule& rule) { m_pidRules.push_back(rule); }
+    void ClearPidFaults() { m_pidRules.clear(); }
+
     // The next continuity_counter of pid (and lets a test set it).
     int& Counter(int pid) { return m_counters[pid]; }
 
@@ -55,10 +78,23 @@ public:
     }
 
 private:
+    struct PidPacketFaults {
+        bool drop = false;
+        bool duplicate = false;
+        bool discontinuity = false;
+        bool scrambled = false;
+    };
+    // What the rules do to the next packet of pid.
+    PidPacketFaults NextPidFaults(int pid) const;
+    // Payload bytes the next packet of pid can carry.
+    size_t PayloadRoom(int pid) const;
+
     int m_nPacketSize;
     Bytes m_data;
     size_t m_nPackets = 0;
     std::map<int, int> m_counters;
+    std::vector<PidFaultRule> m_pidRules;
+    std::map<int, long long> m_pidPackets;  // packets of each PID so far, while rules are set
 };
 
 // A section with the CRC_32 appended; body runs from table_id up to the

@@ -1,6 +1,7 @@
 // tsvigil-mkts: writes synthetic ISDB transport stream recordings for the
 // tests, the demo and the benchmark.
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -29,7 +30,15 @@ void Usage(std::FILE* to) {
         "  --bad-crc-every N  damage the CRC_32 of every Nth TOT/EIT section\n"
         "  --lose-bytes-every N  lose 100 bytes inside every Nth packet\n"
         "  --cut-tail N       end with the first N bytes of one more packet\n"
-        "  --garbage-tail N   then N zero bytes (with --packets 0: a file of zeros)\n",
+        "  --garbage-tail N   then N zero bytes (with --packets 0: a file of zeros)\n"
+        "faults aimed at one PID (hex 0x0111 or decimal 273), any PID, sections' too;\n"
+        "its packets are counted from its first; each option may be repeated:\n"
+        "  --drop-pid PID:N   leave out every Nth packet of PID (a counter gap)\n"
+        "  --dup-pid PID:N    send every Nth packet of PID twice, the same bytes\n"
+        "  --disc-pid PID:N   set discontinuity_indicator on every Nth packet of PID,\n"
+        "                     its continuity_counter jumping by 5\n"
+        "  --scramble-start PID:N  scramble the first N packets of PID\n"
+        "  --scramble-pid PID:N    scramble every Nth packet of PID\n",
         to);
 }
 
@@ -48,6 +57,31 @@ long long ParseCount(const char* s) {
     return v;
 }
 
+// PID:N, the PID in hex (0x prefix) or decimal, N a positive decimal.
+bool ParsePidFault(const std::string& s, tsgen::PidFault& f) {
+    const size_t colon = s.find(':');
+    if (colon == std::string::npos) return false;
+    std::string pid = s.substr(0, colon);
+    const std::string n = s.substr(colon + 1);
+    const bool hex = pid.size() > 2 && pid[0] == '0' && (pid[1] == 'x' || pid[1] == 'X');
+    if (hex) pid.erase(0, 2);
+    auto digits = [](const std::string& v, bool hexDigits) {
+        if (v.empty() || v.size() > 12) return false;
+        for (const char c : v) {
+            const int u = static_cast<unsigned char>(c);
+            if (!(hexDigits ? std::isxdigit(u) : std::isdigit(u))) return false;
+        }
+        return true;
+    };
+    if (!digits(pid, hex) || !digits(n, false)) return false;
+    const long long p = std::strtoll(pid.c_str(), nullptr, hex ? 16 : 10);
+    const long long every = std::strtoll(n.c_str(), nullptr, 10);
+    if (p > 0x1FFF || every < 1) return false;
+    f.pid = static_cast<int>(p);
+    f.every = every;
+    return true;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -59,6 +93,14 @@ int main(int argc, char** argv) {
         auto next = [&]() -> long long {
             if (i + 1 >= argc) std::exit(BadUsage("option '" + a + "' needs a value"));
             return ParseCount(argv[++i]);
+        };
+        auto pidFault = [&](std::vector<tsgen::PidFault>& to) {
+            if (i + 1 >= argc) std::exit(BadUsage("option '" + a + "' needs a value"));
+            tsgen::PidFault f;
+            if (!ParsePidFault(argv[++i], f))
+                std::exit(BadUsage("option '" + a + "' takes PID:N (PID 0x0000 to 0x1FFF, N at least 1), not '" +
+                                   argv[i] + "'"));
+            to.push_back(f);
         };
         if (a == "--help" || a == "-h") {
             Usage(stdout);
@@ -79,6 +121,11 @@ int main(int argc, char** argv) {
         else if (a == "--lose-bytes-every") o.loseBytesEvery = next();
         else if (a == "--cut-tail") o.cutTail = static_cast<int>(next());
         else if (a == "--garbage-tail") o.garbageTail = next();
+        else if (a == "--drop-pid") pidFault(o.dropPid);
+        else if (a == "--dup-pid") pidFault(o.dupPid);
+        else if (a == "--disc-pid") pidFault(o.discPid);
+        else if (a == "--scramble-start") pidFault(o.scrambleStart);
+        else if (a == "--scramble-pid") pidFault(o.scramblePid);
         else if (!a.empty() && a[0] != '-' && out.empty()) out = a;
         else if (!a.empty() && a[0] == '-') return BadUsage("unknown option '" + a + "'");
         else return BadUsage("more than one output file ('" + out + "', '" + a + "')");
