@@ -49,6 +49,13 @@ TEST(RunnerTest, CommandLinePaths) {
         {"directory", {"/"}, "", 0, std::string(kBanner) + "error - can't read file (/).\n"},
         // A report that cannot be written is no success.
         {"full disk", {onePacket.Path()}, "/dev/full", 1, std::string(kBanner) + "error - can't write report.\n"},
+        // With --verdict the status says whether every file is ok.
+        {"verdict ok", {"--verdict", onePacket.Path()}, "/dev/null", 0, kBanner},
+        {"verdict of an empty file", {"-c", empty.Path()}, "/dev/null", 3, kBanner},
+        {"verdict of a missing file", {"--verdict", missing}, "/dev/null", 3,
+         std::string(kBanner) + "error - can't open file (" + missing + ").\n"},
+        {"verdict not written", {"--verdict", onePacket.Path()}, "/dev/full", 1,
+         std::string(kBanner) + "error - can't write report.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
