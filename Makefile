@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # Front door: `make` builds build/tsvigil, `make test` runs every test under
 # AddressSanitizer and UndefinedBehaviorSanitizer, `make tsan` under
 # ThreadSanitizer, `make demo` checks a

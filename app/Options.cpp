@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "app/Options.h"
 
 #include <getopt.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "descriptors/AribDescriptorsC0.h"
 
 #include "descriptors/DescriptorRanges.h"

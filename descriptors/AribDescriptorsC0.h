@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
 // ARIB STD-B10 descriptors with tags 0xC0 to 0xCF, as built by

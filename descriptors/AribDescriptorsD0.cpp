@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "descriptors/AribDescriptorsD0.h"
 
 #include "descriptors/DescriptorRanges.h"

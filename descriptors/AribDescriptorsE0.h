@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
 // ARIB STD-B10 descriptors of the tag range 0xE0 to 0xFF: terrestrial

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
 // What the Build() functions of the descriptor classes share. Each takes the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
 // Descriptors below tag 0xC0: the conditional access descriptor of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The whole check over arbitrary bytes: framing (188/192/204 and lost sync),
 // section assembly on PIDs 0x0012 and 0x0014, TOT and EIT parsing, every
 // descriptor of their loops, ARIB text decoding and the report lines; with

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // CreateDescriptor over arbitrary bytes under every tag: the input stands
 // after the tag byte and the section ends right after it, so any length
 // field that reaches past the input must be stopped by the factory. The

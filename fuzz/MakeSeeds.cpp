@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Writes the seed corpora of the fuzzers: small streams, packets,
 // descriptors and coded texts made by the stream generator, each valid as
 // a broadcaster would send it, so that fuzzing starts from deep inside the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The section assembler and the TOT and EIT parsers, in two passes over one
 // input:
 //  1. the input as 188-byte packets, sync byte set and the PID forced to

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // CARIBStringDecoder::Decode fed arbitrary 8-unit code in pieces: each call
 // takes a count (negative, zero, up to past the 512-byte work buffer), the
 // bytes for it, a reset value and sometimes a null source, so state carried

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: BSD-2-Clause
 # Builds the libFuzzer targets in build-fuzz/ and runs each in turn for
 # FUZZ_SECONDS seconds (default 60), one process at a time. New inputs go to
 # build-fuzz/corpus/NAME; the checked-in seeds in fuzz/corpus/NAME are only

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # Writes the Debian changelog of the package from CHANGELOG.md: one entry
 # per release, newest first, its items as the entry's lines.
 #   cmake -DIN=CHANGELOG.md -DOUT=changelog -DVERSION=1.0.0 \

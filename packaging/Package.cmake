@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: BSD-2-Clause
 # The documentation that goes with the binary, and the Debian package that
 # `make deb` builds from the install rules with CPack.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "si/Table.h"
 
 bool CTable::ReadLongHeader(CLongHeader& h, CByteReader& body, int minBody) const {

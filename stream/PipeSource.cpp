@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "stream/PipeSource.h"
 
 #include <fcntl.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "tests/TestUtil.h"
 
 #include <sys/wait.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
 // Helpers shared by the tests: temporary files, running the built binary,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "text/Utf8.h"
 
 #include <iconv.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
 // Whole synthetic recordings: a realistic PID mix with video, audio, PSI

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
 // PSI/SI sections for synthetic recordings: PAT, PMT, CAT, SDT, TOT and EIT with

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: BSD-2-Clause
 # Speed and memory of tsvigil against `cat FILE >/dev/null` and against the
 # floor (a bare read-and-count loop) on the same file, measured in the same
 # run (these machines are noisy, so only ratios of paired runs mean

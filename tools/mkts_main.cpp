@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // tsvigil-mkts: writes synthetic ISDB transport stream recordings for the
 // tests, the demo and the benchmark.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // The per-packet path must not allocate: a recording of hours is billions
 // of packets. Every operator new of the test binary is counted while a
 // check runs, and a stream twice as long must cost no more allocations.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 // Hostile and broken input, end to end: whatever the file holds, the tool
 // exits with status 0, finishes promptly, writes to standard output only
 // report lines of its defined forms and to standard error only the banner

@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: BSD-2-Clause
 """Checks tsvigil's JSON Lines against its text report of the same file.
 
 usage: check_json.py JSON_FILE TEXT_FILE

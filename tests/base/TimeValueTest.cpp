@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #include "base/TimeValue.h"
 
 #include <gtest/gtest.h>

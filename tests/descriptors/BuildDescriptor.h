@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
 // Helpers of the descriptor tests: building one descriptor from bytes
