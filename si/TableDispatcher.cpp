@@ -2,6 +2,9 @@
 #include "si/TableDispatcher.h"
 
 #include <algorithm>
+#include <iterator>
+
+CTableDispatcher::CTableDispatcher() { std::fill(std::begin(m_lastCounter), std::end(m_lastCounter), int8_t(-1)); }
 
 void CTableDispatcher::Add(CTable* table) {
     m_tables.push_back(table);
@@ -23,6 +26,14 @@ void CTableDispatcher::UpdateWanted(int pid) {
 }
 
 bool CTableDispatcher::DispatchToTables(const uint8_t* packet, int pid) {
+    // ISO/IEC 13818-1 lets a packet with payload be sent twice, with the
+    // same continuity_counter: its sections were taken from the first copy,
+    // and the second must neither complete them again nor, in the middle of
+    // a section, look like a lost packet.
+    const int counter = packet[3] & 0x0F;
+    const bool duplicate = (packet[3] & 0x10) && m_lastCounter[pid] == counter;
+    m_lastCounter[pid] = static_cast<int8_t>(counter);
+    if (duplicate) return false;
     // The holes left by removed tables go before a walk starts, so a stream
     // whose PAT keeps changing cannot grow the list without bound.
     if (m_nRemoved > 0 && m_nDepth == 0) {

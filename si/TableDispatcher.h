@@ -29,6 +29,8 @@ public:
     bool Dispatch(const uint8_t* packet, int pid) { return m_bWanted[pid] && DispatchToTables(packet, pid); }
     bool Dispatch(const uint8_t* packet) { return Dispatch(packet, ((packet[1] << 8) | packet[2]) & 0x1FFF); }
 
+    CTableDispatcher();
+
 private:
     bool DispatchToTables(const uint8_t* packet, int pid);
     void UpdateWanted(int pid);
@@ -39,4 +41,7 @@ private:
     // Which PIDs have a table: most packets are for none, and pass with one
     // lookup.
     bool m_bWanted[kPids] = {};
+    // The continuity_counter of the last packet of each wanted PID, -1
+    // before the first: a packet sent twice is passed over.
+    int8_t m_lastCounter[kPids];
 };

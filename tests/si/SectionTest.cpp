@@ -371,6 +371,25 @@ TEST(CSectionTest, ContinuityGapDropsTheSection) {
     }
 }
 
+TEST(CSectionTest, DuplicatePacketsArePassedOver) {
+    // A packet sent twice (the same bytes, the same counter) neither breaks
+    // the section it carries a part of nor completes a section again.
+    const Bytes a = MakeSection(400, 0x73, 31);
+    const Bytes c = MakeSection(40, 0x74, 32);
+    CRig rig;
+    CRecordingTable t;
+    rig.Add(t);
+    CStreamBuilder b;
+    b.AddSection(kPid, a);
+    b.AddSection(kPid, c);
+    std::vector<Bytes> packets = Packets(b);
+    ASSERT_EQ(4u, packets.size());
+    packets.insert(packets.begin() + 1, packets[1]);  // the middle of a
+    packets.push_back(packets.back());                // all of c
+    EXPECT_FALSE(AnyFailed(rig.Dispatch(packets)));
+    EXPECT_EQ((std::vector<Bytes>{a, c}), t.parsed);
+}
+
 TEST(CSectionTest, EachTableAssemblesItsOwnPid) {
     CRig rig;
     CRecordingTable tot(0x0014);
