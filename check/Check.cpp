@@ -13,6 +13,10 @@ namespace {
 constexpr int kNullPid = 0x1FFF;
 // How often the progress tick runs, in packets.
 constexpr int kTickPackets = 1 << 15;
+// Findings held for the next PCR at most: more, or further from the last
+// PCR, and they are timed by extrapolation.
+constexpr size_t kMaxPending = 4096;
+constexpr int64_t kMaxPendingBytes = 8 << 20;
 
 }  // namespace
 
@@ -36,7 +40,166 @@ CCheck::CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char*
 }
 
 void CCheck::Emit(CFinding& f) {
+    f.timedAt = f.offset >= 0 ? f.offset : m_framer.PacketOffset();
+    if (!m_pcr.Started()) {
+        Deliver(f, false);
+        return;
+    }
+    m_pending.push_back(f);
+    // A clock PID that stops carrying PCRs must not hold findings back for
+    // long: past this they are timed by extrapolation.
+    if (m_pending.size() > kMaxPending || f.timedAt - m_pcr.LastPcrOffset() > kMaxPendingBytes) FlushPending(false);
+}
+
+void CCheck::Deliver(CFinding& f, bool before) {
+    if (!f.hasElapsed) {
+        f.hasElapsed = before ? m_pcr.ElapsedBefore(f.timedAt, f.elapsed) : m_pcr.Elapsed(f.timedAt, f.elapsed);
+        if (f.hasElapsed) {
+            const int64_t ms = f.elapsed / (CPcrClock::kTicksPerSecond / 1000);
+            // The first TOT fixes the offset between the PCR and the wall
+            // clock; a later one only when it disagrees by more than 2 s (a
+            // TOT carries whole seconds and is sent anywhere within its
+            // second), or after a clock reset.
+            if (f.kind == CFinding::kTot && f.hasTime) {
+                const int64_t tot = f.time.Seconds() * 1000;
+                if (!m_bAnchored || tot - (m_nAnchorMs + ms) > 2000 || (m_nAnchorMs + ms) - tot > 2000) {
+                    m_nAnchorMs = tot - ms;
+                    m_bAnchored = true;
+                }
+            }
+            f.hasAt = m_bAnchored;
+            f.at = m_nAnchorMs + ms;
+        }
+    }
+    if (!f.hasElapsed && !m_pcr.Started() && f.hasTime) {
+        // Without a PCR the broadcast time is that of the last TOT.
+        f.hasAt = true;
+        f.at = f.time.Seconds() * 1000;
+    }
+    if (f.kind == CFinding::kTransportError) {
+        DamageEvent(f);
+        return;
+    }
+    HandOut(f);
+    if (!m_roles) return;
+    if ((f.kind == CFinding::kContinuityError && f.lost > 0 && IsPictureOrSound(m_roles.get(), f.pid)) ||
+        (f.kind == CFinding::kSyncError && !f.atEnd))
+        DamageEvent(f);
+    if (f.kind == CFinding::kTot && m_bAnchored) ReleaseHeldDamage();
+}
+
+void CCheck::HandOut(const CFinding& f) {
     for (COutput* o : m_outputs) o->On(f);
+}
+
+void CCheck::DamageEvent(const CFinding& e) {
+    CFinding closed;
+    if (m_damage.Add(e, closed)) EmitDamage(closed);
+}
+
+void CCheck::EmitDamage(CFinding& range) {
+    // A range that closed before the first TOT is written at that TOT,
+    // placed by working back from it through the PCR.
+    if (range.hasElapsed && !m_bAnchored) {
+        m_heldDamage.push_back(std::move(range));
+        return;
+    }
+    const int64_t msPerTick = CPcrClock::kTicksPerSecond / 1000;
+    if (range.hasElapsed && !range.hasAt) {
+        range.hasAt = true;
+        range.at = m_nAnchorMs + range.elapsed / msPerTick;
+    }
+    if (range.hasToElapsed && !range.hasToAt && m_bAnchored) {
+        range.hasToAt = true;
+        range.toAt = m_nAnchorMs + range.toElapsed / msPerTick;
+    }
+    HandOut(range);
+}
+
+void CCheck::ReleaseHeldDamage() {
+    std::vector<CFinding> held;
+    held.swap(m_heldDamage);
+    for (auto& r : held) {
+        r.hasElapsed = false;  // placed now, not held again
+        const int64_t msPerTick = CPcrClock::kTicksPerSecond / 1000;
+        r.hasAt = r.hasToAt = true;
+        r.at = m_nAnchorMs + r.elapsed / msPerTick;
+        r.toAt = m_nAnchorMs + r.toElapsed / msPerTick;
+        r.hasElapsed = true;
+        HandOut(r);
+    }
+}
+
+void CCheck::OnTransportError(int pid) {
+    if (m_nTransportErrorsSinceTot < INT32_MAX) ++m_nTransportErrorsSinceTot;
+    ++m_stats.pids[static_cast<size_t>(pid)].transportErrors;
+    if (!m_roles || !IsPictureOrSound(m_roles.get(), pid)) return;
+    CFinding f = Found(CFinding::kTransportError);
+    f.pid = pid;
+    f.offset = m_framer.PacketOffset();
+    Emit(f);
+}
+
+void CCheck::FlushPending(bool before) {
+    while (!m_pending.empty()) {
+        CFinding f = std::move(m_pending.front());
+        m_pending.pop_front();
+        Deliver(f, before);
+    }
+}
+
+void CCheck::OnClockPacket(const uint8_t* p) {
+    const CPcrClock::CStep step = m_pcr.OnPacket(p, m_framer.PacketOffset());
+    switch (step.kind) {
+        case CPcrClock::CStep::kNone:
+            return;
+        case CPcrClock::CStep::kFirst:
+        case CPcrClock::CStep::kNormal:
+            // Findings since the PCR before are timed as they would have been
+            // as they came.
+            FlushPending(true);
+            if (m_damage.OverBy(step.toTicks)) {
+                CFinding closed;
+                m_damage.Take(closed);
+                EmitDamage(closed);
+            }
+            return;
+        default:
+            break;
+    }
+    // A gap or a clock reset: the findings since the last PCR before it
+    // belong to it and are placed at its end, so that one cut gives one
+    // damaged range.
+    const int64_t msPerTick = CPcrClock::kTicksPerSecond / 1000;
+    CFinding g;
+    g.kind = CFinding::kGap;
+    g.offset = g.timedAt = step.offset;
+    g.hasTime = m_clock.LastTime(g.time);
+    g.hasElapsed = g.hasToElapsed = true;
+    g.elapsed = step.fromTicks;
+    g.toElapsed = step.toTicks;
+    g.hasAt = m_bAnchored;
+    g.at = m_nAnchorMs + step.fromTicks / msPerTick;
+    if (step.kind == CPcrClock::CStep::kGap) {
+        g.gapTicks = step.gapTicks;
+        g.hasToAt = m_bAnchored;
+        g.toAt = m_nAnchorMs + step.toTicks / msPerTick;
+        ++m_stats.gaps;
+    } else {
+        // A new time base: the broadcast time is unknown until the next
+        // TOT fixes it again.
+        g.reset = step.kind == CPcrClock::CStep::kReset;
+        g.declared = !g.reset;
+        if (g.reset) ++m_stats.gaps;
+        else ++m_stats.declaredResets;
+        m_bAnchored = false;
+    }
+    for (COutput* o : m_outputs) o->On(g);
+    for (auto& f : m_pending) {
+        f.hasElapsed = true;
+        f.elapsed = step.toTicks;
+    }
+    FlushPending(false);
 }
 
 CFinding CCheck::Found(CFinding::Kind kind) {
@@ -82,7 +245,9 @@ void CCheck::OnPresentEvent(int serviceId, const CEITEvent& event) {
     CFinding f = Found(CFinding::kPresentEvent);
     f.serviceId = serviceId;
     f.eventId = event.event_id;
-    f.event = &event;
+    f.hasStart = event.has_start_time != 0;
+    f.start = event.start_time;
+    f.duration = event.has_duration ? event.duration.Seconds() : -1;
     f.name = LabelAdditionalSymbols(event.GetEventName().c_str());
     f.offset = m_framer.PacketOffset();
     Emit(f);
@@ -127,6 +292,15 @@ void CCheck::OnScrambled(int pid, uint64_t packets) {
     ++c.scrambled;
 }
 
+void CCheck::UpdateClockPid(int& clockPid) {
+    m_nRolesSeen = m_roles->Changes();
+    const int pid = m_roles->ClockPid();
+    if (pid == m_nClockPid) return;
+    // Another programme's clock is another time base.
+    if (m_nClockPid >= 0) m_pcr.Declare();
+    clockPid = m_nClockPid = pid;
+}
+
 void CCheck::Run(const std::function<void()>& tick) {
     // Continuity state runs across lost sync, so packets lost there show up
     // as counter errors of their PIDs. On the stack, so that no store of the
@@ -143,12 +317,14 @@ void CCheck::Run(const std::function<void()>& tick) {
     // no lost sync. Only other flags need a closer look.
     int steadyFlags = 0;
     int untilTick = kTickPackets;
+    int clockPid = -1;  // none until the PAT and a PMT name one
     bool inside = true;  // lost sync before the last packet, not at the end
     auto syncLost = [&] {
         CFinding f = Found(CFinding::kSyncError);
         f.offset = m_framer.m_nLostOffset;
         ++m_stats.syncErrors;
         if (inside) ++m_stats.syncErrorsInside;
+        f.atEnd = !inside;
         Emit(f);
     };
 
@@ -158,7 +334,11 @@ void CCheck::Run(const std::function<void()>& tick) {
         const int pid = ((p[1] << 8) | p[2]) & 0x1FFF;
         // The tables first: a TOT or an event completed by this packet comes
         // before what the packet itself shows.
-        m_tables.Dispatch(p, pid);
+        if (m_tables.Wants(pid)) {
+            m_tables.DispatchWanted(p, pid);
+            // A PAT or PMT may have named the clock PID anew.
+            if (m_roles && m_roles->Changes() != m_nRolesSeen) UpdateClockPid(clockPid);
+        }
         if (--untilTick == 0) {
             untilTick = kTickPackets;
             if (tick) tick();
@@ -188,10 +368,10 @@ void CCheck::Run(const std::function<void()>& tick) {
         lastCounter[pid] = counter;
 
         if (b3 & 0xC0) OnScrambled(pid, packetsOf[pid]);
-        if (p[1] & 0x80) {
-            if (m_nTransportErrorsSinceTot < INT32_MAX) ++m_nTransportErrorsSinceTot;
-            ++countsOf[pid].transportErrors;
-        }
+        // The PCR is read only from the clock PID's packets with an
+        // adaptation field.
+        if (pid == clockPid && (b3 & 0x20)) OnClockPacket(p);
+        if (p[1] & 0x80) OnTransportError(pid);
     }
     // Bytes skipped at the end of the input (a cut-off last packet,
     // trailing garbage, an input without any packet) are lost sync too.
@@ -200,6 +380,15 @@ void CCheck::Run(const std::function<void()>& tick) {
     // Counts gathered after the last TOT (or in a stream without any) close
     // the check; no TOT follows them.
     EmitCounts();
+    FlushPending(false);
+    CFinding closed;
+    if (m_damage.Take(closed)) EmitDamage(closed);
+    // Ranges still waiting for a TOT that never came go out unplaced.
+    std::vector<CFinding> held;
+    held.swap(m_heldDamage);
+    for (auto& r : held) HandOut(r);
+    const int64_t last = m_framer.Offset() - (announcedSize ? announcedSize : 188);
+    m_stats.hasElapsed = announcedSize != 0 && m_pcr.Elapsed(last > 0 ? last : 0, m_stats.elapsed);
     for (int pid = 0; pid < CCheckStats::kPids; ++pid) countsOf[pid].packets = packetsOf[pid];
     m_stats.bytes = m_framer.Offset();
     m_stats.packetSize = announcedSize;

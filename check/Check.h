@@ -6,7 +6,11 @@
 #include <memory>
 #include <vector>
 
+#include <deque>
+
 #include "check/BroadcastClock.h"
+#include "check/DamageRanges.h"
+#include "check/PcrClock.h"
 #include "check/Output.h"
 #include "check/PidRoles.h"
 #include "check/PresentEvents.h"
@@ -39,7 +43,23 @@ public:
     const CCheckStats& Stats() const { return m_stats; }
 
 private:
+    // Hands a finding to the outputs, timed; while the PCR runs, findings
+    // wait for the next PCR, which tells whether they lie in a gap.
     void Emit(CFinding& f);
+    // Times f (elapsed from the clock as it stood before the last PCR when
+    // before is set) and hands it out.
+    void Deliver(CFinding& f, bool before);
+    void FlushPending(bool before);
+    // A packet of the clock PID with an adaptation field.
+    [[gnu::noinline]] void OnClockPacket(const uint8_t* p);
+    [[gnu::noinline]] void UpdateClockPid(int& clockPid);
+    [[gnu::noinline]] void OnTransportError(int pid);
+    // A timed event of damage to picture and sound, for the ranges.
+    void DamageEvent(const CFinding& e);
+    // Hands out a closed range, or holds it until a TOT lets it be placed.
+    void EmitDamage(CFinding& range);
+    void ReleaseHeldDamage();
+    void HandOut(const CFinding& f);
     // A finding stamped with the last verified TOT's time.
     CFinding Found(CFinding::Kind kind);
     void OnTot();
@@ -62,6 +82,16 @@ private:
     CPresentEvents m_events;
     std::unique_ptr<CPidRoles> m_roles;  // only when an output wants roles
     CCheckStats m_stats;
+
+    CPcrClock m_pcr;
+    int m_nClockPid = -1;
+    uint64_t m_nRolesSeen = 0;
+    std::deque<CFinding> m_pending;
+    // at = elapsed + the offset, in milliseconds, once a TOT fixed it.
+    bool m_bAnchored = false;
+    int64_t m_nAnchorMs = 0;
+    CDamageRanges m_damage;
+    std::vector<CFinding> m_heldDamage;
 
     // The tallies between two TOTs; a flag saves the walk over every PID at
     // a TOT without scrambled packets.

@@ -3,10 +3,9 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "base/TimeValue.h"
-
-class CEITEvent;
 
 // One thing a check found in the stream, as a value handed to every output.
 // Offsets are byte offsets in the input: of the packet (of its prefix for a
@@ -20,7 +19,19 @@ struct CFinding {
         kTot,              // a TOT passed its CRC_32; time is its own JST_time
         kScrambled,        // pid, count: scrambled packets since the last TOT
         kTransportErrors,  // count: packets with transport_error_indicator since the last TOT
-        kPresentEvent,     // serviceId, event, name: the present programme changed
+        kPresentEvent,     // serviceId, eventId, name, start, duration: the present programme changed
+        // A stretch of stream missing (the clock jumped by more than a
+        // second), or a clock reset: elapsed and at are where it starts,
+        // toElapsed and toAt where it ends.
+        kGap,
+        // A range of damage to picture and sound: losses and transport
+        // errors on av PIDs and lost sync inside the file, merged while
+        // each comes within a second of the one before. elapsed/at and
+        // toElapsed/toAt bound it, offset and toOffset too.
+        kDamage,
+        // One packet of picture or sound with transport_error_indicator,
+        // for the damage ranges only: no output is handed it.
+        kTransportError,
     };
 
     Kind kind = kPacketSize;
@@ -34,6 +45,7 @@ struct CFinding {
     bool duplicate = false;
     int64_t count = 0;
     int64_t offset = -1;  // -1 where the finding has no place of its own (counts)
+    int64_t timedAt = -1;  // the offset its time is taken at
     // The time of the last verified TOT before the finding (for kTot, its
     // own); hasTime is false before the first TOT or when that TOT's
     // JST_time is no valid date.
@@ -41,7 +53,33 @@ struct CFinding {
     CTimeValue time;
     int serviceId = 0;
     int eventId = 0;
-    // The present event; valid only while the finding is handed out.
-    const CEITEvent* event = nullptr;
-    std::string name;  // the event's name in Shift_JIS, symbols labelled
+    bool hasStart = false;  // the event's start_time, undefined when false
+    CTimeValue start;
+    int64_t duration = -1;  // the event's duration in seconds, -1 when undefined
+    std::string name;       // the event's name in Shift_JIS, symbols labelled
+
+    // Times from the PCR: ticks of 27 MHz since the file's first PCR
+    // (hasElapsed false until two PCRs gave a rate, or without a PCR), and
+    // the broadcast time in milliseconds since 1970 in JST (hasAt false
+    // before the first TOT fixed the clock's offset, or after a clock reset
+    // until the next TOT). Without a PCR, at is the last TOT's time.
+    bool hasElapsed = false;
+    int64_t elapsed = 0;
+    bool hasAt = false;
+    int64_t at = 0;
+    // For kGap: where it ends, how long it is (gapTicks, -1 for a clock
+    // reset), and how it came.
+    bool hasToElapsed = false;
+    int64_t toElapsed = 0;
+    bool hasToAt = false;
+    int64_t toAt = 0;
+    int64_t gapTicks = -1;
+    // For kDamage: the packets lost and with errors, and the PIDs.
+    int64_t toOffset = -1;
+    uint64_t avLost = 0;
+    uint64_t avErrors = 0;
+    std::vector<int> pids;
+    bool atEnd = false;     // for kSyncError: bytes skipped at the end of the input
+    bool reset = false;     // the clock went backwards, undeclared
+    bool declared = false;  // a discontinuity_indicator declared the new time base
 };

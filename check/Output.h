@@ -31,6 +31,7 @@ struct CVerdict {
     bool empty = false;       // no packet
     bool damaged = false;
     bool scrambled = false;
+    bool gap = false;          // a stretch of broadcast missing, or the clock reset undeclared
     uint64_t avLost = 0;
     uint64_t avErrors = 0;     // picture and sound packets with transport_error_indicator
     uint64_t avScrambled = 0;  // after the PID's first clear packet, or on a PID never clear
@@ -39,10 +40,11 @@ struct CVerdict {
     uint64_t duplicates = 0;
     uint64_t scrambledAtStart = 0;
     uint64_t discontinuities = 0;
+    uint64_t gaps = 0;
 
-    bool Ok() const { return !unreadable && !empty && !damaged && !scrambled; }
-    // "unreadable", "empty", "damaged", "scrambled" as they apply, in that
-    // order; "ok" when none does.
+    bool Ok() const { return !unreadable && !empty && !damaged && !scrambled && !gap; }
+    // "unreadable", "empty", "damaged", "scrambled", "gap" as they apply,
+    // in that order; "ok" when none does.
     std::vector<const char*> Words() const;
     // The words joined by ", ", then the figures in parentheses:
     // "damaged (av lost 12, av errors 3, ...; other lost 5, ...)".
@@ -59,6 +61,12 @@ struct CCheckStats {
     uint64_t syncErrors = 0;
     uint64_t syncErrorsInside = 0;  // of them, before the last packet
     bool unreadable = false;        // the input could not be opened or read to its end
+    // Gaps and clock resets the PCR showed: undeclared ones judge, declared
+    // ones (discontinuity_indicator) do not.
+    uint64_t gaps = 0;
+    uint64_t declaredResets = 0;
+    bool hasElapsed = false;  // elapsed: 27 MHz ticks from the first PCR to the last packet
+    int64_t elapsed = 0;
     // The TOTs that passed their CRC_32; a time is valid only when its
     // JST_time was a date.
     int64_t tots = 0;

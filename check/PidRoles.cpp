@@ -164,6 +164,7 @@ void CPidRoles::OnTable(CPAT& pat) {
         }
     }
     m_bDirty = true;
+    ++m_nChanges;
 }
 
 void CPidRoles::OnTable(CPMT& pmt) {
@@ -188,6 +189,7 @@ void CPidRoles::OnTable(CPMT& pmt) {
         m_programs.insert(at, std::move(p));
     }
     m_bDirty = true;
+    ++m_nChanges;
 }
 
 void CPidRoles::OnTable(CCAT& cat) {
@@ -250,6 +252,16 @@ std::string CPidRoles::Role(int pid) const {
         case ROLE_PCR: return "PCR";
         default: return "unknown";
     }
+}
+
+int CPidRoles::ClockPid() const {
+    for (const auto& p : m_pat->m_programs) {
+        if (p->program_number == 0) continue;
+        for (const auto& q : m_programs) {
+            if (q->program_number == p->program_number && q->pcrPid != kNoPid) return q->pcrPid;
+        }
+    }
+    return -1;
 }
 
 bool CPidRoles::IsPictureOrSound(int pid) const {

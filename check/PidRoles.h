@@ -45,6 +45,11 @@ public:
     // Whether pid carries picture or sound: video, audio, a PCR-only PID,
     // and a PID above 0x002F that no table names.
     bool IsPictureOrSound(int pid) const;
+    // The PID of the stream's clock: the PCR_PID of the first programme in
+    // the PAT whose PMT names one; -1 while none does.
+    int ClockPid() const;
+    // Grows whenever a PAT or PMT changed what the PIDs carry.
+    uint64_t Changes() const { return m_nChanges; }
     // The services of the PAT (program_number 0 aside) and of the SDT
     // actual, ascending by service_id, each with its service_name in
     // Shift_JIS (empty when no SDT names it).
@@ -90,6 +95,7 @@ private:
     std::vector<std::unique_ptr<CPMT>> m_pmts;
     std::vector<std::unique_ptr<CProgramPids>> m_programs;
     CTableDispatcher* m_pTables = nullptr;
+    uint64_t m_nChanges = 0;
 
     mutable bool m_bDirty = true;
     mutable std::vector<CPidEntry> m_pids;

@@ -18,6 +18,7 @@ std::vector<const char*> CVerdict::Words() const {
     if (empty) words.push_back("empty");
     if (damaged) words.push_back("damaged");
     if (scrambled) words.push_back("scrambled");
+    if (gap) words.push_back("gap");
     if (words.empty()) words.push_back("ok");
     return words;
 }
@@ -28,8 +29,8 @@ std::string CVerdict::Line() const {
     char figures[320];
     std::snprintf(figures, sizeof figures,
                   " (av lost %" PRIu64 ", av errors %" PRIu64 ", av scrambled %" PRIu64 ", sync %" PRIu64
-                  "; other lost %" PRIu64 ", duplicates %" PRIu64 ", scrambled at start %" PRIu64 ")",
-                  avLost, avErrors, avScrambled, sync, otherLost, duplicates, scrambledAtStart);
+                  "; other lost %" PRIu64 ", duplicates %" PRIu64 ", scrambled at start %" PRIu64 ", gaps %" PRIu64 ")",
+                  avLost, avErrors, avScrambled, sync, otherLost, duplicates, scrambledAtStart, gaps);
     return line + figures;
 }
 
@@ -57,5 +58,7 @@ CVerdict Judge(const CCheckStats& stats, uint64_t tolerate) {
     v.empty = !stats.unreadable && packets == 0;
     v.damaged = v.avLost > tolerate || v.avErrors > 0 || v.sync > 0;
     v.scrambled = v.avScrambled > 0;
+    v.gaps = stats.gaps;
+    v.gap = v.gaps > 0;
     return v;
 }

@@ -30,46 +30,81 @@ std::string CJsonReport::Quote(const std::string& utf8) {
 CJsonReport::CJsonReport(std::FILE* out, const char* file)
     : m_out(out), m_file(std::string("\"file\":") + (file ? Quote(file) : "null") + ",") {}
 
+namespace {
+
+// ",\"at\":...,\"elapsed\":..." for the findings without a "time".
+std::string Placed(const CFinding& f) {
+    return ",\"at\":" + FormatMilliseconds(f.at, f.hasAt) + ",\"elapsed\":" + FormatTicks(f.elapsed, f.hasElapsed);
+}
+
+}  // namespace
+
 void CJsonReport::On(const CFinding& f) {
     const char* file = m_file.c_str();
     // "time" of a finding: the last TOT's, or null before the first.
-    const std::string time = FormatTime(f.time, f.hasTime, CTimeStyle::kJson);
+    // "at" and "elapsed" of the finding from the PCR, then "time", the
+    // last TOT's.
+    const std::string time = ",\"at\":" + FormatMilliseconds(f.at, f.hasAt) + ",\"elapsed\":" +
+                             FormatTicks(f.elapsed, f.hasElapsed) + ",\"time\":" +
+                             FormatTime(f.time, f.hasTime, CTimeStyle::kJson);
     switch (f.kind) {
         case CFinding::kPacketSize:
-            std::fprintf(m_out, "{\"type\":\"packet_size\",%s\"size\":%d,\"offset\":%" PRId64 "}\n", file,
-                         static_cast<int>(f.count), f.offset);
+            std::fprintf(m_out, "{\"type\":\"packet_size\",%s\"size\":%d,\"offset\":%" PRId64 "%s}\n", file,
+                         static_cast<int>(f.count), f.offset, Placed(f).c_str());
             break;
         case CFinding::kSyncError:
-            std::fprintf(m_out, "{\"type\":\"sync_error\",%s\"offset\":%" PRId64 ",\"time\":%s}\n", file, f.offset,
+            std::fprintf(m_out, "{\"type\":\"sync_error\",%s\"offset\":%" PRId64 "%s}\n", file, f.offset,
                          time.c_str());
             break;
         case CFinding::kContinuityError:
             std::fprintf(m_out,
                          "{\"type\":\"continuity_error\",%s\"pid\":%d,\"last\":%d,\"counter\":%d,\"offset\":%" PRId64
-                         ",\"lost\":%d,\"duplicate\":%s,\"time\":%s}\n",
+                         ",\"lost\":%d,\"duplicate\":%s%s}\n",
                          file, f.pid, f.last, f.counter, f.offset, f.lost, f.duplicate ? "true" : "false", time.c_str());
             break;
         case CFinding::kTot:
-            std::fprintf(m_out, "{\"type\":\"tot\",%s\"time\":%s,\"offset\":%" PRId64 "}\n", file, time.c_str(),
-                         f.offset);
+            std::fprintf(m_out, "{\"type\":\"tot\",%s\"time\":%s,\"offset\":%" PRId64 "%s}\n", file,
+                         FormatTime(f.time, f.hasTime, CTimeStyle::kJson).c_str(), f.offset, Placed(f).c_str());
             std::fflush(m_out);
             break;
         case CFinding::kScrambled:
-            std::fprintf(m_out, "{\"type\":\"scrambled\",%s\"pid\":%d,\"packets\":%" PRId64 ",\"time\":%s}\n", file,
+            std::fprintf(m_out, "{\"type\":\"scrambled\",%s\"pid\":%d,\"packets\":%" PRId64 "%s}\n", file,
                          f.pid, f.count, time.c_str());
             break;
         case CFinding::kTransportErrors:
-            std::fprintf(m_out, "{\"type\":\"transport_errors\",%s\"packets\":%" PRId64 ",\"time\":%s}\n", file,
+            std::fprintf(m_out, "{\"type\":\"transport_errors\",%s\"packets\":%" PRId64 "%s}\n", file,
                          f.count, time.c_str());
             break;
+        case CFinding::kGap: {
+            const std::string seconds = f.gapTicks >= 0 ? FormatTicks(f.gapTicks, true) : "null";
+            std::fprintf(m_out,
+                         "{\"type\":\"gap\",%s\"at\":%s,\"to\":%s,\"elapsed\":%s,\"to_elapsed\":%s,\"seconds\":%s%s,"
+                         "\"offset\":%" PRId64 "}\n",
+                         file, FormatMilliseconds(f.at, f.hasAt).c_str(), FormatMilliseconds(f.toAt, f.hasToAt).c_str(),
+                         FormatTicks(f.elapsed, f.hasElapsed).c_str(), FormatTicks(f.toElapsed, f.hasToElapsed).c_str(),
+                         seconds.c_str(), f.reset ? ",\"reset\":true" : f.declared ? ",\"declared\":true" : "", f.offset);
+            break;
+        }
+        case CFinding::kDamage: {
+            std::string pids;
+            for (const int pid : f.pids) pids += (pids.empty() ? "" : ",") + std::to_string(pid);
+            std::fprintf(m_out,
+                         "{\"type\":\"damage\",%s\"from\":%s,\"to\":%s,\"elapsed_from\":%s,\"elapsed_to\":%s,"
+                         "\"offset_from\":%" PRId64 ",\"offset_to\":%" PRId64 ",\"av_lost\":%" PRIu64
+                         ",\"av_errors\":%" PRIu64 ",\"pids\":[%s]}\n",
+                         file, FormatMilliseconds(f.at, f.hasAt).c_str(), FormatMilliseconds(f.toAt, f.hasToAt).c_str(),
+                         FormatTicks(f.elapsed, f.hasElapsed).c_str(), FormatTicks(f.toElapsed, f.hasToElapsed).c_str(),
+                         f.offset, f.toOffset, f.avLost, f.avErrors, pids.c_str());
+            break;
+        }
+        case CFinding::kTransportError:
+            break;
         case CFinding::kPresentEvent: {
-            const bool hasStart = f.event && f.event->has_start_time;
-            const std::string start = FormatTime(hasStart ? f.event->start_time : CTimeValue(), hasStart, CTimeStyle::kJson);
-            const std::string duration =
-                f.event && f.event->has_duration ? std::to_string(f.event->duration.Seconds()) : "null";
+            const std::string start = FormatTime(f.start, f.hasStart, CTimeStyle::kJson);
+            const std::string duration = f.duration >= 0 ? std::to_string(f.duration) : "null";
             std::fprintf(m_out,
                          "{\"type\":\"event\",%s\"service_id\":%d,\"event_id\":%d,\"name\":%s,\"start_time\":%s,"
-                         "\"duration\":%s,\"offset\":%" PRId64 ",\"time\":%s}\n",
+                         "\"duration\":%s,\"offset\":%" PRId64 "%s}\n",
                          file, f.serviceId, f.eventId, Quote(m_conv.Convert(f.name)).c_str(), start.c_str(),
                          duration.c_str(), f.offset, time.c_str());
             break;
@@ -82,11 +117,13 @@ void CJsonReport::Finish(const CCheckStats& stats) {
     for (const auto& p : stats.pids) packets += p.packets;
     std::fprintf(m_out,
                  "{\"type\":\"summary\",%s\"bytes\":%" PRId64 ",\"packets\":%" PRIu64
-                 ",\"packet_size\":%s,\"sync_errors\":%" PRIu64 ",\"first_tot\":%s,\"last_tot\":%s,\"pids\":[",
+                 ",\"packet_size\":%s,\"sync_errors\":%" PRIu64 ",\"first_tot\":%s,\"last_tot\":%s,\"elapsed\":%s,"
+                 "\"gaps\":%" PRIu64 ",\"pids\":[",
                  m_file.c_str(), stats.bytes, packets,
                  stats.packetSize ? std::to_string(stats.packetSize).c_str() : "null", stats.syncErrors,
                  FormatTime(stats.firstTot, stats.firstTotValid, CTimeStyle::kJson).c_str(),
-                 FormatTime(stats.lastTot, stats.lastTotValid, CTimeStyle::kJson).c_str());
+                 FormatTime(stats.lastTot, stats.lastTotValid, CTimeStyle::kJson).c_str(),
+                 FormatTicks(stats.elapsed, stats.hasElapsed).c_str(), stats.gaps);
     const char* sep = "";
     for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
         const CPidCounts& c = stats.pids[static_cast<size_t>(pid)];
@@ -120,8 +157,8 @@ void CJsonReport::Finish(const CCheckStats& stats) {
     std::fprintf(m_out,
                  "],\"verdict\":{\"ok\":%s,\"words\":[%s],\"av_lost\":%" PRIu64 ",\"av_errors\":%" PRIu64
                  ",\"av_scrambled\":%" PRIu64 ",\"sync_errors\":%" PRIu64 ",\"other_lost\":%" PRIu64
-                 ",\"duplicates\":%" PRIu64 ",\"scrambled_at_start\":%" PRIu64 ",\"discontinuities\":%" PRIu64 "}}\n",
+                 ",\"duplicates\":%" PRIu64 ",\"scrambled_at_start\":%" PRIu64 ",\"discontinuities\":%" PRIu64 ",\"gaps\":%" PRIu64 "}}\n",
                  v.Ok() ? "true" : "false", words.c_str(), v.avLost, v.avErrors, v.avScrambled, v.sync, v.otherLost,
-                 v.duplicates, v.scrambledAtStart, v.discontinuities);
+                 v.duplicates, v.scrambledAtStart, v.discontinuities, v.gaps);
     std::fflush(m_out);
 }

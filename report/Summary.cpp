@@ -7,6 +7,38 @@
 #include "check/PidRoles.h"
 #include "report/TimeFormat.h"
 
+namespace {
+
+// "12:34:56.789" of a broadcast time in milliseconds.
+std::string ClockTime(int64_t ms) {
+    const int64_t s = ms / 1000;
+    char text[24];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", static_cast<int>(s / 3600 % 24), static_cast<int>(s / 60 % 60),
+                  static_cast<int>(s % 60), static_cast<int>(ms % 1000));
+    return text;
+}
+
+}  // namespace
+
+void CSummaryReport::On(const CFinding& f) {
+    if (f.kind != CFinding::kDamage) return;
+    if (m_nRanges++ >= kMaxRanges) return;
+    std::string line = "  damaged: ";
+    if (f.hasAt && f.hasToAt) line += ClockTime(f.at) + "-" + ClockTime(f.toAt);
+    else if (f.hasElapsed && f.hasToElapsed) line += FormatTicks(f.elapsed, true) + "-" + FormatTicks(f.toElapsed, true) + " s elapsed";
+    else line += "offset " + std::to_string(f.offset) + "-" + std::to_string(f.toOffset);
+    if (f.hasElapsed && f.hasToElapsed) line += " (" + FormatTicks(f.toElapsed - f.elapsed, true) + " s)";
+    line += " pids";
+    for (const int pid : f.pids) {
+        char hex[12];
+        std::snprintf(hex, sizeof hex, " 0x%04x", pid);
+        line += hex;
+    }
+    if (f.pids.empty()) line += " none";
+    line += ": " + std::to_string(f.avLost) + " packets lost, " + std::to_string(f.avErrors) + " with errors";
+    m_ranges.push_back(line);
+}
+
 void CSummaryReport::Finish(const CCheckStats& stats) {
     std::FILE* out = m_out;
     std::fputs("\n summary:\n", out);
@@ -37,6 +69,9 @@ void CSummaryReport::Finish(const CCheckStats& stats) {
                  total.packets, total.continuityErrors, total.transportErrors, total.scrambled, total.lost,
                  total.duplicates, total.discontinuities);
     std::fprintf(out, "  sync byte errors: %" PRIu64 "\n", stats.syncErrors);
+    std::fprintf(out, "  elapsed: %s\n", stats.hasElapsed ? (FormatTicks(stats.elapsed, true) + " s").c_str() : "no PCR");
+    std::fprintf(out, "  gaps: %" PRIu64 "%s\n", stats.gaps,
+                 stats.declaredResets ? (", and " + std::to_string(stats.declaredResets) + " declared clock resets").c_str() : "");
     if (stats.tots == 0) {
         std::fputs("  TOT: none\n", out);
     } else {
@@ -46,5 +81,7 @@ void CSummaryReport::Finish(const CCheckStats& stats) {
     if (stats.roles) {
         for (const auto& s : stats.roles->Services()) std::fprintf(out, "  service %5d: %s\n", s.first, s.second.c_str());
     }
+    for (const auto& line : m_ranges) std::fprintf(out, "%s\n", line.c_str());
+    if (m_nRanges > m_ranges.size()) std::fprintf(out, "  ... and %" PRIu64 " more\n", m_nRanges - m_ranges.size());
     std::fprintf(out, "  verdict: %s\n", stats.verdict.Line().c_str());
 }

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 #include "check/Output.h"
 
@@ -14,10 +16,15 @@
 class CSummaryReport : public COutput {
 public:
     explicit CSummaryReport(std::FILE* out) : m_out(out) {}
-    void On(const CFinding&) override {}
+    // Lists this many damaged ranges, then says how many more there were.
+    static constexpr size_t kMaxRanges = 20;
+
+    void On(const CFinding& f) override;
     void Finish(const CCheckStats& stats) override;
     bool WantsRoles() const override { return true; }
 
 private:
     std::FILE* m_out;
+    std::vector<std::string> m_ranges;  // the first kMaxRanges, as printed
+    uint64_t m_nRanges = 0;
 };

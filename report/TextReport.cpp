@@ -19,6 +19,11 @@ void CTextReport::On(const CFinding& f) {
             // opens one.
             std::fprintf(m_out, " packet size:%d.\n", static_cast<int>(f.count));
             return;
+        case CFinding::kGap:
+        case CFinding::kDamage:
+        case CFinding::kTransportError:
+            // The classic report has no line for them.
+            return;
         case CFinding::kTot:
             m_time = f.time;
             m_bTimeValid = f.hasTime;

@@ -3,6 +3,25 @@
 
 #include <cstdio>
 
+std::string FormatMilliseconds(int64_t ms, bool valid) {
+    if (!valid) return "null";
+    const int64_t seconds = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+    const CTimeFields f = CTimeValue(seconds).Fields();
+    char s[48];
+    std::snprintf(s, sizeof s, "\"%04d-%02d-%02dT%02d:%02d:%02d.%03d+09:00\"", f.year, f.month, f.day, f.hour, f.minute,
+                  f.second, static_cast<int>(ms - seconds * 1000));
+    return s;
+}
+
+std::string FormatTicks(int64_t ticks, bool valid) {
+    if (!valid) return "null";
+    const int64_t ms = ticks / 27000;
+    char s[32];
+    std::snprintf(s, sizeof s, "%s%lld.%03d", ms < 0 ? "-" : "", static_cast<long long>((ms < 0 ? -ms : ms) / 1000),
+                  static_cast<int>((ms < 0 ? -ms : ms) % 1000));
+    return s;
+}
+
 std::string FormatTime(const CTimeValue& t, bool valid, CTimeStyle style) {
     if (!valid) return style == CTimeStyle::kJson ? "null" : "----/--/-- --:--:--";
     const CTimeFields f = t.Fields();

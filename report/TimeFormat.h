@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 #include "base/TimeValue.h"
@@ -13,3 +14,9 @@ enum class CTimeStyle {
 
 // t is used only when valid is true.
 std::string FormatTime(const CTimeValue& t, bool valid, CTimeStyle style);
+// A broadcast time in milliseconds since 1970 (JST): ISO 8601 with
+// milliseconds and the JST offset, quoted, "\"2008-06-01T12:34:56.789+09:00\"",
+// or "null".
+std::string FormatMilliseconds(int64_t ms, bool valid);
+// 27 MHz ticks as seconds to the millisecond, "12.345", or "null".
+std::string FormatTicks(int64_t ticks, bool valid);

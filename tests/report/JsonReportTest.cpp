@@ -47,26 +47,24 @@ TEST(CJsonReportTest, EventLine) {
     ASSERT_NE(nullptr, out);
     {
         CJsonReport json(out, "a.ts");
-        CEITEvent event;
-        event.event_id = 7;
-        event.has_start_time = 1;
-        ASSERT_TRUE(CTimeValue::FromFields(2008, 6, 1, 19, 0, 0, event.start_time));
-        event.has_duration = 1;
-        event.duration = CDuration(0, 1, 30, 0);
         CFinding f;
         f.kind = CFinding::kPresentEvent;
         f.serviceId = 1024;
         f.eventId = 7;
-        f.event = &event;
+        f.hasStart = CTimeValue::FromFields(2008, 6, 1, 19, 0, 0, f.start);
+        f.duration = 5400;
         f.name = "\x83\x6A\x83\x85\x81\x5B\x83\x58 \"a\\b\"\x01";  // ニュース "a\b" and a control byte
         f.offset = 1880;
         json.On(f);
-        CEITEvent undefined;
-        undefined.event_id = 8;
-        f.event = &undefined;
         f.eventId = 8;
+        f.hasStart = false;
+        f.duration = -1;
         f.name = "";
         f.hasTime = CTimeValue::FromFields(2008, 6, 1, 19, 0, 5, f.time);
+        // Timed from the PCR: 12.345 s after the first, at 19:00:05.678.
+        f.hasElapsed = f.hasAt = true;
+        f.elapsed = 12345 * 27000 + 26999;
+        f.at = f.time.Seconds() * 1000 + 678;
         json.On(f);
     }
     std::fclose(out);
@@ -74,9 +72,11 @@ TEST(CJsonReportTest, EventLine) {
     std::free(buf);
     EXPECT_EQ(
         "{\"type\":\"event\",\"file\":\"a.ts\",\"service_id\":1024,\"event_id\":7,\"name\":\"ニュース \\\"a\\\\b\\\"\\u0001\","
-        "\"start_time\":\"2008-06-01T19:00:00+09:00\",\"duration\":5400,\"offset\":1880,\"time\":null}\n"
+        "\"start_time\":\"2008-06-01T19:00:00+09:00\",\"duration\":5400,\"offset\":1880,\"at\":null,\"elapsed\":null,"
+        "\"time\":null}\n"
         "{\"type\":\"event\",\"file\":\"a.ts\",\"service_id\":1024,\"event_id\":8,\"name\":\"\",\"start_time\":null,"
-        "\"duration\":null,\"offset\":1880,\"time\":\"2008-06-01T19:00:05+09:00\"}\n",
+        "\"duration\":null,\"offset\":1880,\"at\":\"2008-06-01T19:00:05.678+09:00\",\"elapsed\":12.345,"
+        "\"time\":\"2008-06-01T19:00:05+09:00\"}\n",
         text);
 }
 

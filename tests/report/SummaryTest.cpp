@@ -69,9 +69,11 @@ TEST(CSummaryReportTest, StreamWithoutTables) {
         "  0x0100              2           1           0          0          2       0      0  av     unknown\n"
         "  total               2           1           0          0          2       0      0\n"
         "  sync byte errors: 0\n"
+        "  elapsed: no PCR\n"
+        "  gaps: 0\n"
         "  TOT: none\n"
         "  verdict: damaged (av lost 2, av errors 0, av scrambled 0, sync 0; other lost 0, duplicates 0, "
-        "scrambled at start 0)\n",
+        "scrambled at start 0, gaps 0)\n",
         testutil::CheckBytes(b.Data(), false, true));
 }
 

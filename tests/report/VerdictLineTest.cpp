@@ -17,7 +17,7 @@ using testutil::RunTool;
 std::string Figures(int avLost, int avScrambled, int sync, int otherLost, int dups, int atStart) {
     return " (av lost " + std::to_string(avLost) + ", av errors 0, av scrambled " + std::to_string(avScrambled) +
            ", sync " + std::to_string(sync) + "; other lost " + std::to_string(otherLost) + ", duplicates " +
-           std::to_string(dups) + ", scrambled at start " + std::to_string(atStart) + ")\n";
+           std::to_string(dups) + ", scrambled at start " + std::to_string(atStart) + ", gaps 0)\n";
 }
 
 // Generated recordings with one kind of damage each, and what the verdict

@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#include "check/DamageRanges.h"
+
+#include <algorithm>
+
+bool CDamageRanges::Near(const CFinding& e) const {
+    if (e.hasElapsed && m_range.hasToElapsed) return e.elapsed - m_range.toElapsed <= kMergeTicks;
+    if (e.hasAt && m_range.hasToAt) return e.at - m_range.toAt <= kMergeTicks / 27000;
+    return e.timedAt - m_range.toOffset <= (2 << 20);
+}
+
+bool CDamageRanges::Take(CFinding& closed) {
+    if (!m_bOpen) return false;
+    closed = std::move(m_range);
+    m_range = CFinding();
+    m_bOpen = false;
+    return true;
+}
+
+bool CDamageRanges::Add(const CFinding& e, CFinding& closed) {
+    const bool close = m_bOpen && !Near(e);
+    if (close) Take(closed);
+    if (!m_bOpen) {
+        m_bOpen = true;
+        m_range.kind = CFinding::kDamage;
+        m_range.hasTime = e.hasTime;
+        m_range.time = e.time;
+        m_range.hasElapsed = e.hasElapsed;
+        m_range.elapsed = e.elapsed;
+        m_range.hasAt = e.hasAt;
+        m_range.at = e.at;
+        m_range.offset = e.timedAt;
+    }
+    m_range.hasToElapsed = e.hasElapsed;
+    m_range.toElapsed = e.elapsed;
+    m_range.hasToAt = e.hasAt;
+    m_range.toAt = e.at;
+    m_range.toOffset = e.timedAt;
+    if (e.kind == CFinding::kContinuityError) m_range.avLost += static_cast<uint64_t>(e.lost);
+    if (e.kind == CFinding::kTransportError) ++m_range.avErrors;
+    if (e.pid >= 0) {
+        auto at = std::lower_bound(m_range.pids.begin(), m_range.pids.end(), e.pid);
+        if (at == m_range.pids.end() || *at != e.pid) m_range.pids.insert(at, e.pid);
+    }
+    return close;
+}

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#pragma once
+
+#include <cstdint>
+
+#include "check/Finding.h"
+
+// Merges what damages picture and sound (a loss or a transport error on an
+// av PID, lost sync inside the file) into ranges: a range goes on while
+// each event comes within a second of the one before, by the PCR's elapsed
+// time; without a PCR, by the TOT's time, and without either, while the
+// events lie within 2 MiB of each other.
+class CDamageRanges {
+public:
+    static constexpr int64_t kMergeTicks = 27000000;  // one second at 27 MHz
+
+    // e is a timed finding of one event: kContinuityError (lost packets),
+    // kTransportError or kSyncError. Returns true when it closed the range
+    // in hand, which is then in closed (a kDamage finding).
+    bool Add(const CFinding& e, CFinding& closed);
+    // True when the range in hand is over by now (a PCR's elapsed ticks).
+    bool OverBy(int64_t now) const { return m_bOpen && m_range.hasToElapsed && now - m_range.toElapsed > kMergeTicks; }
+    // Takes the range in hand, if any.
+    bool Take(CFinding& closed);
+
+private:
+    bool Near(const CFinding& e) const;
+
+    bool m_bOpen = false;
+    CFinding m_range;
+};
