@@ -74,7 +74,7 @@ void CCheck::OnTot() {
     CFinding f;
     f.kind = CFinding::kTot;
     f.hasTime = m_clock.GetTime(f.time);
-    f.offset = m_framer.PacketOffset();
+    f.offset = m_framer.PacketOffset(m_pDispatched);
     Emit(f);
 }
 
@@ -84,7 +84,7 @@ void CCheck::OnPresentEvent(int serviceId, const CEITEvent& event) {
     f.eventId = event.event_id;
     f.event = &event;
     f.name = LabelAdditionalSymbols(event.GetEventName().c_str());
-    f.offset = m_framer.PacketOffset();
+    f.offset = m_framer.PacketOffset(m_pDispatched);
     Emit(f);
 }
 
@@ -112,7 +112,7 @@ void CCheck::OnCounterBreak(const uint8_t* p, int pid, int last) {
     ++c.continuityErrors;
     c.lost += static_cast<uint64_t>(f.lost);
     if (f.duplicate) ++c.duplicates;
-    f.offset = m_framer.PacketOffset();
+    f.offset = m_framer.PacketOffset(p);
     Emit(f);
 }
 
@@ -152,45 +152,65 @@ void CCheck::Run(const std::function<void()>& tick) {
         Emit(f);
     };
 
-    int flags = m_framer.FramePacket();
-    for (; !(flags & FRAME_END); flags = m_framer.FramePacket()) {
+    // The packets come in stretches (one packet where the framer had to
+    // look closer): the end, the flags and the progress are tested once per
+    // stretch, and its packets are walked where they lie.
+    int flags;
+    while (!((flags = m_framer.FrameStretch()) & FRAME_END)) {
         const uint8_t* p = m_framer.m_packet;
-        const int pid = ((p[1] << 8) | p[2]) & 0x1FFF;
-        // The tables first: a TOT or an event completed by this packet comes
-        // before what the packet itself shows.
-        m_tables.Dispatch(p, pid);
-        if (--untilTick == 0) {
-            untilTick = kTickPackets;
+        const int stride = m_framer.m_nPacketSize;
+        int left = m_framer.m_nCount;
+        untilTick -= left;
+        if (untilTick <= 0) {
+            untilTick += kTickPackets;
             if (tick) tick();
         }
+        // The tables first: a TOT or an event completed by a packet comes
+        // before what the packet itself shows.
+        auto dispatch = [&] {
+            const int pid = ((p[1] << 8) | p[2]) & 0x1FFF;
+            if (m_tables.Wants(pid)) {
+                m_pDispatched = p;
+                m_tables.Dispatch(p, pid);
+            }
+            return pid;
+        };
+        int pid = dispatch();
+        // Only the first packet of a stretch can have other flags than the
+        // size announced last.
         if (flags != steadyFlags) {
             const int size = (flags & FRAME_SIZE_188) ? 188 : (flags & FRAME_SIZE_192) ? 192 : 204;
             if (size != announcedSize) {
                 announcedSize = size;
                 CFinding f = Found(CFinding::kPacketSize);
                 f.count = size;
-                f.offset = m_framer.PacketOffset();
+                f.offset = m_framer.PacketOffset(p);
                 Emit(f);
             }
             if (flags & FRAME_SYNC_ERROR) syncLost();
             steadyFlags = flags & (FRAME_SIZE_188 | FRAME_SIZE_192 | FRAME_SIZE_204);
         }
 
-        ++packetsOf[pid];
-        const int b3 = p[3];
-        const int counter = b3 & 0x0F;
-        const int last = lastCounter[pid];
-        // A packet without payload repeats the counter of the one before:
-        // the counter moves on by adaptation_field_control's payload bit,
-        // modulo 16. Most packets pass on this one test.
-        if (((counter - last - ((b3 >> 4) & 1)) & 0x0F) != 0 && last >= 0 && pid != kNullPid)
-            OnCounterBreak(p, pid, last);
-        lastCounter[pid] = counter;
+        for (;;) {
+            ++packetsOf[pid];
+            const int b3 = p[3];
+            const int counter = b3 & 0x0F;
+            const int last = lastCounter[pid];
+            // A packet without payload repeats the counter of the one
+            // before: the counter moves on by adaptation_field_control's
+            // payload bit, modulo 16. Most packets pass on this one test.
+            if (((counter - last - ((b3 >> 4) & 1)) & 0x0F) != 0 && last >= 0 && pid != kNullPid)
+                OnCounterBreak(p, pid, last);
+            lastCounter[pid] = counter;
 
-        if (b3 & 0xC0) OnScrambled(pid, packetsOf[pid]);
-        if (p[1] & 0x80) {
-            if (m_nTransportErrorsSinceTot < INT32_MAX) ++m_nTransportErrorsSinceTot;
-            ++countsOf[pid].transportErrors;
+            if (b3 & 0xC0) OnScrambled(pid, packetsOf[pid]);
+            if (p[1] & 0x80) {
+                if (m_nTransportErrorsSinceTot < INT32_MAX) ++m_nTransportErrorsSinceTot;
+                ++countsOf[pid].transportErrors;
+            }
+            if (--left == 0) break;
+            p += stride;
+            pid = dispatch();
         }
     }
     // Bytes skipped at the end of the input (a cut-off last packet,

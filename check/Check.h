@@ -57,6 +57,9 @@ private:
     CStreamSource& m_source;
     uint64_t m_nTolerate;
     CPacketFramer m_framer;
+    // The packet being dispatched to the tables, for the offset of what it
+    // completes.
+    const uint8_t* m_pDispatched = nullptr;
     CTableDispatcher m_tables;
     CBroadcastClock m_clock;
     CPresentEvents m_events;
