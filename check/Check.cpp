@@ -40,7 +40,9 @@ CCheck::CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char*
 }
 
 void CCheck::Emit(CFinding& f) {
-    f.timedAt = f.offset >= 0 ? f.offset : m_framer.PacketOffset();
+    // Counts have no place of their own: they are timed where they are
+    // handed out, at a TOT's packet or at the end.
+    f.timedAt = f.offset >= 0 ? f.offset : m_bEnded ? m_framer.Offset() : m_framer.PacketOffset(m_pDispatched);
     if (!m_pcr.Started()) {
         Deliver(f, false);
         return;
@@ -130,13 +132,13 @@ void CCheck::ReleaseHeldDamage() {
     }
 }
 
-void CCheck::OnTransportError(int pid) {
+void CCheck::OnTransportError(const uint8_t* p, int pid) {
     if (m_nTransportErrorsSinceTot < INT32_MAX) ++m_nTransportErrorsSinceTot;
     ++m_stats.pids[static_cast<size_t>(pid)].transportErrors;
     if (!m_roles || !IsPictureOrSound(m_roles.get(), pid)) return;
     CFinding f = Found(CFinding::kTransportError);
     f.pid = pid;
-    f.offset = m_framer.PacketOffset();
+    f.offset = m_framer.PacketOffset(p);
     Emit(f);
 }
 
@@ -149,7 +151,7 @@ void CCheck::FlushPending(bool before) {
 }
 
 void CCheck::OnClockPacket(const uint8_t* p) {
-    const CPcrClock::CStep step = m_pcr.OnPacket(p, m_framer.PacketOffset());
+    const CPcrClock::CStep step = m_pcr.OnPacket(p, m_framer.PacketOffset(p));
     switch (step.kind) {
         case CPcrClock::CStep::kNone:
             return;
@@ -237,7 +239,7 @@ void CCheck::OnTot() {
     CFinding f;
     f.kind = CFinding::kTot;
     f.hasTime = m_clock.GetTime(f.time);
-    f.offset = m_framer.PacketOffset();
+    f.offset = m_framer.PacketOffset(m_pDispatched);
     Emit(f);
 }
 
@@ -249,7 +251,7 @@ void CCheck::OnPresentEvent(int serviceId, const CEITEvent& event) {
     f.start = event.start_time;
     f.duration = event.has_duration ? event.duration.Seconds() : -1;
     f.name = LabelAdditionalSymbols(event.GetEventName().c_str());
-    f.offset = m_framer.PacketOffset();
+    f.offset = m_framer.PacketOffset(m_pDispatched);
     Emit(f);
 }
 
@@ -277,7 +279,7 @@ void CCheck::OnCounterBreak(const uint8_t* p, int pid, int last) {
     ++c.continuityErrors;
     c.lost += static_cast<uint64_t>(f.lost);
     if (f.duplicate) ++c.duplicates;
-    f.offset = m_framer.PacketOffset();
+    f.offset = m_framer.PacketOffset(p);
     Emit(f);
 }
 
@@ -292,13 +294,12 @@ void CCheck::OnScrambled(int pid, uint64_t packets) {
     ++c.scrambled;
 }
 
-void CCheck::UpdateClockPid(int& clockPid) {
+int CCheck::UpdateClockPid() {
     m_nRolesSeen = m_roles->Changes();
     const int pid = m_roles->ClockPid();
-    if (pid == m_nClockPid) return;
     // Another programme's clock is another time base.
-    if (m_nClockPid >= 0) m_pcr.Declare();
-    clockPid = m_nClockPid = pid;
+    if (pid != m_nClockPid && m_nClockPid >= 0) m_pcr.Declare();
+    return m_nClockPid = pid;
 }
 
 void CCheck::Run(const std::function<void()>& tick) {
@@ -328,54 +329,73 @@ void CCheck::Run(const std::function<void()>& tick) {
         Emit(f);
     };
 
-    int flags = m_framer.FramePacket();
-    for (; !(flags & FRAME_END); flags = m_framer.FramePacket()) {
+    // The packets come in stretches (one packet where the framer had to
+    // look closer): the end, the flags and the progress are tested once per
+    // stretch, and its packets are walked where they lie.
+    int flags;
+    while (!((flags = m_framer.FrameStretch()) & FRAME_END)) {
         const uint8_t* p = m_framer.m_packet;
-        const int pid = ((p[1] << 8) | p[2]) & 0x1FFF;
-        // The tables first: a TOT or an event completed by this packet comes
-        // before what the packet itself shows.
-        if (m_tables.Wants(pid)) {
-            m_tables.DispatchWanted(p, pid);
-            // A PAT or PMT may have named the clock PID anew.
-            if (m_roles && m_roles->Changes() != m_nRolesSeen) UpdateClockPid(clockPid);
-        }
-        if (--untilTick == 0) {
-            untilTick = kTickPackets;
+        const int stride = m_framer.m_nPacketSize;
+        int left = m_framer.m_nCount;
+        untilTick -= left;
+        if (untilTick <= 0) {
+            untilTick += kTickPackets;
             if (tick) tick();
         }
+        // The tables first: a TOT or an event completed by a packet comes
+        // before what the packet itself shows.
+        auto dispatch = [&] {
+            const int pid = ((p[1] << 8) | p[2]) & 0x1FFF;
+            if (m_tables.Wants(pid)) {
+                m_pDispatched = p;
+                m_tables.Dispatch(p, pid);
+                // A PAT or PMT may have named the clock PID anew.
+                if (m_roles && m_roles->Changes() != m_nRolesSeen) clockPid = UpdateClockPid();
+            }
+            return pid;
+        };
+        int pid = dispatch();
+        // Only the first packet of a stretch can have other flags than the
+        // size announced last.
         if (flags != steadyFlags) {
             const int size = (flags & FRAME_SIZE_188) ? 188 : (flags & FRAME_SIZE_192) ? 192 : 204;
             if (size != announcedSize) {
                 announcedSize = size;
                 CFinding f = Found(CFinding::kPacketSize);
                 f.count = size;
-                f.offset = m_framer.PacketOffset();
+                f.offset = m_framer.PacketOffset(p);
                 Emit(f);
             }
             if (flags & FRAME_SYNC_ERROR) syncLost();
             steadyFlags = flags & (FRAME_SIZE_188 | FRAME_SIZE_192 | FRAME_SIZE_204);
         }
 
-        ++packetsOf[pid];
-        const int b3 = p[3];
-        const int counter = b3 & 0x0F;
-        const int last = lastCounter[pid];
-        // A packet without payload repeats the counter of the one before:
-        // the counter moves on by adaptation_field_control's payload bit,
-        // modulo 16. Most packets pass on this one test.
-        if (((counter - last - ((b3 >> 4) & 1)) & 0x0F) != 0 && last >= 0 && pid != kNullPid)
-            OnCounterBreak(p, pid, last);
-        lastCounter[pid] = counter;
+        for (;;) {
+            ++packetsOf[pid];
+            const int b3 = p[3];
+            const int counter = b3 & 0x0F;
+            const int last = lastCounter[pid];
+            // A packet without payload repeats the counter of the one
+            // before: the counter moves on by adaptation_field_control's
+            // payload bit, modulo 16. Most packets pass on this one test.
+            if (((counter - last - ((b3 >> 4) & 1)) & 0x0F) != 0 && last >= 0 && pid != kNullPid)
+                OnCounterBreak(p, pid, last);
+            lastCounter[pid] = counter;
 
-        if (b3 & 0xC0) OnScrambled(pid, packetsOf[pid]);
-        // The PCR is read only from the clock PID's packets with an
-        // adaptation field.
-        if (pid == clockPid && (b3 & 0x20)) OnClockPacket(p);
-        if (p[1] & 0x80) OnTransportError(pid);
+            if (b3 & 0xC0) OnScrambled(pid, packetsOf[pid]);
+            // The PCR is read only from the clock PID's packets with an
+            // adaptation field.
+            if ((b3 & 0x20) && pid == clockPid) OnClockPacket(p);
+            if (p[1] & 0x80) OnTransportError(p, pid);
+            if (--left == 0) break;
+            p += stride;
+            pid = dispatch();
+        }
     }
     // Bytes skipped at the end of the input (a cut-off last packet,
     // trailing garbage, an input without any packet) are lost sync too.
     inside = false;
+    m_bEnded = true;
     if (flags & FRAME_SYNC_ERROR) syncLost();
     // Counts gathered after the last TOT (or in a stream without any) close
     // the check; no TOT follows them.

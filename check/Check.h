@@ -52,8 +52,9 @@ private:
     void FlushPending(bool before);
     // A packet of the clock PID with an adaptation field.
     [[gnu::noinline]] void OnClockPacket(const uint8_t* p);
-    [[gnu::noinline]] void UpdateClockPid(int& clockPid);
-    [[gnu::noinline]] void OnTransportError(int pid);
+    // The clock PID after a PAT or PMT changed.
+    [[gnu::noinline]] int UpdateClockPid();
+    [[gnu::noinline]] void OnTransportError(const uint8_t* p, int pid);
     // A timed event of damage to picture and sound, for the ranges.
     void DamageEvent(const CFinding& e);
     // Hands out a closed range, or holds it until a TOT lets it be placed.
@@ -77,6 +78,9 @@ private:
     CStreamSource& m_source;
     uint64_t m_nTolerate;
     CPacketFramer m_framer;
+    // The packet being dispatched to the tables, for the offset of what it
+    // completes.
+    const uint8_t* m_pDispatched = nullptr;
     CTableDispatcher m_tables;
     CBroadcastClock m_clock;
     CPresentEvents m_events;
@@ -88,6 +92,7 @@ private:
     uint64_t m_nRolesSeen = 0;
     std::deque<CFinding> m_pending;
     // at = elapsed + the offset, in milliseconds, once a TOT fixed it.
+    bool m_bEnded = false;  // the input has ended: what is handed out now lies at its end
     bool m_bAnchored = false;
     int64_t m_nAnchorMs = 0;
     CDamageRanges m_damage;

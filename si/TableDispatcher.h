@@ -26,12 +26,11 @@ public:
     // packet), in the order they were added; returns true when a section
     // completed by it failed its CRC_32. Inline: it runs for every packet
     // of the stream, and most PIDs have no table.
-    bool Dispatch(const uint8_t* packet, int pid) { return m_bWanted[pid] && DispatchToTables(packet, pid); }
+    bool Dispatch(const uint8_t* packet, int pid) { return Wants(pid) && DispatchToTables(packet, pid); }
     bool Dispatch(const uint8_t* packet) { return Dispatch(packet, ((packet[1] << 8) | packet[2]) & 0x1FFF); }
-    // The two halves of Dispatch(), for a caller that acts after a packet
-    // of a wanted PID.
+    // Whether pid has a table: whether Dispatch() would feed its packets
+    // to any.
     bool Wants(int pid) const { return m_bWanted[pid]; }
-    bool DispatchWanted(const uint8_t* packet, int pid) { return DispatchToTables(packet, pid); }
 
     CTableDispatcher();
 

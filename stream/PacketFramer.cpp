@@ -68,7 +68,23 @@ struct CLookAhead {
 
 }  // namespace
 
-int CPacketFramer::FrameRun() {
+int CPacketFramer::FrameStretch() {
+    const uint8_t* const p = m_pRun;
+    const int count = Prove();
+    if (count == 0) {
+        const int flags = FrameAny();
+        m_nCount = (flags & FRAME_END) ? 0 : 1;
+        return flags;
+    }
+    const int n = m_nPacketSize;
+    m_pRun = p + count * n;
+    m_nPacketOffset = m_nOffset + (p - m_pBase);
+    m_packet = n == 192 ? p + 4 : p;  // past the prefix
+    m_nCount = count;
+    return m_nSizeFlag;
+}
+
+int CPacketFramer::Prove() const {
     const uint8_t* const p = m_pRun;
     const int n = m_nPacketSize;
     // Packet i on from p is proven when its look-ahead, and a 192-byte
@@ -99,12 +115,9 @@ int CPacketFramer::FrameRun() {
             ++inPlace;
         }
         const int proven = inPlace - 2 < most ? inPlace - 2 : most;
-        if (proven > 0) {
-            m_pProven = p + proven * n;
-            return Deliver(p);
-        }
+        if (proven > 0) return proven;
     }
-    return FrameAny();
+    return 0;
 }
 
 int CPacketFramer::FrameAny() {
@@ -113,11 +126,10 @@ int CPacketFramer::FrameAny() {
 
     // Take in the packets the common case delivered from the run: they are
     // consumed now, and the last of them is no longer in use.
-    m_nPacketOffset = PacketOffset();
     const ptrdiff_t ran = m_pRun - m_pBase;
     m_nOffset += ran;
     m_nTaken += static_cast<int>(ran);
-    m_pRun = m_pRunEnd = m_pProven = m_pBase = nullptr;
+    m_pRun = m_pRunEnd = m_pBase = nullptr;
     m_nLostOffset = m_nOffset;
     if (m_nTaken != 0) {
         s.Consume(m_nTaken);
@@ -189,7 +201,7 @@ int CPacketFramer::FrameAny() {
                     m_pRun = run + copy;
                     m_pRunEnd = run + length;
                 }
-                m_pBase = m_pProven = m_pRun;
+                m_pBase = m_pRun;
                 m_nPacketOffset = m_nOffset - (size == 192 && m_nOffset >= 4 ? 4 : 0);
                 m_nOffset += copy;
                 m_nPacketSize = size;

@@ -6,7 +6,7 @@
 #include "base/Object.h"
 #include "stream/StreamSource.h"
 
-// Result flags of CPacketFramer::FramePacket(); several may be set together.
+// Result flags of CPacketFramer::FrameStretch(); several may be set together.
 enum {
     FRAME_END = 0x01,         // no packet: the input has ended (with FRAME_SYNC_ERROR at most)
     FRAME_SYNC_ERROR = 0x02,  // bytes were skipped before this packet's sync byte
@@ -26,71 +26,62 @@ public:
     static constexpr int kLookAhead = 2 * 204 + 1;
 
     CStreamSource* m_pStream = nullptr;
-    // The packet last delivered, where it lies in the source (its 0x47;
-    // after the prefix for a 192-byte packet): valid until the next call.
+    // The stretch last delivered: m_nCount packets, the first at m_packet
+    // (its 0x47; after the prefix for a 192-byte packet), each
+    // m_nPacketSize bytes after the one before, where they lie in the
+    // source: valid until the next call.
     const uint8_t* m_packet = nullptr;
+    int m_nCount = 0;
     int m_nPacketSize = 0;
     // Where the bytes skipped for lost sync begin, for a result with
     // FRAME_SYNC_ERROR (a 192-byte packet's prefix counts among them).
     int64_t m_nLostOffset = 0;
 
-    // Byte offset in the input of the packet last delivered (of its prefix
-    // for a 192-byte packet), and of the next unconsumed byte. The common
-    // case keeps neither: both follow from how far it went in the run.
-    int64_t PacketOffset() const {
-        return m_pRun == m_pBase ? m_nPacketOffset : Offset() - m_nPacketSize;
-    }
+    // Byte offset in the input of a packet of the stretch last delivered
+    // (of its prefix for a 192-byte packet): the packets of a stretch lie
+    // one after another in the input as in memory.
+    int64_t PacketOffset(const uint8_t* packet) const { return m_nPacketOffset + (packet - m_packet); }
+    // Byte offset in the input of the next unconsumed byte. The common case
+    // does not keep it: it follows from how far it went in the run.
     int64_t Offset() const { return m_nOffset + (m_pRun - m_pBase); }
 
-    // Delivers the next packet at m_packet and returns its flags; or
-    // returns FRAME_END, with FRAME_SYNC_ERROR when bytes were skipped at the
-    // end of the input (a cut-off last packet, trailing garbage, an input
+    // Delivers the next stretch of packets and returns the flags of its
+    // first packet (the others have their size flag alone); or returns
+    // FRAME_END, with FRAME_SYNC_ERROR when bytes were skipped at the end
+    // of the input (a cut-off last packet, trailing garbage, an input
     // without any packet).
-    int FramePacket() {
-        // The common case: the packet starts a stretch of the source's run
-        // whose sync bytes were all found in place at the size in use, each
-        // with the two after it (the first test of every order), and the
-        // look-ahead of each lies in the run. It takes exactly the steps the
-        // general path takes for such a packet, and copies nothing: the
-        // packet is used where it lies, and the source hears of the bytes
-        // taken at the next general step.
-        const uint8_t* p = m_pRun;
-        if (p != m_pProven) return Deliver(p);
-        return FrameRun();
-    }
+    //
+    // The common case is a stretch of the source's run whose sync bytes
+    // were all found in place at the size in use, each with the two after
+    // it (the first test of every order), and whose packets' look-ahead
+    // lies in the run. It takes exactly the steps the general path takes
+    // for each of its packets, and copies nothing: the packets are used
+    // where they lie, and the source hears of the bytes taken at the next
+    // general step. Any other packet comes alone, from the general path.
+    int FrameStretch();
 
 private:
-    // Takes the packet at p in the run, proven already.
-    int Deliver(const uint8_t* p) {
-        const int n = m_nPacketSize;
-        m_pRun = p + n;
-        if (n == 192) p += 4;  // past the prefix
-        m_packet = p;
-        return m_nSizeFlag;
-    }
-    // Proves the sync bytes ahead in the run at the size in use and takes
-    // the first packet; or, when not even that one is proven, FrameAny().
-    int FrameRun();
+    // Proves the sync bytes ahead in the run at the size in use; returns
+    // how many packets from m_pRun on are proven, 0 when not even the first.
+    int Prove() const;
     // The general framing step: waiting for bytes, the prefix step, the
     // look-ahead tests in their orders, lost sync and the end of input.
     int FrameAny();
 
-    // How many packets FrameRun() proves at once, at most: enough to spread
+    // How many packets Prove() proves at once, at most: enough to spread
     // its cost thin, few enough that the bytes it looks at are still cached
     // when they are checked.
     static constexpr int kProveAhead = 64;
 
     int m_nSizeFlag = 0;               // FRAME_SIZE_* of m_nPacketSize
     int m_nHeld = 0;                   // bytes the source is known to hold (a lower bound)
-    // The source's run: the next unconsumed byte, the end of the run, and
-    // where the packets proven in it end (m_pRun when none is). m_pBase is
-    // where m_pRun stood at the last general step; the offsets and the
-    // bytes taken as they were then are kept beside it.
+    // The source's run: the next unconsumed byte and the end of the run.
+    // m_pBase is where m_pRun stood at the last general step; the offset
+    // and the bytes taken as they were then are kept beside it.
     const uint8_t* m_pRun = nullptr;
     const uint8_t* m_pRunEnd = nullptr;
-    const uint8_t* m_pProven = nullptr;
     const uint8_t* m_pBase = nullptr;
-    int64_t m_nPacketOffset = 0;
+    int64_t m_nPacketOffset = 0;       // of the stretch's first packet
     int64_t m_nOffset = 0;
     int m_nTaken = 0;                  // bytes delivered but not yet consumed from the source
     uint8_t m_straddle[kLookAhead] = {};  // the look-ahead, when the source cannot show it in place

@@ -14,16 +14,21 @@ namespace {
 using tsgen::Bytes;
 using tsgen::CStreamBuilder;
 
-// Every result of FramePacket() up to and including FRAME_END.
+// The flags of every packet up to the end, and FRAME_END's result last:
+// the first of a stretch has FrameStretch()'s result, the others their
+// size flag.
 std::vector<int> Frame(const Bytes& data) {
     CMemorySource source(data.data(), data.size());
     CPacketFramer framer;
     framer.m_pStream = &source;
     std::vector<int> results;
     for (;;) {
-        const int r = framer.FramePacket();
+        const int r = framer.FrameStretch();
         results.push_back(r);
         if (r & FRAME_END) break;
+        EXPECT_GE(framer.m_nCount, 1);
+        results.insert(results.end(), static_cast<size_t>(framer.m_nCount - 1),
+                       r & (FRAME_SIZE_188 | FRAME_SIZE_192 | FRAME_SIZE_204));
     }
     return results;
 }
@@ -139,14 +144,18 @@ TEST(CPacketFramerTest, PacketsComeOutWholeAtTheirOffsets) {
         CPacketFramer framer;
         framer.m_pStream = &source;
         int n = 0;
-        for (int r = framer.FramePacket(); !(r & FRAME_END); r = framer.FramePacket(), ++n) {
-            // Every packet byte for byte, the 204-byte trailer included; the
-            // offset of a 192-byte packet is that of its prefix.
-            const size_t at = static_cast<size_t>(n) * static_cast<size_t>(size);
-            EXPECT_EQ(static_cast<int64_t>(at), framer.PacketOffset());
-            const size_t skip = size == 192 ? 4 : 0;
-            const size_t len = size == 204 ? 204 : 188;
-            EXPECT_TRUE(std::equal(framer.m_packet, framer.m_packet + len, data.begin() + static_cast<long>(at + skip)));
+        while (!(framer.FrameStretch() & FRAME_END)) {
+            EXPECT_EQ(size, framer.m_nPacketSize);
+            for (int i = 0; i < framer.m_nCount; ++i, ++n) {
+                // Every packet byte for byte, the 204-byte trailer included;
+                // the offset of a 192-byte packet is that of its prefix.
+                const uint8_t* p = framer.m_packet + static_cast<ptrdiff_t>(i) * size;
+                const size_t at = static_cast<size_t>(n) * static_cast<size_t>(size);
+                EXPECT_EQ(static_cast<int64_t>(at), framer.PacketOffset(p));
+                const size_t skip = size == 192 ? 4 : 0;
+                const size_t len = size == 204 ? 204 : 188;
+                EXPECT_TRUE(std::equal(p, p + len, data.begin() + static_cast<long>(at + skip)));
+            }
         }
         EXPECT_EQ(50, n);
     }
