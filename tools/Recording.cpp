@@ -2,7 +2,10 @@
 #include "tools/Recording.h"
 
 #include <algorithm>
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <utility>
 
@@ -28,8 +31,9 @@ bool Every(long long k, long long n) { return n > 0 && k % n == n - 1; }
 
 // The PSI of RecordingPsi() in place of the plain PAT and PMT, ten times a
 // second each, and now and then a packet on each PID it names that the
-// plain recording leaves empty. False for a slot left to the others.
-bool Psi(long long k, CStreamBuilder& b) {
+// plain recording leaves empty (on the PCR PID only when no clock runs
+// there). False for a slot left to the others.
+bool Psi(long long k, CStreamBuilder& b, bool pcrOnClock = false) {
     static const std::vector<PsiSection> psi = RecordingPsi();
     static const int kPids[] = {0x0901, 0x0902, 0x0A01, 0x0121, 0x0130, 0x0138, 0x0140, 0x0150};
     const long long slot = k % 1000;
@@ -38,7 +42,7 @@ bool Psi(long long k, CStreamBuilder& b) {
         b.AddSection(s.pid, s.section);
         return true;
     }
-    if (slot % 100 == 20) {
+    if (slot % 100 == 20 && !pcrOnClock) {
         b.AddPacket(0x01FF, {}, false, {}, true);  // PCR only: an adaptation field, no payload
         return true;
     }
@@ -47,6 +51,46 @@ bool Psi(long long k, CStreamBuilder& b) {
         return true;
     }
     return false;
+}
+
+// The PCR_PID of the first programme of the PAT among these sections.
+int FirstPcrPid(const std::vector<PsiSection>& psi) {
+    const Bytes& pat = psi.front().section;
+    int pmtPid = -1;
+    for (size_t i = 8; i + 4 + 4 <= pat.size() && pmtPid < 0; i += 4)
+        if ((pat[i] << 8 | pat[i + 1]) != 0) pmtPid = (pat[i + 2] & 0x1F) << 8 | pat[i + 3];
+    for (const PsiSection& s : psi)
+        if (s.pid == pmtPid) return (s.section[8] & 0x1F) << 8 | s.section[9];
+    return -1;
+}
+
+constexpr uint64_t kPcrHz = 27000000;
+constexpr uint64_t kPcrWrap = (uint64_t{1} << 33) * 300;  // program_clock_reference_base wraps at 2^33
+
+// The packet of the broadcast sent at a second.
+long long PacketAt(double second) { return std::llround(second * static_cast<double>(kPacketsPerSecond)); }
+
+// The broadcast's clock: packet n is sent n / kPacketsPerSecond seconds in,
+// and each reset puts it back 60 s from the first PCR at or after it.
+struct ResetPoint {
+    long long packet;
+    bool declared;
+};
+std::function<PcrStamp(long long)> PcrClock(uint64_t start, std::vector<ResetPoint> resets) {
+    long long previous = -1;
+    return [start, resets, previous](long long n) mutable {
+        PcrStamp s;
+        uint64_t back = 0;
+        for (const ResetPoint& r : resets) {
+            if (n < r.packet) continue;
+            back += 60 * kPcrHz;
+            if (previous < r.packet) s.discontinuity |= r.declared;
+        }
+        previous = n;
+        const uint64_t ticks = static_cast<uint64_t>(n) * kPcrHz / kPacketsPerSecond;
+        s.pcr = (start % kPcrWrap + ticks % kPcrWrap + kPcrWrap - back % kPcrWrap) % kPcrWrap;
+        return s;
+    };
 }
 
 }  // namespace
@@ -65,6 +109,21 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
     for (const auto& kind : pidFaults)
         for (const PidFault& p : *kind.first) b.AddPidFault({p.pid, kind.second, p.every});
     CSiSchedule si(kPacketsPerSecond, 1800, o.badCrcEvery);
+    const bool withSi = o.si || o.programmeSeconds > 0;
+    if (o.programmeSeconds > 0) si.SetTimetable(0, o.programmeSeconds, o.programmeStartOffset);
+    std::vector<ResetPoint> resets;
+    for (const double at : o.pcrReset) resets.push_back({PacketAt(at), false});
+    for (const double at : o.pcrResetDeclared) resets.push_back({PacketAt(at), true});
+    const bool withPcr = o.pcr || !resets.empty();
+    if (withPcr) {
+        const std::vector<PsiSection> plain = {{0x0000, MakePAT()}, {kPmtPid, MakePMT()}};
+        b.SetPcrClock(FirstPcrPid(o.psi ? RecordingPsi() : plain), kPacketsPerSecond * 40 / 1000,
+                      PcrClock(o.pcrStart, resets));
+    }
+    if (o.cutSeconds > 0) b.SetGap(PacketAt(o.cutAt), PacketAt(o.cutAt + o.cutSeconds) - PacketAt(o.cutAt));
+    // Timed: slot k is packet k of the broadcast, within the few packets a
+    // section or a PCR puts ahead, which the next filler slots give back.
+    const bool timed = withPcr || o.cutSeconds > 0 || o.programmeSeconds > 0;
     const long long target = o.bytes > 0 ? o.bytes / o.packetSize : o.packets;
     long long written = 0;
     long long k = 0;
@@ -82,14 +141,16 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
         if (Every(k, o.loseBytesEvery)) faults.lostBytes = 100;
         // The SI schedule goes first: its TOT slot (mid-second) would
         // otherwise fall on the PMT's and never be sent.
-        if (o.si && si.Due(k, b)) {
+        if (withSi && si.Due(k, b)) {
             // The SI schedule wrote its sections.
-        } else if (o.psi && Psi(k, b)) {
+        } else if (o.psi && Psi(k, b, withPcr)) {
             // The PSI and the PIDs it names had their slot.
         } else if (!o.psi && k % 1000 == 0) {
             b.AddSection(0x0000, MakePAT());
         } else if (!o.psi && k % 1000 == 500) {
             b.AddSection(kPmtPid, MakePMT());
+        } else if (timed && b.Sent() > k) {
+            // A filler slot given back.
         } else if (k % 50 == 7) {
             b.AddFiller(kNullPid, faults);
         } else if (k % 12 == 3) {

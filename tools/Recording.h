@@ -4,6 +4,7 @@
 // Whole synthetic recordings: a realistic PID mix with video, audio, PSI
 // and SI, written to a file in blocks so any size can be made.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,44 @@ struct RecordingOptions {
     std::vector<PidFault> discPid;        // every Nth packet with discontinuity_indicator and a counter jump of 5
     std::vector<PidFault> scrambleStart;  // the first N packets scrambled
     std::vector<PidFault> scramblePid;    // every Nth packet scrambled
+
+    // Timed recordings. With any of the options below, packet n of the
+    // broadcast (counting from 0 the packets written, those the faults drop
+    // and those of the cut) is sent n / 11000 s after 2008-06-01 12:00:00
+    // JST: the TOT says the second it is sent in, the EIT present/following
+    // changes at whole seconds of it, and a PCR carries it.
+    //
+    // A PCR every 40 ms (440 packets), from the first packet on, on the
+    // PCR_PID of the first programme of the PAT: 0x01FF with psi (which
+    // then sends no other packets there), else 0x0111 (the video), as
+    // adaptation-field-only packets. The PCR of packet n is
+    // pcrStart + n * 27,000,000 / 11,000 (rounded down), less 60 s for each
+    // reset it follows, modulo 2^33 * 300.
+    bool pcr = false;
+    // The default puts the wrap of program_clock_reference_base 20 s into
+    // the broadcast.
+    uint64_t pcrStart = (uint64_t{1} << 33) * 300 - 20ULL * 27000000;
+    // At each of these seconds of the broadcast the PCR goes back 60 s: the
+    // first PCR at or after it is 60 s earlier than the clock runs; from
+    // pcrResetDeclared that PCR's packet sets discontinuity_indicator. Either
+    // turns pcr on.
+    std::vector<double> pcrReset;
+    std::vector<double> pcrResetDeclared;
+    // The cut: the cutSeconds of broadcast from cutAt seconds on (packets
+    // round(cutAt * 11000) up to round((cutAt + cutSeconds) * 11000),
+    // exclusive) are not in the file; the PCRs, TOTs, EITs and
+    // continuity_counters after it are those of the broadcast, which went
+    // on. packets (or bytes) still counts the packets in the file.
+    double cutSeconds = 0;
+    double cutAt = 0;
+    // The programmes of the first service (0x0400) last programmeSeconds
+    // each; the one on air at the first packet began programmeStartOffset
+    // seconds before it (0: with it; negative: the next one begins
+    // -programmeStartOffset seconds after it). The one on air at the first
+    // packet is event 1, the next event 2, and so on. Turns si on; the other
+    // services keep their 30-minute programmes.
+    int programmeSeconds = 0;
+    int programmeStartOffset = 0;
 };
 
 bool WriteRecording(const std::string& path, const RecordingOptions& options);

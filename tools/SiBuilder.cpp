@@ -320,8 +320,7 @@ const Programme kProgrammes[] = {
     {"アニメ　星の旅人たち{再}", "第１２話", 0x7},
 };
 constexpr int kProgrammeCount = sizeof kProgrammes / sizeof kProgrammes[0];
-const int kServices[] = {0x0400, 0x0401, 0x0402};
-constexpr int kServiceCount = 3;
+const int kServices[CSiSchedule::kServiceCount] = {0x0400, 0x0401, 0x0402};
 
 // The broadcast starts at 2008-06-01 12:00:00 JST.
 CTimeFields At(long long seconds) {
@@ -367,12 +366,12 @@ bool CSiSchedule::Due(long long k, CStreamBuilder& b) {
     for (int s = 0; s < kServiceCount; ++s) {
         if (phase != 10 + 20 * s) continue;
         // Services change programme at staggered times.
-        const long long stagger = static_cast<long long>(s) * m_programmeSeconds / kServiceCount;
-        const long long index = (second + stagger) / m_programmeSeconds;
-        Send(b, 0x0012, MakeEIT(0x4E, kServices[s], 0, 1, {MakeEvent(s, index, m_programmeSeconds, stagger)},
+        const int length = m_programmeSeconds[s];
+        const long long stagger = m_onAirAtStart[s];
+        const long long index = (second + stagger) / length;
+        Send(b, 0x0012, MakeEIT(0x4E, kServices[s], 0, 1, {MakeEvent(s, index, length, stagger)},
                                      static_cast<int>(index)));
-        Send(b, 0x0012, MakeEIT(0x4E, kServices[s], 1, 1,
-                                     {MakeEvent(s, index + 1, m_programmeSeconds, stagger)},
+        Send(b, 0x0012, MakeEIT(0x4E, kServices[s], 1, 1, {MakeEvent(s, index + 1, length, stagger)},
                                      static_cast<int>(index)));
         return true;
     }
@@ -380,11 +379,12 @@ bool CSiSchedule::Due(long long k, CStreamBuilder& b) {
         // A schedule section of eight events for one service; other-network
         // present/following now and then.
         const int s = static_cast<int>((k / quarter) % kServiceCount);
-        const long long stagger = static_cast<long long>(s) * m_programmeSeconds / kServiceCount;
-        const long long first = (second + stagger) / m_programmeSeconds;
+        const int length = m_programmeSeconds[s];
+        const long long stagger = m_onAirAtStart[s];
+        const long long first = (second + stagger) / length;
         std::vector<EitEvent> events;
         for (int i = 0; i < 8; ++i) {
-            EitEvent e = MakeEvent(s, first + i, m_programmeSeconds, stagger);
+            EitEvent e = MakeEvent(s, first + i, length, stagger);
             const Bytes x = ExtendedEventDescriptor(0, 0, "番組内容", "出演者と見どころの紹介");
             e.descriptors.insert(e.descriptors.end(), x.begin(), x.end());
             events.push_back(e);

@@ -91,12 +91,28 @@ Bytes ServiceDescriptor(int serviceType, const std::string& provider, const std:
 // Places TOTs and EITs in a stream: a TOT every five broadcast seconds, the
 // EIT present/following of each service every second, schedule sections in
 // between, and the present event of each service changing every
-// programmeSeconds (staggered between services).
+// programmeSeconds (staggered between services). Slot k is broadcast k /
+// packetsPerSecond seconds after 2008-06-01 12:00:00 JST.
 class CSiSchedule {
 public:
+    static constexpr int kServiceCount = 3;
+
     // Every badCrcEvery-th section is sent with a damaged CRC_32 (0: none).
     explicit CSiSchedule(long long packetsPerSecond, int programmeSeconds = 1800, long long badCrcEvery = 0)
-        : m_pps(packetsPerSecond), m_programmeSeconds(programmeSeconds), m_badCrcEvery(badCrcEvery) {}
+        : m_pps(packetsPerSecond), m_badCrcEvery(badCrcEvery) {
+        for (int s = 0; s < kServiceCount; ++s) {
+            m_programmeSeconds[s] = programmeSeconds;
+            m_onAirAtStart[s] = static_cast<long long>(s) * programmeSeconds / kServiceCount;
+        }
+    }
+    // The programmes of service number `service` (0 to 2, in the order of
+    // the PAT and SDT) last `seconds` each, the one on air at slot 0 having
+    // begun onAirAtStart seconds before it (negative: the next one begins
+    // that many seconds after it). The one on air at slot 0 is event 1.
+    void SetTimetable(int service, int seconds, long long onAirAtStart) {
+        m_programmeSeconds[service] = seconds;
+        m_onAirAtStart[service] = (onAirAtStart % seconds + seconds) % seconds;
+    }
     // Writes the sections due at packet slot k; false when none are.
     bool Due(long long k, CStreamBuilder& b);
 
@@ -104,7 +120,8 @@ private:
     void Send(CStreamBuilder& b, int pid, Bytes section);
 
     long long m_pps;
-    int m_programmeSeconds;
+    int m_programmeSeconds[kServiceCount];
+    long long m_onAirAtStart[kServiceCount];
     long long m_badCrcEvery;
     long long m_nSections = 0;
 };

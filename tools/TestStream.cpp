@@ -47,6 +47,16 @@ size_t CStreamBuilder::PayloadRoom(int pid) const { return NextPidFaults(pid).di
 
 void CStreamBuilder::AddPacket(int pid, const Bytes& payload, bool unitStart,
                                const PacketFaults& faults, bool noPayload) {
+    if (m_nPcrEvery > 0 && m_nSent >= m_nNextPcr) {
+        m_nNextPcr = (m_nSent / m_nPcrEvery + 1) * m_nPcrEvery;
+        const PcrStamp stamp = m_pcrStamp(m_nSent);
+        Put(m_nPcrPid, {}, false, {}, true, &stamp);
+    }
+    Put(pid, payload, unitStart, faults, noPayload, nullptr);
+}
+
+void CStreamBuilder::Put(int pid, const Bytes& payload, bool unitStart, const PacketFaults& faults,
+                         bool noPayload, const PcrStamp* pcr) {
     PidPacketFaults pf;
     if (!m_pidRules.empty()) {
         pf = NextPidFaults(pid);
@@ -69,6 +79,19 @@ void CStreamBuilder::AddPacket(int pid, const Bytes& payload, bool unitStart,
         p[3] = static_cast<uint8_t>(scrambling | 0x20 | ((cc + 15) & 0x0F));
         p[4] = 183;
         p[5] = pf.discontinuity ? 0x80 : 0x00;
+        if (pcr) {
+            // PCR_flag, then program_clock_reference_base (33 bits), six
+            // reserved bits and program_clock_reference_extension (9 bits).
+            const uint64_t base = pcr->pcr / 300;
+            const unsigned ext = static_cast<unsigned>(pcr->pcr % 300);
+            p[5] = static_cast<uint8_t>(p[5] | 0x10 | (pcr->discontinuity ? 0x80 : 0x00));
+            p[6] = static_cast<uint8_t>(base >> 25);
+            p[7] = static_cast<uint8_t>(base >> 17);
+            p[8] = static_cast<uint8_t>(base >> 9);
+            p[9] = static_cast<uint8_t>(base >> 1);
+            p[10] = static_cast<uint8_t>(((base & 1) << 7) | 0x7E | (ext >> 8));
+            p[11] = static_cast<uint8_t>(ext);
+        }
     } else if (pf.discontinuity) {
         // adaptation_field_control 11: an adaptation field of its flags
         // byte alone (discontinuity_indicator), then 182 payload bytes.
@@ -82,9 +105,14 @@ void CStreamBuilder::AddPacket(int pid, const Bytes& payload, bool unitStart,
         std::copy_n(payload.begin(), std::min<size_t>(payload.size(), 184), p + 4);
         cc = (cc + 1) % 16;
     }
-    if (pf.drop) return;
-    AddTransportPacket(p, faults.lostBytes);
-    if (pf.duplicate) AddTransportPacket(p, faults.lostBytes);
+    // A dropped packet, and one in the gap, took its place in the broadcast
+    // all the same.
+    auto send = [&]() {
+        if (!pf.drop && (m_nSent < m_nGapFirst || m_nSent >= m_nGapEnd)) AddTransportPacket(p, faults.lostBytes);
+        ++m_nSent;
+    };
+    send();
+    if (pf.duplicate && !pf.drop) send();
 }
 
 void CStreamBuilder::AddFiller(int pid, const PacketFaults& faults) {

@@ -6,8 +6,10 @@
 // PSI/SI sections split over packets, and injectable faults.
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace tsgen {
@@ -39,6 +41,14 @@ struct PidFaultRule {
     long long n = 0;
 };
 
+// The program_clock_reference of one PCR packet, in 27 MHz units (base * 300
+// + extension, below 2^33 * 300), and whether its packet declares a
+// discontinuity of the clock.
+struct PcrStamp {
+    uint64_t pcr = 0;
+    bool discontinuity = false;
+};
+
 class CStreamBuilder {
 public:
     explicit CStreamBuilder(int packetSize = 188) : m_nPacketSize(packetSize) {}
@@ -67,6 +77,26 @@ public:
     void AddPidFault(const PidFaultRule& rule) { m_pidRules.push_back(rule); }
     void ClearPidFaults() { m_pidRules.clear(); }
 
+    // A PCR on pid every `every` packets of the broadcast (see Sent()): an
+    // adaptation-field-only packet put before the packet that would be the
+    // first at or after each multiple of every, the first one before the
+    // first packet. stamp gives the PCR of the packet numbered n.
+    void SetPcrClock(int pid, long long every, std::function<PcrStamp(long long n)> stamp) {
+        m_nPcrPid = pid;
+        m_nPcrEvery = every;
+        m_pcrStamp = std::move(stamp);
+    }
+    // The packets numbered first to first + count - 1 are made (counters,
+    // PCRs and the PID faults' counts move on) but not written: a stretch of
+    // the broadcast the recorder missed.
+    void SetGap(long long first, long long count) {
+        m_nGapFirst = first;
+        m_nGapEnd = first + count;
+    }
+    // Packets of the broadcast made through AddPacket so far, whether
+    // written, dropped by a PID fault or in the gap; Clear() keeps it.
+    long long Sent() const { return m_nSent; }
+
     // The next continuity_counter of pid (and lets a test set it).
     int& Counter(int pid) { return m_counters[pid]; }
 
@@ -89,6 +119,10 @@ private:
     PidPacketFaults NextPidFaults(int pid) const;
     // Payload bytes the next packet of pid can carry.
     size_t PayloadRoom(int pid) const;
+    // AddPacket without the PCR clock; an adaptation-field-only packet
+    // carries pcr when given.
+    void Put(int pid, const Bytes& payload, bool unitStart, const PacketFaults& faults, bool noPayload,
+             const PcrStamp* pcr);
 
     int m_nPacketSize;
     Bytes m_data;
@@ -96,6 +130,12 @@ private:
     std::map<int, int> m_counters;
     std::vector<PidFaultRule> m_pidRules;
     std::map<int, long long> m_pidPackets;  // packets of each PID so far, while rules are set
+    long long m_nSent = 0;
+    long long m_nGapFirst = 0, m_nGapEnd = 0;
+    int m_nPcrPid = -1;
+    long long m_nPcrEvery = 0;
+    long long m_nNextPcr = 0;
+    std::function<PcrStamp(long long)> m_pcrStamp;
 };
 
 // A section with the CRC_32 appended; body runs from table_id up to the

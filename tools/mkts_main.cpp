@@ -39,7 +39,26 @@ void Usage(std::FILE* to) {
         "  --disc-pid PID:N   set discontinuity_indicator on every Nth packet of PID,\n"
         "                     its continuity_counter jumping by 5\n"
         "  --scramble-start PID:N  scramble the first N packets of PID\n"
-        "  --scramble-pid PID:N    scramble every Nth packet of PID\n",
+        "  --scramble-pid PID:N    scramble every Nth packet of PID\n"
+        "timed recordings: with any option below, packet n of the broadcast (from 0,\n"
+        "the packets left out counted) is sent n / 11000 s after 2008/06/01 12:00:00\n"
+        "JST, as its TOT, EIT and PCR say; SECONDS and SECOND may be fractional:\n"
+        "  --pcr              a PCR every 40 ms on the PCR_PID of the first programme\n"
+        "                     (0x01FF with --psi, else 0x0111), adaptation field only\n"
+        "  --pcr-start N      the first packet's PCR in 27 MHz units, below 2^33*300\n"
+        "                     (default 2^33*300 - 20 s: the base wraps 20 s in);\n"
+        "                     implies --pcr\n"
+        "  --pcr-reset SECOND the PCR goes back 60 s from the first PCR at SECOND or\n"
+        "                     after it (implies --pcr; may be repeated)\n"
+        "  --pcr-reset-declared SECOND  the same, that PCR's packet setting\n"
+        "                     discontinuity_indicator\n"
+        "  --cut SECONDS@SECOND  leave out SECONDS of broadcast from SECOND on; PCR,\n"
+        "                     TOT, EIT and counters go on as if it had been sent\n"
+        "                     (--packets and --bytes count what the file holds)\n"
+        "  --programmes START:LENGTH  the first service's programmes last LENGTH\n"
+        "                     whole seconds; the one on air at the first packet (event\n"
+        "                     1) began START seconds before it (negative: the next one\n"
+        "                     begins -START seconds after it); implies --si\n",
         to);
 }
 
@@ -83,6 +102,49 @@ bool ParsePidFault(const std::string& s, tsgen::PidFault& f) {
     return true;
 }
 
+// A number of seconds, fractional or not, not negative.
+bool ParseSeconds(const std::string& s, double& v) {
+    if (s.empty() || !(std::isdigit(static_cast<unsigned char>(s[0])) || s[0] == '.')) return false;
+    char* end = nullptr;
+    v = std::strtod(s.c_str(), &end);
+    return end && *end == '\0' && v >= 0 && v < 1e9;
+}
+
+// A whole number of seconds, negative too.
+bool ParseWholeSeconds(const std::string& s, int& v) {
+    const size_t sign = !s.empty() && (s[0] == '-' || s[0] == '+') ? 1 : 0;
+    if (s.size() <= sign || s.size() > sign + 9) return false;
+    for (size_t i = sign; i < s.size(); ++i)
+        if (!std::isdigit(static_cast<unsigned char>(s[i]))) return false;
+    v = std::atoi(s.c_str());
+    return true;
+}
+
+// The first packet's PCR in 27 MHz units, decimal or hex (0x); it turns the PCR on.
+bool ParsePcrStart(const std::string& s, tsgen::RecordingOptions& o) {
+    if (s.empty() || !std::isdigit(static_cast<unsigned char>(s[0]))) return false;
+    char* end = nullptr;
+    const unsigned long long n = std::strtoull(s.c_str(), &end, 0);
+    if (!end || *end || n >= (1ULL << 33) * 300) return false;
+    o.pcrStart = n;
+    o.pcr = true;
+    return true;
+}
+
+// SECONDS@SECOND.
+bool ParseCut(const std::string& s, tsgen::RecordingOptions& o) {
+    const size_t at = s.find('@');
+    return at != std::string::npos && ParseSeconds(s.substr(0, at), o.cutSeconds) &&
+           ParseSeconds(s.substr(at + 1), o.cutAt) && o.cutSeconds > 0;
+}
+
+// START:LENGTH.
+bool ParseProgrammes(const std::string& s, tsgen::RecordingOptions& o) {
+    const size_t colon = s.find(':');
+    return colon != std::string::npos && ParseWholeSeconds(s.substr(0, colon), o.programmeStartOffset) &&
+           ParseWholeSeconds(s.substr(colon + 1), o.programmeSeconds) && o.programmeSeconds >= 1;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -102,6 +164,21 @@ int main(int argc, char** argv) {
                 std::exit(BadUsage("option '" + a + "' takes PID:N (PID 0x0000 to 0x1FFF, N at least 1), not '" +
                                    argv[i] + "'"));
             to.push_back(f);
+        };
+        auto value = [&]() -> std::string {
+            if (i + 1 >= argc) std::exit(BadUsage("option '" + a + "' needs a value"));
+            return argv[++i];
+        };
+        // A value in a form of its own; a bad one ends with the usage.
+        auto form = [&](bool (*parse)(const std::string&, tsgen::RecordingOptions&), const char* what) {
+            const std::string v = value();
+            if (!parse(v, o)) std::exit(BadUsage("option '" + a + "' takes " + what + ", not '" + v + "'"));
+        };
+        auto seconds = [&]() {
+            const std::string v = value();
+            double d = 0;
+            if (!ParseSeconds(v, d)) std::exit(BadUsage("option '" + a + "' takes seconds, not '" + v + "'"));
+            return d;
         };
         if (a == "--help" || a == "-h") {
             Usage(stdout);
@@ -127,6 +204,12 @@ int main(int argc, char** argv) {
         else if (a == "--disc-pid") pidFault(o.discPid);
         else if (a == "--scramble-start") pidFault(o.scrambleStart);
         else if (a == "--scramble-pid") pidFault(o.scramblePid);
+        else if (a == "--pcr") o.pcr = true;
+        else if (a == "--pcr-start") form(ParsePcrStart, "0 to 2^33*300-1");
+        else if (a == "--pcr-reset") o.pcrReset.push_back(seconds());
+        else if (a == "--pcr-reset-declared") o.pcrResetDeclared.push_back(seconds());
+        else if (a == "--cut") form(ParseCut, "SECONDS@SECOND, SECONDS above 0");
+        else if (a == "--programmes") form(ParseProgrammes, "START:LENGTH in whole seconds, LENGTH at least 1");
         else if (!a.empty() && a[0] != '-' && out.empty()) out = a;
         else if (!a.empty() && a[0] == '-') return BadUsage("unknown option '" + a + "'");
         else return BadUsage("more than one output file ('" + out + "', '" + a + "')");
