@@ -109,20 +109,28 @@ TEST(CJsonReportTest, DemoRecordingValues) {
     const char* const kLines[] = {
         "\"verdict\":{\"ok\":false,\"words\":[\"damaged\",\"scrambled\"],\"av_lost\":5,\"av_errors\":53,"
         "\"av_scrambled\":116,\"sync_errors\":1,\"other_lost\":0,\"duplicates\":1,\"scrambled_at_start\":0,"
-        "\"discontinuities\":0}}\n",
-        "{\"type\":\"packet_size\",\"size\":188,\"offset\":0}\n",
+        "\"discontinuities\":0,\"gaps\":0}}\n",
+        "{\"type\":\"packet_size\",\"size\":188,\"offset\":0,\"at\":null,\"elapsed\":null}\n",
         "{\"type\":\"event\",\"service_id\":1024,\"event_id\":1,\"name\":\"[HV][字]ニュース７\","
-        "\"start_time\":\"2008-06-01T12:00:00+09:00\",\"duration\":40,\"offset\":1880,\"time\":null}\n",
-        "{\"type\":\"tot\",\"time\":\"2008-06-01T12:00:00+09:00\",\"offset\":20868}\n",
-        "{\"type\":\"sync_error\",\"offset\":139308,\"time\":\"2008-06-01T12:00:00+09:00\"}\n",
+        "\"start_time\":\"2008-06-01T12:00:00+09:00\",\"duration\":40,\"offset\":1880,\"at\":null,"
+        "\"elapsed\":null,\"time\":null}\n",
+        "{\"type\":\"tot\",\"time\":\"2008-06-01T12:00:00+09:00\",\"offset\":20868,"
+        "\"at\":\"2008-06-01T12:00:00.000+09:00\",\"elapsed\":null}\n",
+        "{\"type\":\"sync_error\",\"offset\":139308,\"at\":\"2008-06-01T12:00:00.000+09:00\",\"elapsed\":null,"
+        "\"time\":\"2008-06-01T12:00:00+09:00\"}\n",
         "{\"type\":\"continuity_error\",\"pid\":273,\"last\":15,\"counter\":1,\"offset\":140436,"
-        "\"lost\":1,\"duplicate\":false,\"time\":\"2008-06-01T12:00:00+09:00\"}\n",
+        "\"lost\":1,\"duplicate\":false,\"at\":\"2008-06-01T12:00:00.000+09:00\",\"elapsed\":null,"
+        "\"time\":\"2008-06-01T12:00:00+09:00\"}\n",
         "{\"type\":\"continuity_error\",\"pid\":273,\"last\":1,\"counter\":1,\"offset\":",
-        "{\"type\":\"transport_errors\",\"packets\":53,\"time\":\"2008-06-01T12:00:20+09:00\"}\n",
-        "{\"type\":\"sync_error\",\"offset\":4940640,\"time\":\"2008-06-01T12:01:55+09:00\"}\n",
-        "{\"type\":\"scrambled\",\"pid\":274,\"packets\":33,\"time\":\"2008-06-01T12:01:55+09:00\"}\n",
+        "{\"type\":\"transport_errors\",\"packets\":53,\"at\":\"2008-06-01T12:00:20.000+09:00\",\"elapsed\":null,"
+        "\"time\":\"2008-06-01T12:00:20+09:00\"}\n",
+        "{\"type\":\"sync_error\",\"offset\":4940640,\"at\":\"2008-06-01T12:01:55.000+09:00\",\"elapsed\":null,"
+        "\"time\":\"2008-06-01T12:01:55+09:00\"}\n",
+        "{\"type\":\"scrambled\",\"pid\":274,\"packets\":33,\"at\":\"2008-06-01T12:01:55.000+09:00\",\"elapsed\":null,"
+        "\"time\":\"2008-06-01T12:01:55+09:00\"}\n",
         "{\"type\":\"summary\",\"bytes\":4940740,\"packets\":26279,\"packet_size\":188,\"sync_errors\":2,"
-        "\"first_tot\":\"2008-06-01T12:00:00+09:00\",\"last_tot\":\"2008-06-01T12:01:55+09:00\",\"pids\":["
+        "\"first_tot\":\"2008-06-01T12:00:00+09:00\",\"last_tot\":\"2008-06-01T12:01:55+09:00\",\"elapsed\":null,"
+        "\"gaps\":0,\"pids\":["
         "{\"pid\":0,\"role\":\"PAT\",\"class\":\"other\",\"service_ids\":[],\"packets\":24,",
         "{\"pid\":274,\"role\":\"AAC audio\",\"class\":\"av\",\"service_ids\":[1024,1025],\"packets\":2000,"
         "\"continuity_errors\":0,\"transport_errors\":5,\"scrambled\":116,\"lost\":0,\"duplicates\":0,"

@@ -43,13 +43,20 @@ TEST(CSummaryReportTest, DemoRecording) {
         "  0x0a01             30           0           0          0          0       0      0  other  EMM\n"
         "  total           26279           4          53        116          5       1      0\n"
         "  sync byte errors: 2\n"
+        "  elapsed: no PCR\n"
+        "  gaps: 0\n"
         "  first TOT: 2008/06/01 12:00:00\n"
         "  last TOT:  2008/06/01 12:01:55\n"
         "  service  1024: サンプル放送１\n"
         "  service  1025: サンプル放送２\n"
         "  service  1026: データ放送\n"
+        // Without a PCR the damaged ranges are placed by the TOT's time.
+        "  damaged: 12:00:00.000-12:00:00.000 pids 0x0111: 1 packets lost, 0 with errors\n"
+        "  damaged: 12:00:10.000-12:00:10.000 pids 0x0111: 2 packets lost, 0 with errors\n"
+        "  damaged: 12:00:20.000-12:00:20.000 pids 0x0111 0x0112: 0 packets lost, 53 with errors\n"
+        "  damaged: 12:01:25.000-12:01:25.000 pids 0x0111: 2 packets lost, 0 with errors\n"
         "  verdict: damaged, scrambled (av lost 5, av errors 53, av scrambled 116, sync 1; other lost 0, "
-        "duplicates 1, scrambled at start 0)\n",
+        "duplicates 1, scrambled at start 0, gaps 0)\n",
         r.out.substr(at));
 }
 
@@ -72,6 +79,7 @@ TEST(CSummaryReportTest, StreamWithoutTables) {
         "  elapsed: no PCR\n"
         "  gaps: 0\n"
         "  TOT: none\n"
+        "  damaged: offset 188-188 pids 0x0100: 2 packets lost, 0 with errors\n"
         "  verdict: damaged (av lost 2, av errors 0, av scrambled 0, sync 0; other lost 0, duplicates 0, "
         "scrambled at start 0, gaps 0)\n",
         testutil::CheckBytes(b.Data(), false, true));

@@ -1,0 +1,132 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#include "check/PcrClock.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "tests/TestUtil.h"
+#include "tools/Recording.h"
+
+namespace {
+
+// The lines of a --json run whose type is type.
+std::vector<std::string> Objects(const std::string& out, const std::string& type) {
+    std::vector<std::string> found;
+    const std::string head = "{\"type\":\"" + type + "\"";
+    for (size_t at = 0, end; at < out.size(); at = end + 1) {
+        end = out.find('\n', at);
+        if (end == std::string::npos) end = out.size();
+        if (out.compare(at, head.size(), head) == 0) found.push_back(out.substr(at, end - at));
+    }
+    return found;
+}
+
+// The value of key in a JSON object line, as written ("null", a number, a
+// quoted string).
+std::string Value(const std::string& line, const std::string& key) {
+    const std::string k = "\"" + key + "\":";
+    const size_t at = line.find(k);
+    if (at == std::string::npos) return "(none)";
+    const size_t from = at + k.size();
+    size_t to = from;
+    if (line[from] == '"') to = line.find('"', from + 1) + 1;
+    else
+        while (to < line.size() && line[to] != ',' && line[to] != '}') ++to;
+    return line.substr(from, to - from);
+}
+
+double Seconds(const std::string& line, const std::string& key) { return std::atof(Value(line, key).c_str()); }
+
+// Generated recordings of 20 s with the PCR every 40 ms on the first
+// programme's PCR_PID, each with one thing done to the clock, and what the
+// gaps, the damaged ranges and the elapsed time say of it.
+TEST(CPcrClockTest, GapsResetsAndRanges) {
+    struct Case {
+        const char* name;
+        std::function<void(tsgen::RecordingOptions&)> build;
+        std::function<void(const std::string& json)> check;
+    };
+    const Case cases[] = {
+        {"a 10 s cut: one gap of 10 s, the losses in one range at its end",
+         [](tsgen::RecordingOptions& o) {
+             o.cutSeconds = 10;
+             o.cutAt = 7;
+         },
+         [](const std::string& json) {
+             const auto gaps = Objects(json, "gap");
+             ASSERT_EQ(1u, gaps.size());
+             EXPECT_NEAR(10.0, Seconds(gaps[0], "seconds"), 0.05);
+             // elapsed counts from the first PCR the check could read: the
+             // clock PID is known once the PAT and the PMT have come.
+             EXPECT_NEAR(7.0, Seconds(gaps[0], "elapsed"), 0.1);
+             EXPECT_NEAR(17.0, Seconds(gaps[0], "to_elapsed"), 0.1);
+             EXPECT_EQ("(none)", Value(gaps[0], "reset"));
+             const auto damage = Objects(json, "damage");
+             ASSERT_EQ(1u, damage.size());
+             EXPECT_NEAR(17.0, Seconds(damage[0], "elapsed_from"), 0.1);
+             EXPECT_NE("0", Value(damage[0], "av_lost"));
+             // The broadcast time of the gap's end is 10 s after its start.
+             EXPECT_EQ("\"2008-06-01T12:00:16.500+09:00\"", Value(gaps[0], "to"));
+             EXPECT_NE(std::string::npos, json.find("\"words\":[\"damaged\",\"gap\"]"));
+         }},
+        {"a clock reset, undeclared: a gap without seconds, and the verdict says so",
+         [](tsgen::RecordingOptions& o) { o.pcrReset = {12}; },
+         [](const std::string& json) {
+             const auto gaps = Objects(json, "gap");
+             ASSERT_EQ(1u, gaps.size());
+             EXPECT_EQ("null", Value(gaps[0], "seconds"));
+             EXPECT_EQ("true", Value(gaps[0], "reset"));
+             EXPECT_EQ("null", Value(gaps[0], "to"));
+             EXPECT_TRUE(Objects(json, "damage").empty());
+             EXPECT_NE(std::string::npos, json.find("\"words\":[\"gap\"]"));
+             // elapsed goes on across the reset at the transport rate.
+             EXPECT_NEAR(20.0, Seconds(Objects(json, "summary")[0], "elapsed"), 0.1);
+         }},
+        {"a clock reset declared by discontinuity_indicator: no verdict word",
+         [](tsgen::RecordingOptions& o) { o.pcrResetDeclared = {12}; },
+         [](const std::string& json) {
+             const auto gaps = Objects(json, "gap");
+             ASSERT_EQ(1u, gaps.size());
+             EXPECT_EQ("true", Value(gaps[0], "declared"));
+             EXPECT_NE(std::string::npos, json.find("\"words\":[\"ok\"]"));
+             EXPECT_NEAR(20.0, Seconds(Objects(json, "summary")[0], "elapsed"), 0.1);
+         }},
+        {"no PCR: elapsed null everywhere, at the last TOT's time, no gap",
+         [](tsgen::RecordingOptions& o) { o.pcr = false; },
+         [](const std::string& json) {
+             EXPECT_TRUE(Objects(json, "gap").empty());
+             EXPECT_EQ(std::string::npos, json.find("\"elapsed\":0"));
+             EXPECT_EQ(std::string::npos, json.find("\"elapsed\":1"));
+             EXPECT_EQ("null", Value(Objects(json, "summary")[0], "elapsed"));
+             EXPECT_EQ("\"2008-06-01T12:00:05.000+09:00\"", Value(Objects(json, "tot")[1], "at"));
+         }},
+        {"the 33-bit PCR wraps 20 s in: no gap, and elapsed runs on",
+         [](tsgen::RecordingOptions& o) { o.packets = 300000; },
+         [](const std::string& json) {
+             EXPECT_TRUE(Objects(json, "gap").empty());
+             EXPECT_NEAR(27.27, Seconds(Objects(json, "summary")[0], "elapsed"), 0.1);
+             // A TOT half a second into its second fixes the offset; each
+             // later TOT agrees within 2 s and moves nothing.
+             const auto tots = Objects(json, "tot");
+             ASSERT_GE(tots.size(), 5u);
+             EXPECT_EQ("\"2008-06-01T12:00:20.000+09:00\"", Value(tots[4], "at"));
+         }},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        tsgen::RecordingOptions o;
+        o.si = o.psi = o.pcr = true;
+        o.packets = 220000;
+        c.build(o);
+        testutil::CTempFile f({});
+        ASSERT_TRUE(tsgen::WriteRecording(f.Path(), o));
+        const auto r = testutil::RunTool({"--json", f.Path()});
+        c.check(r.out);
+    }
+}
+
+}  // namespace
