@@ -22,6 +22,9 @@ const char* const kHelpText =
     "                 argument order all the same\n"
     "  -t, --tolerate N  picture and sound packets a file may lose and still be ok\n"
     "                 (default 0)\n"
+    "  -w, --whole    the files are meant to hold whole programmes: one that misses\n"
+    "                 more than 2 s at its start or end, or 1 s inside, is\n"
+    "                 incomplete\n"
     "  -h, --help     this text\n"
     "  -V, --version  the version\n"
     "\n"
@@ -33,7 +36,8 @@ const char* const kHelpText =
     "--tolerate, or with the transport error indicator, or sync lost before the\n"
     "last packet), scrambled (picture or sound scrambled after its first clear\n"
     "packet, or never clear), gap (a stretch of broadcast missing, or the\n"
-    "clock reset undeclared, as the PCR shows); ok when none applies. Losses\n"
+    "clock reset undeclared, as the PCR shows), incomplete (with --whole); ok\n"
+    "when none applies. Losses\n"
     "on tables, captions, ECMs and the like are counted as 'other lost' and\n"
     "judge nothing; a duplicated packet is no loss; a discontinuity_indicator\n"
     "excuses a counter break.\n"
@@ -71,6 +75,7 @@ CCommandLine ParseCommandLine(int argc, char** argv) {
         {"json", no_argument, nullptr, 'j'},    {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'}, {"verdict", no_argument, nullptr, 'c'},
         {"jobs", required_argument, nullptr, 'P'}, {"tolerate", required_argument, nullptr, 't'},
+        {"whole", no_argument, nullptr, 'w'},
         {nullptr, 0, nullptr, 0},
     };
     // getopt_long permutes the vector it is given; work on a copy so the
@@ -80,7 +85,7 @@ CCommandLine ParseCommandLine(int argc, char** argv) {
     bool help = false, version = false, anyOption = false;
     optind = 0;  // start afresh (glibc): the parser may run more than once in a process
     opterr = 0;
-    for (int ch; (ch = getopt_long(argc, args.data(), ":usjhVcP:t:", kOptions, nullptr)) != -1;) {
+    for (int ch; (ch = getopt_long(argc, args.data(), ":usjhVcP:t:w", kOptions, nullptr)) != -1;) {
         anyOption = true;
         switch (ch) {
             case 'u': c.utf8 = true; break;
@@ -89,6 +94,7 @@ CCommandLine ParseCommandLine(int argc, char** argv) {
             case 'h': help = true; break;
             case 'V': version = true; break;
             case 'c': c.verdict = true; break;
+            case 'w': c.whole = true; break;
             case 'P':
             case 't': {
                 long long n = 0;

@@ -22,6 +22,7 @@ struct CCommandLine {
     bool verdict = false;   // one verdict line per file instead of the report; the status follows it
     int jobs = 1;           // files checked at once; 0 given means one per CPU
     long long tolerate = 0; // picture and sound packets that may be lost before a file is damaged
+    bool whole = false;     // the files hold whole programmes: one missing more than a moment is incomplete
     std::vector<std::string> files;
     std::string error;  // what was wrong, for kBadUsage
 };

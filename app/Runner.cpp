@@ -60,7 +60,7 @@ bool CheckStream(CStreamSource* source, std::FILE* out, const CCheckOptions& opt
     bool ok = false;
     if (source) {
         // The check holds large per-PID tables: on the heap, not the stack.
-        auto check = std::make_unique<CCheck>(*source, given, options.file, options.tolerate);
+        auto check = std::make_unique<CCheck>(*source, given, options.file, options.tolerate, options.whole);
         check->Run(tick);
         ok = check->Stats().verdict.Ok();
     } else {
@@ -174,6 +174,7 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
     options.verdict = cmd.verdict;
     options.utf8 = cmd.utf8;
     options.tolerate = static_cast<uint64_t>(cmd.tolerate);
+    options.whole = cmd.whole;
     // Several text reports are told apart by a head line, as head(1) does.
     const bool headed = files.size() > 1 && !cmd.json && !(cmd.verdict && !cmd.summary);
 

@@ -23,6 +23,7 @@ struct CCheckOptions {
     bool verdict = false;  // the verdict line instead of the text report (with summary: the summary only)
     bool utf8 = false;     // the text report and summary in UTF-8
     uint64_t tolerate = 0;
+    bool whole = false;
     const char* file = nullptr;  // the input's name, for the outputs
 };
 

@@ -20,10 +20,12 @@ constexpr int64_t kMaxPendingBytes = 8 << 20;
 
 }  // namespace
 
-CCheck::CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char* file, uint64_t tolerate)
+CCheck::CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char* file, uint64_t tolerate,
+               bool whole)
     : m_outputs(std::move(outputs)),
       m_source(source),
       m_nTolerate(tolerate),
+      m_bWhole(whole),
       m_clock([this] { OnTot(); }),
       m_events([this](int serviceId, const CEITEvent& event) { OnPresentEvent(serviceId, event); }) {
     m_framer.m_pStream = &source;
@@ -36,6 +38,7 @@ CCheck::CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char*
         m_roles = std::make_unique<CPidRoles>();
         m_roles->Attach(m_tables);
         m_stats.roles = m_roles.get();
+        m_events.FollowProgrammes([this](int serviceId, const CEITEvent& event) { OnProgramme(serviceId, event); });
     }
 }
 
@@ -132,6 +135,85 @@ void CCheck::ReleaseHeldDamage() {
     }
 }
 
+void CCheck::OnProgramme(int serviceId, const CEITEvent& event) {
+    auto p = std::find_if(m_programmes.begin(), m_programmes.end(), [&](const CProgramme& q) {
+        return q.serviceId == serviceId && q.eventId == event.event_id;
+    });
+    if (p == m_programmes.end()) {
+        // A bound on what a hostile stream can make us keep.
+        if (m_programmes.size() >= 4096) return;
+        m_programmes.emplace_back();
+        p = m_programmes.end() - 1;
+    }
+    p->serviceId = serviceId;
+    p->eventId = event.event_id;
+    p->hasStart = event.has_start_time != 0;
+    p->start = event.start_time;
+    p->duration = event.has_duration ? event.duration.Seconds() : -1;
+    p->name = LabelAdditionalSymbols(event.GetEventName().c_str());
+}
+
+void CCheck::EmitProgrammes() {
+    if (!m_roles) return;
+    // The broadcast time the recording covers: from its first PCR to its
+    // last packet, placed by the last offset a TOT fixed, less its gaps.
+    const int64_t msPerTick = CPcrClock::kTicksPerSecond / 1000;
+    const bool placed = m_stats.hasElapsed && m_bAnchored;
+    const int64_t from = m_nAnchorMs, to = m_nAnchorMs + m_stats.elapsed / msPerTick;
+    std::vector<CFinding> found;
+    for (const auto& p : m_programmes) {
+        if (!m_roles->ServiceHasPictureOrSound(p.serviceId)) continue;
+        CFinding f;
+        f.kind = CFinding::kProgramme;
+        f.serviceId = p.serviceId;
+        f.eventId = p.eventId;
+        f.hasStart = p.hasStart;
+        f.start = p.start;
+        f.duration = p.duration;
+        f.name = p.name;
+        f.hasTime = m_clock.LastTime(f.time);
+        if (p.hasStart && p.duration >= 0 && placed) {
+            const int64_t start = p.start.Seconds() * 1000, end = start + p.duration * 1000;
+            // Not overlapped at all: no line. A programme of no length is
+            // covered when its instant lies in the recording.
+            if (end < from || start > to || (end == start && (start < from || start > to))) continue;
+            f.hasAt = f.hasToAt = true;
+            f.at = std::max(start, from);
+            f.toAt = std::min(end, to);
+            f.missingStart = std::max<int64_t>(0, from - start);
+            f.missingEnd = std::max<int64_t>(0, end - to);
+            for (const auto& g : m_gaps) {
+                const int64_t a = std::max(f.at, m_nAnchorMs + g.first / msPerTick);
+                const int64_t b = std::min(f.toAt, m_nAnchorMs + g.second / msPerTick);
+                if (b > a) f.missingInside += b - a;
+            }
+            f.coverage = end > start ? 1.0 - double(f.missingStart + f.missingEnd + f.missingInside) / double(end - start) : 1.0;
+            if (f.coverage < 0) f.coverage = 0;
+        } else if (p.hasStart && p.duration >= 0) {
+            // Without a PCR and a TOT nothing can be placed.
+            continue;
+        }
+        found.push_back(std::move(f));
+    }
+    // The service's recorded programme: the largest overlap.
+    for (auto& f : found) {
+        if (f.coverage < 0) continue;
+        bool largest = true;
+        for (const auto& g : found) {
+            if (g.serviceId == f.serviceId && g.coverage >= 0 && &g != &f &&
+                (g.toAt - g.at > f.toAt - f.at || (g.toAt - g.at == f.toAt - f.at && g.at < f.at)))
+                largest = false;
+        }
+        f.recorded = largest;
+        if (largest && m_bWhole && (f.missingStart > 2000 || f.missingEnd > 2000 || f.missingInside > 1000))
+            ++m_stats.incompleteProgrammes;
+    }
+    std::sort(found.begin(), found.end(), [](const CFinding& a, const CFinding& b) {
+        return a.serviceId != b.serviceId ? a.serviceId < b.serviceId : a.start.Seconds() < b.start.Seconds();
+    });
+    for (const auto& f : found) HandOut(f);
+}
+
 void CCheck::OnTransportError(const uint8_t* p, int pid) {
     if (m_nTransportErrorsSinceTot < INT32_MAX) ++m_nTransportErrorsSinceTot;
     ++m_stats.pids[static_cast<size_t>(pid)].transportErrors;
@@ -184,6 +266,7 @@ void CCheck::OnClockPacket(const uint8_t* p) {
     g.at = m_nAnchorMs + step.fromTicks / msPerTick;
     if (step.kind == CPcrClock::CStep::kGap) {
         g.gapTicks = step.gapTicks;
+        m_gaps.emplace_back(step.toTicks - step.gapTicks, step.toTicks);
         g.hasToAt = m_bAnchored;
         g.toAt = m_nAnchorMs + step.toTicks / msPerTick;
         ++m_stats.gaps;
@@ -409,6 +492,7 @@ void CCheck::Run(const std::function<void()>& tick) {
     for (auto& r : held) HandOut(r);
     const int64_t last = m_framer.Offset() - (announcedSize ? announcedSize : 188);
     m_stats.hasElapsed = announcedSize != 0 && m_pcr.Elapsed(last > 0 ? last : 0, m_stats.elapsed);
+    EmitProgrammes();
     for (int pid = 0; pid < CCheckStats::kPids; ++pid) countsOf[pid].packets = packetsOf[pid];
     m_stats.bytes = m_framer.Offset();
     m_stats.packetSize = announcedSize;

@@ -30,8 +30,10 @@ public:
     // outputs are not owned and must outlive the check; file is the input's
     // name for the outputs (may be null); tolerate is how many picture or
     // sound packets may be lost before the verdict says damaged.
+    // whole: the input is meant to hold whole programmes, and one that
+    // misses more than a moment makes the verdict incomplete.
     CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char* file = nullptr,
-           uint64_t tolerate = 0);
+           uint64_t tolerate = 0, bool whole = false);
     CCheck(const CCheck&) = delete;
     CCheck& operator=(const CCheck&) = delete;
 
@@ -60,6 +62,9 @@ private:
     // Hands out a closed range, or holds it until a TOT lets it be placed.
     void EmitDamage(CFinding& range);
     void ReleaseHeldDamage();
+    void OnProgramme(int serviceId, const CEITEvent& event);
+    // At the end: each programme the recording overlaps, with its coverage.
+    void EmitProgrammes();
     void HandOut(const CFinding& f);
     // A finding stamped with the last verified TOT's time.
     CFinding Found(CFinding::Kind kind);
@@ -77,6 +82,7 @@ private:
     std::vector<COutput*> m_outputs;
     CStreamSource& m_source;
     uint64_t m_nTolerate;
+    bool m_bWhole;
     CPacketFramer m_framer;
     // The packet being dispatched to the tables, for the offset of what it
     // completes.
@@ -96,6 +102,17 @@ private:
     bool m_bAnchored = false;
     int64_t m_nAnchorMs = 0;
     CDamageRanges m_damage;
+    // The gaps' ends in elapsed ticks, for the coverage.
+    std::vector<std::pair<int64_t, int64_t>> m_gaps;
+    struct CProgramme {
+        int serviceId = 0;
+        int eventId = 0;
+        bool hasStart = false;
+        CTimeValue start;
+        int64_t duration = -1;
+        std::string name;
+    };
+    std::vector<CProgramme> m_programmes;
     std::vector<CFinding> m_heldDamage;
 
     // The tallies between two TOTs; a flag saves the walk over every PID at

@@ -32,6 +32,11 @@ struct CFinding {
         // One packet of picture or sound with transport_error_indicator,
         // for the damage ranges only: no output is handed it.
         kTransportError,
+        // A programme the recording overlaps (EIT present/following of a
+        // service with picture or sound), written at the end: serviceId,
+        // eventId, name, start, duration; at and toAt the stretch recorded,
+        // and what is missing of it.
+        kProgramme,
     };
 
     Kind kind = kPacketSize;
@@ -80,6 +85,13 @@ struct CFinding {
     uint64_t avErrors = 0;
     std::vector<int> pids;
     bool atEnd = false;     // for kSyncError: bytes skipped at the end of the input
+    // For kProgramme, in milliseconds; coverage from 0 to 1, or below 0 when
+    // the event's start or duration is undefined (then nothing is known).
+    int64_t missingStart = 0;
+    int64_t missingEnd = 0;
+    int64_t missingInside = 0;
+    double coverage = -1;
+    bool recorded = false;  // the service's programme with the largest overlap
     bool reset = false;     // the clock went backwards, undeclared
     bool declared = false;  // a discontinuity_indicator declared the new time base
 };

@@ -32,6 +32,7 @@ struct CVerdict {
     bool damaged = false;
     bool scrambled = false;
     bool gap = false;          // a stretch of broadcast missing, or the clock reset undeclared
+    bool incomplete = false;   // a recorded programme not recorded whole (only when asked)
     uint64_t avLost = 0;
     uint64_t avErrors = 0;     // picture and sound packets with transport_error_indicator
     uint64_t avScrambled = 0;  // after the PID's first clear packet, or on a PID never clear
@@ -42,9 +43,9 @@ struct CVerdict {
     uint64_t discontinuities = 0;
     uint64_t gaps = 0;
 
-    bool Ok() const { return !unreadable && !empty && !damaged && !scrambled && !gap; }
-    // "unreadable", "empty", "damaged", "scrambled", "gap" as they apply,
-    // in that order; "ok" when none does.
+    bool Ok() const { return !unreadable && !empty && !damaged && !scrambled && !gap && !incomplete; }
+    // "unreadable", "empty", "damaged", "scrambled", "gap", "incomplete" as
+    // they apply, in that order; "ok" when none does.
     std::vector<const char*> Words() const;
     // The words joined by ", ", then the figures in parentheses:
     // "damaged (av lost 12, av errors 3, ...; other lost 5, ...)".
@@ -65,6 +66,10 @@ struct CCheckStats {
     // ones (discontinuity_indicator) do not.
     uint64_t gaps = 0;
     uint64_t declaredResets = 0;
+    // Services whose recorded programme misses more than 2 s at its start
+    // or end, or more than 1 s inside; counted only when whole programmes
+    // are expected.
+    uint64_t incompleteProgrammes = 0;
     bool hasElapsed = false;  // elapsed: 27 MHz ticks from the first PCR to the last packet
     int64_t elapsed = 0;
     // The TOTs that passed their CRC_32; a time is valid only when its

@@ -254,6 +254,16 @@ std::string CPidRoles::Role(int pid) const {
     }
 }
 
+bool CPidRoles::ServiceHasPictureOrSound(int serviceId) const {
+    for (const auto& p : m_programs) {
+        if (p->program_number != serviceId) continue;
+        for (const auto& s : p->streams) {
+            if (IsPictureOrSound(s.pid)) return true;
+        }
+    }
+    return false;
+}
+
 int CPidRoles::ClockPid() const {
     for (const auto& p : m_pat->m_programs) {
         if (p->program_number == 0) continue;

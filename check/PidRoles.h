@@ -48,6 +48,8 @@ public:
     // The PID of the stream's clock: the PCR_PID of the first programme in
     // the PAT whose PMT names one; -1 while none does.
     int ClockPid() const;
+    // Whether the PMT of service_id names a picture or sound stream.
+    bool ServiceHasPictureOrSound(int serviceId) const;
     // Grows whenever a PAT or PMT changed what the PIDs carry.
     uint64_t Changes() const { return m_nChanges; }
     // The services of the PAT (program_number 0 aside) and of the SDT

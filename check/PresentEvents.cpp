@@ -20,13 +20,14 @@ CPresentEvents::CServiceRecord* CPresentEvents::Find(int serviceId) const {
 
 bool CPresentEvents::NeedsParse() const {
     m_bParsed = false;
-    if (!IsPresentSection(m_buffer)) return false;
+    const bool following = m_onProgramme && IsFollowingSection(m_buffer);
+    if (!IsPresentSection(m_buffer) && !following) return false;
     // Only a whole first event (its 12 fixed bytes before the CRC_32) can
     // be a repeat; anything shorter is parsed and yields no event.
     const CServiceRecord* record = Find((m_buffer[3] << 8) | m_buffer[4]);
     const bool whole = SectionLength() + 3 - 4 >= kFirstEvent + CEITEvent::kHeaderSize;
-    if (record && whole && ((m_buffer[kFirstEvent] << 8) | m_buffer[kFirstEvent + 1]) == record->lastEventId)
-        return false;
+    const int first = (m_buffer[kFirstEvent] << 8) | m_buffer[kFirstEvent + 1];
+    if (record && whole && first == (following ? record->lastFollowingId : record->lastEventId)) return false;
     m_bParsed = true;
     return true;
 }
@@ -42,7 +43,14 @@ void CPresentEvents::OnComplete() {
     }
     if (m_events.empty()) return;
     const int id = m_events.front()->event_id;
+    if (IsFollowingSection(m_buffer)) {
+        if (id == record->lastFollowingId) return;
+        record->lastFollowingId = id;
+        if (m_onProgramme) m_onProgramme(serviceId, *m_events.front());
+        return;
+    }
     if (id == record->lastEventId) return;
     record->lastEventId = id;
+    if (m_onProgramme) m_onProgramme(serviceId, *m_events.front());
     if (m_onChange) m_onChange(serviceId, *m_events.front());
 }

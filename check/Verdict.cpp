@@ -19,6 +19,7 @@ std::vector<const char*> CVerdict::Words() const {
     if (damaged) words.push_back("damaged");
     if (scrambled) words.push_back("scrambled");
     if (gap) words.push_back("gap");
+    if (incomplete) words.push_back("incomplete");
     if (words.empty()) words.push_back("ok");
     return words;
 }
@@ -60,5 +61,6 @@ CVerdict Judge(const CCheckStats& stats, uint64_t tolerate) {
     v.scrambled = v.avScrambled > 0;
     v.gaps = stats.gaps;
     v.gap = v.gaps > 0;
+    v.incomplete = stats.incompleteProgrammes > 0;
     return v;
 }

@@ -99,6 +99,27 @@ void CJsonReport::On(const CFinding& f) {
         }
         case CFinding::kTransportError:
             break;
+        case CFinding::kProgramme: {
+            const bool known = f.coverage >= 0;
+            const std::string end =
+                f.hasStart && f.duration >= 0 ? FormatTime(CTimeValue(f.start.Seconds() + f.duration), true, CTimeStyle::kJson) : "null";
+            char coverage[16] = "null";
+            if (known) std::snprintf(coverage, sizeof coverage, "%.3f", f.coverage);
+            const std::string missingStart = known ? FormatTicks(f.missingStart * 27000, true) : "null";
+            const std::string missingEnd = known ? FormatTicks(f.missingEnd * 27000, true) : "null";
+            const std::string missingInside = known ? FormatTicks(f.missingInside * 27000, true) : "null";
+            std::fprintf(m_out,
+                         "{\"type\":\"programme\",%s\"service_id\":%d,\"event_id\":%d,\"name\":%s,\"start\":%s,\"end\":%s,"
+                         "\"recorded_from\":%s,\"recorded_to\":%s,\"missing_start\":%s,\"missing_end\":%s,"
+                         "\"missing_inside\":%s,\"coverage\":%s,\"recorded\":%s%s}\n",
+                         file, f.serviceId, f.eventId, Quote(m_conv.Convert(f.name)).c_str(),
+                         FormatTime(f.start, f.hasStart, CTimeStyle::kJson).c_str(), end.c_str(),
+                         FormatMilliseconds(f.at, f.hasAt).c_str(), FormatMilliseconds(f.toAt, f.hasToAt).c_str(),
+                         missingStart.c_str(), missingEnd.c_str(), missingInside.c_str(), coverage,
+                         f.recorded ? "true" : "false",
+                         known ? "" : ",\"note\":\"the event's start or duration is undefined: no coverage\"");
+            break;
+        }
         case CFinding::kPresentEvent: {
             const std::string start = FormatTime(f.start, f.hasStart, CTimeStyle::kJson);
             const std::string duration = f.duration >= 0 ? std::to_string(f.duration) : "null";

@@ -18,9 +18,34 @@ std::string ClockTime(int64_t ms) {
     return text;
 }
 
+// "3.200 s" of milliseconds.
+std::string Seconds(int64_t ms) { return FormatTicks(ms * 27000, true) + " s"; }
+
 }  // namespace
 
+void CSummaryReport::OnProgramme(const CFinding& f) {
+    char head[64];
+    std::snprintf(head, sizeof head, "  programme %d/%d ", f.serviceId, f.eventId);
+    std::string line = head + f.name + " ";
+    if (f.coverage < 0) {
+        m_programmes.push_back(line + "(start or duration undefined: no coverage)");
+        return;
+    }
+    const int64_t start = f.start.Seconds() * 1000;
+    line += ClockTime(start).substr(0, 8) + "-" + ClockTime(start + f.duration * 1000).substr(0, 8) + ": recorded " +
+            ClockTime(f.at) + "-" + ClockTime(f.toAt);
+    std::string missing;
+    if (f.missingStart > 0) missing += ", " + Seconds(f.missingStart) + " missing at the start";
+    if (f.missingEnd > 0) missing += ", " + Seconds(f.missingEnd) + " missing at the end";
+    if (f.missingInside > 0) missing += ", " + Seconds(f.missingInside) + " missing inside";
+    m_programmes.push_back(line + (missing.empty() ? ", whole" : missing));
+}
+
 void CSummaryReport::On(const CFinding& f) {
+    if (f.kind == CFinding::kProgramme) {
+        OnProgramme(f);
+        return;
+    }
     if (f.kind != CFinding::kDamage) return;
     if (m_nRanges++ >= kMaxRanges) return;
     std::string line = "  damaged: ";
@@ -81,6 +106,7 @@ void CSummaryReport::Finish(const CCheckStats& stats) {
     if (stats.roles) {
         for (const auto& s : stats.roles->Services()) std::fprintf(out, "  service %5d: %s\n", s.first, s.second.c_str());
     }
+    for (const auto& line : m_programmes) std::fprintf(out, "%s\n", line.c_str());
     for (const auto& line : m_ranges) std::fprintf(out, "%s\n", line.c_str());
     if (m_nRanges > m_ranges.size()) std::fprintf(out, "  ... and %" PRIu64 " more\n", m_nRanges - m_ranges.size());
     std::fprintf(out, "  verdict: %s\n", stats.verdict.Line().c_str());

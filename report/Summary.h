@@ -25,6 +25,9 @@ public:
 
 private:
     std::FILE* m_out;
+    void OnProgramme(const CFinding& f);
+
+    std::vector<std::string> m_programmes;
     std::vector<std::string> m_ranges;  // the first kMaxRanges, as printed
     uint64_t m_nRanges = 0;
 };

@@ -22,6 +22,7 @@ void CTextReport::On(const CFinding& f) {
         case CFinding::kGap:
         case CFinding::kDamage:
         case CFinding::kTransportError:
+        case CFinding::kProgramme:
             // The classic report has no line for them.
             return;
         case CFinding::kTot:

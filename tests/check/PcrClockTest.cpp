@@ -115,6 +115,40 @@ TEST(CPcrClockTest, GapsResetsAndRanges) {
              ASSERT_GE(tots.size(), 5u);
              EXPECT_EQ("\"2008-06-01T12:00:20.000+09:00\"", Value(tots[4], "at"));
          }},
+        // The first service's programmes, against the 20 s recorded; the
+        // broadcast time is right to about a second (a TOT's whole seconds).
+        {"a late start: the programme began 3 s before the recording",
+         [](tsgen::RecordingOptions& o) {
+             o.programmeStartOffset = 3;
+             o.programmeSeconds = 23;
+         },
+         [](const std::string& json) {
+             const auto p = Objects(json, "programme");
+             ASSERT_FALSE(p.empty());
+             EXPECT_EQ("1024", Value(p[0], "service_id"));
+             EXPECT_EQ("true", Value(p[0], "recorded"));
+             EXPECT_NEAR(3.0, Seconds(p[0], "missing_start"), 1.0);
+             EXPECT_NEAR(0.0, Seconds(p[0], "missing_end"), 1.0);
+         }},
+        {"an early end: the programme goes on 2 s after the recording",
+         [](tsgen::RecordingOptions& o) { o.programmeSeconds = 22; },
+         [](const std::string& json) {
+             const auto p = Objects(json, "programme");
+             ASSERT_FALSE(p.empty());
+             EXPECT_NEAR(0.0, Seconds(p[0], "missing_start"), 1.0);
+             EXPECT_NEAR(2.0, Seconds(p[0], "missing_end"), 1.0);
+         }},
+        {"a clean recording over two programmes: the one inside it whole",
+         [](tsgen::RecordingOptions& o) { o.programmeSeconds = 10; },
+         [](const std::string& json) {
+             const auto p = Objects(json, "programme");
+             ASSERT_GE(p.size(), 2u);
+             EXPECT_EQ("1", Value(p[0], "event_id"));
+             EXPECT_EQ("2", Value(p[1], "event_id"));
+             EXPECT_EQ("1.000", Value(p[0], "coverage"));
+             EXPECT_EQ("0.000", Value(p[0], "missing_inside"));
+             EXPECT_EQ("\"2008-06-01T12:00:10+09:00\"", Value(p[1], "start"));
+         }},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
