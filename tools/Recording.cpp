@@ -194,14 +194,28 @@ bool WriteDemoRecording(const std::string& path) {
     constexpr long long pps = 200;
     CStreamBuilder b(188);
     CSiSchedule si(pps, 40);
+    // The first service's programme began 3 s before the recording did.
+    si.SetTimetable(0, 40, 3);
     const long long total = pps * 120;
-    for (long long k = 0; k < total; ++k) {
+    long long k = 0;
+    // The PCR every 40 ms on the PCR PID, on the same clock as the TOT.
+    b.SetPcrClock(0x01FF, pps * 40 / 1000, [&k](long long) {
+        PcrStamp s;
+        s.pcr = (uint64_t{1} << 32) + static_cast<uint64_t>(k) * kPcrHz / pps;
+        return s;
+    });
+    // Five seconds of broadcast, from 95 s on, never reached the file (a
+    // tuner restart): the bytes between these offsets are left out.
+    size_t cutFrom = 0, cutTo = 0;
+    for (; k < total; ++k) {
         const long long sec = k / pps;
+        if (k == 95 * pps) cutFrom = b.Data().size();
+        if (k == 100 * pps) cutTo = b.Data().size();
         PacketFaults faults;
         if (k == 3 * pps + 77) faults.badSync = true;
         if (sec >= 21 && sec < 23 && k % 7 == 0) faults.transportError = true;
         if (si.Due(k, b)) {
-        } else if (Psi(k, b)) {
+        } else if (Psi(k, b, true)) {
         } else if (k % 12 == 3) {
             // Scrambled for five seconds, and again after the last TOT.
             faults.scrambled = (sec >= 47 && sec < 52) || sec >= 118;
@@ -214,7 +228,8 @@ bool WriteDemoRecording(const std::string& path) {
     }
     // The recording was stopped in the middle of a packet.
     b.AddFiller(kVideoPid);
-    const Bytes& d = b.Data();
+    Bytes d = b.Data();
+    d.erase(d.begin() + static_cast<long>(cutFrom), d.begin() + static_cast<long>(cutTo));
     const size_t n = d.size() - 88;
     return std::fwrite(d.data(), 1, n, f.get()) == n;
 }

@@ -82,7 +82,9 @@ TEST(CJsonReportTest, EventLine) {
 
 // The values of the demo recording: offsets (of a packet, of the bytes
 // skipped for lost sync, of the packet that completed a TOT or an event),
-// times, and the summary's bytes, TOTs, roles and services.
+// times from the TOT and the PCR, its gap, a damaged range, a programme
+// recorded late, and the summary's bytes, TOTs, roles, services and
+// verdict.
 TEST(CJsonReportTest, DemoRecordingValues) {
     testutil::CTempFile rec({});
     ASSERT_TRUE(tsgen::WriteDemoRecording(rec.Path()));
@@ -107,38 +109,42 @@ TEST(CJsonReportTest, DemoRecordingValues) {
     }
     EXPECT_EQ(lines, named);
     const char* const kLines[] = {
-        "\"verdict\":{\"ok\":false,\"words\":[\"damaged\",\"scrambled\"],\"av_lost\":5,\"av_errors\":53,"
-        "\"av_scrambled\":116,\"sync_errors\":1,\"other_lost\":0,\"duplicates\":1,\"scrambled_at_start\":0,"
-        "\"discontinuities\":0,\"gaps\":0}}\n",
         "{\"type\":\"packet_size\",\"size\":188,\"offset\":0,\"at\":null,\"elapsed\":null}\n",
-        "{\"type\":\"event\",\"service_id\":1024,\"event_id\":1,\"name\":\"[HV][字]ニュース７\","
-        "\"start_time\":\"2008-06-01T12:00:00+09:00\",\"duration\":40,\"offset\":1880,\"at\":null,"
-        "\"elapsed\":null,\"time\":null}\n",
-        "{\"type\":\"tot\",\"time\":\"2008-06-01T12:00:00+09:00\",\"offset\":20868,"
-        "\"at\":\"2008-06-01T12:00:00.000+09:00\",\"elapsed\":null}\n",
-        "{\"type\":\"sync_error\",\"offset\":139308,\"at\":\"2008-06-01T12:00:00.000+09:00\",\"elapsed\":null,"
-        "\"time\":\"2008-06-01T12:00:00+09:00\"}\n",
-        "{\"type\":\"continuity_error\",\"pid\":273,\"last\":15,\"counter\":1,\"offset\":140436,"
-        "\"lost\":1,\"duplicate\":false,\"at\":\"2008-06-01T12:00:00.000+09:00\",\"elapsed\":null,"
-        "\"time\":\"2008-06-01T12:00:00+09:00\"}\n",
-        "{\"type\":\"continuity_error\",\"pid\":273,\"last\":1,\"counter\":1,\"offset\":",
-        "{\"type\":\"transport_errors\",\"packets\":53,\"at\":\"2008-06-01T12:00:20.000+09:00\",\"elapsed\":null,"
-        "\"time\":\"2008-06-01T12:00:20+09:00\"}\n",
-        "{\"type\":\"sync_error\",\"offset\":4940640,\"at\":\"2008-06-01T12:01:55.000+09:00\",\"elapsed\":null,"
-        "\"time\":\"2008-06-01T12:01:55+09:00\"}\n",
-        "{\"type\":\"scrambled\",\"pid\":274,\"packets\":33,\"at\":\"2008-06-01T12:01:55.000+09:00\",\"elapsed\":null,"
-        "\"time\":\"2008-06-01T12:01:55+09:00\"}\n",
-        "{\"type\":\"summary\",\"bytes\":4940740,\"packets\":26279,\"packet_size\":188,\"sync_errors\":2,"
-        "\"first_tot\":\"2008-06-01T12:00:00+09:00\",\"last_tot\":\"2008-06-01T12:01:55+09:00\",\"elapsed\":null,"
-        "\"gaps\":0,\"pids\":["
-        "{\"pid\":0,\"role\":\"PAT\",\"class\":\"other\",\"service_ids\":[],\"packets\":24,",
-        "{\"pid\":274,\"role\":\"AAC audio\",\"class\":\"av\",\"service_ids\":[1024,1025],\"packets\":2000,"
-        "\"continuity_errors\":0,\"transport_errors\":5,\"scrambled\":116,\"lost\":0,\"duplicates\":0,"
-        "\"discontinuities\":0}",
+        "{\"type\":\"event\",\"service_id\":1024,\"event_id\":1,\"name\":\"[HV][字]ニュース７\",\"start_time\":\"20"
+        "08-06-01T11:59:57+09:00\",\"duration\":40,\"offset\":2256,\"at\":null,\"elapsed\":null,\"time\":null"
+        "}\n",
+        "{\"type\":\"tot\",\"time\":\"2008-06-01T12:00:00+09:00\",\"offset\":23876,\"at\":\"2008-06-01T12:00:"
+        "00.000+09:00\",\"elapsed\":null}\n",
+        "{\"type\":\"sync_error\",\"offset\":159236,\"at\":null,\"elapsed\":2.360,\"time\":\"2008-06-01T12:00"
+        ":00+09:00\"}\n",
+        "{\"type\":\"continuity_error\",\"pid\":273,\"last\":6,\"counter\":8,\"offset\":160552,\"lost\":1,\"d"
+        "uplicate\":false,\"at\":null,\"elapsed\":2.391,\"time\":\"2008-06-01T12:00:00+09:00\"}\n",
+        "{\"type\":\"transport_errors\",\"packets\":53,\"at\":\"2008-06-01T12:00:25.001+09:00\",\"elapsed\":2"
+        "4.479,\"time\":\"2008-06-01T12:00:20+09:00\"}\n",
+        "{\"type\":\"gap\",\"at\":\"2008-06-01T12:01:34.492+09:00\",\"to\":\"2008-06-01T12:01:39.512+09:00\","
+        "\"elapsed\":93.970,\"to_elapsed\":98.990,\"seconds\":4.985,\"offset\":4470828}\n",
+        "{\"type\":\"damage\",\"from\":\"2008-06-01T12:01:39.512+09:00\",\"to\":\"2008-06-01T12:01:39.533+09:"
+        "00\",\"elapsed_from\":98.990,\"elapsed_to\":99.011,\"offset_from\":4470452,\"offset_to\":4471768,\"a"
+        "v_lost\":5,\"av_errors\":0,\"pids\":[273,274]}\n",
+        "{\"type\":\"programme\",\"service_id\":1024,\"event_id\":1,\"name\":\"[HV][字]ニュース７\",\"start\":\"200"
+        "8-06-01T11:59:57+09:00\",\"end\":\"2008-06-01T12:00:37+09:00\",\"recorded_from\":\"2008-06-01T12:00:"
+        "00.522+09:00\",\"recorded_to\":\"2008-06-01T12:00:37.000+09:00\",\"missing_start\":3.522,\"missing_e"
+        "nd\":0.000,\"missing_inside\":0.000,\"coverage\":0.912,\"recorded\":false}\n",
+        "{\"type\":\"scrambled\",\"pid\":274,\"packets\":33,\"at\":\"2008-06-01T12:01:59.502+09:00\",\"elapse"
+        "d\":118.980,\"time\":\"2008-06-01T12:01:55+09:00\"}\n",
+        "{\"type\":\"summary\",\"bytes\":5411492,\"packets\":28783,\"packet_size\":188,\"sync_errors\":2,\"fi"
+        "rst_tot\":\"2008-06-01T12:00:00+09:00\",\"last_tot\":\"2008-06-01T12:01:55+09:00\",\"elapsed\":118.9"
+        "76,\"gaps\":1,\"pids\":[{\"pid\":0,\"role\":\"PAT\",\"class\":\"other\",\"service_ids\":[],\"packets"
+        "\":23,",
+        "{\"pid\":274,\"role\":\"AAC audio\",\"class\":\"av\",\"service_ids\":[1024,1025],\"packets\":1917,\""
+        "continuity_errors\":1,\"transport_errors\":5,\"scrambled\":116,\"lost\":3,\"duplicates\":0,\"discont"
+        "inuities\":0}",
         "{\"pid\":511,\"role\":\"PCR\",\"class\":\"av\",\"service_ids\":[1024],",
-        "{\"pid\":18,\"role\":\"EIT\",\"class\":\"other\",",
-        "\"services\":[{\"service_id\":1024,\"name\":\"サンプル放送１\"},{\"service_id\":1025,"
-        "\"name\":\"サンプル放送２\"},{\"service_id\":1026,\"name\":\"データ放送\"}],",
+        "\"services\":[{\"service_id\":1024,\"name\":\"サンプル放送１\"},{\"service_id\":1025,\"name\":\"サンプル放送２\"},"
+        "{\"service_id\":1026,\"name\":\"データ放送\"}],",
+        "\"verdict\":{\"ok\":false,\"words\":[\"damaged\",\"scrambled\",\"gap\"],\"av_lost\":11,\"av_errors\""
+        ":53,\"av_scrambled\":116,\"sync_errors\":1,\"other_lost\":17,\"duplicates\":1,\"scrambled_at_start\""
+        ":0,\"discontinuities\":0,\"gaps\":1}}\n",
     };
     for (const char* line : kLines) EXPECT_TRUE(Has(out, line)) << line;
 }
