@@ -34,7 +34,7 @@ TSAN_TESTS ?= CCheckTest|CRingBufferTest|CStreamSourceTest|CVerdictLineTest|CPro
 tsan:
 	@cmake -S . -B $(TSAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTSVIGIL_TSAN=ON -DTSVIGIL_TESTS=ON >/dev/null
 	@cmake --build $(TSAN_BUILD) -j $(JOBS)
-	@cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -R '$(TSAN_TESTS)\.
+	@cd $(TSAN_BUILD) && TSAN_OPTIONS=halt_on_error=1 ctest --output-on-failure -j $(JOBS) -R '^($(TSAN_TESTS))[.]'
 
 # The build's own output is kept in a log and shown only when it fails, so
 # the demo shows nothing but the tool's report.
