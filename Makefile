@@ -2,7 +2,8 @@
 # Front door: `make` builds build/tsvigil, `make test` runs every test under
 # AddressSanitizer and UndefinedBehaviorSanitizer, `make tsan` under
 # ThreadSanitizer, `make demo` checks a
-# generated sample recording and shows the report in UTF-8, `make install`
+# generated sample recording and shows the report in UTF-8, `make screenshot`
+# renders its HTML page into doc/report.png, `make install`
 # installs the tool and its manual page (PREFIX, DESTDIR), `make deb` builds
 # the Debian package build/tsvigil_VERSION_ARCH.deb.
 
@@ -12,7 +13,7 @@ BUILD := build
 TEST_BUILD := build-test
 TSAN_BUILD := build-tsan
 
-.PHONY: all tool test tsan demo bench bench-instructions fuzz install deb clean
+.PHONY: all tool test tsan demo screenshot bench bench-instructions fuzz install deb clean
 
 all: tool
 
@@ -44,6 +45,18 @@ demo:
 	@$(BUILD)/tsvigil-mkts --demo $(BUILD)/demo.ts
 	@echo "== tsvigil --utf8 --summary $(BUILD)/demo.ts"
 	@$(BUILD)/tsvigil --utf8 --summary $(BUILD)/demo.ts
+
+# doc/report.png: the demo recording's HTML page as Chromium renders it
+# (apt-get install chromium fonts-noto-cjk).
+CHROMIUM ?= chromium
+screenshot: tool
+	@$(BUILD)/tsvigil-mkts --demo $(BUILD)/demo.ts
+	@$(BUILD)/tsvigil --verdict --html $(BUILD)/demo.html $(BUILD)/demo.ts >/dev/null 2>&1 || [ $$? -eq 3 ]
+	@profile=$$(mktemp -d) && $(CHROMIUM) --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+		--disable-background-networking --disable-component-update --disable-sync --user-data-dir=$$profile \
+		--hide-scrollbars --screenshot=$(CURDIR)/doc/report.png --window-size=1200,1600 \
+		file://$(CURDIR)/$(BUILD)/demo.html >/dev/null 2>&1; rc=$$?; rm -rf $$profile; exit $$rc
+	@echo "doc/report.png"
 
 # Installs the tool, its manual page, the licence and the README under
 # $(DESTDIR)$(PREFIX).

@@ -25,6 +25,9 @@ const char* const kHelpText =
     "  -w, --whole    the files are meant to hold whole programmes: one that misses\n"
     "                 more than 2 s at its start or end, or 1 s inside, is\n"
     "                 incomplete\n"
+    "      --html PATH  also an HTML report: one file's page at PATH, or, for\n"
+    "                 several files or a PATH ending in / or naming a directory,\n"
+    "                 PATH/index.html and a page per file (FILE.html)\n"
     "  -h, --help     this text\n"
     "  -V, --version  the version\n"
     "\n"
@@ -75,7 +78,7 @@ CCommandLine ParseCommandLine(int argc, char** argv) {
         {"json", no_argument, nullptr, 'j'},    {"help", no_argument, nullptr, 'h'},
         {"version", no_argument, nullptr, 'V'}, {"verdict", no_argument, nullptr, 'c'},
         {"jobs", required_argument, nullptr, 'P'}, {"tolerate", required_argument, nullptr, 't'},
-        {"whole", no_argument, nullptr, 'w'},
+        {"whole", no_argument, nullptr, 'w'},   {"html", required_argument, nullptr, 'H'},
         {nullptr, 0, nullptr, 0},
     };
     // getopt_long permutes the vector it is given; work on a copy so the
@@ -95,6 +98,14 @@ CCommandLine ParseCommandLine(int argc, char** argv) {
             case 'V': version = true; break;
             case 'c': c.verdict = true; break;
             case 'w': c.whole = true; break;
+            case 'H':
+                if (optarg == nullptr || *optarg == '\0') {
+                    c.action = CCommandLine::kBadUsage;
+                    c.error = "option '--html' needs a path";
+                    return c;
+                }
+                c.html = optarg;
+                break;
             case 'P':
             case 't': {
                 long long n = 0;

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <sys/stat.h>
+#include <sys/types.h>
 
 #include <algorithm>
 #include <atomic>
@@ -19,6 +20,7 @@
 #include "app/Options.h"
 #include "app/Progress.h"
 #include "check/Check.h"
+#include "report/HtmlReport.h"
 #include "report/JsonReport.h"
 #include "report/Summary.h"
 #include "report/TextReport.h"
@@ -55,6 +57,13 @@ bool CheckStream(CStreamSource* source, std::FILE* out, const CCheckOptions& opt
         outputs.push_back(std::make_unique<CTextReport>(text));
         if (options.summary) outputs.push_back(std::make_unique<CSummaryReport>(text));
     }
+    // The HTML page comes besides whatever standard output carries.
+    CHtmlReport* html = nullptr;
+    if (options.html) {
+        auto page = std::make_unique<CHtmlReport>(options.html, options.file);
+        html = page.get();
+        outputs.push_back(std::move(page));
+    }
     std::vector<COutput*> given;
     for (const auto& o : outputs) given.push_back(o.get());
     bool ok = false;
@@ -72,6 +81,7 @@ bool CheckStream(CStreamSource* source, std::FILE* out, const CCheckOptions& opt
         for (COutput* o : given) o->Finish(*stats);
     }
     if (converted) std::fclose(converted.release());
+    if (html && options.page) *options.page = html->Info();
     return ok;
 }
 
@@ -85,6 +95,36 @@ struct CFileResult {
     bool ok = false;
     bool done = false;
 };
+
+// Makes dir and the directories above it that are missing.
+bool MakeDirectories(const std::string& dir) {
+    struct stat st;
+    if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    const size_t slash = dir.find_last_of('/', dir.size() > 1 ? dir.size() - 2 : 0);
+    if (slash != std::string::npos && slash > 0 && !MakeDirectories(dir.substr(0, slash))) return false;
+    return mkdir(dir.c_str(), 0777) == 0 || (stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+}
+
+// The pages of several files in one directory: each named after its
+// file's base name with ".html", the second of a name "-2" before it, and
+// so on.
+std::vector<std::string> PageNames(const std::vector<std::string>& files) {
+    std::vector<std::string> names;
+    std::vector<std::string> taken;
+    for (const auto& f : files) {
+        std::string base = f;
+        while (base.size() > 1 && base.back() == '/') base.pop_back();
+        const size_t slash = base.find_last_of('/');
+        if (slash != std::string::npos) base = base.substr(slash + 1);
+        if (base.empty() || base == "." || base == ".." || base == "/") base = "recording";
+        std::string name = base + ".html";
+        for (int n = 2; std::find(taken.begin(), taken.end(), name) != taken.end() || name == "index.html"; ++n)
+            name = base + "-" + std::to_string(n) + ".html";
+        taken.push_back(name);
+        names.push_back(name);
+    }
+    return names;
+}
 
 // A stream into a std::string, for a file checked beside others.
 class CMemoryOutput {
@@ -178,6 +218,33 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
     // Several text reports are told apart by a head line, as head(1) does.
     const bool headed = files.size() > 1 && !cmd.json && !(cmd.verdict && !cmd.summary);
 
+    // The HTML report: one page at the path given, or a directory of pages
+    // and their index.
+    std::vector<std::string> pageNames, pagePaths;
+    std::vector<CHtmlPageInfo> pages(files.size());
+    std::string htmlDir;
+    bool htmlFailed = false;
+    if (!cmd.html.empty()) {
+        struct stat st;
+        if (files.size() > 1 || cmd.html.back() == '/' || (stat(cmd.html.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
+            htmlDir = cmd.html;
+            while (htmlDir.size() > 1 && htmlDir.back() == '/') htmlDir.pop_back();
+            htmlFailed = !MakeDirectories(htmlDir);
+            pageNames = PageNames(files);
+            for (const auto& name : pageNames) pagePaths.push_back(htmlDir + (htmlDir == "/" ? "" : "/") + name);
+        } else {
+            pagePaths.push_back(cmd.html);
+        }
+    }
+    auto withPage = [&](size_t i) {
+        CCheckOptions o = options;
+        if (i < pagePaths.size()) {
+            o.html = pagePaths[i].c_str();
+            o.page = &pages[i];
+        }
+        return o;
+    };
+
     long long total = 0;
     for (const auto& f : files) total += SizeOf(f);
     CProgress progress(err, total);
@@ -203,7 +270,7 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
         for (size_t i = 0; i < files.size(); ++i) {
             head(i);
             const auto tick = [&] { progress.Update(done.load()); };
-            allOk = CheckFile(files[i], base, err, options, done, progress.Enabled() ? tick : std::function<void()>()) && allOk;
+            allOk = CheckFile(files[i], base, err, withPage(i), done, progress.Enabled() ? tick : std::function<void()>()) && allOk;
             std::fflush(base);
         }
     } else {
@@ -225,7 +292,7 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
                 }
                 CMemoryOutput o, e;
                 CFileResult r;
-                r.ok = CheckFile(files[i], o.File(), e.File(), options, done, {});
+                r.ok = CheckFile(files[i], o.File(), e.File(), withPage(i), done, {});
                 r.out = o.Take();
                 r.err = e.Take();
                 r.done = true;
@@ -269,6 +336,14 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
     if (!closed || std::fflush(out) != 0 || std::ferror(out)) {
         std::fputs(kWriteError, err);
         return 1;
+    }
+    if (!pagePaths.empty()) {
+        for (const auto& p : pages) htmlFailed = htmlFailed || !p.written;
+        if (!htmlDir.empty()) htmlFailed = !WriteHtmlIndex(htmlDir, files, pageNames, pages) || htmlFailed;
+        if (htmlFailed) {
+            std::fputs(kWriteError, err);
+            return 1;
+        }
     }
     return cmd.verdict && !allOk ? 3 : 0;
 }

@@ -6,6 +6,7 @@
 #include <functional>
 
 class CStreamSource;
+struct CHtmlPageInfo;
 
 // Runs the command line (tsvigil [OPTION]... FILE...). Report lines go to
 // out, the banner and error texts to err. Returns the exit status: faults
@@ -25,6 +26,10 @@ struct CCheckOptions {
     uint64_t tolerate = 0;
     bool whole = false;
     const char* file = nullptr;  // the input's name, for the outputs
+    // The HTML page to write besides, or null; what the index needs of it
+    // goes to page when set.
+    const char* html = nullptr;
+    CHtmlPageInfo* page = nullptr;
 };
 
 // Checks every packet of source and writes what options ask for to out;

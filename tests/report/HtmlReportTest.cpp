@@ -1,0 +1,248 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#include "report/HtmlReport.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tests/TestUtil.h"
+#include "tools/Recording.h"
+#include "tools/SiBuilder.h"
+#include "tools/TestStream.h"
+
+namespace {
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+// A fresh directory under the test temp directory, removed with what it holds.
+class CTempDir {
+public:
+    CTempDir() {
+        const char* tmp = std::getenv("TMPDIR");
+        std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tsvigil-html-XXXXXX";
+        std::vector<char> buf(pattern.begin(), pattern.end());
+        buf.push_back('\0');
+        if (mkdtemp(buf.data())) m_path = buf.data();
+    }
+    ~CTempDir() {
+        if (!m_path.empty()) std::system(("rm -rf '" + m_path + "'").c_str());
+    }
+    const std::string& Path() const { return m_path; }
+
+private:
+    std::string m_path;
+};
+
+// The sum of data-count over the marks of one class.
+uint64_t CountOf(const std::string& page, const std::string& cls) {
+    const std::regex mark("class=\"mark " + cls + "\"[^>]*data-count=\"([0-9]+)\"");
+    uint64_t n = 0;
+    for (auto it = std::sregex_iterator(page.begin(), page.end(), mark); it != std::sregex_iterator(); ++it)
+        n += std::stoull((*it)[1].str());
+    return n;
+}
+
+size_t Occurrences(const std::string& s, const std::string& what) {
+    size_t n = 0;
+    for (size_t at = s.find(what); at != std::string::npos; at = s.find(what, at + 1)) ++n;
+    return n;
+}
+
+struct EscapeCase {
+    const char* name;
+    std::string in;
+    std::string out;
+};
+const EscapeCase kEscapes[] = {
+    {"script element", "<script>alert(1)</script>", "&lt;script&gt;alert(1)&lt;/script&gt;"},
+    {"attribute break-out", "\"><img src=x onerror=alert(1)>", "&quot;&gt;&lt;img src=x onerror=alert(1)&gt;"},
+    {"ampersand and a reference", "a&b &amp;", "a&amp;b &amp;amp;"},
+    {"single quotes", "it's 'x'", "it&#39;s &#39;x&#39;"},
+    {"control characters", std::string("a\0b\x1b", 4), "a b "},
+    {"invalid UTF-8", "\xff<", "\xEF\xBF\xBD&lt;"},
+    {"UTF-8 text kept", "ニュース", "ニュース"},
+};
+
+TEST(CHtmlReportTest, EscapesHostileStrings) {
+    for (const auto& c : kEscapes) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(c.out, CHtmlReport::Escape(c.in));
+    }
+}
+
+CFinding Damage(int64_t ms) {
+    CFinding f;
+    f.kind = CFinding::kDamage;
+    f.hasAt = f.hasToAt = true;
+    f.at = f.toAt = 1212321600000 + ms;  // 2008-06-01 12:00:00 JST
+    f.hasElapsed = f.hasToElapsed = true;
+    f.elapsed = f.toElapsed = ms * 27000;
+    f.offset = f.toOffset = ms * 1000;
+    f.avLost = 1;
+    f.pids = {0x111};
+    return f;
+}
+
+TEST(CHtmlReportTest, MarksCloserThanAPixelMerge) {
+    // 100 s over 1000 pixels: 100 ms a pixel.
+    CTempDir dir;
+    const std::string path = dir.Path() + "/page.html";
+    CHtmlReport report(path, "rec.ts");
+    const int64_t at[] = {0, 30, 60, 5000, 5200, 100000};
+    for (const int64_t ms : at) report.On(Damage(ms));
+    CCheckStats stats;
+    stats.bytes = 100000 * 1000;
+    stats.hasElapsed = true;
+    stats.elapsed = int64_t{100000} * 27000;
+    report.Finish(stats);
+    ASSERT_TRUE(report.Info().written);
+    const std::string page = ReadFile(path);
+    EXPECT_EQ(6u, CountOf(page, "damage"));
+    EXPECT_EQ(4u, Occurrences(page, "class=\"mark damage\""));
+    EXPECT_NE(std::string::npos, page.find("data-count=\"3\" data-from=\"2008-06-01T12:00:00.000+09:00\" "
+                                           "data-to=\"2008-06-01T12:00:00.060+09:00\""));
+
+    // The merge itself: bounds widened, counts summed, PIDs joined.
+    std::vector<CHtmlMark> marks(3);
+    const int64_t from[] = {10, 0, 20};
+    for (size_t i = 0; i < 3; ++i) {
+        marks[i].has[CHtmlMark::kOffset] = true;
+        marks[i].from[CHtmlMark::kOffset] = marks[i].to[CHtmlMark::kOffset] = from[i];
+        marks[i].count = i + 1;
+        marks[i].pids = {static_cast<int>(i)};
+    }
+    MergeMarks(marks, CHtmlMark::kOffset, 10.5);
+    ASSERT_EQ(1u, marks.size());
+    EXPECT_EQ(6u, marks[0].count);
+    EXPECT_EQ(0, marks[0].from[CHtmlMark::kOffset]);
+    EXPECT_EQ(20, marks[0].to[CHtmlMark::kOffset]);
+    EXPECT_EQ((std::vector<int>{0, 1, 2}), marks[0].pids);
+    MergeMarks(marks, CHtmlMark::kOffset, 1);
+    EXPECT_EQ(1u, marks.size());
+}
+
+TEST(CHtmlReportTest, LongRowsStayBounded) {
+    // A continuity error every packet of a long file: the row is merged as
+    // it grows, and every finding is still counted.
+    CTempDir dir;
+    CHtmlReport report(dir.Path() + "/page.html", "rec.ts");
+    const int n = 50000;
+    for (int i = 0; i < n; ++i) {
+        CFinding f;
+        f.kind = CFinding::kContinuityError;
+        f.pid = 0x12;
+        f.lost = 1;
+        f.offset = int64_t{i} * 188;
+        report.On(f);
+    }
+    EXPECT_LT(report.KeptBytes(), CHtmlReport::kMaxMarks * (sizeof(CHtmlMark) + 64));
+    CCheckStats stats;
+    stats.bytes = int64_t{n} * 188;
+    report.Finish(stats);
+    EXPECT_EQ(static_cast<uint64_t>(n), CountOf(ReadFile(dir.Path() + "/page.html"), "loss"));
+}
+
+std::string DemoIn(const CTempDir& dir, const std::string& name) {
+    const std::string path = dir.Path() + "/" + name;
+    EXPECT_EQ(0, system(("mkdir -p \"$(dirname '" + path + "')\"").c_str()));
+    EXPECT_TRUE(tsgen::WriteDemoRecording(path));
+    return path;
+}
+
+TEST(CHtmlReportTest, IndexOfSeveralFiles) {
+    CTempDir dir;
+    const std::string a = DemoIn(dir, "one/a.ts");
+    const std::string b = dir.Path() + "/two/a.ts";
+    ASSERT_EQ(0, system(("mkdir -p '" + dir.Path() + "/two' && cp '" + a + "' '" + b + "'").c_str()));
+    const std::string missing = dir.Path() + "/missing.ts";
+    const std::string out = dir.Path() + "/report";
+    const auto plain = testutil::RunTool({"--verdict", a, b, missing});
+    const auto r = testutil::RunTool({"--verdict", "--html", out, a, b, missing});
+    EXPECT_EQ(3, r.status);
+    EXPECT_EQ(plain.out, r.out);
+    EXPECT_EQ(plain.err, r.err);
+    const std::string index = ReadFile(out + "/index.html");
+    EXPECT_NE(std::string::npos, index.find("<a href=\"a.ts.html\">" + a + "</a>"));
+    EXPECT_NE(std::string::npos, index.find("<a href=\"a.ts-2.html\">" + b + "</a>"));
+    EXPECT_NE(std::string::npos, index.find("<a href=\"missing.ts.html\">" + missing + "</a>"));
+    EXPECT_NE(std::string::npos, index.find("unreadable</td><td class=\"n\">no PCR</td>"));
+    EXPECT_EQ(2u, Occurrences(index, "damaged, scrambled, gap</td><td class=\"n\">118.976 s</td>"));
+    EXPECT_NE(std::string::npos, ReadFile(out + "/a.ts-2.html").find("<div id=\"verdict\" class=\"v-bad\">damaged"));
+    EXPECT_NE(std::string::npos, ReadFile(out + "/missing.ts.html").find("<div id=\"verdict\" class=\"v-none\">unreadable"));
+
+    // One file: the page at the path; a path that cannot be written fails the run.
+    const auto one = testutil::RunTool({"--html", dir.Path() + "/one.html", a});
+    EXPECT_EQ(0, one.status);
+    EXPECT_NE(std::string::npos, ReadFile(dir.Path() + "/one.html").find("id=\"verdict\""));
+    const auto bad = testutil::RunTool({"--html", a + "/x.html", a});
+    EXPECT_EQ(1, bad.status);
+    EXPECT_EQ(testutil::kBanner + "error - can't write report.\n", bad.err);
+}
+
+// The page as a browser builds it, scripts run; empty without Chromium.
+std::string DumpDom(const CTempDir& dir, const std::string& page) {
+    const std::string profile = dir.Path() + "/profile";
+    const std::string cmd =
+        "/usr/bin/chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
+        "--disable-background-networking --disable-component-update --disable-sync --user-data-dir='" +
+        profile + "' --dump-dom 'file://" + page + "' 2>/dev/null";
+    std::string dom;
+    std::FILE* p = popen(cmd.c_str(), "r");
+    if (!p) return dom;
+    char buf[65536];
+    for (size_t n; (n = std::fread(buf, 1, sizeof buf, p)) > 0;) dom.append(buf, n);
+    pclose(p);
+    return dom;
+}
+
+TEST(CHtmlReportTest, BrowserSeesTheMarksAndNoScript) {
+    if (access("/usr/bin/chromium", X_OK) != 0) GTEST_SKIP() << "no /usr/bin/chromium";
+    CTempDir dir;
+    const std::string demo = DemoIn(dir, "demo.ts");
+    ASSERT_EQ(0, testutil::RunTool({"--html", dir.Path() + "/demo.html", demo}).status);
+    const std::string dom = DumpDom(dir, dir.Path() + "/demo.html");
+    const std::string json = testutil::RunTool({"--json", demo}).out;
+    ASSERT_NE(0u, Occurrences(json, "\"type\":\"damage\""));
+    EXPECT_EQ(Occurrences(json, "\"type\":\"damage\""), CountOf(dom, "damage"));
+    EXPECT_EQ(Occurrences(json, "\"type\":\"gap\""), CountOf(dom, "gap"));
+    const std::regex banner("<div id=\"verdict\"[^>]*>damaged, scrambled, gap \\(");
+    EXPECT_TRUE(std::regex_search(dom, banner));
+
+    // A programme named to run a script (the decoder gives its letters
+    // full width), and a file named to run one.
+    tsgen::CStreamBuilder b;
+    tsgen::EitEvent e;
+    e.event_id = 1;
+    e.descriptors = tsgen::ShortEventDescriptor("<script>document.title='x'</script>");
+    b.AddSection(0x0012, tsgen::MakeEIT(0x4E, 1024, 0, 1, {e}));
+    for (int i = 0; i < 10; ++i) b.AddFiller(0x0100);
+    const std::string hostile = dir.Path() + "/<img src=x onerror=\"document.title='x'\">.ts";
+    ASSERT_TRUE(tsgen::WriteFile(hostile, b.Data()));
+    const std::string report = testutil::RunTool({"--utf8", hostile}).out;
+    const size_t from = report.find(" eit:"), to = report.find("(service_id");
+    ASSERT_NE(std::string::npos, to);
+    const std::string name = report.substr(from + 5, to - from - 5);
+    const std::string page = dir.Path() + "/hostile.html";
+    ASSERT_EQ(0, testutil::RunTool({"--html", page, hostile}).status);
+    const std::string hdom = DumpDom(dir, page);
+    ASSERT_NE(std::string::npos, hdom.find("<title>tsvigil: "));
+    EXPECT_EQ(std::string::npos, hdom.find("<title>x</title>"));
+    EXPECT_EQ(std::string::npos, hdom.find("<img"));
+    EXPECT_EQ(std::string::npos, hdom.find("<script>document"));
+    EXPECT_NE(std::string::npos, hdom.find("&lt;img src=x onerror=\"document.title='x'\"&gt;.ts"));
+    EXPECT_NE(std::string::npos, hdom.find("<td>" + CHtmlReport::Escape(name) + "</td>"));
+}
+
+}  // namespace
