@@ -54,9 +54,10 @@ screenshot: tool
 	@$(BUILD)/tsvigil --verdict --html $(BUILD)/demo.html $(BUILD)/demo.ts >/dev/null 2>&1 || [ $$? -eq 3 ]
 	@profile=$$(mktemp -d) && $(CHROMIUM) --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
 		--disable-background-networking --disable-component-update --disable-sync --user-data-dir=$$profile \
-		--hide-scrollbars --screenshot=$(CURDIR)/doc/report.png --window-size=1200,1600 \
+		--hide-scrollbars --screenshot=$(CURDIR)/$(BUILD)/demo.png --window-size=1200,1600 \
 		file://$(CURDIR)/$(BUILD)/demo.html >/dev/null 2>&1; rc=$$?; rm -rf $$profile; exit $$rc
-	@echo "doc/report.png"
+	@cp $(BUILD)/demo.png doc/report.png
+	@echo "$(BUILD)/demo.png, copied to doc/report.png"
 
 # Installs the tool, its manual page, the licence and the README under
 # $(DESTDIR)$(PREFIX).

@@ -219,6 +219,14 @@ TEST(CHtmlReportTest, BrowserSeesTheMarksAndNoScript) {
     EXPECT_EQ(Occurrences(json, "\"type\":\"gap\""), CountOf(dom, "gap"));
     const std::regex banner("<div id=\"verdict\"[^>]*>damaged, scrambled, gap \\(");
     EXPECT_TRUE(std::regex_search(dom, banner));
+    // And as it looks: a screenshot beside the test binary, in the build
+    // tree, for a person to glance at.
+    const std::string shot = "/usr/bin/chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
+                             "--disable-background-networking --disable-component-update --disable-sync "
+                             "--user-data-dir='" + dir.Path() + "/profile' --hide-scrollbars --window-size=1200,1600 "
+                             "--screenshot=demo-report.png 'file://" + dir.Path() + "/demo.html' >/dev/null 2>&1";
+    EXPECT_EQ(0, std::system(shot.c_str()));
+    EXPECT_EQ(0, access("demo-report.png", R_OK));
 
     // A programme named to run a script (the decoder gives its letters
     // full width), and a file named to run one.
