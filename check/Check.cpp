@@ -60,7 +60,7 @@ void CCheck::Deliver(CFinding& f, bool before) {
     if (!f.hasElapsed) {
         f.hasElapsed = before ? m_pcr.ElapsedBefore(f.timedAt, f.elapsed) : m_pcr.Elapsed(f.timedAt, f.elapsed);
         if (f.hasElapsed) {
-            const int64_t ms = f.elapsed / (CPcrClock::kTicksPerSecond / 1000);
+            const int64_t ms = f.elapsed / CPcrClock::kTicksPerMs;
             // The first TOT fixes the offset between the PCR and the wall
             // clock; a later one only when it disagrees by more than 2 s (a
             // TOT carries whole seconds and is sent anywhere within its
@@ -102,6 +102,18 @@ void CCheck::DamageEvent(const CFinding& e) {
     if (m_damage.Add(e, closed)) EmitDamage(closed);
 }
 
+void CCheck::Place(CFinding& range) const {
+    if (!m_bAnchored) return;
+    if (range.hasElapsed && !range.hasAt) {
+        range.hasAt = true;
+        range.at = AtOf(range.elapsed);
+    }
+    if (range.hasToElapsed && !range.hasToAt) {
+        range.hasToAt = true;
+        range.toAt = AtOf(range.toElapsed);
+    }
+}
+
 void CCheck::EmitDamage(CFinding& range) {
     // A range that closed before the first TOT is written at that TOT,
     // placed by working back from it through the PCR.
@@ -109,15 +121,7 @@ void CCheck::EmitDamage(CFinding& range) {
         m_heldDamage.push_back(std::move(range));
         return;
     }
-    const int64_t msPerTick = CPcrClock::kTicksPerSecond / 1000;
-    if (range.hasElapsed && !range.hasAt) {
-        range.hasAt = true;
-        range.at = m_nAnchorMs + range.elapsed / msPerTick;
-    }
-    if (range.hasToElapsed && !range.hasToAt && m_bAnchored) {
-        range.hasToAt = true;
-        range.toAt = m_nAnchorMs + range.toElapsed / msPerTick;
-    }
+    Place(range);
     HandOut(range);
 }
 
@@ -125,12 +129,7 @@ void CCheck::ReleaseHeldDamage() {
     std::vector<CFinding> held;
     held.swap(m_heldDamage);
     for (auto& r : held) {
-        r.hasElapsed = false;  // placed now, not held again
-        const int64_t msPerTick = CPcrClock::kTicksPerSecond / 1000;
-        r.hasAt = r.hasToAt = true;
-        r.at = m_nAnchorMs + r.elapsed / msPerTick;
-        r.toAt = m_nAnchorMs + r.toElapsed / msPerTick;
-        r.hasElapsed = true;
+        Place(r);
         HandOut(r);
     }
 }
@@ -157,9 +156,8 @@ void CCheck::EmitProgrammes() {
     if (!m_roles) return;
     // The broadcast time the recording covers: from its first PCR to its
     // last packet, placed by the last offset a TOT fixed, less its gaps.
-    const int64_t msPerTick = CPcrClock::kTicksPerSecond / 1000;
     const bool placed = m_stats.hasElapsed && m_bAnchored;
-    const int64_t from = m_nAnchorMs, to = m_nAnchorMs + m_stats.elapsed / msPerTick;
+    const int64_t from = AtOf(0), to = AtOf(m_stats.elapsed);
     std::vector<CFinding> found;
     for (const auto& p : m_programmes) {
         if (!m_roles->ServiceHasPictureOrSound(p.serviceId)) continue;
@@ -183,8 +181,8 @@ void CCheck::EmitProgrammes() {
             f.missingStart = std::max<int64_t>(0, from - start);
             f.missingEnd = std::max<int64_t>(0, end - to);
             for (const auto& g : m_gaps) {
-                const int64_t a = std::max(f.at, m_nAnchorMs + g.first / msPerTick);
-                const int64_t b = std::min(f.toAt, m_nAnchorMs + g.second / msPerTick);
+                const int64_t a = std::max(f.at, AtOf(g.first));
+                const int64_t b = std::min(f.toAt, AtOf(g.second));
                 if (b > a) f.missingInside += b - a;
             }
             f.coverage = end > start ? 1.0 - double(f.missingStart + f.missingEnd + f.missingInside) / double(end - start) : 1.0;
@@ -254,7 +252,6 @@ void CCheck::OnClockPacket(const uint8_t* p) {
     // A gap or a clock reset: the findings since the last PCR before it
     // belong to it and are placed at its end, so that one cut gives one
     // damaged range.
-    const int64_t msPerTick = CPcrClock::kTicksPerSecond / 1000;
     CFinding g;
     g.kind = CFinding::kGap;
     g.offset = g.timedAt = step.offset;
@@ -263,12 +260,12 @@ void CCheck::OnClockPacket(const uint8_t* p) {
     g.elapsed = step.fromTicks;
     g.toElapsed = step.toTicks;
     g.hasAt = m_bAnchored;
-    g.at = m_nAnchorMs + step.fromTicks / msPerTick;
+    g.at = AtOf(step.fromTicks);
     if (step.kind == CPcrClock::CStep::kGap) {
         g.gapTicks = step.gapTicks;
         m_gaps.emplace_back(step.toTicks - step.gapTicks, step.toTicks);
         g.hasToAt = m_bAnchored;
-        g.toAt = m_nAnchorMs + step.toTicks / msPerTick;
+        g.toAt = AtOf(step.toTicks);
         ++m_stats.gaps;
     } else {
         // A new time base: the broadcast time is unknown until the next

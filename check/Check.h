@@ -62,6 +62,12 @@ private:
     // Hands out a closed range, or holds it until a TOT lets it be placed.
     void EmitDamage(CFinding& range);
     void ReleaseHeldDamage();
+    // The broadcast time, in milliseconds, of elapsed ticks (by the offset
+    // the last TOT fixed).
+    int64_t AtOf(int64_t ticks) const { return m_nAnchorMs + ticks / CPcrClock::kTicksPerMs; }
+    // Fills the broadcast times of a range from its elapsed ticks, where
+    // they are known and a TOT fixed the offset.
+    void Place(CFinding& range) const;
     void OnProgramme(int serviceId, const CEITEvent& event);
     // At the end: each programme the recording overlaps, with its coverage.
     void EmitProgrammes();

@@ -3,9 +3,11 @@
 
 #include <algorithm>
 
+#include "check/PcrClock.h"
+
 bool CDamageRanges::Near(const CFinding& e) const {
     if (e.hasElapsed && m_range.hasToElapsed) return e.elapsed - m_range.toElapsed <= kMergeTicks;
-    if (e.hasAt && m_range.hasToAt) return e.at - m_range.toAt <= kMergeTicks / 27000;
+    if (e.hasAt && m_range.hasToAt) return e.at - m_range.toAt <= kMergeTicks / CPcrClock::kTicksPerMs;
     return e.timedAt - m_range.toOffset <= (2 << 20);
 }
 

@@ -89,6 +89,11 @@ struct CCheckStats {
 // the range ARIB STD-B10 reserves for SI, 0x0000-0x002F: better flagged
 // than missed), by its role as known at the end; roles may be null.
 bool IsPictureOrSound(const CPidRoles* roles, int pid);
+// "av" or "other", as the outputs name the class.
+inline const char* ClassName(const CPidRoles* roles, int pid) { return IsPictureOrSound(roles, pid) ? "av" : "other"; }
+// The role with the services that carry the PID, "AAC audio (service 1024,
+// 1025)"; "unknown" without roles.
+std::string RoleWithServices(const CPidRoles* roles, int pid);
 
 // The verdict on the counts: damaged when picture or sound lost more than
 // tolerate packets, carried a transport error, or sync was lost before

@@ -17,6 +17,7 @@
 class CPcrClock {
 public:
     static constexpr int64_t kTicksPerSecond = 27000000;
+    static constexpr int64_t kTicksPerMs = kTicksPerSecond / 1000;
     // The PCR wraps at 2^33 x 300.
     static constexpr int64_t kWrap = (int64_t(1) << 33) * 300;
 

@@ -12,6 +12,15 @@ bool IsPictureOrSound(const CPidRoles* roles, int pid) {
     return pid > 0x002F && pid != 0x1FFF;
 }
 
+std::string RoleWithServices(const CPidRoles* roles, int pid) {
+    if (!roles) return "unknown";
+    std::string role = roles->Role(pid);
+    const auto ids = roles->ServiceIds(pid);
+    for (size_t i = 0; i < ids.size(); ++i) role += (i == 0 ? " (service " : ", ") + std::to_string(ids[i]);
+    if (!ids.empty()) role += ")";
+    return role;
+}
+
 std::vector<const char*> CVerdict::Words() const {
     std::vector<const char*> words;
     if (unreadable) words.push_back("unreadable");

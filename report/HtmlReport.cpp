@@ -8,6 +8,7 @@
 #include <set>
 #include <utility>
 
+#include "check/PcrClock.h"
 #include "check/PidRoles.h"
 #include "report/TimeFormat.h"
 
@@ -21,20 +22,6 @@ constexpr int kRowHeight = 22;
 std::string Iso(int64_t ms) {
     const std::string q = FormatMilliseconds(ms, true);
     return q.substr(1, q.size() - 2);
-}
-
-// "12:34:56.789" of a broadcast time in milliseconds.
-std::string Clock(int64_t ms, bool millis = true) {
-    const int64_t s = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
-    char text[24];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d", static_cast<int>((s / 3600 % 24 + 24) % 24),
-                  static_cast<int>((s / 60 % 60 + 60) % 60), static_cast<int>((s % 60 + 60) % 60));
-    std::string t = text;
-    if (millis) {
-        std::snprintf(text, sizeof text, ".%03d", static_cast<int>(ms - s * 1000));
-        t += text;
-    }
-    return t;
 }
 
 std::string Hex(int pid) {
@@ -239,7 +226,7 @@ void CHtmlReport::On(const CFinding& f) {
             Add(m_rows[kDamageRow], m);
             if (m_nRanges++ >= kMaxRanges) break;
             std::string row = "<tr><td>" + std::to_string(m_nRanges) + "</td><td>";
-            if (f.hasAt && f.hasToAt) row += Clock(f.at) + " &ndash; " + Clock(f.toAt);
+            if (f.hasAt && f.hasToAt) row += FormatClock(f.at) + " &ndash; " + FormatClock(f.toAt);
             row += "</td><td class=\"n\">";
             if (f.hasElapsed && f.hasToElapsed)
                 row += FormatTicks(f.elapsed, true) + " &ndash; " + FormatTicks(f.toElapsed, true) + " s (" +
@@ -345,7 +332,7 @@ std::string Ticks(const CAxis& axis) {
         }
     } else {
         static const double kSeconds[] = {1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
-        const double perSecond = axis.kind == CHtmlMark::kAt ? 1000.0 : 27000000.0;
+        const double perSecond = axis.kind == CHtmlMark::kAt ? 1000.0 : double(CPcrClock::kTicksPerSecond);
         step = 86400 * perSecond;
         for (const double s : kSeconds) {
             if (span / (s * perSecond) <= 12) {
@@ -359,12 +346,12 @@ std::string Ticks(const CAxis& axis) {
         const double x = axis.X(v);
         std::string label;
         if (axis.kind == CHtmlMark::kAt) {
-            label = Clock(static_cast<int64_t>(v), false);
+            label = FormatClock(static_cast<int64_t>(v), false);
             if (step >= 60000) label = label.substr(0, 5);
         } else if (axis.kind == CHtmlMark::kElapsed) {
-            const auto s = static_cast<long long>(v / 27000000.0 + 0.5);
+            const auto s = static_cast<long long>(v / double(CPcrClock::kTicksPerSecond) + 0.5);
             char t[32];
-            if (step >= 60 * 27000000.0) std::snprintf(t, sizeof t, "%lld:%02lld", s / 60, s % 60);
+            if (step >= 60 * double(CPcrClock::kTicksPerSecond)) std::snprintf(t, sizeof t, "%lld:%02lld", s / 60, s % 60);
             else std::snprintf(t, sizeof t, "%lld s", s);
             label = t;
         } else {
@@ -429,8 +416,8 @@ std::string CHtmlReport::Page(const CCheckStats& stats) {
     if (axis.kind == CHtmlMark::kAt) {
         lo = m_min[CHtmlMark::kAt];
         hi = m_max[CHtmlMark::kAt];
-        if (m_hasFirstRef) lo = std::min(lo, m_firstRefAt - m_firstRefElapsed / 27000);
-        if (m_hasLastRef && stats.hasElapsed) hi = std::max(hi, m_lastRefAt + (stats.elapsed - m_lastRefElapsed) / 27000);
+        if (m_hasFirstRef) lo = std::min(lo, m_firstRefAt - m_firstRefElapsed / CPcrClock::kTicksPerMs);
+        if (m_hasLastRef && stats.hasElapsed) hi = std::max(hi, m_lastRefAt + (stats.elapsed - m_lastRefElapsed) / CPcrClock::kTicksPerMs);
         if (stats.lastTotValid) hi = std::max(hi, stats.lastTot.Seconds() * 1000);
     } else if (axis.kind == CHtmlMark::kElapsed) {
         lo = 0;
@@ -439,7 +426,7 @@ std::string CHtmlReport::Page(const CCheckStats& stats) {
         lo = 0;
         hi = std::max<int64_t>(stats.bytes, m_max[CHtmlMark::kOffset]);
     }
-    if (hi <= lo) hi = lo + (axis.kind == CHtmlMark::kAt ? 1000 : axis.kind == CHtmlMark::kElapsed ? 27000000 : 188);
+    if (hi <= lo) hi = lo + (axis.kind == CHtmlMark::kAt ? 1000 : axis.kind == CHtmlMark::kElapsed ? CPcrClock::kTicksPerSecond : 188);
     axis.lo = static_cast<double>(lo);
     axis.hi = static_cast<double>(hi);
     const int a = axis.kind;
@@ -449,8 +436,8 @@ std::string CHtmlReport::Page(const CCheckStats& stats) {
         if (m.has[a]) return;
         m.has[a] = true;
         if (a == CHtmlMark::kAt && m.has[CHtmlMark::kElapsed] && m_hasFirstRef) {
-            m.from[a] = m_firstRefAt + (m.from[CHtmlMark::kElapsed] - m_firstRefElapsed) / 27000;
-            m.to[a] = m_firstRefAt + (m.to[CHtmlMark::kElapsed] - m_firstRefElapsed) / 27000;
+            m.from[a] = m_firstRefAt + (m.from[CHtmlMark::kElapsed] - m_firstRefElapsed) / CPcrClock::kTicksPerMs;
+            m.to[a] = m_firstRefAt + (m.to[CHtmlMark::kElapsed] - m_firstRefElapsed) / CPcrClock::kTicksPerMs;
         } else {
             m.from[a] = m.to[a] = lo;
         }
@@ -511,8 +498,8 @@ std::string CHtmlReport::Page(const CCheckStats& stats) {
                           "y=\"%d\" width=\"%.1f\" height=\"%d\" data-name=\"",
                           f.recorded ? " recorded" : "", sid, Iso(start).c_str(), Iso(end).c_str(), x0, y + 2,
                           std::max(1.0, x1 - x0), kRowHeight - 4);
-            h += buf + name + "\"><title>" + name + " " + Clock(start, false) + "-" + Clock(end, false) +
-                 (f.recorded ? " (the recorded programme)" : "") + "; recorded " + Clock(f.at) + "-" + Clock(f.toAt) +
+            h += buf + name + "\"><title>" + name + " " + FormatClock(start, false) + "-" + FormatClock(end, false) +
+                 (f.recorded ? " (the recorded programme)" : "") + "; recorded " + FormatClock(f.at) + "-" + FormatClock(f.toAt) +
                  "</title></rect>";
             const size_t fits = static_cast<size_t>((x1 - x0) / 13);
             if (fits >= 3) {
@@ -538,7 +525,7 @@ std::string CHtmlReport::Page(const CCheckStats& stats) {
             std::string title = ri.label;
             title += ": ";
             if (m.has[CHtmlMark::kAt] && a == CHtmlMark::kAt)
-                title += Clock(m.from[CHtmlMark::kAt]) + " to " + Clock(m.to[CHtmlMark::kAt]) + "; ";
+                title += FormatClock(m.from[CHtmlMark::kAt]) + " to " + FormatClock(m.to[CHtmlMark::kAt]) + "; ";
             if (m.has[CHtmlMark::kElapsed])
                 title += "elapsed " + FormatTicks(m.from[CHtmlMark::kElapsed], true) + " to " +
                          FormatTicks(m.to[CHtmlMark::kElapsed], true) + " s; ";
@@ -569,14 +556,9 @@ std::string CHtmlReport::Page(const CCheckStats& stats) {
     for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
         const CPidCounts& c = stats.pids[static_cast<size_t>(pid)];
         if (c.packets == 0) continue;
-        std::string role = stats.roles ? stats.roles->Role(pid) : "unknown";
-        if (stats.roles) {
-            const auto ids = stats.roles->ServiceIds(pid);
-            for (size_t i = 0; i < ids.size(); ++i) role += (i == 0 ? " (service " : ", ") + std::to_string(ids[i]);
-            if (!ids.empty()) role += ")";
-        }
+        const std::string role = RoleWithServices(stats.roles, pid);
         h += "<tr><td>" + Hex(pid) + "</td><td>" + Escape(role) + "</td><td>" +
-             (IsPictureOrSound(stats.roles, pid) ? "av" : "other") + "</td><td class=\"n\">" + Number(c.packets) +
+             ClassName(stats.roles, pid) + "</td><td class=\"n\">" + Number(c.packets) +
              "</td><td class=\"n\">" + Number(c.lost) + "</td><td class=\"n\">" + Number(c.duplicates) +
              "</td><td class=\"n\">" + Number(c.transportErrors) + "</td><td class=\"n\">" + Number(c.scrambled) +
              "</td></tr>\n";
@@ -606,9 +588,9 @@ std::string CHtmlReport::Page(const CCheckStats& stats) {
             const int64_t start = f.start.Seconds() * 1000;
             char cov[32];
             std::snprintf(cov, sizeof cov, "%.1f %%", f.coverage * 100);
-            h += "<td>" + Clock(start, false) + " &ndash; " + Clock(start + f.duration * 1000, false) + "</td><td>" +
-                 Clock(f.at) + " &ndash; " + Clock(f.toAt) + "</td><td>" + FormatTicks(f.missingStart * 27000, true) +
-                 " s, " + FormatTicks(f.missingEnd * 27000, true) + " s, " + FormatTicks(f.missingInside * 27000, true) +
+            h += "<td>" + FormatClock(start, false) + " &ndash; " + FormatClock(start + f.duration * 1000, false) + "</td><td>" +
+                 FormatClock(f.at) + " &ndash; " + FormatClock(f.toAt) + "</td><td>" + FormatSeconds(f.missingStart) +
+                 " s, " + FormatSeconds(f.missingEnd) + " s, " + FormatSeconds(f.missingInside) +
                  " s</td><td class=\"n\">" + cov + "</td></tr>\n";
         }
         h += "</table>\n";

@@ -105,9 +105,9 @@ void CJsonReport::On(const CFinding& f) {
                 f.hasStart && f.duration >= 0 ? FormatTime(CTimeValue(f.start.Seconds() + f.duration), true, CTimeStyle::kJson) : "null";
             char coverage[16] = "null";
             if (known) std::snprintf(coverage, sizeof coverage, "%.3f", f.coverage);
-            const std::string missingStart = known ? FormatTicks(f.missingStart * 27000, true) : "null";
-            const std::string missingEnd = known ? FormatTicks(f.missingEnd * 27000, true) : "null";
-            const std::string missingInside = known ? FormatTicks(f.missingInside * 27000, true) : "null";
+            const std::string missingStart = known ? FormatSeconds(f.missingStart) : "null";
+            const std::string missingEnd = known ? FormatSeconds(f.missingEnd) : "null";
+            const std::string missingInside = known ? FormatSeconds(f.missingInside) : "null";
             std::fprintf(m_out,
                          "{\"type\":\"programme\",%s\"service_id\":%d,\"event_id\":%d,\"name\":%s,\"start\":%s,\"end\":%s,"
                          "\"recorded_from\":%s,\"recorded_to\":%s,\"missing_start\":%s,\"missing_end\":%s,"
@@ -158,7 +158,7 @@ void CJsonReport::Finish(const CCheckStats& stats) {
                      "%s{\"pid\":%d,\"role\":%s,\"class\":\"%s\",\"service_ids\":[%s],\"packets\":%" PRIu64
                      ",\"continuity_errors\":%" PRIu64 ",\"transport_errors\":%" PRIu64 ",\"scrambled\":%" PRIu64
                      ",\"lost\":%" PRIu64 ",\"duplicates\":%" PRIu64 ",\"discontinuities\":%" PRIu64 "}",
-                     sep, pid, Quote(role).c_str(), IsPictureOrSound(stats.roles, pid) ? "av" : "other", ids.c_str(),
+                     sep, pid, Quote(role).c_str(), ClassName(stats.roles, pid), ids.c_str(),
                      c.packets, c.continuityErrors, c.transportErrors, c.scrambled, c.lost, c.duplicates,
                      c.discontinuities);
         sep = ",";

@@ -9,17 +9,8 @@
 
 namespace {
 
-// "12:34:56.789" of a broadcast time in milliseconds.
-std::string ClockTime(int64_t ms) {
-    const int64_t s = ms / 1000;
-    char text[24];
-    std::snprintf(text, sizeof text, "%02d:%02d:%02d.%03d", static_cast<int>(s / 3600 % 24), static_cast<int>(s / 60 % 60),
-                  static_cast<int>(s % 60), static_cast<int>(ms % 1000));
-    return text;
-}
-
 // "3.200 s" of milliseconds.
-std::string Seconds(int64_t ms) { return FormatTicks(ms * 27000, true) + " s"; }
+std::string Seconds(int64_t ms) { return FormatSeconds(ms) + " s"; }
 
 }  // namespace
 
@@ -32,8 +23,8 @@ void CSummaryReport::OnProgramme(const CFinding& f) {
         return;
     }
     const int64_t start = f.start.Seconds() * 1000;
-    line += ClockTime(start).substr(0, 8) + "-" + ClockTime(start + f.duration * 1000).substr(0, 8) + ": recorded " +
-            ClockTime(f.at) + "-" + ClockTime(f.toAt);
+    line += FormatClock(start, false) + "-" + FormatClock(start + f.duration * 1000, false) + ": recorded " +
+            FormatClock(f.at) + "-" + FormatClock(f.toAt);
     std::string missing;
     if (f.missingStart > 0) missing += ", " + Seconds(f.missingStart) + " missing at the start";
     if (f.missingEnd > 0) missing += ", " + Seconds(f.missingEnd) + " missing at the end";
@@ -49,7 +40,7 @@ void CSummaryReport::On(const CFinding& f) {
     if (f.kind != CFinding::kDamage) return;
     if (m_nRanges++ >= kMaxRanges) return;
     std::string line = "  damaged: ";
-    if (f.hasAt && f.hasToAt) line += ClockTime(f.at) + "-" + ClockTime(f.toAt);
+    if (f.hasAt && f.hasToAt) line += FormatClock(f.at) + "-" + FormatClock(f.toAt);
     else if (f.hasElapsed && f.hasToElapsed) line += FormatTicks(f.elapsed, true) + "-" + FormatTicks(f.toElapsed, true) + " s elapsed";
     else line += "offset " + std::to_string(f.offset) + "-" + std::to_string(f.toOffset);
     if (f.hasElapsed && f.hasToElapsed) line += " (" + FormatTicks(f.toElapsed - f.elapsed, true) + " s)";
@@ -72,16 +63,11 @@ void CSummaryReport::Finish(const CCheckStats& stats) {
     for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
         const CPidCounts& c = stats.pids[static_cast<size_t>(pid)];
         if (c.packets == 0) continue;
-        std::string role = stats.roles ? stats.roles->Role(pid) : "unknown";
-        if (stats.roles) {
-            const auto ids = stats.roles->ServiceIds(pid);
-            for (size_t i = 0; i < ids.size(); ++i) role += (i == 0 ? " (service " : ", ") + std::to_string(ids[i]);
-            if (!ids.empty()) role += ")";
-        }
+        const std::string role = RoleWithServices(stats.roles, pid);
         std::fprintf(out, "  0x%04x %14" PRIu64 " %11" PRIu64 " %11" PRIu64 " %10" PRIu64 " %10" PRIu64 " %7" PRIu64
                      " %6" PRIu64 "  %-5s  %s\n",
                      pid, c.packets, c.continuityErrors, c.transportErrors, c.scrambled, c.lost, c.duplicates,
-                     c.discontinuities, IsPictureOrSound(stats.roles, pid) ? "av" : "other", role.c_str());
+                     c.discontinuities, ClassName(stats.roles, pid), role.c_str());
         total.packets += c.packets;
         total.continuityErrors += c.continuityErrors;
         total.transportErrors += c.transportErrors;

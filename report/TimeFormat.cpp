@@ -22,6 +22,21 @@ std::string FormatTicks(int64_t ticks, bool valid) {
     return s;
 }
 
+std::string FormatSeconds(int64_t ms) { return FormatTicks(ms * 27000, true); }
+
+std::string FormatClock(int64_t ms, bool millis) {
+    const int64_t s = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
+    char text[24];
+    std::snprintf(text, sizeof text, "%02d:%02d:%02d", static_cast<int>((s / 3600 % 24 + 24) % 24),
+                  static_cast<int>((s / 60 % 60 + 60) % 60), static_cast<int>((s % 60 + 60) % 60));
+    std::string t = text;
+    if (millis) {
+        std::snprintf(text, sizeof text, ".%03d", static_cast<int>(ms - s * 1000));
+        t += text;
+    }
+    return t;
+}
+
 std::string FormatTime(const CTimeValue& t, bool valid, CTimeStyle style) {
     if (!valid) return style == CTimeStyle::kJson ? "null" : "----/--/-- --:--:--";
     const CTimeFields f = t.Fields();

@@ -20,3 +20,8 @@ std::string FormatTime(const CTimeValue& t, bool valid, CTimeStyle style);
 std::string FormatMilliseconds(int64_t ms, bool valid);
 // 27 MHz ticks as seconds to the millisecond, "12.345", or "null".
 std::string FormatTicks(int64_t ticks, bool valid);
+// Milliseconds as seconds, "3.522".
+std::string FormatSeconds(int64_t ms);
+// The time of day of a broadcast time in milliseconds, "12:34:56.789", or
+// "12:34:56" without the milliseconds.
+std::string FormatClock(int64_t ms, bool millis = true);

@@ -24,6 +24,8 @@ std::string TempPattern(const std::string& suffix) {
     return std::string(dir && *dir ? dir : "/tmp") + "/tsvigil-test-XXXXXX" + suffix;
 }
 
+}  // namespace
+
 std::string ReadAll(const std::string& path) {
     std::ifstream in(path, std::ios::binary);
     std::ostringstream s;
@@ -31,7 +33,22 @@ std::string ReadAll(const std::string& path) {
     return s.str();
 }
 
-}  // namespace
+tsgen::Bytes ReadBytes(const std::string& path) {
+    const std::string s = ReadAll(path);
+    return tsgen::Bytes(s.begin(), s.end());
+}
+
+std::string Captured(const std::function<void(std::FILE*)>& write) {
+    char* buf = nullptr;
+    size_t size = 0;
+    std::FILE* out = open_memstream(&buf, &size);
+    if (out == nullptr) return std::string();
+    write(out);
+    std::fclose(out);
+    std::string s(buf, size);
+    std::free(buf);
+    return s;
+}
 
 CTempFile::CTempFile(const tsgen::Bytes& data, const std::string& suffix) {
     std::string pattern = TempPattern(suffix);
@@ -73,20 +90,13 @@ RunResult RunTool(const std::vector<std::string>& args, const std::string& stdou
 }
 
 std::string CheckBytes(const tsgen::Bytes& data, bool json, bool summary) {
-    char* buf = nullptr;
-    size_t size = 0;
-    std::FILE* out = open_memstream(&buf, &size);
-    {
+    return Captured([&](std::FILE* out) {
         CMemorySource source(data.data(), data.size());
         CCheckOptions options;
         options.json = json;
         options.summary = summary && !json;
         CheckStream(&source, out, options);
-    }
-    std::fclose(out);
-    std::string s(buf, size);
-    std::free(buf);
-    return s;
+    });
 }
 
 }  // namespace testutil

@@ -4,6 +4,8 @@
 // Helpers shared by the tests: temporary files, running the built binary,
 // and checking a byte stream in-process.
 
+#include <cstdio>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -31,6 +33,13 @@ struct RunResult {
 // Runs the tsvigil binary with the arguments and captures both streams;
 // standard output goes to stdoutPath instead when one is given.
 RunResult RunTool(const std::vector<std::string>& args, const std::string& stdoutPath = "");
+
+// The whole of a file, as text or bytes; empty when it cannot be read.
+std::string ReadAll(const std::string& path);
+tsgen::Bytes ReadBytes(const std::string& path);
+
+// What write puts into a stream, as a string.
+std::string Captured(const std::function<void(std::FILE*)>& write);
 
 // Checks the bytes in-process and returns the report; with json, the JSON
 // Lines, else the text report and the summary when summary is set.

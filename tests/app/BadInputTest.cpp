@@ -31,6 +31,7 @@
 using tsgen::Bytes;
 using testutil::CTempFile;
 using testutil::kBanner;
+using testutil::ReadAll;
 
 namespace {
 
@@ -43,13 +44,6 @@ struct BoundedRun {
     std::string out;
     std::string err;
 };
-
-std::string ReadAll(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 // Runs the built tool on path with both streams captured, killing it if it
 // has not ended after kTimeoutSeconds.

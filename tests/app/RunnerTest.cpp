@@ -23,10 +23,7 @@ using tsgen::Bytes;
 using tsgen::CStreamBuilder;
 using tsgen::PacketFaults;
 
-Bytes ReadData(const std::string& name) {
-    std::ifstream in(std::string(TSVIGIL_TEST_DATA) + "/" + name, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
+Bytes ReadData(const std::string& name) { return testutil::ReadBytes(std::string(TSVIGIL_TEST_DATA) + "/" + name); }
 
 TEST(RunnerTest, CommandLinePaths) {
     const std::string missing = "/nonexistent/dir/rec.ts";

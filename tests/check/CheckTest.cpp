@@ -13,16 +13,6 @@ namespace {
 
 using testutil::CTempFile;
 
-tsgen::Bytes ReadFile(const std::string& path) {
-    std::FILE* f = std::fopen(path.c_str(), "rb");
-    tsgen::Bytes data;
-    if (f == nullptr) return data;
-    uint8_t block[65536];
-    for (size_t n; (n = std::fread(block, 1, sizeof block, f)) > 0;) data.insert(data.end(), block, block + n);
-    std::fclose(f);
-    return data;
-}
-
 // Two checks on two threads over different recordings write what each
 // writes alone: a check shares no state with another.
 TEST(CCheckTest, TwoChecksOnTwoThreadsReportAsAlone) {
@@ -37,7 +27,8 @@ TEST(CCheckTest, TwoChecksOnTwoThreadsReportAsAlone) {
     o.scrambleEvery = 500;
     o.teiEvery = 3000;
     ASSERT_TRUE(tsgen::WriteRecording(damagedFile.Path(), o));
-    const tsgen::Bytes demo = ReadFile(demoFile.Path()), damaged = ReadFile(damagedFile.Path());
+    const tsgen::Bytes demo = testutil::ReadBytes(demoFile.Path()),
+                       damaged = testutil::ReadBytes(damagedFile.Path());
     for (const bool json : {false, true}) {
         SCOPED_TRACE(json ? "JSON Lines" : "report and summary");
         const std::string demoAlone = testutil::CheckBytes(demo, json, true);

@@ -19,12 +19,7 @@
 
 namespace {
 
-std::string ReadFile(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
+using testutil::ReadAll;
 
 // A fresh directory under the test temp directory, removed with what it holds.
 class CTempDir {
@@ -108,7 +103,7 @@ TEST(CHtmlReportTest, MarksCloserThanAPixelMerge) {
     stats.elapsed = int64_t{100000} * 27000;
     report.Finish(stats);
     ASSERT_TRUE(report.Info().written);
-    const std::string page = ReadFile(path);
+    const std::string page = ReadAll(path);
     EXPECT_EQ(6u, CountOf(page, "damage"));
     EXPECT_EQ(4u, Occurrences(page, "class=\"mark damage\""));
     EXPECT_NE(std::string::npos, page.find("data-count=\"3\" data-from=\"2008-06-01T12:00:00.000+09:00\" "
@@ -151,7 +146,7 @@ TEST(CHtmlReportTest, LongRowsStayBounded) {
     CCheckStats stats;
     stats.bytes = int64_t{n} * 188;
     report.Finish(stats);
-    EXPECT_EQ(static_cast<uint64_t>(n), CountOf(ReadFile(dir.Path() + "/page.html"), "loss"));
+    EXPECT_EQ(static_cast<uint64_t>(n), CountOf(ReadAll(dir.Path() + "/page.html"), "loss"));
 }
 
 std::string DemoIn(const CTempDir& dir, const std::string& name) {
@@ -173,19 +168,19 @@ TEST(CHtmlReportTest, IndexOfSeveralFiles) {
     EXPECT_EQ(3, r.status);
     EXPECT_EQ(plain.out, r.out);
     EXPECT_EQ(plain.err, r.err);
-    const std::string index = ReadFile(out + "/index.html");
+    const std::string index = ReadAll(out + "/index.html");
     EXPECT_NE(std::string::npos, index.find("<a href=\"a.ts.html\">" + a + "</a>"));
     EXPECT_NE(std::string::npos, index.find("<a href=\"a.ts-2.html\">" + b + "</a>"));
     EXPECT_NE(std::string::npos, index.find("<a href=\"missing.ts.html\">" + missing + "</a>"));
     EXPECT_NE(std::string::npos, index.find("unreadable</td><td class=\"n\">no PCR</td>"));
     EXPECT_EQ(2u, Occurrences(index, "damaged, scrambled, gap</td><td class=\"n\">118.976 s</td>"));
-    EXPECT_NE(std::string::npos, ReadFile(out + "/a.ts-2.html").find("<div id=\"verdict\" class=\"v-bad\">damaged"));
-    EXPECT_NE(std::string::npos, ReadFile(out + "/missing.ts.html").find("<div id=\"verdict\" class=\"v-none\">unreadable"));
+    EXPECT_NE(std::string::npos, ReadAll(out + "/a.ts-2.html").find("<div id=\"verdict\" class=\"v-bad\">damaged"));
+    EXPECT_NE(std::string::npos, ReadAll(out + "/missing.ts.html").find("<div id=\"verdict\" class=\"v-none\">unreadable"));
 
     // One file: the page at the path; a path that cannot be written fails the run.
     const auto one = testutil::RunTool({"--html", dir.Path() + "/one.html", a});
     EXPECT_EQ(0, one.status);
-    EXPECT_NE(std::string::npos, ReadFile(dir.Path() + "/one.html").find("id=\"verdict\""));
+    EXPECT_NE(std::string::npos, ReadAll(dir.Path() + "/one.html").find("id=\"verdict\""));
     const auto bad = testutil::RunTool({"--html", a + "/x.html", a});
     EXPECT_EQ(1, bad.status);
     EXPECT_EQ(testutil::kBanner + "error - can't write report.\n", bad.err);

@@ -41,11 +41,7 @@ TEST(CJsonReportTest, QuoteEscapesAndMendsUtf8) {
 // time in ISO 8601 with the JST offset, the duration in seconds, both null
 // when undefined; the time of the last TOT, null before the first.
 TEST(CJsonReportTest, EventLine) {
-    char* buf = nullptr;
-    size_t size = 0;
-    std::FILE* out = open_memstream(&buf, &size);
-    ASSERT_NE(nullptr, out);
-    {
+    const std::string text = testutil::Captured([](std::FILE* out) {
         CJsonReport json(out, "a.ts");
         CFinding f;
         f.kind = CFinding::kPresentEvent;
@@ -66,10 +62,7 @@ TEST(CJsonReportTest, EventLine) {
         f.elapsed = 12345 * 27000 + 26999;
         f.at = f.time.Seconds() * 1000 + 678;
         json.On(f);
-    }
-    std::fclose(out);
-    const std::string text(buf, size);
-    std::free(buf);
+    });
     EXPECT_EQ(
         "{\"type\":\"event\",\"file\":\"a.ts\",\"service_id\":1024,\"event_id\":7,\"name\":\"ニュース \\\"a\\\\b\\\"\\u0001\","
         "\"start_time\":\"2008-06-01T19:00:00+09:00\",\"duration\":5400,\"offset\":1880,\"at\":null,\"elapsed\":null,"

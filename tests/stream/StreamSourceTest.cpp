@@ -22,14 +22,7 @@ namespace {
 using tsgen::Bytes;
 
 std::string Report(CStreamSource& source) {
-    char* buf = nullptr;
-    size_t size = 0;
-    std::FILE* out = open_memstream(&buf, &size);
-    CheckStream(&source, out, {});
-    std::fclose(out);
-    std::string s(buf, size);
-    std::free(buf);
-    return s;
+    return testutil::Captured([&](std::FILE* out) { CheckStream(&source, out, {}); });
 }
 
 Bytes Recording(const tsgen::RecordingOptions& o) {
