@@ -137,7 +137,7 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
     long long videoPackets = 0;
     auto flush = [&]() {
         const Bytes& d = b.Data();
-        if (std::fwrite(d.data(), 1, d.size(), f.get()) != d.size()) return false;
+        if (!d.empty() && std::fwrite(d.data(), 1, d.size(), f.get()) != d.size()) return false;
         written += static_cast<long long>(b.PacketCount());
         b.Clear();
         return true;
