@@ -3,7 +3,8 @@
 # AddressSanitizer and UndefinedBehaviorSanitizer, `make tsan` under
 # ThreadSanitizer, `make demo` checks a
 # generated sample recording and shows the report in UTF-8, `make screenshot`
-# renders its HTML page into doc/report.png, `make install`
+# renders its HTML page into doc/report.png, `make golden` rewrites the
+# expected outputs of the golden corpus (tests/golden), `make install`
 # installs the tool and its manual page (PREFIX, DESTDIR), `make deb` builds
 # the Debian package build/tsvigil_VERSION_ARCH.deb.
 
@@ -13,7 +14,7 @@ BUILD := build
 TEST_BUILD := build-test
 TSAN_BUILD := build-tsan
 
-.PHONY: all tool test tsan demo screenshot bench bench-instructions fuzz install deb clean
+.PHONY: all tool test golden tsan demo screenshot bench bench-instructions fuzz install deb clean
 
 all: tool
 
@@ -25,6 +26,13 @@ test:
 	@cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTSVIGIL_SANITIZE=ON -DTSVIGIL_TESTS=ON >/dev/null
 	@cmake --build $(TEST_BUILD) -j $(JOBS)
 	@cd $(TEST_BUILD) && ctest --output-on-failure -j $(JOBS)
+
+# The golden corpus's expected outputs, rewritten from the test build's tools
+# when a change to the outputs is meant (the commit says why).
+golden:
+	@cmake -S . -B $(TEST_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTSVIGIL_SANITIZE=ON -DTSVIGIL_TESTS=ON >/dev/null
+	@cmake --build $(TEST_BUILD) -j $(JOBS) --target tsvigil tsvigil-mkts
+	@python3 tests/golden/golden.py --update $(TEST_BUILD)/tsvigil $(TEST_BUILD)/tsvigil-mkts $(TEST_BUILD)/tests/golden
 
 # The tests again under ThreadSanitizer: checks running side by side on
 # threads, files checked at once (--jobs), and the reader thread of piped

@@ -20,8 +20,6 @@ constexpr int kVideoPid = 0x0111;
 constexpr int kAudioPid = 0x0112;
 constexpr int kPmtPid = 0x01F0;
 constexpr int kNullPid = 0x1FFF;
-// About 11,000 packets a second at the 16.8 Mbit/s of an ISDB-T multiplex.
-constexpr long long kPacketsPerSecond = 11000;
 
 struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
@@ -68,17 +66,19 @@ constexpr uint64_t kPcrHz = 27000000;
 constexpr uint64_t kPcrWrap = (uint64_t{1} << 33) * 300;  // program_clock_reference_base wraps at 2^33
 
 // The packet of the broadcast sent at a second.
-long long PacketAt(double second) { return std::llround(second * static_cast<double>(kPacketsPerSecond)); }
+long long PacketAt(double second, long long packetsPerSecond) {
+    return std::llround(second * static_cast<double>(packetsPerSecond));
+}
 
-// The broadcast's clock: packet n is sent n / kPacketsPerSecond seconds in,
+// The broadcast's clock: packet n is sent n / pps seconds in,
 // and each reset puts it back 60 s from the first PCR at or after it.
 struct ResetPoint {
     long long packet;
     bool declared;
 };
-std::function<PcrStamp(long long)> PcrClock(uint64_t start, std::vector<ResetPoint> resets) {
+std::function<PcrStamp(long long)> PcrClock(uint64_t start, std::vector<ResetPoint> resets, long long pps) {
     long long previous = -1;
-    return [start, resets, previous](long long n) mutable {
+    return [start, resets, previous, pps](long long n) mutable {
         PcrStamp s;
         uint64_t back = 0;
         for (const ResetPoint& r : resets) {
@@ -87,7 +87,7 @@ std::function<PcrStamp(long long)> PcrClock(uint64_t start, std::vector<ResetPoi
             if (previous < r.packet) s.discontinuity |= r.declared;
         }
         previous = n;
-        const uint64_t ticks = static_cast<uint64_t>(n) * kPcrHz / kPacketsPerSecond;
+        const uint64_t ticks = static_cast<uint64_t>(n) * kPcrHz / static_cast<uint64_t>(pps);
         s.pcr = (start % kPcrWrap + ticks % kPcrWrap + kPcrWrap - back % kPcrWrap) % kPcrWrap;
         return s;
     };
@@ -108,28 +108,36 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
     };
     for (const auto& kind : pidFaults)
         for (const PidFault& p : *kind.first) b.AddPidFault({p.pid, kind.second, p.every});
-    CSiSchedule si(kPacketsPerSecond, 1800, o.badCrcEvery);
+    for (const SectionFaultRule& r : o.badCrc) b.AddSectionFault(r);
+    const long long pps = o.packetsPerSecond;
+    CSiSchedule si(pps, 1800, o.badCrcEvery);
     const bool withSi = o.si || o.programmeSeconds > 0;
     if (o.programmeSeconds > 0) si.SetTimetable(0, o.programmeSeconds, o.programmeStartOffset);
     std::vector<ResetPoint> resets;
-    for (const double at : o.pcrReset) resets.push_back({PacketAt(at), false});
-    for (const double at : o.pcrResetDeclared) resets.push_back({PacketAt(at), true});
+    for (const double at : o.pcrReset) resets.push_back({PacketAt(at, pps), false});
+    for (const double at : o.pcrResetDeclared) resets.push_back({PacketAt(at, pps), true});
     const bool withPcr = o.pcr || !resets.empty();
     if (withPcr) {
         const std::vector<PsiSection> plain = {{0x0000, MakePAT()}, {kPmtPid, MakePMT()}};
-        b.SetPcrClock(FirstPcrPid(o.psi ? RecordingPsi() : plain), kPacketsPerSecond * 40 / 1000,
-                      PcrClock(o.pcrStart, resets));
+        b.SetPcrClock(FirstPcrPid(o.psi ? RecordingPsi() : plain), pps * 40 / 1000,
+                      PcrClock(o.pcrStart, resets, pps));
     }
-    if (o.cutSeconds > 0) b.SetGap(PacketAt(o.cutAt), PacketAt(o.cutAt + o.cutSeconds) - PacketAt(o.cutAt));
+    if (o.cutSeconds > 0)
+        b.SetGap(PacketAt(o.cutAt, pps), PacketAt(o.cutAt + o.cutSeconds, pps) - PacketAt(o.cutAt, pps));
     // Timed: slot k is packet k of the broadcast, within the few packets a
     // section or a PCR puts ahead, which the next filler slots give back.
     const bool timed = withPcr || o.cutSeconds > 0 || o.programmeSeconds > 0;
+    // The PSI comes every 1000 packets; at a few hundred packets a second
+    // that would leave seconds without a PMT, so slow rates send it every
+    // 100 to 500 packets.
+    const long long psiScale = pps >= 2000 ? 1 : pps >= 1000 ? 2 : pps >= 400 ? 5 : 10;
     const long long target = o.bytes > 0 ? o.bytes / o.packetSize : o.packets;
     long long written = 0;
     long long k = 0;
+    long long videoPackets = 0;
     auto flush = [&]() {
         const Bytes& d = b.Data();
-        if (std::fwrite(d.data(), 1, d.size(), f.get()) != d.size()) return false;
+        if (!d.empty() && std::fwrite(d.data(), 1, d.size(), f.get()) != d.size()) return false;
         written += static_cast<long long>(b.PacketCount());
         b.Clear();
         return true;
@@ -143,11 +151,11 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
         // otherwise fall on the PMT's and never be sent.
         if (withSi && si.Due(k, b)) {
             // The SI schedule wrote its sections.
-        } else if (o.psi && Psi(k, b, withPcr)) {
+        } else if (o.psi && Psi(k * psiScale, b, withPcr)) {
             // The PSI and the PIDs it names had their slot.
-        } else if (!o.psi && k % 1000 == 0) {
+        } else if (!o.psi && k * psiScale % 1000 == 0) {
             b.AddSection(0x0000, MakePAT());
-        } else if (!o.psi && k % 1000 == 500) {
+        } else if (!o.psi && k * psiScale % 1000 == 500) {
             b.AddSection(kPmtPid, MakePMT());
         } else if (timed && b.Sent() > k) {
             // A filler slot given back.
@@ -159,6 +167,7 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
         } else {
             if (Every(k, o.dropEvery)) faults.counterStep = 2;
             if (Every(k, o.dupEvery)) faults.counterStep = 0;
+            if (Every(videoPackets++, o.lossRunEvery)) faults.counterStep = o.lossRun + 1;
             b.AddFiller(kVideoPid, faults);
         }
         ++k;

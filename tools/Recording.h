@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "tools/TestStream.h"
+
 namespace tsgen {
 
 // A fault aimed at the packets of one PID, counted from its first packet in
@@ -39,6 +41,13 @@ struct RecordingOptions {
     std::vector<PidFault> discPid;        // every Nth packet with discontinuity_indicator and a counter jump of 5
     std::vector<PidFault> scrambleStart;  // the first N packets scrambled
     std::vector<PidFault> scramblePid;    // every Nth packet scrambled
+    // Every lossRunEvery-th picture packet follows lossRun lost ones: its
+    // continuity_counter moves on by lossRun + 1 (15 lost repeat the counter).
+    int lossRun = 0;
+    long long lossRunEvery = 0;
+    // Every Nth section of the table_ids lo to hi (PAT, PMT, EIT, TOT...)
+    // with its CRC_32 damaged; any number of rules.
+    std::vector<SectionFaultRule> badCrc;
 
     // Timed recordings. With any of the options below, packet n of the
     // broadcast (counting from 0 the packets written, those the faults drop
@@ -77,6 +86,10 @@ struct RecordingOptions {
     // services keep their 30-minute programmes.
     int programmeSeconds = 0;
     int programmeStartOffset = 0;
+    // Packets of the broadcast per second: the clock of timed recordings and
+    // the pace of the TOT and EIT. The default is the 16.8 Mbit/s of an
+    // ISDB-T multiplex; a few hundred put many TOTs in a small file.
+    long long packetsPerSecond = 11000;
 };
 
 bool WriteRecording(const std::string& path, const RecordingOptions& options);

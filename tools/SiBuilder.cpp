@@ -4,6 +4,8 @@
 #include <iconv.h>
 
 #include <cstring>
+#include <map>
+#include <mutex>
 
 #include "base/TimeValue.h"
 
@@ -51,9 +53,7 @@ void AppendText(Bytes& b, const Bytes& text) {
     b.insert(b.end(), text.begin(), text.end());
 }
 
-}  // namespace
-
-Bytes EncodeAribText(const std::string& utf8) {
+Bytes EncodeOnce(const std::string& utf8) {
     Bytes out;
     bool alnum = false;  // GL invokes G1 (alphanumeric) rather than G0 (kanji)
     iconv_t cd = iconv_open("EUC-JP", "UTF-8");
@@ -109,6 +109,18 @@ Bytes EncodeAribText(const std::string& utf8) {
     }
     if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
     return out;
+}
+
+}  // namespace
+
+// The schedule encodes the same few names thousands of times, and iconv_open
+// costs more than a recording's filler packets: each text is encoded once.
+Bytes EncodeAribText(const std::string& utf8) {
+    static std::mutex lock;
+    static std::map<std::string, Bytes> done;
+    const std::lock_guard<std::mutex> guard(lock);
+    const auto it = done.find(utf8);
+    return it != done.end() ? it->second : done.emplace(utf8, EncodeOnce(utf8)).first->second;
 }
 
 Bytes MakePAT() {

@@ -125,7 +125,13 @@ void CStreamBuilder::AddFiller(int pid, const PacketFaults& faults) {
     AddPacket(pid, payload, false, faults);
 }
 
-void CStreamBuilder::AddSection(int pid, const Bytes& section) {
+void CStreamBuilder::AddSection(int pid, const Bytes& given) {
+    Bytes spoilt;
+    for (SectionRuleCount& c : m_sectionRules) {
+        if (given.empty() || c.rule.n <= 0 || given[0] < c.rule.tableIdLo || given[0] > c.rule.tableIdHi) continue;
+        if (++c.sections % c.rule.n == 0 && spoilt.empty()) spoilt = WithBadCrc(given);
+    }
+    const Bytes& section = spoilt.empty() ? given : spoilt;
     size_t pos = 0;
     bool first = true;
     while (first || pos < section.size()) {

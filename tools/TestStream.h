@@ -41,6 +41,14 @@ struct PidFaultRule {
     long long n = 0;
 };
 
+// Every nth section (n >= 1) whose table_id lies in lo to hi, counted from
+// the first such section, is sent with its CRC_32 damaged.
+struct SectionFaultRule {
+    int tableIdLo = 0;
+    int tableIdHi = 0;
+    long long n = 0;
+};
+
 // The program_clock_reference of one PCR packet, in 27 MHz units (base * 300
 // + extension, below 2^33 * 300), and whether its packet declares a
 // discontinuity of the clock.
@@ -76,6 +84,8 @@ public:
     // carries two bytes less of the section).
     void AddPidFault(const PidFaultRule& rule) { m_pidRules.push_back(rule); }
     void ClearPidFaults() { m_pidRules.clear(); }
+    // Damaged CRC_32s on sections of chosen tables, for every AddSection.
+    void AddSectionFault(const SectionFaultRule& rule) { m_sectionRules.push_back({rule, 0}); }
 
     // A PCR on pid every `every` packets of the broadcast (see Sent()): an
     // adaptation-field-only packet put before the packet that would be the
@@ -136,6 +146,11 @@ private:
     long long m_nPcrEvery = 0;
     long long m_nNextPcr = 0;
     std::function<PcrStamp(long long)> m_pcrStamp;
+    struct SectionRuleCount {
+        SectionFaultRule rule;
+        long long sections = 0;
+    };
+    std::vector<SectionRuleCount> m_sectionRules;
 };
 
 // A section with the CRC_32 appended; body runs from table_id up to the

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tools/RandomRecording.h"
 #include "tools/Recording.h"
 
 namespace {
@@ -17,6 +18,14 @@ void Usage(std::FILE* to) {
     std::fputs(
         "usage: tsvigil-mkts [options] OUT.ts\n"
         "  --demo             the sample recording of `make demo` (other options ignored)\n"
+        "  --seed N           a whole recording drawn from N: packet size, rate, length,\n"
+        "                     PSI, SI, clock and faults, the same on every machine; the\n"
+        "                     other options given change what they name\n"
+        "  --seed-seconds S   with --seed: at most S seconds of broadcast (default 20)\n"
+        "  --print-args       print the options the recording is made from (with --seed,\n"
+        "                     those drawn, then those given) and write nothing\n"
+        "  --batch            (alone) a recording a line of standard input: its options\n"
+        "                     and OUT.ts; # begins a comment\n"
         "  --size N           packet size: 188, 192 or 204 (default 188)\n"
         "  --packets N        number of transport packets (default 10000)\n"
         "  --bytes N[KMG]     or the file size to reach, in bytes\n"
@@ -29,6 +38,10 @@ void Usage(std::FILE* to) {
         "  --scramble-every N mark every Nth audio packet scrambled\n"
         "  --tei-every N      set transport_error_indicator on every Nth packet\n"
         "  --bad-crc-every N  damage the CRC_32 of every Nth TOT/EIT section\n"
+        "  --bad-crc TABLE:N  damage the CRC_32 of every Nth section of TABLE: pat, cat,\n"
+        "                     pmt, sdt, eit or tot (may be repeated)\n"
+        "  --lose-run RUN:N   every Nth video packet follows RUN lost ones (its counter\n"
+        "                     moves on by RUN + 1; a run of 15 repeats the counter)\n"
         "  --lose-bytes-every N  lose 100 bytes inside every Nth packet\n"
         "  --cut-tail N       end with the first N bytes of one more packet\n"
         "  --garbage-tail N   then N zero bytes (with --packets 0: a file of zeros)\n"
@@ -58,7 +71,9 @@ void Usage(std::FILE* to) {
         "  --programmes START:LENGTH  the first service's programmes last LENGTH\n"
         "                     whole seconds; the one on air at the first packet (event\n"
         "                     1) began START seconds before it (negative: the next one\n"
-        "                     begins -START seconds after it); implies --si\n",
+        "                     begins -START seconds after it); implies --si\n"
+        "  --rate N           N packets a second of broadcast instead of 11000 (at least\n"
+        "                     100): a few hundred put many TOTs in a small file\n",
         to);
 }
 
@@ -145,29 +160,93 @@ bool ParseProgrammes(const std::string& s, tsgen::RecordingOptions& o) {
            ParseWholeSeconds(s.substr(colon + 1), o.programmeSeconds) && o.programmeSeconds >= 1;
 }
 
-}  // namespace
+// TABLE:N, TABLE a name of the tables whose sections carry a CRC_32.
+bool ParseBadCrc(const std::string& s, tsgen::RecordingOptions& o) {
+    struct Table {
+        const char* name;
+        int lo, hi;
+    };
+    static const Table kTables[] = {{"pat", 0x00, 0x00}, {"cat", 0x01, 0x01}, {"pmt", 0x02, 0x02},
+                                     {"sdt", 0x42, 0x42}, {"eit", 0x4E, 0x6F}, {"tot", 0x73, 0x73}};
+    const size_t colon = s.find(':');
+    if (colon == std::string::npos) return false;
+    const std::string name = s.substr(0, colon);
+    int every = 0;
+    if (!ParseWholeSeconds(s.substr(colon + 1), every) || every < 1) return false;
+    for (const Table& t : kTables)
+        if (name == t.name) {
+            o.badCrc.push_back({t.lo, t.hi, every});
+            return true;
+        }
+    return false;
+}
 
-int main(int argc, char** argv) {
+// RUN:N, both positive.
+bool ParseLossRun(const std::string& s, tsgen::RecordingOptions& o) {
+    const size_t colon = s.find(':');
+    int run = 0, every = 0;
+    if (colon == std::string::npos || !ParseWholeSeconds(s.substr(0, colon), run) ||
+        !ParseWholeSeconds(s.substr(colon + 1), every) || run < 1 || run > 1000 || every < 1)
+        return false;
+    o.lossRun = run;
+    o.lossRunEvery = every;
+    return true;
+}
+
+// The arguments with --seed N (and --seed-seconds S) replaced by the
+// options it draws, put first so that the options given change what they
+// name.
+std::vector<std::string> ExpandSeed(const std::vector<std::string>& given) {
+    std::vector<std::string> rest;
+    bool seeded = false;
+    unsigned long long seed = 0, seconds = 20;
+    for (size_t i = 0; i < given.size(); ++i) {
+        const std::string& a = given[i];
+        if (a != "--seed" && a != "--seed-seconds") {
+            rest.push_back(a);
+            continue;
+        }
+        if (i + 1 >= given.size()) std::exit(BadUsage("option '" + a + "' needs a value"));
+        const std::string& v = given[++i];
+        char* end = nullptr;
+        const unsigned long long n = std::strtoull(v.c_str(), &end, 0);
+        if (v.empty() || !std::isdigit(static_cast<unsigned char>(v[0])) || !end || *end ||
+            (a == "--seed-seconds" && (n < 1 || n > 3600)))
+            std::exit(BadUsage("option '" + a + "' takes a number, not '" + v + "'"));
+        (a == "--seed" ? seed : seconds) = n;
+        seeded |= a == "--seed";
+    }
+    if (!seeded) return rest;
+    std::vector<std::string> drawn = tsgen::RandomRecordingArguments(seed, static_cast<int>(seconds));
+    drawn.insert(drawn.end(), rest.begin(), rest.end());
+    return drawn;
+}
+
+// One recording from its options; the exit status.
+int Run(const std::vector<std::string>& given) {
     tsgen::RecordingOptions o;
     std::string out;
     bool demo = false;
-    for (int i = 1; i < argc; ++i) {
-        const std::string a = argv[i];
+    bool printArgs = false;
+    const std::vector<std::string> args = ExpandSeed(given);
+    const size_t argCount = args.size();
+    for (size_t i = 0; i < argCount; ++i) {
+        const std::string a = args[i];
         auto next = [&]() -> long long {
-            if (i + 1 >= argc) std::exit(BadUsage("option '" + a + "' needs a value"));
-            return ParseCount(argv[++i]);
+            if (i + 1 >= argCount) std::exit(BadUsage("option '" + a + "' needs a value"));
+            return ParseCount(args[++i].c_str());
         };
         auto pidFault = [&](std::vector<tsgen::PidFault>& to) {
-            if (i + 1 >= argc) std::exit(BadUsage("option '" + a + "' needs a value"));
+            if (i + 1 >= argCount) std::exit(BadUsage("option '" + a + "' needs a value"));
             tsgen::PidFault f;
-            if (!ParsePidFault(argv[++i], f))
+            if (!ParsePidFault(args[++i], f))
                 std::exit(BadUsage("option '" + a + "' takes PID:N (PID 0x0000 to 0x1FFF, N at least 1), not '" +
-                                   argv[i] + "'"));
+                                   args[i] + "'"));
             to.push_back(f);
         };
         auto value = [&]() -> std::string {
-            if (i + 1 >= argc) std::exit(BadUsage("option '" + a + "' needs a value"));
-            return argv[++i];
+            if (i + 1 >= argCount) std::exit(BadUsage("option '" + a + "' needs a value"));
+            return args[++i];
         };
         // A value in a form of its own; a bad one ends with the usage.
         auto form = [&](bool (*parse)(const std::string&, tsgen::RecordingOptions&), const char* what) {
@@ -185,6 +264,7 @@ int main(int argc, char** argv) {
             return 0;
         }
         if (a == "--demo") demo = true;
+        else if (a == "--print-args") printArgs = true;
         else if (a == "--size") o.packetSize = static_cast<int>(next());
         else if (a == "--packets") o.packets = next();
         else if (a == "--bytes") o.bytes = next();
@@ -196,6 +276,9 @@ int main(int argc, char** argv) {
         else if (a == "--scramble-every") o.scrambleEvery = next();
         else if (a == "--tei-every") o.teiEvery = next();
         else if (a == "--bad-crc-every") o.badCrcEvery = next();
+        else if (a == "--bad-crc") form(ParseBadCrc, "TABLE:N, TABLE pat, cat, pmt, sdt, eit or tot");
+        else if (a == "--lose-run") form(ParseLossRun, "RUN:N, RUN 1 to 1000, N at least 1");
+        else if (a == "--rate") o.packetsPerSecond = next();
         else if (a == "--lose-bytes-every") o.loseBytesEvery = next();
         else if (a == "--cut-tail") o.cutTail = static_cast<int>(next());
         else if (a == "--garbage-tail") o.garbageTail = next();
@@ -214,7 +297,16 @@ int main(int argc, char** argv) {
         else if (!a.empty() && a[0] == '-') return BadUsage("unknown option '" + a + "'");
         else return BadUsage("more than one output file ('" + out + "', '" + a + "')");
     }
+    if (printArgs) {
+        std::string line;
+        for (const std::string& a : args)
+            if (a != "--print-args") line += (line.empty() ? "" : " ") + a;
+        std::printf("%s\n", line.c_str());
+        return 0;
+    }
     if (out.empty()) return BadUsage("no output file given");
+    if (o.packetsPerSecond < 100 || o.packetsPerSecond > 1000000)
+        return BadUsage("rate " + std::to_string(o.packetsPerSecond) + " is not 100 to 1000000");
     if (o.packetSize != 188 && o.packetSize != 192 && o.packetSize != 204)
         return BadUsage("packet size " + std::to_string(o.packetSize) + " is not 188, 192 or 204");
     const bool ok = demo ? tsgen::WriteDemoRecording(out) : tsgen::WriteRecording(out, o);
@@ -223,4 +315,35 @@ int main(int argc, char** argv) {
         return 1;
     }
     return 0;
+}
+
+// --batch: a recording per line of standard input, its options and output
+// file split at blanks; empty lines and lines from # on are skipped. One
+// process writes a whole corpus.
+int RunBatch() {
+    char line[4096];
+    while (std::fgets(line, sizeof line, stdin)) {
+        std::vector<std::string> words;
+        std::string word;
+        for (const char* c = line; *c && *c != '#'; ++c) {
+            if (!std::isspace(static_cast<unsigned char>(*c))) {
+                word += *c;
+            } else if (!word.empty()) {
+                words.push_back(word);
+                word.clear();
+            }
+        }
+        if (!word.empty()) words.push_back(word);
+        if (words.empty()) continue;
+        std::fflush(stdout);
+        if (const int status = Run(words)) return status;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 2 && std::string(argv[1]) == "--batch") return RunBatch();
+    return Run(std::vector<std::string>(argv + 1, argv + argc));
 }
