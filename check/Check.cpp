@@ -433,9 +433,9 @@ void CCheck::Run(const std::function<void()>& tick) {
     uint64_t lastTail[CCheckStats::kPids];
     std::fill(std::begin(lastTail), std::end(lastTail), 0);
     m_lastTails = lastTail;
-    // Packets per PID, apart from the rarely touched error counts: one
-    // increment at a scaled index per packet.
-    // On the stack for the same reason as lastCounter.
+    // Packets per PID, apart from the rarely touched error counts, on the
+    // stack as lastCounter is: one increment at a scaled index per packet,
+    // with no base address to keep in a register.
     uint64_t packetsOf[CCheckStats::kPids];
     std::fill(std::begin(packetsOf), std::end(packetsOf), 0);
     CPidCounts* const countsOf = m_stats.pids.data();
