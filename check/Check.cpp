@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <iterator>
 
 #include "stream/StreamSource.h"
@@ -30,6 +31,9 @@ CCheck::CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char*
       m_events([this](int serviceId, const CEITEvent& event) { OnPresentEvent(serviceId, event); }) {
     m_framer.m_pStream = &source;
     m_stats.file = file;
+    // The dispatcher asks about a repeated counter before the packet loop
+    // has taken in the packet: the loop's record is still of the one before.
+    m_tables.SetCopyTest([this](const uint8_t* p, int pid) { return SameAsLast(p, pid); });
     m_tables.Add(&m_clock);
     m_tables.Add(&m_events);
     // The PSI and the SDT are followed only for an output that shows roles
@@ -335,7 +339,32 @@ void CCheck::OnPresentEvent(int serviceId, const CEITEvent& event) {
     Emit(f);
 }
 
-void CCheck::OnCounterBreak(const uint8_t* p, int pid, int last) {
+bool CCheck::SameAsLast(const uint8_t* p, int pid) const {
+    // The packet before on the PID, looked for among the packets still in
+    // the read buffer, the nearest few only: a PID whose packets are
+    // further apart is compared by the tail kept of its last packet.
+    constexpr int64_t kNear = 256;
+    const uint8_t* const first = m_framer.FirstHeld();
+    const int stride = m_framer.m_nPacketSize;
+    const int64_t held = first != nullptr && stride > 0 ? (p - first) / stride : 0;
+    const uint8_t* before = nullptr;
+    for (int64_t i = 1; i <= held && i <= kNear && before == nullptr; ++i) {
+        const uint8_t* q = p - i * stride;
+        if ((((q[1] << 8) | q[2]) & 0x1FFF) == pid) before = q;
+    }
+    if (before == nullptr) return m_lastTails[pid] == PacketTail(p);
+    // A packet sent again repeats its adaptation field too, except the
+    // program_clock_reference, which may be stamped anew (ISO/IEC 13818-1
+    // 2.4.3.5): its 6 bytes are left out. The header bytes up to the
+    // adaptation field's flags are compared first, so both packets carry
+    // a PCR at the same place or neither does.
+    if (std::memcmp(p + 3, before + 3, 3) != 0) return false;
+    const bool pcr = (p[3] & 0x20) && p[4] >= 7 && (p[5] & 0x10);
+    const int from = pcr ? 12 : 6;
+    return std::memcmp(p + from, before + from, static_cast<size_t>(188 - from)) == 0;
+}
+
+void CCheck::OnCounterBreak(const uint8_t* p, int pid, int last, const uint64_t* packetsOf) {
     CPidCounts& c = m_stats.pids[static_cast<size_t>(pid)];
     const int b3 = p[3];
     const int counter = b3 & 0x0F;
@@ -351,11 +380,21 @@ void CCheck::OnCounterBreak(const uint8_t* p, int pid, int last) {
     f.last = last;
     f.counter = counter;
     // With payload the counter should have moved on by one; without, it
-    // should have stayed. A packet with payload that repeats the counter is
-    // a duplicate, which loses nothing.
+    // should have stayed. A packet with payload that repeats the counter
+    // and the bytes of the packet before is a duplicate, which loses
+    // nothing (ISO/IEC 13818-1 2.4.3.3 allows one); a further copy is one
+    // too many, though it loses nothing either. On other bytes the counter
+    // went round: 15 packets were lost.
     const bool payload = (b3 & 0x10) != 0;
-    f.duplicate = payload && counter == last;
-    f.lost = f.duplicate ? 0 : (counter - last - (payload ? 1 : 0)) & 0x0F;
+    if (payload && counter == last && SameAsLast(p, pid)) {
+        uint64_t& copyAt = m_copyAt[static_cast<size_t>(pid)];
+        const uint64_t packets = packetsOf[pid];
+        f.duplicate = copyAt + 1 != packets;
+        copyAt = packets;
+        f.lost = 0;
+    } else {
+        f.lost = (counter - last - (payload ? 1 : 0)) & 0x0F;
+    }
     ++c.continuityErrors;
     c.lost += static_cast<uint64_t>(f.lost);
     if (f.duplicate) ++c.duplicates;
@@ -388,10 +427,17 @@ void CCheck::Run(const std::function<void()>& tick) {
     // loop can move it and its address stays in a register.
     int lastCounter[CCheckStats::kPids];
     std::fill(std::begin(lastCounter), std::end(lastCounter), -1);
-    // Packets per PID, apart from the rarely touched error counts: one
-    // increment at a scaled index per packet.
-    std::vector<uint64_t> counted(CCheckStats::kPids, 0);
-    uint64_t* const packetsOf = counted.data();
+    // The tail of each PID's last packet, for a repeated counter whose
+    // packet before is no longer in the read buffer: one 8-byte load and
+    // store a packet, and nothing copied.
+    uint64_t lastTail[CCheckStats::kPids];
+    std::fill(std::begin(lastTail), std::end(lastTail), 0);
+    m_lastTails = lastTail;
+    // Packets per PID, apart from the rarely touched error counts, on the
+    // stack as lastCounter is: one increment at a scaled index per packet,
+    // with no base address to keep in a register.
+    uint64_t packetsOf[CCheckStats::kPids];
+    std::fill(std::begin(packetsOf), std::end(packetsOf), 0);
     CPidCounts* const countsOf = m_stats.pids.data();
     int announcedSize = 0;
     // The flags of a packet with nothing to tell: the size announced last,
@@ -459,8 +505,9 @@ void CCheck::Run(const std::function<void()>& tick) {
             // before: the counter moves on by adaptation_field_control's
             // payload bit, modulo 16. Most packets pass on this one test.
             if (((counter - last - ((b3 >> 4) & 1)) & 0x0F) != 0 && last >= 0 && pid != kNullPid)
-                OnCounterBreak(p, pid, last);
+                OnCounterBreak(p, pid, last, packetsOf);
             lastCounter[pid] = counter;
+            lastTail[pid] = PacketTail(p);
 
             if (b3 & 0xC0) OnScrambled(pid, packetsOf[pid]);
             // The PCR is read only from the clock PID's packets with an
@@ -472,6 +519,7 @@ void CCheck::Run(const std::function<void()>& tick) {
             pid = dispatch();
         }
     }
+    m_lastTails = nullptr;
     // Bytes skipped at the end of the input (a cut-off last packet,
     // trailing garbage, an input without any packet) are lost sync too.
     inside = false;

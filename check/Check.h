@@ -80,12 +80,21 @@ private:
     // transport-error count, gathered since the last TOT.
     void EmitCounts();
     // The rare cases of the packet loop, out of its way: a continuity
-    // counter that did not follow on, and a scrambled packet (packets: of
-    // its PID so far, this one included).
-    [[gnu::cold, gnu::noinline]] void OnCounterBreak(const uint8_t* p, int pid, int last);
+    // counter that did not follow on, and a scrambled packet (packets, and
+    // packetsOf[pid]: of its PID so far, this one included).
+    [[gnu::cold, gnu::noinline]] void OnCounterBreak(const uint8_t* p, int pid, int last, const uint64_t* packetsOf);
+    // Whether a packet with payload that repeats the continuity_counter of
+    // the packet before it on its PID carries that packet's bytes.
+    [[gnu::cold, gnu::noinline]] bool SameAsLast(const uint8_t* p, int pid) const;
     [[gnu::noinline]] void OnScrambled(int pid, uint64_t packets);
 
     std::vector<COutput*> m_outputs;
+    // The last 8 bytes of each PID's last packet (see PacketTail()), kept
+    // by the packet loop while it runs.
+    const uint64_t* m_lastTails = nullptr;
+    // The number (among its PID's packets) of each PID's last copy of a
+    // packet sent again; 0 before the first.
+    std::vector<uint64_t> m_copyAt = std::vector<uint64_t>(CCheckStats::kPids, 0);
     CStreamSource& m_source;
     uint64_t m_nTolerate;
     bool m_bWhole;

@@ -250,7 +250,8 @@ void CHtmlReport::On(const CFinding& f) {
             break;
         }
         case CFinding::kContinuityError: {
-            if (f.duplicate && f.lost == 0) break;
+            // A duplicate, or a copy past it, loses nothing.
+            if (f.lost == 0) break;
             CHtmlMark m = Point(f);
             m.packets = static_cast<uint64_t>(std::max(f.lost, 0));
             Add(m_losses[f.pid], m);

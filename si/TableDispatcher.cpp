@@ -6,6 +6,12 @@
 
 CTableDispatcher::CTableDispatcher() { std::fill(std::begin(m_lastCounter), std::end(m_lastCounter), int8_t(-1)); }
 
+void CTableDispatcher::SetCopyTest(CCopyTest test) {
+    m_copyTest = std::move(test);
+    std::vector<uint64_t>().swap(m_lastTail);
+    if (!m_copyTest) m_lastTail.assign(kPids, 0);
+}
+
 void CTableDispatcher::Add(CTable* table) {
     m_tables.push_back(table);
     m_bWanted[table->m_nPid & 0x1FFF] = true;
@@ -27,13 +33,18 @@ void CTableDispatcher::UpdateWanted(int pid) {
 
 bool CTableDispatcher::DispatchToTables(const uint8_t* packet, int pid) {
     // ISO/IEC 13818-1 lets a packet with payload be sent twice, with the
-    // same continuity_counter: its sections were taken from the first copy,
-    // and the second must neither complete them again nor, in the middle of
-    // a section, look like a lost packet.
+    // same continuity_counter and the same bytes: its sections were taken
+    // from the first copy, and the second must neither complete them again
+    // nor, in the middle of a section, look like a lost packet. The same
+    // counter on other bytes says 15 packets were lost: the section in hand
+    // is broken, as at any other gap.
     const int counter = packet[3] & 0x0F;
-    const bool duplicate = (packet[3] & 0x10) && m_lastCounter[pid] == counter;
+    bool copy = false;
+    if ((packet[3] & 0x10) && m_lastCounter[pid] == counter)
+        copy = m_copyTest ? m_copyTest(packet, pid) : m_lastTail[static_cast<size_t>(pid)] == PacketTail(packet);
     m_lastCounter[pid] = static_cast<int8_t>(counter);
-    if (duplicate) return false;
+    if (!m_copyTest) m_lastTail[static_cast<size_t>(pid)] = PacketTail(packet);
+    if (copy) return false;
     // The holes left by removed tables go before a walk starts, so a stream
     // whose PAT keeps changing cannot grow the list without bound.
     if (m_nRemoved > 0 && m_nDepth == 0) {

@@ -2,9 +2,20 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
+#include <functional>
 #include <vector>
 
 #include "si/Table.h"
+
+// The last 8 bytes of a 188-byte packet (of a 204-byte packet's first 188,
+// not of its parity): what is kept of a packet that may be gone from the
+// read buffer when a packet repeating its continuity_counter comes.
+inline uint64_t PacketTail(const uint8_t* packet) {
+    uint64_t tail;
+    std::memcpy(&tail, packet + 180, sizeof tail);
+    return tail;
+}
 
 // Routes the packets of a transport stream to the tables that assemble
 // sections on their PIDs. It points at the tables without owning them; each
@@ -32,6 +43,14 @@ public:
     // to any.
     bool Wants(int pid) const { return m_bWanted[pid]; }
 
+    // Tells whether a packet with payload that repeats the
+    // continuity_counter of the packet before it on its PID is a copy of
+    // that packet (passed over) or the first after 15 lost (the section in
+    // hand is broken). Without one, the dispatcher keeps the last 8 bytes
+    // of each packet of a wanted PID and compares those.
+    using CCopyTest = std::function<bool(const uint8_t* packet, int pid)>;
+    void SetCopyTest(CCopyTest test);
+
     CTableDispatcher();
 
 private:
@@ -47,4 +66,6 @@ private:
     // The continuity_counter of the last packet of each wanted PID, -1
     // before the first: a packet sent twice is passed over.
     int8_t m_lastCounter[kPids];
+    CCopyTest m_copyTest;
+    std::vector<uint64_t> m_lastTail = std::vector<uint64_t>(kPids, 0);  // without a copy test
 };

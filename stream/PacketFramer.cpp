@@ -193,6 +193,9 @@ int CPacketFramer::FrameAny() {
                 // common case goes on from the source's run after it.
                 const int copy = size == 204 ? 204 : 188;
                 m_packet = la.p;
+                // Everything before it was consumed above; the stretches
+                // that follow from the run lie right after it.
+                m_firstHeld = la.p;
                 m_nTaken = copy;
                 m_nHeld -= copy;
                 const uint8_t* run = nullptr;

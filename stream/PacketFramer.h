@@ -44,6 +44,11 @@ public:
     // Byte offset in the input of the next unconsumed byte. The common case
     // does not keep it: it follows from how far it went in the run.
     int64_t Offset() const { return m_nOffset + (m_pRun - m_pBase); }
+    // The first packet delivered since the source last consumed bytes: it
+    // and every packet after it, at m_nPacketSize intervals up to the
+    // stretch last delivered, still lie where they were delivered. An
+    // earlier packet may have been overwritten by a refill of the buffer.
+    const uint8_t* FirstHeld() const { return m_firstHeld; }
 
     // Delivers the next stretch of packets and returns the flags of its
     // first packet (the others have their size flag alone); or returns
@@ -85,4 +90,5 @@ private:
     int64_t m_nOffset = 0;
     int m_nTaken = 0;                  // bytes delivered but not yet consumed from the source
     uint8_t m_straddle[kLookAhead] = {};  // the look-ahead, when the source cannot show it in place
+    const uint8_t* m_firstHeld = nullptr;
 };

@@ -21,9 +21,8 @@ long long CSeededRandom::Between(long long lo, long long hi) {
 namespace {
 
 // A third copy of one packet (ISO/IEC 13818-1 allows one duplicate, never
-// two). Its draw is made on every seed so that naming the generator's
-// option here adds the fault without changing the rest of any recording.
-const char* const kThirdCopyOption = nullptr;
+// two).
+const char* const kThirdCopyOption = "--triple-pid";
 
 std::string Hex(int pid) {
     char s[8];

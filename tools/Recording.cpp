@@ -102,6 +102,7 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
     const std::pair<const std::vector<PidFault>*, PidFaultKind> pidFaults[] = {
         {&o.dropPid, PidFaultKind::Drop},
         {&o.dupPid, PidFaultKind::Duplicate},
+        {&o.triplePid, PidFaultKind::Triple},
         {&o.discPid, PidFaultKind::Discontinuity},
         {&o.scrambleStart, PidFaultKind::ScrambleFirst},
         {&o.scramblePid, PidFaultKind::Scramble},
@@ -166,7 +167,7 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
             b.AddFiller(kAudioPid, faults);
         } else {
             if (Every(k, o.dropEvery)) faults.counterStep = 2;
-            if (Every(k, o.dupEvery)) faults.counterStep = 0;
+            if (Every(k, o.dupEvery)) faults.copies = 2;
             if (Every(videoPackets++, o.lossRunEvery)) faults.counterStep = o.lossRun + 1;
             b.AddFiller(kVideoPid, faults);
         }
@@ -231,8 +232,9 @@ bool WriteDemoRecording(const std::string& path) {
             b.AddFiller(kAudioPid, faults);
         } else {
             if (k == 14 * pps + 33 || k == 88 * pps + 101) faults.counterStep = 3;
-            if (k == 63 * pps + 5) faults.counterStep = 0;
-            b.AddFiller(kVideoPid, faults);
+            // A packet sent twice: its copy takes the next packet's place.
+            if (k == 63 * pps + 4) faults.copies = 2;
+            if (k != 63 * pps + 5) b.AddFiller(kVideoPid, faults);
         }
     }
     // The recording was stopped in the middle of a packet.

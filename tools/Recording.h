@@ -38,6 +38,7 @@ struct RecordingOptions {
     // any number of each; they leave the other PIDs as they would be.
     std::vector<PidFault> dropPid;        // every Nth packet left out: a counter gap
     std::vector<PidFault> dupPid;         // every Nth packet sent twice, the same bytes
+    std::vector<PidFault> triplePid;      // every Nth packet sent three times, the same bytes
     std::vector<PidFault> discPid;        // every Nth packet with discontinuity_indicator and a counter jump of 5
     std::vector<PidFault> scrambleStart;  // the first N packets scrambled
     std::vector<PidFault> scramblePid;    // every Nth packet scrambled

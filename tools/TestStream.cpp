@@ -35,6 +35,7 @@ CStreamBuilder::PidPacketFaults CStreamBuilder::NextPidFaults(int pid) const {
         switch (r.kind) {
         case PidFaultKind::Drop: f.drop |= nth; break;
         case PidFaultKind::Duplicate: f.duplicate |= nth; break;
+        case PidFaultKind::Triple: f.triple |= nth; break;
         case PidFaultKind::Discontinuity: f.discontinuity |= nth; break;
         case PidFaultKind::Scramble: f.scrambled |= nth; break;
         case PidFaultKind::ScrambleFirst: f.scrambled |= k <= r.n; break;
@@ -112,7 +113,9 @@ void CStreamBuilder::Put(int pid, const Bytes& payload, bool unitStart, const Pa
         ++m_nSent;
     };
     send();
-    if (pf.duplicate && !pf.drop) send();
+    if (pf.drop) return;
+    const int copies = faults.copies + (pf.duplicate ? 1 : 0) + (pf.triple ? 2 : 0);
+    for (int i = 1; i < copies; ++i) send();
 }
 
 void CStreamBuilder::AddFiller(int pid, const PacketFaults& faults) {
@@ -122,6 +125,9 @@ void CStreamBuilder::AddFiller(int pid, const PacketFaults& faults) {
     // boundary; real payloads are not so kind, and the tests that want
     // stray sync bytes add them on purpose.
     std::replace(payload.begin(), payload.end(), uint8_t(0x47), uint8_t(0x48));
+    // Seven bits of the number a byte, the top bit set: never 0x47 either.
+    for (size_t i = 0; i < 8; ++i)
+        payload[183 - i] = static_cast<uint8_t>(0x80 | ((static_cast<uint64_t>(m_nSent) >> (7 * i)) & 0x7F));
     AddPacket(pid, payload, false, faults);
 }
 

@@ -23,6 +23,7 @@ struct PacketFaults {
     bool badSync = false;          // sync byte 0x47 damaged
     int counterStep = 1;           // 1 normally; 0 repeats, 2 skips one
     int lostBytes = 0;             // bytes lost from the packet's middle (a recorder's overflow)
+    int copies = 1;                // 2 sends the packet twice, 3 three times: the same bytes
 };
 
 // A fault aimed at the packets of one PID, counted from its first packet
@@ -30,6 +31,7 @@ struct PacketFaults {
 enum class PidFaultKind {
     Drop,           // left out; the counter moves on as if it had been sent
     Duplicate,      // sent twice, the same bytes and continuity_counter
+    Triple,         // sent three times, the same bytes and continuity_counter
     Discontinuity,  // discontinuity_indicator set, the counter jumps by 5
     Scramble,       // transport_scrambling_control 10
     ScrambleFirst,  // the first N packets with transport_scrambling_control 10
@@ -67,7 +69,9 @@ public:
     // counter is not advanced.
     void AddPacket(int pid, const Bytes& payload, bool unitStart = false,
                    const PacketFaults& faults = {}, bool noPayload = false);
-    // A packet with a payload of filler bytes.
+    // A packet with a payload of filler bytes; the last 8 carry the
+    // packet's number in the broadcast (see Sent()), so that no two filler
+    // packets are alike, as no two picture or sound packets are.
     void AddFiller(int pid, const PacketFaults& faults = {});
     // Splits a section (or several, back to back) over packets of pid: the
     // first with payload_unit_start_indicator and pointer_field 0, the last
@@ -122,6 +126,7 @@ private:
     struct PidPacketFaults {
         bool drop = false;
         bool duplicate = false;
+        bool triple = false;
         bool discontinuity = false;
         bool scrambled = false;
     };

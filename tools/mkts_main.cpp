@@ -33,7 +33,7 @@ void Usage(std::FILE* to) {
         "  --psi              carry a PAT of two services, their PMTs, a CAT and an SDT\n"
         "                     (ECM, EMM, PCR, caption and other PIDs besides)\n"
         "  --drop-every N     leave out every Nth video packet (continuity gaps)\n"
-        "  --dup-every N      repeat every Nth video packet\n"
+        "  --dup-every N      send every Nth video packet twice, the same bytes\n"
         "  --bad-sync-every N damage the sync byte of every Nth packet\n"
         "  --scramble-every N mark every Nth audio packet scrambled\n"
         "  --tei-every N      set transport_error_indicator on every Nth packet\n"
@@ -49,6 +49,7 @@ void Usage(std::FILE* to) {
         "its packets are counted from its first; each option may be repeated:\n"
         "  --drop-pid PID:N   leave out every Nth packet of PID (a counter gap)\n"
         "  --dup-pid PID:N    send every Nth packet of PID twice, the same bytes\n"
+        "  --triple-pid PID:N send every Nth packet of PID three times, the same bytes\n"
         "  --disc-pid PID:N   set discontinuity_indicator on every Nth packet of PID,\n"
         "                     its continuity_counter jumping by 5\n"
         "  --scramble-start PID:N  scramble the first N packets of PID\n"
@@ -284,6 +285,7 @@ int Run(const std::vector<std::string>& given) {
         else if (a == "--garbage-tail") o.garbageTail = next();
         else if (a == "--drop-pid") pidFault(o.dropPid);
         else if (a == "--dup-pid") pidFault(o.dupPid);
+        else if (a == "--triple-pid") pidFault(o.triplePid);
         else if (a == "--disc-pid") pidFault(o.discPid);
         else if (a == "--scramble-start") pidFault(o.scrambleStart);
         else if (a == "--scramble-pid") pidFault(o.scramblePid);

@@ -226,6 +226,27 @@ TEST(CTextReportTest, SectionsThatFailVerificationCloseNothing) {
              Gap(b);
          },
          kSize + Stamp("12:00:00") + " continuity counter error (pid:0x0100,  0-> 2).\n"},
+        // The same counter on other bytes says 15 packets were lost, which
+        // breaks the TOT in hand, however well the packet after follows on.
+        {"a TOT whose second packet follows a loss of 15, after a TOT",
+         [](CStreamBuilder& b) {
+             Quiet(b);
+             Tot(b, 12, 0, 0);
+             CStreamBuilder two;
+             two.Counter(0x0014) = b.Counter(0x0014);
+             const Bytes loop = {0x40, 198};
+             Bytes descriptors(200, 'A');
+             std::copy(loop.begin(), loop.end(), descriptors.begin());
+             two.AddSection(0x0014, tsgen::MakeTOT(2008, 6, 1, 12, 0, 5, descriptors));
+             const Bytes& d = two.Data();
+             Bytes again(d.begin() + 188, d.begin() + 376);
+             again[3] = d[3];
+             again[100] ^= 0xFF;
+             b.AddRaw(Bytes(d.begin(), d.begin() + 188));
+             b.AddRaw(again);
+             b.AddRaw(Bytes(d.begin() + 188, d.begin() + 376));
+         },
+         kSize + Stamp("12:00:00") + " continuity counter error (pid:0x0014,  1-> 1).\n"},
         {"a CRC-correct section of table_id 0x74 after a TOT",
          [](CStreamBuilder& b) {
              Quiet(b);

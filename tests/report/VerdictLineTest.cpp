@@ -38,6 +38,9 @@ TEST(CVerdictLineTest, VerdictsOfRecordings) {
          "damaged" + Figures(5, 0, 0, 0, 0, 0)},
         {"a duplicate", [](tsgen::RecordingOptions& o) { o.dupPid = {{0x0111, 20000}}; },
          "ok" + Figures(0, 0, 0, 0, 1, 0)},
+        // The third copy is one too many, but loses nothing.
+        {"three copies", [](tsgen::RecordingOptions& o) { o.triplePid = {{0x0111, 20000}}; },
+         "ok" + Figures(0, 0, 0, 0, 1, 0)},
         {"audio scrambled until the descrambler locks",
          [](tsgen::RecordingOptions& o) { o.scrambleStart = {{0x0112, 31}}; }, "ok" + Figures(0, 0, 0, 0, 0, 31)},
         {"discontinuity_indicator", [](tsgen::RecordingOptions& o) { o.discPid = {{0x0111, 7000}}; },

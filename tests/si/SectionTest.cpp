@@ -344,12 +344,15 @@ TEST(CSectionTest, ContinuityGapDropsTheSection) {
     struct Case {
         const char* name;
         bool gapStartsSection;
+        bool lost15;  // the gap is 15 packets: the counter repeats on other bytes
         std::vector<Bytes> expected;
     };
     const Case cases[] = {
-        {"gap on a continuation packet", false, {c}},
+        {"gap on a continuation packet", false, false, {c}},
         // The gapped packet is not looked at further, so B goes too.
-        {"gap on a packet that starts a section", true, {c}},
+        {"gap on a packet that starts a section", true, false, {c}},
+        // Not a copy: however well the next packet follows on, A is broken.
+        {"15 lost before a continuation packet", false, true, {c}},
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);
@@ -360,7 +363,8 @@ TEST(CSectionTest, ContinuityGapDropsTheSection) {
         b.AddSection(kPid, a);
         std::vector<Bytes> packets = Packets(b);
         ASSERT_EQ(3u, packets.size());
-        packets.erase(packets.begin() + 1);  // counters now go 0, 2
+        if (k.lost15) packets.insert(packets.begin() + 1, RawPacket(kPid, false, 0, Bytes(184, 0x5A)));
+        else packets.erase(packets.begin() + 1);  // counters now go 0, 2
         if (k.gapStartsSection) {
             packets.pop_back();
             packets.push_back(RawPacket(kPid, true, 2, Concat({{0}, bSec})));
