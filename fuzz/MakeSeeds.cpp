@@ -151,7 +151,7 @@ Bytes WholeRecording(int packetSize, bool faults, int packets) {
         const int second = k / 50;
         tsgen::PacketFaults f;
         f.transportError = faults && k % 97 == 96;
-        f.badSync = faults && k == 260;
+        f.badSync = faults && k == 263;
         if (slot < static_cast<int>(psi.size())) {
             b.AddSection(psi[static_cast<size_t>(slot)].pid, psi[static_cast<size_t>(slot)].section);
         } else if (slot == 10) {
