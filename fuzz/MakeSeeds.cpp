@@ -2,8 +2,10 @@
 // Writes the seed corpora of the fuzzers: small streams, packets,
 // descriptors and coded texts made by the stream generator, each valid as
 // a broadcaster would send it, so that fuzzing starts from deep inside the
-// parsers. Usage: tsvigil-fuzz-seeds DIR (DIR/check, DIR/section,
-// DIR/descriptor and DIR/decoder must exist).
+// parsers. Usage: tsvigil-fuzz-seeds DIR (DIR/check, DIR/whole,
+// DIR/section, DIR/descriptor and DIR/decoder are made when missing).
+
+#include <sys/stat.h>
 
 #include <cstdio>
 #include <string>
@@ -113,6 +115,94 @@ void CheckSeeds(const Sections& s) {
     Put("check", "size-switch", Cat({a.Data(), b.Data(), c.Data(), a.Data()}));
 }
 
+// A recording of a few hundred packets in which every table the check
+// follows comes round, with broadcast time compressed to 20 ms a packet:
+// the PSI of RecordingPsi() (PAT, two PMTs, CAT, SDT) and a TOT every 50
+// packets (one a second), the EIT present/following of both services
+// every 25, a PCR every 10 on the first programme's PCR_PID, and picture
+// and sound in between. Service 0x0400 changes programme 3 s in, so the
+// programmes' coverage has a start and an end to find. With faults: a
+// stretch of the broadcast missing, an undeclared clock reset, counter
+// breaks, scrambled and transport-error packets and lost sync.
+Bytes WholeRecording(int packetSize, bool faults, int packets) {
+    constexpr uint64_t kTicksPerPacket = 27000000 / 50;
+    tsgen::CStreamBuilder b(packetSize);
+    b.SetPcrClock(0x01FF, 10, [faults](long long n) {
+        tsgen::PcrStamp s;
+        s.pcr = 1000 * 27000000ULL + static_cast<uint64_t>(n) * kTicksPerPacket;
+        if (faults && n >= 220) s.pcr -= 60 * 27000000ULL;
+        return s;
+    });
+    if (faults) {
+        b.SetGap(120, 40);
+        b.AddPidFault({0x0111, tsgen::PidFaultKind::Drop, 37});
+        b.AddPidFault({0x0112, tsgen::PidFaultKind::Scramble, 11});
+    }
+    const std::vector<tsgen::PsiSection> psi = tsgen::RecordingPsi();
+    auto event = [](int id, int minute, int second, int duration, const std::string& name) {
+        tsgen::EitEvent e = Event(id, tsgen::ShortEventDescriptor(name, "あらすじ"));
+        e.minute = minute;
+        e.second = second;
+        e.durationSeconds = duration;
+        return e;
+    };
+    for (int k = 0; static_cast<int>(b.PacketCount()) < packets; ++k) {
+        const int slot = k % 50;
+        const int second = k / 50;
+        tsgen::PacketFaults f;
+        f.transportError = faults && k % 97 == 96;
+        f.badSync = faults && k == 263;
+        if (slot < static_cast<int>(psi.size())) {
+            b.AddSection(psi[static_cast<size_t>(slot)].pid, psi[static_cast<size_t>(slot)].section);
+        } else if (slot == 10) {
+            b.AddSection(0x0014, tsgen::MakeTOT(2008, 6, 1, 12, 0, second, tsgen::LocalTimeOffsetDescriptor()));
+        } else if (slot % 25 == 15) {
+            const bool changed = second >= 3;
+            b.AddSection(0x0012, tsgen::MakeEIT(0x4E, 0x0400, 0, 1,
+                                                {changed ? event(2, 0, 3, 60, "{字}ニュース") : event(1, 0, 0, 3, "天気")},
+                                                changed ? 1 : 0));
+            b.AddSection(0x0012, tsgen::MakeEIT(0x4E, 0x0400, 1, 1,
+                                                {changed ? event(3, 1, 3, 60, "ドラマ") : event(2, 0, 3, 60, "{字}ニュース")},
+                                                changed ? 1 : 0));
+            b.AddSection(0x0012, tsgen::MakeEIT(0x4E, 0x0401, 0, 1, {event(10, 0, 0, 1800, "映画")}));
+        } else if (slot % 3 == 0) {
+            b.AddFiller(0x0112, f);
+        } else if (slot == 44) {
+            b.AddFiller(0x0130, f);
+        } else {
+            b.AddFiller(0x0111, f);
+        }
+    }
+    return b.Data();
+}
+
+// The whole-check fuzzer's input: an options byte, the file name's length
+// and the name, then the stream.
+void WholeSeeds() {
+    const struct {
+        const char* name;
+        uint8_t flags;
+        int size;
+        bool faults;
+        std::string file;
+    } kSeeds[] = {
+        {"clean-188", 0x00, 188, false, "rec/2008-06-01 \"news\" <1> & more.ts"},
+        {"faults-188", 0x03, 188, true, "\x01\x1b[31m\x7f\t\r\n\x81\x7f\xa0\xfd\x82\x9f"},
+        {"faults-192", 0x26, 192, true, "\xff\xfe\xc0\x80\xed\xa0\x80</title><script>'"},
+        {"faults-204", 0x09, 204, true, "\x83\x65\x83\x58\x83\x67.ts"},
+    };
+    for (const auto& k : kSeeds) {
+        const Bytes ts = WholeRecording(k.size, k.faults, 300);
+        Bytes in = {k.flags, static_cast<uint8_t>(k.file.size())};
+        in.insert(in.end(), k.file.begin(), k.file.end());
+        in.insert(in.end(), ts.begin(), ts.end());
+        Put("whole", k.name, in);
+        // The whole-check target of the classic outputs takes the stream
+        // as it is.
+        Put("check", std::string("recording-") + k.name, ts);
+    }
+}
+
 void SectionSeeds(const Sections& s) {
     const struct {
         const char* name;
@@ -203,8 +293,11 @@ int main(int argc, char** argv) {
         return 2;
     }
     g_dir = argv[1];
+    for (const char* sub : {"", "/check", "/whole", "/section", "/descriptor", "/decoder"})
+        mkdir((g_dir + sub).c_str(), 0777);
     const Sections s;
     CheckSeeds(s);
+    WholeSeeds();
     SectionSeeds(s);
     DescriptorSeeds();
     DecoderSeeds();

@@ -2,7 +2,9 @@
 # SPDX-License-Identifier: BSD-2-Clause
 # Builds the libFuzzer targets in build-fuzz/ and runs each in turn for
 # FUZZ_SECONDS seconds (default 60), one process at a time. New inputs go to
-# build-fuzz/corpus/NAME; the checked-in seeds in fuzz/corpus/NAME are only
+# build-fuzz/corpus/NAME; the checked-in seeds in fuzz/corpus/NAME and the
+# seeds the generator writes at each run (build-fuzz/seeds/NAME, among them
+# recordings of a few hundred packets for the whole-check targets) are only
 # read. Inputs that once crashed (fuzz/regressions/NAME/) are replayed first.
 # A crash leaves its input in build-fuzz/artifacts/ and fails the run.
 # Exit status 3: clang or its fuzzer runtime is missing and cannot be
@@ -28,12 +30,17 @@ fi
 cmake -S fuzz -B build-fuzz -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build build-fuzz -j "$JOBS"
 mkdir -p build-fuzz/artifacts
+build-fuzz/tsvigil-fuzz-seeds build-fuzz/seeds
 
-# name, binary, largest input
-for t in check:CheckStreamFuzzer:16384 section:SectionFuzzer:8192 \
-         descriptor:DescriptorFuzzer:1024 decoder:StringDecoderFuzzer:4096; do
+# name, binary, largest input. The whole-check targets take recordings of
+# a few hundred packets and room to grow them.
+for t in whole:WholeCheckFuzzer:131072 check:CheckStreamFuzzer:131072 \
+         section:SectionFuzzer:8192 descriptor:DescriptorFuzzer:1024 \
+         decoder:StringDecoderFuzzer:4096; do
     name=${t%%:*}; rest=${t#*:}; bin=${rest%%:*}; maxlen=${rest#*:}
     mkdir -p "build-fuzz/corpus/$name"
+    seeds="build-fuzz/seeds/$name"
+    [ -d "fuzz/corpus/$name" ] && seeds="fuzz/corpus/$name $seeds"
     if [ -n "$(ls -A "fuzz/regressions/$name" 2>/dev/null)" ]; then
         echo "== $bin: replaying fuzz/regressions/$name"
         "build-fuzz/$bin" fuzz/regressions/"$name"/*
@@ -41,5 +48,5 @@ for t in check:CheckStreamFuzzer:16384 section:SectionFuzzer:8192 \
     echo "== $bin: ${FUZZ_SECONDS}s"
     "build-fuzz/$bin" -max_total_time="$FUZZ_SECONDS" -max_len="$maxlen" -timeout=10 \
         -print_final_stats=1 -artifact_prefix="build-fuzz/artifacts/$name-" \
-        "build-fuzz/corpus/$name" "fuzz/corpus/$name"
+        "build-fuzz/corpus/$name" $seeds
 done
