@@ -12,6 +12,7 @@
 #include "check/DamageRanges.h"
 #include "check/PcrClock.h"
 #include "check/Output.h"
+#include "check/PacketRanges.h"
 #include "check/PidRoles.h"
 #include "check/PresentEvents.h"
 #include "si/TableDispatcher.h"
@@ -83,7 +84,21 @@ private:
     // counter that did not follow on, and a scrambled packet (packets: of
     // its PID so far, this one included).
     [[gnu::cold, gnu::noinline]] void OnCounterBreak(const uint8_t* p, int pid, int last);
-    [[gnu::noinline]] void OnScrambled(int pid, uint64_t packets);
+    [[gnu::noinline]] void OnScrambled(const uint8_t* p, int pid, uint64_t packets);
+    // A scrambled or transport-error packet for its ranges: extends the
+    // range in hand, or is timed and may close it.
+    void RangePacket(CPacketRanges& ranges, const uint8_t* p, int pid, bool atStart);
+    // The times of the packet at offset, as a finding there gets them
+    // (elapsed from the clock as it stood before the last PCR when before
+    // is set).
+    void TimeAt(CFinding& t, int64_t offset, bool before) const;
+    // Gives the last packet of the range in hand its time, if it has none.
+    void StampRange(CPacketRanges& ranges, bool before);
+    void StampRanges(bool before);
+    // Hands out a closed packet range, its PIDs' classes filled in.
+    void EmitRange(CFinding& range);
+    // Hands out the ranges in hand: all of them, or those over by now.
+    void CloseRanges(bool all, int64_t now = 0);
 
     std::vector<COutput*> m_outputs;
     CStreamSource& m_source;
@@ -108,6 +123,9 @@ private:
     bool m_bAnchored = false;
     int64_t m_nAnchorMs = 0;
     CDamageRanges m_damage;
+    // Built only for the outputs that follow the PSI, which name the class.
+    CPacketRanges m_scrambledRanges{CFinding::kScrambledRange};
+    CPacketRanges m_errorRanges{CFinding::kTransportErrorRange};
     // The gaps' ends in elapsed ticks, for the coverage.
     std::vector<std::pair<int64_t, int64_t>> m_gaps;
     struct CProgramme {
