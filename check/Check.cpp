@@ -238,9 +238,8 @@ void CCheck::TimeAt(CFinding& t, int64_t offset, bool before) const {
     }
 }
 
-void CCheck::RangePacket(CPacketRanges& ranges, const uint8_t* p, int pid, bool atStart) {
+void CCheck::RangeFar(CPacketRanges& ranges, const uint8_t* p, int pid, bool atStart) {
     const int64_t offset = m_framer.PacketOffset(p);
-    if (ranges.Extend(pid, offset, atStart)) return;
     // Far from the range's last packet: time both, and let the merge rule
     // decide.
     StampRange(ranges, false);
@@ -266,8 +265,10 @@ void CCheck::StampRanges(bool before) {
 
 void CCheck::CloseRanges(bool all, int64_t now) {
     for (CPacketRanges* r : {&m_scrambledRanges, &m_errorRanges}) {
+        if (!r->Open() || !(all || r->OverBy(now))) continue;
         CFinding closed;
-        if ((all || r->OverBy(now)) && r->Take(closed)) EmitRange(closed);
+        r->Take(closed);
+        EmitRange(closed);
     }
 }
 
@@ -433,10 +434,9 @@ void CCheck::OnScrambled(const uint8_t* p, int pid, uint64_t packets) {
     m_bScrambledSinceTot = true;
     CPidCounts& c = m_stats.pids[static_cast<size_t>(pid)];
     // Every packet of the PID so far scrambled: none was clear yet.
-    const bool atStart = c.scrambled + 1 == packets;
-    if (atStart) ++c.scrambledAtStart;
+    if (c.scrambled + 1 == packets) ++c.scrambledAtStart;
     ++c.scrambled;
-    if (m_roles) RangePacket(m_scrambledRanges, p, pid, atStart);
+    if (m_roles) RangePacket(m_scrambledRanges, p, pid, c.scrambled == packets);
 }
 
 int CCheck::UpdateClockPid() {

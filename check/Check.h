@@ -86,8 +86,13 @@ private:
     [[gnu::cold, gnu::noinline]] void OnCounterBreak(const uint8_t* p, int pid, int last);
     [[gnu::noinline]] void OnScrambled(const uint8_t* p, int pid, uint64_t packets);
     // A scrambled or transport-error packet for its ranges: extends the
-    // range in hand, or is timed and may close it.
-    void RangePacket(CPacketRanges& ranges, const uint8_t* p, int pid, bool atStart);
+    // range in hand where it lies close behind, or is timed and may close
+    // it (RangeFar: rare once a range is open). Out of the callers' line,
+    // so that a check without ranges pays nothing for them.
+    [[gnu::noinline]] void RangePacket(CPacketRanges& ranges, const uint8_t* p, int pid, bool atStart) {
+        if (!ranges.Extend(pid, m_framer.PacketOffset(p), atStart)) RangeFar(ranges, p, pid, atStart);
+    }
+    [[gnu::noinline]] void RangeFar(CPacketRanges& ranges, const uint8_t* p, int pid, bool atStart);
     // The times of the packet at offset, as a finding there gets them
     // (elapsed from the clock as it stood before the last PCR when before
     // is set).

@@ -5,20 +5,6 @@
 
 #include "check/DamageRanges.h"
 
-void CPacketRanges::Count(int pid, int64_t offset, bool atStart) {
-    m_range.toOffset = offset;
-    ++m_range.count;
-    int32_t& slot = m_slot[static_cast<size_t>(pid & 0x1FFF)];
-    if (slot < 0) {
-        slot = static_cast<int32_t>(m_range.pidPackets.size());
-        m_range.pidPackets.emplace_back();
-        m_range.pidPackets.back().pid = pid & 0x1FFF;
-    }
-    CFinding::CPidPackets& p = m_range.pidPackets[static_cast<size_t>(slot)];
-    ++p.packets;
-    if (atStart) ++p.atStart;
-}
-
 void CPacketRanges::Stamp(const CFinding& t) {
     if (!m_open) return;
     m_stamped = m_range.toOffset;
@@ -61,9 +47,18 @@ bool CPacketRanges::OverBy(int64_t now) const {
 
 bool CPacketRanges::Take(CFinding& closed) {
     if (!m_open) return false;
-    for (const auto& p : m_range.pidPackets) m_slot[static_cast<size_t>(p.pid)] = -1;
-    std::sort(m_range.pidPackets.begin(), m_range.pidPackets.end(),
-              [](const CFinding::CPidPackets& a, const CFinding::CPidPackets& b) { return a.pid < b.pid; });
+    std::sort(m_range.pids.begin(), m_range.pids.end());
+    m_range.pidPackets.reserve(m_range.pids.size());
+    for (const int pid : m_range.pids) {
+        CTally& t = m_tally[static_cast<size_t>(pid)];
+        CFinding::CPidPackets p;
+        p.pid = pid;
+        p.packets = t.packets;
+        p.atStart = t.atStart;
+        m_range.pidPackets.push_back(p);
+        t = CTally();
+    }
+    m_range.pids.clear();
     closed = std::move(m_range);
     m_range = CFinding();
     m_open = false;

@@ -46,18 +46,30 @@ public:
     // could give a time takes this first one as its start too.
     void Stamp(const CFinding& t);
 
+    bool Open() const { return m_open; }
     // True when the range in hand is over by now (elapsed ticks of a PCR).
     bool OverBy(int64_t now) const;
     // Takes the range in hand, if any, its PIDs ascending.
     bool Take(CFinding& closed);
 
 private:
-    void Count(int pid, int64_t offset, bool atStart);
+    // The packet in the range: a few increments at the PID's own index.
+    void Count(int pid, int64_t offset, bool atStart) {
+        m_range.toOffset = offset;
+        ++m_range.count;
+        CTally& t = m_tally[static_cast<size_t>(pid & 0x1FFF)];
+        if (t.packets++ == 0) m_range.pids.push_back(pid & 0x1FFF);
+        t.atStart += atStart ? 1 : 0;
+    }
+
+    struct CTally {
+        uint64_t packets = 0;
+        uint64_t atStart = 0;
+    };
 
     CFinding::Kind m_kind;
     bool m_open = false;
-    CFinding m_range;
+    CFinding m_range;  // pids: those with packets in it, as they came
     int64_t m_stamped = -1;  // the offset whose times the range's end holds
-    // Per PID, its place in m_range.pidPackets, or -1.
-    std::vector<int32_t> m_slot = std::vector<int32_t>(8192, -1);
+    std::vector<CTally> m_tally = std::vector<CTally>(8192);  // per PID, in the range in hand
 };
