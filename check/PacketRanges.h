@@ -53,14 +53,17 @@ public:
     bool Take(CFinding& closed);
 
 private:
-    // The packet in the range: a few increments at the PID's own index.
+    // The packet in the range (pid below 0x2000): a few increments at the
+    // PID's own index.
     void Count(int pid, int64_t offset, bool atStart) {
         m_range.toOffset = offset;
         ++m_range.count;
-        CTally& t = m_tally[static_cast<size_t>(pid & 0x1FFF)];
-        if (t.packets++ == 0) m_range.pids.push_back(pid & 0x1FFF);
+        CTally& t = m_tally[static_cast<size_t>(pid)];
+        if (t.packets++ == 0) FirstOf(pid);
         t.atStart += atStart ? 1 : 0;
     }
+    // The PID's first packet in the range.
+    [[gnu::noinline, gnu::cold]] void FirstOf(int pid) { m_range.pids.push_back(pid); }
 
     struct CTally {
         uint64_t packets = 0;
