@@ -219,11 +219,67 @@ void CCheck::EmitProgrammes() {
 void CCheck::OnTransportError(const uint8_t* p, int pid) {
     if (m_nTransportErrorsSinceTot < INT32_MAX) ++m_nTransportErrorsSinceTot;
     ++m_stats.pids[static_cast<size_t>(pid)].transportErrors;
-    if (!m_roles || !IsPictureOrSound(m_roles.get(), pid)) return;
+    if (!m_roles) return;
+    RangePacket(m_errorRanges, p, pid, false);
+    if (!IsPictureOrSound(m_roles.get(), pid)) return;
     CFinding f = Found(CFinding::kTransportError);
     f.pid = pid;
     f.offset = m_framer.PacketOffset(p);
     Emit(f);
+}
+
+void CCheck::TimeAt(CFinding& t, int64_t offset, bool before) const {
+    t.timedAt = offset;
+    t.hasElapsed = before ? m_pcr.ElapsedBefore(offset, t.elapsed) : m_pcr.Elapsed(offset, t.elapsed);
+    if (t.hasElapsed) {
+        t.hasAt = m_bAnchored;
+        t.at = AtOf(t.elapsed);
+    } else if (!m_pcr.Started()) {
+        // Without a PCR the broadcast time is that of the last TOT.
+        CTimeValue tot;
+        t.hasAt = m_clock.LastTime(tot);
+        t.at = tot.Seconds() * 1000;
+    }
+}
+
+void CCheck::RangeFar(CPacketRanges& ranges, const uint8_t* p, int pid, bool atStart) {
+    const int64_t offset = m_framer.PacketOffset(p);
+    // Far from the range's last packet: time both, and let the merge rule
+    // decide.
+    StampRange(ranges, false);
+    CFinding t;
+    TimeAt(t, offset, false);
+    CFinding closed;
+    if (ranges.Add(t, pid, atStart, closed)) EmitRange(closed);
+}
+
+void CCheck::StampRange(CPacketRanges& ranges, bool before) {
+    // A last packet not yet stamped lies after the last PCR (with before,
+    // between the last two), and before any TOT being taken.
+    if (!ranges.Unstamped()) return;
+    CFinding t;
+    TimeAt(t, ranges.LastOffset(), before);
+    ranges.Stamp(t);
+}
+
+void CCheck::StampRanges(bool before) {
+    StampRange(m_scrambledRanges, before);
+    StampRange(m_errorRanges, before);
+}
+
+void CCheck::CloseRanges(bool all, int64_t now) {
+    for (CPacketRanges* r : {&m_scrambledRanges, &m_errorRanges}) {
+        if (!r->Open() || !(all || r->OverBy(now))) continue;
+        CFinding closed;
+        r->Take(closed);
+        EmitRange(closed);
+    }
+}
+
+void CCheck::EmitRange(CFinding& range) {
+    for (auto& p : range.pidPackets) p.av = IsPictureOrSound(m_roles.get(), p.pid);
+    // Placed and held like a damaged range.
+    EmitDamage(range);
 }
 
 void CCheck::FlushPending(bool before) {
@@ -236,6 +292,13 @@ void CCheck::FlushPending(bool before) {
 
 void CCheck::OnClockPacket(const uint8_t* p) {
     const CPcrClock::CStep step = m_pcr.OnPacket(p, m_framer.PacketOffset(p));
+    if (step.kind != CPcrClock::CStep::kNone && m_roles) {
+        StampRanges(true);
+        // Across a gap or a new time base bytes tell nothing of time: the
+        // ranges end before it.
+        const bool on = step.kind == CPcrClock::CStep::kFirst || step.kind == CPcrClock::CStep::kNormal;
+        CloseRanges(!on, step.toTicks);
+    }
     switch (step.kind) {
         case CPcrClock::CStep::kNone:
             return;
@@ -320,6 +383,7 @@ void CCheck::OnTot() {
     // The counts belong to the block this TOT closes: they go out while the
     // previous TOT is still the last one.
     EmitCounts();
+    if (m_roles) StampRanges(false);
     CFinding f;
     f.kind = CFinding::kTot;
     f.hasTime = m_clock.GetTime(f.time);
@@ -402,7 +466,7 @@ void CCheck::OnCounterBreak(const uint8_t* p, int pid, int last, const uint64_t*
     Emit(f);
 }
 
-void CCheck::OnScrambled(int pid, uint64_t packets) {
+void CCheck::OnScrambled(const uint8_t* p, int pid, uint64_t packets) {
     int32_t& since = m_scrambledSinceTot[static_cast<size_t>(pid)];
     // Counts saturate rather than overflow on an endless scrambled run.
     if (since < INT32_MAX) ++since;
@@ -411,6 +475,7 @@ void CCheck::OnScrambled(int pid, uint64_t packets) {
     // Every packet of the PID so far scrambled: none was clear yet.
     if (c.scrambled + 1 == packets) ++c.scrambledAtStart;
     ++c.scrambled;
+    if (m_roles) RangePacket(m_scrambledRanges, p, pid, c.scrambled == packets);
 }
 
 int CCheck::UpdateClockPid() {
@@ -509,7 +574,7 @@ void CCheck::Run(const std::function<void()>& tick) {
             lastCounter[pid] = counter;
             lastTail[pid] = PacketTail(p);
 
-            if (b3 & 0xC0) OnScrambled(pid, packetsOf[pid]);
+            if (b3 & 0xC0) OnScrambled(p, pid, packetsOf[pid]);
             // The PCR is read only from the clock PID's packets with an
             // adaptation field.
             if ((b3 & 0x20) && pid == clockPid) OnClockPacket(p);
@@ -531,6 +596,10 @@ void CCheck::Run(const std::function<void()>& tick) {
     FlushPending(false);
     CFinding closed;
     if (m_damage.Take(closed)) EmitDamage(closed);
+    if (m_roles) {
+        StampRanges(false);
+        CloseRanges(true);
+    }
     // Ranges still waiting for a TOT that never came go out unplaced.
     std::vector<CFinding> held;
     held.swap(m_heldDamage);

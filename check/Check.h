@@ -12,6 +12,7 @@
 #include "check/DamageRanges.h"
 #include "check/PcrClock.h"
 #include "check/Output.h"
+#include "check/PacketRanges.h"
 #include "check/PidRoles.h"
 #include "check/PresentEvents.h"
 #include "si/TableDispatcher.h"
@@ -86,7 +87,26 @@ private:
     // Whether a packet with payload that repeats the continuity_counter of
     // the packet before it on its PID carries that packet's bytes.
     [[gnu::cold, gnu::noinline]] bool SameAsLast(const uint8_t* p, int pid) const;
-    [[gnu::noinline]] void OnScrambled(int pid, uint64_t packets);
+    [[gnu::noinline]] void OnScrambled(const uint8_t* p, int pid, uint64_t packets);
+    // A scrambled or transport-error packet for its ranges: extends the
+    // range in hand where it lies close behind, or is timed and may close
+    // it (RangeFar: rare once a range is open). Out of the callers' line,
+    // so that a check without ranges pays nothing for them.
+    [[gnu::noinline]] void RangePacket(CPacketRanges& ranges, const uint8_t* p, int pid, bool atStart) {
+        if (!ranges.Extend(pid, m_framer.PacketOffset(p), atStart)) RangeFar(ranges, p, pid, atStart);
+    }
+    [[gnu::noinline]] void RangeFar(CPacketRanges& ranges, const uint8_t* p, int pid, bool atStart);
+    // The times of the packet at offset, as a finding there gets them
+    // (elapsed from the clock as it stood before the last PCR when before
+    // is set).
+    void TimeAt(CFinding& t, int64_t offset, bool before) const;
+    // Gives the last packet of the range in hand its time, if it has none.
+    void StampRange(CPacketRanges& ranges, bool before);
+    void StampRanges(bool before);
+    // Hands out a closed packet range, its PIDs' classes filled in.
+    void EmitRange(CFinding& range);
+    // Hands out the ranges in hand: all of them, or those over by now.
+    void CloseRanges(bool all, int64_t now = 0);
 
     std::vector<COutput*> m_outputs;
     // The last 8 bytes of each PID's last packet (see PacketTail()), kept
@@ -117,6 +137,9 @@ private:
     bool m_bAnchored = false;
     int64_t m_nAnchorMs = 0;
     CDamageRanges m_damage;
+    // Built only for the outputs that follow the PSI, which name the class.
+    CPacketRanges m_scrambledRanges{CFinding::kScrambledRange};
+    CPacketRanges m_errorRanges{CFinding::kTransportErrorRange};
     // The gaps' ends in elapsed ticks, for the coverage.
     std::vector<std::pair<int64_t, int64_t>> m_gaps;
     struct CProgramme {

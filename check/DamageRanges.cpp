@@ -5,10 +5,10 @@
 
 #include "check/PcrClock.h"
 
-bool CDamageRanges::Near(const CFinding& e) const {
-    if (e.hasElapsed && m_range.hasToElapsed) return e.elapsed - m_range.toElapsed <= kMergeTicks;
-    if (e.hasAt && m_range.hasToAt) return e.at - m_range.toAt <= kMergeTicks / CPcrClock::kTicksPerMs;
-    return e.timedAt - m_range.toOffset <= (2 << 20);
+bool CDamageRanges::Near(const CFinding& range, const CFinding& e) {
+    if (e.hasElapsed && range.hasToElapsed) return e.elapsed - range.toElapsed <= kMergeTicks;
+    if (e.hasAt && range.hasToAt) return e.at - range.toAt <= kMergeTicks / CPcrClock::kTicksPerMs;
+    return e.timedAt - range.toOffset <= (2 << 20);
 }
 
 bool CDamageRanges::Take(CFinding& closed) {
@@ -20,7 +20,7 @@ bool CDamageRanges::Take(CFinding& closed) {
 }
 
 bool CDamageRanges::Add(const CFinding& e, CFinding& closed) {
-    const bool close = m_bOpen && !Near(e);
+    const bool close = m_bOpen && !Near(m_range, e);
     if (close) Take(closed);
     if (!m_bOpen) {
         m_bOpen = true;

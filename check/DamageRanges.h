@@ -22,9 +22,11 @@ public:
     bool OverBy(int64_t now) const { return m_bOpen && m_range.hasToElapsed && now - m_range.toElapsed > kMergeTicks; }
     // Takes the range in hand, if any.
     bool Take(CFinding& closed);
+    // Whether e comes within the merge distance of the end of range: by
+    // elapsed, else by broadcast time, else by offset.
+    static bool Near(const CFinding& range, const CFinding& e);
 
 private:
-    bool Near(const CFinding& e) const;
 
     bool m_bOpen = false;
     CFinding m_range;

@@ -37,6 +37,22 @@ struct CFinding {
         // eventId, name, start, duration; at and toAt the stretch recorded,
         // and what is missing of it.
         kProgramme,
+        // A range of scrambled packets (transport_scrambling_control not
+        // 00), or of packets with transport_error_indicator, on any PID,
+        // merged while each comes within a second of the one before:
+        // elapsed/at and toElapsed/toAt bound it, offset and toOffset too;
+        // count is its packets and pidPackets tells them per PID.
+        kScrambledRange,
+        kTransportErrorRange,
+    };
+
+    // For the packet ranges: one PID's packets in the range, and for a
+    // scrambled range those before the PID's first clear packet.
+    struct CPidPackets {
+        int pid = -1;
+        bool av = false;  // the PID carries picture or sound, as known when the range closed
+        uint64_t packets = 0;
+        uint64_t atStart = 0;
     };
 
     Kind kind = kPacketSize;
@@ -84,6 +100,7 @@ struct CFinding {
     uint64_t avLost = 0;
     uint64_t avErrors = 0;
     std::vector<int> pids;
+    std::vector<CPidPackets> pidPackets;  // for the packet ranges, by PID ascending
     bool atEnd = false;     // for kSyncError: bytes skipped at the end of the input
     // For kProgramme, in milliseconds; coverage from 0 to 1, or below 0 when
     // the event's start or duration is undefined (then nothing is known).

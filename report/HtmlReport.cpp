@@ -63,6 +63,19 @@ CHtmlMark Point(const CFinding& f) {
     return m;
 }
 
+// A mark over a range: from its start to its end on each axis where both
+// are known.
+CHtmlMark Span(const CFinding& f) {
+    CHtmlMark m = Point(f);
+    m.has[CHtmlMark::kAt] = f.hasAt && f.hasToAt;
+    m.to[CHtmlMark::kAt] = f.toAt;
+    m.has[CHtmlMark::kElapsed] = f.hasElapsed && f.hasToElapsed;
+    m.to[CHtmlMark::kElapsed] = f.toElapsed;
+    m.has[CHtmlMark::kOffset] = f.offset >= 0;
+    m.to[CHtmlMark::kOffset] = std::max(f.offset, f.toOffset);
+    return m;
+}
+
 const char* const kStyle =
     "body{font-family:'Noto Sans CJK JP','Noto Sans JP',sans-serif;margin:1.5em;color:#111;background:#fff}"
     "h1{font-size:1.3em}h2{font-size:1.1em;margin-top:1.5em}"
@@ -211,13 +224,7 @@ void CHtmlReport::On(const CFinding& f) {
     if (f.kind != CFinding::kProgramme && f.kind != CFinding::kPresentEvent) Seen(f);
     switch (f.kind) {
         case CFinding::kDamage: {
-            CHtmlMark m = Point(f);
-            m.has[CHtmlMark::kAt] = f.hasAt && f.hasToAt;
-            m.to[CHtmlMark::kAt] = f.toAt;
-            m.has[CHtmlMark::kElapsed] = f.hasElapsed && f.hasToElapsed;
-            m.to[CHtmlMark::kElapsed] = f.toElapsed;
-            m.has[CHtmlMark::kOffset] = f.offset >= 0;
-            m.to[CHtmlMark::kOffset] = std::max(f.offset, f.toOffset);
+            CHtmlMark m = Span(f);
             m.packets = f.avLost;
             m.errors = f.avErrors;
             m.pids = f.pids;
@@ -260,35 +267,19 @@ void CHtmlReport::On(const CFinding& f) {
         case CFinding::kSyncError:
             Add(m_rows[kSyncRow], Point(f));
             break;
-        case CFinding::kScrambled:
-        case CFinding::kTransportErrors: {
-            // The count covers the stretch since the TOT before.
-            CHtmlMark m = m_lastTot;
-            m.pids.clear();
-            for (int a = 0; a < CHtmlMark::kAxes; ++a) {
-                if (!m.has[a]) {
-                    m.has[a] = m_seen[a];
-                    m.from[a] = m_min[a];
-                }
-            }
-            const CHtmlMark here = Point(f);
-            for (int a = 0; a < CHtmlMark::kAxes; ++a) {
-                if (here.has[a]) m.to[a] = here.to[a];
-                m.has[a] = m.has[a] && here.has[a];
-            }
-            m.count = 1;
+        case CFinding::kScrambledRange:
+        case CFinding::kTransportErrorRange: {
+            // Drawn from the ranges, placed to the packet; the per-TOT
+            // counts would span the whole stretch between two TOTs.
+            CHtmlMark m = Span(f);
             m.packets = static_cast<uint64_t>(std::max<int64_t>(f.count, 0));
-            if (f.kind == CFinding::kScrambled) {
-                if (f.pid >= 0) m.pids.push_back(f.pid);
-                Add(m_rows[kScrambledRow], m);
-            } else {
-                Add(m_rows[kTeiRow], m);
+            for (const auto& p : f.pidPackets) {
+                if (p.av) m.errors += p.packets;
+                if (m.pids.size() < kMaxPids) m.pids.push_back(p.pid);
             }
+            Add(m_rows[f.kind == CFinding::kScrambledRange ? kScrambledRow : kTeiRow], m);
             break;
         }
-        case CFinding::kTot:
-            m_lastTot = Point(f);
-            break;
         case CFinding::kProgramme:
             if (m_nProgrammes++ < kMaxProgrammes) m_programmes.push_back(f);
             break;
@@ -538,8 +529,10 @@ std::string CHtmlReport::Page(const CCheckStats& stats) {
                 for (const int pid : m.pids) title += " " + Hex(pid);
                 title += "; ";
             }
-            title += Number(m.count) + (ri.index == kDamageRow ? " ranges" : ri.index == kGapRow ? " gaps" : " findings");
+            const bool ranges = ri.index == kDamageRow || ri.index == kScrambledRow || ri.index == kTeiRow;
+            title += Number(m.count) + (ranges ? " ranges" : ri.index == kGapRow ? " gaps" : " findings");
             if (ri.index == kDamageRow) title += ", " + Number(m.packets) + " packets lost, " + Number(m.errors) + " with errors";
+            else if (ranges) title += ", " + Number(m.packets) + " packets, " + Number(m.errors) + " of picture and sound";
             else if (ri.index == kGapRow) title += ", " + FormatTicks(static_cast<int64_t>(m.packets), true) + " s missing" + (m.errors ? ", clock resets" : "");
             else if (ri.index == kRows) title += ", " + Number(m.packets) + " packets lost";
             else if (ri.index != kSyncRow) title += ", " + Number(m.packets) + " packets";

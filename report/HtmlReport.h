@@ -28,7 +28,9 @@ struct CHtmlMark {
     int64_t to[kAxes] = {};
     uint64_t count = 0;    // the findings or ranges it stands for
     uint64_t packets = 0;  // lost, scrambled or flagged, as the row counts
-    uint64_t errors = 0;   // damage: of them, with the transport error indicator
+    // Damage: of them, with the transport error indicator; scrambled and
+    // transport-error ranges: of them, on picture and sound PIDs.
+    uint64_t errors = 0;
     std::vector<int> pids;  // the first few, sorted
 
     // Takes o into this mark: counts summed, bounds widened, PIDs joined.
@@ -95,9 +97,6 @@ private:
     int64_t m_firstRefAt = 0, m_firstRefElapsed = 0;
     bool m_hasLastRef = false;
     int64_t m_lastRefAt = 0, m_lastRefElapsed = 0;
-    // The previous TOT's place: scrambled and transport-error counts cover
-    // the stretch since it.
-    CHtmlMark m_lastTot;
 
     std::vector<std::string> m_ranges;  // table rows of the first kMaxRanges
     uint64_t m_nRanges = 0;

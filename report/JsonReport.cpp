@@ -97,6 +97,26 @@ void CJsonReport::On(const CFinding& f) {
                          f.offset, f.toOffset, f.avLost, f.avErrors, pids.c_str());
             break;
         }
+        case CFinding::kScrambledRange:
+        case CFinding::kTransportErrorRange: {
+            // at_start only where it means something: scrambled packets
+            // before the PID's first clear one.
+            const bool scrambled = f.kind == CFinding::kScrambledRange;
+            std::string pids;
+            for (const auto& p : f.pidPackets) {
+                pids += (pids.empty() ? "{\"pid\":" : ",{\"pid\":") + std::to_string(p.pid) + ",\"class\":\"" +
+                        (p.av ? "av" : "other") + "\",\"packets\":" + std::to_string(p.packets) +
+                        (scrambled ? ",\"at_start\":" + std::to_string(p.atStart) : std::string()) + "}";
+            }
+            std::fprintf(m_out,
+                         "{\"type\":\"%s\",%s\"from\":%s,\"to\":%s,\"elapsed_from\":%s,\"elapsed_to\":%s,"
+                         "\"offset_from\":%" PRId64 ",\"offset_to\":%" PRId64 ",\"packets\":%" PRId64 ",\"pids\":[%s]}\n",
+                         scrambled ? "scrambled_range" : "transport_error_range", file,
+                         FormatMilliseconds(f.at, f.hasAt).c_str(), FormatMilliseconds(f.toAt, f.hasToAt).c_str(),
+                         FormatTicks(f.elapsed, f.hasElapsed).c_str(), FormatTicks(f.toElapsed, f.hasToElapsed).c_str(),
+                         f.offset, f.toOffset, f.count, pids.c_str());
+            break;
+        }
         case CFinding::kTransportError:
             break;
         case CFinding::kProgramme: {

@@ -23,6 +23,8 @@ void CTextReport::On(const CFinding& f) {
         case CFinding::kDamage:
         case CFinding::kTransportError:
         case CFinding::kProgramme:
+        case CFinding::kScrambledRange:
+        case CFinding::kTransportErrorRange:
             // The classic report has no line for them.
             return;
         case CFinding::kTot:

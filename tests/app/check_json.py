@@ -44,9 +44,9 @@ def main():
             found.append(("tei", o["packets"]))
         elif t == "event":
             found.append(("event", o["service_id"], o["event_id"]))
-        elif t not in ("tot", "gap", "damage", "programme"):
+        elif t not in ("tot", "gap", "damage", "programme", "scrambled_range", "transport_error_range"):
             fail("unknown type %r" % t)
-        if t in ("gap", "damage", "programme"):
+        if t in ("gap", "damage", "programme", "scrambled_range", "transport_error_range"):
             continue
         if "at" not in o or "elapsed" not in o:
             fail("no at or elapsed in %r" % o)
@@ -79,6 +79,17 @@ def main():
         (sum(p["scrambled"] for p in pids), sum(f[2] for f in found if f[0] == "scrambled"), "scrambled"),
         (sum(p["transport_errors"] for p in pids), sum(f[1] for f in found if f[0] == "tei"), "transport_errors"),
     ]
+    # Every scrambled or flagged packet lies in exactly one range.
+    for kind, key in (("scrambled_range", "scrambled"), ("transport_error_range", "transport_errors")):
+        per_pid = {}
+        for o in objs[:-1]:
+            if o["type"] != kind:
+                continue
+            if o["packets"] != sum(p["packets"] for p in o["pids"]):
+                fail("%s packets %r, its pids' %r" % (kind, o["packets"], o["pids"]))
+            for p in o["pids"]:
+                per_pid[p["pid"]] = per_pid.get(p["pid"], 0) + p["packets"]
+        checks.append(({p["pid"]: p[key] for p in pids if p[key]}, per_pid, kind))
     for got, want, what in checks:
         if got != want:
             fail("summary %s: %r, findings %r" % (what, got, want))

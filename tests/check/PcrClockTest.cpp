@@ -115,6 +115,31 @@ TEST(CPcrClockTest, GapsResetsAndRanges) {
              ASSERT_GE(tots.size(), 3u);
              EXPECT_EQ("\"2008-06-01T12:00:10.000+09:00\"", Value(tots[2], "at"));
          }},
+        {"video scrambled for its first 3000 packets: one range, all of them at the start",
+         [](tsgen::RecordingOptions& o) { o.scrambleStart = {{0x0111, 3000}}; },
+         [](const std::string& json) {
+             const auto r = Objects(json, "scrambled_range");
+             ASSERT_EQ(1u, r.size());
+             EXPECT_NE(std::string::npos,
+                       r[0].find("\"packets\":3000,\"pids\":[{\"pid\":273,\"class\":\"av\",\"packets\":3000,"
+                                 "\"at_start\":3000}]"));
+             EXPECT_EQ("0", Value(r[0], "offset_from"));
+             // Begun before the clock gave a time: from the first it gave.
+             EXPECT_NE("null", Value(r[0], "from"));
+             EXPECT_NEAR(0.33, Seconds(r[0], "elapsed_to"), 0.05);
+             EXPECT_TRUE(Objects(json, "transport_error_range").empty());
+         }},
+        {"a transport error every 1.5 s: a range for each, with no at_start",
+         [](tsgen::RecordingOptions& o) { o.teiEvery = 16500; },
+         [](const std::string& json) {
+             const auto r = Objects(json, "transport_error_range");
+             ASSERT_EQ(7u, r.size());
+             EXPECT_EQ("1", Value(r[0], "packets"));
+             EXPECT_EQ(std::string::npos, r[0].find("at_start"));
+             EXPECT_EQ(Value(r[0], "from"), Value(r[0], "to"));
+             EXPECT_NEAR(1.5, Seconds(r[1], "elapsed_from") - Seconds(r[0], "elapsed_from"), 0.01);
+             EXPECT_TRUE(Objects(json, "scrambled_range").empty());
+         }},
         // The first service's programmes, against the 12 s recorded; the
         // broadcast time is right to about a second (a TOT's whole seconds).
         {"a late start: the programme began 3 s before the recording",

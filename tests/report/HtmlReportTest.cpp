@@ -174,7 +174,16 @@ TEST(CHtmlReportTest, IndexOfSeveralFiles) {
     EXPECT_NE(std::string::npos, index.find("<a href=\"missing.ts.html\">" + missing + "</a>"));
     EXPECT_NE(std::string::npos, index.find("unreadable</td><td class=\"n\">no PCR</td>"));
     EXPECT_EQ(2u, Occurrences(index, "damaged, scrambled, gap</td><td class=\"n\">118.976 s</td>"));
-    EXPECT_NE(std::string::npos, ReadAll(out + "/a.ts-2.html").find("<div id=\"verdict\" class=\"v-bad\">damaged"));
+    // The scrambled and transport-error rows draw the ranges of the JSON
+    // Lines: two scrambled stretches, one of transport errors.
+    const std::string page = ReadAll(out + "/a.ts-2.html");
+    const std::string json = testutil::RunTool({"--json", a}).out;
+    EXPECT_EQ(2u, Occurrences(json, "\"type\":\"scrambled_range\""));
+    EXPECT_EQ(1u, Occurrences(json, "\"type\":\"transport_error_range\""));
+    EXPECT_EQ(2u, CountOf(page, "scrambled"));
+    EXPECT_EQ(1u, CountOf(page, "tei"));
+    EXPECT_NE(std::string::npos, page.find("1 ranges, 53 packets, 53 of picture and sound"));
+    EXPECT_NE(std::string::npos, page.find("<div id=\"verdict\" class=\"v-bad\">damaged"));
     EXPECT_NE(std::string::npos, ReadAll(out + "/missing.ts.html").find("<div id=\"verdict\" class=\"v-none\">unreadable"));
 
     // One file: the page at the path; a path that cannot be written fails the run.
@@ -212,6 +221,8 @@ TEST(CHtmlReportTest, BrowserSeesTheMarksAndNoScript) {
     ASSERT_NE(0u, Occurrences(json, "\"type\":\"damage\""));
     EXPECT_EQ(Occurrences(json, "\"type\":\"damage\""), CountOf(dom, "damage"));
     EXPECT_EQ(Occurrences(json, "\"type\":\"gap\""), CountOf(dom, "gap"));
+    EXPECT_EQ(Occurrences(json, "\"type\":\"scrambled_range\""), CountOf(dom, "scrambled"));
+    EXPECT_EQ(Occurrences(json, "\"type\":\"transport_error_range\""), CountOf(dom, "tei"));
     const std::regex banner("<div id=\"verdict\"[^>]*>damaged, scrambled, gap \\(");
     EXPECT_TRUE(std::regex_search(dom, banner));
     // And as it looks: a screenshot beside the test binary, in the build

@@ -1,0 +1,67 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#include "check/PacketRanges.h"
+
+#include <algorithm>
+
+#include "check/DamageRanges.h"
+
+void CPacketRanges::Stamp(const CFinding& t) {
+    if (!m_open) return;
+    m_stamped = m_range.toOffset;
+    m_range.hasToElapsed = t.hasElapsed;
+    m_range.toElapsed = t.elapsed;
+    m_range.hasToAt = t.hasAt;
+    m_range.toAt = t.at;
+    // A start without any time yet takes the first the clock gives; one
+    // with elapsed only is placed from it once a TOT fixes the offset.
+    if (!m_range.hasElapsed && !m_range.hasAt) {
+        m_range.hasElapsed = t.hasElapsed;
+        m_range.elapsed = t.elapsed;
+        m_range.hasAt = t.hasAt;
+        m_range.at = t.at;
+    }
+}
+
+bool CPacketRanges::Add(const CFinding& packet, int pid, bool atStart, CFinding& closed) {
+    const bool close = m_open && !CDamageRanges::Near(m_range, packet);
+    if (close) Take(closed);
+    if (!m_open) {
+        m_open = true;
+        m_range.kind = m_kind;
+        m_range.hasTime = packet.hasTime;
+        m_range.time = packet.time;
+        m_range.hasElapsed = packet.hasElapsed;
+        m_range.elapsed = packet.elapsed;
+        m_range.hasAt = packet.hasAt;
+        m_range.at = packet.at;
+        m_range.offset = packet.timedAt;
+    }
+    Count(pid, packet.timedAt, atStart);
+    Stamp(packet);
+    return close;
+}
+
+bool CPacketRanges::OverBy(int64_t now) const {
+    return m_open && !Unstamped() && m_range.hasToElapsed && now - m_range.toElapsed > CDamageRanges::kMergeTicks;
+}
+
+bool CPacketRanges::Take(CFinding& closed) {
+    if (!m_open) return false;
+    std::sort(m_range.pids.begin(), m_range.pids.end());
+    m_range.pidPackets.reserve(m_range.pids.size());
+    for (const int pid : m_range.pids) {
+        CTally& t = m_tally[static_cast<size_t>(pid)];
+        CFinding::CPidPackets p;
+        p.pid = pid;
+        p.packets = t.packets;
+        p.atStart = t.atStart;
+        m_range.pidPackets.push_back(p);
+        t = CTally();
+    }
+    m_range.pids.clear();
+    closed = std::move(m_range);
+    m_range = CFinding();
+    m_open = false;
+    m_stamped = -1;
+    return true;
+}
