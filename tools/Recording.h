@@ -77,6 +77,12 @@ struct RecordingOptions {
     // services keep their 30-minute programmes.
     int programmeSeconds = 0;
     int programmeStartOffset = 0;
+    // The PAT and the PMTs are first sent this many seconds into the
+    // broadcast (the PCR runs from the first packet on).
+    double psiFrom = 0;
+    // Before anything else, this many PIDs from 0x1000 on carry one
+    // adaptation-field-only packet each with a PCR.
+    int pcrPidsBefore = 0;
 };
 
 bool WriteRecording(const std::string& path, const RecordingOptions& options);

@@ -58,7 +58,9 @@ void Usage(std::FILE* to) {
         "  --programmes START:LENGTH  the first service's programmes last LENGTH\n"
         "                     whole seconds; the one on air at the first packet (event\n"
         "                     1) began START seconds before it (negative: the next one\n"
-        "                     begins -START seconds after it); implies --si\n",
+        "                     begins -START seconds after it); implies --si\n"
+        "  --psi-from SECOND  no PAT or PMT before SECOND of the broadcast\n"
+        "  --pcr-pids-before N  first, N PIDs from 0x1000 on carry one PCR each\n",
         to);
 }
 
@@ -209,6 +211,8 @@ int main(int argc, char** argv) {
         else if (a == "--pcr-reset") o.pcrReset.push_back(seconds());
         else if (a == "--pcr-reset-declared") o.pcrResetDeclared.push_back(seconds());
         else if (a == "--cut") form(ParseCut, "SECONDS@SECOND, SECONDS above 0");
+        else if (a == "--psi-from") o.psiFrom = seconds();
+        else if (a == "--pcr-pids-before") o.pcrPidsBefore = static_cast<int>(next());
         else if (a == "--programmes") form(ParseProgrammes, "START:LENGTH in whole seconds, LENGTH at least 1");
         else if (!a.empty() && a[0] != '-' && out.empty()) out = a;
         else if (!a.empty() && a[0] == '-') return BadUsage("unknown option '" + a + "'");
