@@ -84,6 +84,13 @@ struct CFinding {
     uint64_t avLost = 0;
     uint64_t avErrors = 0;
     std::vector<int> pids;
+    // For kDamage that began before the clock could time it (elapsed, or at
+    // without a PCR, unknown at its start): the first time the check could
+    // give one of its events, where a page or a summary may draw it from.
+    bool hasKnownElapsed = false;
+    int64_t knownElapsed = 0;
+    bool hasKnownAt = false;
+    int64_t knownAt = 0;
     bool atEnd = false;     // for kSyncError: bytes skipped at the end of the input
     // For kProgramme, in milliseconds; coverage from 0 to 1, or below 0 when
     // the event's start or duration is undefined (then nothing is known).
