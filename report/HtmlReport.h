@@ -29,6 +29,7 @@ struct CHtmlMark {
     uint64_t count = 0;    // the findings or ranges it stands for
     uint64_t packets = 0;  // lost, scrambled or flagged, as the row counts
     uint64_t errors = 0;   // damage: of them, with the transport error indicator
+    uint64_t lateStarts = 0;  // damage: of them, begun before the clock could time them
     std::vector<int> pids;  // the first few, sorted
 
     // Takes o into this mark: counts summed, bounds widened, PIDs joined.

@@ -91,6 +91,23 @@ TEST(CSummaryReportTest, StreamWithoutTables) {
         "  verdict: damaged (av lost 2, av errors 0, av scrambled 0, sync 0; other lost 0, duplicates 0, "
         "scrambled at start 0, gaps 0)\n",
         testutil::CheckBytes(b.Data(), false, true));
+
+    // Leading garbage is lost sync, but damaged no packet: no range. A range
+    // begun before the first TOT is printed from the TOT's time.
+    tsgen::CStreamBuilder clean;
+    for (int i = 0; i < 8; ++i) clean.AddFiller(0x0100);
+    tsgen::Bytes garbage(100, 0x00);
+    garbage.insert(garbage.end(), clean.Data().begin(), clean.Data().end());
+    std::string out = testutil::CheckBytes(garbage, false, true);
+    EXPECT_NE(std::string::npos, out.find("  sync byte errors: 1\n")) << out;
+    EXPECT_EQ(std::string::npos, out.find("  damaged:")) << out;
+    b.AddFiller(0x0100, gap);
+    b.AddSection(0x0014, tsgen::MakeTOT(2008, 6, 1, 12, 0, 0));
+    b.AddFiller(0x0100, gap);
+    out = testutil::CheckBytes(b.Data(), false, true);
+    EXPECT_NE(std::string::npos,
+              out.find("  damaged: offset 188, then 12:00:00.000-12:00:00.000 pids 0x0100: 6 packets lost, 0 with errors\n"))
+        << out;
 }
 
 }  // namespace
