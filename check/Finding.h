@@ -63,8 +63,9 @@ struct CFinding {
     int64_t duration = -1;  // the event's duration in seconds, -1 when undefined
     std::string name;       // the event's name in Shift_JIS, symbols labelled
 
-    // Times from the PCR: ticks of 27 MHz since the file's first PCR
-    // (hasElapsed false until two PCRs gave a rate, or without a PCR), and
+    // Times from the PCR: ticks of 27 MHz since the first PCR in the file on
+    // the PCR_PID (hasElapsed false until two PCRs gave a rate, or without a
+    // PCR), and
     // the broadcast time in milliseconds since 1970 in JST (hasAt false
     // before the first TOT fixed the clock's offset, or after a clock reset
     // until the next TOT). Without a PCR, at is the last TOT's time.
