@@ -40,6 +40,7 @@ CCheck::CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char*
     // or names: unfollowed, they cost nothing per packet.
     if (std::any_of(m_outputs.begin(), m_outputs.end(), [](const COutput* o) { return o->WantsRoles(); })) {
         m_roles = std::make_unique<CPidRoles>();
+        m_bSeekingOrigin = true;
         m_roles->Attach(m_tables);
         m_stats.roles = m_roles.get();
         m_events.FollowProgrammes([this](int serviceId, const CEITEvent& event) { OnProgramme(serviceId, event); });
@@ -49,8 +50,10 @@ CCheck::CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char*
 void CCheck::Emit(CFinding& f) {
     // Counts have no place of their own: they are timed where they are
     // handed out, at a TOT's packet or at the end.
-    f.timedAt = f.offset >= 0 ? f.offset : m_bEnded ? m_framer.Offset() : m_framer.PacketOffset(m_pDispatched);
-    if (!m_pcr.Started()) {
+    f.timedAt = f.offset >= 0 ? f.offset : m_bEnded ? m_nLastPacket : m_framer.PacketOffset(m_pDispatched);
+    // Findings after a PCR of a PID that may turn out to be the PCR_PID
+    // wait for the PMT, which tells where elapsed starts.
+    if (!m_pcr.Started() && !m_bHolding) {
         Deliver(f, false);
         return;
     }
@@ -63,22 +66,20 @@ void CCheck::Emit(CFinding& f) {
 void CCheck::Deliver(CFinding& f, bool before) {
     if (!f.hasElapsed) {
         f.hasElapsed = before ? m_pcr.ElapsedBefore(f.timedAt, f.elapsed) : m_pcr.Elapsed(f.timedAt, f.elapsed);
-        if (f.hasElapsed) {
-            const int64_t ms = f.elapsed / CPcrClock::kTicksPerMs;
-            // The first TOT fixes the offset between the PCR and the wall
-            // clock; a later one only when it disagrees by more than 2 s (a
-            // TOT carries whole seconds and is sent anywhere within its
-            // second), or after a clock reset.
-            if (f.kind == CFinding::kTot && f.hasTime) {
-                const int64_t tot = f.time.Seconds() * 1000;
-                if (!m_bAnchored || tot - (m_nAnchorMs + ms) > 2000 || (m_nAnchorMs + ms) - tot > 2000) {
-                    m_nAnchorMs = tot - ms;
-                    m_bAnchored = true;
-                }
-            }
-            f.hasAt = m_bAnchored;
-            f.at = m_nAnchorMs + ms;
+        // The first TOT fixes the offset between the PCR and the wall clock;
+        // a later one only when it disagrees by more than 2 s (a TOT carries
+        // whole seconds and is sent anywhere within its second), or after a
+        // clock reset. A TOT placed at a gap's end (elapsed given) may have
+        // been sent before the gap, and fixes nothing.
+        if (f.hasElapsed && f.kind == CFinding::kTot && f.hasTime) {
+            const int64_t tot = f.time.Seconds() * 1000, ms = f.elapsed / CPcrClock::kTicksPerMs;
+            if (!m_bAnchored || tot - (m_nAnchorMs + ms) > 2000 || (m_nAnchorMs + ms) - tot > 2000)
+                Anchor(tot - ms, f.elapsed);
         }
+    }
+    if (f.hasElapsed) {
+        f.hasAt = m_bAnchored;
+        f.at = m_nAnchorMs + f.elapsed / CPcrClock::kTicksPerMs;
     }
     if (!f.hasElapsed && !m_pcr.Started() && f.hasTime) {
         // Without a PCR the broadcast time is that of the last TOT.
@@ -106,8 +107,38 @@ void CCheck::DamageEvent(const CFinding& e) {
     if (m_damage.Add(e, closed)) EmitDamage(closed);
 }
 
+int64_t CCheck::AtOf(int64_t ticks) const {
+    auto after = std::upper_bound(m_anchors.begin(), m_anchors.end(), ticks,
+                                  [](int64_t t, const CAnchor& a) { return t < a.fromTicks; });
+    const int64_t ms = m_anchors.empty() ? m_nAnchorMs : after == m_anchors.begin() ? after->ms : std::prev(after)->ms;
+    return ms + ticks / CPcrClock::kTicksPerMs;
+}
+
+void CCheck::Anchor(int64_t ms, int64_t elapsed) {
+    // The first offset after a new time base holds back to where it began;
+    // broadcast time it skipped beyond a TOT's precision is missing there.
+    const bool rebased = !m_bAnchored && !m_anchors.empty();
+    const int64_t from = rebased ? m_nBaseTicks : m_anchors.empty() ? 0 : std::max(elapsed, m_anchors.back().fromTicks);
+    if (rebased && ms - m_anchors.back().ms > 2000 && m_jumps.size() < 4096) {
+        const int64_t at = m_nBaseTicks / CPcrClock::kTicksPerMs;
+        m_jumps.emplace_back(m_anchors.back().ms + at, ms + at);
+    }
+    m_nAnchorMs = ms;
+    m_bAnchored = true;
+    // A hostile stream can reset its clock at every PCR: past a bound the
+    // last offset is moved instead of one added.
+    if (!m_anchors.empty() && (m_anchors.back().fromTicks == from || m_anchors.size() >= 4096))
+        m_anchors.back() = CAnchor{std::max(from, m_anchors.back().fromTicks), ms};
+    else
+        m_anchors.push_back(CAnchor{from, ms});
+}
+
 void CCheck::Place(CFinding& range) const {
     if (!m_bAnchored) return;
+    if (range.hasKnownElapsed && !range.hasKnownAt) {
+        range.hasKnownAt = true;
+        range.knownAt = AtOf(range.knownElapsed);
+    }
     if (range.hasElapsed && !range.hasAt) {
         range.hasAt = true;
         range.at = AtOf(range.elapsed);
@@ -159,7 +190,8 @@ void CCheck::OnProgramme(int serviceId, const CEITEvent& event) {
 void CCheck::EmitProgrammes() {
     if (!m_roles) return;
     // The broadcast time the recording covers: from its first PCR to its
-    // last packet, placed by the last offset a TOT fixed, less its gaps.
+    // last packet, less its gaps; each end placed by the offset a TOT fixed
+    // for its time base.
     const bool placed = m_stats.hasElapsed && m_bAnchored;
     const int64_t from = AtOf(0), to = AtOf(m_stats.elapsed);
     std::vector<CFinding> found;
@@ -184,11 +216,13 @@ void CCheck::EmitProgrammes() {
             f.toAt = std::min(end, to);
             f.missingStart = std::max<int64_t>(0, from - start);
             f.missingEnd = std::max<int64_t>(0, end - to);
-            for (const auto& g : m_gaps) {
-                const int64_t a = std::max(f.at, AtOf(g.first));
-                const int64_t b = std::min(f.toAt, AtOf(g.second));
+            auto missing = [&f](int64_t from, int64_t to) {
+                const int64_t a = std::max(f.at, from), b = std::min(f.toAt, to);
                 if (b > a) f.missingInside += b - a;
-            }
+            };
+            // Each gap placed by the offset that held where it happened.
+            for (const auto& g : m_gaps) missing(AtOf(g.first), AtOf(g.second));
+            for (const auto& j : m_jumps) missing(j.first, j.second);
             f.coverage = end > start ? 1.0 - double(f.missingStart + f.missingEnd + f.missingInside) / double(end - start) : 1.0;
             if (f.coverage < 0) f.coverage = 0;
         } else if (p.hasStart && p.duration >= 0) {
@@ -309,8 +343,7 @@ void CCheck::OnClockPacket(const uint8_t* p) {
             FlushPending(true);
             if (m_damage.OverBy(step.toTicks)) {
                 CFinding closed;
-                m_damage.Take(closed);
-                EmitDamage(closed);
+                if (m_damage.Take(closed)) EmitDamage(closed);
             }
             return;
         default:
@@ -342,6 +375,7 @@ void CCheck::OnClockPacket(const uint8_t* p) {
         if (g.reset) ++m_stats.gaps;
         else ++m_stats.declaredResets;
         m_bAnchored = false;
+        m_nBaseTicks = step.toTicks;
     }
     for (COutput* o : m_outputs) o->On(g);
     for (auto& f : m_pending) {
@@ -483,7 +517,38 @@ int CCheck::UpdateClockPid() {
     const int pid = m_roles->ClockPid();
     // Another programme's clock is another time base.
     if (pid != m_nClockPid && m_nClockPid >= 0) m_pcr.Declare();
+    if (pid >= 0 && m_bSeekingOrigin) StartFromKeptPcr(pid);
     return m_nClockPid = pid;
+}
+
+void CCheck::KeepFirstPcrs(const uint8_t* p, int stride, int count) {
+    for (; count > 0; --count, p += stride) {
+        int64_t pcr = 0;
+        if (!(p[3] & 0x20) || !CPcrClock::ReadPcr(p, pcr)) continue;
+        const int pid = ((p[1] << 8) | p[2]) & 0x1FFF;
+        if (std::any_of(m_keptPcrs.begin(), m_keptPcrs.end(), [pid](const CKeptPcr& k) { return k.pid == pid; }))
+            continue;
+        m_keptPcrs.push_back(CKeptPcr{pid, pcr, m_framer.PacketOffset(p)});
+        m_bHolding = true;
+        if (m_keptPcrs.size() == kMaxKeptPcrs) {
+            m_bSeekingOrigin = false;
+            return;
+        }
+    }
+}
+
+void CCheck::StartFromKeptPcr(int pid) {
+    // Kept PCRs lie in the stretch being walked, perhaps after this packet:
+    // one still ahead is read where it lies.
+    const int64_t here = m_framer.PacketOffset(m_pDispatched);
+    for (const CKeptPcr& k : m_keptPcrs) {
+        if (k.pid == pid && k.offset < here) m_pcr.Begin(k.pcr, k.offset);
+    }
+    m_keptPcrs.clear();
+    m_keptPcrs.shrink_to_fit();
+    m_bSeekingOrigin = m_bHolding = false;
+    // Without an origin the findings held go out untimed, as they would have.
+    if (!m_pcr.Started()) FlushPending(false);
 }
 
 void CCheck::Run(const std::function<void()>& tick) {
@@ -528,6 +593,7 @@ void CCheck::Run(const std::function<void()>& tick) {
         const uint8_t* p = m_framer.m_packet;
         const int stride = m_framer.m_nPacketSize;
         int left = m_framer.m_nCount;
+        if (m_bSeekingOrigin) KeepFirstPcrs(p, stride, left);
         untilTick -= left;
         if (untilTick <= 0) {
             untilTick += kTickPackets;
@@ -583,6 +649,7 @@ void CCheck::Run(const std::function<void()>& tick) {
             p += stride;
             pid = dispatch();
         }
+        m_nLastPacket = m_framer.PacketOffset(p);
     }
     m_lastTails = nullptr;
     // Bytes skipped at the end of the input (a cut-off last packet,
@@ -604,8 +671,9 @@ void CCheck::Run(const std::function<void()>& tick) {
     std::vector<CFinding> held;
     held.swap(m_heldDamage);
     for (auto& r : held) HandOut(r);
-    const int64_t last = m_framer.Offset() - (announcedSize ? announcedSize : 188);
-    m_stats.hasElapsed = announcedSize != 0 && m_pcr.Elapsed(last > 0 ? last : 0, m_stats.elapsed);
+    // The recording ends at its last packet: bytes after it that are no
+    // packet (a cut-off packet, padding) extend no broadcast.
+    m_stats.hasElapsed = announcedSize != 0 && m_pcr.Elapsed(m_nLastPacket, m_stats.elapsed);
     EmitProgrammes();
     for (int pid = 0; pid < CCheckStats::kPids; ++pid) countsOf[pid].packets = packetsOf[pid];
     m_stats.bytes = m_framer.Offset();

@@ -57,15 +57,24 @@ private:
     [[gnu::noinline]] void OnClockPacket(const uint8_t* p);
     // The clock PID after a PAT or PMT changed.
     [[gnu::noinline]] int UpdateClockPid();
+    // Until the PMT names the PCR_PID: the first PCR of each PID of count
+    // packets from p, so that elapsed can count from the first PCR in the
+    // file on the PCR_PID.
+    [[gnu::noinline]] void KeepFirstPcrs(const uint8_t* p, int stride, int count);
+    // The PMT named the PCR_PID: its first PCR kept, if any, starts the clock.
+    void StartFromKeptPcr(int pid);
     [[gnu::noinline]] void OnTransportError(const uint8_t* p, int pid);
     // A timed event of damage to picture and sound, for the ranges.
     void DamageEvent(const CFinding& e);
     // Hands out a closed range, or holds it until a TOT lets it be placed.
     void EmitDamage(CFinding& range);
     void ReleaseHeldDamage();
-    // The broadcast time, in milliseconds, of elapsed ticks (by the offset
-    // the last TOT fixed).
-    int64_t AtOf(int64_t ticks) const { return m_nAnchorMs + ticks / CPcrClock::kTicksPerMs; }
+    // The broadcast time, in milliseconds, of elapsed ticks, by the offset a
+    // TOT fixed for that stretch of the clock (the first for what came
+    // before it).
+    int64_t AtOf(int64_t ticks) const;
+    // A TOT fixed the offset between elapsed and the broadcast time.
+    void Anchor(int64_t ms, int64_t elapsed);
     // Fills the broadcast times of a range from its elapsed ticks, where
     // they are known and a TOT fixed the offset.
     void Place(CFinding& range) const;
@@ -132,10 +141,34 @@ private:
     int m_nClockPid = -1;
     uint64_t m_nRolesSeen = 0;
     std::deque<CFinding> m_pending;
+    // Before the PMT names the PCR_PID (only when roles are followed): the
+    // first PCR of up to kMaxKeptPcrs PIDs, and whether findings wait for
+    // the clock to start from one.
+    struct CKeptPcr {
+        int pid;
+        int64_t pcr;
+        int64_t offset;
+    };
+    static constexpr size_t kMaxKeptPcrs = 64;
+    std::vector<CKeptPcr> m_keptPcrs;
+    bool m_bSeekingOrigin = false;
+    bool m_bHolding = false;
+    int64_t m_nLastPacket = 0;  // offset of the last packet framed so far
     // at = elapsed + the offset, in milliseconds, once a TOT fixed it.
     bool m_bEnded = false;  // the input has ended: what is handed out now lies at its end
     bool m_bAnchored = false;
     int64_t m_nAnchorMs = 0;
+    // Each offset a TOT fixed, with the elapsed ticks from which it holds: a
+    // clock reset's end for the first after it, else the TOT's own place.
+    struct CAnchor {
+        int64_t fromTicks;
+        int64_t ms;
+    };
+    std::vector<CAnchor> m_anchors;
+    int64_t m_nBaseTicks = 0;  // elapsed where the current time base began
+    // Broadcast time missing where a new time base re-anchored later than
+    // the old one ran (ms, from-to): a recording joined after a cut.
+    std::vector<std::pair<int64_t, int64_t>> m_jumps;
     CDamageRanges m_damage;
     // Built only for the outputs that follow the PSI, which name the class.
     CPacketRanges m_scrambledRanges{CFinding::kScrambledRange};

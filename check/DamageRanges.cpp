@@ -13,15 +13,19 @@ bool CDamageRanges::Near(const CFinding& range, const CFinding& e) {
 
 bool CDamageRanges::Take(CFinding& closed) {
     if (!m_bOpen) return false;
-    closed = std::move(m_range);
+    // Lost sync alone, with no packet lost or flagged, damaged nothing.
+    const bool damaged = m_range.avLost > 0 || m_range.avErrors > 0;
+    if (damaged) closed = std::move(m_range);
     m_range = CFinding();
     m_bOpen = false;
-    return true;
+    return damaged;
 }
 
 bool CDamageRanges::Add(const CFinding& e, CFinding& closed) {
-    const bool close = m_bOpen && !Near(m_range, e);
-    if (close) Take(closed);
+    // The range in hand closes when e lies too far; it is handed out only
+    // when it damaged something.
+    bool close = false;
+    if (m_bOpen && !Near(m_range, e)) close = Take(closed);
     if (!m_bOpen) {
         m_bOpen = true;
         m_range.kind = CFinding::kDamage;
@@ -32,6 +36,14 @@ bool CDamageRanges::Add(const CFinding& e, CFinding& closed) {
         m_range.hasAt = e.hasAt;
         m_range.at = e.at;
         m_range.offset = e.timedAt;
+    }
+    if (!m_range.hasElapsed && !m_range.hasKnownElapsed && e.hasElapsed) {
+        m_range.hasKnownElapsed = true;
+        m_range.knownElapsed = e.elapsed;
+    }
+    if (!m_range.hasAt && !m_range.hasKnownAt && e.hasAt) {
+        m_range.hasKnownAt = true;
+        m_range.knownAt = e.at;
     }
     m_range.hasToElapsed = e.hasElapsed;
     m_range.toElapsed = e.elapsed;

@@ -16,11 +16,13 @@ public:
 
     // e is a timed finding of one event: kContinuityError (lost packets),
     // kTransportError or kSyncError. Returns true when it closed the range
-    // in hand, which is then in closed (a kDamage finding).
+    // in hand and that range damaged something; it is then in closed (a
+    // kDamage finding).
     bool Add(const CFinding& e, CFinding& closed);
     // True when the range in hand is over by now (a PCR's elapsed ticks).
     bool OverBy(int64_t now) const { return m_bOpen && m_range.hasToElapsed && now - m_range.toElapsed > kMergeTicks; }
-    // Takes the range in hand, if any.
+    // Takes the range in hand: true when there was one with a packet lost or
+    // with an error (lost sync alone makes no range).
     bool Take(CFinding& closed);
     // Whether e comes within the merge distance of the end of range: by
     // elapsed, else by broadcast time, else by offset.

@@ -79,8 +79,9 @@ struct CFinding {
     int64_t duration = -1;  // the event's duration in seconds, -1 when undefined
     std::string name;       // the event's name in Shift_JIS, symbols labelled
 
-    // Times from the PCR: ticks of 27 MHz since the file's first PCR
-    // (hasElapsed false until two PCRs gave a rate, or without a PCR), and
+    // Times from the PCR: ticks of 27 MHz since the first PCR in the file on
+    // the PCR_PID (hasElapsed false until two PCRs gave a rate, or without a
+    // PCR), and
     // the broadcast time in milliseconds since 1970 in JST (hasAt false
     // before the first TOT fixed the clock's offset, or after a clock reset
     // until the next TOT). Without a PCR, at is the last TOT's time.
@@ -101,6 +102,13 @@ struct CFinding {
     uint64_t avErrors = 0;
     std::vector<int> pids;
     std::vector<CPidPackets> pidPackets;  // for the packet ranges, by PID ascending
+    // For kDamage that began before the clock could time it (elapsed, or at
+    // without a PCR, unknown at its start): the first time the check could
+    // give one of its events, where a page or a summary may draw it from.
+    bool hasKnownElapsed = false;
+    int64_t knownElapsed = 0;
+    bool hasKnownAt = false;
+    int64_t knownAt = 0;
     bool atEnd = false;     // for kSyncError: bytes skipped at the end of the input
     // For kProgramme, in milliseconds; coverage from 0 to 1, or below 0 when
     // the event's start or duration is undefined (then nothing is known).

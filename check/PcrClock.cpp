@@ -7,11 +7,8 @@ CPcrClock::CStep CPcrClock::OnPacket(const uint8_t* p, int64_t offset) {
     if (length == 0) return step;
     const int flags = p[5];
     if (flags & 0x80) m_bDiscontinuity = true;
-    // PCR_flag, and the six bytes of the PCR inside the adaptation field.
-    if (!(flags & 0x10) || length < 7) return step;
-    const int64_t base = (int64_t(p[6]) << 25) | (int64_t(p[7]) << 17) | (int64_t(p[8]) << 9) |
-                         (int64_t(p[9]) << 1) | (p[10] >> 7);
-    const int64_t pcr = base * 300 + (((p[10] & 0x01) << 8) | p[11]);
+    int64_t pcr = 0;
+    if (!ReadPcr(p, pcr)) return step;
     step.offset = offset;
     m_before = CState{m_nLastOffset, m_nLastTicks, m_nRateBytes, m_nRateTicks};
     if (m_nPcrs++ == 0) {
@@ -47,14 +44,32 @@ CPcrClock::CStep CPcrClock::OnPacket(const uint8_t* p, int64_t offset) {
                 m_nRateBytes = offset - m_nLastOffset;
                 m_nRateTicks = forward;
             }
-            m_nSpacing = forward;
+            if (!m_bBegun) m_nSpacing = forward;
         }
     }
     m_nLastPcr = pcr;
     m_nLastOffset = offset;
     m_nLastTicks = step.toTicks;
     m_bDiscontinuity = false;
+    m_bBegun = false;
     return step;
+}
+
+bool CPcrClock::ReadPcr(const uint8_t* p, int64_t& pcr) {
+    // PCR_flag, and the six bytes of the PCR inside the adaptation field.
+    if (p[4] < 7 || !(p[5] & 0x10)) return false;
+    const int64_t base = (int64_t(p[6]) << 25) | (int64_t(p[7]) << 17) | (int64_t(p[8]) << 9) |
+                         (int64_t(p[9]) << 1) | (p[10] >> 7);
+    pcr = base * 300 + (((p[10] & 0x01) << 8) | p[11]);
+    return true;
+}
+
+void CPcrClock::Begin(int64_t pcr, int64_t offset) {
+    *this = CPcrClock();
+    m_nPcrs = 1;
+    m_nLastPcr = pcr;
+    m_nLastOffset = offset;
+    m_bBegun = true;
 }
 
 bool CPcrClock::ElapsedOf(const CState& s, int64_t offset, int64_t& ticks) {
@@ -69,7 +84,11 @@ bool CPcrClock::Elapsed(int64_t offset, int64_t& ticks) const {
     return ElapsedOf(CState{m_nLastOffset, m_nLastTicks, m_nRateBytes, m_nRateTicks}, offset, ticks);
 }
 
-bool CPcrClock::ElapsedBefore(int64_t offset, int64_t& ticks) const { return ElapsedOf(m_before, offset, ticks); }
+bool CPcrClock::ElapsedBefore(int64_t offset, int64_t& ticks) const {
+    if (m_before.rateBytes == 0 && m_nRateBytes > 0 && offset >= m_before.lastOffset)
+        return ElapsedOf(CState{m_before.lastOffset, m_before.lastTicks, m_nRateBytes, m_nRateTicks}, offset, ticks);
+    return ElapsedOf(m_before, offset, ticks);
+}
 
 int64_t CPcrClock::Extrapolate(int64_t bytes) const {
     int64_t ticks = 0;

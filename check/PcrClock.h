@@ -41,13 +41,21 @@ public:
     // A packet of the clock PID with an adaptation field (callers test
     // adaptation_field_control; p is 188 bytes), at byte offset.
     CStep OnPacket(const uint8_t* p, int64_t offset);
+    // The PCR of a packet with an adaptation field (p is 188 bytes), when
+    // its PCR_flag is set.
+    static bool ReadPcr(const uint8_t* p, int64_t& pcr);
+    // Starts the clock at a PCR read before its PID was known to carry the
+    // clock: the first PCR of the PCR_PID in the file. The step to the next
+    // PCR gives a rate but no spacing, since PCRs in between were not read.
+    void Begin(int64_t pcr, int64_t offset);
 
     bool Started() const { return m_nPcrs > 0; }
     // Elapsed ticks of the packet at offset (at or after the last PCR's):
     // false until two PCRs gave a rate.
     bool Elapsed(int64_t offset, int64_t& ticks) const;
     // The same as the clock stood before the last PCR: how a packet between
-    // the last two PCRs was timed as it came.
+    // the last two PCRs was timed as it came. Between the two PCRs that
+    // gave the first rate, by that rate (no packet could be timed sooner).
     bool ElapsedBefore(int64_t offset, int64_t& ticks) const;
     // The next PCR starts a new time base (the clock PID changed).
     void Declare() { m_bDiscontinuity = true; }
@@ -76,4 +84,5 @@ private:
     int64_t m_nRateBytes = 0;
     int64_t m_nRateTicks = 0;
     bool m_bDiscontinuity = false;  // a discontinuity_indicator since the last PCR
+    bool m_bBegun = false;          // Begin() set the last PCR: the next step sets no spacing
 };

@@ -111,6 +111,7 @@ void CHtmlMark::Absorb(const CHtmlMark& o) {
     count += o.count;
     packets += o.packets;
     errors += o.errors;
+    lateStarts += o.lateStarts;
     for (const int pid : o.pids) {
         const auto it = std::lower_bound(pids.begin(), pids.end(), pid);
         if (it != pids.end() && *it == pid) continue;
@@ -206,6 +207,8 @@ void CHtmlReport::Seen(const CFinding& f) {
     if (f.hasToAt) see(CHtmlMark::kAt, f.toAt);
     if (f.hasElapsed) see(CHtmlMark::kElapsed, f.elapsed);
     if (f.hasToElapsed) see(CHtmlMark::kElapsed, f.toElapsed);
+    if (f.hasKnownAt) see(CHtmlMark::kAt, f.knownAt);
+    if (f.hasKnownElapsed) see(CHtmlMark::kElapsed, f.knownElapsed);
     if (f.offset >= 0) see(CHtmlMark::kOffset, f.offset);
     if (f.toOffset >= 0) see(CHtmlMark::kOffset, f.toOffset);
     if (f.hasAt && f.hasElapsed && f.kind != CFinding::kProgramme) {
@@ -221,10 +224,26 @@ void CHtmlReport::Seen(const CFinding& f) {
 }
 
 void CHtmlReport::On(const CFinding& f) {
+    // The bytes after the last packet (a cut-off packet, padding) judge
+    // nothing and are not drawn.
+    if (f.kind == CFinding::kSyncError && f.atEnd) return;
     if (f.kind != CFinding::kProgramme && f.kind != CFinding::kPresentEvent) Seen(f);
     switch (f.kind) {
         case CFinding::kDamage: {
             CHtmlMark m = Span(f);
+            // A range begun before the clock could time it is drawn from
+            // the first time known, and says so.
+            const bool lateAt = !f.hasAt && f.hasKnownAt && f.hasToAt;
+            const bool lateElapsed = !f.hasElapsed && f.hasKnownElapsed && f.hasToElapsed;
+            if (lateAt) {
+                m.has[CHtmlMark::kAt] = true;
+                m.from[CHtmlMark::kAt] = f.knownAt;
+            }
+            if (lateElapsed) {
+                m.has[CHtmlMark::kElapsed] = true;
+                m.from[CHtmlMark::kElapsed] = f.knownElapsed;
+            }
+            m.lateStarts = lateAt || lateElapsed ? 1 : 0;
             m.packets = f.avLost;
             m.errors = f.avErrors;
             m.pids = f.pids;
@@ -234,10 +253,13 @@ void CHtmlReport::On(const CFinding& f) {
             if (m_nRanges++ >= kMaxRanges) break;
             std::string row = "<tr><td>" + std::to_string(m_nRanges) + "</td><td>";
             if (f.hasAt && f.hasToAt) row += FormatClock(f.at) + " &ndash; " + FormatClock(f.toAt);
+            else if (lateAt) row += "(earlier) " + FormatClock(f.knownAt) + " &ndash; " + FormatClock(f.toAt);
             row += "</td><td class=\"n\">";
             if (f.hasElapsed && f.hasToElapsed)
                 row += FormatTicks(f.elapsed, true) + " &ndash; " + FormatTicks(f.toElapsed, true) + " s (" +
                        FormatTicks(f.toElapsed - f.elapsed, true) + " s)";
+            else if (lateElapsed)
+                row += "(earlier) " + FormatTicks(f.knownElapsed, true) + " &ndash; " + FormatTicks(f.toElapsed, true) + " s";
             row += "</td><td class=\"n\">" + std::to_string(f.offset) + " &ndash; " + std::to_string(f.toOffset) +
                    "</td><td>";
             for (size_t i = 0; i < f.pids.size(); ++i) row += (i ? " " : "") + Hex(f.pids[i]);
@@ -536,6 +558,8 @@ std::string CHtmlReport::Page(const CCheckStats& stats) {
             else if (ri.index == kGapRow) title += ", " + FormatTicks(static_cast<int64_t>(m.packets), true) + " s missing" + (m.errors ? ", clock resets" : "");
             else if (ri.index == kRows) title += ", " + Number(m.packets) + " packets lost";
             else if (ri.index != kSyncRow) title += ", " + Number(m.packets) + " packets";
+            if (m.lateStarts)
+                title += "; " + Number(m.lateStarts) + " begun before the clock was known, drawn from the first time known";
             h += buf + title + "</title></rect>\n";
         }
         y += kRowHeight;

@@ -31,6 +31,7 @@ struct CHtmlMark {
     // Damage: of them, with the transport error indicator; scrambled and
     // transport-error ranges: of them, on picture and sound PIDs.
     uint64_t errors = 0;
+    uint64_t lateStarts = 0;  // damage: of them, begun before the clock could time them
     std::vector<int> pids;  // the first few, sorted
 
     // Takes o into this mark: counts summed, bounds widened, PIDs joined.

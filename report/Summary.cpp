@@ -40,8 +40,14 @@ void CSummaryReport::On(const CFinding& f) {
     if (f.kind != CFinding::kDamage) return;
     if (m_nRanges++ >= kMaxRanges) return;
     std::string line = "  damaged: ";
+    // A range that began before the clock could time it: its offset, then
+    // the times from the first the check could give.
+    const std::string before = "offset " + std::to_string(f.offset) + ", then ";
     if (f.hasAt && f.hasToAt) line += FormatClock(f.at) + "-" + FormatClock(f.toAt);
+    else if (f.hasKnownAt && f.hasToAt) line += before + FormatClock(f.knownAt) + "-" + FormatClock(f.toAt);
     else if (f.hasElapsed && f.hasToElapsed) line += FormatTicks(f.elapsed, true) + "-" + FormatTicks(f.toElapsed, true) + " s elapsed";
+    else if (f.hasKnownElapsed && f.hasToElapsed)
+        line += before + FormatTicks(f.knownElapsed, true) + "-" + FormatTicks(f.toElapsed, true) + " s elapsed";
     else line += "offset " + std::to_string(f.offset) + "-" + std::to_string(f.toOffset);
     if (f.hasElapsed && f.hasToElapsed) line += " (" + FormatTicks(f.toElapsed - f.elapsed, true) + " s)";
     line += " pids";

@@ -31,11 +31,11 @@ bool Every(long long k, long long n) { return n > 0 && k % n == n - 1; }
 // second each, and now and then a packet on each PID it names that the
 // plain recording leaves empty (on the PCR PID only when no clock runs
 // there). False for a slot left to the others.
-bool Psi(long long k, CStreamBuilder& b, bool pcrOnClock = false) {
+bool Psi(long long k, CStreamBuilder& b, bool pcrOnClock = false, bool sections = true) {
     static const std::vector<PsiSection> psi = RecordingPsi();
     static const int kPids[] = {0x0901, 0x0902, 0x0A01, 0x0121, 0x0130, 0x0138, 0x0140, 0x0150};
     const long long slot = k % 1000;
-    if (slot % 200 == 0) {
+    if (slot % 200 == 0 && sections) {
         const PsiSection& s = psi[static_cast<size_t>(slot / 200)];
         b.AddSection(s.pid, s.section);
         return true;
@@ -136,6 +136,8 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
     long long written = 0;
     long long k = 0;
     long long videoPackets = 0;
+    for (int i = 0; i < o.pcrPidsBefore; ++i) b.AddPcrPacket(0x1000 + i, o.pcrStart + static_cast<uint64_t>(i) * kPcrHz);
+    const long long psiFrom = PacketAt(o.psiFrom, pps);
     auto flush = [&]() {
         const Bytes& d = b.Data();
         if (!d.empty() && std::fwrite(d.data(), 1, d.size(), f.get()) != d.size()) return false;
@@ -152,11 +154,11 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
         // otherwise fall on the PMT's and never be sent.
         if (withSi && si.Due(k, b)) {
             // The SI schedule wrote its sections.
-        } else if (o.psi && Psi(k * psiScale, b, withPcr)) {
+        } else if (o.psi && Psi(k * psiScale, b, withPcr, k >= psiFrom)) {
             // The PSI and the PIDs it names had their slot.
-        } else if (!o.psi && k * psiScale % 1000 == 0) {
+        } else if (!o.psi && k * psiScale % 1000 == 0 && k >= psiFrom) {
             b.AddSection(0x0000, MakePAT());
-        } else if (!o.psi && k * psiScale % 1000 == 500) {
+        } else if (!o.psi && k * psiScale % 1000 == 500 && k >= psiFrom) {
             b.AddSection(kPmtPid, MakePMT());
         } else if (timed && b.Sent() > k) {
             // A filler slot given back.

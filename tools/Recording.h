@@ -91,6 +91,12 @@ struct RecordingOptions {
     // the pace of the TOT and EIT. The default is the 16.8 Mbit/s of an
     // ISDB-T multiplex; a few hundred put many TOTs in a small file.
     long long packetsPerSecond = 11000;
+    // The PAT and the PMTs are first sent this many seconds into the
+    // broadcast (the PCR runs from the first packet on).
+    double psiFrom = 0;
+    // Before anything else, this many PIDs from 0x1000 on carry one
+    // adaptation-field-only packet each with a PCR.
+    int pcrPidsBefore = 0;
 };
 
 bool WriteRecording(const std::string& path, const RecordingOptions& options);

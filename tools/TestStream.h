@@ -107,6 +107,14 @@ public:
         m_nGapFirst = first;
         m_nGapEnd = first + count;
     }
+    // An adaptation-field-only packet on pid carrying pcr, apart from the
+    // clock of SetPcrClock.
+    void AddPcrPacket(int pid, uint64_t pcr) {
+        PcrStamp s;
+        s.pcr = pcr;
+        Put(pid, {}, false, {}, true, &s);
+    }
+
     // Packets of the broadcast made through AddPacket so far, whether
     // written, dropped by a PID fault or in the gap; Clear() keeps it.
     long long Sent() const { return m_nSent; }

@@ -74,7 +74,9 @@ void Usage(std::FILE* to) {
         "                     1) began START seconds before it (negative: the next one\n"
         "                     begins -START seconds after it); implies --si\n"
         "  --rate N           N packets a second of broadcast instead of 11000 (at least\n"
-        "                     100): a few hundred put many TOTs in a small file\n",
+        "                     100): a few hundred put many TOTs in a small file\n"
+        "  --psi-from SECOND  no PAT or PMT before SECOND of the broadcast\n"
+        "  --pcr-pids-before N  first, N PIDs from 0x1000 on carry one PCR each\n",
         to);
 }
 
@@ -294,6 +296,8 @@ int Run(const std::vector<std::string>& given) {
         else if (a == "--pcr-reset") o.pcrReset.push_back(seconds());
         else if (a == "--pcr-reset-declared") o.pcrResetDeclared.push_back(seconds());
         else if (a == "--cut") form(ParseCut, "SECONDS@SECOND, SECONDS above 0");
+        else if (a == "--psi-from") o.psiFrom = seconds();
+        else if (a == "--pcr-pids-before") o.pcrPidsBefore = static_cast<int>(next());
         else if (a == "--programmes") form(ParseProgrammes, "START:LENGTH in whole seconds, LENGTH at least 1");
         else if (!a.empty() && a[0] != '-' && out.empty()) out = a;
         else if (!a.empty() && a[0] == '-') return BadUsage("unknown option '" + a + "'");

@@ -49,6 +49,7 @@ TEST(CPcrClockTest, GapsResetsAndRanges) {
         const char* name;
         std::function<void(tsgen::RecordingOptions&)> build;
         std::function<void(const std::string& json)> check;
+        std::vector<std::string> args = {};  // before --json
     };
     const Case cases[] = {
         {"a 10 s cut: one gap of 10 s, the losses in one range at its end",
@@ -60,8 +61,6 @@ TEST(CPcrClockTest, GapsResetsAndRanges) {
              const auto gaps = Objects(json, "gap");
              ASSERT_EQ(1u, gaps.size());
              EXPECT_NEAR(10.0, Seconds(gaps[0], "seconds"), 0.05);
-             // elapsed counts from the first PCR the check could read: the
-             // clock PID is known once the PAT and the PMT have come.
              EXPECT_NEAR(3.0, Seconds(gaps[0], "elapsed"), 0.1);
              EXPECT_NEAR(13.0, Seconds(gaps[0], "to_elapsed"), 0.1);
              EXPECT_EQ("(none)", Value(gaps[0], "reset"));
@@ -174,6 +173,57 @@ TEST(CPcrClockTest, GapsResetsAndRanges) {
              EXPECT_EQ("0.000", Value(p[0], "missing_inside"));
              EXPECT_EQ("\"2008-06-01T12:00:06+09:00\"", Value(p[1], "start"));
          }},
+        {"the PAT and PMT 0.36 s after the first PCR, among other PIDs' PCRs: elapsed from the first PCR",
+         [](tsgen::RecordingOptions& o) {
+             o.psiFrom = 0.36;
+             o.pcrPidsBefore = 10;
+         },
+         [](const std::string& json) {
+             EXPECT_NEAR(12.0, Seconds(Objects(json, "summary")[0], "elapsed"), 0.02);
+             // The first TOT, sent half a second in, before the PMT.
+             EXPECT_NEAR(0.5, Seconds(Objects(json, "tot")[0], "elapsed"), 0.02);
+             EXPECT_TRUE(Objects(json, "gap").empty());
+         }},
+        {"more than 64 PIDs with a PCR before the PMT: the PCR_PID's first is not kept",
+         [](tsgen::RecordingOptions& o) {
+             o.psiFrom = 0.36;
+             o.pcrPidsBefore = 70;
+         },
+         [](const std::string& json) {
+             // From the first PCR after the PMT (at 0.4 s, on the 40 ms grid).
+             EXPECT_NEAR(12.0 - 0.4, Seconds(Objects(json, "summary")[0], "elapsed"), 0.02);
+             EXPECT_TRUE(Objects(json, "gap").empty());
+         }},
+        {"a join: 4 s cut where the PCR resets, undeclared; the missing 4 s placed inside, not at the start",
+         [](tsgen::RecordingOptions& o) {
+             o.cutAt = 3;
+             o.cutSeconds = 4;
+             o.pcrReset = {7};
+             o.programmeSeconds = 30;
+         },
+         [](const std::string& json) {
+             const auto gaps = Objects(json, "gap");
+             ASSERT_EQ(1u, gaps.size());
+             EXPECT_EQ("true", Value(gaps[0], "reset"));
+             const auto p = Objects(json, "programme");
+             ASSERT_FALSE(p.empty());
+             EXPECT_NEAR(0.0, Seconds(p[0], "missing_start"), 1.0);
+             EXPECT_NEAR(4.0, Seconds(p[0], "missing_inside"), 1.0);
+             EXPECT_NEAR(14.0, Seconds(p[0], "missing_end"), 1.0);
+         }},
+        {"4 MB of zeros after a recording 3 s short of its programme's end: still incomplete",
+         [](tsgen::RecordingOptions& o) {
+             o.programmeSeconds = 15;
+             o.garbageTail = 4 << 20;
+         },
+         [](const std::string& json) {
+             EXPECT_NEAR(12.0, Seconds(Objects(json, "summary")[0], "elapsed"), 0.02);
+             const auto p = Objects(json, "programme");
+             ASSERT_FALSE(p.empty());
+             EXPECT_NEAR(3.0, Seconds(p[0], "missing_end"), 1.0);
+             EXPECT_NE(std::string::npos, json.find("\"words\":[\"incomplete\"]"));
+         },
+         {"--whole"}},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -183,7 +233,9 @@ TEST(CPcrClockTest, GapsResetsAndRanges) {
         c.build(o);
         testutil::CTempFile f({});
         ASSERT_TRUE(tsgen::WriteRecording(f.Path(), o));
-        const auto r = testutil::RunTool({"--json", f.Path()});
+        std::vector<std::string> args = c.args;
+        args.insert(args.end(), {"--json", f.Path()});
+        const auto r = testutil::RunTool(args);
         c.check(r.out);
     }
 }

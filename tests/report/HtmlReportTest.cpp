@@ -97,6 +97,19 @@ TEST(CHtmlReportTest, MarksCloserThanAPixelMerge) {
     CHtmlReport report(path, "rec.ts");
     const int64_t at[] = {0, 30, 60, 5000, 5200, 100000};
     for (const int64_t ms : at) report.On(Damage(ms));
+    // A range begun before the clock was known, drawn from the first time
+    // known; the bytes after the last packet, not drawn.
+    CFinding late = Damage(40000);
+    late.hasAt = late.hasElapsed = false;
+    late.hasKnownAt = late.hasKnownElapsed = true;
+    late.knownAt = late.toAt - 2000;
+    late.knownElapsed = late.toElapsed - 2000 * 27000;
+    report.On(late);
+    CFinding tail;
+    tail.kind = CFinding::kSyncError;
+    tail.atEnd = true;
+    tail.offset = 100000 * 1000 - 88;
+    report.On(tail);
     CCheckStats stats;
     stats.bytes = 100000 * 1000;
     stats.hasElapsed = true;
@@ -104,8 +117,12 @@ TEST(CHtmlReportTest, MarksCloserThanAPixelMerge) {
     report.Finish(stats);
     ASSERT_TRUE(report.Info().written);
     const std::string page = ReadAll(path);
-    EXPECT_EQ(6u, CountOf(page, "damage"));
-    EXPECT_EQ(4u, Occurrences(page, "class=\"mark damage\""));
+    EXPECT_EQ(7u, CountOf(page, "damage"));
+    EXPECT_EQ(5u, Occurrences(page, "class=\"mark damage\""));
+    EXPECT_NE(std::string::npos, page.find("data-from=\"2008-06-01T12:00:38.000+09:00\" data-to=\"2008-06-01T12:00:40.000"
+                                           "+09:00\"><title>picture and sound damage: 12:00:38.000 to 12:00:40.000"));
+    EXPECT_NE(std::string::npos, page.find("; 1 begun before the clock was known"));
+    EXPECT_EQ(0u, Occurrences(page, "class=\"mark sync\""));
     EXPECT_NE(std::string::npos, page.find("data-count=\"3\" data-from=\"2008-06-01T12:00:00.000+09:00\" "
                                            "data-to=\"2008-06-01T12:00:00.060+09:00\""));
 
@@ -173,7 +190,7 @@ TEST(CHtmlReportTest, IndexOfSeveralFiles) {
     EXPECT_NE(std::string::npos, index.find("<a href=\"a.ts-2.html\">" + b + "</a>"));
     EXPECT_NE(std::string::npos, index.find("<a href=\"missing.ts.html\">" + missing + "</a>"));
     EXPECT_NE(std::string::npos, index.find("unreadable</td><td class=\"n\">no PCR</td>"));
-    EXPECT_EQ(2u, Occurrences(index, "damaged, scrambled, gap</td><td class=\"n\">118.976 s</td>"));
+    EXPECT_EQ(2u, Occurrences(index, "damaged, scrambled, gap</td><td class=\"n\">119.998 s</td>"));
     // The scrambled and transport-error rows draw the ranges of the JSON
     // Lines: two scrambled stretches, one of transport errors.
     const std::string page = ReadAll(out + "/a.ts-2.html");

@@ -102,23 +102,27 @@ TEST(CJsonReportTest, DemoRecordingValues) {
     }
     EXPECT_EQ(lines, named);
     const char* const kLines[] = {
-        "{\"type\":\"packet_size\",\"size\":188,\"offset\":0,\"at\":null,\"elapsed\":null}\n",
-        "{\"type\":\"event\",\"service_id\":1024,\"event_id\":1,\"name\":\"[HV][字]ニュース７\",\"start_time\":\"20"
-        "08-06-01T11:59:57+09:00\",\"duration\":40,\"offset\":2256,\"at\":null,\"elapsed\":null,\"time\":null"
-        "}\n",
-        "{\"type\":\"tot\",\"time\":\"2008-06-01T12:00:00+09:00\",\"offset\":23876,\"at\":\"2008-06-01T12:00:"
-        "00.000+09:00\",\"elapsed\":null}\n",
-        "{\"type\":\"sync_error\",\"offset\":159236,\"at\":null,\"elapsed\":2.360,\"time\":\"2008-06-01T12:00"
-        ":00+09:00\"}\n",
-        "{\"type\":\"continuity_error\",\"pid\":273,\"last\":6,\"counter\":8,\"offset\":160552,\"lost\":1,\"d"
-        "uplicate\":false,\"at\":null,\"elapsed\":2.391,\"time\":\"2008-06-01T12:00:00+09:00\"}\n",
-        "{\"type\":\"transport_errors\",\"packets\":53,\"at\":\"2008-06-01T12:00:25.001+09:00\",\"elapsed\":2"
-        "4.479,\"time\":\"2008-06-01T12:00:20+09:00\"}\n",
-        "{\"type\":\"gap\",\"at\":\"2008-06-01T12:01:34.492+09:00\",\"to\":\"2008-06-01T12:01:39.512+09:00\","
-        "\"elapsed\":93.970,\"to_elapsed\":98.990,\"seconds\":4.985,\"offset\":4470828}\n",
-        "{\"type\":\"damage\",\"from\":\"2008-06-01T12:01:39.512+09:00\",\"to\":\"2008-06-01T12:01:39.533+09:"
-        "00\",\"elapsed_from\":98.990,\"elapsed_to\":99.011,\"offset_from\":4470452,\"offset_to\":4471768,\"a"
-        "v_lost\":5,\"av_errors\":0,\"pids\":[273,274]}\n",
+        "{\"type\":\"packet_size\",\"size\":188,\"offset\":0,\"at\":null,\"elapsed\":0.000}\n",
+        "{\"type\":\"event\",\"service_id\":1024,\"event_id\":1,\"name\":\"[HV][字]ニュース７\",\"start_time\":\""
+        "2008-06-01T11:59:57+09:00\",\"duration\":40,\"offset\":2256,\"at\":null,\"elapsed\":0.048,\"time\""
+        ":null}\n",
+        "{\"type\":\"tot\",\"time\":\"2008-06-01T12:00:00+09:00\",\"offset\":23876,\"at\":\"2008-06-01T12:0"
+        "0:00.000+09:00\",\"elapsed\":0.508}\n",
+        "{\"type\":\"sync_error\",\"offset\":159236,\"at\":\"2008-06-01T12:00:02.877+09:00\",\"elapsed\":3."
+        "385,\"time\":\"2008-06-01T12:00:00+09:00\"}\n",
+        "{\"type\":\"continuity_error\",\"pid\":273,\"last\":6,\"counter\":8,\"offset\":160552,\"lost\":1,\""
+        "duplicate\":false,\"at\":\"2008-06-01T12:00:02.908+09:00\",\"elapsed\":3.416,\"time\":\"2008-06-01"
+        "T12:00:00+09:00\"}\n",
+        "{\"type\":\"transport_errors\",\"packets\":53,\"at\":\"2008-06-01T12:00:24.996+09:00\",\"elapsed\""
+        ":25.504,\"time\":\"2008-06-01T12:00:20+09:00\"}\n",
+        "{\"type\":\"gap\",\"at\":\"2008-06-01T12:01:34.487+09:00\",\"to\":\"2008-06-01T12:01:39.507+09:00\""
+        ",\"elapsed\":94.995,\"to_elapsed\":100.015,\"seconds\":4.985,\"offset\":4470828}\n",
+        "{\"type\":\"continuity_error\",\"pid\":273,\"last\":1,\"counter\":4,\"offset\":4470452,\"lost\":2,"
+        "\"duplicate\":false,\"at\":\"2008-06-01T12:01:39.507+09:00\",\"elapsed\":100.015,\"time\":\"2008-0"
+        "6-01T12:01:30+09:00\"}\n",
+        "{\"type\":\"damage\",\"from\":\"2008-06-01T12:01:39.507+09:00\",\"to\":\"2008-06-01T12:01:39.528+0"
+        "9:00\",\"elapsed_from\":100.015,\"elapsed_to\":100.036,\"offset_from\":4470452,\"offset_to\":44717"
+        "68,\"av_lost\":5,\"av_errors\":0,\"pids\":[273,274]}\n",
         // Transport errors on two av PIDs over two seconds: one range; the
         // audio scrambled for five seconds in the middle, and again at the
         // end: two.
@@ -132,16 +136,16 @@ TEST(CJsonReportTest, DemoRecordingValues) {
         "{\"type\":\"scrambled_range\",\"from\":\"2008-06-01T12:01:57.533+09:00\",\"to\":\"2008-06-01T12:01:59.456"
         "+09:00\",\"elapsed_from\":117.011,\"elapsed_to\":118.934,\"offset_from\":5318708,\"offset_to\":5409512,"
         "\"packets\":33,\"pids\":[{\"pid\":274,\"class\":\"av\",\"packets\":33,\"at_start\":0}]}\n",
-        "{\"type\":\"programme\",\"service_id\":1024,\"event_id\":1,\"name\":\"[HV][字]ニュース７\",\"start\":\"200"
-        "8-06-01T11:59:57+09:00\",\"end\":\"2008-06-01T12:00:37+09:00\",\"recorded_from\":\"2008-06-01T12:00:"
-        "00.522+09:00\",\"recorded_to\":\"2008-06-01T12:00:37.000+09:00\",\"missing_start\":3.522,\"missing_e"
-        "nd\":0.000,\"missing_inside\":0.000,\"coverage\":0.912,\"recorded\":false}\n",
-        "{\"type\":\"scrambled\",\"pid\":274,\"packets\":33,\"at\":\"2008-06-01T12:01:59.502+09:00\",\"elapse"
-        "d\":118.980,\"time\":\"2008-06-01T12:01:55+09:00\"}\n",
-        "{\"type\":\"summary\",\"bytes\":5411492,\"packets\":28783,\"packet_size\":188,\"sync_errors\":2,\"fi"
-        "rst_tot\":\"2008-06-01T12:00:00+09:00\",\"last_tot\":\"2008-06-01T12:01:55+09:00\",\"elapsed\":118.9"
-        "76,\"gaps\":1,\"pids\":[{\"pid\":0,\"role\":\"PAT\",\"class\":\"other\",\"service_ids\":[],\"packets"
-        "\":23,",
+        "{\"type\":\"programme\",\"service_id\":1024,\"event_id\":1,\"name\":\"[HV][字]ニュース７\",\"start\":\"2"
+        "008-06-01T11:59:57+09:00\",\"end\":\"2008-06-01T12:00:37+09:00\",\"recorded_from\":\"2008-06-01T11"
+        ":59:59.492+09:00\",\"recorded_to\":\"2008-06-01T12:00:37.000+09:00\",\"missing_start\":2.492,\"mis"
+        "sing_end\":0.000,\"missing_inside\":0.000,\"coverage\":0.938,\"recorded\":false}\n",
+        "{\"type\":\"scrambled\",\"pid\":274,\"packets\":33,\"at\":\"2008-06-01T12:01:59.490+09:00\",\"elap"
+        "sed\":119.998,\"time\":\"2008-06-01T12:01:55+09:00\"}\n",
+        "{\"type\":\"summary\",\"bytes\":5411492,\"packets\":28783,\"packet_size\":188,\"sync_errors\":2,\""
+        "first_tot\":\"2008-06-01T12:00:00+09:00\",\"last_tot\":\"2008-06-01T12:01:55+09:00\",\"elapsed\":1"
+        "19.998,\"gaps\":1,\"pids\":[{\"pid\":0,\"role\":\"PAT\",\"class\":\"other\",\"service_ids\":[],\"p"
+        "ackets\":23,",
         "{\"pid\":274,\"role\":\"AAC audio\",\"class\":\"av\",\"service_ids\":[1024,1025],\"packets\":1917,\""
         "continuity_errors\":1,\"transport_errors\":5,\"scrambled\":116,\"lost\":3,\"duplicates\":0,\"discont"
         "inuities\":0}",

@@ -43,27 +43,27 @@ TEST(CSummaryReportTest, DemoRecording) {
         "  0x0a01             29           1           0          0          1       0      0  other  EMM\n"
         "  total           28783          21          53        116         28       1      0\n"
         "  sync byte errors: 2\n"
-        "  elapsed: 118.976 s\n"
+        "  elapsed: 119.998 s\n"
         "  gaps: 1\n"
         "  first TOT: 2008/06/01 12:00:00\n"
         "  last TOT:  2008/06/01 12:01:55\n"
         "  service  1024: サンプル放送１\n"
         "  service  1025: サンプル放送２\n"
         "  service  1026: データ放送\n"
-        "  programme 1024/1 [HV][字]ニュース７ 11:59:57-12:00:37: recorded 12:00:00.522-12:00:37.000, 3.522 s missing at the start\n"
+        "  programme 1024/1 [HV][字]ニュース７ 11:59:57-12:00:37: recorded 11:59:59.492-12:00:37.000, 2.492 s missing at the start\n"
         "  programme 1024/2 [新]連続ドラマ　春の嵐[解][デ] 12:00:37-12:01:17: recorded 12:00:37.000-12:01:17.000, whole\n"
         "  programme 1024/3 きょうの料理[字] 12:01:17-12:01:57: recorded 12:01:17.000-12:01:57.000, 4.985 s missing inside\n"
-        "  programme 1024/4 サッカー中継　日本×韓国[生] 12:01:57-12:02:37: recorded 12:01:57.000-12:01:59.498, 37.502 s missing at the end\n"
-        "  programme 1025/1 サッカー中継　日本×韓国[生] 11:59:47-12:00:27: recorded 12:00:00.522-12:00:27.000, 13.522 s missing at the start\n"
+        "  programme 1024/4 サッカー中継　日本×韓国[生] 12:01:57-12:02:37: recorded 12:01:57.000-12:01:59.490, 37.510 s missing at the end\n"
+        "  programme 1025/1 サッカー中継　日本×韓国[生] 11:59:47-12:00:27: recorded 11:59:59.492-12:00:27.000, 12.492 s missing at the start\n"
         "  programme 1025/2 [映]名作劇場「雪国」[字] 12:00:27-12:01:07: recorded 12:00:27.000-12:01:07.000, whole\n"
         "  programme 1025/3 天気予報[天] 12:01:07-12:01:47: recorded 12:01:07.000-12:01:47.000, 4.985 s missing inside\n"
-        "  programme 1025/4 [初]ドキュメント　海と森[多] 12:01:47-12:02:27: recorded 12:01:47.000-12:01:59.498, 27.502 s missing at the end\n"
-        "  damaged: 12:00:02.882-12:00:02.913 (0.030 s) pids 0x0111: 1 packets lost, 0 with errors\n"
-        "  damaged: 12:00:13.656-12:00:13.656 (0.000 s) pids 0x0111: 2 packets lost, 0 with errors\n"
-        "  damaged: 12:00:20.536-12:00:22.494 (1.958 s) pids 0x0111 0x0112: 0 packets lost, 53 with errors\n"
-        "  damaged: 12:01:28.005-12:01:28.005 (0.000 s) pids 0x0111: 2 packets lost, 0 with errors\n"
-        "  damaged: 12:01:39.512-12:01:39.533 (0.021 s) pids 0x0111 0x0112: 5 packets lost, 0 with errors\n"
-        "  damaged: 12:01:41.201-12:01:41.201 (0.000 s) pids 0x0121: 1 packets lost, 0 with errors\n"
+        "  programme 1025/4 [初]ドキュメント　海と森[多] 12:01:47-12:02:27: recorded 12:01:47.000-12:01:59.490, 27.510 s missing at the end\n"
+        "  damaged: 12:00:02.877-12:00:02.908 (0.030 s) pids 0x0111: 1 packets lost, 0 with errors\n"
+        "  damaged: 12:00:13.651-12:00:13.651 (0.000 s) pids 0x0111: 2 packets lost, 0 with errors\n"
+        "  damaged: 12:00:20.531-12:00:22.489 (1.958 s) pids 0x0111 0x0112: 0 packets lost, 53 with errors\n"
+        "  damaged: 12:01:28.000-12:01:28.000 (0.000 s) pids 0x0111: 2 packets lost, 0 with errors\n"
+        "  damaged: 12:01:39.507-12:01:39.528 (0.021 s) pids 0x0111 0x0112: 5 packets lost, 0 with errors\n"
+        "  damaged: 12:01:41.196-12:01:41.196 (0.000 s) pids 0x0121: 1 packets lost, 0 with errors\n"
         "  verdict: damaged, scrambled, gap (av lost 11, av errors 53, av scrambled 116, sync 1; other lost 17, duplicates 1, scrambled at start 0, gaps 1)\n",
         r.out.substr(at));
 }
@@ -91,6 +91,23 @@ TEST(CSummaryReportTest, StreamWithoutTables) {
         "  verdict: damaged (av lost 2, av errors 0, av scrambled 0, sync 0; other lost 0, duplicates 0, "
         "scrambled at start 0, gaps 0)\n",
         testutil::CheckBytes(b.Data(), false, true));
+
+    // Leading garbage is lost sync, but damaged no packet: no range. A range
+    // begun before the first TOT is printed from the TOT's time.
+    tsgen::CStreamBuilder clean;
+    for (int i = 0; i < 8; ++i) clean.AddFiller(0x0100);
+    tsgen::Bytes garbage(100, 0x00);
+    garbage.insert(garbage.end(), clean.Data().begin(), clean.Data().end());
+    std::string out = testutil::CheckBytes(garbage, false, true);
+    EXPECT_NE(std::string::npos, out.find("  sync byte errors: 1\n")) << out;
+    EXPECT_EQ(std::string::npos, out.find("  damaged:")) << out;
+    b.AddFiller(0x0100, gap);
+    b.AddSection(0x0014, tsgen::MakeTOT(2008, 6, 1, 12, 0, 0));
+    b.AddFiller(0x0100, gap);
+    out = testutil::CheckBytes(b.Data(), false, true);
+    EXPECT_NE(std::string::npos,
+              out.find("  damaged: offset 188, then 12:00:00.000-12:00:00.000 pids 0x0100: 6 packets lost, 0 with errors\n"))
+        << out;
 }
 
 }  // namespace
