@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <string>
 
 class CStreamSource;
 struct CHtmlPageInfo;
@@ -14,6 +16,16 @@ struct CHtmlPageInfo;
 // that cannot be written (1, after kWriteError on err), a wrong command line
 // (2), and, with --verdict, a file that is not ok (3).
 int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err);
+
+// How much of a file's output is held in memory while it waits for its turn
+// under --jobs; past it the output goes on in an unlinked temporary file in
+// spillDir (empty: $TMPDIR, else /tmp).
+struct CHoldLimits {
+    static constexpr size_t kMemory = 64 * 1024 * 1024;
+    size_t memory = kMemory;
+    std::string spillDir;
+};
+int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const CHoldLimits& hold);
 
 extern const char* const kWriteError;
 
