@@ -113,9 +113,8 @@ bool MakeDirectories(const std::string& dir) {
     return mkdir(dir.c_str(), 0777) == 0 || (stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
 }
 
-// The pages of several files in one directory: each named after its
-// file's base name with ".html", the second of a name "-2" before it, and
-// so on.
+}  // namespace
+
 // Each base name resumes at the number where it stopped last: the names
 // before it are taken and stay taken. A name is a candidate of at most two
 // bases ("a-2.html" of "a-2" and of "a"), so the whole naming is linear in
@@ -141,6 +140,8 @@ std::vector<std::string> PageNames(const std::vector<std::string>& files) {
     }
     return names;
 }
+
+namespace {
 
 // A stream into a std::string, for a file's error lines checked beside
 // others (a few lines at most).

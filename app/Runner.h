@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <functional>
 #include <string>
+#include <vector>
 
 class CStreamSource;
 struct CHtmlPageInfo;
@@ -28,6 +29,11 @@ struct CHoldLimits {
 int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const CHoldLimits& hold);
 
 extern const char* const kWriteError;
+
+// The pages of several files in one directory: each named after its file's
+// base name with ".html", the second of a name "-2" before it, and so on;
+// never index.html.
+std::vector<std::string> PageNames(const std::vector<std::string>& files);
 
 // What a check writes.
 struct CCheckOptions {
