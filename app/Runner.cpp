@@ -436,7 +436,9 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
         // Files checked at once, each held (CHeldOutput) and written whole
         // and in argument order. File k+jobs starts only once file k is
         // written, so at most jobs reports are held at a time, each in
-        // memory only up to hold.memory.
+        // memory only up to its share of the limits.
+        CHoldLimits share = hold;
+        share.memory = std::min(hold.memory, hold.total / jobs);
         std::vector<CFileResult> results(files.size());
         std::mutex mutex;
         std::condition_variable changed;
@@ -452,7 +454,7 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
                     i = next++;
                 }
                 CFileResult r;
-                r.out = std::make_unique<CHeldOutput>(hold);
+                r.out = std::make_unique<CHeldOutput>(share);
                 CMemoryOutput e;
                 r.ok = CheckFile(files[i], r.out->File(), e.File(), withPage(i), done, {});
                 r.err = e.Take();

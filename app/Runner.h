@@ -19,11 +19,15 @@ struct CHtmlPageInfo;
 int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err);
 
 // How much of a file's output is held in memory while it waits for its turn
-// under --jobs; past it the output goes on in an unlinked temporary file in
-// spillDir (empty: $TMPDIR, else /tmp).
+// under --jobs: memory per file, and total over the files held at once
+// (each of N jobs gets total / N when that is less). Past it the output
+// goes on in an unlinked temporary file in spillDir (empty: $TMPDIR, else
+// /tmp).
 struct CHoldLimits {
     static constexpr size_t kMemory = 64 * 1024 * 1024;
+    static constexpr size_t kTotal = 128 * 1024 * 1024;
     size_t memory = kMemory;
+    size_t total = kTotal;
     std::string spillDir;
 };
 int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const CHoldLimits& hold);
