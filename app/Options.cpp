@@ -54,8 +54,10 @@ const char* const kHelpText =
     "is missing of them; --summary lists them too.\n"
     "\n"
     "The exit status is 0 whatever the stream holds, but with --verdict: 0 when\n"
-    "every file is ok, 3 when any is not. 1 when the report cannot be written;\n"
-    "2 for a wrong command line.\n";
+    "every file is ok, 3 when any is not. 1 when the report cannot be written\n"
+    "(the run stops at the first failed write); 2 for a wrong command line,\n"
+    "also an --html PATH that would replace a file to check or a file that is\n"
+    "no .html or .htm page.\n";
 
 namespace {
 
