@@ -175,6 +175,7 @@ public:
     explicit CHeldOutput(const CHoldLimits& limits) : m_limits(limits) {
         static const cookie_io_functions_t kIo = {nullptr, &CHeldOutput::Put, nullptr, nullptr};
         m_file = fopencookie(this, "w", kIo);
+        m_failed = m_file == nullptr;
     }
     ~CHeldOutput() {
         Close();
@@ -456,7 +457,9 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
                 CFileResult r;
                 r.out = std::make_unique<CHeldOutput>(share);
                 CMemoryOutput e;
-                r.ok = CheckFile(files[i], r.out->File(), e.File(), withPage(i), done, {});
+                // A report that cannot even be held is a report not written
+                // (Close() says so in its turn); the file is not read for it.
+                if (r.out->File()) r.ok = CheckFile(files[i], r.out->File(), e.File(), withPage(i), done, {});
                 r.err = e.Take();
                 r.done = true;
                 {
