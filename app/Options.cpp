@@ -3,6 +3,7 @@
 
 #include <getopt.h>
 
+#include <limits>
 #include <vector>
 
 const char* const kUsageLine = "usage: tsvigil [OPTION]... src.ts...\n";
@@ -59,19 +60,27 @@ const char* const kHelpText =
     "is missing of them; --summary lists them too.\n"
     "\n"
     "The exit status is 0 whatever the stream holds, but with --verdict: 0 when\n"
-    "every file is ok, 3 when any is not. 1 when the report cannot be written;\n"
-    "2 for a wrong command line.\n";
+    "every file is ok, 3 when any is not. 1 when the report cannot be written\n"
+    "(the run stops at the first failed write); 2 for a wrong command line,\n"
+    "also an --html PATH that would replace a file to check or a file that is\n"
+    "no .html or .htm page.\n";
 
 namespace {
 
-// A decimal count from 0 to max, the whole text and nothing else.
+constexpr long long kMaxJobs = 4096;
+constexpr long long kMaxTolerance = std::numeric_limits<long long>::max();
+
+// A decimal count from 0 to max, the whole text and nothing else: no sign,
+// no space, no suffix. A number past max is refused before it is formed, so
+// no digit string can wrap.
 bool ParseCount(const char* text, long long max, long long& n) {
     if (text == nullptr || *text < '0' || *text > '9') return false;
     n = 0;
     for (const char* p = text; *p; ++p) {
         if (*p < '0' || *p > '9') return false;
-        n = n * 10 + (*p - '0');
-        if (n > max) return false;
+        const int digit = *p - '0';
+        if (n > (max - digit) / 10) return false;
+        n = n * 10 + digit;
     }
     return true;
 }
@@ -116,7 +125,10 @@ CCommandLine ParseCommandLine(int argc, char** argv) {
             case 'P':
             case 't': {
                 long long n = 0;
-                if (!ParseCount(optarg, ch == 'P' ? 4096 : (1LL << 62), n)) {
+                // Jobs: threads, so a few thousand at most. A tolerance is a
+                // packet count, kept within what a signed 64-bit reader of the
+                // JSON output takes as it stands.
+                if (!ParseCount(optarg, ch == 'P' ? kMaxJobs : kMaxTolerance, n)) {
                     c.action = CCommandLine::kBadUsage;
                     c.error = std::string("invalid ") + (ch == 'P' ? "number of jobs" : "tolerance") + " '" +
                               (optarg ? optarg : "") + "'";

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "app/Runner.h"
 
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <sys/stat.h>
@@ -8,6 +9,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
@@ -15,10 +17,14 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "app/Options.h"
+#include "app/OutputPath.h"
 #include "app/Progress.h"
+#include "base/ReplacingFile.h"
 #include "check/Check.h"
 #include "report/HtmlReport.h"
 #include "report/JsonReport.h"
@@ -87,10 +93,12 @@ bool CheckStream(CStreamSource* source, std::FILE* out, const CCheckOptions& opt
 
 namespace {
 
+class CHeldOutput;
+
 // What one file's check left to write, when files are checked at once:
-// everything goes to memory and is written whole, in argument order.
+// everything is held and written whole, in argument order.
 struct CFileResult {
-    std::string out;
+    std::unique_ptr<CHeldOutput> out;
     std::string err;
     bool ok = false;
     bool done = false;
@@ -105,28 +113,38 @@ bool MakeDirectories(const std::string& dir) {
     return mkdir(dir.c_str(), 0777) == 0 || (stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
 }
 
-// The pages of several files in one directory: each named after its
-// file's base name with ".html", the second of a name "-2" before it, and
-// so on.
+}  // namespace
+
+// Each base name resumes at the number where it stopped last: the names
+// before it are taken and stay taken. A name is a candidate of at most two
+// bases ("a-2.html" of "a-2" and of "a"), so the whole naming is linear in
+// the number of files, however many share a name.
 std::vector<std::string> PageNames(const std::vector<std::string>& files) {
     std::vector<std::string> names;
-    std::vector<std::string> taken;
+    names.reserve(files.size());
+    std::unordered_set<std::string> taken{"index.html"};
+    std::unordered_map<std::string, unsigned long long> nextOf;  // 0: the bare name not tried yet
     for (const auto& f : files) {
         std::string base = f;
         while (base.size() > 1 && base.back() == '/') base.pop_back();
         const size_t slash = base.find_last_of('/');
         if (slash != std::string::npos) base = base.substr(slash + 1);
         if (base.empty() || base == "." || base == ".." || base == "/") base = "recording";
-        std::string name = base + ".html";
-        for (int n = 2; std::find(taken.begin(), taken.end(), name) != taken.end() || name == "index.html"; ++n)
-            name = base + "-" + std::to_string(n) + ".html";
-        taken.push_back(name);
-        names.push_back(name);
+        unsigned long long& n = nextOf[base];
+        std::string name;
+        do {
+            name = n == 0 ? base + ".html" : base + "-" + std::to_string(n) + ".html";
+            n = n == 0 ? 2 : n + 1;
+        } while (!taken.insert(name).second);
+        names.push_back(std::move(name));
     }
     return names;
 }
 
-// A stream into a std::string, for a file checked beside others.
+namespace {
+
+// A stream into a std::string, for a file's error lines checked beside
+// others (a few lines at most).
 class CMemoryOutput {
 public:
     CMemoryOutput() : m_file(open_memstream(&m_buf, &m_size)) {}
@@ -147,6 +165,107 @@ private:
     char* m_buf = nullptr;
     size_t m_size = 0;
     std::FILE* m_file;
+};
+
+// The report of a file checked beside others, held until its turn: in
+// memory up to a limit, then in an unlinked temporary file, so that memory
+// stays bounded however much a badly damaged file has to say.
+class CHeldOutput {
+public:
+    explicit CHeldOutput(const CHoldLimits& limits) : m_limits(limits) {
+        static const cookie_io_functions_t kIo = {nullptr, &CHeldOutput::Put, nullptr, nullptr};
+        m_file = fopencookie(this, "w", kIo);
+        m_failed = m_file == nullptr;
+    }
+    ~CHeldOutput() {
+        Close();
+        if (m_fd >= 0) ::close(m_fd);
+    }
+    CHeldOutput(const CHeldOutput&) = delete;
+    CHeldOutput& operator=(const CHeldOutput&) = delete;
+
+    std::FILE* File() const { return m_file; }
+    // Ends the writing; false when any of it was lost.
+    bool Close() {
+        if (m_file) {
+            m_failed = std::fclose(m_file) != 0 || m_failed;
+            m_file = nullptr;
+        }
+        return !m_failed;
+    }
+    // Writes everything held to out, in order; false when it could not be
+    // read back or written.
+    bool CopyTo(std::FILE* out) {
+        if (m_fd < 0) return std::fwrite(m_memory.data(), 1, m_memory.size(), out) == m_memory.size();
+        if (::lseek(m_fd, 0, SEEK_SET) != 0) return false;
+        std::vector<char> block(1 << 20);
+        for (;;) {
+            const ssize_t got = ::read(m_fd, block.data(), block.size());
+            if (got == 0) return true;
+            if (got < 0) {
+                if (errno == EINTR) continue;
+                return false;
+            }
+            if (std::fwrite(block.data(), 1, static_cast<size_t>(got), out) != static_cast<size_t>(got)) return false;
+        }
+    }
+
+private:
+    static ssize_t Put(void* cookie, const char* buf, size_t size) {
+        return static_cast<CHeldOutput*>(cookie)->Append(buf, size) ? static_cast<ssize_t>(size) : -1;
+    }
+    bool Append(const char* buf, size_t size) {
+        if (m_failed) return false;
+        if (m_fd < 0 && m_memory.size() + size <= m_limits.memory) {
+            // Past the first MiB the room for the whole limit is taken at
+            // once (pages are only touched as they fill): no copy of a large
+            // report on the way, and never more room than the limit.
+            const size_t need = m_memory.size() + size;
+            if (need > m_memory.capacity())
+                m_memory.reserve(need <= (1u << 20) ? std::max(need, 2 * m_memory.capacity()) : m_limits.memory);
+            m_memory.append(buf, size);
+            return true;
+        }
+        if (m_fd < 0) {
+            // The temporary file is unlinked at once: nothing is left
+            // behind whatever ends the run.
+            std::string dir = m_limits.spillDir;
+            if (dir.empty()) {
+                const char* tmp = std::getenv("TMPDIR");
+                dir = tmp && *tmp ? tmp : "/tmp";
+            }
+            std::string name = dir + "/tsvigil-XXXXXX";
+            m_fd = mkostemp(&name[0], O_CLOEXEC);
+            if (m_fd < 0) {
+                m_failed = true;
+                return false;
+            }
+            ::unlink(name.c_str());
+            const std::string held = std::move(m_memory);
+            m_memory = std::string();
+            if (!WriteAll(held.data(), held.size())) return false;
+        }
+        return WriteAll(buf, size);
+    }
+    bool WriteAll(const char* buf, size_t size) {
+        while (size > 0) {
+            const ssize_t put = ::write(m_fd, buf, size);
+            if (put < 0 && errno == EINTR) continue;
+            if (put <= 0) {
+                m_failed = true;
+                return false;
+            }
+            buf += put;
+            size -= static_cast<size_t>(put);
+        }
+        return true;
+    }
+
+    CHoldLimits m_limits;
+    std::FILE* m_file = nullptr;
+    std::string m_memory;
+    int m_fd = -1;
+    bool m_failed = false;
 };
 
 long long SizeOf(const std::string& path) {
@@ -184,6 +303,23 @@ bool CheckFile(const std::string& path, std::FILE* out, std::FILE* err, CCheckOp
 const char* const kWriteError = "error - can't write report.\n";
 
 int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
+    return RunCommandLine(argc, argv, out, err, CHoldLimits());
+}
+
+namespace {
+
+int BadUsage(std::FILE* err, const std::string& why) {
+    std::fprintf(err, "tsvigil: %s\n%sTry 'tsvigil --help' for more information.\n", why.c_str(), kUsageLine);
+    return 2;
+}
+
+// True when a write to the report's stream has failed; flushes it first,
+// so that a failure is found at the file that met it.
+bool WriteFailed(std::FILE* f) { return std::fflush(f) != 0 || std::ferror(f) != 0; }
+
+}  // namespace
+
+int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const CHoldLimits& hold) {
     const CCommandLine cmd = ParseCommandLine(argc, argv);
     switch (cmd.action) {
         case CCommandLine::kHelp:
@@ -196,18 +332,45 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
             }
             return 0;
         case CCommandLine::kBadUsage:
-            std::fprintf(err, "tsvigil: %s\n%sTry 'tsvigil --help' for more information.\n", cmd.error.c_str(),
-                         kUsageLine);
-            return 2;
+            return BadUsage(err, cmd.error);
         default:
             break;
     }
+    const std::vector<std::string>& files = cmd.files;
+
+    // The HTML report: one page at the path given, or a directory of pages
+    // and their index. No page may replace a file to check, nor a file that
+    // is no page: a recording named after --html by mistake stays as it is.
+    std::vector<std::string> pageNames, pagePaths;
+    std::string htmlDir;
+    if (cmd.action == CCommandLine::kCheck && !cmd.html.empty()) {
+        const CInputFiles inputs(files);
+        struct stat st;
+        if (files.size() > 1 || cmd.html.back() == '/' || (stat(cmd.html.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
+            htmlDir = cmd.html;
+            while (htmlDir.size() > 1 && htmlDir.back() == '/') htmlDir.pop_back();
+            if (inputs.Holds(htmlDir)) return BadUsage(err, "refusing to write '" + cmd.html + "': it is one of the files to check");
+            pageNames = PageNames(files);
+            const std::string prefix = htmlDir + (htmlDir == "/" ? "" : "/");
+            for (const auto& name : pageNames) pagePaths.push_back(prefix + name);
+            for (const std::string& path : pagePaths) {
+                const std::string why = RefuseOutputPath(path, inputs, true);
+                if (!why.empty()) return BadUsage(err, why);
+            }
+            const std::string why = RefuseOutputPath(prefix + "index.html", inputs, true);
+            if (!why.empty()) return BadUsage(err, why);
+        } else {
+            const std::string why = RefuseOutputPath(cmd.html, inputs, true);
+            if (!why.empty()) return BadUsage(err, why);
+            pagePaths.push_back(cmd.html);
+        }
+    }
+
     std::fprintf(err, "\ntsvigil - transport stream checker ver %s\n\n", kVersion);
     if (cmd.action == CCommandLine::kUsage) {
         std::fputs("usage: tsvigil src.ts\n\n", err);
         return 0;
     }
-    const std::vector<std::string>& files = cmd.files;
     CCheckOptions options;
     options.summary = cmd.summary;
     options.json = cmd.json;
@@ -218,22 +381,15 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
     // Several text reports are told apart by a head line, as head(1) does.
     const bool headed = files.size() > 1 && !cmd.json && !(cmd.verdict && !cmd.summary);
 
-    // The HTML report: one page at the path given, or a directory of pages
-    // and their index.
-    std::vector<std::string> pageNames, pagePaths;
+    // Where the pages go must take files before the first file is checked,
+    // not be found wanting after the last.
     std::vector<CHtmlPageInfo> pages(files.size());
-    std::string htmlDir;
-    bool htmlFailed = false;
-    if (!cmd.html.empty()) {
-        struct stat st;
-        if (files.size() > 1 || cmd.html.back() == '/' || (stat(cmd.html.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
-            htmlDir = cmd.html;
-            while (htmlDir.size() > 1 && htmlDir.back() == '/') htmlDir.pop_back();
-            htmlFailed = !MakeDirectories(htmlDir);
-            pageNames = PageNames(files);
-            for (const auto& name : pageNames) pagePaths.push_back(htmlDir + (htmlDir == "/" ? "" : "/") + name);
-        } else {
-            pagePaths.push_back(cmd.html);
+    if (!pagePaths.empty()) {
+        const bool creatable = htmlDir.empty() ? CReplacingFile::CanCreate(pagePaths[0])
+                                               : MakeDirectories(htmlDir) && CReplacingFile::CanCreate(htmlDir + "/index.html");
+        if (!creatable) {
+            std::fputs(kWriteError, err);
+            return 1;
         }
     }
     auto withPage = [&](size_t i) {
@@ -260,40 +416,50 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
     auto head = [&](size_t i) {
         if (headed) std::fprintf(base, "%s==> %s <==\n", i == 0 ? "" : "\n", files[i].c_str());
     };
+    // The first write that fails ends the run: the files after it are not
+    // read for a report that cannot reach anyone.
+    auto reportLost = [&] { return WriteFailed(base) || (base != out && WriteFailed(out)); };
 
     bool allOk = true;
+    bool lost = false;
     size_t jobs = cmd.jobs == 0 ? std::max(1u, std::thread::hardware_concurrency()) : static_cast<size_t>(cmd.jobs);
     jobs = std::min(jobs, files.size());
     if (jobs <= 1) {
         // One file after another, each written as it is checked (JSON Lines
         // reach a reader at every TOT).
-        for (size_t i = 0; i < files.size(); ++i) {
+        for (size_t i = 0; i < files.size() && !lost; ++i) {
             head(i);
             const auto tick = [&] { progress.Update(done.load()); };
             allOk = CheckFile(files[i], base, err, withPage(i), done, progress.Enabled() ? tick : std::function<void()>()) && allOk;
-            std::fflush(base);
+            lost = reportLost();
         }
     } else {
-        // Files checked at once, each into memory, written whole and in
-        // argument order. File k+jobs starts only once file k is written,
-        // so memory holds the output of at most jobs files.
+        // Files checked at once, each held (CHeldOutput) and written whole
+        // and in argument order. File k+jobs starts only once file k is
+        // written, so at most jobs reports are held at a time, each in
+        // memory only up to its share of the limits.
+        CHoldLimits share = hold;
+        share.memory = std::min(hold.memory, hold.total / jobs);
         std::vector<CFileResult> results(files.size());
         std::mutex mutex;
         std::condition_variable changed;
         size_t next = 0, written = 0;
+        bool stop = false;
         auto worker = [&] {
             for (;;) {
                 size_t i;
                 {
                     std::unique_lock<std::mutex> lock(mutex);
-                    changed.wait(lock, [&] { return next >= files.size() || next < written + jobs; });
-                    if (next >= files.size()) return;
+                    changed.wait(lock, [&] { return stop || next >= files.size() || next < written + jobs; });
+                    if (stop || next >= files.size()) return;
                     i = next++;
                 }
-                CMemoryOutput o, e;
                 CFileResult r;
-                r.ok = CheckFile(files[i], o.File(), e.File(), withPage(i), done, {});
-                r.out = o.Take();
+                r.out = std::make_unique<CHeldOutput>(share);
+                CMemoryOutput e;
+                // A report that cannot even be held is a report not written
+                // (Close() says so in its turn); the file is not read for it.
+                if (r.out->File()) r.ok = CheckFile(files[i], r.out->File(), e.File(), withPage(i), done, {});
                 r.err = e.Take();
                 r.done = true;
                 {
@@ -306,7 +472,7 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
         std::vector<std::thread> threads;
         for (size_t t = 0; t < jobs; ++t) threads.emplace_back(worker);
         std::unique_lock<std::mutex> lock(mutex);
-        while (written < files.size()) {
+        while (written < files.size() && !lost) {
             if (!results[written].done) {
                 changed.wait_for(lock, std::chrono::milliseconds(250));
                 progress.Update(done.load());
@@ -316,12 +482,15 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
             results[written] = CFileResult();
             lock.unlock();
             head(written);
-            std::fwrite(r.out.data(), 1, r.out.size(), base);
-            std::fflush(base);
+            const bool held = r.out->Close();
+            lost = !r.out->CopyTo(base) || !held;
+            r.out.reset();
+            lost = reportLost() || lost;
             std::fputs(r.err.c_str(), err);
             allOk = r.ok && allOk;
             lock.lock();
             ++written;
+            stop = lost;
             changed.notify_all();
         }
         lock.unlock();
@@ -333,11 +502,12 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
     progress.Finish();
     // A report that did not reach its destination (a closed standard
     // output, a full disk) is the one failure of the run itself.
-    if (!closed || std::fflush(out) != 0 || std::ferror(out)) {
+    if (lost || !closed || std::fflush(out) != 0 || std::ferror(out)) {
         std::fputs(kWriteError, err);
         return 1;
     }
     if (!pagePaths.empty()) {
+        bool htmlFailed = false;
         for (const auto& p : pages) htmlFailed = htmlFailed || !p.written;
         if (!htmlDir.empty()) htmlFailed = !WriteHtmlIndex(htmlDir, files, pageNames, pages) || htmlFailed;
         if (htmlFailed) {

@@ -1,9 +1,12 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <functional>
+#include <string>
+#include <vector>
 
 class CStreamSource;
 struct CHtmlPageInfo;
@@ -15,7 +18,26 @@ struct CHtmlPageInfo;
 // (2), and, with --verdict, a file that is not ok (3).
 int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err);
 
+// How much of a file's output is held in memory while it waits for its turn
+// under --jobs: memory per file, and total over the files held at once
+// (each of N jobs gets total / N when that is less). Past it the output
+// goes on in an unlinked temporary file in spillDir (empty: $TMPDIR, else
+// /tmp).
+struct CHoldLimits {
+    static constexpr size_t kMemory = 64 * 1024 * 1024;
+    static constexpr size_t kTotal = 128 * 1024 * 1024;
+    size_t memory = kMemory;
+    size_t total = kTotal;
+    std::string spillDir;
+};
+int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const CHoldLimits& hold);
+
 extern const char* const kWriteError;
+
+// The pages of several files in one directory: each named after its file's
+// base name with ".html", the second of a name "-2" before it, and so on;
+// never index.html.
+std::vector<std::string> PageNames(const std::vector<std::string>& files);
 
 // What a check writes.
 struct CCheckOptions {

@@ -8,6 +8,7 @@
 #include <set>
 #include <utility>
 
+#include "base/ReplacingFile.h"
 #include "check/PcrClock.h"
 #include "check/PidRoles.h"
 #include "report/TimeFormat.h"
@@ -317,11 +318,9 @@ void CHtmlReport::Finish(const CCheckStats& stats) {
     m_info.verdict = stats.verdict;
     m_info.hasElapsed = stats.hasElapsed;
     m_info.elapsed = stats.elapsed;
-    const std::string page = Page(stats);
-    std::FILE* out = std::fopen(m_path.c_str(), "wb");
-    if (!out) return;
-    const bool put = std::fwrite(page.data(), 1, page.size(), out) == page.size();
-    m_info.written = std::fclose(out) == 0 && put;
+    // Written whole or not at all: an older page stays until this one is
+    // complete, and a full disk leaves no truncated page.
+    m_info.written = CReplacingFile::Write(m_path, Page(stats));
 }
 
 namespace {
@@ -668,14 +667,15 @@ bool WriteHtmlIndex(const std::string& dir, const std::vector<std::string>& file
         const size_t paren = line.find(" (");
         const std::string figures = paren == std::string::npos ? "" : line.substr(paren + 2, line.size() - paren - 3);
         const char* cls = v.Ok() ? "v-ok" : (v.unreadable || v.empty) ? "v-none" : "v-bad";
-        h += "<tr><td><a href=\"" + CHtmlReport::Escape(UrlPath(pages[i])) + "\">" + CHtmlReport::Escape(files[i]) +
-             "</a></td><td class=\"" + cls + "\">" + (v.Ok() ? "\xE2\x9C\x94 " : "\xE2\x9C\x98 ") + words +
+        // Only the pages this run wrote are linked: where one could not be
+        // written, an older page of that name may remain, of another file.
+        const std::string name = CHtmlReport::Escape(files[i]);
+        h += "<tr><td>" +
+             (infos[i].written ? "<a href=\"" + CHtmlReport::Escape(UrlPath(pages[i])) + "\">" + name + "</a>" : name) +
+             "</td><td class=\"" + cls + "\">" + (v.Ok() ? "\xE2\x9C\x94 " : "\xE2\x9C\x98 ") + words +
              "</td><td class=\"n\">" + (infos[i].hasElapsed ? FormatTicks(infos[i].elapsed, true) + " s" : "no PCR") +
              "</td><td>" + CHtmlReport::Escape(figures) + "</td></tr>\n";
     }
     h += "</table>\n</body>\n</html>\n";
-    std::FILE* out = std::fopen((dir + "/index.html").c_str(), "wb");
-    if (!out) return false;
-    const bool put = std::fwrite(h.data(), 1, h.size(), out) == h.size();
-    return std::fclose(out) == 0 && put;
+    return CReplacingFile::Write(dir + "/index.html", h);
 }

@@ -20,14 +20,19 @@ int CFileSource::Open(const char* path) {
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return 0;
     struct stat st {};
-    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || !Adopt(fd, st.st_size)) {
         ::close(fd);
         return 0;
     }
+    return 1;
+}
+
+int CFileSource::Adopt(int fd, long long size) {
+    if (m_fd >= 0 || fd < 0) return 0;
     // One front-to-back pass: ask for aggressive read-ahead.
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     m_fd = fd;
-    m_nFileSize = st.st_size;
+    m_nFileSize = size;
     WaitForData();
     return 1;
 }

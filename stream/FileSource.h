@@ -23,6 +23,10 @@ public:
     // Opens path when it is a regular file; returns 1 on success, 0
     // otherwise (then nothing is held open).
     int Open(const char* path);
+    // Takes fd, open for reading on a regular file of size bytes, and reads
+    // from where it stands. Returns 1, or 0 (fd not taken) when a file is
+    // already open.
+    int Adopt(int fd, long long size);
 
     // The input ends where read(2) first returns 0: a recording still being
     // written is read as far as it has come by then.

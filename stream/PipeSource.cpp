@@ -18,6 +18,15 @@ int CPipeSource::Open(const char* path) {
     // read up to the end it has when the reader reaches it.
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return 0;
+    if (!Adopt(fd)) {
+        ::close(fd);
+        return 0;
+    }
+    return 1;
+}
+
+int CPipeSource::Adopt(int fd) {
+    if (m_fd >= 0 || fd < 0) return 0;
     struct stat st {};
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) m_nFileSize = st.st_size;
     // One front-to-back pass: ask for aggressive read-ahead.

@@ -26,6 +26,9 @@ public:
     // Opens path and starts the reader thread. Returns 1 on success, 0
     // when path cannot be opened (nothing is started then).
     int Open(const char* path);
+    // Takes fd, open for reading, and starts the reader thread on it.
+    // Returns 1, or 0 (fd not taken) when an input is already open.
+    int Adopt(int fd);
     // Stops the reader thread and closes the input; safe to call at any time.
     void Close();
 

@@ -1,16 +1,35 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "stream/StreamSource.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include "stream/FileSource.h"
 #include "stream/PipeSource.h"
 
 std::unique_ptr<CStreamSource> OpenStreamSource(const char* path) {
+    if (path == nullptr) return nullptr;
+    // The path is opened once, and what it is comes from that descriptor:
+    // a FIFO opened twice would lose its writer at the first close (SIGPIPE)
+    // and wait for a new one forever at the second open.
+    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) {
+        ::close(fd);
+        return nullptr;
+    }
     // A regular file is read on the checking thread: no byte crosses
     // between CPUs. What is not a regular file keeps the reader thread,
     // which also suits a recording piped in while it is made.
-    auto file = std::make_unique<CFileSource>();
-    if (file->Open(path)) return file;
-    auto piped = std::make_unique<CPipeSource>();
-    if (piped->Open(path)) return piped;
+    if (S_ISREG(st.st_mode)) {
+        auto file = std::make_unique<CFileSource>();
+        if (file->Adopt(fd, static_cast<long long>(st.st_size))) return file;
+    } else {
+        auto piped = std::make_unique<CPipeSource>();
+        if (piped->Adopt(fd)) return piped;
+    }
+    ::close(fd);
     return nullptr;
 }

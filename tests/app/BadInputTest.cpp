@@ -12,6 +12,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -45,26 +46,51 @@ struct BoundedRun {
     std::string err;
 };
 
+// The built tool started with args and both streams captured, or with
+// standard output closed; Wait() kills it if it has not ended
+// kTimeoutSeconds after its start.
+class CToolRun {
+public:
+    explicit CToolRun(const std::vector<std::string>& args, bool closedStdout = false)
+        : m_deadline(std::chrono::steady_clock::now() + std::chrono::seconds(kTimeoutSeconds)) {
+        std::vector<std::string> all = {TSVIGIL_BIN};
+        all.insert(all.end(), args.begin(), args.end());
+        std::vector<char*> argv;
+        for (auto& a : all) argv.push_back(&a[0]);
+        argv.push_back(nullptr);
+        m_pid = fork();
+        if (m_pid == 0) {
+            const int o = open(m_out.Path().c_str(), O_WRONLY | O_TRUNC);
+            const int e = open(m_err.Path().c_str(), O_WRONLY | O_TRUNC);
+            const int n = open("/dev/null", O_RDONLY);
+            if (o < 0 || e < 0 || n < 0) _exit(127);
+            dup2(o, 1);
+            dup2(e, 2);
+            dup2(n, 0);
+            if (closedStdout) close(1);
+            execv(TSVIGIL_BIN, argv.data());
+            _exit(127);
+        }
+    }
+    pid_t Pid() const { return m_pid; }
+    BoundedRun Wait();
+
+private:
+    CTempFile m_out{{}, ".out"};
+    CTempFile m_err{{}, ".err"};
+    std::chrono::steady_clock::time_point m_deadline;
+    pid_t m_pid = -1;
+};
+
 // Runs the built tool on path with both streams captured, killing it if it
 // has not ended after kTimeoutSeconds.
-BoundedRun RunBounded(const std::string& path) {
-    CTempFile out({}, ".out");
-    CTempFile err({}, ".err");
+BoundedRun RunBounded(const std::string& path) { return CToolRun({path}).Wait(); }
+
+BoundedRun CToolRun::Wait() {
     BoundedRun r;
-    const pid_t pid = fork();
-    if (pid == 0) {
-        const int o = open(out.Path().c_str(), O_WRONLY | O_TRUNC);
-        const int e = open(err.Path().c_str(), O_WRONLY | O_TRUNC);
-        const int n = open("/dev/null", O_RDONLY);
-        if (o < 0 || e < 0 || n < 0) _exit(127);
-        dup2(o, 1);
-        dup2(e, 2);
-        dup2(n, 0);
-        execl(TSVIGIL_BIN, TSVIGIL_BIN, path.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
+    const pid_t pid = m_pid;
     if (pid < 0) return r;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kTimeoutSeconds);
+    const auto deadline = m_deadline;
     int wstatus = 0;
     for (;;) {
         const pid_t w = waitpid(pid, &wstatus, WNOHANG);
@@ -80,8 +106,8 @@ BoundedRun RunBounded(const std::string& path) {
         std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
     r.status = r.finished && WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : -1;
-    r.out = ReadAll(out.Path());
-    r.err = ReadAll(err.Path());
+    r.out = ReadAll(m_out.Path());
+    r.err = ReadAll(m_err.Path());
     return r;
 }
 
@@ -291,6 +317,61 @@ TEST(BadInputTest, FileGrowingWhileRead) {
     EXPECT_EQ(kBanner, r.err);
     EXPECT_EQ("", FirstBadLine(r.out));
     EXPECT_EQ(0u, r.out.find(" packet size:188.\n"));
+}
+
+TEST(BadInputTest, NamedPipe) {
+    // A FIFO is opened once and read to its writer's end: the tool neither
+    // hangs waiting for a second writer nor kills the first with SIGPIPE.
+    // With standard output closed, the FIFO must not take descriptor 1
+    // (/dev/null holds it), and the report is still not written.
+    const Bytes data = ValidStream();
+    for (const bool closedStdout : {false, true}) {
+        SCOPED_TRACE(closedStdout ? "standard output closed" : "standard output open");
+        const std::string fifo = CTempFile({}, ".fifo").Path();
+        ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+        CToolRun run({"--verdict", fifo}, closedStdout);
+        ASSERT_GT(run.Pid(), 0);
+        // Opening for writing waits for the tool to open for reading.
+        int fd = -1;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(kTimeoutSeconds);
+        while ((fd = open(fifo.c_str(), O_WRONLY | O_NONBLOCK)) < 0 && errno == ENXIO &&
+               std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        ASSERT_GE(fd, 0);
+        fcntl(fd, F_SETFL, 0);
+        // At once more than the pipe holds, as cat(1) writes: the write
+        // waits on the tool's reading. The writer's SIGPIPE is an EPIPE
+        // here: a reader that went away.
+        Bytes many;
+        for (int i = 0; i < 100; ++i) many.insert(many.end(), data.begin(), data.end());
+        signal(SIGPIPE, SIG_IGN);
+        size_t at = 0;
+        while (at < many.size()) {
+            const ssize_t put = write(fd, many.data() + at, many.size() - at);
+            if (put <= 0) break;
+            at += static_cast<size_t>(put);
+        }
+        signal(SIGPIPE, SIG_DFL);
+        EXPECT_EQ(many.size(), at) << "the tool stopped reading";
+        char held[256] = {};
+        const std::string stdoutLink = "/proc/" + std::to_string(run.Pid()) + "/fd/1";
+        const ssize_t n = readlink(stdoutLink.c_str(), held, sizeof held - 1);
+        if (closedStdout) {
+            EXPECT_EQ("/dev/null", std::string(held, n > 0 ? size_t(n) : 0));
+        }
+        close(fd);
+        const BoundedRun r = run.Wait();
+        unlink(fifo.c_str());
+        EXPECT_TRUE(r.finished) << "no end within " << kTimeoutSeconds << " s";
+        if (closedStdout) {
+            EXPECT_EQ(1, r.status);
+            EXPECT_EQ(kBanner + "error - can't write report.\n", r.err);
+        } else {
+            EXPECT_EQ(3, r.status);
+            EXPECT_EQ(0u, r.out.find(fifo + ": damaged"));
+            EXPECT_EQ(kBanner, r.err);
+        }
+    }
 }
 
 TEST(BadInputTest, OddFramings) {

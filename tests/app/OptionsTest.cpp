@@ -23,6 +23,13 @@ TEST(CommandLineTest, OptionLines) {
     CTempFile rec({});
     ASSERT_TRUE(tsgen::WriteDemoRecording(rec.Path()));
     const std::string f = rec.Path();
+    // The recording under another spelling of its path; another recording;
+    // a page-named input and a second input whose page would take its name.
+    const std::string respelled = f.substr(0, f.rfind('/')) + "/." + f.substr(f.rfind('/'));
+    CTempFile other({});
+    CTempFile pageNamed({}, ".html");
+    const std::string dir = pageNamed.Path().substr(0, pageNamed.Path().rfind('/'));
+    const std::string stem = pageNamed.Path().substr(0, pageNamed.Path().size() - 5);
     struct Case {
         const char* name;
         std::vector<std::string> args;
@@ -43,6 +50,22 @@ TEST(CommandLineTest, OptionLines) {
         {"empty jobs", {"--jobs=", f}, 2, "", "invalid number of jobs ''"},
         {"jobs without a value", {f, "--jobs"}, 2, "", "option '--jobs' needs a value"},
         {"tolerance not a number", {"--tolerate", "1k", f}, 2, "", "invalid tolerance '1k'"},
+        {"tolerance past 64 bits", {"--tolerate", "18446744073709551616", f}, 2, "",
+         "tsvigil: invalid tolerance '18446744073709551616'\nusage: tsvigil [OPTION]"},
+        {"tolerance past the signed range", {"-t", "9223372036854775808", f}, 2, "",
+         "invalid tolerance '9223372036854775808'"},
+        {"largest tolerance", {"-t", "9223372036854775807", "--verdict", f}, 3, ": damaged", kBanner},
+        {"tolerance with a sign", {"--tolerate=+1", f}, 2, "", "invalid tolerance '+1'"},
+        {"jobs past its range", {"--jobs", "4097", f}, 2, "", "invalid number of jobs '4097'"},
+        {"jobs that would wrap", {"-P", "99999999999999999999999", f}, 2, "", "invalid number of jobs '9999"},
+        {"--html naming the file to check", {"--html", f, f}, 2, "",
+         "tsvigil: refusing to write '" + f + "': it is one of the files to check\nusage: tsvigil [OPTION]"},
+        {"--html naming it another way", {"--html", respelled, f}, 2, "", "it is one of the files to check"},
+        {"--html over a file that is no page", {"--html", other.Path(), f}, 2, "",
+         "refusing to replace '" + other.Path() + "': not an .html or .htm file"},
+        {"--html over a device", {"--html", "/dev/null", f}, 2, "", "'/dev/null': not a regular file"},
+        {"--html directory whose page is an input", {"--html", dir, pageNamed.Path(), stem}, 2, "",
+         "refusing to write '" + pageNamed.Path() + "': it is one of the files to check"},
         {"the classic usage stays", {"a.ts", "b.ts"}, 0, "", "usage: tsvigil src.ts\n"},
         {"summary in UTF-8", {"-u", "--summary", f}, 0, "  service  1024: サンプル放送１\n", kBanner},
         {"summary after the file", {f, "-s"}, 0, "\n summary:\n", kBanner},

@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <regex>
 #include <sstream>
 
@@ -55,6 +56,17 @@ TEST(RunnerTest, CommandLinePaths) {
          std::string(kBanner) + "error - can't open file (" + missing + ").\n"},
         {"verdict not written", {"--verdict", onePacket.Path()}, "/dev/full", 1,
          std::string(kBanner) + "error - can't write report.\n"},
+        // The first failed write ends the run: the missing file after it is
+        // never opened.
+        {"full disk stops the run", {"--json", onePacket.Path(), missing}, "/dev/full", 1,
+         std::string(kBanner) + "error - can't write report.\n"},
+        {"full disk stops the jobs", {"-c", "-P", "2", onePacket.Path(), onePacket.Path(), missing}, "/dev/full", 1,
+         std::string(kBanner) + "error - can't write report.\n"},
+        {"closed standard output", {"--verdict", onePacket.Path(), missing}, "&-", 1,
+         std::string(kBanner) + "error - can't write report.\n"},
+        // Where no page can be made is known before any file is read.
+        {"--html under a file", {"--html", onePacket.Path() + "/pages", onePacket.Path(), missing}, "", 1,
+         std::string(kBanner) + "error - can't write report.\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -62,6 +74,93 @@ TEST(RunnerTest, CommandLinePaths) {
         EXPECT_EQ(c.status, r.status);
         EXPECT_EQ("", r.out);
         EXPECT_EQ(c.err, r.err);
+    }
+}
+
+TEST(RunnerTest, PageNamesOfManyFilesOfOneName) {
+    // Names taken by an earlier file are skipped, index.html never given;
+    // 8000 files of one name are named at once (quadratic or worse naming
+    // takes minutes here).
+    std::vector<std::string> files = {"x/rec.ts-2", "index", "rec.ts/"};
+    std::vector<std::string> want = {"rec.ts-2.html", "index-2.html", "rec.ts.html"};
+    for (int i = 0; i < 8000; ++i) {
+        files.push_back("dir" + std::to_string(i % 7) + "/rec.ts");
+        want.push_back("rec.ts-" + std::to_string(i + 3) + ".html");
+    }
+    files.push_back("rec.ts-2");
+    want.push_back("rec.ts-2-2.html");
+    EXPECT_EQ(want, PageNames(files));
+}
+
+// Runs the command line in this process with the report held as given, into
+// temporary files; returns the status, standard output and standard error.
+testutil::RunResult RunHeld(std::vector<std::string> args, const CHoldLimits& hold) {
+    args.insert(args.begin(), "tsvigil");
+    std::vector<char*> argv;
+    for (auto& a : args) argv.push_back(&a[0]);
+    argv.push_back(nullptr);
+    testutil::RunResult r;
+    std::FILE* out = std::tmpfile();
+    std::FILE* err = std::tmpfile();
+    if (!out || !err) return r;
+    r.status = RunCommandLine(static_cast<int>(args.size()), argv.data(), out, err, hold);
+    for (auto* f : {out, err}) {
+        std::rewind(f);
+        std::string& s = f == out ? r.out : r.err;
+        char buf[65536];
+        for (size_t n; (n = std::fread(buf, 1, sizeof buf, f)) > 0;) s.append(buf, n);
+        std::fclose(f);
+    }
+    return r;
+}
+
+TEST(RunnerTest, HeldReportsSpillAndComeOutInOrder) {
+    // Three damaged recordings checked at once: whether a report is held in
+    // memory or spills to a temporary file, what comes out is what one file
+    // after another gives; a spill that cannot be made is a report not
+    // written.
+    std::vector<std::unique_ptr<CTempFile>> recs;
+    std::vector<std::string> args = {"--json"};
+    for (long long every : {500, 300, 700}) {
+        recs.push_back(std::make_unique<CTempFile>(Bytes()));
+        tsgen::RecordingOptions o;
+        o.si = true;
+        o.packets = 30000;
+        o.dropEvery = every;
+        o.teiEvery = every + 11;
+        ASSERT_TRUE(tsgen::WriteRecording(recs.back()->Path(), o));
+        args.push_back(recs.back()->Path());
+    }
+    const auto serial = RunHeld(args, CHoldLimits());
+    ASSERT_EQ(0, serial.status);
+    ASSERT_GT(serial.out.size(), 3u * 4096);
+    const std::string noDir = "/nonexistent/dir";
+    struct Case {
+        const char* name;
+        size_t memory;
+        std::string spillDir;
+        int status;
+    };
+    const Case cases[] = {
+        {"in memory", CHoldLimits::kMemory, noDir, 0},
+        {"spilled", 4096, "", 0},
+        {"spilled at the first byte", 0, "", 0},
+        {"spill cannot be made", 4096, noDir, 1},
+    };
+    args.insert(args.begin(), {"--jobs", "3"});
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        CHoldLimits hold;
+        hold.memory = c.memory;
+        hold.spillDir = c.spillDir;
+        const auto r = RunHeld(args, hold);
+        EXPECT_EQ(c.status, r.status);
+        if (c.status == 0) {
+            EXPECT_EQ(serial.out, r.out);
+            EXPECT_EQ(serial.err, r.err);
+        } else {
+            EXPECT_EQ(serial.err + kWriteError, r.err);
+        }
     }
 }
 
