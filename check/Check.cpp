@@ -428,7 +428,7 @@ void CCheck::Run(const std::function<void()>& tick) {
             const int pid = ((p[1] << 8) | p[2]) & 0x1FFF;
             if (m_tables.Wants(pid)) {
                 m_pDispatched = p;
-                m_tables.Dispatch(p, pid);
+                if (const int failed = m_tables.Dispatch(p, pid)) countsOf[pid].crcErrors += static_cast<uint64_t>(failed);
                 // A PAT or PMT may have named the clock PID anew.
                 if (m_roles && m_roles->Changes() != m_nRolesSeen) clockPid = UpdateClockPid();
             }

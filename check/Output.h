@@ -22,6 +22,10 @@ struct CPidCounts {
     // Scrambled packets before the PID's first clear one: how a recording
     // starts when the descrambler locks a moment after it.
     uint64_t scrambledAtStart = 0;
+    // Sections the check verified that failed their CRC_32 (those of the
+    // tables it reads: TOT, present/following EIT, and the PSI and SDT when
+    // an output shows roles).
+    uint64_t crcErrors = 0;
 };
 
 // What the damage hits: picture and sound, or what the broadcast sends
