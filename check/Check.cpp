@@ -492,6 +492,7 @@ void CCheck::Run(const std::function<void()>& tick) {
     EmitProgrammes();
     for (int pid = 0; pid < CCheckStats::kPids; ++pid) countsOf[pid].packets = packetsOf[pid];
     m_stats.bytes = m_framer.Offset();
+    m_stats.bytesInRuns = m_framer.BytesInRuns();
     m_stats.packetSize = announcedSize;
     m_stats.tots = m_clock.TotCount();
     m_stats.firstTotValid = m_clock.FirstTime(m_stats.firstTot);

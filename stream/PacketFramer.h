@@ -44,6 +44,11 @@ public:
     // Byte offset in the input of the next unconsumed byte. The common case
     // does not keep it: it follows from how far it went in the run.
     int64_t Offset() const { return m_nOffset + (m_pRun - m_pBase); }
+    // Bytes of the packets delivered so far that lie in runs of kMinRun or
+    // more, one after another at one packet size with no byte skipped
+    // between them: a transport stream, not a chance 0x47.
+    int64_t BytesInRuns() const { return m_nRunBytes + (m_nRunPackets >= kMinRun ? m_nRunPackets * m_nPacketSize : 0); }
+    static constexpr int kMinRun = 5;
 
     // Delivers the next stretch of packets and returns the flags of its
     // first packet (the others have their size flag alone); or returns
@@ -74,6 +79,10 @@ private:
     static constexpr int kProveAhead = 64;
 
     int m_nSizeFlag = 0;               // FRAME_SIZE_* of m_nPacketSize
+    // The runs: the bytes of those closed that count, and the packets of the
+    // one open (all of m_nPacketSize). Counted per stretch.
+    int64_t m_nRunBytes = 0;
+    int64_t m_nRunPackets = 0;
     int m_nHeld = 0;                   // bytes the source is known to hold (a lower bound)
     // The source's run: the next unconsumed byte and the end of the run.
     // m_pBase is where m_pRun stood at the last general step; the offset
