@@ -428,7 +428,7 @@ void CCheck::Run(const std::function<void()>& tick) {
             const int pid = ((p[1] << 8) | p[2]) & 0x1FFF;
             if (m_tables.Wants(pid)) {
                 m_pDispatched = p;
-                if (const int failed = m_tables.Dispatch(p, pid)) countsOf[pid].crcErrors += static_cast<uint64_t>(failed);
+                m_tables.Dispatch(p, pid);
                 // A PAT or PMT may have named the clock PID anew.
                 if (m_roles && m_roles->Changes() != m_nRolesSeen) clockPid = UpdateClockPid();
             }
@@ -490,7 +490,10 @@ void CCheck::Run(const std::function<void()>& tick) {
     const int64_t last = m_framer.Offset() - (announcedSize ? announcedSize : 188);
     m_stats.hasElapsed = announcedSize != 0 && m_pcr.Elapsed(last > 0 ? last : 0, m_stats.elapsed);
     EmitProgrammes();
-    for (int pid = 0; pid < CCheckStats::kPids; ++pid) countsOf[pid].packets = packetsOf[pid];
+    for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
+        countsOf[pid].packets = packetsOf[pid];
+        countsOf[pid].crcErrors = m_tables.CrcErrors(pid);
+    }
     m_stats.bytes = m_framer.Offset();
     m_stats.bytesInRuns = m_framer.BytesInRuns();
     m_stats.packetSize = announcedSize;

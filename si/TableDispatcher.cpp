@@ -74,5 +74,6 @@ int CTableDispatcher::DispatchToTables(const uint8_t* packet, int pid) {
         }
     }
     --m_nDepth;
+    if (failed != 0) m_crcErrors[static_cast<size_t>(pid)] += static_cast<uint64_t>(failed);
     return failed;
 }

@@ -33,6 +33,9 @@ public:
     // Whether pid has a table: whether Dispatch() would feed its packets
     // to any.
     bool Wants(int pid) const { return m_bWanted[pid]; }
+    // The sections of pid that failed their CRC_32 so far, as Dispatch()
+    // returned them: kept here, so the packet loop need not add them up.
+    uint64_t CrcErrors(int pid) const { return m_crcErrors[static_cast<size_t>(pid)]; }
 
     CTableDispatcher();
 
@@ -52,4 +55,5 @@ private:
     // The continuity_counter of the last packet of each wanted PID, -1
     // before the first: a packet sent twice is passed over.
     int8_t m_lastCounter[kPids];
+    std::vector<uint64_t> m_crcErrors = std::vector<uint64_t>(kPids, 0);
 };
