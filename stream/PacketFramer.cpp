@@ -81,7 +81,7 @@ int CPacketFramer::FrameStretch() {
     m_nPacketOffset = m_nOffset + (p - m_pBase);
     m_packet = n == 192 ? p + 4 : p;  // past the prefix
     m_nCount = count;
-    m_nRunPackets += count;
+    m_runPackets += count;
     return m_nSizeFlag;
 }
 
@@ -195,10 +195,10 @@ int CPacketFramer::FrameAny() {
                 const int copy = size == 204 ? 204 : 188;
                 // Bytes skipped or a new size end the run.
                 if (syncLost || size != m_nPacketSize) {
-                    if (m_nRunPackets >= kMinRun) m_nRunBytes += m_nRunPackets * m_nPacketSize;
-                    m_nRunPackets = 0;
+                    if (m_runPackets >= kMinRun) m_runBytes += m_runPackets * m_nPacketSize;
+                    m_runPackets = 0;
                 }
-                ++m_nRunPackets;
+                ++m_runPackets;
                 m_packet = la.p;
                 m_nTaken = copy;
                 m_nHeld -= copy;
