@@ -675,8 +675,12 @@ void CCheck::Run(const std::function<void()>& tick) {
     // packet (a cut-off packet, padding) extend no broadcast.
     m_stats.hasElapsed = announcedSize != 0 && m_pcr.Elapsed(m_nLastPacket, m_stats.elapsed);
     EmitProgrammes();
-    for (int pid = 0; pid < CCheckStats::kPids; ++pid) countsOf[pid].packets = packetsOf[pid];
+    for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
+        countsOf[pid].packets = packetsOf[pid];
+        countsOf[pid].crcErrors = m_tables.CrcErrors(pid);
+    }
     m_stats.bytes = m_framer.Offset();
+    m_stats.bytesInRuns = m_framer.BytesInRuns();
     m_stats.packetSize = announcedSize;
     m_stats.tots = m_clock.TotCount();
     m_stats.firstTotValid = m_clock.FirstTime(m_stats.firstTot);

@@ -22,6 +22,10 @@ struct CPidCounts {
     // Scrambled packets before the PID's first clear one: how a recording
     // starts when the descrambler locks a moment after it.
     uint64_t scrambledAtStart = 0;
+    // Sections the check verified that failed their CRC_32 (those of the
+    // tables it reads: TOT, present/following EIT, and the PSI and SDT when
+    // an output shows roles).
+    uint64_t crcErrors = 0;
 };
 
 // What the damage hits: picture and sound, or what the broadcast sends
@@ -29,6 +33,9 @@ struct CPidCounts {
 struct CVerdict {
     bool unreadable = false;  // could not be opened or read to its end
     bool empty = false;       // no packet
+    // Not a transport stream: at least five packets' worth of bytes, fewer
+    // than half of them in runs of five or more packets.
+    bool unrecognised = false;
     bool damaged = false;
     bool scrambled = false;
     bool gap = false;          // a stretch of broadcast missing, or the clock reset undeclared
@@ -43,9 +50,10 @@ struct CVerdict {
     uint64_t discontinuities = 0;
     uint64_t gaps = 0;
 
-    bool Ok() const { return !unreadable && !empty && !damaged && !scrambled && !gap && !incomplete; }
-    // "unreadable", "empty", "damaged", "scrambled", "gap", "incomplete" as
-    // they apply, in that order; "ok" when none does.
+    bool Ok() const { return !unreadable && !unrecognised && !empty && !damaged && !scrambled && !gap && !incomplete; }
+    // "unreadable", "unrecognised", "empty", "damaged", "scrambled", "gap",
+    // "incomplete" as they apply, in that order; "ok" when none does. An
+    // unrecognised input has that word alone.
     std::vector<const char*> Words() const;
     // The words joined by ", ", then the figures in parentheses:
     // "damaged (av lost 12, av errors 3, ...; other lost 5, ...)".
@@ -58,6 +66,9 @@ struct CCheckStats {
     std::vector<CPidCounts> pids = std::vector<CPidCounts>(kPids);
     const char* file = nullptr;  // the input's name as given, or null
     int64_t bytes = 0;
+    // Of them, the bytes of packets in runs of five or more at one packet
+    // spacing, with no byte skipped between them.
+    int64_t bytesInRuns = 0;
     int packetSize = 0;  // the size last announced, 0 before the first packet
     uint64_t syncErrors = 0;
     uint64_t syncErrorsInside = 0;  // of them, before the last packet

@@ -24,6 +24,7 @@ std::string RoleWithServices(const CPidRoles* roles, int pid) {
 std::vector<const char*> CVerdict::Words() const {
     std::vector<const char*> words;
     if (unreadable) words.push_back("unreadable");
+    if (unrecognised) words.push_back("unrecognised");
     if (empty) words.push_back("empty");
     if (damaged) words.push_back("damaged");
     if (scrambled) words.push_back("scrambled");
@@ -65,11 +66,20 @@ CVerdict Judge(const CCheckStats& stats, uint64_t tolerate) {
     }
     v.sync = stats.syncErrorsInside;
     v.unreadable = stats.unreadable;
-    v.empty = !stats.unreadable && packets == 0;
+    // Random bytes, a text or another container show a chance 0x47 now and
+    // then, even a packet or two that look framed; a transport stream, even
+    // a damaged one, lies mostly in long runs of packets. Below five
+    // packets' worth of bytes the runs say nothing.
+    const int64_t least = 5 * int64_t(stats.packetSize ? stats.packetSize : 188);
+    v.unrecognised = !stats.unreadable && stats.bytes >= least && stats.bytesInRuns * 2 < stats.bytes;
+    v.empty = !stats.unreadable && !v.unrecognised && packets == 0;
     v.damaged = v.avLost > tolerate || v.avErrors > 0 || v.sync > 0;
     v.scrambled = v.avScrambled > 0;
     v.gaps = stats.gaps;
     v.gap = v.gaps > 0;
     v.incomplete = stats.incompleteProgrammes > 0;
+    // What chance packets show is no damage to a stream: the verdict says
+    // only that there is none.
+    if (v.unrecognised) v.damaged = v.scrambled = v.gap = v.incomplete = false;
     return v;
 }

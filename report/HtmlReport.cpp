@@ -395,7 +395,7 @@ std::string CHtmlReport::Page(const CCheckStats& stats) {
          file + "</title>\n<style>" + kStyle + "</style>\n</head>\n<body>\n";
 
     // (1) The verdict: words, a symbol, a colour and a pattern.
-    const char* cls = v.Ok() ? "v-ok" : (v.unreadable || v.empty) ? "v-none" : "v-bad";
+    const char* cls = v.Ok() ? "v-ok" : (v.unreadable || v.unrecognised || v.empty) ? "v-none" : "v-bad";
     const char* symbol = v.Ok() ? "\xE2\x9C\x94" : "\xE2\x9C\x98";  // check mark, ballot x
     h += "<div id=\"verdict\" class=\"" + std::string(cls) + "\">" + Escape(v.Line()) + " <span aria-hidden=\"true\">" +
          symbol + "</span></div>\n";
@@ -666,7 +666,7 @@ bool WriteHtmlIndex(const std::string& dir, const std::vector<std::string>& file
         const std::string line = v.Line();
         const size_t paren = line.find(" (");
         const std::string figures = paren == std::string::npos ? "" : line.substr(paren + 2, line.size() - paren - 3);
-        const char* cls = v.Ok() ? "v-ok" : (v.unreadable || v.empty) ? "v-none" : "v-bad";
+        const char* cls = v.Ok() ? "v-ok" : (v.unreadable || v.unrecognised || v.empty) ? "v-none" : "v-bad";
         // Only the pages this run wrote are linked: where one could not be
         // written, an older page of that name may remain, of another file.
         const std::string name = CHtmlReport::Escape(files[i]);

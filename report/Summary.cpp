@@ -64,16 +64,16 @@ void CSummaryReport::On(const CFinding& f) {
 void CSummaryReport::Finish(const CCheckStats& stats) {
     std::FILE* out = m_out;
     std::fputs("\n summary:\n", out);
-    std::fputs("     pid        packets   cc errors  tei errors  scrambled       lost    dups   disc  class  role\n", out);
+    std::fputs("     pid        packets   cc errors  tei errors  scrambled       lost    dups   disc    crc  class  role\n", out);
     CPidCounts total;
     for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
         const CPidCounts& c = stats.pids[static_cast<size_t>(pid)];
         if (c.packets == 0) continue;
         const std::string role = RoleWithServices(stats.roles, pid);
         std::fprintf(out, "  0x%04x %14" PRIu64 " %11" PRIu64 " %11" PRIu64 " %10" PRIu64 " %10" PRIu64 " %7" PRIu64
-                     " %6" PRIu64 "  %-5s  %s\n",
+                     " %6" PRIu64 " %6" PRIu64 "  %-5s  %s\n",
                      pid, c.packets, c.continuityErrors, c.transportErrors, c.scrambled, c.lost, c.duplicates,
-                     c.discontinuities, ClassName(stats.roles, pid), role.c_str());
+                     c.discontinuities, c.crcErrors, ClassName(stats.roles, pid), role.c_str());
         total.packets += c.packets;
         total.continuityErrors += c.continuityErrors;
         total.transportErrors += c.transportErrors;
@@ -81,10 +81,11 @@ void CSummaryReport::Finish(const CCheckStats& stats) {
         total.lost += c.lost;
         total.duplicates += c.duplicates;
         total.discontinuities += c.discontinuities;
+        total.crcErrors += c.crcErrors;
     }
-    std::fprintf(out, "  total  %14" PRIu64 " %11" PRIu64 " %11" PRIu64 " %10" PRIu64 " %10" PRIu64 " %7" PRIu64 " %6" PRIu64 "\n",
+    std::fprintf(out, "  total  %14" PRIu64 " %11" PRIu64 " %11" PRIu64 " %10" PRIu64 " %10" PRIu64 " %7" PRIu64 " %6" PRIu64 " %6" PRIu64 "\n",
                  total.packets, total.continuityErrors, total.transportErrors, total.scrambled, total.lost,
-                 total.duplicates, total.discontinuities);
+                 total.duplicates, total.discontinuities, total.crcErrors);
     std::fprintf(out, "  sync byte errors: %" PRIu64 "\n", stats.syncErrors);
     std::fprintf(out, "  elapsed: %s\n", stats.hasElapsed ? (FormatTicks(stats.elapsed, true) + " s").c_str() : "no PCR");
     std::fprintf(out, "  gaps: %" PRIu64 "%s\n", stats.gaps,

@@ -59,10 +59,10 @@ bool CSection::Append(const uint8_t* packet) {
 
         case SEC_COLLECTING: {
             if (Counter(packet) != ((m_nCounter + 1) & 0x0F)) {
-                // A lost packet: the section in hand is incomplete. Nothing
-                // else in this packet is looked at.
+                // A lost packet: the section in hand is incomplete. A section
+                // that starts in this packet is whole, and is taken.
                 m_nState = SEC_WAIT_START;
-                return false;
+                return Append(packet);
             }
             m_nCounter = Counter(packet);
             if (!PayloadUnitStart(packet)) {
@@ -85,21 +85,34 @@ bool CSection::Append(const uint8_t* packet) {
                 if (m_nLength >= 3 && L > kMaxSectionLength) m_nState = SEC_WAIT_START;
                 return false;
             }
-            // A new section starts in this packet, so the one in hand must
-            // end in it: take exactly the bytes it still needs after the
-            // pointer_field and let the CRC decide.
-            const int n = kPacket - (A + 1);
-            if (n <= 0) {
+            // A new section starts in this packet where its pointer_field
+            // says (ISO/IEC 13818-1 2.4.4.2); the bytes before it are the
+            // rest of the section in hand. The pointer_field, not the
+            // section_length of the section in hand (which may be damaged),
+            // says where the next section starts.
+            if (A >= kPacket) {
                 m_nState = SEC_WAIT_START;
                 return false;
             }
-            std::memcpy(m_buffer + m_nLength, packet + A + 1, static_cast<size_t>(n));
-            const int need = SectionLength() + 3 - m_nLength;
-            const int t = need < n ? need : n;
-            m_nNextPos = A + 1 + t;
-            m_nLength += t;
-            m_nState = SEC_COMPLETE;
-            return true;
+            const int rest = packet[A];
+            if (A + 1 + rest <= kPacket) {
+                std::memcpy(m_buffer + m_nLength, packet + A + 1, static_cast<size_t>(rest));
+                m_nLength += rest;
+                const int whole = SectionLength() + 3;
+                if (m_nLength >= 3 && whole <= m_nLength) {
+                    // The CRC_32 decides; the next section is looked for at
+                    // the pointer.
+                    m_nLength = whole;
+                    m_nNextPos = A + 1 + rest;
+                    m_nState = SEC_COMPLETE;
+                    return true;
+                }
+            }
+            // The section in hand ends short of its length (or the pointer
+            // leads out of the packet): it is dropped, and the section that
+            // starts here is taken.
+            m_nState = SEC_WAIT_START;
+            return Append(packet);
         }
 
         case SEC_COMPLETE: {
@@ -126,7 +139,13 @@ bool CSection::Append(const uint8_t* packet) {
     }
 }
 
-bool CSection::Verify() const { return Crc32(m_buffer, SectionLength() + 3) == 0; }
+bool CSection::Verify() const {
+    // The TDT (table_id 0x70) and the stuffing table (0x72) are short
+    // sections without a CRC_32 (ARIB STD-B10); the TOT (0x73), short as
+    // well, has one.
+    if (m_buffer[0] == 0x70 || m_buffer[0] == 0x72) return true;
+    return Crc32(m_buffer, SectionLength() + 3) == 0;
+}
 
 uint32_t Crc32(const uint8_t* data, int length) {
     uint32_t crc = 0xFFFFFFFFu;

@@ -34,7 +34,8 @@ public:
     // section now lies at the start of m_buffer; the caller calls again with
     // the same packet until it returns false, for further sections in it.
     bool Append(const uint8_t* packet);
-    // True when the section in the buffer passes its CRC_32 check.
+    // True when the section in the buffer passes its CRC_32 check, or is
+    // of a table_id that carries none (TDT, stuffing table).
     bool Verify() const;
 
     // section_length of the section in the buffer.

@@ -31,7 +31,7 @@ void CTableDispatcher::UpdateWanted(int pid) {
                                  [pid](const CTable* t) { return t != nullptr && t->m_nPid == pid; });
 }
 
-bool CTableDispatcher::DispatchToTables(const uint8_t* packet, int pid) {
+int CTableDispatcher::DispatchToTables(const uint8_t* packet, int pid) {
     // ISO/IEC 13818-1 lets a packet with payload be sent twice, with the
     // same continuity_counter and the same bytes: its sections were taken
     // from the first copy, and the second must neither complete them again
@@ -44,7 +44,7 @@ bool CTableDispatcher::DispatchToTables(const uint8_t* packet, int pid) {
         copy = m_copyTest ? m_copyTest(packet, pid) : m_lastTail[static_cast<size_t>(pid)] == PacketTail(packet);
     m_lastCounter[pid] = static_cast<int8_t>(counter);
     if (!m_copyTest) m_lastTail[static_cast<size_t>(pid)] = PacketTail(packet);
-    if (copy) return false;
+    if (copy) return 0;
     // The holes left by removed tables go before a walk starts, so a stream
     // whose PAT keeps changing cannot grow the list without bound.
     if (m_nRemoved > 0 && m_nDepth == 0) {
@@ -52,7 +52,10 @@ bool CTableDispatcher::DispatchToTables(const uint8_t* packet, int pid) {
         m_nRemoved = 0;
     }
     ++m_nDepth;
-    bool failed = false;
+    // Where in the packet each section that failed ended: two tables of one
+    // PID assemble the same sections, and a failed one counts once.
+    int failedEnds[kMaxFailures];
+    int failed = 0;
     // By index and with the size read anew each time: a table's OnComplete()
     // may add another table, and the push_back may move the storage.
     for (size_t i = 0; i < m_tables.size(); ++i) {
@@ -61,9 +64,12 @@ bool CTableDispatcher::DispatchToTables(const uint8_t* packet, int pid) {
         while (t->Append(packet)) {
             if (!t->WantsSection()) continue;
             if (!t->Verify()) {
-                t->m_nState = SEC_WAIT_START;
-                failed = true;
-                break;
+                // The section is dropped; the next one is looked for where
+                // the packet says it starts.
+                const int end = t->m_nNextPos;
+                if (std::find(failedEnds, failedEnds + failed, end) == failedEnds + failed && failed < kMaxFailures)
+                    failedEnds[failed++] = end;
+                continue;
             }
             if (t->SkipsRepeats()) {
                 const uint8_t* c = t->SectionEnd() - 4;
@@ -79,5 +85,6 @@ bool CTableDispatcher::DispatchToTables(const uint8_t* packet, int pid) {
         }
     }
     --m_nDepth;
+    if (failed != 0) m_crcErrors[static_cast<size_t>(pid)] += static_cast<uint64_t>(failed);
     return failed;
 }

@@ -34,14 +34,19 @@ public:
     void Remove(const CTable* table);
 
     // Feeds one 188-byte packet to every table of pid (as read from the
-    // packet), in the order they were added; returns true when a section
-    // completed by it failed its CRC_32. Inline: it runs for every packet
-    // of the stream, and most PIDs have no table.
-    bool Dispatch(const uint8_t* packet, int pid) { return Wants(pid) && DispatchToTables(packet, pid); }
-    bool Dispatch(const uint8_t* packet) { return Dispatch(packet, ((packet[1] << 8) | packet[2]) & 0x1FFF); }
+    // packet), in the order they were added; returns how many sections
+    // completed by it failed their CRC_32, each counted once however many
+    // tables of the PID verified it. A section a table does not read
+    // (WantsSection() false) is not verified, and never counts. Inline: it
+    // runs for every packet of the stream, and most PIDs have no table.
+    int Dispatch(const uint8_t* packet, int pid) { return Wants(pid) ? DispatchToTables(packet, pid) : 0; }
+    int Dispatch(const uint8_t* packet) { return Dispatch(packet, ((packet[1] << 8) | packet[2]) & 0x1FFF); }
     // Whether pid has a table: whether Dispatch() would feed its packets
     // to any.
     bool Wants(int pid) const { return m_bWanted[pid]; }
+    // The sections of pid that failed their CRC_32 so far, as Dispatch()
+    // returned them: kept here, so the packet loop need not add them up.
+    uint64_t CrcErrors(int pid) const { return m_crcErrors[static_cast<size_t>(pid)]; }
 
     // Tells whether a packet with payload that repeats the
     // continuity_counter of the packet before it on its PID is a copy of
@@ -54,7 +59,10 @@ public:
     CTableDispatcher();
 
 private:
-    bool DispatchToTables(const uint8_t* packet, int pid);
+    // Sections one packet can complete: each takes 3 bytes at least.
+    static constexpr int kMaxFailures = 188 / 3 + 1;
+
+    int DispatchToTables(const uint8_t* packet, int pid);
     void UpdateWanted(int pid);
 
     std::vector<CTable*> m_tables;  // null where a table was removed
@@ -68,4 +76,5 @@ private:
     int8_t m_lastCounter[kPids];
     CCopyTest m_copyTest;
     std::vector<uint64_t> m_lastTail = std::vector<uint64_t>(kPids, 0);  // without a copy test
+    std::vector<uint64_t> m_crcErrors = std::vector<uint64_t>(kPids, 0);
 };

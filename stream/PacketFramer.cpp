@@ -81,6 +81,7 @@ int CPacketFramer::FrameStretch() {
     m_nPacketOffset = m_nOffset + (p - m_pBase);
     m_packet = n == 192 ? p + 4 : p;  // past the prefix
     m_nCount = count;
+    m_runPackets += count;
     return m_nSizeFlag;
 }
 
@@ -192,6 +193,12 @@ int CPacketFramer::FrameAny() {
                 // The packet stays where it lies until the next step; the
                 // common case goes on from the source's run after it.
                 const int copy = size == 204 ? 204 : 188;
+                // Bytes skipped or a new size end the run.
+                if (syncLost || size != m_nPacketSize) {
+                    if (m_runPackets >= kMinRun) m_runBytes += m_runPackets * m_nPacketSize;
+                    m_runPackets = 0;
+                }
+                ++m_runPackets;
                 m_packet = la.p;
                 // Everything before it was consumed above; the stretches
                 // that follow from the run lie right after it.

@@ -49,6 +49,11 @@ public:
     // stretch last delivered, still lie where they were delivered. An
     // earlier packet may have been overwritten by a refill of the buffer.
     const uint8_t* FirstHeld() const { return m_firstHeld; }
+    // Bytes of the packets delivered so far that lie in runs of kMinRun or
+    // more, one after another at one packet size with no byte skipped
+    // between them: a transport stream, not a chance 0x47.
+    int64_t BytesInRuns() const { return m_runBytes + (m_runPackets >= kMinRun ? m_runPackets * m_nPacketSize : 0); }
+    static constexpr int kMinRun = 5;
 
     // Delivers the next stretch of packets and returns the flags of its
     // first packet (the others have their size flag alone); or returns
@@ -79,6 +84,10 @@ private:
     static constexpr int kProveAhead = 64;
 
     int m_nSizeFlag = 0;               // FRAME_SIZE_* of m_nPacketSize
+    // The runs: the bytes of those closed that count, and the packets of the
+    // one open (all of m_nPacketSize). Counted per stretch.
+    int64_t m_runBytes = 0;
+    int64_t m_runPackets = 0;
     int m_nHeld = 0;                   // bytes the source is known to hold (a lower bound)
     // The source's run: the next unconsumed byte and the end of the run.
     // m_pBase is where m_pRun stood at the last general step; the offset

@@ -229,28 +229,45 @@ std::string EventLineEnd(int serviceId, int eventId) {
 TEST(BadInputTest, ShortAndUniformFiles) {
     const Bytes valid = ValidStream();
     auto prefix = [&](size_t n) { return Bytes(valid.begin(), valid.begin() + static_cast<long>(n)); };
+    // Files that are no transport stream at all: an MP4 (its boxes, then
+    // media bytes) and a text, whose 'G' is the sync byte.
+    Bytes mp4 = {0, 0, 0, 0x18, 'f', 't', 'y', 'p', 'i', 's', 'o', 'm', 0, 0, 2, 0, 'i', 's', 'o', 'm', 'i', 's', 'o', '2'};
+    const Bytes moov = Cat({{0, 0, 0x01, 0x08, 'm', 'o', 'o', 'v', 0, 0, 0, 0x6C, 'm', 'v', 'h', 'd'}, Bytes(248, 0)});
+    const Bytes media = RandomBytes(60000, 3);
+    mp4 = Cat({mp4, moov, {0, 0, 0xEA, 0x68, 'm', 'd', 'a', 't'}, media});
+    std::string text;
+    while (text.size() < 20000) text += "GGG Good morning. Greetings from the Gate 47, Gifu; G 0x47.\n";
+    const Bytes damaged = Cat({valid, RandomBytes(300, 4), valid, RandomBytes(100, 5), valid});
     struct Case {
         const char* name;
         Bytes data;
+        const char* verdict;  // the verdict's words, or null where they are not the point
     };
     const Case kCases[] = {
-        {"empty file", {}},
-        {"1 byte", prefix(1)},
-        {"187 bytes", prefix(187)},
-        {"188 bytes", prefix(188)},
-        {"189 bytes", prefix(189)},
-        {"409 bytes", prefix(409)},
-        {"one sync byte", {0x47}},
-        {"409 bytes of 0x47", Bytes(409, 0x47)},
-        {"all 0x47, past the ring's wrap", Bytes(300000, 0x47)},
-        {"all 0x00", Bytes(300000, 0x00)},
-        {"all 0xFF", Bytes(300000, 0xFF)},
-        {"random bytes", RandomBytes(400000, 1)},
+        {"empty file", {}, "empty"},
+        {"1 byte", prefix(1), nullptr},
+        {"187 bytes", prefix(187), nullptr},
+        {"188 bytes", prefix(188), nullptr},
+        {"189 bytes", prefix(189), nullptr},
+        {"409 bytes", prefix(409), nullptr},
+        {"one sync byte", {0x47}, nullptr},
+        {"409 bytes of 0x47", Bytes(409, 0x47), nullptr},
+        {"all 0x47, past the ring's wrap", Bytes(300000, 0x47), nullptr},
+        {"all 0x00", Bytes(300000, 0x00), "unrecognised"},
+        {"all 0xFF", Bytes(300000, 0xFF), nullptr},
+        {"random bytes", RandomBytes(400000, 1), "unrecognised"},
         {"random bytes with sync every 188", [] {
              Bytes b = RandomBytes(188 * 2000, 2);
              for (size_t i = 0; i < b.size(); i += 188) b[i] = 0x47;
              return b;
-         }()},
+         }(), nullptr},
+        {"an MP4", mp4, "unrecognised"},
+        {"a text file", Bytes(text.begin(), text.end()), "unrecognised"},
+        // Fewer bytes than five packets: judged on their packets.
+        {"one packet", prefix(188), "ok"},
+        {"four packets", prefix(4 * 188), "ok"},
+        {"four packets and a packet of random bytes", Cat({prefix(4 * 188), RandomBytes(188, 6)}), "unrecognised"},
+        {"a recording with damaged stretches", damaged, "damaged, scrambled"},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
@@ -258,6 +275,11 @@ TEST(BadInputTest, ShortAndUniformFiles) {
         if (c.data.empty()) {
             EXPECT_EQ("", out);
         }
+        if (c.verdict == nullptr) continue;
+        CTempFile file(c.data);
+        const auto r = testutil::RunTool({"--verdict", file.Path()});
+        EXPECT_EQ(file.Path() + ": " + c.verdict, r.out.substr(0, r.out.find(" (")));
+        EXPECT_EQ(std::string(c.verdict) == "ok" ? 0 : 3, r.status);
     }
 }
 

@@ -308,14 +308,18 @@ const char* const kBsScrambled =
     " transport scrambling countrol (pid:0x014a,     8packets).\n"
     " transport scrambling countrol (pid:0x0248,     5packets).\n";
 
-TEST(RunnerTest, RealRecordingsReportOnlyTheirPacketSize) {
+TEST(RunnerTest, RecordingsInTheTreeGiveTheirReports) {
     // Excerpts of real broadcasts: no lost sync and no counter gaps, and no
     // TOT, so the scrambled packets of the BS multiplex close the report
-    // without a time.
+    // without a time. Then a generated recording whose present EIT section
+    // follows a damaged copy of itself: its eit: line comes where the good
+    // copy completes, before the next TOT (the report beside it, byte for
+    // byte).
     const std::pair<const char*, std::string> files[] = {
         {"isdb-bs-scrambled.188.ts", std::string(" packet size:188.\n") + kBsScrambled},
         {"isdb-tb.204.ts", " packet size:204.\n"},
         {"isdb-tb-pcap.204.ts", " packet size:204.\n"},
+        {"eit-after-damaged-copy.ts", testutil::ReadAll(std::string(TSVIGIL_TEST_DATA) + "/eit-after-damaged-copy.expected")},
     };
     for (const auto& f : files) {
         SCOPED_TRACE(f.first);

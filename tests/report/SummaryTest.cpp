@@ -7,6 +7,7 @@
 
 #include "tests/TestUtil.h"
 #include "tools/Recording.h"
+#include "tools/TestStream.h"
 
 namespace {
 
@@ -22,26 +23,26 @@ TEST(CSummaryReportTest, DemoRecording) {
     ASSERT_NE(std::string::npos, at);
     EXPECT_EQ(
         "\n summary:\n"
-        "     pid        packets   cc errors  tei errors  scrambled       lost    dups   disc  class  role\n"
-        "  0x0000             23           1           0          0          1       0      0  other  PAT\n"
-        "  0x0001             23           1           0          0          1       0      0  other  CAT\n"
-        "  0x0011             23           1           0          0          1       0      0  other  SDT/BAT\n"
-        "  0x0012           2990           1           0          0          2       0      0  other  EIT\n"
-        "  0x0014             23           1           0          0          1       0      0  other  TOT/TDT\n"
-        "  0x0111          19909           5          48          0          7       1      0  av     MPEG-2 video (service 1024)\n"
-        "  0x0112           1917           1           5        116          3       0      0  av     AAC audio (service 1024, 1025)\n"
-        "  0x0121             29           1           0          0          1       0      0  av     H.264 video (service 1025)\n"
-        "  0x0130             29           1           0          0          1       0      0  other  captions (service 1024)\n"
-        "  0x0138             29           1           0          0          1       0      0  other  superimposed text (service 1025)\n"
-        "  0x0140             28           1           0          0          2       0      0  other  data carousel (service 1024)\n"
-        "  0x0150             28           1           0          0          2       0      0  other  stream_type 0x80 (service 1025)\n"
-        "  0x01f0             23           1           0          0          1       0      0  other  PMT\n"
-        "  0x01f1             23           1           0          0          1       0      0  other  PMT\n"
-        "  0x01ff           3599           0           0          0          0       0      0  av     PCR (service 1024)\n"
-        "  0x0901             29           1           0          0          1       0      0  other  ECM (service 1024)\n"
-        "  0x0902             29           1           0          0          1       0      0  other  ECM (service 1025)\n"
-        "  0x0a01             29           1           0          0          1       0      0  other  EMM\n"
-        "  total           28783          21          53        116         28       1      0\n"
+        "     pid        packets   cc errors  tei errors  scrambled       lost    dups   disc    crc  class  role\n"
+        "  0x0000             23           1           0          0          1       0      0      0  other  PAT\n"
+        "  0x0001             23           1           0          0          1       0      0      0  other  CAT\n"
+        "  0x0011             23           1           0          0          1       0      0      0  other  SDT/BAT\n"
+        "  0x0012           2990           1           0          0          2       0      0      0  other  EIT\n"
+        "  0x0014             23           1           0          0          1       0      0      0  other  TOT/TDT\n"
+        "  0x0111          19909           5          48          0          7       1      0      0  av     MPEG-2 video (service 1024)\n"
+        "  0x0112           1917           1           5        116          3       0      0      0  av     AAC audio (service 1024, 1025)\n"
+        "  0x0121             29           1           0          0          1       0      0      0  av     H.264 video (service 1025)\n"
+        "  0x0130             29           1           0          0          1       0      0      0  other  captions (service 1024)\n"
+        "  0x0138             29           1           0          0          1       0      0      0  other  superimposed text (service 1025)\n"
+        "  0x0140             28           1           0          0          2       0      0      0  other  data carousel (service 1024)\n"
+        "  0x0150             28           1           0          0          2       0      0      0  other  stream_type 0x80 (service 1025)\n"
+        "  0x01f0             23           1           0          0          1       0      0      0  other  PMT\n"
+        "  0x01f1             23           1           0          0          1       0      0      0  other  PMT\n"
+        "  0x01ff           3599           0           0          0          0       0      0      0  av     PCR (service 1024)\n"
+        "  0x0901             29           1           0          0          1       0      0      0  other  ECM (service 1024)\n"
+        "  0x0902             29           1           0          0          1       0      0      0  other  ECM (service 1025)\n"
+        "  0x0a01             29           1           0          0          1       0      0      0  other  EMM\n"
+        "  total           28783          21          53        116         28       1      0      0\n"
         "  sync byte errors: 2\n"
         "  elapsed: 119.998 s\n"
         "  gaps: 1\n"
@@ -68,26 +69,30 @@ TEST(CSummaryReportTest, DemoRecording) {
         r.out.substr(at));
 }
 
-// A stream without PSI or TOT: every PID unknown, and so picture or sound
-// when above the SI range; no TOT, said so.
+// A stream without PSI or a good TOT: every PID but the SI ones unknown,
+// and so picture or sound when above the SI range; no TOT, said so. The TOT that fails its
+// CRC_32 counts in the crc column and changes no verdict; the TDT has none.
 TEST(CSummaryReportTest, StreamWithoutTables) {
     tsgen::CStreamBuilder b;
     tsgen::PacketFaults gap;
     gap.counterStep = 3;
+    b.AddSection(0x0014, tsgen::WithBadCrc(tsgen::MakeTOT(2008, 6, 1, 12, 0, 0)));
+    b.AddSection(0x0014, tsgen::MakeTDT(2008, 6, 1, 12, 0, 1));
     b.AddFiller(0x0100);
     b.AddFiller(0x0100, gap);
     EXPECT_EQ(
         " packet size:188.\n"
         " continuity counter error (pid:0x0100,  0-> 3).\n"
         "\n summary:\n"
-        "     pid        packets   cc errors  tei errors  scrambled       lost    dups   disc  class  role\n"
-        "  0x0100              2           1           0          0          2       0      0  av     unknown\n"
-        "  total               2           1           0          0          2       0      0\n"
+        "     pid        packets   cc errors  tei errors  scrambled       lost    dups   disc    crc  class  role\n"
+        "  0x0014              2           0           0          0          0       0      0      1  other  TOT/TDT\n"
+        "  0x0100              2           1           0          0          2       0      0      0  av     unknown\n"
+        "  total               4           1           0          0          2       0      0      1\n"
         "  sync byte errors: 0\n"
         "  elapsed: no PCR\n"
         "  gaps: 0\n"
         "  TOT: none\n"
-        "  damaged: offset 188-188 pids 0x0100: 2 packets lost, 0 with errors\n"
+        "  damaged: offset 564-564 pids 0x0100: 2 packets lost, 0 with errors\n"
         "  verdict: damaged (av lost 2, av errors 0, av scrambled 0, sync 0; other lost 0, duplicates 0, "
         "scrambled at start 0, gaps 0)\n",
         testutil::CheckBytes(b.Data(), false, true));

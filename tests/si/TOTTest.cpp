@@ -123,11 +123,11 @@ TEST(CTOTTest, EachParseReplacesTheDescriptors) {
     EXPECT_TRUE(tot.m_descriptors.empty());
 }
 
-TEST(CTOTTest, TdtFailsVerificationButItsTimeIsRead) {
+TEST(CTOTTest, TdtHasNoCrcAndItsTimeIsRead) {
     CTOT tot;
     const Bytes withDescriptor = tsgen::MakeTOT(2008, 6, 1, 12, 0, 0, tsgen::ShortEventDescriptor("a"));
     const std::vector<bool> failed = Feed(tot, {withDescriptor, tsgen::MakeTDT(2009, 1, 2, 3, 4, 5)});
-    EXPECT_EQ((std::vector<bool>{false, true}), failed);
+    EXPECT_EQ((std::vector<bool>{false, false}), failed);
     // Not parsed: the TOT's descriptors stay.
     EXPECT_EQ((std::vector<int>{0x4D}), Tags(tot.m_descriptors));
     EXPECT_EQ("2009/01/02 03:04:05", Fields(tot));

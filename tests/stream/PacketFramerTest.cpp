@@ -16,8 +16,8 @@ using tsgen::CStreamBuilder;
 
 // The flags of every packet up to the end, and FRAME_END's result last:
 // the first of a stretch has FrameStretch()'s result, the others their
-// size flag.
-std::vector<int> Frame(const Bytes& data) {
+// size flag. inRuns, when given, gets the framer's bytes in runs at the end.
+std::vector<int> Frame(const Bytes& data, int64_t* inRuns = nullptr) {
     CMemorySource source(data.data(), data.size());
     CPacketFramer framer;
     framer.m_pStream = &source;
@@ -27,6 +27,7 @@ std::vector<int> Frame(const Bytes& data) {
         results.push_back(r);
         if (r & FRAME_END) break;
         EXPECT_GE(framer.m_nCount, 1);
+        if (inRuns) *inRuns = framer.BytesInRuns();
         results.insert(results.end(), static_cast<size_t>(framer.m_nCount - 1),
                        r & (FRAME_SIZE_188 | FRAME_SIZE_192 | FRAME_SIZE_204));
     }
@@ -114,7 +115,8 @@ TEST(CPacketFramerTest, FlagsOfEachDamage) {
 
 // Sync bytes damaged far into a clean stretch, a few packets apart, and
 // near the end: each damaged packet alone is lost, and the packet after it
-// comes with the lost sync.
+// comes with the lost sync. The packets between two damaged ones lie in a
+// run, which counts from five packets on.
 TEST(CPacketFramerTest, DamagedSyncBytesFarIntoLongStretches) {
     const int damaged[] = {70, 74, 140, 203, 296};
     for (const int size : {188, 192, 204}) {
@@ -124,15 +126,25 @@ TEST(CPacketFramerTest, DamagedSyncBytesFarIntoLongStretches) {
         badSync.badSync = true;
         CStreamBuilder b(size);
         std::vector<int> expected;
+        int64_t run = 0, inRuns = 0;
         bool lost = false;
         for (int i = 0; i < 300; ++i) {
             const bool bad = std::find(std::begin(damaged), std::end(damaged), i) != std::end(damaged);
             b.AddFiller(0x100, bad ? badSync : tsgen::PacketFaults{});
             if (!bad) expected.push_back(lost ? flag | kLost : flag);
+            if (bad || i == 299) {
+                if (!bad) ++run;
+                if (run >= 5) inRuns += run * size;
+                run = 0;
+            } else {
+                ++run;
+            }
             lost = bad;
         }
         expected.push_back(FRAME_END);
-        EXPECT_EQ(expected, Frame(b.Data()));
+        int64_t framed = -1;
+        EXPECT_EQ(expected, Frame(b.Data(), &framed));
+        EXPECT_EQ(inRuns, framed);
     }
 }
 
