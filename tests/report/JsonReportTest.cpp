@@ -126,15 +126,15 @@ TEST(CJsonReportTest, DemoRecordingValues) {
         // Transport errors on two av PIDs over two seconds: one range; the
         // audio scrambled for five seconds in the middle, and again at the
         // end: two.
-        "{\"type\":\"transport_error_range\",\"from\":\"2008-06-01T12:00:20.536+09:00\",\"to\":\"2008-06-01T12:00:"
-        "22.494+09:00\",\"elapsed_from\":20.014,\"elapsed_to\":21.972,\"offset_from\":989820,\"offset_to\":1082128,"
+        "{\"type\":\"transport_error_range\",\"from\":\"2008-06-01T12:00:20.531+09:00\",\"to\":\"2008-06-01T12:00:"
+        "22.489+09:00\",\"elapsed_from\":21.039,\"elapsed_to\":22.997,\"offset_from\":989820,\"offset_to\":1082128,"
         "\"packets\":53,\"pids\":[{\"pid\":273,\"class\":\"av\",\"packets\":48},{\"pid\":274,\"class\":\"av\","
         "\"packets\":5}]}\n",
-        "{\"type\":\"scrambled_range\",\"from\":\"2008-06-01T12:00:46.554+09:00\",\"to\":\"2008-06-01T12:00:51.475"
-        "+09:00\",\"elapsed_from\":46.032,\"elapsed_to\":50.953,\"offset_from\":2214264,\"offset_to\":2445880,"
+        "{\"type\":\"scrambled_range\",\"from\":\"2008-06-01T12:00:46.549+09:00\",\"to\":\"2008-06-01T12:00:51.470"
+        "+09:00\",\"elapsed_from\":47.057,\"elapsed_to\":51.978,\"offset_from\":2214264,\"offset_to\":2445880,"
         "\"packets\":83,\"pids\":[{\"pid\":274,\"class\":\"av\",\"packets\":83,\"at_start\":0}]}\n",
-        "{\"type\":\"scrambled_range\",\"from\":\"2008-06-01T12:01:57.533+09:00\",\"to\":\"2008-06-01T12:01:59.456"
-        "+09:00\",\"elapsed_from\":117.011,\"elapsed_to\":118.934,\"offset_from\":5318708,\"offset_to\":5409512,"
+        "{\"type\":\"scrambled_range\",\"from\":\"2008-06-01T12:01:57.528+09:00\",\"to\":\"2008-06-01T12:01:59.451"
+        "+09:00\",\"elapsed_from\":118.036,\"elapsed_to\":119.959,\"offset_from\":5318708,\"offset_to\":5409512,"
         "\"packets\":33,\"pids\":[{\"pid\":274,\"class\":\"av\",\"packets\":33,\"at_start\":0}]}\n",
         "{\"type\":\"programme\",\"service_id\":1024,\"event_id\":1,\"name\":\"[HV][字]ニュース７\",\"start\":\"2"
         "008-06-01T11:59:57+09:00\",\"end\":\"2008-06-01T12:00:37+09:00\",\"recorded_from\":\"2008-06-01T11"

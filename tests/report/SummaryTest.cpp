@@ -111,7 +111,7 @@ TEST(CSummaryReportTest, StreamWithoutTables) {
     b.AddFiller(0x0100, gap);
     out = testutil::CheckBytes(b.Data(), false, true);
     EXPECT_NE(std::string::npos,
-              out.find("  damaged: offset 188, then 12:00:00.000-12:00:00.000 pids 0x0100: 6 packets lost, 0 with errors\n"))
+              out.find("  damaged: offset 564, then 12:00:00.000-12:00:00.000 pids 0x0100: 6 packets lost, 0 with errors\n"))
         << out;
 }
 
