@@ -77,6 +77,20 @@ void CCheck::Deliver(CFinding& f, bool before) {
                 Anchor(tot - ms, f.elapsed);
         }
     }
+    // A TOT that came before the PCR gave a rate (before the PMT named the
+    // PCR_PID, or between the first two PCRs) fixes the offset once the
+    // clock runs, worked back to its packet at the transport rate; a gap or
+    // a clock reset in between makes that guess worthless.
+    if (f.kind == CFinding::kTot && f.hasTime && !f.hasElapsed && m_anchors.empty()) {
+        m_bEarlyTot = true;
+        m_nEarlyTotOffset = f.timedAt;
+        m_nEarlyTotMs = f.time.Seconds() * 1000;
+    } else if (f.hasElapsed && m_bEarlyTot) {
+        int64_t ticks = 0;
+        if (!m_bAnchored && m_anchors.empty() && m_pcr.Elapsed(m_nEarlyTotOffset, ticks))
+            Anchor(m_nEarlyTotMs - ticks / CPcrClock::kTicksPerMs, ticks);
+        m_bEarlyTot = false;
+    }
     if (f.hasElapsed) {
         f.hasAt = m_bAnchored;
         f.at = m_nAnchorMs + f.elapsed / CPcrClock::kTicksPerMs;
@@ -352,6 +366,7 @@ void CCheck::OnClockPacket(const uint8_t* p) {
     // A gap or a clock reset: the findings since the last PCR before it
     // belong to it and are placed at its end, so that one cut gives one
     // damaged range.
+    m_bEarlyTot = false;
     CFinding g;
     g.kind = CFinding::kGap;
     g.offset = g.timedAt = step.offset;
@@ -523,12 +538,16 @@ int CCheck::UpdateClockPid() {
 
 void CCheck::KeepFirstPcrs(const uint8_t* p, int stride, int count) {
     for (; count > 0; --count, p += stride) {
-        int64_t pcr = 0;
-        if (!(p[3] & 0x20) || !CPcrClock::ReadPcr(p, pcr)) continue;
+        if (!(p[3] & 0x20) || p[4] == 0) continue;
         const int pid = ((p[1] << 8) | p[2]) & 0x1FFF;
-        if (std::any_of(m_keptPcrs.begin(), m_keptPcrs.end(), [pid](const CKeptPcr& k) { return k.pid == pid; }))
+        auto kept = std::find_if(m_keptPcrs.begin(), m_keptPcrs.end(), [pid](const CKeptPcr& k) { return k.pid == pid; });
+        if (kept != m_keptPcrs.end()) {
+            if (p[5] & 0x80) kept->declared = true;
             continue;
-        m_keptPcrs.push_back(CKeptPcr{pid, pcr, m_framer.PacketOffset(p)});
+        }
+        int64_t pcr = 0;
+        if (!CPcrClock::ReadPcr(p, pcr)) continue;
+        m_keptPcrs.push_back(CKeptPcr{pid, pcr, m_framer.PacketOffset(p), false});
         m_bHolding = true;
         if (m_keptPcrs.size() == kMaxKeptPcrs) {
             m_bSeekingOrigin = false;
@@ -542,7 +561,9 @@ void CCheck::StartFromKeptPcr(int pid) {
     // one still ahead is read where it lies.
     const int64_t here = m_framer.PacketOffset(m_pDispatched);
     for (const CKeptPcr& k : m_keptPcrs) {
-        if (k.pid == pid && k.offset < here) m_pcr.Begin(k.pcr, k.offset);
+        // Across a declared new time base the first PCR says nothing of
+        // the time since: the clock starts at the next PCR, as without one.
+        if (k.pid == pid && k.offset < here && !k.declared) m_pcr.Begin(k.pcr, k.offset);
     }
     m_keptPcrs.clear();
     m_keptPcrs.shrink_to_fit();

@@ -148,9 +148,18 @@ private:
         int pid;
         int64_t pcr;
         int64_t offset;
+        // A later packet of the PID declared a new time base
+        // (discontinuity_indicator): its first PCR is no origin for what
+        // follows.
+        bool declared;
     };
     static constexpr size_t kMaxKeptPcrs = 64;
     std::vector<CKeptPcr> m_keptPcrs;
+    // A TOT handed out before the clock gave a rate, to fix the offset from
+    // once it does.
+    bool m_bEarlyTot = false;
+    int64_t m_nEarlyTotOffset = 0;
+    int64_t m_nEarlyTotMs = 0;
     bool m_bSeekingOrigin = false;
     bool m_bHolding = false;
     int64_t m_nLastPacket = 0;  // offset of the last packet framed so far
