@@ -24,6 +24,7 @@
 #include "app/Options.h"
 #include "app/OutputPath.h"
 #include "app/Progress.h"
+#include "base/MemoryFile.h"
 #include "base/ReplacingFile.h"
 #include "check/Check.h"
 #include "report/HtmlReport.h"
@@ -34,15 +35,6 @@
 #include "stream/StreamSource.h"
 #include "text/Utf8.h"
 #include "tsvigil/Version.h"
-
-namespace {
-
-struct CFileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using CFilePtr = std::unique_ptr<std::FILE, CFileCloser>;
-
-}  // namespace
 
 bool CheckStream(CStreamSource* source, std::FILE* out, const CCheckOptions& options,
                  const std::function<void()>& tick) {
@@ -142,30 +134,6 @@ std::vector<std::string> PageNames(const std::vector<std::string>& files) {
 }
 
 namespace {
-
-// A stream into a std::string, for a file's error lines checked beside
-// others (a few lines at most).
-class CMemoryOutput {
-public:
-    CMemoryOutput() : m_file(open_memstream(&m_buf, &m_size)) {}
-    ~CMemoryOutput() {
-        if (m_file) std::fclose(m_file);
-        std::free(m_buf);
-    }
-    CMemoryOutput(const CMemoryOutput&) = delete;
-    CMemoryOutput& operator=(const CMemoryOutput&) = delete;
-    std::FILE* File() const { return m_file; }
-    std::string Take() {
-        if (m_file) std::fclose(m_file);
-        m_file = nullptr;
-        return m_buf ? std::string(m_buf, m_size) : std::string();
-    }
-
-private:
-    char* m_buf = nullptr;
-    size_t m_size = 0;
-    std::FILE* m_file;
-};
 
 // The report of a file checked beside others, held until its turn: in
 // memory up to a limit, then in an unlinked temporary file, so that memory
@@ -456,10 +424,13 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
                 }
                 CFileResult r;
                 r.out = std::make_unique<CHeldOutput>(share);
-                CMemoryOutput e;
+                // The error lines go with the report; where memory cannot
+                // hold even them, straight to standard error.
+                CMemoryFile e;
                 // A report that cannot even be held is a report not written
                 // (Close() says so in its turn); the file is not read for it.
-                if (r.out->File()) r.ok = CheckFile(files[i], r.out->File(), e.File(), withPage(i), done, {});
+                if (r.out->File())
+                    r.ok = CheckFile(files[i], r.out->File(), e.File() ? e.File() : err, withPage(i), done, {});
                 r.err = e.Take();
                 r.done = true;
                 {

@@ -26,6 +26,7 @@
 #include <string>
 #include <vector>
 
+#include "base/MemoryFile.h"
 #include "check/Check.h"
 #include "report/HtmlReport.h"
 #include "report/JsonReport.h"
@@ -59,33 +60,6 @@ private:
     std::string m_dir;
 };
 
-// Output into a std::string.
-class CMemoryFile {
-public:
-    CMemoryFile() : m_file(open_memstream(&m_buf, &m_size)) {}
-    ~CMemoryFile() {
-        if (m_file) std::fclose(m_file);
-        std::free(m_buf);
-    }
-    CMemoryFile(const CMemoryFile&) = delete;
-    CMemoryFile& operator=(const CMemoryFile&) = delete;
-    std::FILE* File() const { return m_file; }
-    std::string Take() {
-        if (m_file) std::fclose(m_file);
-        m_file = nullptr;
-        return m_buf ? std::string(m_buf, m_size) : std::string();
-    }
-
-private:
-    char* m_buf = nullptr;
-    size_t m_size = 0;
-    std::FILE* m_file;
-};
-
-struct CFileCloser {
-    void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using CFilePtr = std::unique_ptr<std::FILE, CFileCloser>;
 
 std::string ReadFile(const std::string& path) {
     CFilePtr f(std::fopen(path.c_str(), "rb"));

@@ -1,0 +1,40 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#pragma once
+
+#include <stdio.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <string>
+
+// Closes a stdio stream it owns.
+struct CFileCloser {
+    void operator()(std::FILE* f) const { std::fclose(f); }
+};
+using CFilePtr = std::unique_ptr<std::FILE, CFileCloser>;
+
+// A stdio stream into memory (open_memstream), taken whole as a
+// std::string. File() is null when the stream could not be made.
+class CMemoryFile {
+public:
+    CMemoryFile() : m_file(open_memstream(&m_buf, &m_size)) {}
+    ~CMemoryFile() {
+        if (m_file) std::fclose(m_file);
+        std::free(m_buf);
+    }
+    CMemoryFile(const CMemoryFile&) = delete;
+    CMemoryFile& operator=(const CMemoryFile&) = delete;
+    std::FILE* File() const { return m_file; }
+    // Closes the stream and returns what was written to it.
+    std::string Take() {
+        if (m_file) std::fclose(m_file);
+        m_file = nullptr;
+        return m_buf ? std::string(m_buf, m_size) : std::string();
+    }
+
+private:
+    char* m_buf = nullptr;
+    size_t m_size = 0;
+    std::FILE* m_file;
+};
