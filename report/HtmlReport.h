@@ -22,10 +22,9 @@ struct CHtmlPageInfo {
 // The findings of one recording as one self-contained HTML page: the
 // verdict, the facts, a timeline (inline SVG) of the programmes and of
 // every kind of damage, and tables of the PIDs, the damaged ranges and the
-// programmes. What the page needs is kept as the findings come: marks on
-// the timeline (merged once a row grows long, so memory stays bounded
-// whatever the damage), the first damaged ranges and the programmes. The
-// page is written by Finish().
+// programmes. What the page needs is kept as the findings come: the
+// timeline's marks (CHtmlTimeline), the first damaged ranges and the
+// programmes. The page is written by Finish().
 class CHtmlReport : public COutput {
 public:
     // path: the page's file; file: the input's name as given, or null.
