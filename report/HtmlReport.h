@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "check/Output.h"
+#include "report/HtmlTimeline.h"
 #include "text/Utf8.h"
 
 // What a page tells the index of several files: the verdict and the
@@ -18,38 +19,12 @@ struct CHtmlPageInfo {
     int64_t elapsed = 0;  // 27 MHz ticks
 };
 
-// One mark of the timeline: one finding, or neighbours closer than a
-// pixel merged into one. Places are kept on every axis the findings had:
-// broadcast time (ms, JST), elapsed (27 MHz ticks), byte offset.
-struct CHtmlMark {
-    enum Axis { kAt, kElapsed, kOffset, kAxes };
-    bool has[kAxes] = {};
-    int64_t from[kAxes] = {};
-    int64_t to[kAxes] = {};
-    uint64_t count = 0;    // the findings or ranges it stands for
-    uint64_t packets = 0;  // lost, scrambled or flagged, as the row counts
-    // Damage: of them, with the transport error indicator; scrambled and
-    // transport-error ranges: of them, on picture and sound PIDs.
-    uint64_t errors = 0;
-    uint64_t lateStarts = 0;  // damage: of them, begun before the clock could time them
-    std::vector<int> pids;  // the first few, sorted
-
-    // Takes o into this mark: counts summed, bounds widened, PIDs joined.
-    void Absorb(const CHtmlMark& o);
-};
-
-// Merges the marks whose places on axis lie less than unit apart (they
-// would share a pixel), summing their counts; marks without a place on
-// axis stay as they are. The marks come out sorted by their start.
-void MergeMarks(std::vector<CHtmlMark>& marks, int axis, double unit);
-
 // The findings of one recording as one self-contained HTML page: the
 // verdict, the facts, a timeline (inline SVG) of the programmes and of
 // every kind of damage, and tables of the PIDs, the damaged ranges and the
-// programmes. What the page needs is kept as the findings come: marks on
-// the timeline (merged once a row grows long, so memory stays bounded
-// whatever the damage), the first damaged ranges and the programmes. The
-// page is written by Finish().
+// programmes. What the page needs is kept as the findings come: the
+// timeline's marks (CHtmlTimeline), the first damaged ranges and the
+// programmes. The page is written by Finish().
 class CHtmlReport : public COutput {
 public:
     // path: the page's file; file: the input's name as given, or null.
@@ -63,10 +38,6 @@ public:
     // Bytes the kept findings take now (marks, ranges, programmes), roughly.
     size_t KeptBytes() const;
 
-    // Plot width of the timeline in pixels.
-    static constexpr int kWidth = 1000;
-    // Rows longer than this are merged at the pixel the axis has so far.
-    static constexpr size_t kMaxMarks = 2 * kWidth;
     static constexpr size_t kMaxRanges = 200;
     static constexpr size_t kMaxProgrammes = 1000;
 
@@ -75,30 +46,20 @@ public:
     static std::string Escape(const std::string& utf8);
 
 private:
-    enum Row { kDamageRow, kScrambledRow, kTeiRow, kSyncRow, kGapRow, kRows };
-    void Add(std::vector<CHtmlMark>& row, const CHtmlMark& m);
-    void Seen(const CFinding& f);
-    int BestAxis() const;
+    void OnDamage(const CFinding& f);
+    void OnPacketRange(const CFinding& f, CHtmlTimeline::Row row);
+    // The page, from its head to its end, and its parts.
     std::string Page(const CCheckStats& stats);
+    std::string Facts(const CCheckStats& stats, std::map<int, std::string>& serviceNames);
+    std::string RangeTable() const;
+    std::string ProgrammeTable();
 
     std::string m_path;
     std::string m_file;
     CSjisToUtf8 m_conv;
     CHtmlPageInfo m_info;
 
-    std::vector<CHtmlMark> m_rows[kRows];
-    std::map<int, std::vector<CHtmlMark>> m_losses;  // continuity errors per PID
-    // The span of every place seen, per axis, for the merge as they come.
-    bool m_seen[CHtmlMark::kAxes] = {};
-    int64_t m_min[CHtmlMark::kAxes] = {};
-    int64_t m_max[CHtmlMark::kAxes] = {};
-    // A finding placed on both clocks: how elapsed maps to broadcast time
-    // before the first TOT, and where the recording starts and ends.
-    bool m_hasFirstRef = false;
-    int64_t m_firstRefAt = 0, m_firstRefElapsed = 0;
-    bool m_hasLastRef = false;
-    int64_t m_lastRefAt = 0, m_lastRefElapsed = 0;
-
+    CHtmlTimeline m_timeline;
     std::vector<std::string> m_ranges;  // table rows of the first kMaxRanges
     uint64_t m_nRanges = 0;
     std::vector<CFinding> m_programmes;  // kProgramme, the first kMaxProgrammes

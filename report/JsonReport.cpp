@@ -39,6 +39,83 @@ std::string Placed(const CFinding& f) {
 
 }  // namespace
 
+void CJsonReport::OnGap(const CFinding& f) {
+    const char* file = m_file.c_str();
+    const std::string seconds = f.gapTicks >= 0 ? FormatTicks(f.gapTicks, true) : "null";
+    std::fprintf(m_out,
+                 "{\"type\":\"gap\",%s\"at\":%s,\"to\":%s,\"elapsed\":%s,\"to_elapsed\":%s,\"seconds\":%s%s,"
+                 "\"offset\":%" PRId64 "}\n",
+                 file, FormatMilliseconds(f.at, f.hasAt).c_str(), FormatMilliseconds(f.toAt, f.hasToAt).c_str(),
+                 FormatTicks(f.elapsed, f.hasElapsed).c_str(), FormatTicks(f.toElapsed, f.hasToElapsed).c_str(),
+                 seconds.c_str(), f.reset ? ",\"reset\":true" : f.declared ? ",\"declared\":true" : "", f.offset);
+}
+
+void CJsonReport::OnDamage(const CFinding& f) {
+    const char* file = m_file.c_str();
+    std::string pids;
+    for (const int pid : f.pids) pids += (pids.empty() ? "" : ",") + std::to_string(pid);
+    std::fprintf(m_out,
+                 "{\"type\":\"damage\",%s\"from\":%s,\"to\":%s,\"elapsed_from\":%s,\"elapsed_to\":%s,"
+                 "\"offset_from\":%" PRId64 ",\"offset_to\":%" PRId64 ",\"av_lost\":%" PRIu64
+                 ",\"av_errors\":%" PRIu64 ",\"pids\":[%s]}\n",
+                 file, FormatMilliseconds(f.at, f.hasAt).c_str(), FormatMilliseconds(f.toAt, f.hasToAt).c_str(),
+                 FormatTicks(f.elapsed, f.hasElapsed).c_str(), FormatTicks(f.toElapsed, f.hasToElapsed).c_str(),
+                 f.offset, f.toOffset, f.avLost, f.avErrors, pids.c_str());
+}
+
+void CJsonReport::OnPacketRange(const CFinding& f) {
+    const char* file = m_file.c_str();
+    // at_start only where it means something: scrambled packets
+    // before the PID's first clear one.
+    const bool scrambled = f.kind == CFinding::kScrambledRange;
+    std::string pids;
+    for (const auto& p : f.pidPackets) {
+        pids += (pids.empty() ? "{\"pid\":" : ",{\"pid\":") + std::to_string(p.pid) + ",\"class\":\"" +
+                (p.av ? "av" : "other") + "\",\"packets\":" + std::to_string(p.packets) +
+                (scrambled ? ",\"at_start\":" + std::to_string(p.atStart) : std::string()) + "}";
+    }
+    std::fprintf(m_out,
+                 "{\"type\":\"%s\",%s\"from\":%s,\"to\":%s,\"elapsed_from\":%s,\"elapsed_to\":%s,"
+                 "\"offset_from\":%" PRId64 ",\"offset_to\":%" PRId64 ",\"packets\":%" PRId64 ",\"pids\":[%s]}\n",
+                 scrambled ? "scrambled_range" : "transport_error_range", file,
+                 FormatMilliseconds(f.at, f.hasAt).c_str(), FormatMilliseconds(f.toAt, f.hasToAt).c_str(),
+                 FormatTicks(f.elapsed, f.hasElapsed).c_str(), FormatTicks(f.toElapsed, f.hasToElapsed).c_str(),
+                 f.offset, f.toOffset, f.count, pids.c_str());
+}
+
+void CJsonReport::OnProgramme(const CFinding& f) {
+    const char* file = m_file.c_str();
+    const bool known = f.coverage >= 0;
+    const std::string end =
+        f.hasStart && f.duration >= 0 ? FormatTime(CTimeValue(f.start.Seconds() + f.duration), true, CTimeStyle::kJson) : "null";
+    char coverage[16] = "null";
+    if (known) std::snprintf(coverage, sizeof coverage, "%.3f", f.coverage);
+    const std::string missingStart = known ? FormatSeconds(f.missingStart) : "null";
+    const std::string missingEnd = known ? FormatSeconds(f.missingEnd) : "null";
+    const std::string missingInside = known ? FormatSeconds(f.missingInside) : "null";
+    std::fprintf(m_out,
+                 "{\"type\":\"programme\",%s\"service_id\":%d,\"event_id\":%d,\"name\":%s,\"start\":%s,\"end\":%s,"
+                 "\"recorded_from\":%s,\"recorded_to\":%s,\"missing_start\":%s,\"missing_end\":%s,"
+                 "\"missing_inside\":%s,\"coverage\":%s,\"recorded\":%s%s}\n",
+                 file, f.serviceId, f.eventId, Quote(m_conv.Convert(f.name)).c_str(),
+                 FormatTime(f.start, f.hasStart, CTimeStyle::kJson).c_str(), end.c_str(),
+                 FormatMilliseconds(f.at, f.hasAt).c_str(), FormatMilliseconds(f.toAt, f.hasToAt).c_str(),
+                 missingStart.c_str(), missingEnd.c_str(), missingInside.c_str(), coverage,
+                 f.recorded ? "true" : "false",
+                 known ? "" : ",\"note\":\"the event's start or duration is undefined: no coverage\"");
+}
+
+void CJsonReport::OnPresentEvent(const CFinding& f, const std::string& time) {
+    const char* file = m_file.c_str();
+    const std::string start = FormatTime(f.start, f.hasStart, CTimeStyle::kJson);
+    const std::string duration = f.duration >= 0 ? std::to_string(f.duration) : "null";
+    std::fprintf(m_out,
+                 "{\"type\":\"event\",%s\"service_id\":%d,\"event_id\":%d,\"name\":%s,\"start_time\":%s,"
+                 "\"duration\":%s,\"offset\":%" PRId64 "%s}\n",
+                 file, f.serviceId, f.eventId, Quote(m_conv.Convert(f.name)).c_str(), start.c_str(),
+                 duration.c_str(), f.offset, time.c_str());
+}
+
 void CJsonReport::On(const CFinding& f) {
     const char* file = m_file.c_str();
     // "time" of a finding: the last TOT's, or null before the first.
@@ -75,81 +152,25 @@ void CJsonReport::On(const CFinding& f) {
             std::fprintf(m_out, "{\"type\":\"transport_errors\",%s\"packets\":%" PRId64 "%s}\n", file,
                          f.count, time.c_str());
             break;
-        case CFinding::kGap: {
-            const std::string seconds = f.gapTicks >= 0 ? FormatTicks(f.gapTicks, true) : "null";
-            std::fprintf(m_out,
-                         "{\"type\":\"gap\",%s\"at\":%s,\"to\":%s,\"elapsed\":%s,\"to_elapsed\":%s,\"seconds\":%s%s,"
-                         "\"offset\":%" PRId64 "}\n",
-                         file, FormatMilliseconds(f.at, f.hasAt).c_str(), FormatMilliseconds(f.toAt, f.hasToAt).c_str(),
-                         FormatTicks(f.elapsed, f.hasElapsed).c_str(), FormatTicks(f.toElapsed, f.hasToElapsed).c_str(),
-                         seconds.c_str(), f.reset ? ",\"reset\":true" : f.declared ? ",\"declared\":true" : "", f.offset);
+        case CFinding::kGap:
+            OnGap(f);
             break;
-        }
-        case CFinding::kDamage: {
-            std::string pids;
-            for (const int pid : f.pids) pids += (pids.empty() ? "" : ",") + std::to_string(pid);
-            std::fprintf(m_out,
-                         "{\"type\":\"damage\",%s\"from\":%s,\"to\":%s,\"elapsed_from\":%s,\"elapsed_to\":%s,"
-                         "\"offset_from\":%" PRId64 ",\"offset_to\":%" PRId64 ",\"av_lost\":%" PRIu64
-                         ",\"av_errors\":%" PRIu64 ",\"pids\":[%s]}\n",
-                         file, FormatMilliseconds(f.at, f.hasAt).c_str(), FormatMilliseconds(f.toAt, f.hasToAt).c_str(),
-                         FormatTicks(f.elapsed, f.hasElapsed).c_str(), FormatTicks(f.toElapsed, f.hasToElapsed).c_str(),
-                         f.offset, f.toOffset, f.avLost, f.avErrors, pids.c_str());
+        case CFinding::kDamage:
+            OnDamage(f);
             break;
-        }
         case CFinding::kScrambledRange:
-        case CFinding::kTransportErrorRange: {
-            // at_start only where it means something: scrambled packets
-            // before the PID's first clear one.
-            const bool scrambled = f.kind == CFinding::kScrambledRange;
-            std::string pids;
-            for (const auto& p : f.pidPackets) {
-                pids += (pids.empty() ? "{\"pid\":" : ",{\"pid\":") + std::to_string(p.pid) + ",\"class\":\"" +
-                        (p.av ? "av" : "other") + "\",\"packets\":" + std::to_string(p.packets) +
-                        (scrambled ? ",\"at_start\":" + std::to_string(p.atStart) : std::string()) + "}";
-            }
-            std::fprintf(m_out,
-                         "{\"type\":\"%s\",%s\"from\":%s,\"to\":%s,\"elapsed_from\":%s,\"elapsed_to\":%s,"
-                         "\"offset_from\":%" PRId64 ",\"offset_to\":%" PRId64 ",\"packets\":%" PRId64 ",\"pids\":[%s]}\n",
-                         scrambled ? "scrambled_range" : "transport_error_range", file,
-                         FormatMilliseconds(f.at, f.hasAt).c_str(), FormatMilliseconds(f.toAt, f.hasToAt).c_str(),
-                         FormatTicks(f.elapsed, f.hasElapsed).c_str(), FormatTicks(f.toElapsed, f.hasToElapsed).c_str(),
-                         f.offset, f.toOffset, f.count, pids.c_str());
+        case CFinding::kTransportErrorRange:
+            OnPacketRange(f);
             break;
-        }
         case CFinding::kTransportError:
+            // For the damage ranges only; it has no object.
             break;
-        case CFinding::kProgramme: {
-            const bool known = f.coverage >= 0;
-            const std::string end =
-                f.hasStart && f.duration >= 0 ? FormatTime(CTimeValue(f.start.Seconds() + f.duration), true, CTimeStyle::kJson) : "null";
-            char coverage[16] = "null";
-            if (known) std::snprintf(coverage, sizeof coverage, "%.3f", f.coverage);
-            const std::string missingStart = known ? FormatSeconds(f.missingStart) : "null";
-            const std::string missingEnd = known ? FormatSeconds(f.missingEnd) : "null";
-            const std::string missingInside = known ? FormatSeconds(f.missingInside) : "null";
-            std::fprintf(m_out,
-                         "{\"type\":\"programme\",%s\"service_id\":%d,\"event_id\":%d,\"name\":%s,\"start\":%s,\"end\":%s,"
-                         "\"recorded_from\":%s,\"recorded_to\":%s,\"missing_start\":%s,\"missing_end\":%s,"
-                         "\"missing_inside\":%s,\"coverage\":%s,\"recorded\":%s%s}\n",
-                         file, f.serviceId, f.eventId, Quote(m_conv.Convert(f.name)).c_str(),
-                         FormatTime(f.start, f.hasStart, CTimeStyle::kJson).c_str(), end.c_str(),
-                         FormatMilliseconds(f.at, f.hasAt).c_str(), FormatMilliseconds(f.toAt, f.hasToAt).c_str(),
-                         missingStart.c_str(), missingEnd.c_str(), missingInside.c_str(), coverage,
-                         f.recorded ? "true" : "false",
-                         known ? "" : ",\"note\":\"the event's start or duration is undefined: no coverage\"");
+        case CFinding::kProgramme:
+            OnProgramme(f);
             break;
-        }
-        case CFinding::kPresentEvent: {
-            const std::string start = FormatTime(f.start, f.hasStart, CTimeStyle::kJson);
-            const std::string duration = f.duration >= 0 ? std::to_string(f.duration) : "null";
-            std::fprintf(m_out,
-                         "{\"type\":\"event\",%s\"service_id\":%d,\"event_id\":%d,\"name\":%s,\"start_time\":%s,"
-                         "\"duration\":%s,\"offset\":%" PRId64 "%s}\n",
-                         file, f.serviceId, f.eventId, Quote(m_conv.Convert(f.name)).c_str(), start.c_str(),
-                         duration.c_str(), f.offset, time.c_str());
+        case CFinding::kPresentEvent:
+            OnPresentEvent(f, time);
             break;
-        }
     }
 }
 

@@ -27,6 +27,14 @@ public:
     static std::string Quote(const std::string& utf8);
 
 private:
+    // The findings whose objects take more than a line to write. time:
+    // ",\"at\":...,\"elapsed\":...,\"time\":..." of the finding.
+    void OnGap(const CFinding& f);
+    void OnDamage(const CFinding& f);
+    void OnPacketRange(const CFinding& f);
+    void OnProgramme(const CFinding& f);
+    void OnPresentEvent(const CFinding& f, const std::string& time);
+
     std::FILE* m_out;
     std::string m_file;  // "\"file\":NAME," to follow each object's type
     CSjisToUtf8 m_conv;

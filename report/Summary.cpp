@@ -33,11 +33,30 @@ void CSummaryReport::OnProgramme(const CFinding& f) {
 }
 
 void CSummaryReport::On(const CFinding& f) {
-    if (f.kind == CFinding::kProgramme) {
-        OnProgramme(f);
-        return;
+    switch (f.kind) {
+        case CFinding::kProgramme:
+            OnProgramme(f);
+            break;
+        case CFinding::kDamage:
+            OnDamage(f);
+            break;
+        case CFinding::kPacketSize:
+        case CFinding::kSyncError:
+        case CFinding::kContinuityError:
+        case CFinding::kTot:
+        case CFinding::kScrambled:
+        case CFinding::kTransportErrors:
+        case CFinding::kPresentEvent:
+        case CFinding::kGap:
+        case CFinding::kTransportError:
+        case CFinding::kScrambledRange:
+        case CFinding::kTransportErrorRange:
+            // Counted in the stats the summary is written from.
+            break;
     }
-    if (f.kind != CFinding::kDamage) return;
+}
+
+void CSummaryReport::OnDamage(const CFinding& f) {
     if (m_nRanges++ >= kMaxRanges) return;
     std::string line = "  damaged: ";
     // A range that began before the clock could time it: its offset, then

@@ -26,6 +26,7 @@ public:
 private:
     std::FILE* m_out;
     void OnProgramme(const CFinding& f);
+    void OnDamage(const CFinding& f);
 
     std::vector<std::string> m_programmes;
     std::vector<std::string> m_ranges;  // the first kMaxRanges, as printed

@@ -159,7 +159,7 @@ TEST(CHtmlReportTest, LongRowsStayBounded) {
         f.offset = int64_t{i} * 188;
         report.On(f);
     }
-    EXPECT_LT(report.KeptBytes(), CHtmlReport::kMaxMarks * (sizeof(CHtmlMark) + 64));
+    EXPECT_LT(report.KeptBytes(), CHtmlTimeline::kMaxMarks * (sizeof(CHtmlMark) + 64));
     CCheckStats stats;
     stats.bytes = int64_t{n} * 188;
     report.Finish(stats);

@@ -1,0 +1,408 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#include "report/HtmlTimeline.h"
+
+#include <algorithm>
+#include <cinttypes>
+#include <cmath>
+#include <cstdio>
+#include <set>
+#include <utility>
+
+#include "check/PcrClock.h"
+#include "check/PidRoles.h"
+#include "report/HtmlReport.h"
+#include "report/HtmlStyle.h"
+#include "report/TimeFormat.h"
+
+namespace {
+
+constexpr int kLeft = 160;  // the rows' names left of the plot
+constexpr int kRowHeight = 22;
+
+// A broadcast time in ms as ISO 8601 with milliseconds, unquoted.
+std::string Iso(int64_t ms) {
+    const std::string q = FormatMilliseconds(ms, true);
+    return q.substr(1, q.size() - 2);
+}
+
+// The place of a mark's bound on an axis, as data-from/data-to give it.
+std::string PlaceText(int axis, int64_t v) {
+    if (axis == CHtmlMark::kAt) return Iso(v);
+    if (axis == CHtmlMark::kElapsed) return FormatTicks(v, true);
+    return std::to_string(v);
+}
+
+// At most n code points of UTF-8 text, with an ellipsis when cut.
+std::string Shorten(const std::string& s, size_t n) {
+    size_t points = 0;
+    for (size_t i = 0; i < s.size(); ++i) {
+        if ((static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) continue;
+        if (points++ == n) return s.substr(0, i) + "\xE2\x80\xA6";
+    }
+    return s;
+}
+
+}  // namespace
+
+void CHtmlMark::Absorb(const CHtmlMark& o) {
+    for (int a = 0; a < kAxes; ++a) {
+        if (!o.has[a]) continue;
+        if (!has[a]) {
+            has[a] = true;
+            from[a] = o.from[a];
+            to[a] = o.to[a];
+            continue;
+        }
+        from[a] = std::min(from[a], o.from[a]);
+        to[a] = std::max(to[a], o.to[a]);
+    }
+    count += o.count;
+    packets += o.packets;
+    errors += o.errors;
+    lateStarts += o.lateStarts;
+    for (const int pid : o.pids) {
+        const auto it = std::lower_bound(pids.begin(), pids.end(), pid);
+        if (it != pids.end() && *it == pid) continue;
+        if (pids.size() < kMaxPids) pids.insert(it, pid);
+    }
+}
+
+void MergeMarks(std::vector<CHtmlMark>& marks, int axis, double unit) {
+    // std::sort, not stable_sort: no temporary buffer, and marks that tie
+    // merge whatever their order.
+    std::sort(marks.begin(), marks.end(), [axis](const CHtmlMark& a, const CHtmlMark& b) {
+        if (a.has[axis] != b.has[axis]) return !a.has[axis];
+        if (!a.has[axis]) return false;
+        return a.from[axis] != b.from[axis] ? a.from[axis] < b.from[axis] : a.to[axis] < b.to[axis];
+    });
+    std::vector<CHtmlMark> merged;
+    merged.reserve(marks.size());
+    for (auto& m : marks) {
+        if (!merged.empty() && m.has[axis] && merged.back().has[axis]) {
+            const CHtmlMark& last = merged.back();
+            const int64_t end = std::max(last.from[axis], last.to[axis]);
+            if (static_cast<double>(m.from[axis] - end) < unit) {
+                merged.back().Absorb(m);
+                continue;
+            }
+        }
+        merged.push_back(std::move(m));
+    }
+    marks = std::move(merged);
+}
+
+size_t CHtmlTimeline::KeptBytes() const {
+    auto rowBytes = [](const std::vector<CHtmlMark>& row) {
+        size_t n = row.capacity() * sizeof(CHtmlMark);
+        for (const auto& m : row) n += m.pids.capacity() * sizeof(int);
+        return n;
+    };
+    size_t n = 0;
+    for (const auto& row : m_rows) n += rowBytes(row);
+    for (const auto& p : m_losses) n += rowBytes(p.second) + 48;
+    return n;
+}
+
+int CHtmlTimeline::BestAxis() const {
+    if (m_seen[CHtmlMark::kAt]) return CHtmlMark::kAt;
+    if (m_seen[CHtmlMark::kElapsed]) return CHtmlMark::kElapsed;
+    return CHtmlMark::kOffset;
+}
+
+void CHtmlTimeline::AddLoss(int pid, const CHtmlMark& m) { Add(m_losses[pid], m); }
+
+void CHtmlTimeline::Add(Row row, const CHtmlMark& m) { Add(m_rows[row], m); }
+
+void CHtmlTimeline::Add(std::vector<CHtmlMark>& row, const CHtmlMark& m) {
+    row.push_back(m);
+    if (row.size() <= kMaxMarks) return;
+    // The axis only grows, so what is closer than a pixel of the span seen
+    // so far stays closer than a pixel of the page's.
+    const int axis = BestAxis();
+    MergeMarks(row, axis, static_cast<double>(m_max[axis] - m_min[axis]) / kWidth);
+}
+
+void CHtmlTimeline::Seen(const CFinding& f) {
+    auto see = [this](int axis, int64_t v) {
+        if (!m_seen[axis]) {
+            m_seen[axis] = true;
+            m_min[axis] = m_max[axis] = v;
+        }
+        m_min[axis] = std::min(m_min[axis], v);
+        m_max[axis] = std::max(m_max[axis], v);
+    };
+    if (f.hasAt) see(CHtmlMark::kAt, f.at);
+    if (f.hasToAt) see(CHtmlMark::kAt, f.toAt);
+    if (f.hasElapsed) see(CHtmlMark::kElapsed, f.elapsed);
+    if (f.hasToElapsed) see(CHtmlMark::kElapsed, f.toElapsed);
+    if (f.hasKnownAt) see(CHtmlMark::kAt, f.knownAt);
+    if (f.hasKnownElapsed) see(CHtmlMark::kElapsed, f.knownElapsed);
+    if (f.offset >= 0) see(CHtmlMark::kOffset, f.offset);
+    if (f.toOffset >= 0) see(CHtmlMark::kOffset, f.toOffset);
+    if (f.hasAt && f.hasElapsed && f.kind != CFinding::kProgramme) {
+        if (!m_hasFirstRef) {
+            m_hasFirstRef = true;
+            m_firstRefAt = f.at;
+            m_firstRefElapsed = f.elapsed;
+        }
+        m_hasLastRef = true;
+        m_lastRefAt = f.at;
+        m_lastRefElapsed = f.elapsed;
+    }
+}
+
+double CHtmlTimeline::CAxis::X(double v) const { return kLeft + (v - lo) / (hi - lo) * kWidth; }
+
+namespace {
+
+using CAxis = CHtmlTimeline::CAxis;
+
+// The axis' ticks and their labels: 1, 2, 5 times a power of ten bytes, or
+// round seconds, minutes and hours.
+std::string Ticks(const CAxis& axis) {
+    std::string svg = "<g class=\"axis\">\n";
+    const double span = axis.hi - axis.lo;
+    double step = 1;
+    if (axis.kind == CHtmlMark::kOffset) {
+        // 1, 2, 5 times a power of ten bytes.
+        for (double p = 1;; p *= 10) {
+            if (span / p <= 10) { step = p; break; }
+            if (span / (2 * p) <= 10) { step = 2 * p; break; }
+            if (span / (5 * p) <= 10) { step = 5 * p; break; }
+        }
+    } else {
+        static const double kSeconds[] = {1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
+        const double perSecond = axis.kind == CHtmlMark::kAt ? 1000.0 : double(CPcrClock::kTicksPerSecond);
+        step = 86400 * perSecond;
+        for (const double s : kSeconds) {
+            if (span / (s * perSecond) <= 12) {
+                step = s * perSecond;
+                break;
+            }
+        }
+    }
+    const double first = std::ceil(axis.lo / step) * step;
+    for (double v = first; v <= axis.hi + 1e-9; v += step) {
+        const double x = axis.X(v);
+        std::string label;
+        if (axis.kind == CHtmlMark::kAt) {
+            label = FormatClock(static_cast<int64_t>(v), false);
+            if (step >= 60000) label = label.substr(0, 5);
+        } else if (axis.kind == CHtmlMark::kElapsed) {
+            const auto s = static_cast<long long>(v / double(CPcrClock::kTicksPerSecond) + 0.5);
+            char t[32];
+            if (step >= 60 * double(CPcrClock::kTicksPerSecond)) std::snprintf(t, sizeof t, "%lld:%02lld", s / 60, s % 60);
+            else std::snprintf(t, sizeof t, "%lld s", s);
+            label = t;
+        } else {
+            char t[32];
+            if (step >= 1e6) std::snprintf(t, sizeof t, "%g MB", v / 1e6);
+            else if (step >= 1e3) std::snprintf(t, sizeof t, "%g kB", v / 1e3);
+            else std::snprintf(t, sizeof t, "%g", v);
+            label = t;
+        }
+        char line[160];
+        std::snprintf(line, sizeof line, "<line x1=\"%.1f\" y1=\"24\" x2=\"%.1f\" y2=\"%s\"/>", x, x, "100%");
+        svg += line;
+        std::snprintf(line, sizeof line, "<text x=\"%.1f\" y=\"16\" text-anchor=\"middle\">", x);
+        svg += line + label + "</text>\n";
+    }
+    return svg + "</g>\n";
+}
+
+// A row of marks: its class, its name on the page, and which of the rows
+// (kRows: the other losses) it draws.
+struct CRowInfo {
+    const char* cls;
+    const char* label;
+    int index;
+};
+const CRowInfo kRowInfo[] = {
+    {"damage", "picture and sound damage", CHtmlTimeline::kDamageRow}, {"loss", "other losses", CHtmlTimeline::kRows},
+    {"scrambled", "scrambled", CHtmlTimeline::kScrambledRow},          {"tei", "transport errors", CHtmlTimeline::kTeiRow},
+    {"sync", "lost sync", CHtmlTimeline::kSyncRow},                    {"gap", "gaps", CHtmlTimeline::kGapRow},
+};
+
+// A mark's title: its row, its places, its PIDs and what it counts.
+std::string MarkTitle(const CRowInfo& ri, const CHtmlMark& m, int a) {
+    std::string title = ri.label;
+    title += ": ";
+    if (m.has[CHtmlMark::kAt] && a == CHtmlMark::kAt)
+        title += FormatClock(m.from[CHtmlMark::kAt]) + " to " + FormatClock(m.to[CHtmlMark::kAt]) + "; ";
+    if (m.has[CHtmlMark::kElapsed])
+        title += "elapsed " + FormatTicks(m.from[CHtmlMark::kElapsed], true) + " to " +
+                 FormatTicks(m.to[CHtmlMark::kElapsed], true) + " s; ";
+    if (m.has[CHtmlMark::kOffset])
+        title += "offset " + std::to_string(m.from[CHtmlMark::kOffset]) + " to " +
+                 std::to_string(m.to[CHtmlMark::kOffset]) + "; ";
+    if (!m.pids.empty()) {
+        title += "pids";
+        for (const int pid : m.pids) title += " " + HtmlPid(pid);
+        title += "; ";
+    }
+    const bool ranges = ri.index == CHtmlTimeline::kDamageRow || ri.index == CHtmlTimeline::kScrambledRow ||
+                        ri.index == CHtmlTimeline::kTeiRow;
+    const std::string count = std::to_string(m.count), packets = std::to_string(m.packets);
+    title += count + (ranges ? " ranges" : ri.index == CHtmlTimeline::kGapRow ? " gaps" : " findings");
+    if (ri.index == CHtmlTimeline::kDamageRow)
+        title += ", " + packets + " packets lost, " + std::to_string(m.errors) + " with errors";
+    else if (ranges)
+        title += ", " + packets + " packets, " + std::to_string(m.errors) + " of picture and sound";
+    else if (ri.index == CHtmlTimeline::kGapRow)
+        title += ", " + FormatTicks(static_cast<int64_t>(m.packets), true) + " s missing" + (m.errors ? ", clock resets" : "");
+    else if (ri.index == CHtmlTimeline::kRows)
+        title += ", " + packets + " packets lost";
+    else if (ri.index != CHtmlTimeline::kSyncRow)
+        title += ", " + packets + " packets";
+    if (m.lateStarts)
+        title += "; " + std::to_string(m.lateStarts) + " begun before the clock was known, drawn from the first time known";
+    return title;
+}
+
+// One row of marks at height y, its name left of the plot.
+std::string MarkRow(const CAxis& axis, const CRowInfo& ri, const std::vector<CHtmlMark>& row, int y) {
+    const int a = axis.kind;
+    char buf[512];
+    std::snprintf(buf, sizeof buf, "<text x=\"4\" y=\"%d\">%s</text>\n", y + 15, ri.label);
+    std::string h = buf;
+    for (const auto& m : row) {
+        const double x0 = axis.X(static_cast<double>(m.from[a]));
+        const double x1 = axis.X(static_cast<double>(std::max(m.from[a], m.to[a])));
+        std::snprintf(buf, sizeof buf,
+                      "<rect class=\"mark %s\" x=\"%.1f\" y=\"%d\" width=\"%.1f\" height=\"%d\" data-count=\"%" PRIu64
+                      "\" data-from=\"%s\" data-to=\"%s\"><title>",
+                      ri.cls, x0, y + 3, std::max(1.0, x1 - x0), kRowHeight - 6, m.count,
+                      PlaceText(a, m.from[a]).c_str(), PlaceText(a, m.to[a]).c_str());
+        h += buf + MarkTitle(ri, m, a) + "</title></rect>\n";
+    }
+    return h;
+}
+
+}  // namespace
+
+CHtmlTimeline::CAxis CHtmlTimeline::MakeAxis(const CCheckStats& stats) const {
+    CAxis axis;
+    axis.kind = m_hasFirstRef || m_seen[CHtmlMark::kAt] ? CHtmlMark::kAt
+                : (m_seen[CHtmlMark::kElapsed] || stats.hasElapsed) ? CHtmlMark::kElapsed
+                                                                     : CHtmlMark::kOffset;
+    int64_t lo = 0, hi = 0;
+    if (axis.kind == CHtmlMark::kAt) {
+        lo = m_min[CHtmlMark::kAt];
+        hi = m_max[CHtmlMark::kAt];
+        if (m_hasFirstRef) lo = std::min(lo, m_firstRefAt - m_firstRefElapsed / CPcrClock::kTicksPerMs);
+        if (m_hasLastRef && stats.hasElapsed) hi = std::max(hi, m_lastRefAt + (stats.elapsed - m_lastRefElapsed) / CPcrClock::kTicksPerMs);
+        if (stats.lastTotValid) hi = std::max(hi, stats.lastTot.Seconds() * 1000);
+    } else if (axis.kind == CHtmlMark::kElapsed) {
+        lo = 0;
+        hi = std::max(stats.elapsed, m_max[CHtmlMark::kElapsed]);
+    } else {
+        lo = 0;
+        hi = std::max<int64_t>(stats.bytes, m_max[CHtmlMark::kOffset]);
+    }
+    if (hi <= lo) hi = lo + (axis.kind == CHtmlMark::kAt ? 1000 : axis.kind == CHtmlMark::kElapsed ? CPcrClock::kTicksPerSecond : 188);
+    axis.from = lo;
+    axis.to = hi;
+    axis.lo = static_cast<double>(lo);
+    axis.hi = static_cast<double>(hi);
+    return axis;
+}
+
+// Every mark gets a place on the axis: broadcast time from elapsed before
+// the first TOT; the axis' start when nothing places it.
+void CHtmlTimeline::Place(const CAxis& axis, CHtmlMark& m) const {
+    const int a = axis.kind;
+    if (m.has[a]) return;
+    m.has[a] = true;
+    if (a == CHtmlMark::kAt && m.has[CHtmlMark::kElapsed] && m_hasFirstRef) {
+        m.from[a] = m_firstRefAt + (m.from[CHtmlMark::kElapsed] - m_firstRefElapsed) / CPcrClock::kTicksPerMs;
+        m.to[a] = m_firstRefAt + (m.to[CHtmlMark::kElapsed] - m_firstRefElapsed) / CPcrClock::kTicksPerMs;
+    } else {
+        m.from[a] = m.to[a] = axis.from;
+    }
+}
+
+// The row of one service at height y: its name, and a band for each of
+// its programmes within the axis.
+std::string CHtmlTimeline::Bands(const CAxis& axis, int sid, const std::string& sname, int y,
+                                 const std::vector<CFinding>& programmes, CSjisToUtf8& conv) const {
+    char buf[512];
+    std::snprintf(buf, sizeof buf, "<text x=\"4\" y=\"%d\">service %d ", y + 15, sid);
+    std::string h = buf + CHtmlReport::Escape(Shorten(sname, 10)) + "</text>\n";
+    for (const auto& f : programmes) {
+        if (f.serviceId != sid || f.coverage < 0) continue;
+        const int64_t start = f.start.Seconds() * 1000, end = start + f.duration * 1000;
+        if (end < axis.from || start > axis.to) continue;
+        const double x0 = axis.X(static_cast<double>(std::max(start, axis.from)));
+        const double x1 = axis.X(static_cast<double>(std::min(end, axis.to)));
+        const std::string name = CHtmlReport::Escape(conv.Convert(f.name));
+        std::snprintf(buf, sizeof buf,
+                      "<g><rect class=\"band%s\" data-service=\"%d\" data-start=\"%s\" data-end=\"%s\" x=\"%.1f\" "
+                      "y=\"%d\" width=\"%.1f\" height=\"%d\" data-name=\"",
+                      f.recorded ? " recorded" : "", sid, Iso(start).c_str(), Iso(end).c_str(), x0, y + 2,
+                      std::max(1.0, x1 - x0), kRowHeight - 4);
+        h += buf + name + "\"><title>" + name + " " + FormatClock(start, false) + "-" + FormatClock(end, false) +
+             (f.recorded ? " (the recorded programme)" : "") + "; recorded " + FormatClock(f.at) + "-" + FormatClock(f.toAt) +
+             "</title></rect>";
+        const size_t fits = static_cast<size_t>((x1 - x0) / 13);
+        if (fits >= 3) {
+            std::snprintf(buf, sizeof buf, "<text x=\"%.1f\" y=\"%d\">", x0 + 3, y + 15);
+            h += buf + std::string(f.recorded ? "\xE2\x96\xB6 " : "") +
+                 CHtmlReport::Escape(Shorten(conv.Convert(f.name), fits)) + "</text>";
+        }
+        h += "</g>\n";
+    }
+    return h;
+}
+
+std::string CHtmlTimeline::Draw(const CCheckStats& stats, const std::vector<CFinding>& programmes,
+                                const std::map<int, std::string>& serviceNames, CSjisToUtf8& conv) {
+    const CAxis axis = MakeAxis(stats);
+    const int a = axis.kind;
+    const double unit = (axis.hi - axis.lo) / kWidth;
+    std::vector<CHtmlMark> rows[kRows + 1];
+    for (int r = 0; r < kRows; ++r) rows[r] = std::move(m_rows[r]);
+    for (auto& p : m_losses) {
+        if (IsPictureOrSound(stats.roles, p.first)) continue;
+        for (auto& m : p.second) rows[kRows].push_back(std::move(m));
+    }
+    m_losses.clear();
+    for (auto& row : rows) {
+        for (auto& m : row) Place(axis, m);
+        MergeMarks(row, a, unit);
+    }
+
+    const char* axisName = a == CHtmlMark::kAt ? "broadcast time (JST, from the PCR and the TOT)"
+                           : a == CHtmlMark::kElapsed ? "elapsed seconds since the first PCR (no TOT)"
+                                                       : "byte offset in the file (no PCR, no TOT)";
+    std::set<int> services;
+    if (a == CHtmlMark::kAt) {
+        for (const auto& f : programmes) services.insert(f.serviceId);
+    }
+    const int height = 30 + kRowHeight * static_cast<int>(services.size() + 6) + 6;
+    char buf[512];
+    std::string h = "<h2>Timeline</h2>\n<p>x axis: " + std::string(axisName) +
+                    ". Each mark stands for the findings closer than a pixel; its title holds the exact times.</p>\n";
+    std::snprintf(buf, sizeof buf,
+                  "<svg xmlns=\"http://www.w3.org/2000/svg\" viewBox=\"0 0 %d %d\" role=\"img\" "
+                  "aria-label=\"timeline\">\n<defs><pattern id=\"hatch\" width=\"6\" height=\"6\" "
+                  "patternUnits=\"userSpaceOnUse\" patternTransform=\"rotate(45)\"><rect width=\"6\" height=\"6\" "
+                  "fill=\"#fff\"/><line x1=\"0\" y1=\"0\" x2=\"0\" y2=\"6\" stroke=\"#333\" stroke-width=\"3\"/>"
+                  "</pattern></defs>\n",
+                  kLeft + kWidth + 10, height);
+    h += buf;
+    h += Ticks(axis);
+    int y = 30;
+    for (const int sid : services) {
+        const auto name = serviceNames.find(sid);
+        h += Bands(axis, sid, name != serviceNames.end() ? name->second : "", y, programmes, conv);
+        y += kRowHeight;
+    }
+    for (const auto& ri : kRowInfo) {
+        h += MarkRow(axis, ri, rows[ri.index], y);
+        y += kRowHeight;
+    }
+    h += "</svg>\n<div id=\"hover\" aria-live=\"polite\"></div>\n"
+         "<script>for(const e of document.querySelectorAll('svg .mark,svg .band'))e.addEventListener('mouseenter',"
+         "()=>{document.getElementById('hover').textContent=e.querySelector('title').textContent;});</script>\n";
+    return h;
+}

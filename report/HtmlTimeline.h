@@ -1,0 +1,95 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <string>
+#include <vector>
+
+#include "check/Output.h"
+#include "text/Utf8.h"
+
+// One mark of the timeline: one finding, or neighbours closer than a
+// pixel merged into one. Places are kept on every axis the findings had:
+// broadcast time (ms, JST), elapsed (27 MHz ticks), byte offset.
+struct CHtmlMark {
+    enum Axis { kAt, kElapsed, kOffset, kAxes };
+    static constexpr size_t kMaxPids = 8;  // PIDs a mark names; the rest are counted in its title as "..."
+    bool has[kAxes] = {};
+    int64_t from[kAxes] = {};
+    int64_t to[kAxes] = {};
+    uint64_t count = 0;    // the findings or ranges it stands for
+    uint64_t packets = 0;  // lost, scrambled or flagged, as the row counts
+    // Damage: of them, with the transport error indicator; scrambled and
+    // transport-error ranges: of them, on picture and sound PIDs.
+    uint64_t errors = 0;
+    uint64_t lateStarts = 0;  // damage: of them, begun before the clock could time them
+    std::vector<int> pids;  // the first few, sorted
+
+    // Takes o into this mark: counts summed, bounds widened, PIDs joined.
+    void Absorb(const CHtmlMark& o);
+};
+
+// Merges the marks whose places on axis lie less than unit apart (they
+// would share a pixel), summing their counts; marks without a place on
+// axis stay as they are. The marks come out sorted by their start.
+void MergeMarks(std::vector<CHtmlMark>& marks, int axis, double unit);
+
+// The timeline of a recording's page: rows of marks for every kind of
+// damage, kept as the findings come (merged once a row grows long, so
+// memory stays bounded whatever the damage), and drawn as inline SVG over
+// the bands of the programmes. The x axis is broadcast time where the
+// findings had it, else elapsed time, else the byte offset.
+class CHtmlTimeline {
+public:
+    enum Row { kDamageRow, kScrambledRow, kTeiRow, kSyncRow, kGapRow, kRows };
+
+    // Plot width in pixels.
+    static constexpr int kWidth = 1000;
+    // Rows longer than this are merged at the pixel the axis has so far.
+    static constexpr size_t kMaxMarks = 2 * kWidth;
+
+    // Widens the span of the axes by the places f has. A finding placed on
+    // both clocks also tells how elapsed maps to broadcast time.
+    void Seen(const CFinding& f);
+    void Add(Row row, const CHtmlMark& m);
+    // A continuity error's loss on pid: drawn as "other losses" unless the
+    // PID turns out to carry picture or sound.
+    void AddLoss(int pid, const CHtmlMark& m);
+    size_t KeptBytes() const;
+
+    // The timeline as HTML: heading, SVG and the hover line. programmes
+    // give the bands, serviceNames their rows' names. Takes the marks.
+    std::string Draw(const CCheckStats& stats, const std::vector<CFinding>& programmes,
+                     const std::map<int, std::string>& serviceNames, CSjisToUtf8& conv);
+
+    // The x axis: which of the places, its span, and where a value lies.
+    struct CAxis {
+        int kind = CHtmlMark::kOffset;
+        int64_t from = 0, to = 0;  // the span as the places have it
+        double lo = 0, hi = 1;     // the same, for the drawing
+        double X(double v) const;
+    };
+
+private:
+    int BestAxis() const;
+    void Add(std::vector<CHtmlMark>& row, const CHtmlMark& m);
+    CAxis MakeAxis(const CCheckStats& stats) const;
+    void Place(const CAxis& axis, CHtmlMark& m) const;
+    std::string Bands(const CAxis& axis, int sid, const std::string& sname, int y,
+                      const std::vector<CFinding>& programmes, CSjisToUtf8& conv) const;
+
+    std::vector<CHtmlMark> m_rows[kRows];
+    std::map<int, std::vector<CHtmlMark>> m_losses;  // continuity errors per PID
+    // The span of every place seen, per axis, for the merge as they come.
+    bool m_seen[CHtmlMark::kAxes] = {};
+    int64_t m_min[CHtmlMark::kAxes] = {};
+    int64_t m_max[CHtmlMark::kAxes] = {};
+    // A finding placed on both clocks: how elapsed maps to broadcast time
+    // before the first TOT, and where the recording starts and ends.
+    bool m_hasFirstRef = false;
+    int64_t m_firstRefAt = 0, m_firstRefElapsed = 0;
+    bool m_hasLastRef = false;
+    int64_t m_lastRefAt = 0, m_lastRefElapsed = 0;
+};
