@@ -27,6 +27,8 @@
 #include "base/MemoryFile.h"
 #include "base/ReplacingFile.h"
 #include "check/Check.h"
+#include "check/CheckStats.h"
+#include "check/Verdict.h"
 #include "report/HtmlReport.h"
 #include "report/JsonReport.h"
 #include "report/Summary.h"

@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "base/ReplacingFile.h"
+#include "check/CheckStats.h"
 #include "check/PcrClock.h"
 #include "check/PidRoles.h"
 #include "report/TimeFormat.h"

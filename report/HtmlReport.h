@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "check/Output.h"
+#include "check/Verdict.h"
 #include "text/Utf8.h"
 
 // What a page tells the index of several files: the verdict and the
