@@ -27,6 +27,8 @@
 #include "base/MemoryFile.h"
 #include "base/ReplacingFile.h"
 #include "check/Check.h"
+#include "check/CheckStats.h"
+#include "check/Verdict.h"
 #include "report/HtmlReport.h"
 #include "report/JsonReport.h"
 #include "report/Summary.h"
@@ -285,6 +287,174 @@ int BadUsage(std::FILE* err, const std::string& why) {
 // so that a failure is found at the file that met it.
 bool WriteFailed(std::FILE* f) { return std::fflush(f) != 0 || std::ferror(f) != 0; }
 
+// Where the HTML report goes: one page at the path given, or a directory of
+// pages and their index. No page may replace a file to check, nor a file
+// that is no page: a recording named after --html by mistake stays as it is.
+struct CPagePlan {
+    std::vector<std::string> names, paths;
+    std::string dir;      // empty for a single page
+    std::string refusal;  // why the pages cannot be written there, or empty
+};
+
+CPagePlan PlanPages(const std::string& html, const std::vector<std::string>& files) {
+    CPagePlan plan;
+    const CInputFiles inputs(files);
+    struct stat st;
+    if (files.size() > 1 || html.back() == '/' || (stat(html.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
+        plan.dir = html;
+        while (plan.dir.size() > 1 && plan.dir.back() == '/') plan.dir.pop_back();
+        if (inputs.Holds(plan.dir)) {
+            plan.refusal = "refusing to write '" + html + "': it is one of the files to check";
+            return plan;
+        }
+        plan.names = PageNames(files);
+        const std::string prefix = plan.dir + (plan.dir == "/" ? "" : "/");
+        for (const auto& name : plan.names) plan.paths.push_back(prefix + name);
+        for (const std::string& path : plan.paths) {
+            plan.refusal = RefuseOutputPath(path, inputs, true);
+            if (!plan.refusal.empty()) return plan;
+        }
+        plan.refusal = RefuseOutputPath(prefix + "index.html", inputs, true);
+    } else {
+        plan.refusal = RefuseOutputPath(html, inputs, true);
+        if (plan.refusal.empty()) plan.paths.push_back(html);
+    }
+    return plan;
+}
+
+// Whether the pages of plan can be created where it puts them (making
+// their directory if need be).
+bool PagesCreatable(const CPagePlan& plan) {
+    return plan.dir.empty() ? CReplacingFile::CanCreate(plan.paths[0])
+                            : MakeDirectories(plan.dir) && CReplacingFile::CanCreate(plan.dir + "/index.html");
+}
+
+// What every file's check is told, as the command line asks.
+CCheckOptions CheckOptionsOf(const CCommandLine& cmd) {
+    CCheckOptions options;
+    options.summary = cmd.summary;
+    options.json = cmd.json;
+    options.verdict = cmd.verdict;
+    options.utf8 = cmd.utf8;
+    options.tolerate = static_cast<uint64_t>(cmd.tolerate);
+    options.whole = cmd.whole;
+    return options;
+}
+
+// What the checks of one command line share: the files, how each is to be
+// checked, and where its report goes.
+struct CRun {
+    const std::vector<std::string>& files;
+    std::FILE* out;   // standard output as given
+    std::FILE* base;  // the reports' way out: out, or the progress line's eraser before it
+    std::FILE* err;
+    bool headed;      // several text reports, told apart by a head line as head(1) does
+    CProgress& progress;
+    std::atomic<long long>& done;  // bytes read over all files
+    std::function<CCheckOptions(size_t)> options;  // file i's
+
+    void Head(size_t i) const {
+        if (headed) std::fprintf(base, "%s==> %s <==\n", i == 0 ? "" : "\n", files[i].c_str());
+    }
+    // The first write that fails ends the run: the files after it are not
+    // read for a report that cannot reach anyone.
+    bool ReportLost() const { return WriteFailed(base) || (base != out && WriteFailed(out)); }
+};
+
+// One file after another, each written as it is checked (JSON Lines reach
+// a reader at every TOT). Returns whether the reports were lost; allOk
+// turns false at a verdict not ok.
+bool CheckOneByOne(const CRun& run, bool& allOk) {
+    bool lost = false;
+    for (size_t i = 0; i < run.files.size() && !lost; ++i) {
+        run.Head(i);
+        const auto tick = [&] { run.progress.Update(run.done.load()); };
+        allOk = CheckFile(run.files[i], run.base, run.err, run.options(i), run.done,
+                          run.progress.Enabled() ? tick : std::function<void()>()) && allOk;
+        lost = run.ReportLost();
+    }
+    return lost;
+}
+
+// Files checked at once, each held (CHeldOutput) and written whole and in
+// argument order. File k+jobs starts only once file k is written, so at
+// most jobs reports are held at a time, each in memory only up to its share
+// of the limits. Returns as CheckOneByOne does.
+bool CheckAtOnce(const CRun& run, size_t jobs, const CHoldLimits& hold, bool& allOk) {
+    const std::vector<std::string>& files = run.files;
+    CHoldLimits share = hold;
+    share.memory = std::min(hold.memory, hold.total / jobs);
+    std::vector<CFileResult> results(files.size());
+    std::mutex mutex;
+    std::condition_variable changed;
+    size_t next = 0, written = 0;
+    bool stop = false, lost = false;
+    auto worker = [&] {
+        for (;;) {
+            size_t i;
+            {
+                std::unique_lock<std::mutex> lock(mutex);
+                changed.wait(lock, [&] { return stop || next >= files.size() || next < written + jobs; });
+                if (stop || next >= files.size()) return;
+                i = next++;
+            }
+            CFileResult r;
+            r.out = std::make_unique<CHeldOutput>(share);
+            // The error lines go with the report; where memory cannot hold
+            // even them, straight to standard error.
+            CMemoryFile e;
+            // A report that cannot even be held is a report not written
+            // (Close() says so in its turn); the file is not read for it.
+            if (r.out->File())
+                r.ok = CheckFile(files[i], r.out->File(), e.File() ? e.File() : run.err, run.options(i), run.done, {});
+            r.err = e.Take();
+            r.done = true;
+            {
+                std::lock_guard<std::mutex> lock(mutex);
+                results[i] = std::move(r);
+            }
+            changed.notify_all();
+        }
+    };
+    std::vector<std::thread> threads;
+    for (size_t t = 0; t < jobs; ++t) threads.emplace_back(worker);
+    std::unique_lock<std::mutex> lock(mutex);
+    while (written < files.size() && !lost) {
+        if (!results[written].done) {
+            changed.wait_for(lock, std::chrono::milliseconds(250));
+            run.progress.Update(run.done.load());
+            continue;
+        }
+        CFileResult r = std::move(results[written]);
+        results[written] = CFileResult();
+        lock.unlock();
+        run.Head(written);
+        const bool held = r.out->Close();
+        lost = !r.out->CopyTo(run.base) || !held;
+        r.out.reset();
+        lost = run.ReportLost() || lost;
+        std::fputs(r.err.c_str(), run.err);
+        allOk = r.ok && allOk;
+        lock.lock();
+        ++written;
+        stop = lost;
+        changed.notify_all();
+    }
+    lock.unlock();
+    for (auto& t : threads) t.join();
+    return lost;
+}
+
+// Writes what the checks left of the HTML report: false when a page or the
+// index could not be written.
+bool PagesWritten(const CPagePlan& plan, const std::vector<std::string>& files,
+                  const std::vector<CHtmlPageInfo>& pages) {
+    bool failed = false;
+    for (const auto& p : pages) failed = failed || !p.written;
+    if (!plan.dir.empty()) failed = !WriteHtmlIndex(plan.dir, files, plan.names, pages) || failed;
+    return !failed;
+}
+
 }  // namespace
 
 int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const CHoldLimits& hold) {
@@ -305,33 +475,10 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
             break;
     }
     const std::vector<std::string>& files = cmd.files;
-
-    // The HTML report: one page at the path given, or a directory of pages
-    // and their index. No page may replace a file to check, nor a file that
-    // is no page: a recording named after --html by mistake stays as it is.
-    std::vector<std::string> pageNames, pagePaths;
-    std::string htmlDir;
+    CPagePlan plan;
     if (cmd.action == CCommandLine::kCheck && !cmd.html.empty()) {
-        const CInputFiles inputs(files);
-        struct stat st;
-        if (files.size() > 1 || cmd.html.back() == '/' || (stat(cmd.html.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
-            htmlDir = cmd.html;
-            while (htmlDir.size() > 1 && htmlDir.back() == '/') htmlDir.pop_back();
-            if (inputs.Holds(htmlDir)) return BadUsage(err, "refusing to write '" + cmd.html + "': it is one of the files to check");
-            pageNames = PageNames(files);
-            const std::string prefix = htmlDir + (htmlDir == "/" ? "" : "/");
-            for (const auto& name : pageNames) pagePaths.push_back(prefix + name);
-            for (const std::string& path : pagePaths) {
-                const std::string why = RefuseOutputPath(path, inputs, true);
-                if (!why.empty()) return BadUsage(err, why);
-            }
-            const std::string why = RefuseOutputPath(prefix + "index.html", inputs, true);
-            if (!why.empty()) return BadUsage(err, why);
-        } else {
-            const std::string why = RefuseOutputPath(cmd.html, inputs, true);
-            if (!why.empty()) return BadUsage(err, why);
-            pagePaths.push_back(cmd.html);
-        }
+        plan = PlanPages(cmd.html, files);
+        if (!plan.refusal.empty()) return BadUsage(err, plan.refusal);
     }
 
     std::fprintf(err, "\ntsvigil - transport stream checker ver %s\n\n", kVersion);
@@ -339,31 +486,19 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
         std::fputs("usage: tsvigil src.ts\n\n", err);
         return 0;
     }
-    CCheckOptions options;
-    options.summary = cmd.summary;
-    options.json = cmd.json;
-    options.verdict = cmd.verdict;
-    options.utf8 = cmd.utf8;
-    options.tolerate = static_cast<uint64_t>(cmd.tolerate);
-    options.whole = cmd.whole;
-    // Several text reports are told apart by a head line, as head(1) does.
-    const bool headed = files.size() > 1 && !cmd.json && !(cmd.verdict && !cmd.summary);
+    const CCheckOptions options = CheckOptionsOf(cmd);
 
     // Where the pages go must take files before the first file is checked,
     // not be found wanting after the last.
     std::vector<CHtmlPageInfo> pages(files.size());
-    if (!pagePaths.empty()) {
-        const bool creatable = htmlDir.empty() ? CReplacingFile::CanCreate(pagePaths[0])
-                                               : MakeDirectories(htmlDir) && CReplacingFile::CanCreate(htmlDir + "/index.html");
-        if (!creatable) {
-            std::fputs(kWriteError, err);
-            return 1;
-        }
+    if (!plan.paths.empty() && !PagesCreatable(plan)) {
+        std::fputs(kWriteError, err);
+        return 1;
     }
     auto withPage = [&](size_t i) {
         CCheckOptions o = options;
-        if (i < pagePaths.size()) {
-            o.html = pagePaths[i].c_str();
+        if (i < plan.paths.size()) {
+            o.html = plan.paths[i].c_str();
             o.page = &pages[i];
         }
         return o;
@@ -381,110 +516,22 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
         std::FILE* w = progress.Wrap(out);
         if (w != out) wrapped.reset(base = w);
     }
-    auto head = [&](size_t i) {
-        if (headed) std::fprintf(base, "%s==> %s <==\n", i == 0 ? "" : "\n", files[i].c_str());
-    };
-    // The first write that fails ends the run: the files after it are not
-    // read for a report that cannot reach anyone.
-    auto reportLost = [&] { return WriteFailed(base) || (base != out && WriteFailed(out)); };
+    const bool headed = files.size() > 1 && !cmd.json && !(cmd.verdict && !cmd.summary);
+    const CRun run{files, out, base, err, headed, progress, done, withPage};
 
     bool allOk = true;
-    bool lost = false;
     size_t jobs = cmd.jobs == 0 ? std::max(1u, std::thread::hardware_concurrency()) : static_cast<size_t>(cmd.jobs);
     jobs = std::min(jobs, files.size());
-    if (jobs <= 1) {
-        // One file after another, each written as it is checked (JSON Lines
-        // reach a reader at every TOT).
-        for (size_t i = 0; i < files.size() && !lost; ++i) {
-            head(i);
-            const auto tick = [&] { progress.Update(done.load()); };
-            allOk = CheckFile(files[i], base, err, withPage(i), done, progress.Enabled() ? tick : std::function<void()>()) && allOk;
-            lost = reportLost();
-        }
-    } else {
-        // Files checked at once, each held (CHeldOutput) and written whole
-        // and in argument order. File k+jobs starts only once file k is
-        // written, so at most jobs reports are held at a time, each in
-        // memory only up to its share of the limits.
-        CHoldLimits share = hold;
-        share.memory = std::min(hold.memory, hold.total / jobs);
-        std::vector<CFileResult> results(files.size());
-        std::mutex mutex;
-        std::condition_variable changed;
-        size_t next = 0, written = 0;
-        bool stop = false;
-        auto worker = [&] {
-            for (;;) {
-                size_t i;
-                {
-                    std::unique_lock<std::mutex> lock(mutex);
-                    changed.wait(lock, [&] { return stop || next >= files.size() || next < written + jobs; });
-                    if (stop || next >= files.size()) return;
-                    i = next++;
-                }
-                CFileResult r;
-                r.out = std::make_unique<CHeldOutput>(share);
-                // The error lines go with the report; where memory cannot
-                // hold even them, straight to standard error.
-                CMemoryFile e;
-                // A report that cannot even be held is a report not written
-                // (Close() says so in its turn); the file is not read for it.
-                if (r.out->File())
-                    r.ok = CheckFile(files[i], r.out->File(), e.File() ? e.File() : err, withPage(i), done, {});
-                r.err = e.Take();
-                r.done = true;
-                {
-                    std::lock_guard<std::mutex> lock(mutex);
-                    results[i] = std::move(r);
-                }
-                changed.notify_all();
-            }
-        };
-        std::vector<std::thread> threads;
-        for (size_t t = 0; t < jobs; ++t) threads.emplace_back(worker);
-        std::unique_lock<std::mutex> lock(mutex);
-        while (written < files.size() && !lost) {
-            if (!results[written].done) {
-                changed.wait_for(lock, std::chrono::milliseconds(250));
-                progress.Update(done.load());
-                continue;
-            }
-            CFileResult r = std::move(results[written]);
-            results[written] = CFileResult();
-            lock.unlock();
-            head(written);
-            const bool held = r.out->Close();
-            lost = !r.out->CopyTo(base) || !held;
-            r.out.reset();
-            lost = reportLost() || lost;
-            std::fputs(r.err.c_str(), err);
-            allOk = r.ok && allOk;
-            lock.lock();
-            ++written;
-            stop = lost;
-            changed.notify_all();
-        }
-        lock.unlock();
-        for (auto& t : threads) t.join();
-    }
+    const bool lost = jobs <= 1 ? CheckOneByOne(run, allOk) : CheckAtOnce(run, jobs, hold, allOk);
     // Closing the eraser writes what it holds to out.
     bool closed = true;
     if (wrapped) closed = std::fclose(wrapped.release()) == 0;
     progress.Finish();
     // A report that did not reach its destination (a closed standard
     // output, a full disk) is the one failure of the run itself.
-    if (lost || !closed || std::fflush(out) != 0 || std::ferror(out)) {
+    if (lost || !closed || std::fflush(out) != 0 || std::ferror(out) || (!plan.paths.empty() && !PagesWritten(plan, files, pages))) {
         std::fputs(kWriteError, err);
         return 1;
-    }
-    if (!pagePaths.empty()) {
-        bool htmlFailed = false;
-        for (const auto& p : pages) htmlFailed = htmlFailed || !p.written;
-        if (!htmlDir.empty()) htmlFailed = !WriteHtmlIndex(htmlDir, files, pageNames, pages) || htmlFailed;
-        if (htmlFailed) {
-            std::fputs(kWriteError, err);
-            return 1;
-        }
     }
     return cmd.verdict && !allOk ? 3 : 0;
 }

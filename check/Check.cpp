@@ -6,6 +6,7 @@
 #include <cstring>
 #include <iterator>
 
+#include "check/Verdict.h"
 #include "stream/StreamSource.h"
 #include "text/AdditionalSymbols.h"
 

@@ -9,6 +9,7 @@
 #include <deque>
 
 #include "check/BroadcastClock.h"
+#include "check/CheckStats.h"
 #include "check/DamageRanges.h"
 #include "check/PcrClock.h"
 #include "check/Output.h"

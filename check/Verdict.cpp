@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: BSD-2-Clause
+#include "check/Verdict.h"
+
 #include <cinttypes>
 #include <cstdio>
 
-#include "check/Output.h"
+#include "check/CheckStats.h"
 #include "check/PidRoles.h"
 
 bool IsPictureOrSound(const CPidRoles* roles, int pid) {

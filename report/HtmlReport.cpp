@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "base/ReplacingFile.h"
+#include "check/CheckStats.h"
 #include "check/PidRoles.h"
 #include "report/HtmlStyle.h"
 #include "report/TimeFormat.h"

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "check/Output.h"
+#include "check/Verdict.h"
 #include "report/HtmlTimeline.h"
 #include "text/Utf8.h"
 

@@ -8,6 +8,7 @@
 #include <set>
 #include <utility>
 
+#include "check/CheckStats.h"
 #include "check/PcrClock.h"
 #include "check/PidRoles.h"
 #include "report/HtmlReport.h"

@@ -3,7 +3,9 @@
 
 #include <cinttypes>
 
+#include "check/CheckStats.h"
 #include "check/PidRoles.h"
+#include "check/Verdict.h"
 #include "report/TimeFormat.h"
 #include "si/EIT.h"
 

@@ -4,7 +4,9 @@
 #include <cinttypes>
 #include <string>
 
+#include "check/CheckStats.h"
 #include "check/PidRoles.h"
+#include "check/Verdict.h"
 #include "report/TimeFormat.h"
 
 namespace {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <string>
 
+#include "check/CheckStats.h"
 #include "check/Output.h"
 
 // One line per file for scripts: its name, the verdict's words and figures,

@@ -84,6 +84,12 @@ constexpr uint8_t CSI = 0x9B;
 
 constexpr int kFullWidthSpace = 0x8140;
 
+// Writes the Shift_JIS character v, lead byte first, and moves out past it.
+void Put(char*& out, int v) {
+    *out++ = static_cast<char>(v >> 8);
+    *out++ = static_cast<char>(v & 0xFF);
+}
+
 }  // namespace
 
 CARIBStringDecoder::CARIBStringDecoder() { Reset(); }
@@ -148,9 +154,7 @@ int CARIBStringDecoder::Escape(int i, int n) {
     }
 }
 
-char* CARIBStringDecoder::Decode(char* out, const uint8_t* src, int count, int reset) {
-    if (reset) Reset();
-
+int CARIBStringDecoder::Take(const uint8_t* src, int count) {
     // Callers derive counts from lengths in the stream, which can come out
     // negative; a null src is how an empty field arrives. Input is appended
     // to the carried-over bytes in the fixed work buffer, so it is cut to
@@ -161,80 +165,82 @@ char* CARIBStringDecoder::Decode(char* out, const uint8_t* src, int count, int r
     if (count > 0) std::memcpy(m_work + m_carry, src, static_cast<std::size_t>(count));
     const int n = m_carry + count;
     m_carry = 0;
+    return n;
+}
 
-    int o = 0;
-    auto put = [&](int v) {
-        out[o++] = static_cast<char>(v >> 8);
-        out[o++] = static_cast<char>(v & 0xFF);
-    };
+int CARIBStringDecoder::TwoByte(int i, int n, char*& out) const {
+    if (i + 1 >= n) return 0;  // lead byte only
     // A two-byte character whose second byte is no JIS byte is broken: the
     // lead alone becomes GETA MARK and the byte after it is decoded afresh,
     // since it is most likely a control (SP, APR, a colour) or the start of
-    // the next character. Returns the bytes consumed.
-    auto putTwoByte = [&](int at) {
-        if (!IsJISByte(m_work[at + 1])) {
-            put(kGetaMark);
-            return 1;
-        }
-        put(JISToSJIS(m_work + at));
-        return 2;
-    };
+    // the next character.
+    if (!IsJISByte(m_work[i + 1])) {
+        Put(out, kGetaMark);
+        return 1;
+    }
+    Put(out, JISToSJIS(m_work + i));
+    return 2;
+}
 
+int CARIBStringDecoder::Graphic(const uint16_t* set, int i, int n, char*& out) const {
+    if (!set) return TwoByte(i, n, out);
+    Put(out, set[(m_work[i] & 0x7F) - 0x20]);
+    return 1;
+}
+
+void CARIBStringDecoder::Control(uint8_t b, char*& out) {
+    switch (b) {
+    case APR: *out++ = '\n'; break;
+    case LS1: m_GL = 1; break;
+    case LS0: m_GL = 0; break;
+    case SS2:
+    case SS3: m_singleShift = b; break;
+    case SP: Put(out, kFullWidthSpace); break;
+    // Every other control (size, colour, position, macro...) is dropped
+    // alone; its parameter bytes are decoded as text.
+    default: break;
+    }
+}
+
+int CARIBStringDecoder::Step(int i, int n, char*& out) {
+    const uint8_t b = m_work[i];
+    if (b >= 0x21 && b <= 0x7E) {
+        // A single shift borrows G2 or G3 for this one character only; a
+        // lead byte cut off by the end leaves it pending.
+        const int slot = m_singleShift == SS2 ? 2 : m_singleShift == SS3 ? 3 : m_GL;
+        const int used = Graphic(m_G[slot], i, n, out);
+        if (used > 0) m_singleShift = 0;
+        return used;
+    }
+    if (b >= 0xA1 && b <= 0xFE) return Graphic(m_G[m_GR], i, n, out);
+    if (b == ESC) return Escape(i, n);
+    if (b == CSI) {
+        // Only the lenticular bracket pair is rendered: a CSI whose first
+        // parameter byte is 0x30 gives the opening one (0x8179), any other
+        // the closing one (0x817A). Four bytes always, whatever the
+        // sequence really was.
+        if (i + 3 >= n) return 0;
+        Put(out, m_work[i + 1] == 0x30 ? 0x8179 : 0x817A);
+        return 4;
+    }
+    Control(b, out);
+    return 1;
+}
+
+char* CARIBStringDecoder::Decode(char* out, const uint8_t* src, int count, int reset) {
+    if (reset) Reset();
+    const int n = Take(src, count);
+    char* o = out;
     int i = 0;
     while (i < n) {
-        const uint8_t b = m_work[i];
-        if (b >= 0x21 && b <= 0x7E) {
-            // A single shift borrows G2 or G3 for this one character only.
-            const int slot = m_singleShift == SS2 ? 2 : m_singleShift == SS3 ? 3 : m_GL;
-            const uint16_t* set = m_G[slot];
-            if (set) {
-                put(set[b - 0x20]);
-                i += 1;
-            } else {
-                if (i + 1 >= n) break;  // lead byte only; SS stays pending
-                i += putTwoByte(i);
-            }
-            m_singleShift = 0;
-        } else if (b >= 0xA1 && b <= 0xFE) {
-            const uint16_t* set = m_G[m_GR];
-            if (set) {
-                put(set[(b & 0x7F) - 0x20]);
-                i += 1;
-            } else {
-                if (i + 1 >= n) break;
-                i += putTwoByte(i);
-            }
-        } else if (b == ESC) {
-            const int used = Escape(i, n);
-            if (used == 0) break;
-            i += used;
-        } else if (b == CSI) {
-            // Only the lenticular bracket pair is rendered: a CSI whose first
-            // parameter byte is 0x30 gives the opening one (0x8179), any other
-            // the closing one (0x817A). Four bytes always, whatever the
-            // sequence really was.
-            if (i + 3 >= n) break;
-            put(m_work[i + 1] == 0x30 ? 0x8179 : 0x817A);
-            i += 4;
-        } else {
-            switch (b) {
-            case APR: out[o++] = '\n'; break;
-            case LS1: m_GL = 1; break;
-            case LS0: m_GL = 0; break;
-            case SS2:
-            case SS3: m_singleShift = b; break;
-            case SP: put(kFullWidthSpace); break;
-            // Every other control (size, colour, position, macro...) is
-            // dropped alone; its parameter bytes are decoded as text.
-            default: break;
-            }
-            i += 1;
-        }
+        const int used = Step(i, n, o);
+        if (used == 0) break;
+        i += used;
     }
-    out[o] = '\0';
+    *o = '\0';
 
-    // Every early exit above leaves the unfinished sequence from i to the
-    // end; keep it for the next call.
+    // A sequence cut off by the end stops the loop at its first byte; keep
+    // it, from i to the end, for the next call.
     m_carry = n - i;
     if (m_carry > 0) std::memmove(m_work, m_work + i, static_cast<std::size_t>(m_carry));
     return out;

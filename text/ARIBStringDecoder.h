@@ -35,6 +35,19 @@ private:
     // Acts on the escape sequence at m_work[i] (n bytes valid) and returns
     // the bytes it consumes, or 0 when the sequence is cut off by the end.
     int Escape(int i, int n);
+    // Appends count bytes at src to the carried-over ones in m_work and
+    // returns how many bytes m_work now holds.
+    int Take(const uint8_t* src, int count);
+    // Decodes the character or control at m_work[i] (n bytes valid),
+    // writing what it gives at out and moving out past it. Returns the bytes
+    // consumed, or 0 when the sequence is cut off by the end.
+    int Step(int i, int n, char*& out);
+    // A graphic character at m_work[i] of set, the two-byte set when null;
+    // returns as Step does.
+    int Graphic(const uint16_t* set, int i, int n, char*& out) const;
+    int TwoByte(int i, int n, char*& out) const;
+    // Acts on a control code of the C0/C1 areas other than ESC and CSI.
+    void Control(uint8_t b, char*& out);
 
     // A slot holds a one-byte set table (96 Shift_JIS codes for 0x20..0x7F)
     // or nullptr for the two-byte set.

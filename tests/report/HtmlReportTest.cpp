@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "check/CheckStats.h"
 #include "tests/TestUtil.h"
 #include "tools/Recording.h"
 #include "tools/SiBuilder.h"

@@ -1,0 +1,65 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "base/TimeValue.h"
+#include "check/Verdict.h"
+
+class CPidRoles;
+
+// What a check counts per PID, for every run: one increment per packet is
+// cheaper than a test of whether anyone wants it.
+struct CPidCounts {
+    uint64_t packets = 0;
+    uint64_t continuityErrors = 0;  // the report's lines
+    uint64_t transportErrors = 0;
+    uint64_t scrambled = 0;
+    uint64_t lost = 0;             // packets lost, as the counters tell
+    uint64_t duplicates = 0;
+    uint64_t discontinuities = 0;  // counter breaks a discontinuity_indicator excused
+    // Scrambled packets before the PID's first clear one: how a recording
+    // starts when the descrambler locks a moment after it.
+    uint64_t scrambledAtStart = 0;
+    // Sections the check verified that failed their CRC_32 (those of the
+    // tables it reads: TOT, present/following EIT, and the PSI and SDT when
+    // an output shows roles).
+    uint64_t crcErrors = 0;
+};
+
+// What a finished check hands its outputs besides the findings.
+struct CCheckStats {
+    static constexpr int kPids = 8192;
+    std::vector<CPidCounts> pids = std::vector<CPidCounts>(kPids);
+    const char* file = nullptr;  // the input's name as given, or null
+    int64_t bytes = 0;
+    // Of them, the bytes of packets in runs of five or more at one packet
+    // spacing, with no byte skipped between them.
+    int64_t bytesInRuns = 0;
+    int packetSize = 0;  // the size last announced, 0 before the first packet
+    uint64_t syncErrors = 0;
+    uint64_t syncErrorsInside = 0;  // of them, before the last packet
+    bool unreadable = false;        // the input could not be opened or read to its end
+    // Gaps and clock resets the PCR showed: undeclared ones judge, declared
+    // ones (discontinuity_indicator) do not.
+    uint64_t gaps = 0;
+    uint64_t declaredResets = 0;
+    // Services whose recorded programme misses more than 2 s at its start
+    // or end, or more than 1 s inside; counted only when whole programmes
+    // are expected.
+    uint64_t incompleteProgrammes = 0;
+    bool hasElapsed = false;  // elapsed: 27 MHz ticks from the first PCR to the last packet
+    int64_t elapsed = 0;
+    // The TOTs that passed their CRC_32; a time is valid only when its
+    // JST_time was a date.
+    int64_t tots = 0;
+    bool firstTotValid = false;
+    CTimeValue firstTot;
+    bool lastTotValid = false;
+    CTimeValue lastTot;
+    // What each PID carries, as the PSI/SI said by the end; null unless an
+    // output asked for roles.
+    const CPidRoles* roles = nullptr;
+    CVerdict verdict;
+};

@@ -1,0 +1,57 @@
+// SPDX-License-Identifier: BSD-2-Clause
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class CPidRoles;
+struct CCheckStats;
+
+// What the damage hits: picture and sound, or what the broadcast sends
+// again and again (tables, captions, ECMs) and what harms nothing.
+struct CVerdict {
+    bool unreadable = false;  // could not be opened or read to its end
+    bool empty = false;       // no packet
+    // Not a transport stream: at least five packets' worth of bytes, fewer
+    // than half of them in runs of five or more packets.
+    bool unrecognised = false;
+    bool damaged = false;
+    bool scrambled = false;
+    bool gap = false;          // a stretch of broadcast missing, or the clock reset undeclared
+    bool incomplete = false;   // a recorded programme not recorded whole (only when asked)
+    uint64_t avLost = 0;
+    uint64_t avErrors = 0;     // picture and sound packets with transport_error_indicator
+    uint64_t avScrambled = 0;  // after the PID's first clear packet, or on a PID never clear
+    uint64_t sync = 0;         // lost sync before the last packet
+    uint64_t otherLost = 0;
+    uint64_t duplicates = 0;
+    uint64_t scrambledAtStart = 0;
+    uint64_t discontinuities = 0;
+    uint64_t gaps = 0;
+
+    bool Ok() const { return !unreadable && !unrecognised && !empty && !damaged && !scrambled && !gap && !incomplete; }
+    // "unreadable", "unrecognised", "empty", "damaged", "scrambled", "gap",
+    // "incomplete" as they apply, in that order; "ok" when none does. An
+    // unrecognised input has that word alone.
+    std::vector<const char*> Words() const;
+    // The words joined by ", ", then the figures in parentheses:
+    // "damaged (av lost 12, av errors 3, ...; other lost 5, ...)".
+    std::string Line() const;
+};
+
+// Whether pid carries picture or sound (or is a PID no table names above
+// the range ARIB STD-B10 reserves for SI, 0x0000-0x002F: better flagged
+// than missed), by its role as known at the end; roles may be null.
+bool IsPictureOrSound(const CPidRoles* roles, int pid);
+// "av" or "other", as the outputs name the class.
+inline const char* ClassName(const CPidRoles* roles, int pid) { return IsPictureOrSound(roles, pid) ? "av" : "other"; }
+// The role with the services that carry the PID, "AAC audio (service 1024,
+// 1025)"; "unknown" without roles.
+std::string RoleWithServices(const CPidRoles* roles, int pid);
+
+// The verdict on the counts: damaged when picture or sound lost more than
+// tolerate packets, carried a transport error, or sync was lost before
+// the last packet; scrambled when picture or sound was scrambled after its
+// first clear packet, or never clear.
+CVerdict Judge(const CCheckStats& stats, uint64_t tolerate);
