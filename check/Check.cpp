@@ -6,12 +6,12 @@
 #include <cstring>
 #include <iterator>
 
+#include "base/TSPacket.h"
 #include "stream/StreamSource.h"
 #include "text/AdditionalSymbols.h"
 
 namespace {
 
-constexpr int kNullPid = 0x1FFF;
 // How often the progress tick runs, in packets.
 constexpr int kTickPackets = 1 << 15;
 // Findings held for the next PCR at most: more, or further from the last
@@ -409,7 +409,7 @@ CFinding CCheck::Found(CFinding::Kind kind) {
 
 void CCheck::EmitCounts() {
     if (m_bScrambledSinceTot) {
-        for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
+        for (int pid = 0; pid < kPidCount; ++pid) {
             int32_t& n = m_scrambledSinceTot[static_cast<size_t>(pid)];
             if (n == 0) continue;
             CFinding f = Found(CFinding::kScrambled);
@@ -463,7 +463,7 @@ bool CCheck::SameAsLast(const uint8_t* p, int pid) const {
     const uint8_t* before = nullptr;
     for (int64_t i = 1; i <= held && i <= kNear && before == nullptr; ++i) {
         const uint8_t* q = p - i * stride;
-        if ((((q[1] << 8) | q[2]) & 0x1FFF) == pid) before = q;
+        if (Pid(q) == pid) before = q;
     }
     if (before == nullptr) return m_lastTails[pid] == PacketTail(p);
     // A packet sent again repeats its adaptation field too, except the
@@ -472,19 +472,18 @@ bool CCheck::SameAsLast(const uint8_t* p, int pid) const {
     // adaptation field's flags are compared first, so both packets carry
     // a PCR at the same place or neither does.
     if (std::memcmp(p + 3, before + 3, 3) != 0) return false;
-    const bool pcr = (p[3] & 0x20) && p[4] >= 7 && (p[5] & 0x10);
-    const int from = pcr ? 12 : 6;
+    int64_t pcr = 0;
+    const int from = Pcr(p, pcr) ? 12 : 6;
     return std::memcmp(p + from, before + from, static_cast<size_t>(188 - from)) == 0;
 }
 
 void CCheck::OnCounterBreak(const uint8_t* p, int pid, int last, const uint64_t* packetsOf) {
     CPidCounts& c = m_stats.pids[static_cast<size_t>(pid)];
-    const int b3 = p[3];
-    const int counter = b3 & 0x0F;
+    const int counter = Counter(p);
     // A packet whose adaptation field sets discontinuity_indicator starts a
     // new counter sequence (ISO/IEC 13818-1 2.4.3.5): no error, no loss.
     // Read only here, never for a packet whose counter follows on.
-    if ((b3 & 0x20) && p[4] > 0 && (p[5] & 0x80)) {
+    if (Discontinuity(p)) {
         ++c.discontinuities;
         return;
     }
@@ -498,7 +497,7 @@ void CCheck::OnCounterBreak(const uint8_t* p, int pid, int last, const uint64_t*
     // nothing (ISO/IEC 13818-1 2.4.3.3 allows one); a further copy is one
     // too many, though it loses nothing either. On other bytes the counter
     // went round: 15 packets were lost.
-    const bool payload = (b3 & 0x10) != 0;
+    const bool payload = HasPayload(p);
     if (payload && counter == last && SameAsLast(p, pid)) {
         uint64_t& copyAt = m_copyAt[static_cast<size_t>(pid)];
         const uint64_t packets = packetsOf[pid];
@@ -538,15 +537,15 @@ int CCheck::UpdateClockPid() {
 
 void CCheck::KeepFirstPcrs(const uint8_t* p, int stride, int count) {
     for (; count > 0; --count, p += stride) {
-        if (!(p[3] & 0x20) || p[4] == 0) continue;
-        const int pid = ((p[1] << 8) | p[2]) & 0x1FFF;
+        if (AdaptationField(p) == 0) continue;
+        const int pid = Pid(p);
         auto kept = std::find_if(m_keptPcrs.begin(), m_keptPcrs.end(), [pid](const CKeptPcr& k) { return k.pid == pid; });
         if (kept != m_keptPcrs.end()) {
-            if (p[5] & 0x80) kept->declared = true;
+            if (Discontinuity(p)) kept->declared = true;
             continue;
         }
         int64_t pcr = 0;
-        if (!CPcrClock::ReadPcr(p, pcr)) continue;
+        if (!Pcr(p, pcr)) continue;
         m_keptPcrs.push_back(CKeptPcr{pid, pcr, m_framer.PacketOffset(p), false});
         m_bHolding = true;
         if (m_keptPcrs.size() == kMaxKeptPcrs) {
@@ -576,18 +575,18 @@ void CCheck::Run(const std::function<void()>& tick) {
     // Continuity state runs across lost sync, so packets lost there show up
     // as counter errors of their PIDs. On the stack, so that no store of the
     // loop can move it and its address stays in a register.
-    int lastCounter[CCheckStats::kPids];
+    int lastCounter[kPidCount];
     std::fill(std::begin(lastCounter), std::end(lastCounter), -1);
     // The tail of each PID's last packet, for a repeated counter whose
     // packet before is no longer in the read buffer: one 8-byte load and
     // store a packet, and nothing copied.
-    uint64_t lastTail[CCheckStats::kPids];
+    uint64_t lastTail[kPidCount];
     std::fill(std::begin(lastTail), std::end(lastTail), 0);
     m_lastTails = lastTail;
     // Packets per PID, apart from the rarely touched error counts, on the
     // stack as lastCounter is: one increment at a scaled index per packet,
     // with no base address to keep in a register.
-    uint64_t packetsOf[CCheckStats::kPids];
+    uint64_t packetsOf[kPidCount];
     std::fill(std::begin(packetsOf), std::end(packetsOf), 0);
     CPidCounts* const countsOf = m_stats.pids.data();
     int announcedSize = 0;
@@ -623,7 +622,7 @@ void CCheck::Run(const std::function<void()>& tick) {
         // The tables first: a TOT or an event completed by a packet comes
         // before what the packet itself shows.
         auto dispatch = [&] {
-            const int pid = ((p[1] << 8) | p[2]) & 0x1FFF;
+            const int pid = Pid(p);
             if (m_tables.Wants(pid)) {
                 m_pDispatched = p;
                 m_tables.Dispatch(p, pid);
@@ -650,22 +649,26 @@ void CCheck::Run(const std::function<void()>& tick) {
 
         for (;;) {
             ++packetsOf[pid];
-            const int b3 = p[3];
-            const int counter = b3 & 0x0F;
+            // The header byte read once, before the stores below would
+            // have it loaded again.
+            const int counter = Counter(p);
+            const bool payload = HasPayload(p);
+            const bool scrambled = Scrambling(p) != 0;
+            const bool adaptation = HasAdaptationField(p);
             const int last = lastCounter[pid];
             // A packet without payload repeats the counter of the one
             // before: the counter moves on by adaptation_field_control's
             // payload bit, modulo 16. Most packets pass on this one test.
-            if (((counter - last - ((b3 >> 4) & 1)) & 0x0F) != 0 && last >= 0 && pid != kNullPid)
+            if (((counter - last - int(payload)) & 0x0F) != 0 && last >= 0 && pid != kNullPid)
                 OnCounterBreak(p, pid, last, packetsOf);
             lastCounter[pid] = counter;
             lastTail[pid] = PacketTail(p);
 
-            if (b3 & 0xC0) OnScrambled(p, pid, packetsOf[pid]);
+            if (scrambled) OnScrambled(p, pid, packetsOf[pid]);
             // The PCR is read only from the clock PID's packets with an
             // adaptation field.
-            if ((b3 & 0x20) && pid == clockPid) OnClockPacket(p);
-            if (p[1] & 0x80) OnTransportError(p, pid);
+            if (adaptation && pid == clockPid) OnClockPacket(p);
+            if (TransportError(p)) OnTransportError(p, pid);
             if (--left == 0) break;
             p += stride;
             pid = dispatch();
@@ -696,7 +699,7 @@ void CCheck::Run(const std::function<void()>& tick) {
     // packet (a cut-off packet, padding) extend no broadcast.
     m_stats.hasElapsed = announcedSize != 0 && m_pcr.Elapsed(m_nLastPacket, m_stats.elapsed);
     EmitProgrammes();
-    for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
+    for (int pid = 0; pid < kPidCount; ++pid) {
         countsOf[pid].packets = packetsOf[pid];
         countsOf[pid].crcErrors = m_tables.CrcErrors(pid);
     }

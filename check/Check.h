@@ -123,7 +123,7 @@ private:
     const uint64_t* m_lastTails = nullptr;
     // The number (among its PID's packets) of each PID's last copy of a
     // packet sent again; 0 before the first.
-    std::vector<uint64_t> m_copyAt = std::vector<uint64_t>(CCheckStats::kPids, 0);
+    std::vector<uint64_t> m_copyAt = std::vector<uint64_t>(kPidCount, 0);
     CStreamSource& m_source;
     uint64_t m_nTolerate;
     bool m_bWhole;
@@ -197,7 +197,7 @@ private:
 
     // The tallies between two TOTs; a flag saves the walk over every PID at
     // a TOT without scrambled packets.
-    std::vector<int32_t> m_scrambledSinceTot = std::vector<int32_t>(CCheckStats::kPids, 0);
+    std::vector<int32_t> m_scrambledSinceTot = std::vector<int32_t>(kPidCount, 0);
     bool m_bScrambledSinceTot = false;
     int32_t m_nTransportErrorsSinceTot = 0;
 };

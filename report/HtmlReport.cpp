@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "base/ReplacingFile.h"
+#include "base/TSPacket.h"
 #include "check/PcrClock.h"
 #include "check/PidRoles.h"
 #include "report/TimeFormat.h"
@@ -570,7 +571,7 @@ std::string CHtmlReport::Page(const CCheckStats& stats) {
     // (4) The tables.
     h += "<h2>PIDs</h2>\n<table>\n<tr><th>pid</th><th>role</th><th>class</th><th>packets</th><th>lost</th>"
          "<th>duplicates</th><th>errors</th><th>scrambled</th></tr>\n";
-    for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
+    for (int pid = 0; pid < kPidCount; ++pid) {
         const CPidCounts& c = stats.pids[static_cast<size_t>(pid)];
         if (c.packets == 0) continue;
         const std::string role = RoleWithServices(stats.roles, pid);

@@ -3,6 +3,7 @@
 
 #include <cinttypes>
 
+#include "base/TSPacket.h"
 #include "check/PidRoles.h"
 #include "report/TimeFormat.h"
 #include "si/EIT.h"
@@ -166,7 +167,7 @@ void CJsonReport::Finish(const CCheckStats& stats) {
                  FormatTime(stats.lastTot, stats.lastTotValid, CTimeStyle::kJson).c_str(),
                  FormatTicks(stats.elapsed, stats.hasElapsed).c_str(), stats.gaps);
     const char* sep = "";
-    for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
+    for (int pid = 0; pid < kPidCount; ++pid) {
         const CPidCounts& c = stats.pids[static_cast<size_t>(pid)];
         if (c.packets == 0) continue;
         std::string ids;

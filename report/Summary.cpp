@@ -4,6 +4,7 @@
 #include <cinttypes>
 #include <string>
 
+#include "base/TSPacket.h"
 #include "check/PidRoles.h"
 #include "report/TimeFormat.h"
 
@@ -66,7 +67,7 @@ void CSummaryReport::Finish(const CCheckStats& stats) {
     std::fputs("\n summary:\n", out);
     std::fputs("     pid        packets   cc errors  tei errors  scrambled       lost    dups   disc    crc  class  role\n", out);
     CPidCounts total;
-    for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
+    for (int pid = 0; pid < kPidCount; ++pid) {
         const CPidCounts& c = stats.pids[static_cast<size_t>(pid)];
         if (c.packets == 0) continue;
         const std::string role = RoleWithServices(stats.roles, pid);
