@@ -63,26 +63,38 @@ const char* FixedRole(int pid) {
 // sections a second time.
 bool CanCarryPmt(int pid) { return pid >= 0x0010 && pid < kNullPid && FixedRole(pid) == nullptr; }
 
-std::string StreamRole(int stream_type, int component_tag) {
-    switch (stream_type) {
-        case 0x01: case 0x02: return "MPEG-2 video";
-        case 0x1B: return "H.264 video";
-        case 0x24: return "H.265 video";
-        case 0x03: case 0x04: return "MPEG audio";
-        case 0x0F: return "AAC audio";
-        case 0x11: return "AAC audio (LATM)";
-        case 0x0D: return "data carousel";
-        case 0x06:
-            // ARIB STD-B10 component_tag ranges for subtitle PES.
-            if (component_tag >= 0x30 && component_tag <= 0x37) return "captions";
-            if (component_tag >= 0x38 && component_tag <= 0x3F) return "superimposed text";
-            return "private PES";
-        default: {
-            char text[24];
-            std::snprintf(text, sizeof text, "stream_type 0x%02X", stream_type & 0xFF);
-            return text;
-        }
+// The stream_types (ISO/IEC 13818-1 table 2-34, as ARIB STD-B10 uses
+// them) that name a kind of stream, and which of them carry picture or
+// sound.
+struct CStreamKind {
+    int stream_type;
+    const char* name;
+    bool pictureOrSound;
+};
+constexpr CStreamKind kStreamKinds[] = {
+    {0x01, "MPEG-2 video", true},      {0x02, "MPEG-2 video", true},     {0x1B, "H.264 video", true},
+    {0x24, "H.265 video", true},       {0x03, "MPEG audio", true},       {0x04, "MPEG audio", true},
+    {0x0F, "AAC audio", true},         {0x11, "AAC audio (LATM)", true}, {0x0D, "data carousel", false},
+    {0x06, "private PES", false},
+};
+
+const CStreamKind* FindStreamKind(int stream_type) {
+    for (const CStreamKind& k : kStreamKinds) {
+        if (k.stream_type == stream_type) return &k;
     }
+    return nullptr;
+}
+
+std::string StreamRole(int stream_type, int component_tag) {
+    if (stream_type == 0x06) {
+        // ARIB STD-B10 component_tag ranges for subtitle PES.
+        if (component_tag >= 0x30 && component_tag <= 0x37) return "captions";
+        if (component_tag >= 0x38 && component_tag <= 0x3F) return "superimposed text";
+    }
+    if (const CStreamKind* k = FindStreamKind(stream_type)) return k->name;
+    char text[24];
+    std::snprintf(text, sizeof text, "stream_type 0x%02X", stream_type & 0xFF);
+    return text;
 }
 
 // The CA_PIDs of the whole CA descriptors in list.
@@ -279,13 +291,10 @@ bool CPidRoles::IsPictureOrSound(int pid) const {
     switch (e.kind) {
         case ROLE_PCR: return true;
         case ROLE_UNKNOWN: return pid > kLastSiPid;
-        case ROLE_STREAM:
-            switch (e.stream_type) {
-                case 0x01: case 0x02: case 0x1B: case 0x24:  // MPEG-2, H.264, H.265 video
-                case 0x03: case 0x04: case 0x0F: case 0x11:  // MPEG audio, AAC (ADTS, LATM)
-                    return true;
-                default: return false;
-            }
+        case ROLE_STREAM: {
+            const CStreamKind* k = FindStreamKind(e.stream_type);
+            return k != nullptr && k->pictureOrSound;
+        }
         default: return false;
     }
 }
