@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 // The fixed header of a transport stream packet and its adaptation field
 // (ISO/IEC 13818-1 2.4.3.2 to 2.4.3.5), read from the first 188 bytes of a
@@ -63,4 +64,13 @@ inline bool Pcr(const uint8_t* packet, int64_t& pcr) {
                          (int64_t(packet[9]) << 1) | (packet[10] >> 7);
     pcr = base * 300 + (((packet[10] & 0x01) << 8) | packet[11]);
     return true;
+}
+
+// The last 8 bytes of a 188-byte packet (of a 204-byte packet's first 188,
+// not of its parity): what is kept of a packet that may be gone from the
+// read buffer when a packet repeating its continuity_counter comes.
+inline uint64_t PacketTail(const uint8_t* packet) {
+    uint64_t tail;
+    std::memcpy(&tail, packet + kPacketSize - 8, sizeof tail);
+    return tail;
 }

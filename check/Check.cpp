@@ -474,7 +474,7 @@ bool CCheck::SameAsLast(const uint8_t* p, int pid) const {
     if (std::memcmp(p + 3, before + 3, 3) != 0) return false;
     int64_t pcr = 0;
     const int from = Pcr(p, pcr) ? 12 : 6;
-    return std::memcmp(p + from, before + from, static_cast<size_t>(188 - from)) == 0;
+    return std::memcmp(p + from, before + from, static_cast<size_t>(kPacketSize - from)) == 0;
 }
 
 void CCheck::OnCounterBreak(const uint8_t* p, int pid, int last, const uint64_t* packetsOf) {

@@ -2,21 +2,11 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <vector>
 
 #include "base/TSPacket.h"
 #include "si/Table.h"
-
-// The last 8 bytes of a 188-byte packet (of a 204-byte packet's first 188,
-// not of its parity): what is kept of a packet that may be gone from the
-// read buffer when a packet repeating its continuity_counter comes.
-inline uint64_t PacketTail(const uint8_t* packet) {
-    uint64_t tail;
-    std::memcpy(&tail, packet + 180, sizeof tail);
-    return tail;
-}
 
 // Routes the packets of a transport stream to the tables that assemble
 // sections on their PIDs. It points at the tables without owning them; each
