@@ -31,6 +31,7 @@ inline bool PayloadStart(const uint8_t* packet) { return (packet[1] & 0x40) != 0
 inline int Pid(const uint8_t* packet) { return ((packet[1] << 8) | packet[2]) & 0x1FFF; }
 // transport_scrambling_control: 0 in the clear.
 inline int Scrambling(const uint8_t* packet) { return packet[3] >> 6; }
+inline bool Scrambled(const uint8_t* packet) { return (packet[3] & 0xC0) != 0; }
 // adaptation_field_control's two bits.
 inline bool HasAdaptationField(const uint8_t* packet) { return (packet[3] & 0x20) != 0; }
 inline bool HasPayload(const uint8_t* packet) { return (packet[3] & 0x10) != 0; }

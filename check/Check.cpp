@@ -514,7 +514,8 @@ void CCheck::OnCounterBreak(const uint8_t* p, int pid, int last, const uint64_t*
     Emit(f);
 }
 
-void CCheck::OnScrambled(const uint8_t* p, int pid, uint64_t packets) {
+void CCheck::OnScrambled(const uint8_t* p, int pid, const uint64_t* packetsOf) {
+    const uint64_t packets = packetsOf[pid];
     int32_t& since = m_scrambledSinceTot[static_cast<size_t>(pid)];
     // Counts saturate rather than overflow on an endless scrambled run.
     if (since < INT32_MAX) ++since;
@@ -649,26 +650,22 @@ void CCheck::Run(const std::function<void()>& tick) {
 
         for (;;) {
             ++packetsOf[pid];
-            // The header byte read once, before the stores below would
-            // have it loaded again.
+            // The header is read before this packet's stores: a store may
+            // reach any byte, and after one the compiler loads it again.
             const int counter = Counter(p);
-            const bool payload = HasPayload(p);
-            const bool scrambled = Scrambling(p) != 0;
-            const bool adaptation = HasAdaptationField(p);
             const int last = lastCounter[pid];
             // A packet without payload repeats the counter of the one
             // before: the counter moves on by adaptation_field_control's
             // payload bit, modulo 16. Most packets pass on this one test.
-            if (((counter - last - int(payload)) & 0x0F) != 0 && last >= 0 && pid != kNullPid)
+            if (((counter - last - HasPayload(p)) & 0x0F) != 0 && last >= 0 && pid != kNullPid)
                 OnCounterBreak(p, pid, last, packetsOf);
-            lastCounter[pid] = counter;
-            lastTail[pid] = PacketTail(p);
-
-            if (scrambled) OnScrambled(p, pid, packetsOf[pid]);
+            if (Scrambled(p)) OnScrambled(p, pid, packetsOf);
             // The PCR is read only from the clock PID's packets with an
             // adaptation field.
-            if (adaptation && pid == clockPid) OnClockPacket(p);
+            if (HasAdaptationField(p) && pid == clockPid) OnClockPacket(p);
             if (TransportError(p)) OnTransportError(p, pid);
+            lastCounter[pid] = counter;
+            lastTail[pid] = PacketTail(p);
             if (--left == 0) break;
             p += stride;
             pid = dispatch();

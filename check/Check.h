@@ -96,7 +96,9 @@ private:
     // Whether a packet with payload that repeats the continuity_counter of
     // the packet before it on its PID carries that packet's bytes.
     [[gnu::cold, gnu::noinline]] bool SameAsLast(const uint8_t* p, int pid) const;
-    [[gnu::noinline]] void OnScrambled(const uint8_t* p, int pid, uint64_t packets);
+    // packetsOf: the packets of each PID so far, this one counted; read
+    // here, so that the loop keeps no count in a register for it.
+    [[gnu::noinline]] void OnScrambled(const uint8_t* p, int pid, const uint64_t* packetsOf);
     // A scrambled or transport-error packet for its ranges: extends the
     // range in hand where it lies close behind, or is timed and may close
     // it (RangeFar: rare once a range is open). Out of the callers' line,
