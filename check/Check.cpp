@@ -47,23 +47,23 @@ CCheck::CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char*
     }
 }
 
-void CCheck::Emit(CFinding& f) {
+void CCheck::Emit(CFinding& f, bool transportError) {
     // Counts have no place of their own: they are timed where they are
     // handed out, at a TOT's packet or at the end.
     f.timedAt = f.offset >= 0 ? f.offset : m_bEnded ? m_nLastPacket : m_framer.PacketOffset(m_pDispatched);
     // Findings after a PCR of a PID that may turn out to be the PCR_PID
     // wait for the PMT, which tells where elapsed starts.
     if (!m_pcr.Started() && !m_bHolding) {
-        Deliver(f, false);
+        Deliver(f, false, transportError);
         return;
     }
-    m_pending.push_back(f);
+    m_pending.push_back(CPending{f, transportError});
     // A clock PID that stops carrying PCRs must not hold findings back for
     // long: past this they are timed by extrapolation.
     if (m_pending.size() > kMaxPending || f.timedAt - m_pcr.LastPcrOffset() > kMaxPendingBytes) FlushPending(false);
 }
 
-void CCheck::Deliver(CFinding& f, bool before) {
+void CCheck::Deliver(CFinding& f, bool before, bool transportError) {
     if (!f.hasElapsed) {
         f.hasElapsed = before ? m_pcr.ElapsedBefore(f.timedAt, f.elapsed) : m_pcr.Elapsed(f.timedAt, f.elapsed);
         // The first TOT fixes the offset between the PCR and the wall clock;
@@ -100,8 +100,9 @@ void CCheck::Deliver(CFinding& f, bool before) {
         f.hasAt = true;
         f.at = f.time.Seconds() * 1000;
     }
-    if (f.kind == CFinding::kTransportError) {
-        DamageEvent(f);
+    if (transportError) {
+        CFinding closed;
+        if (m_damage.AddTransportError(f, closed)) EmitDamage(closed);
         return;
     }
     HandOut(f);
@@ -270,10 +271,11 @@ void CCheck::OnTransportError(const uint8_t* p, int pid) {
     if (!m_roles) return;
     RangePacket(m_errorRanges, p, pid, false);
     if (!IsPictureOrSound(m_roles.get(), pid)) return;
-    CFinding f = Found(CFinding::kTransportError);
+    CFinding f;
+    f.hasTime = m_clock.LastTime(f.time);
     f.pid = pid;
     f.offset = m_framer.PacketOffset(p);
-    Emit(f);
+    Emit(f, true);
 }
 
 void CCheck::TimeAt(CFinding& t, int64_t offset, bool before) const {
@@ -332,9 +334,9 @@ void CCheck::EmitRange(CFinding& range) {
 
 void CCheck::FlushPending(bool before) {
     while (!m_pending.empty()) {
-        CFinding f = std::move(m_pending.front());
+        CPending e = std::move(m_pending.front());
         m_pending.pop_front();
-        Deliver(f, before);
+        Deliver(e.finding, before, e.transportError);
     }
 }
 
@@ -393,9 +395,9 @@ void CCheck::OnClockPacket(const uint8_t* p) {
         m_nBaseTicks = step.toTicks;
     }
     for (COutput* o : m_outputs) o->On(g);
-    for (auto& f : m_pending) {
-        f.hasElapsed = true;
-        f.elapsed = step.toTicks;
+    for (auto& e : m_pending) {
+        e.finding.hasElapsed = true;
+        e.finding.elapsed = step.toTicks;
     }
     FlushPending(false);
 }

@@ -48,10 +48,12 @@ public:
 private:
     // Hands a finding to the outputs, timed; while the PCR runs, findings
     // wait for the next PCR, which tells whether they lie in a gap.
-    void Emit(CFinding& f);
+    // A transport error is timed as findings are but goes to the damage
+    // ranges only.
+    void Emit(CFinding& f, bool transportError = false);
     // Times f (elapsed from the clock as it stood before the last PCR when
     // before is set) and hands it out.
-    void Deliver(CFinding& f, bool before);
+    void Deliver(CFinding& f, bool before, bool transportError);
     void FlushPending(bool before);
     // A packet of the clock PID with an adaptation field.
     [[gnu::noinline]] void OnClockPacket(const uint8_t* p);
@@ -142,7 +144,11 @@ private:
     CPcrClock m_pcr;
     int m_nClockPid = -1;
     uint64_t m_nRolesSeen = 0;
-    std::deque<CFinding> m_pending;
+    struct CPending {
+        CFinding finding;
+        bool transportError;  // of a picture or sound PID, for the damage ranges only
+    };
+    std::deque<CPending> m_pending;
     // Before the PMT names the PCR_PID (only when roles are followed): the
     // first PCR of up to kMaxKeptPcrs PIDs, and whether findings wait for
     // the clock to start from one.

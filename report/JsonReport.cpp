@@ -118,8 +118,6 @@ void CJsonReport::On(const CFinding& f) {
                          f.offset, f.toOffset, f.count, pids.c_str());
             break;
         }
-        case CFinding::kTransportError:
-            break;
         case CFinding::kProgramme: {
             const bool known = f.coverage >= 0;
             const std::string end =
