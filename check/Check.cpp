@@ -6,13 +6,13 @@
 #include <cstring>
 #include <iterator>
 
+#include "base/TSPacket.h"
 #include "check/Verdict.h"
 #include "stream/StreamSource.h"
 #include "text/AdditionalSymbols.h"
 
 namespace {
 
-constexpr int kNullPid = 0x1FFF;
 // How often the progress tick runs, in packets.
 constexpr int kTickPackets = 1 << 15;
 // Findings held for the next PCR at most: more, or further from the last
@@ -48,23 +48,23 @@ CCheck::CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char*
     }
 }
 
-void CCheck::Emit(CFinding& f) {
+void CCheck::Emit(CFinding& f, bool transportError) {
     // Counts have no place of their own: they are timed where they are
     // handed out, at a TOT's packet or at the end.
     f.timedAt = f.offset >= 0 ? f.offset : m_bEnded ? m_nLastPacket : m_framer.PacketOffset(m_pDispatched);
     // Findings after a PCR of a PID that may turn out to be the PCR_PID
     // wait for the PMT, which tells where elapsed starts.
     if (!m_pcr.Started() && !m_bHolding) {
-        Deliver(f, false);
+        Deliver(f, false, transportError);
         return;
     }
-    m_pending.push_back(f);
+    m_pending.push_back(CPending{f, transportError});
     // A clock PID that stops carrying PCRs must not hold findings back for
     // long: past this they are timed by extrapolation.
     if (m_pending.size() > kMaxPending || f.timedAt - m_pcr.LastPcrOffset() > kMaxPendingBytes) FlushPending(false);
 }
 
-void CCheck::Deliver(CFinding& f, bool before) {
+void CCheck::Deliver(CFinding& f, bool before, bool transportError) {
     if (!f.hasElapsed) {
         f.hasElapsed = before ? m_pcr.ElapsedBefore(f.timedAt, f.elapsed) : m_pcr.Elapsed(f.timedAt, f.elapsed);
         // The first TOT fixes the offset between the PCR and the wall clock;
@@ -101,8 +101,9 @@ void CCheck::Deliver(CFinding& f, bool before) {
         f.hasAt = true;
         f.at = f.time.Seconds() * 1000;
     }
-    if (f.kind == CFinding::kTransportError) {
-        DamageEvent(f);
+    if (transportError) {
+        CFinding closed;
+        if (m_damage.AddTransportError(f, closed)) EmitDamage(closed);
         return;
     }
     HandOut(f);
@@ -271,10 +272,11 @@ void CCheck::OnTransportError(const uint8_t* p, int pid) {
     if (!m_roles) return;
     RangePacket(m_errorRanges, p, pid, false);
     if (!IsPictureOrSound(m_roles.get(), pid)) return;
-    CFinding f = Found(CFinding::kTransportError);
+    CFinding f;
+    f.hasTime = m_clock.LastTime(f.time);
     f.pid = pid;
     f.offset = m_framer.PacketOffset(p);
-    Emit(f);
+    Emit(f, true);
 }
 
 void CCheck::TimeAt(CFinding& t, int64_t offset, bool before) const {
@@ -333,9 +335,9 @@ void CCheck::EmitRange(CFinding& range) {
 
 void CCheck::FlushPending(bool before) {
     while (!m_pending.empty()) {
-        CFinding f = std::move(m_pending.front());
+        CPending e = std::move(m_pending.front());
         m_pending.pop_front();
-        Deliver(f, before);
+        Deliver(e.finding, before, e.transportError);
     }
 }
 
@@ -394,9 +396,9 @@ void CCheck::OnClockPacket(const uint8_t* p) {
         m_nBaseTicks = step.toTicks;
     }
     for (COutput* o : m_outputs) o->On(g);
-    for (auto& f : m_pending) {
-        f.hasElapsed = true;
-        f.elapsed = step.toTicks;
+    for (auto& e : m_pending) {
+        e.finding.hasElapsed = true;
+        e.finding.elapsed = step.toTicks;
     }
     FlushPending(false);
 }
@@ -410,7 +412,7 @@ CFinding CCheck::Found(CFinding::Kind kind) {
 
 void CCheck::EmitCounts() {
     if (m_bScrambledSinceTot) {
-        for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
+        for (int pid = 0; pid < kPidCount; ++pid) {
             int32_t& n = m_scrambledSinceTot[static_cast<size_t>(pid)];
             if (n == 0) continue;
             CFinding f = Found(CFinding::kScrambled);
@@ -464,7 +466,7 @@ bool CCheck::SameAsLast(const uint8_t* p, int pid) const {
     const uint8_t* before = nullptr;
     for (int64_t i = 1; i <= held && i <= kNear && before == nullptr; ++i) {
         const uint8_t* q = p - i * stride;
-        if ((((q[1] << 8) | q[2]) & 0x1FFF) == pid) before = q;
+        if (Pid(q) == pid) before = q;
     }
     if (before == nullptr) return m_lastTails[pid] == PacketTail(p);
     // A packet sent again repeats its adaptation field too, except the
@@ -473,19 +475,18 @@ bool CCheck::SameAsLast(const uint8_t* p, int pid) const {
     // adaptation field's flags are compared first, so both packets carry
     // a PCR at the same place or neither does.
     if (std::memcmp(p + 3, before + 3, 3) != 0) return false;
-    const bool pcr = (p[3] & 0x20) && p[4] >= 7 && (p[5] & 0x10);
-    const int from = pcr ? 12 : 6;
-    return std::memcmp(p + from, before + from, static_cast<size_t>(188 - from)) == 0;
+    int64_t pcr = 0;
+    const int from = Pcr(p, pcr) ? 12 : 6;
+    return std::memcmp(p + from, before + from, static_cast<size_t>(kPacketSize - from)) == 0;
 }
 
 void CCheck::OnCounterBreak(const uint8_t* p, int pid, int last, const uint64_t* packetsOf) {
     CPidCounts& c = m_stats.pids[static_cast<size_t>(pid)];
-    const int b3 = p[3];
-    const int counter = b3 & 0x0F;
+    const int counter = Counter(p);
     // A packet whose adaptation field sets discontinuity_indicator starts a
     // new counter sequence (ISO/IEC 13818-1 2.4.3.5): no error, no loss.
     // Read only here, never for a packet whose counter follows on.
-    if ((b3 & 0x20) && p[4] > 0 && (p[5] & 0x80)) {
+    if (Discontinuity(p)) {
         ++c.discontinuities;
         return;
     }
@@ -499,7 +500,7 @@ void CCheck::OnCounterBreak(const uint8_t* p, int pid, int last, const uint64_t*
     // nothing (ISO/IEC 13818-1 2.4.3.3 allows one); a further copy is one
     // too many, though it loses nothing either. On other bytes the counter
     // went round: 15 packets were lost.
-    const bool payload = (b3 & 0x10) != 0;
+    const bool payload = HasPayload(p);
     if (payload && counter == last && SameAsLast(p, pid)) {
         uint64_t& copyAt = m_copyAt[static_cast<size_t>(pid)];
         const uint64_t packets = packetsOf[pid];
@@ -516,7 +517,8 @@ void CCheck::OnCounterBreak(const uint8_t* p, int pid, int last, const uint64_t*
     Emit(f);
 }
 
-void CCheck::OnScrambled(const uint8_t* p, int pid, uint64_t packets) {
+void CCheck::OnScrambled(const uint8_t* p, int pid, const uint64_t* packetsOf) {
+    const uint64_t packets = packetsOf[pid];
     int32_t& since = m_scrambledSinceTot[static_cast<size_t>(pid)];
     // Counts saturate rather than overflow on an endless scrambled run.
     if (since < INT32_MAX) ++since;
@@ -539,15 +541,15 @@ int CCheck::UpdateClockPid() {
 
 void CCheck::KeepFirstPcrs(const uint8_t* p, int stride, int count) {
     for (; count > 0; --count, p += stride) {
-        if (!(p[3] & 0x20) || p[4] == 0) continue;
-        const int pid = ((p[1] << 8) | p[2]) & 0x1FFF;
+        if (AdaptationField(p) == 0) continue;
+        const int pid = Pid(p);
         auto kept = std::find_if(m_keptPcrs.begin(), m_keptPcrs.end(), [pid](const CKeptPcr& k) { return k.pid == pid; });
         if (kept != m_keptPcrs.end()) {
-            if (p[5] & 0x80) kept->declared = true;
+            if (Discontinuity(p)) kept->declared = true;
             continue;
         }
         int64_t pcr = 0;
-        if (!CPcrClock::ReadPcr(p, pcr)) continue;
+        if (!Pcr(p, pcr)) continue;
         m_keptPcrs.push_back(CKeptPcr{pid, pcr, m_framer.PacketOffset(p), false});
         m_bHolding = true;
         if (m_keptPcrs.size() == kMaxKeptPcrs) {
@@ -577,18 +579,18 @@ void CCheck::Run(const std::function<void()>& tick) {
     // Continuity state runs across lost sync, so packets lost there show up
     // as counter errors of their PIDs. On the stack, so that no store of the
     // loop can move it and its address stays in a register.
-    int lastCounter[CCheckStats::kPids];
+    int lastCounter[kPidCount];
     std::fill(std::begin(lastCounter), std::end(lastCounter), -1);
     // The tail of each PID's last packet, for a repeated counter whose
     // packet before is no longer in the read buffer: one 8-byte load and
     // store a packet, and nothing copied.
-    uint64_t lastTail[CCheckStats::kPids];
+    uint64_t lastTail[kPidCount];
     std::fill(std::begin(lastTail), std::end(lastTail), 0);
     m_lastTails = lastTail;
     // Packets per PID, apart from the rarely touched error counts, on the
     // stack as lastCounter is: one increment at a scaled index per packet,
     // with no base address to keep in a register.
-    uint64_t packetsOf[CCheckStats::kPids];
+    uint64_t packetsOf[kPidCount];
     std::fill(std::begin(packetsOf), std::end(packetsOf), 0);
     CPidCounts* const countsOf = m_stats.pids.data();
     int announcedSize = 0;
@@ -624,7 +626,7 @@ void CCheck::Run(const std::function<void()>& tick) {
         // The tables first: a TOT or an event completed by a packet comes
         // before what the packet itself shows.
         auto dispatch = [&] {
-            const int pid = ((p[1] << 8) | p[2]) & 0x1FFF;
+            const int pid = Pid(p);
             if (m_tables.Wants(pid)) {
                 m_pDispatched = p;
                 m_tables.Dispatch(p, pid);
@@ -651,22 +653,22 @@ void CCheck::Run(const std::function<void()>& tick) {
 
         for (;;) {
             ++packetsOf[pid];
-            const int b3 = p[3];
-            const int counter = b3 & 0x0F;
+            // The header is read before this packet's stores: a store may
+            // reach any byte, and after one the compiler loads it again.
+            const int counter = Counter(p);
             const int last = lastCounter[pid];
             // A packet without payload repeats the counter of the one
             // before: the counter moves on by adaptation_field_control's
             // payload bit, modulo 16. Most packets pass on this one test.
-            if (((counter - last - ((b3 >> 4) & 1)) & 0x0F) != 0 && last >= 0 && pid != kNullPid)
+            if (((counter - last - HasPayload(p)) & 0x0F) != 0 && last >= 0 && pid != kNullPid)
                 OnCounterBreak(p, pid, last, packetsOf);
-            lastCounter[pid] = counter;
-            lastTail[pid] = PacketTail(p);
-
-            if (b3 & 0xC0) OnScrambled(p, pid, packetsOf[pid]);
+            if (Scrambled(p)) OnScrambled(p, pid, packetsOf);
             // The PCR is read only from the clock PID's packets with an
             // adaptation field.
-            if ((b3 & 0x20) && pid == clockPid) OnClockPacket(p);
-            if (p[1] & 0x80) OnTransportError(p, pid);
+            if (HasAdaptationField(p) && pid == clockPid) OnClockPacket(p);
+            if (TransportError(p)) OnTransportError(p, pid);
+            lastCounter[pid] = counter;
+            lastTail[pid] = PacketTail(p);
             if (--left == 0) break;
             p += stride;
             pid = dispatch();
@@ -697,7 +699,7 @@ void CCheck::Run(const std::function<void()>& tick) {
     // packet (a cut-off packet, padding) extend no broadcast.
     m_stats.hasElapsed = announcedSize != 0 && m_pcr.Elapsed(m_nLastPacket, m_stats.elapsed);
     EmitProgrammes();
-    for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
+    for (int pid = 0; pid < kPidCount; ++pid) {
         countsOf[pid].packets = packetsOf[pid];
         countsOf[pid].crcErrors = m_tables.CrcErrors(pid);
     }

@@ -49,10 +49,12 @@ public:
 private:
     // Hands a finding to the outputs, timed; while the PCR runs, findings
     // wait for the next PCR, which tells whether they lie in a gap.
-    void Emit(CFinding& f);
+    // A transport error is timed as findings are but goes to the damage
+    // ranges only.
+    void Emit(CFinding& f, bool transportError = false);
     // Times f (elapsed from the clock as it stood before the last PCR when
     // before is set) and hands it out.
-    void Deliver(CFinding& f, bool before);
+    void Deliver(CFinding& f, bool before, bool transportError);
     void FlushPending(bool before);
     // A packet of the clock PID with an adaptation field.
     [[gnu::noinline]] void OnClockPacket(const uint8_t* p);
@@ -97,7 +99,9 @@ private:
     // Whether a packet with payload that repeats the continuity_counter of
     // the packet before it on its PID carries that packet's bytes.
     [[gnu::cold, gnu::noinline]] bool SameAsLast(const uint8_t* p, int pid) const;
-    [[gnu::noinline]] void OnScrambled(const uint8_t* p, int pid, uint64_t packets);
+    // packetsOf: the packets of each PID so far, this one counted; read
+    // here, so that the loop keeps no count in a register for it.
+    [[gnu::noinline]] void OnScrambled(const uint8_t* p, int pid, const uint64_t* packetsOf);
     // A scrambled or transport-error packet for its ranges: extends the
     // range in hand where it lies close behind, or is timed and may close
     // it (RangeFar: rare once a range is open). Out of the callers' line,
@@ -124,7 +128,7 @@ private:
     const uint64_t* m_lastTails = nullptr;
     // The number (among its PID's packets) of each PID's last copy of a
     // packet sent again; 0 before the first.
-    std::vector<uint64_t> m_copyAt = std::vector<uint64_t>(CCheckStats::kPids, 0);
+    std::vector<uint64_t> m_copyAt = std::vector<uint64_t>(kPidCount, 0);
     CStreamSource& m_source;
     uint64_t m_nTolerate;
     bool m_bWhole;
@@ -141,7 +145,11 @@ private:
     CPcrClock m_pcr;
     int m_nClockPid = -1;
     uint64_t m_nRolesSeen = 0;
-    std::deque<CFinding> m_pending;
+    struct CPending {
+        CFinding finding;
+        bool transportError;  // of a picture or sound PID, for the damage ranges only
+    };
+    std::deque<CPending> m_pending;
     // Before the PMT names the PCR_PID (only when roles are followed): the
     // first PCR of up to kMaxKeptPcrs PIDs, and whether findings wait for
     // the clock to start from one.
@@ -198,7 +206,7 @@ private:
 
     // The tallies between two TOTs; a flag saves the walk over every PID at
     // a TOT without scrambled packets.
-    std::vector<int32_t> m_scrambledSinceTot = std::vector<int32_t>(CCheckStats::kPids, 0);
+    std::vector<int32_t> m_scrambledSinceTot = std::vector<int32_t>(kPidCount, 0);
     bool m_bScrambledSinceTot = false;
     int32_t m_nTransportErrorsSinceTot = 0;
 };

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/TSPacket.h"
+
 #include "base/TimeValue.h"
 #include "check/Verdict.h"
 
@@ -30,8 +32,7 @@ struct CPidCounts {
 
 // What a finished check hands its outputs besides the findings.
 struct CCheckStats {
-    static constexpr int kPids = 8192;
-    std::vector<CPidCounts> pids = std::vector<CPidCounts>(kPids);
+    std::vector<CPidCounts> pids = std::vector<CPidCounts>(kPidCount);
     const char* file = nullptr;  // the input's name as given, or null
     int64_t bytes = 0;
     // Of them, the bytes of packets in runs of five or more at one packet

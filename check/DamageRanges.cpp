@@ -22,6 +22,18 @@ bool CDamageRanges::Take(CFinding& closed) {
 }
 
 bool CDamageRanges::Add(const CFinding& e, CFinding& closed) {
+    const bool close = Extend(e, closed);
+    if (e.kind == CFinding::kContinuityError) m_range.avLost += static_cast<uint64_t>(e.lost);
+    return close;
+}
+
+bool CDamageRanges::AddTransportError(const CFinding& at, CFinding& closed) {
+    const bool close = Extend(at, closed);
+    ++m_range.avErrors;
+    return close;
+}
+
+bool CDamageRanges::Extend(const CFinding& e, CFinding& closed) {
     // The range in hand closes when e lies too far; it is handed out only
     // when it damaged something.
     bool close = false;
@@ -50,8 +62,6 @@ bool CDamageRanges::Add(const CFinding& e, CFinding& closed) {
     m_range.hasToAt = e.hasAt;
     m_range.toAt = e.at;
     m_range.toOffset = e.timedAt;
-    if (e.kind == CFinding::kContinuityError) m_range.avLost += static_cast<uint64_t>(e.lost);
-    if (e.kind == CFinding::kTransportError) ++m_range.avErrors;
     if (e.pid >= 0) {
         auto at = std::lower_bound(m_range.pids.begin(), m_range.pids.end(), e.pid);
         if (at == m_range.pids.end() || *at != e.pid) m_range.pids.insert(at, e.pid);

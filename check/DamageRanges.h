@@ -14,11 +14,13 @@ class CDamageRanges {
 public:
     static constexpr int64_t kMergeTicks = 27000000;  // one second at 27 MHz
 
-    // e is a timed finding of one event: kContinuityError (lost packets),
-    // kTransportError or kSyncError. Returns true when it closed the range
-    // in hand and that range damaged something; it is then in closed (a
-    // kDamage finding).
+    // e is a timed finding of one event: kContinuityError (lost packets)
+    // or kSyncError. Returns true when it closed the range in hand and that
+    // range damaged something; it is then in closed (a kDamage finding).
     bool Add(const CFinding& e, CFinding& closed);
+    // The same for a packet of picture or sound with
+    // transport_error_indicator, timed and placed as at says.
+    bool AddTransportError(const CFinding& at, CFinding& closed);
     // True when the range in hand is over by now (a PCR's elapsed ticks).
     bool OverBy(int64_t now) const { return m_bOpen && m_range.hasToElapsed && now - m_range.toElapsed > kMergeTicks; }
     // Takes the range in hand: true when there was one with a packet lost or
@@ -29,6 +31,8 @@ public:
     static bool Near(const CFinding& range, const CFinding& e);
 
 private:
+    // Extends the range in hand to e, or closes it and opens another.
+    bool Extend(const CFinding& e, CFinding& closed);
 
     bool m_bOpen = false;
     CFinding m_range;

@@ -29,9 +29,6 @@ struct CFinding {
         // each comes within a second of the one before. elapsed/at and
         // toElapsed/toAt bound it, offset and toOffset too.
         kDamage,
-        // One packet of picture or sound with transport_error_indicator,
-        // for the damage ranges only: no output is handed it.
-        kTransportError,
         // A programme the recording overlaps (EIT present/following of a
         // service with picture or sound), written at the end: serviceId,
         // eventId, name, start, duration; at and toAt the stretch recorded,

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/TSPacket.h"
 #include "check/Finding.h"
 
 // Merges packets of one kind (scrambled, or with transport_error_indicator)
@@ -74,5 +75,5 @@ private:
     bool m_open = false;
     CFinding m_range;  // pids: those with packets in it, as they came
     int64_t m_stamped = -1;  // the offset whose times the range's end holds
-    std::vector<CTally> m_tally = std::vector<CTally>(8192);  // per PID, in the range in hand
+    std::vector<CTally> m_tally = std::vector<CTally>(kPidCount);  // per PID, in the range in hand
 };

@@ -1,14 +1,13 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "check/PcrClock.h"
 
+#include "base/TSPacket.h"
+
 CPcrClock::CStep CPcrClock::OnPacket(const uint8_t* p, int64_t offset) {
     CStep step;
-    const int length = p[4];
-    if (length == 0) return step;
-    const int flags = p[5];
-    if (flags & 0x80) m_bDiscontinuity = true;
+    if (Discontinuity(p)) m_bDiscontinuity = true;
     int64_t pcr = 0;
-    if (!ReadPcr(p, pcr)) return step;
+    if (!Pcr(p, pcr)) return step;
     step.offset = offset;
     m_before = CState{m_nLastOffset, m_nLastTicks, m_nRateBytes, m_nRateTicks};
     if (m_nPcrs++ == 0) {
@@ -53,15 +52,6 @@ CPcrClock::CStep CPcrClock::OnPacket(const uint8_t* p, int64_t offset) {
     m_bDiscontinuity = false;
     m_bBegun = false;
     return step;
-}
-
-bool CPcrClock::ReadPcr(const uint8_t* p, int64_t& pcr) {
-    // PCR_flag, and the six bytes of the PCR inside the adaptation field.
-    if (p[4] < 7 || !(p[5] & 0x10)) return false;
-    const int64_t base = (int64_t(p[6]) << 25) | (int64_t(p[7]) << 17) | (int64_t(p[8]) << 9) |
-                         (int64_t(p[9]) << 1) | (p[10] >> 7);
-    pcr = base * 300 + (((p[10] & 0x01) << 8) | p[11]);
-    return true;
 }
 
 void CPcrClock::Begin(int64_t pcr, int64_t offset) {

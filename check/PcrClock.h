@@ -41,9 +41,6 @@ public:
     // A packet of the clock PID with an adaptation field (callers test
     // adaptation_field_control; p is 188 bytes), at byte offset.
     CStep OnPacket(const uint8_t* p, int64_t offset);
-    // The PCR of a packet with an adaptation field (p is 188 bytes), when
-    // its PCR_flag is set.
-    static bool ReadPcr(const uint8_t* p, int64_t& pcr);
     // Starts the clock at a PCR read before its PID was known to carry the
     // clock: the first PCR of the PCR_PID in the file. The step to the next
     // PCR gives a rate but no spacing, since PCRs in between were not read.

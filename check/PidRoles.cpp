@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <map>
 
+#include "base/TSPacket.h"
 #include "descriptors/StandardDescriptors.h"
 
 // A table that tells its owner of every section it completed. Its
@@ -26,9 +27,6 @@ private:
 };
 
 namespace {
-
-constexpr int kPids = 8192;
-constexpr int kNoPid = 0x1FFF;
 
 // Kinds of role learnt from the tables; where two tables name one PID the
 // lower kind wins.
@@ -55,7 +53,7 @@ const char* FixedRole(int pid) {
         case 0x0024: return "BIT";
         case 0x0025: return "NBIT/LDT";
         case 0x0029: return "CDT";
-        case 0x1FFF: return "null";
+        case kNullPid: return "null";
         default: return nullptr;
     }
 }
@@ -63,28 +61,40 @@ const char* FixedRole(int pid) {
 // A PMT is followed only on a PID that can carry one and that no table
 // already owns: a PMT object on a busy SI PID would assemble all its
 // sections a second time.
-bool CanCarryPmt(int pid) { return pid >= 0x0010 && pid < kNoPid && FixedRole(pid) == nullptr; }
+bool CanCarryPmt(int pid) { return pid >= 0x0010 && pid < kNullPid && FixedRole(pid) == nullptr; }
+
+// The stream_types (ISO/IEC 13818-1 table 2-34, as ARIB STD-B10 uses
+// them) that name a kind of stream, and which of them carry picture or
+// sound.
+struct CStreamKind {
+    int stream_type;
+    const char* name;
+    bool pictureOrSound;
+};
+constexpr CStreamKind kStreamKinds[] = {
+    {0x01, "MPEG-2 video", true},      {0x02, "MPEG-2 video", true},     {0x1B, "H.264 video", true},
+    {0x24, "H.265 video", true},       {0x03, "MPEG audio", true},       {0x04, "MPEG audio", true},
+    {0x0F, "AAC audio", true},         {0x11, "AAC audio (LATM)", true}, {0x0D, "data carousel", false},
+    {0x06, "private PES", false},
+};
+
+const CStreamKind* FindStreamKind(int stream_type) {
+    for (const CStreamKind& k : kStreamKinds) {
+        if (k.stream_type == stream_type) return &k;
+    }
+    return nullptr;
+}
 
 std::string StreamRole(int stream_type, int component_tag) {
-    switch (stream_type) {
-        case 0x01: case 0x02: return "MPEG-2 video";
-        case 0x1B: return "H.264 video";
-        case 0x24: return "H.265 video";
-        case 0x03: case 0x04: return "MPEG audio";
-        case 0x0F: return "AAC audio";
-        case 0x11: return "AAC audio (LATM)";
-        case 0x0D: return "data carousel";
-        case 0x06:
-            // ARIB STD-B10 component_tag ranges for subtitle PES.
-            if (component_tag >= 0x30 && component_tag <= 0x37) return "captions";
-            if (component_tag >= 0x38 && component_tag <= 0x3F) return "superimposed text";
-            return "private PES";
-        default: {
-            char text[24];
-            std::snprintf(text, sizeof text, "stream_type 0x%02X", stream_type & 0xFF);
-            return text;
-        }
+    if (stream_type == 0x06) {
+        // ARIB STD-B10 component_tag ranges for subtitle PES.
+        if (component_tag >= 0x30 && component_tag <= 0x37) return "captions";
+        if (component_tag >= 0x38 && component_tag <= 0x3F) return "superimposed text";
     }
+    if (const CStreamKind* k = FindStreamKind(stream_type)) return k->name;
+    char text[24];
+    std::snprintf(text, sizeof text, "stream_type 0x%02X", stream_type & 0xFF);
+    return text;
 }
 
 // The CA_PIDs of the whole CA descriptors in list.
@@ -203,17 +213,17 @@ void CPidRoles::OnTable(CSDT& sdt) {
 
 void CPidRoles::Update() const {
     if (!m_bDirty) return;
-    m_pids.assign(kPids, CPidEntry());
-    m_serviceIds.assign(kPids, std::vector<int>());
+    m_pids.assign(kPidCount, CPidEntry());
+    m_serviceIds.assign(kPidCount, std::vector<int>());
     auto claim = [&](int pid, int kind, int stream_type = 0, int component_tag = -1) {
-        CPidEntry& e = m_pids[static_cast<size_t>(pid & 0x1FFF)];
+        CPidEntry& e = m_pids[static_cast<size_t>(pid & (kPidCount - 1))];
         if (e.kind != ROLE_UNKNOWN && e.kind <= kind) return;
         e.kind = static_cast<uint8_t>(kind);
         e.stream_type = static_cast<uint8_t>(stream_type);
         e.component_tag = static_cast<int16_t>(component_tag);
     };
     auto serves = [&](int pid, int program_number) {
-        std::vector<int>& ids = m_serviceIds[static_cast<size_t>(pid & 0x1FFF)];
+        std::vector<int>& ids = m_serviceIds[static_cast<size_t>(pid & (kPidCount - 1))];
         // Programs are walked in ascending order, so a repeat is the last one.
         if (ids.empty() || ids.back() != program_number) ids.push_back(program_number);
     };
@@ -227,7 +237,7 @@ void CPidRoles::Update() const {
             claim(pid, ROLE_ECM);
             serves(pid, p->program_number);
         }
-        if (p->pcrPid != kNoPid) {
+        if (p->pcrPid != kNullPid) {
             claim(p->pcrPid, ROLE_PCR);
             serves(p->pcrPid, p->program_number);
         }
@@ -239,7 +249,7 @@ void CPidRoles::Update() const {
 }
 
 std::string CPidRoles::Role(int pid) const {
-    if (pid < 0 || pid >= kPids) return "unknown";
+    if (pid < 0 || pid >= kPidCount) return "unknown";
     if (const char* fixed = FixedRole(pid)) return fixed;
     Update();
     const CPidEntry& e = m_pids[static_cast<size_t>(pid)];
@@ -268,32 +278,29 @@ int CPidRoles::ClockPid() const {
     for (const auto& p : m_pat->m_programs) {
         if (p->program_number == 0) continue;
         for (const auto& q : m_programs) {
-            if (q->program_number == p->program_number && q->pcrPid != kNoPid) return q->pcrPid;
+            if (q->program_number == p->program_number && q->pcrPid != kNullPid) return q->pcrPid;
         }
     }
     return -1;
 }
 
 bool CPidRoles::IsPictureOrSound(int pid) const {
-    if (pid < 0 || pid >= kPids || FixedRole(pid) != nullptr) return false;
+    if (pid < 0 || pid >= kPidCount || FixedRole(pid) != nullptr) return false;
     Update();
     const CPidEntry& e = m_pids[static_cast<size_t>(pid)];
     switch (e.kind) {
         case ROLE_PCR: return true;
-        case ROLE_UNKNOWN: return pid > 0x002F;
-        case ROLE_STREAM:
-            switch (e.stream_type) {
-                case 0x01: case 0x02: case 0x1B: case 0x24:  // MPEG-2, H.264, H.265 video
-                case 0x03: case 0x04: case 0x0F: case 0x11:  // MPEG audio, AAC (ADTS, LATM)
-                    return true;
-                default: return false;
-            }
+        case ROLE_UNKNOWN: return pid > kLastSiPid;
+        case ROLE_STREAM: {
+            const CStreamKind* k = FindStreamKind(e.stream_type);
+            return k != nullptr && k->pictureOrSound;
+        }
         default: return false;
     }
 }
 
 std::vector<int> CPidRoles::ServiceIds(int pid) const {
-    if (pid < 0 || pid >= kPids || FixedRole(pid) != nullptr) return {};
+    if (pid < 0 || pid >= kPidCount || FixedRole(pid) != nullptr) return {};
     Update();
     const int kind = m_pids[static_cast<size_t>(pid)].kind;
     if (kind != ROLE_STREAM && kind != ROLE_ECM && kind != ROLE_PCR) return {};

@@ -69,7 +69,7 @@ private:
     struct CProgramPids {
         int program_number = 0;
         int pmtPid = 0;
-        int pcrPid = 0x1FFF;
+        int pcrPid = kNullPid;
         std::vector<CStreamEntry> streams;
         std::vector<uint16_t> ecmPids;
     };

@@ -11,7 +11,7 @@ bool IsPictureOrSound(const CPidRoles* roles, int pid) {
     if (roles) return roles->IsPictureOrSound(pid);
     // Without the tables every PID is unnamed: above the SI range it may be
     // picture or sound, and the null packets are nothing.
-    return pid > 0x002F && pid != 0x1FFF;
+    return pid > kLastSiPid && pid != kNullPid;
 }
 
 std::string RoleWithServices(const CPidRoles* roles, int pid) {
@@ -50,7 +50,7 @@ std::string CVerdict::Line() const {
 CVerdict Judge(const CCheckStats& stats, uint64_t tolerate) {
     CVerdict v;
     uint64_t packets = 0;
-    for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
+    for (int pid = 0; pid < kPidCount; ++pid) {
         const CPidCounts& c = stats.pids[static_cast<size_t>(pid)];
         if (c.packets == 0) continue;
         packets += c.packets;

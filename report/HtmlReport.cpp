@@ -183,7 +183,6 @@ void CHtmlReport::On(const CFinding& f) {
         case CFinding::kTot:
         case CFinding::kScrambled:
         case CFinding::kTransportErrors:
-        case CFinding::kTransportError:
             // Not drawn, but their places widen the axis.
             m_timeline.Seen(f);
             break;
@@ -213,7 +212,7 @@ std::string VerdictBox(const CVerdict& v) {
 std::string PidTable(const CCheckStats& stats) {
     std::string h = "<h2>PIDs</h2>\n<table>\n<tr><th>pid</th><th>role</th><th>class</th><th>packets</th><th>lost</th>"
                     "<th>duplicates</th><th>errors</th><th>scrambled</th></tr>\n";
-    for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
+    for (int pid = 0; pid < kPidCount; ++pid) {
         const CPidCounts& c = stats.pids[static_cast<size_t>(pid)];
         if (c.packets == 0) continue;
         const std::string role = RoleWithServices(stats.roles, pid);

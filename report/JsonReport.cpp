@@ -164,9 +164,6 @@ void CJsonReport::On(const CFinding& f) {
         case CFinding::kTransportErrorRange:
             OnPacketRange(f);
             break;
-        case CFinding::kTransportError:
-            // For the damage ranges only; it has no object.
-            break;
         case CFinding::kProgramme:
             OnProgramme(f);
             break;
@@ -189,7 +186,7 @@ void CJsonReport::Finish(const CCheckStats& stats) {
                  FormatTime(stats.lastTot, stats.lastTotValid, CTimeStyle::kJson).c_str(),
                  FormatTicks(stats.elapsed, stats.hasElapsed).c_str(), stats.gaps);
     const char* sep = "";
-    for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
+    for (int pid = 0; pid < kPidCount; ++pid) {
         const CPidCounts& c = stats.pids[static_cast<size_t>(pid)];
         if (c.packets == 0) continue;
         std::string ids;

@@ -50,7 +50,6 @@ void CSummaryReport::On(const CFinding& f) {
         case CFinding::kTransportErrors:
         case CFinding::kPresentEvent:
         case CFinding::kGap:
-        case CFinding::kTransportError:
         case CFinding::kScrambledRange:
         case CFinding::kTransportErrorRange:
             // Counted in the stats the summary is written from.
@@ -87,7 +86,7 @@ void CSummaryReport::Finish(const CCheckStats& stats) {
     std::fputs("\n summary:\n", out);
     std::fputs("     pid        packets   cc errors  tei errors  scrambled       lost    dups   disc    crc  class  role\n", out);
     CPidCounts total;
-    for (int pid = 0; pid < CCheckStats::kPids; ++pid) {
+    for (int pid = 0; pid < kPidCount; ++pid) {
         const CPidCounts& c = stats.pids[static_cast<size_t>(pid)];
         if (c.packets == 0) continue;
         const std::string role = RoleWithServices(stats.roles, pid);

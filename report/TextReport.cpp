@@ -21,7 +21,6 @@ void CTextReport::On(const CFinding& f) {
             return;
         case CFinding::kGap:
         case CFinding::kDamage:
-        case CFinding::kTransportError:
         case CFinding::kProgramme:
         case CFinding::kScrambledRange:
         case CFinding::kTransportErrorRange:

@@ -4,6 +4,7 @@
 #include <memory>
 #include <vector>
 
+#include "base/TSPacket.h"
 #include "descriptors/Descriptor.h"
 #include "si/Table.h"
 
@@ -26,13 +27,13 @@ public:
 
     int program_number = -1;
     int version_number = -1;
-    int PCR_PID = 0x1FFF;
+    int PCR_PID = kNullPid;
     int program_info_length = 0;
     CDescriptorList m_descriptors;
     std::vector<std::unique_ptr<CPMTStream>> m_streams;
 
     // The header, then PCR_PID and program_info_length.
-    explicit CPMT(int pid) : CLongFormTable(pid & 0x1FFF, kTableId, 4) {}
+    explicit CPMT(int pid) : CLongFormTable(pid & (kPidCount - 1), kTableId, 4) {}
 
 protected:
     void ParseBody(const CLongHeader& h, CByteReader& r) override;

@@ -4,15 +4,11 @@
 #include <array>
 #include <cstring>
 
+#include "base/TSPacket.h"
+
 namespace {
 
-constexpr int kPacket = 188;
-
-bool PayloadUnitStart(const uint8_t* p) { return (p[1] & 0x40) != 0; }
-int Counter(const uint8_t* p) { return p[3] & 0x0F; }
-// Offset of the payload: after the header, and after the adaptation field
-// when there is one. The payload flag is not consulted.
-int PayloadOffset(const uint8_t* p) { return (p[3] & 0x20) ? 5 + p[4] : 4; }
+constexpr int kPacket = kPacketSize;
 
 // The CRC table of the polynomial 0x04C11DB7, one entry per value of the
 // byte entering the register's top.
@@ -33,7 +29,7 @@ bool CSection::Append(const uint8_t* packet) {
     const int A = PayloadOffset(packet);
     switch (m_nState) {
         case SEC_WAIT_START: {
-            if (!PayloadUnitStart(packet) || A >= kPacket) return false;
+            if (!PayloadStart(packet) || A >= kPacket) return false;
             // The pointer_field skips the tail of a section we are not collecting.
             const int S = A + 1 + packet[A];
             const int n = kPacket - S;
@@ -65,7 +61,7 @@ bool CSection::Append(const uint8_t* packet) {
                 return Append(packet);
             }
             m_nCounter = Counter(packet);
-            if (!PayloadUnitStart(packet)) {
+            if (!PayloadStart(packet)) {
                 const int n = kPacket - A;
                 if (n <= 0) {
                     m_nState = SEC_WAIT_START;

@@ -9,12 +9,12 @@ CTableDispatcher::CTableDispatcher() { std::fill(std::begin(m_lastCounter), std:
 void CTableDispatcher::SetCopyTest(CCopyTest test) {
     m_copyTest = std::move(test);
     std::vector<uint64_t>().swap(m_lastTail);
-    if (!m_copyTest) m_lastTail.assign(kPids, 0);
+    if (!m_copyTest) m_lastTail.assign(kPidCount, 0);
 }
 
 void CTableDispatcher::Add(CTable* table) {
     m_tables.push_back(table);
-    m_bWanted[table->m_nPid & 0x1FFF] = true;
+    m_bWanted[table->m_nPid & (kPidCount - 1)] = true;
 }
 
 void CTableDispatcher::Remove(const CTable* table) {
@@ -23,7 +23,7 @@ void CTableDispatcher::Remove(const CTable* table) {
     // Only marked here: a dispatch in progress walks m_tables by index.
     *at = nullptr;
     ++m_nRemoved;
-    UpdateWanted(table->m_nPid & 0x1FFF);
+    UpdateWanted(table->m_nPid & (kPidCount - 1));
 }
 
 void CTableDispatcher::UpdateWanted(int pid) {
@@ -38,9 +38,9 @@ int CTableDispatcher::DispatchToTables(const uint8_t* packet, int pid) {
     // nor, in the middle of a section, look like a lost packet. The same
     // counter on other bytes says 15 packets were lost: the section in hand
     // is broken, as at any other gap.
-    const int counter = packet[3] & 0x0F;
+    const int counter = Counter(packet);
     bool copy = false;
-    if ((packet[3] & 0x10) && m_lastCounter[pid] == counter)
+    if (HasPayload(packet) && m_lastCounter[pid] == counter)
         copy = m_copyTest ? m_copyTest(packet, pid) : m_lastTail[static_cast<size_t>(pid)] == PacketTail(packet);
     m_lastCounter[pid] = static_cast<int8_t>(counter);
     if (!m_copyTest) m_lastTail[static_cast<size_t>(pid)] = PacketTail(packet);

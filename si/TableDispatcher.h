@@ -2,20 +2,11 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <functional>
 #include <vector>
 
+#include "base/TSPacket.h"
 #include "si/Table.h"
-
-// The last 8 bytes of a 188-byte packet (of a 204-byte packet's first 188,
-// not of its parity): what is kept of a packet that may be gone from the
-// read buffer when a packet repeating its continuity_counter comes.
-inline uint64_t PacketTail(const uint8_t* packet) {
-    uint64_t tail;
-    std::memcpy(&tail, packet + 180, sizeof tail);
-    return tail;
-}
 
 // Routes the packets of a transport stream to the tables that assemble
 // sections on their PIDs. It points at the tables without owning them; each
@@ -27,8 +18,6 @@ inline uint64_t PacketTail(const uint8_t* packet) {
 // packet too.
 class CTableDispatcher {
 public:
-    static constexpr int kPids = 8192;
-
     void Add(CTable* table);
     // Stops feeding table; nothing of it is touched afterwards.
     void Remove(const CTable* table);
@@ -40,7 +29,7 @@ public:
     // (WantsSection() false) is not verified, and never counts. Inline: it
     // runs for every packet of the stream, and most PIDs have no table.
     int Dispatch(const uint8_t* packet, int pid) { return Wants(pid) ? DispatchToTables(packet, pid) : 0; }
-    int Dispatch(const uint8_t* packet) { return Dispatch(packet, ((packet[1] << 8) | packet[2]) & 0x1FFF); }
+    int Dispatch(const uint8_t* packet) { return Dispatch(packet, Pid(packet)); }
     // Whether pid has a table: whether Dispatch() would feed its packets
     // to any.
     bool Wants(int pid) const { return m_bWanted[pid]; }
@@ -70,11 +59,11 @@ private:
     int m_nDepth = 0;               // DispatchToTables() calls in progress
     // Which PIDs have a table: most packets are for none, and pass with one
     // lookup.
-    bool m_bWanted[kPids] = {};
+    bool m_bWanted[kPidCount] = {};
     // The continuity_counter of the last packet of each wanted PID, -1
     // before the first: a packet sent twice is passed over.
-    int8_t m_lastCounter[kPids];
+    int8_t m_lastCounter[kPidCount];
     CCopyTest m_copyTest;
-    std::vector<uint64_t> m_lastTail = std::vector<uint64_t>(kPids, 0);  // without a copy test
-    std::vector<uint64_t> m_crcErrors = std::vector<uint64_t>(kPids, 0);
+    std::vector<uint64_t> m_lastTail = std::vector<uint64_t>(kPidCount, 0);  // without a copy test
+    std::vector<uint64_t> m_crcErrors = std::vector<uint64_t>(kPidCount, 0);
 };

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <iconv.h>
 
+#include <algorithm>
 #include <string>
 #include <utility>
 #include <vector>
@@ -50,6 +51,9 @@ struct Case {
     std::vector<PsiSection> sections;
     std::vector<Pid> pids;
     std::vector<std::pair<int, std::string>> services;  // names in UTF-8
+    // Where given, the PIDs of pids that carry picture or sound; the
+    // others listed carry neither.
+    std::vector<int> av = {};
 };
 
 // Built when the test runs: the sections come from the generator.
@@ -75,7 +79,8 @@ std::vector<Case> Cases() {
       {0x0150, "stream_type 0x80", {0x0401}},
       {0x0A01, "EMM", {}},
       {0x0200, "unknown", {}}},
-     {{0x0400, "サンプル放送１"}, {0x0401, "サンプル放送２"}, {0x0402, "データ放送"}}},
+     {{0x0400, "サンプル放送１"}, {0x0401, "サンプル放送２"}, {0x0402, "データ放送"}},
+     {0x0111, 0x0112, 0x01FF, 0x0121, 0x0200}},
     {"PMT with a damaged CRC_32 is ignored",
      {{0x0000, kPat}, {0x01F0, tsgen::WithBadCrc(kPmt)}},
      {{0x01F0, "PMT", {}}, {0x0111, "unknown", {}}},
@@ -149,6 +154,9 @@ TEST(CPidRolesTest, RolesFromTheTables) {
             SCOPED_TRACE(testing::Message() << "PID 0x" << std::hex << p.pid);
             EXPECT_EQ(p.role, roles.Role(p.pid));
             EXPECT_EQ(p.services, roles.ServiceIds(p.pid));
+            if (!c.av.empty()) {
+                EXPECT_EQ(std::count(c.av.begin(), c.av.end(), p.pid) == 1, roles.IsPictureOrSound(p.pid));
+            }
         }
         std::vector<std::pair<int, std::string>> services;
         for (const auto& s : roles.Services()) services.emplace_back(s.first, Utf8(s.second));
