@@ -11,6 +11,19 @@ bool CDamageRanges::Near(const CFinding& range, const CFinding& e) {
     return e.timedAt - range.toOffset <= (2 << 20);
 }
 
+CFinding CDamageRanges::Open(CFinding::Kind kind, const CFinding& e) {
+    CFinding range;
+    range.kind = kind;
+    range.hasTime = e.hasTime;
+    range.time = e.time;
+    range.hasElapsed = e.hasElapsed;
+    range.elapsed = e.elapsed;
+    range.hasAt = e.hasAt;
+    range.at = e.at;
+    range.offset = e.timedAt;
+    return range;
+}
+
 bool CDamageRanges::Take(CFinding& closed) {
     if (!m_bOpen) return false;
     // Lost sync alone, with no packet lost or flagged, damaged nothing.
@@ -40,14 +53,7 @@ bool CDamageRanges::Extend(const CFinding& e, CFinding& closed) {
     if (m_bOpen && !Near(m_range, e)) close = Take(closed);
     if (!m_bOpen) {
         m_bOpen = true;
-        m_range.kind = CFinding::kDamage;
-        m_range.hasTime = e.hasTime;
-        m_range.time = e.time;
-        m_range.hasElapsed = e.hasElapsed;
-        m_range.elapsed = e.elapsed;
-        m_range.hasAt = e.hasAt;
-        m_range.at = e.at;
-        m_range.offset = e.timedAt;
+        m_range = Open(CFinding::kDamage, e);
     }
     if (!m_range.hasElapsed && !m_range.hasKnownElapsed && e.hasElapsed) {
         m_range.hasKnownElapsed = true;

@@ -29,6 +29,8 @@ public:
     // Whether e comes within the merge distance of the end of range: by
     // elapsed, else by broadcast time, else by offset.
     static bool Near(const CFinding& range, const CFinding& e);
+    // A range of kind that begins where e lies: its time, place and offset.
+    static CFinding Open(CFinding::Kind kind, const CFinding& e);
 
 private:
     // Extends the range in hand to e, or closes it and opens another.

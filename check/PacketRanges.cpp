@@ -27,14 +27,7 @@ bool CPacketRanges::Add(const CFinding& packet, int pid, bool atStart, CFinding&
     if (close) Take(closed);
     if (!m_open) {
         m_open = true;
-        m_range.kind = m_kind;
-        m_range.hasTime = packet.hasTime;
-        m_range.time = packet.time;
-        m_range.hasElapsed = packet.hasElapsed;
-        m_range.elapsed = packet.elapsed;
-        m_range.hasAt = packet.hasAt;
-        m_range.at = packet.at;
-        m_range.offset = packet.timedAt;
+        m_range = CDamageRanges::Open(m_kind, packet);
     }
     Count(pid, packet.timedAt, atStart);
     Stamp(packet);

@@ -23,6 +23,17 @@ void BadTot(CStreamBuilder& b, int h, int m, int s) {
     t.back() ^= 0x01;
     b.AddSection(0x0014, t);
 }
+// The two packets of a TOT of 12:00:05 whose descriptors fill more than
+// one packet, its counters following on from b's.
+Bytes LongTotPackets(CStreamBuilder& b) {
+    CStreamBuilder two;
+    two.Counter(0x0014) = b.Counter(0x0014);
+    Bytes descriptors(200, 'A');
+    descriptors[0] = 0x40;
+    descriptors[1] = 198;
+    two.AddSection(0x0014, tsgen::MakeTOT(2008, 6, 1, 12, 0, 5, descriptors));
+    return Bytes(two.Data().begin(), two.Data().begin() + 376);
+}
 void Tdt(CStreamBuilder& b, int h, int m, int s) { b.AddSection(0x0014, tsgen::MakeTDT(2008, 6, 1, h, m, s)); }
 void Quiet(CStreamBuilder& b) { b.AddFiller(kVideo); }
 // A packet of kVideo that skips one continuity_counter value.
@@ -216,13 +227,8 @@ TEST(CTextReportTest, SectionsThatFailVerificationCloseNothing) {
              Quiet(b);
              Tot(b, 12, 0, 0);
              // A TOT of two packets of which only the first arrives.
-             CStreamBuilder two;
-             two.Counter(0x0014) = b.Counter(0x0014);
-             const Bytes loop = {0x40, 198};
-             Bytes descriptors(200, 'A');
-             std::copy(loop.begin(), loop.end(), descriptors.begin());
-             two.AddSection(0x0014, tsgen::MakeTOT(2008, 6, 1, 12, 0, 5, descriptors));
-             b.AddRaw(Bytes(two.Data().begin(), two.Data().begin() + 188));
+             const Bytes d = LongTotPackets(b);
+             b.AddRaw(Bytes(d.begin(), d.begin() + 188));
              Gap(b);
          },
          kSize + Stamp("12:00:00") + " continuity counter error (pid:0x0100,  0-> 2).\n"},
@@ -232,13 +238,7 @@ TEST(CTextReportTest, SectionsThatFailVerificationCloseNothing) {
          [](CStreamBuilder& b) {
              Quiet(b);
              Tot(b, 12, 0, 0);
-             CStreamBuilder two;
-             two.Counter(0x0014) = b.Counter(0x0014);
-             const Bytes loop = {0x40, 198};
-             Bytes descriptors(200, 'A');
-             std::copy(loop.begin(), loop.end(), descriptors.begin());
-             two.AddSection(0x0014, tsgen::MakeTOT(2008, 6, 1, 12, 0, 5, descriptors));
-             const Bytes& d = two.Data();
+             const Bytes d = LongTotPackets(b);
              Bytes again(d.begin() + 188, d.begin() + 376);
              again[3] = d[3];
              again[100] ^= 0xFF;
