@@ -33,8 +33,9 @@ CCheck::CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char*
     m_framer.m_pStream = &source;
     m_stats.file = file;
     // The dispatcher asks about a repeated counter before the packet loop
-    // has taken in the packet: the loop's record is still of the one before.
-    m_tables.SetCopyTest([this](const uint8_t* p, int pid) { return SameAsLast(p, pid); });
+    // has taken in the packet: the accounting's record is still of the one
+    // before.
+    m_tables.SetCopyTest([this](const uint8_t* p, int pid) { return m_accounting->SameAsLast(p, pid); });
     m_tables.Add(&m_clock);
     m_tables.Add(&m_events);
     // The PSI and the SDT are followed only for an output that shows roles
@@ -268,7 +269,7 @@ void CCheck::EmitProgrammes() {
 
 void CCheck::OnTransportError(const uint8_t* p, int pid) {
     if (m_nTransportErrorsSinceTot < INT32_MAX) ++m_nTransportErrorsSinceTot;
-    ++m_stats.pids[static_cast<size_t>(pid)].transportErrors;
+    m_accounting->TakeTransportError(pid);
     if (!m_roles) return;
     RangePacket(m_errorRanges, p, pid, false);
     if (!IsPictureOrSound(m_roles.get(), pid)) return;
@@ -455,79 +456,24 @@ void CCheck::OnPresentEvent(int serviceId, const CEITEvent& event) {
     Emit(f);
 }
 
-bool CCheck::SameAsLast(const uint8_t* p, int pid) const {
-    // The packet before on the PID, looked for among the packets still in
-    // the read buffer, the nearest few only: a PID whose packets are
-    // further apart is compared by the tail kept of its last packet.
-    constexpr int64_t kNear = 256;
-    const uint8_t* const first = m_framer.FirstHeld();
-    const int stride = m_framer.m_nPacketSize;
-    const int64_t held = first != nullptr && stride > 0 ? (p - first) / stride : 0;
-    const uint8_t* before = nullptr;
-    for (int64_t i = 1; i <= held && i <= kNear && before == nullptr; ++i) {
-        const uint8_t* q = p - i * stride;
-        if (Pid(q) == pid) before = q;
-    }
-    if (before == nullptr) return m_lastTails[pid] == PacketTail(p);
-    // A packet sent again repeats its adaptation field too, except the
-    // program_clock_reference, which may be stamped anew (ISO/IEC 13818-1
-    // 2.4.3.5): its 6 bytes are left out. The header bytes up to the
-    // adaptation field's flags are compared first, so both packets carry
-    // a PCR at the same place or neither does.
-    if (std::memcmp(p + 3, before + 3, 3) != 0) return false;
-    int64_t pcr = 0;
-    const int from = Pcr(p, pcr) ? 12 : 6;
-    return std::memcmp(p + from, before + from, static_cast<size_t>(kPacketSize - from)) == 0;
-}
-
-void CCheck::OnCounterBreak(const uint8_t* p, int pid, int last, const uint64_t* packetsOf) {
-    CPidCounts& c = m_stats.pids[static_cast<size_t>(pid)];
-    const int counter = Counter(p);
-    // A packet whose adaptation field sets discontinuity_indicator starts a
-    // new counter sequence (ISO/IEC 13818-1 2.4.3.5): no error, no loss.
-    // Read only here, never for a packet whose counter follows on.
-    if (Discontinuity(p)) {
-        ++c.discontinuities;
-        return;
-    }
+void CCheck::OnCounterBreak(const uint8_t* p, int pid, const CCounterBreak& b) {
     CFinding f = Found(CFinding::kContinuityError);
     f.pid = pid;
-    f.last = last;
-    f.counter = counter;
-    // With payload the counter should have moved on by one; without, it
-    // should have stayed. A packet with payload that repeats the counter
-    // and the bytes of the packet before is a duplicate, which loses
-    // nothing (ISO/IEC 13818-1 2.4.3.3 allows one); a further copy is one
-    // too many, though it loses nothing either. On other bytes the counter
-    // went round: 15 packets were lost.
-    const bool payload = HasPayload(p);
-    if (payload && counter == last && SameAsLast(p, pid)) {
-        uint64_t& copyAt = m_copyAt[static_cast<size_t>(pid)];
-        const uint64_t packets = packetsOf[pid];
-        f.duplicate = copyAt + 1 != packets;
-        copyAt = packets;
-        f.lost = 0;
-    } else {
-        f.lost = (counter - last - (payload ? 1 : 0)) & 0x0F;
-    }
-    ++c.continuityErrors;
-    c.lost += static_cast<uint64_t>(f.lost);
-    if (f.duplicate) ++c.duplicates;
+    f.last = b.last;
+    f.counter = b.counter;
+    f.lost = b.lost;
+    f.duplicate = b.duplicate;
     f.offset = m_framer.PacketOffset(p);
     Emit(f);
 }
 
-void CCheck::OnScrambled(const uint8_t* p, int pid, const uint64_t* packetsOf) {
-    const uint64_t packets = packetsOf[pid];
+void CCheck::OnScrambled(const uint8_t* p, int pid) {
     int32_t& since = m_scrambledSinceTot[static_cast<size_t>(pid)];
     // Counts saturate rather than overflow on an endless scrambled run.
     if (since < INT32_MAX) ++since;
     m_bScrambledSinceTot = true;
-    CPidCounts& c = m_stats.pids[static_cast<size_t>(pid)];
-    // Every packet of the PID so far scrambled: none was clear yet.
-    if (c.scrambled + 1 == packets) ++c.scrambledAtStart;
-    ++c.scrambled;
-    if (m_roles) RangePacket(m_scrambledRanges, p, pid, c.scrambled == packets);
+    const bool atStart = m_accounting->TakeScrambled(pid);
+    if (m_roles) RangePacket(m_scrambledRanges, p, pid, atStart);
 }
 
 int CCheck::UpdateClockPid() {
@@ -578,21 +524,11 @@ void CCheck::StartFromKeptPcr(int pid) {
 void CCheck::Run(const std::function<void()>& tick) {
     // Continuity state runs across lost sync, so packets lost there show up
     // as counter errors of their PIDs. On the stack, so that no store of the
-    // loop can move it and its address stays in a register.
-    int lastCounter[kPidCount];
-    std::fill(std::begin(lastCounter), std::end(lastCounter), -1);
-    // The tail of each PID's last packet, for a repeated counter whose
-    // packet before is no longer in the read buffer: one 8-byte load and
-    // store a packet, and nothing copied.
-    uint64_t lastTail[kPidCount];
-    std::fill(std::begin(lastTail), std::end(lastTail), 0);
-    m_lastTails = lastTail;
-    // Packets per PID, apart from the rarely touched error counts, on the
-    // stack as lastCounter is: one increment at a scaled index per packet,
-    // with no base address to keep in a register.
-    uint64_t packetsOf[kPidCount];
-    std::fill(std::begin(packetsOf), std::end(packetsOf), 0);
-    CPidCounts* const countsOf = m_stats.pids.data();
+    // loop can move it and its address stays in a register: one increment
+    // and two stores at a scaled index per packet, with no base address to
+    // load.
+    CPacketAccounting accounting(m_stats.pids.data());
+    m_accounting = &accounting;
     int announcedSize = 0;
     // The flags of a packet with nothing to tell: the size announced last,
     // no lost sync. Only other flags need a closer look.
@@ -617,6 +553,7 @@ void CCheck::Run(const std::function<void()>& tick) {
         const uint8_t* p = m_framer.m_packet;
         const int stride = m_framer.m_nPacketSize;
         int left = m_framer.m_nCount;
+        accounting.Hold(m_framer.FirstHeld(), stride);
         if (m_bSeekingOrigin) KeepFirstPcrs(p, stride, left);
         untilTick -= left;
         if (untilTick <= 0) {
@@ -652,30 +589,24 @@ void CCheck::Run(const std::function<void()>& tick) {
         }
 
         for (;;) {
-            ++packetsOf[pid];
-            // The header is read before this packet's stores: a store may
-            // reach any byte, and after one the compiler loads it again.
-            const int counter = Counter(p);
-            const int last = lastCounter[pid];
-            // A packet without payload repeats the counter of the one
-            // before: the counter moves on by adaptation_field_control's
-            // payload bit, modulo 16. Most packets pass on this one test.
-            if (((counter - last - HasPayload(p)) & 0x0F) != 0 && last >= 0 && pid != kNullPid)
-                OnCounterBreak(p, pid, last, packetsOf);
-            if (Scrambled(p)) OnScrambled(p, pid, packetsOf);
+            // The header is read before this packet's stores (Keep() last):
+            // a store may reach any byte, and after one the compiler loads
+            // it again.
+            accounting.Take(p, pid, [&](const CCounterBreak& b) { OnCounterBreak(p, pid, b); });
+            if (Scrambled(p)) OnScrambled(p, pid);
             // The PCR is read only from the clock PID's packets with an
             // adaptation field.
             if (HasAdaptationField(p) && pid == clockPid) OnClockPacket(p);
             if (TransportError(p)) OnTransportError(p, pid);
-            lastCounter[pid] = counter;
-            lastTail[pid] = PacketTail(p);
+            accounting.Keep(p, pid);
             if (--left == 0) break;
             p += stride;
             pid = dispatch();
         }
         m_nLastPacket = m_framer.PacketOffset(p);
     }
-    m_lastTails = nullptr;
+    accounting.Finish();
+    m_accounting = nullptr;
     // Bytes skipped at the end of the input (a cut-off last packet,
     // trailing garbage, an input without any packet) are lost sync too.
     inside = false;
@@ -699,10 +630,7 @@ void CCheck::Run(const std::function<void()>& tick) {
     // packet (a cut-off packet, padding) extend no broadcast.
     m_stats.hasElapsed = announcedSize != 0 && m_pcr.Elapsed(m_nLastPacket, m_stats.elapsed);
     EmitProgrammes();
-    for (int pid = 0; pid < kPidCount; ++pid) {
-        countsOf[pid].packets = packetsOf[pid];
-        countsOf[pid].crcErrors = m_tables.CrcErrors(pid);
-    }
+    for (int pid = 0; pid < kPidCount; ++pid) m_stats.pids[static_cast<size_t>(pid)].crcErrors = m_tables.CrcErrors(pid);
     m_stats.bytes = m_framer.Offset();
     m_stats.bytesInRuns = m_framer.BytesInRuns();
     m_stats.packetSize = announcedSize;

@@ -13,6 +13,7 @@
 #include "check/DamageRanges.h"
 #include "check/PcrClock.h"
 #include "check/Output.h"
+#include "check/PacketAccounting.h"
 #include "check/PacketRanges.h"
 #include "check/PidRoles.h"
 #include "check/PresentEvents.h"
@@ -93,15 +94,10 @@ private:
     // transport-error count, gathered since the last TOT.
     void EmitCounts();
     // The rare cases of the packet loop, out of its way: a continuity
-    // counter that did not follow on, and a scrambled packet (packets, and
-    // packetsOf[pid]: of its PID so far, this one included).
-    [[gnu::cold, gnu::noinline]] void OnCounterBreak(const uint8_t* p, int pid, int last, const uint64_t* packetsOf);
-    // Whether a packet with payload that repeats the continuity_counter of
-    // the packet before it on its PID carries that packet's bytes.
-    [[gnu::cold, gnu::noinline]] bool SameAsLast(const uint8_t* p, int pid) const;
-    // packetsOf: the packets of each PID so far, this one counted; read
-    // here, so that the loop keeps no count in a register for it.
-    [[gnu::noinline]] void OnScrambled(const uint8_t* p, int pid, const uint64_t* packetsOf);
+    // counter that did not follow on, and a scrambled packet (taken by the
+    // accounting here).
+    [[gnu::cold, gnu::noinline]] void OnCounterBreak(const uint8_t* p, int pid, const CCounterBreak& b);
+    [[gnu::noinline]] void OnScrambled(const uint8_t* p, int pid);
     // A scrambled or transport-error packet for its ranges: extends the
     // range in hand where it lies close behind, or is timed and may close
     // it (RangeFar: rare once a range is open). Out of the callers' line,
@@ -123,12 +119,9 @@ private:
     void CloseRanges(bool all, int64_t now = 0);
 
     std::vector<COutput*> m_outputs;
-    // The last 8 bytes of each PID's last packet (see PacketTail()), kept
-    // by the packet loop while it runs.
-    const uint64_t* m_lastTails = nullptr;
-    // The number (among its PID's packets) of each PID's last copy of a
-    // packet sent again; 0 before the first.
-    std::vector<uint64_t> m_copyAt = std::vector<uint64_t>(kPidCount, 0);
+    // The per-PID packet accounting, a local of the packet loop while it
+    // runs.
+    CPacketAccounting* m_accounting = nullptr;
     CStreamSource& m_source;
     uint64_t m_nTolerate;
     bool m_bWhole;

@@ -7,7 +7,6 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
-#include <regex>
 #include <sstream>
 
 #include "tests/TestUtil.h"
@@ -23,7 +22,6 @@ using testutil::kBanner;
 using testutil::RunTool;
 using tsgen::Bytes;
 using tsgen::CStreamBuilder;
-using tsgen::PacketFaults;
 
 Bytes ReadData(const std::string& name) { return testutil::ReadBytes(std::string(TSVIGIL_TEST_DATA) + "/" + name); }
 
@@ -162,113 +160,6 @@ TEST(RunnerTest, HeldReportsSpillAndComeOutInOrder) {
             EXPECT_EQ(serial.err + kWriteError, r.err);
         }
     }
-}
-
-TEST(RunnerTest, ContinuityRules) {
-    // Filler packets all differ; fixed ones carry the same payload each
-    // time, and with the same counter are copies; PCR ones too, with a PCR
-    // stamped anew each time; alike ones differ from fixed ones in their
-    // first payload byte alone.
-    enum Kind { kFiller, kFixed, kAlike, kPcr, kNoPayload };
-    struct Step {
-        int pid;
-        int counterStep;  // 1 clean, 0 repeat, 1 + n: n lost
-        Kind kind;
-        int times;
-    };
-    struct Case {
-        const char* name;
-        std::vector<Step> steps;
-        std::string report;
-        std::vector<std::string> errors;  // each continuity error's lost, and "duplicate"
-    };
-    const std::string repeat = " continuity counter error (pid:0x0100,  0-> 0).\n";
-    const Case cases[] = {
-        {"clean", {{0x100, 1, kFiller, 2}, {0x101, 1, kFiller, 1}}, "", {}},
-        {"gap gives one line", {{0x100, 1, kFiller, 1}, {0x100, 2, kFiller, 1}, {0x100, 1, kFiller, 2}},
-         " continuity counter error (pid:0x0100,  0-> 2).\n", {"1"}},
-        {"loss of 14", {{0x100, 1, kFiller, 1}, {0x100, 15, kFiller, 1}},
-         " continuity counter error (pid:0x0100,  0->15).\n", {"14"}},
-        {"loss of 15: the counter repeats on other bytes", {{0x100, 1, kFiller, 1}, {0x100, 16, kFiller, 1}}, repeat,
-         {"15"}},
-        {"loss of 16 leaves no trace", {{0x100, 1, kFiller, 1}, {0x100, 17, kFiller, 1}}, "", {}},
-        {"loss of 17", {{0x100, 1, kFiller, 1}, {0x100, 18, kFiller, 1}},
-         " continuity counter error (pid:0x0100,  0-> 2).\n", {"1"}},
-        {"loss of 31", {{0x100, 1, kFiller, 1}, {0x100, 32, kFiller, 1}}, repeat, {"15"}},
-        {"duplicate", {{0x100, 1, kFixed, 1}, {0x100, 0, kFixed, 1}}, repeat, {"0 duplicate"}},
-        {"duplicate whose PCR differs", {{0x100, 1, kPcr, 1}, {0x100, 0, kPcr, 1}}, repeat, {"0 duplicate"}},
-        {"three copies: the third is one too many", {{0x100, 1, kFixed, 1}, {0x100, 0, kFixed, 2}},
-         repeat + repeat, {"0 duplicate", "0"}},
-        {"four copies", {{0x100, 1, kFixed, 1}, {0x100, 0, kFixed, 3}}, repeat + repeat + repeat,
-         {"0 duplicate", "0", "0"}},
-        {"loss of 15 on bytes that end alike", {{0x100, 1, kFixed, 1}, {0x100, 16, kAlike, 1}}, repeat, {"15"}},
-        // Past the packets looked at in the read buffer, the last 8 bytes
-        // tell.
-        {"duplicate far from its first copy", {{0x100, 1, kFixed, 1}, {0x1FFF, 1, kFiller, 300}, {0x100, 0, kFixed, 1}},
-         repeat, {"0 duplicate"}},
-        {"loss of 15 far from the packet before",
-         {{0x100, 1, kFiller, 1}, {0x1FFF, 1, kFiller, 300}, {0x100, 16, kFiller, 1}}, repeat, {"15"}},
-        {"no payload repeats the counter", {{0x100, 1, kFiller, 1}, {0x100, 1, kNoPayload, 1}, {0x100, 1, kFiller, 1}},
-         "", {}},
-        {"null packets are never errors", {{0x1FFF, 1, kFiller, 1}, {0x1FFF, 2, kFiller, 1}, {0x1FFF, 0, kFiller, 1}},
-         "", {}},
-        {"first packet of a PID", {{0x100, 2, kFiller, 1}, {0x200, 0, kFiller, 1}}, "", {}},
-    };
-    const std::regex error(R"("type":"continuity_error".*"lost":([0-9]+),"duplicate":(true|false))");
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        CStreamBuilder b;
-        uint64_t pcr = 0;
-        for (const auto& s : c.steps) {
-            for (int i = 0; i < s.times; ++i) {
-                PacketFaults f;
-                f.counterStep = s.counterStep;
-                if (s.kind == kNoPayload) {
-                    b.AddPacket(s.pid, {}, false, f, true);
-                } else if (s.kind == kFixed || s.kind == kAlike) {
-                    Bytes payload(184, 0x5A);
-                    if (s.kind == kAlike) payload[0] = 0xA5;
-                    b.AddPacket(s.pid, payload, false, f);
-                } else if (s.kind == kPcr) {
-                    // adaptation_field_control 11: PCR_flag and the 6 bytes of
-                    // a PCR, then 176 payload bytes.
-                    int& next = b.Counter(s.pid);
-                    const int cc = (next + s.counterStep - 1 + 16) % 16;
-                    next = (cc + 1) % 16;
-                    uint8_t p[188] = {0x47, static_cast<uint8_t>(s.pid >> 8), static_cast<uint8_t>(s.pid),
-                                      static_cast<uint8_t>(0x30 | cc), 7, 0x10};
-                    pcr += 1000;
-                    for (int k = 0; k < 6; ++k) p[6 + k] = static_cast<uint8_t>(pcr >> (8 * k));
-                    std::fill(p + 12, p + 188, 0x5A);
-                    b.AddTransportPacket(p);
-                } else {
-                    b.AddFiller(s.pid, f);
-                }
-            }
-        }
-        // Null packets after, so that the framer takes the packets before
-        // from its buffer in one stretch, where they can be compared whole.
-        for (int i = 0; i < 4; ++i) b.AddFiller(0x1FFF);
-        EXPECT_EQ(" packet size:188.\n" + c.report, CheckBytes(b.Data()));
-        const std::string json = CheckBytes(b.Data(), true);
-        std::vector<std::string> errors;
-        std::istringstream lines(json);
-        for (std::string line; std::getline(lines, line);) {
-            std::smatch m;
-            if (std::regex_search(line, m, error)) errors.push_back(m[1].str() + (m[2] == "true" ? " duplicate" : ""));
-        }
-        EXPECT_EQ(c.errors, errors) << json;
-    }
-}
-
-TEST(RunnerTest, CounterWrapsAndNoPayloadMayNotAdvance) {
-    CStreamBuilder b;
-    b.Counter(0x100) = 14;
-    for (int i = 0; i < 3; ++i) b.AddFiller(0x100);  // 14, 15, 0
-    // A packet without payload that carries the next counter is an error.
-    uint8_t p[188] = {0x47, 0x01, 0x00, 0x21, 183};
-    b.AddTransportPacket(p);
-    EXPECT_EQ(" packet size:188.\n continuity counter error (pid:0x0100,  0-> 1).\n", CheckBytes(b.Data()));
 }
 
 TEST(RunnerTest, LinesOfOnePacketComeInOrder) {
