@@ -79,7 +79,7 @@ gate() {  # file
         echo "instruction gate not run: no instructions_per_packet line in $baseline_file"
         return 2
     fi
-    packets=$(( $(stat -c %s "$f") / 188 ))
+    packets=$(( $(stat -L -c %s "$f") / 188 ))
     if ! valgrind --tool=callgrind --callgrind-out-file="$out" "$tool" "$f" >/dev/null 2>"$log"; then
         echo "instruction gate: FAIL (the run under callgrind failed; see $log)"
         return 1
