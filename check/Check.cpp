@@ -197,6 +197,22 @@ int CCheck::UpdateClockPid() {
     return m_timeline.SetClockPid(m_roles->ClockPid(), m_framer.PacketOffset(m_pDispatched));
 }
 
+void CCheck::FinishTimeline(bool packets) {
+    m_timeline.Finish();
+    // The recording ends at its last packet: bytes after it that are no
+    // packet (a cut-off packet, padding) extend no broadcast.
+    m_stats.hasElapsed = packets && m_timeline.Elapsed(m_nLastPacket, m_stats.elapsed);
+    m_stats.gaps = m_timeline.GapCount();
+    m_stats.declaredResets = m_timeline.DeclaredResets();
+    if (m_roles) {
+        const auto programmes = m_coverage.Programmes(m_timeline, *m_roles, m_clock, m_stats.hasElapsed, m_stats.elapsed,
+                                                      m_bWhole, m_stats.incompleteProgrammes);
+        for (const auto& f : programmes) {
+            for (COutput* o : m_outputs) o->On(f);
+        }
+    }
+}
+
 void CCheck::Run(const std::function<void()>& tick) {
     // Continuity state runs across lost sync, so packets lost there show up
     // as counter errors of their PIDs. On the stack, so that no store of the
@@ -306,19 +322,7 @@ void CCheck::Run(const std::function<void()>& tick) {
     // Counts gathered after the last TOT (or in a stream without any) close
     // the check; no TOT follows them.
     EmitCounts();
-    m_timeline.Finish();
-    // The recording ends at its last packet: bytes after it that are no
-    // packet (a cut-off packet, padding) extend no broadcast.
-    m_stats.hasElapsed = announcedSize != 0 && m_timeline.Elapsed(m_nLastPacket, m_stats.elapsed);
-    m_stats.gaps = m_timeline.GapCount();
-    m_stats.declaredResets = m_timeline.DeclaredResets();
-    if (m_roles) {
-        const auto programmes = m_coverage.Programmes(m_timeline, *m_roles, m_clock, m_stats.hasElapsed, m_stats.elapsed,
-                                                      m_bWhole, m_stats.incompleteProgrammes);
-        for (const auto& f : programmes) {
-            for (COutput* o : m_outputs) o->On(f);
-        }
-    }
+    FinishTimeline(announcedSize != 0);
     for (int pid = 0; pid < kPidCount; ++pid) {
         countsOf[pid].packets = packetsOf[pid];
         countsOf[pid].crcErrors = m_tables.CrcErrors(pid);

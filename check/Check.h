@@ -48,6 +48,9 @@ private:
     // finding without a place of its own is timed where the check stands.
     // A transport error goes to the damage ranges only.
     void Emit(CFinding& f, bool transportError = false);
+    // The input has ended (packets: it held any): what waits goes out,
+    // elapsed is known, and the programmes go out with their coverage.
+    void FinishTimeline(bool packets);
     // The clock PID after a PAT or PMT changed.
     [[gnu::noinline]] int UpdateClockPid();
     [[gnu::noinline]] void OnTransportError(const uint8_t* p, int pid);
