@@ -201,7 +201,12 @@ void CCheck::FinishTimeline(bool packets) {
     m_timeline.Finish();
     // The recording ends at its last packet: bytes after it that are no
     // packet (a cut-off packet, padding) extend no broadcast.
-    m_stats.hasElapsed = packets && m_timeline.Elapsed(m_nLastPacket, m_stats.elapsed);
+    CFinding end;
+    m_timeline.Time(end, m_nLastPacket, false);
+    if (packets && end.hasElapsed) {
+        m_stats.hasElapsed = true;
+        m_stats.elapsed = end.elapsed;
+    }
     m_stats.gaps = m_timeline.GapCount();
     m_stats.declaredResets = m_timeline.DeclaredResets();
     if (m_roles) {

@@ -66,8 +66,6 @@ public:
     const std::vector<std::pair<int64_t, int64_t>>& Jumps() const { return m_jumps; }
     uint64_t GapCount() const { return m_gapCount; }
     uint64_t DeclaredResets() const { return m_declaredResets; }
-    // Elapsed ticks of the packet at offset, by the clock as it stands.
-    bool Elapsed(int64_t offset, int64_t& ticks) const { return m_pcr.Elapsed(offset, ticks); }
 
     // Hands a finding (timedAt set: the offset its time is taken at) to the
     // outputs, timed; while the PCR runs it waits for the next PCR. A
