@@ -33,11 +33,6 @@ constexpr int64_t BroadcastMs(int64_t refMs, int64_t refTicks, int64_t ticks) {
 // the outputs, in the order it was found.
 class CTimeline {
 public:
-    // Findings held for the next PCR at most: more, or further from the
-    // last PCR, and they are timed by extrapolation.
-    static constexpr size_t kMaxPending = 4096;
-    static constexpr int64_t kMaxPendingBytes = 8 << 20;
-
     // outputs and clock (the last verified TOT) must outlive the timeline.
     CTimeline(const std::vector<COutput*>& outputs, const CBroadcastClock& clock)
         : m_outputs(outputs), m_clock(clock) {}
@@ -117,6 +112,10 @@ private:
         int64_t ms;
     };
     static constexpr size_t kMaxKeptPcrs = 64;
+    // Findings held for the next PCR at most: more, or further from the
+    // last PCR, and they are timed by extrapolation.
+    static constexpr size_t kMaxPending = 4096;
+    static constexpr int64_t kMaxPendingBytes = 8 << 20;
 
     // Times f (elapsed from the clock as it stood before the last PCR when
     // before is set) and hands it out.
