@@ -9,8 +9,8 @@
 #include <utility>
 
 #include "check/CheckStats.h"
-#include "check/PcrClock.h"
 #include "check/PidRoles.h"
+#include "check/Timeline.h"
 #include "report/HtmlReport.h"
 #include "report/HtmlStyle.h"
 #include "report/TimeFormat.h"
@@ -290,8 +290,8 @@ CHtmlTimeline::CAxis CHtmlTimeline::MakeAxis(const CCheckStats& stats) const {
     if (axis.kind == CHtmlMark::kAt) {
         lo = m_min[CHtmlMark::kAt];
         hi = m_max[CHtmlMark::kAt];
-        if (m_hasFirstRef) lo = std::min(lo, m_firstRefAt - m_firstRefElapsed / CPcrClock::kTicksPerMs);
-        if (m_hasLastRef && stats.hasElapsed) hi = std::max(hi, m_lastRefAt + (stats.elapsed - m_lastRefElapsed) / CPcrClock::kTicksPerMs);
+        if (m_hasFirstRef) lo = std::min(lo, BroadcastMs(m_firstRefAt, m_firstRefElapsed, 0));
+        if (m_hasLastRef && stats.hasElapsed) hi = std::max(hi, BroadcastMs(m_lastRefAt, m_lastRefElapsed, stats.elapsed));
         if (stats.lastTotValid) hi = std::max(hi, stats.lastTot.Seconds() * 1000);
     } else if (axis.kind == CHtmlMark::kElapsed) {
         lo = 0;
@@ -315,8 +315,8 @@ void CHtmlTimeline::Place(const CAxis& axis, CHtmlMark& m) const {
     if (m.has[a]) return;
     m.has[a] = true;
     if (a == CHtmlMark::kAt && m.has[CHtmlMark::kElapsed] && m_hasFirstRef) {
-        m.from[a] = m_firstRefAt + (m.from[CHtmlMark::kElapsed] - m_firstRefElapsed) / CPcrClock::kTicksPerMs;
-        m.to[a] = m_firstRefAt + (m.to[CHtmlMark::kElapsed] - m_firstRefElapsed) / CPcrClock::kTicksPerMs;
+        m.from[a] = BroadcastMs(m_firstRefAt, m_firstRefElapsed, m.from[CHtmlMark::kElapsed]);
+        m.to[a] = BroadcastMs(m_firstRefAt, m_firstRefElapsed, m.to[CHtmlMark::kElapsed]);
     } else {
         m.from[a] = m.to[a] = axis.from;
     }

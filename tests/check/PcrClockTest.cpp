@@ -174,27 +174,6 @@ TEST(CPcrClockTest, GapsResetsAndRanges) {
              EXPECT_EQ("0.000", Value(p[0], "missing_inside"));
              EXPECT_EQ("\"2008-06-01T12:00:06+09:00\"", Value(p[1], "start"));
          }},
-        {"the PAT and PMT 0.36 s after the first PCR, among other PIDs' PCRs: elapsed from the first PCR",
-         [](tsgen::RecordingOptions& o) {
-             o.psiFrom = 0.36;
-             o.pcrPidsBefore = 10;
-         },
-         [](const std::string& json) {
-             EXPECT_NEAR(12.0, Seconds(Objects(json, "summary")[0], "elapsed"), 0.02);
-             // The first TOT, sent half a second in, before the PMT.
-             EXPECT_NEAR(0.5, Seconds(Objects(json, "tot")[0], "elapsed"), 0.02);
-             EXPECT_TRUE(Objects(json, "gap").empty());
-         }},
-        {"more than 64 PIDs with a PCR before the PMT: the PCR_PID's first is not kept",
-         [](tsgen::RecordingOptions& o) {
-             o.psiFrom = 0.36;
-             o.pcrPidsBefore = 70;
-         },
-         [](const std::string& json) {
-             // From the first PCR after the PMT (at 0.4 s, on the 40 ms grid).
-             EXPECT_NEAR(12.0 - 0.4, Seconds(Objects(json, "summary")[0], "elapsed"), 0.02);
-             EXPECT_TRUE(Objects(json, "gap").empty());
-         }},
         {"a join: 4 s cut where the PCR resets, undeclared; the missing 4 s placed inside, not at the start",
          [](tsgen::RecordingOptions& o) {
              o.cutAt = 3;
