@@ -702,6 +702,7 @@ void CCheck::Run(const std::function<void()>& tick) {
     for (int pid = 0; pid < kPidCount; ++pid) {
         countsOf[pid].packets = packetsOf[pid];
         countsOf[pid].crcErrors = m_tables.CrcErrors(pid);
+        countsOf[pid].descriptorErrors = m_tables.DescriptorErrors(pid);
     }
     m_stats.bytes = m_framer.Offset();
     m_stats.bytesInRuns = m_framer.BytesInRuns();

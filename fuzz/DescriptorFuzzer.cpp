@@ -27,7 +27,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::vector<uint8_t> loop(data, data + size);
     CDescriptorList list;
-    ParseDescriptorLoop(list, loop.data(), loop.data() + loop.size(), loop.data() + loop.size(), dec);
+    const int errors = ParseDescriptorLoop(list, CByteReader(loop.data(), loop.size()), dec);
+    // Each error is a descriptor of the loop, or the lone byte at its end.
+    if (errors < 0 || static_cast<size_t>(errors) > size / 2 + 1) __builtin_trap();
     for (size_t i = 0; i < list.size(); ++i) FindDescriptor(list, list[i]->descriptor_tag, 0);
     ClearDescriptorList(list);
     return 0;
