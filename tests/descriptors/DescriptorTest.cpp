@@ -53,17 +53,6 @@ TEST(CDescriptorTest, UnhandledDescriptorIsSteppedOver) {
     EXPECT_EQ(2, d->event_name_length);
 }
 
-TEST(CDescriptorTest, EmptyStuffingDescriptor) {
-    const std::vector<uint8_t> b = {0x42, 0x00};
-    CDescriptorList list = Walk(b, b.size());
-    ASSERT_EQ(1u, list.size());
-    auto* d = dynamic_cast<CStuffingDescriptor*>(list[0].get());
-    ASSERT_NE(nullptr, d);
-    EXPECT_EQ(0x42, d->descriptor_tag);
-    EXPECT_EQ(0, d->descriptor_length);
-    EXPECT_TRUE(d->stuffing_bytes.empty());
-}
-
 // The loop is the first loopEnd bytes of the vector: nothing past them is
 // read, a descriptor cut short is kept with what it has and ends the walk.
 TEST(CDescriptorTest, WalkEndsWhereTheLoopEnds) {
@@ -76,7 +65,7 @@ TEST(CDescriptorTest, WalkEndsWhereTheLoopEnds) {
         std::vector<uint8_t> firstName;  // bytes of a first short event's event_name
     };
     const Case kCases[] = {
-        {"whole descriptors", {0x42, 0x00, 0x42, 0x01, 0xFF}, 5, {0x42, 0x42}, 0, {}},
+        {"whole descriptors, one empty", {0x42, 0x00, 0x42, 0x01, 0xFF}, 5, {0x42, 0x42}, 0, {}},
         {"lone tag byte at the loop end", {0x42, 0x00, 0x4D}, 3, {0x42}, 1, {}},
         {"length runs past the loop end", {0x42, 0x05, 0x01, 0x4D, 0x00}, 5, {0x42}, 1, {}},
         {"loop end inside the first descriptor", {0x42, 0x01, 0x00, 0x42, 0x00}, 2, {0x42}, 1, {}},
