@@ -23,7 +23,7 @@ public:
 // One row of a tag range's builder table. Each descriptor class names its
 // tag once, as kTag, and builds itself in a static Build() from the
 // descriptor_length and a reader at the first payload byte (byte 2) that
-// ends with the section; each range lists its classes in one table
+// ends with the descriptor loop; each range lists its classes in one table
 // (kStandardDescriptorBuilders, kAribDescriptorC0Builders...), and
 // CreateDescriptor() finds a tag's builder only there.
 struct CDescriptorBuilder {

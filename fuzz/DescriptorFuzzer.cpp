@@ -15,7 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 4096) return 0;  // no descriptor outlives a section
     CARIBStringDecoder dec;
     for (int tag = 0; tag < 256; ++tag) {
-        // Exactly sized so that AddressSanitizer sees any read past sectionEnd.
+        // Exactly sized so that AddressSanitizer sees any read past the end.
         std::vector<uint8_t> d(size + 1);
         d[0] = static_cast<uint8_t>(tag);
         for (size_t i = 0; i < size; ++i) d[i + 1] = data[i];
