@@ -259,7 +259,11 @@ void CCheck::Run(const std::function<void()>& tick) {
     // the check; no TOT follows them.
     EmitCounts();
     FinishTimeline(announcedSize != 0);
-    for (int pid = 0; pid < kPidCount; ++pid) m_stats.pids[static_cast<size_t>(pid)].crcErrors = m_tables.CrcErrors(pid);
+    for (int pid = 0; pid < kPidCount; ++pid) {
+        CPidCounts& c = m_stats.pids[static_cast<size_t>(pid)];
+        c.crcErrors = m_tables.CrcErrors(pid);
+        c.descriptorErrors = m_tables.DescriptorErrors(pid);
+    }
     m_stats.bytes = m_framer.Offset();
     m_stats.bytesInRuns = m_framer.BytesInRuns();
     m_stats.packetSize = announcedSize;

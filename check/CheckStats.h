@@ -28,6 +28,9 @@ struct CPidCounts {
     // tables it reads: TOT, present/following EIT, and the PSI and SDT when
     // an output shows roles).
     uint64_t crcErrors = 0;
+    // Descriptors of the sections the check parsed that were cut short by
+    // their loop's end or whose fields ran past their descriptor_length.
+    uint64_t descriptorErrors = 0;
 };
 
 // What a finished check hands its outputs besides the findings.

@@ -3,10 +3,10 @@
 
 #include "descriptors/DescriptorRanges.h"
 
-// Every builder below reads through r, which ends with the section: counts
+// Every builder below reads through r, which ends with the descriptor loop: counts
 // and lengths inside a descriptor are followed as they stand, but a loop
-// also stops when the section runs out, so a damaged count can neither lead
-// outside the section nor allocate entries for bytes that are not there.
+// also stops when the loop runs out, so a damaged count can neither lead
+// outside the loop nor allocate entries for bytes that are not there.
 // An entry cut short by the section end is kept with its missing bytes as 0.
 
 namespace {

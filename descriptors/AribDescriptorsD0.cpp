@@ -83,10 +83,10 @@ void CLDTLinkageDescriptor::AddDescription(int description_id, int description_t
     descriptions.push_back(std::move(d));
 }
 
-// r is positioned at byte 2 and ends with the section: fixed fields of a
+// r is positioned at byte 2 and ends with the descriptor loop: fixed fields of a
 // descriptor shorter than its fixed part are read from what follows it in
-// the section (0 past the section's end), and counts are trusted as far as
-// the section's end and no further.
+// the loop (0 past the loop's end), and counts are trusted as far as
+// the loop's end and no further.
 
 // series_descriptor
 std::unique_ptr<CDescriptor> CSeriesDescriptor::Build(int length, CByteReader& r,

@@ -6,7 +6,7 @@
 // content availability. Built by CreateDescriptor().
 //
 // The operations that take a CByteReader by value get a reader whose first
-// byte is the entry's first byte and which ends with the section; they
+// byte is the entry's first byte and which ends with the descriptor loop; they
 // return the number of bytes the entry claims, and the caller steps over
 // that many.
 

@@ -26,10 +26,10 @@ int CEmergencyInformationDescriptor::AddEmergency(CByteReader entry) {
     return used;
 }
 
-// r is positioned at byte 2 and ends with the section: fixed fields of a
+// r is positioned at byte 2 and ends with the descriptor loop: fixed fields of a
 // descriptor shorter than its fixed part are read from what follows it in
-// the section (0 past the section's end), and lengths are trusted as far as
-// the section's end and no further.
+// the loop (0 past the loop's end), and lengths are trusted as far as
+// the loop's end and no further.
 
 // terrestrial_delivery_system_descriptor
 std::unique_ptr<CDescriptor> CTerrestrialDeliverySystemDescriptor::Build(int length, CByteReader& r,

@@ -39,7 +39,7 @@ public:
     std::vector<uint16_t> area_codes;
 
     // entry: a reader whose first byte is the entry's first byte and which
-    // ends with the section. Returns the bytes the entry claims,
+    // ends with the descriptor loop. Returns the bytes the entry claims,
     // area_code_length + 4.
     int Parse(CByteReader entry);
 };

@@ -49,16 +49,18 @@ constexpr BuilderIndex kBuildersByTag = IndexByTag();
 
 }  // namespace
 
-std::unique_ptr<CDescriptor> CreateDescriptor(const uint8_t* p, const uint8_t* sectionEnd,
-                                              CARIBStringDecoder& dec) {
-    if (p == nullptr || sectionEnd <= p) return nullptr;
-    CByteReader r(p, static_cast<size_t>(sectionEnd - p));
+std::unique_ptr<CDescriptor> CreateDescriptor(const uint8_t* p, const uint8_t* end,
+                                              CARIBStringDecoder& dec, bool& overran) {
+    overran = false;
+    if (p == nullptr || end <= p) return nullptr;
+    CByteReader r(p, static_cast<size_t>(end - p));
     const int tag = r.U8();
     const CDescriptorBuilder::Function build = kBuildersByTag[static_cast<size_t>(tag)];
     if (build == nullptr) return nullptr;
-    // A length byte past the section's end reads as 0.
+    // A length byte past the end reads as 0.
     const int length = r.U8();
     std::unique_ptr<CDescriptor> out = build(length, r, dec);
+    overran = r.Overrun() || r.Pos() > static_cast<size_t>(2 + length);
     if (out) {
         out->descriptor_tag = tag;
         out->descriptor_length = length;
@@ -66,27 +68,27 @@ std::unique_ptr<CDescriptor> CreateDescriptor(const uint8_t* p, const uint8_t* s
     return out;
 }
 
-void ParseDescriptorLoop(CDescriptorList& list, const uint8_t* begin, const uint8_t* loopEnd,
-                         const uint8_t* sectionEnd, CARIBStringDecoder& dec) {
-    if (begin >= sectionEnd || begin >= loopEnd) return;
-    // Offsets from begin, so a descriptor_length that points past the
-    // section never forms a pointer outside it.
-    const ptrdiff_t end = (loopEnd < sectionEnd ? loopEnd : sectionEnd) - begin;
-    const ptrdiff_t limit = sectionEnd - begin;
-    ptrdiff_t i = 0;
-    while (i < end && limit - i >= 2) {
-        if (auto d = CreateDescriptor(begin + i, sectionEnd, dec)) list.push_back(std::move(d));
-        i += 2 + begin[i + 1];
-    }
+std::unique_ptr<CDescriptor> CreateDescriptor(const uint8_t* p, const uint8_t* end,
+                                              CARIBStringDecoder& dec) {
+    bool overran = false;
+    return CreateDescriptor(p, end, dec, overran);
 }
 
-void ParseWholeDescriptors(CDescriptorList& list, CByteReader loop, CARIBStringDecoder& dec) {
+int ParseDescriptorLoop(CDescriptorList& list, CByteReader loop, CARIBStringDecoder& dec) {
+    int errors = 0;
     while (loop.Remaining() >= 2) {
         const int length = loop.PeekAt(1);
-        if (static_cast<size_t>(2 + length) > loop.Remaining()) return;
-        const CByteReader::Span d = loop.Bytes(2 + length);
-        if (auto out = CreateDescriptor(d.data, d.data + d.size, dec)) list.push_back(std::move(out));
+        const bool whole = static_cast<size_t>(2 + length) <= loop.Remaining();
+        const uint8_t* p = loop.Data() + loop.Pos();
+        const uint8_t* end = p + loop.Remaining();
+        bool overran = false;
+        if (auto out = CreateDescriptor(p, end, dec, overran)) list.push_back(std::move(out));
+        if (!whole || overran) ++errors;
+        loop.Skip(2 + length);
     }
+    // A tag byte without its descriptor_length.
+    if (!loop.AtEnd()) ++errors;
+    return errors;
 }
 
 void ClearDescriptorList(CDescriptorList& list) { list.clear(); }

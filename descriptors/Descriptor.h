@@ -23,7 +23,7 @@ public:
 // One row of a tag range's builder table. Each descriptor class names its
 // tag once, as kTag, and builds itself in a static Build() from the
 // descriptor_length and a reader at the first payload byte (byte 2) that
-// ends with the section; each range lists its classes in one table
+// ends with the descriptor loop; each range lists its classes in one table
 // (kStandardDescriptorBuilders, kAribDescriptorC0Builders...), and
 // CreateDescriptor() finds a tag's builder only there.
 struct CDescriptorBuilder {
@@ -43,27 +43,28 @@ using CDescriptorList = std::vector<std::unique_ptr<CDescriptor>>;
 
 // Builds the typed object for the descriptor whose tag byte is at p, or
 // returns nullptr for a tag the checker does not handle (nothing past the
-// tag is read then). sectionEnd is one past the last byte of the section
-// holding the descriptor (its CRC_32 included): lengths inside the
-// descriptor are taken as they stand but no byte at or past sectionEnd is
-// read. Texts are decoded with dec, which the caller keeps for the whole
-// loop so that an extended event text can continue across descriptors.
-std::unique_ptr<CDescriptor> CreateDescriptor(const uint8_t* p, const uint8_t* sectionEnd,
+// tag is read then). end is one past the last byte the descriptor may read
+// (the end of its loop, or of the section): lengths inside the descriptor
+// are taken as they stand but no byte at or past end is read. Texts are
+// decoded with dec, which the caller keeps for the whole loop so that an
+// extended event text can continue across descriptors.
+std::unique_ptr<CDescriptor> CreateDescriptor(const uint8_t* p, const uint8_t* end,
                                               CARIBStringDecoder& dec);
+// The same; overran tells whether the descriptor's fields ran past its
+// descriptor_length or past end (false for a tag not handled).
+std::unique_ptr<CDescriptor> CreateDescriptor(const uint8_t* p, const uint8_t* end,
+                                              CARIBStringDecoder& dec, bool& overran);
 
-// Walks the descriptor loop [begin, loopEnd) and appends the handled
-// descriptors to list. Each descriptor is stepped over by its own length;
-// the walk ends when a descriptor's two header bytes do not fit before
-// sectionEnd.
-void ParseDescriptorLoop(CDescriptorList& list, const uint8_t* begin, const uint8_t* loopEnd,
-                         const uint8_t* sectionEnd, CARIBStringDecoder& dec);
-
-// Walks the descriptor loop that loop spans and appends the handled
-// descriptors to list. Only whole descriptors are built, each reading no
-// byte outside itself: the walk ends at a descriptor whose
-// descriptor_length runs past the loop, so a field cut short never reads
-// as 0.
-void ParseWholeDescriptors(CDescriptorList& list, CByteReader loop, CARIBStringDecoder& dec);
+// Walks the descriptor loop that loop spans (its bytes, no further: never
+// the next event, service or stream, nor the CRC_32) and appends the handled
+// descriptors to list, each stepped over by its descriptor_length. Each is
+// built from its payload to the loop's end, so lengths inside it are taken
+// as they stand and a field past the loop reads as 0. A descriptor whose
+// descriptor_length runs past the loop is cut short: it is kept with what
+// it has, and the walk ends after it; a lone byte left at the loop's end
+// builds nothing. Returns how many descriptors were cut short or had
+// fields that ran past their descriptor_length.
+int ParseDescriptorLoop(CDescriptorList& list, CByteReader loop, CARIBStringDecoder& dec);
 
 void ClearDescriptorList(CDescriptorList& list);
 

@@ -3,7 +3,7 @@
 
 // What the Build() functions of the descriptor classes share. Each takes the
 // descriptor_length, a reader positioned at the first payload byte (byte 2)
-// that ends with the section, and the decoder of the parse; the factory
+// that ends with the descriptor loop, and the decoder of the parse; the factory
 // sets descriptor_tag and descriptor_length on what it returns.
 
 #include <memory>
@@ -12,10 +12,10 @@
 #include "descriptors/Descriptor.h"
 
 // The descriptor ends before byte length + 2 (r's position counts from the
-// tag byte) and the section ends where r ends.
+// tag byte) and the loop ends where r ends.
 
 // True while r stands before the descriptor's stated end and before the
-// section's end. An entry loop guarded by this either advances or stops,
+// loop's end. An entry loop guarded by this either advances or stops,
 // whatever the counts inside the descriptor claim.
 inline bool InDescriptor(const CByteReader& r, int length) {
     return !r.AtEnd() && r.Pos() < static_cast<size_t>(length) + 2;

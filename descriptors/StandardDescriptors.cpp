@@ -42,9 +42,9 @@ int Bcd(uint32_t v, int digits) {
 
 }  // namespace
 
-// r stands at byte 2 and ends with the section, so a name or item length
+// r stands at byte 2 and ends with the descriptor loop, so a name or item length
 // that overstates the descriptor takes the bytes that follow it in the
-// section and stops at the section's end.
+// loop and stops at the loop's end.
 
 // CA_descriptor
 std::unique_ptr<CDescriptor> CCADescriptor::Build(int length, CByteReader& r, CARIBStringDecoder&) {

@@ -197,10 +197,11 @@ void CJsonReport::Finish(const CCheckStats& stats) {
         std::fprintf(m_out,
                      "%s{\"pid\":%d,\"role\":%s,\"class\":\"%s\",\"service_ids\":[%s],\"packets\":%" PRIu64
                      ",\"continuity_errors\":%" PRIu64 ",\"transport_errors\":%" PRIu64 ",\"scrambled\":%" PRIu64
-                     ",\"lost\":%" PRIu64 ",\"duplicates\":%" PRIu64 ",\"discontinuities\":%" PRIu64 ",\"crc_errors\":%" PRIu64 "}",
+                     ",\"lost\":%" PRIu64 ",\"duplicates\":%" PRIu64 ",\"discontinuities\":%" PRIu64 ",\"crc_errors\":%" PRIu64
+                     ",\"descriptor_errors\":%" PRIu64 "}",
                      sep, pid, Quote(role).c_str(), ClassName(stats.roles, pid), ids.c_str(),
                      c.packets, c.continuityErrors, c.transportErrors, c.scrambled, c.lost, c.duplicates,
-                     c.discontinuities, c.crcErrors);
+                     c.discontinuities, c.crcErrors, c.descriptorErrors);
         sep = ",";
     }
     std::fputs("],\"services\":[", m_out);

@@ -8,5 +8,5 @@ void CCAT::ParseBody(const CLongHeader& h, CByteReader& r) {
     m_descriptors.clear();
     CARIBStringDecoder dec;
     // The descriptors run to the CRC_32.
-    ParseWholeDescriptors(m_descriptors, r.Sub(static_cast<int>(r.Remaining())), dec);
+    descriptorErrors = ParseDescriptorLoop(m_descriptors, r.Sub(static_cast<int>(r.Remaining())), dec);
 }

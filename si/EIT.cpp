@@ -4,7 +4,7 @@
 #include "descriptors/StandardDescriptors.h"
 #include "text/ARIBStringDecoder.h"
 
-int CEITEvent::Parse(const uint8_t* b, const uint8_t* sectionEnd) {
+int CEITEvent::Parse(const uint8_t* b, const uint8_t* loopEnd) {
     event_id = (b[0] << 8) | b[1];
     // An MJD of 0xFFFF leaves the start time undefined.
     if (b[2] == 0xFF && b[3] == 0xFF) {
@@ -33,9 +33,10 @@ int CEITEvent::Parse(const uint8_t* b, const uint8_t* sectionEnd) {
     // One decoder for the whole loop, so an extended event text can continue
     // from one descriptor into the next.
     CARIBStringDecoder dec;
-    const ptrdiff_t room = sectionEnd - b;
-    const ptrdiff_t loopEnd = kHeaderSize + descriptors_loop_length < room ? kHeaderSize + descriptors_loop_length : room;
-    ParseDescriptorLoop(descriptors, b + kHeaderSize, b + loopEnd, sectionEnd, dec);
+    const ptrdiff_t room = loopEnd - (b + kHeaderSize);
+    const ptrdiff_t size = descriptors_loop_length < room ? descriptors_loop_length : room;
+    descriptorErrors =
+        ParseDescriptorLoop(descriptors, CByteReader(b + kHeaderSize, size > 0 ? static_cast<size_t>(size) : 0), dec);
     return kHeaderSize + descriptors_loop_length;
 }
 
@@ -47,14 +48,17 @@ std::string CEITEvent::GetEventName() const {
 
 void CEIT::Parse() {
     ClearEvents();
+    descriptorErrors = 0;
     const int L = SectionLength();
     const uint8_t* end = SectionEnd();
     // Events run from byte 14 to the CRC_32 (at L - 1). An event whose fixed
-    // part does not fit in the section ends the loop.
+    // part does not fit in the section ends the loop; its descriptors end
+    // at the CRC_32.
     int i = 14;
     while (i < L - 1 && end - (m_buffer + i) >= CEITEvent::kHeaderSize) {
         auto e = std::make_unique<CEITEvent>();
-        i += e->Parse(m_buffer + i, end);
+        i += e->Parse(m_buffer + i, m_buffer + L - 1);
+        descriptorErrors += e->descriptorErrors;
         m_events.push_back(std::move(e));
     }
 }

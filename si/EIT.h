@@ -28,10 +28,16 @@ public:
 
     ~CEITEvent() override { ClearDescriptorList(descriptors); }
 
-    // Fills the event from its bytes at b; sectionEnd bounds every read (the
-    // caller has made sure the 12 header bytes are before it). Returns the
-    // bytes the event occupies, 12 + descriptors_loop_length.
-    int Parse(const uint8_t* b, const uint8_t* sectionEnd);
+    // Descriptors of the event cut short or whose fields ran past their
+    // descriptor_length, as ParseDescriptorLoop() counts them.
+    int descriptorErrors = 0;
+
+    // Fills the event from its bytes at b (the caller has made sure the 12
+    // header bytes can be read); its descriptors read nothing at or past
+    // loopEnd, the end of the section's event loop (where the CRC_32
+    // starts). Returns the bytes the event occupies, 12 +
+    // descriptors_loop_length.
+    int Parse(const uint8_t* b, const uint8_t* loopEnd);
     // event_name of the first short event descriptor, or the empty text.
     std::string GetEventName() const;
 };

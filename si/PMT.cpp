@@ -13,7 +13,7 @@ void CPMT::ParseBody(const CLongHeader& h, CByteReader& r) {
     CARIBStringDecoder dec;
     // A program_info_length past the CRC_32 takes the rest of the section and
     // leaves no room for streams.
-    ParseWholeDescriptors(m_descriptors, r.Sub(program_info_length), dec);
+    descriptorErrors += ParseDescriptorLoop(m_descriptors, r.Sub(program_info_length), dec);
     // Five fixed bytes per stream; an ES_info_length past the CRC_32 keeps the
     // stream and ends the loop.
     while (r.Remaining() >= 5) {
@@ -21,7 +21,7 @@ void CPMT::ParseBody(const CLongHeader& h, CByteReader& r) {
         s->stream_type = r.U8();
         s->elementary_PID = r.U16() & 0x1FFF;
         s->ES_info_length = r.U16() & 0x0FFF;
-        ParseWholeDescriptors(s->descriptors, r.Sub(s->ES_info_length), dec);
+        descriptorErrors += ParseDescriptorLoop(s->descriptors, r.Sub(s->ES_info_length), dec);
         m_streams.push_back(std::move(s));
     }
 }

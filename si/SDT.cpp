@@ -22,7 +22,7 @@ void CSDT::ParseBody(const CLongHeader& h, CByteReader& r) {
         const int loopLength = r.U16() & 0x0FFF;
         CDescriptorList descriptors;
         CARIBStringDecoder dec;
-        ParseWholeDescriptors(descriptors, r.Sub(loopLength), dec);
+        descriptorErrors += ParseDescriptorLoop(descriptors, r.Sub(loopLength), dec);
         const int i = FindDescriptor(descriptors, 0x48, 0);
         if (i >= 0) {
             auto& d = static_cast<CServiceDescriptor&>(*descriptors[static_cast<size_t>(i)]);

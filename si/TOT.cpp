@@ -10,7 +10,8 @@ void CTOT::Parse() {
     const int L = SectionLength();
     CARIBStringDecoder dec;
     const int loopEnd = L - 1 > 10 ? L - 1 : 10;
-    ParseDescriptorLoop(m_descriptors, m_buffer + 10, m_buffer + loopEnd, SectionEnd(), dec);
+    const CByteReader loop(m_buffer + 10, static_cast<size_t>(loopEnd - 10));
+    descriptorErrors = ParseDescriptorLoop(m_descriptors, loop, dec);
 }
 
 bool CTOT::GetTime(CTimeValue& t) const {

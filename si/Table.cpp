@@ -20,6 +20,7 @@ bool CTable::ReadLongHeader(CLongHeader& h, CByteReader& body, int minBody) cons
 
 void CLongFormTable::Parse() {
     m_bAccepted = false;
+    descriptorErrors = 0;
     CLongHeader h;
     CByteReader r;
     // A section with current_next_indicator 0 describes a table not yet valid.

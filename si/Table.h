@@ -30,6 +30,10 @@ public:
     bool ReadLongHeader(CLongHeader& h, CByteReader& body, int minBody = 0) const;
 
     virtual void Parse() = 0;
+    // Descriptors of the section last parsed that were cut short by their
+    // loop's end or whose fields ran past their descriptor_length; set by
+    // Parse().
+    int descriptorErrors = 0;
     // Whether the verified section in the buffer is worth parsing: false
     // only where OnComplete() will use nothing Parse() would build, so the
     // dispatcher may pass the section to OnComplete() unparsed.

@@ -78,7 +78,10 @@ int CTableDispatcher::DispatchToTables(const uint8_t* packet, int pid) {
                 t->m_nLastCrc = crc;
                 t->m_bHaveLastCrc = true;
             }
-            if (t->NeedsParse()) t->Parse();
+            if (t->NeedsParse()) {
+                t->Parse();
+                m_descriptorErrors[static_cast<size_t>(pid)] += static_cast<uint64_t>(t->descriptorErrors);
+            }
             t->OnComplete();
             // OnComplete() may have removed this very table.
             if (m_tables[i] != t) break;

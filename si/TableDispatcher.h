@@ -36,6 +36,9 @@ public:
     // The sections of pid that failed their CRC_32 so far, as Dispatch()
     // returned them: kept here, so the packet loop need not add them up.
     uint64_t CrcErrors(int pid) const { return m_crcErrors[static_cast<size_t>(pid)]; }
+    // The descriptors of pid's parsed sections that were cut short or ran
+    // past their descriptor_length, added up from the tables' Parse().
+    uint64_t DescriptorErrors(int pid) const { return m_descriptorErrors[static_cast<size_t>(pid)]; }
 
     // Tells whether a packet with payload that repeats the
     // continuity_counter of the packet before it on its PID is a copy of
@@ -66,4 +69,5 @@ private:
     CCopyTest m_copyTest;
     std::vector<uint64_t> m_lastTail = std::vector<uint64_t>(kPidCount, 0);  // without a copy test
     std::vector<uint64_t> m_crcErrors = std::vector<uint64_t>(kPidCount, 0);
+    std::vector<uint64_t> m_descriptorErrors = std::vector<uint64_t>(kPidCount, 0);
 };

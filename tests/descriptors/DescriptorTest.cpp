@@ -10,11 +10,12 @@
 
 namespace {
 
-CDescriptorList Walk(const std::vector<uint8_t>& section, size_t loopEnd) {
+// Walks the first loopEnd bytes of section as a descriptor loop.
+CDescriptorList Walk(const std::vector<uint8_t>& section, size_t loopEnd, int* errors = nullptr) {
     CARIBStringDecoder dec;
     CDescriptorList list;
-    ParseDescriptorLoop(list, section.data(), section.data() + loopEnd,
-                        section.data() + section.size(), dec);
+    const int n = ParseDescriptorLoop(list, CByteReader(section.data(), loopEnd), dec);
+    if (errors) *errors = n;
     return list;
 }
 
@@ -52,37 +53,49 @@ TEST(CDescriptorTest, UnhandledDescriptorIsSteppedOver) {
     EXPECT_EQ(2, d->event_name_length);
 }
 
-TEST(CDescriptorTest, EmptyStuffingDescriptor) {
-    const std::vector<uint8_t> b = {0x42, 0x00};
-    CDescriptorList list = Walk(b, b.size());
-    ASSERT_EQ(1u, list.size());
-    auto* d = dynamic_cast<CStuffingDescriptor*>(list[0].get());
-    ASSERT_NE(nullptr, d);
-    EXPECT_EQ(0x42, d->descriptor_tag);
-    EXPECT_EQ(0, d->descriptor_length);
-    EXPECT_TRUE(d->stuffing_bytes.empty());
-}
-
-TEST(CDescriptorTest, WalkEndsWhereTheSectionEnds) {
+// The loop is the first loopEnd bytes of the vector: nothing past them is
+// read, a descriptor cut short is kept with what it has and ends the walk.
+TEST(CDescriptorTest, WalkEndsWhereTheLoopEnds) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
         size_t loopEnd;
         std::vector<int> tags;
+        int errors;
+        std::vector<uint8_t> firstName;  // bytes of a first short event's event_name
     };
     const Case kCases[] = {
-        {"lone tag byte at the section end", {0x42, 0x00, 0x4D}, 3, {0x42}},
-        {"loop end past the section end", {0x42, 0x00, 0x42, 0x00}, 40, {0x42, 0x42}},
-        {"length runs past the section end", {0x42, 0x05, 0x01, 0x4D, 0x00}, 5, {0x42}},
-        {"loop end inside the first descriptor", {0x42, 0x01, 0x00, 0x42, 0x00}, 1, {0x42}},
-        {"empty loop", {0x42, 0x00}, 0, {}},
+        {"whole descriptors, one empty", {0x42, 0x00, 0x42, 0x01, 0xFF}, 5, {0x42, 0x42}, 0, {}},
+        {"lone tag byte at the loop end", {0x42, 0x00, 0x4D}, 3, {0x42}, 1, {}},
+        {"length runs past the loop end", {0x42, 0x05, 0x01, 0x4D, 0x00}, 5, {0x42}, 1, {}},
+        {"loop end inside the first descriptor", {0x42, 0x01, 0x00, 0x42, 0x00}, 2, {0x42}, 1, {}},
+        {"unhandled descriptor cut short", {0x42, 0x00, 0x44, 0x09, 0x00}, 5, {0x42}, 1, {}},
+        {"empty loop", {0x42, 0x00}, 0, {}, 0, {}},
+        // event_name_length 4 with 3 bytes in the loop; the 4th byte after
+        // the loop end is not taken.
+        {"cut short, name stops at the loop end",
+         {0x4D, 0x0A, 'j', 'p', 'n', 0x04, 'a', 'b', 'c', 'd'}, 9, {0x4D}, 1, {'a', 'b', 'c'}},
+        // event_name_length 5 in a descriptor_length of 6: the name runs on
+        // into the next descriptor of the loop, as lengths stand.
+        {"name overruns its descriptor",
+         {0x4D, 0x06, 'j', 'p', 'n', 0x05, 'a', 'b', 0x42, 0x00}, 10, {0x4D, 0x42}, 1, {'a', 'b', 0x42, 0x00}},
+        // The name fits but text_length is missing: read as 0 past the
+        // descriptor's end.
+        {"text_length past its descriptor",
+         {0x4D, 0x06, 'j', 'p', 'n', 0x02, 'a', 'b'}, 8, {0x4D}, 1, {'a', 'b'}},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        CDescriptorList list = Walk(c.in, c.loopEnd);
+        int errors = -1;
+        CDescriptorList list = Walk(c.in, c.loopEnd, &errors);
         std::vector<int> tags;
         for (const auto& d : list) tags.push_back(d->descriptor_tag);
         EXPECT_EQ(c.tags, tags);
+        EXPECT_EQ(c.errors, errors);
+        if (list.empty() || list[0]->descriptor_tag != 0x4D) continue;
+        CARIBStringDecoder dec;
+        const CByteReader::Span name = {c.firstName.data(), static_cast<int>(c.firstName.size())};
+        EXPECT_EQ(DecodeText(dec, name, true), static_cast<const CShortEventDescriptor&>(*list[0]).event_name);
     }
 }
 
@@ -131,7 +144,7 @@ TEST(CDescriptorTest, RandomLoopsStayInsideTheSection) {
         }
         CARIBStringDecoder dec;
         CDescriptorList list;
-        ParseDescriptorLoop(list, b.data(), b.data() + b.size(), b.data() + b.size(), dec);
+        ParseDescriptorLoop(list, CByteReader(b.data(), b.size()), dec);
         // The objects are built from the loop's whole descriptor headers, in
         // order: their (tag, length) pairs are a subsequence of the walk's.
         std::vector<std::pair<int, int>> walk;

@@ -166,8 +166,7 @@ TEST(CExtendedEventDescriptorTest, ContinuationCrossesDescriptors) {
     };
     CARIBStringDecoder dec;
     CDescriptorList list;
-    ParseDescriptorLoop(list, loop.data(), loop.data() + loop.size(), loop.data() + loop.size(),
-                        dec);
+    ParseDescriptorLoop(list, CByteReader(loop.data(), loop.size()), dec);
     ASSERT_EQ(2u, list.size());
     auto* first = dynamic_cast<CExtendedEventDescriptor*>(list[0].get());
     auto* second = dynamic_cast<CExtendedEventDescriptor*>(list[1].get());

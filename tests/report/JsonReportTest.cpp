@@ -148,7 +148,7 @@ TEST(CJsonReportTest, DemoRecordingValues) {
         "ackets\":23,",
         "{\"pid\":274,\"role\":\"AAC audio\",\"class\":\"av\",\"service_ids\":[1024,1025],\"packets\":1917,\""
         "continuity_errors\":1,\"transport_errors\":5,\"scrambled\":116,\"lost\":3,\"duplicates\":0,\"discont"
-        "inuities\":0,\"crc_errors\":0}",
+        "inuities\":0,\"crc_errors\":0,\"descriptor_errors\":0}",
         "{\"pid\":511,\"role\":\"PCR\",\"class\":\"av\",\"service_ids\":[1024],",
         "\"services\":[{\"service_id\":1024,\"name\":\"サンプル放送１\"},{\"service_id\":1025,\"name\":\"サンプル放送２\"},"
         "{\"service_id\":1026,\"name\":\"データ放送\"}],",

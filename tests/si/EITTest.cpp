@@ -226,21 +226,22 @@ TEST(CEITTest, LengthsThatLeadOutOfTheSection) {
     }
 }
 
-TEST(CEITTest, EventParseReadsOnlyUpToTheSectionEnd) {
-    // Each event in an exactly-sized vector whose end is the section end.
+TEST(CEITTest, EventParseReadsOnlyUpToTheLoopEnd) {
+    // Each event in an exactly-sized vector whose end is the event loop's end.
     const Bytes sed = ShortEventDescriptor("abc");
     struct Case {
         const char* name;
         Bytes tail;  // after the 12 header bytes
         int loopLength;
+        int errors;  // descriptors cut short or overrunning
     };
     const Case cases[] = {
-        {"no descriptor bytes", {}, 0xFFF},
-        {"a lone tag", {0x4D}, 0xFFF},
-        {"descriptor cut in its event name", Bytes(sed.begin(), sed.begin() + 7), 0xFFF},
-        {"descriptor cut after its tag and length", Bytes(sed.begin(), sed.begin() + 2), 0xFFF},
-        {"descriptor_length 255", {0x4D, 0xFF, 'j', 'p', 'n', 0xFF, 0x0E, 0x41}, 0xFFF},
-        {"extended event descriptor cut short", {0x4E, 0xFF, 0x01, 'j', 'p', 'n', 0x40, 0x10}, 0xFFF},
+        {"no descriptor bytes", {}, 0xFFF, 0},
+        {"a lone tag", {0x4D}, 0xFFF, 1},
+        {"descriptor cut in its event name", Bytes(sed.begin(), sed.begin() + 7), 0xFFF, 1},
+        {"descriptor cut after its tag and length", Bytes(sed.begin(), sed.begin() + 2), 0xFFF, 1},
+        {"descriptor_length 255", {0x4D, 0xFF, 'j', 'p', 'n', 0xFF, 0x0E, 0x41}, 0xFFF, 1},
+        {"extended event descriptor cut short", {0x4E, 0xFF, 0x01, 'j', 'p', 'n', 0x40, 0x10}, 0xFFF, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -251,6 +252,7 @@ TEST(CEITTest, EventParseReadsOnlyUpToTheSectionEnd) {
         EXPECT_EQ(12 + c.loopLength, e.Parse(b.data(), b.data() + b.size()));
         EXPECT_EQ(5, e.event_id);
         EXPECT_EQ(1800, e.duration.Seconds());
+        EXPECT_EQ(c.errors, e.descriptorErrors);
     }
 }
 

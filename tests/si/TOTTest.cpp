@@ -17,8 +17,9 @@ using tsgen::CStreamBuilder;
 
 const Bytes kTot = {0x73, 0x70, 0x0B, 0xD5, 0x5A, 0x12, 0x34, 0x56, 0xF0, 0x00, 0xE4, 0x9F, 0x5B, 0x38};
 
-// Feeds each section, packetized, through the dispatcher to tot.
-std::vector<bool> Feed(CTOT& tot, const std::vector<Bytes>& sections) {
+// Feeds each section, packetized, through the dispatcher to tot; the
+// dispatcher's count of descriptor errors on the PID goes to errors.
+std::vector<bool> Feed(CTOT& tot, const std::vector<Bytes>& sections, uint64_t* errors = nullptr) {
     CTableDispatcher tables;
     tables.Add(&tot);
     CStreamBuilder b;
@@ -29,6 +30,7 @@ std::vector<bool> Feed(CTOT& tot, const std::vector<Bytes>& sections) {
         const Bytes packet(d.begin() + i, d.begin() + i + 188);
         failed.push_back(tables.Dispatch(packet.data()));
     }
+    if (errors) *errors = tables.DescriptorErrors(CTOT::kPid);
     return failed;
 }
 
@@ -85,25 +87,33 @@ TEST(CTOTTest, DescriptorLoop) {
         const char* name;
         Bytes descriptors;
         std::vector<int> tags;
+        uint64_t errors;  // descriptors cut short or overrunning
     };
     const Case cases[] = {
-        {"local time offset only: not kept", lto, {}},
+        {"local time offset only: not kept", lto, {}, 0},
         {"stepped over, next one kept", [&] {
              Bytes b = lto;
              b.insert(b.end(), sed.begin(), sed.end());
              return b;
-         }(), {0x4D}},
+         }(), {0x4D}, 0},
         {"two in order", [&] {
              Bytes b = sed;
              b.insert(b.end(), sed.begin(), sed.end());
              return b;
-         }(), {0x4D, 0x4D}},
+         }(), {0x4D, 0x4D}, 0},
+        {"cut short at the CRC_32: kept, counted", [&] {
+             Bytes b = sed;
+             b.insert(b.end(), {0x4D, 0x09, 'j', 'p', 'n'});
+             return b;
+         }(), {0x4D, 0x4D}, 1},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         CTOT tot;
-        Feed(tot, {tsgen::MakeTOT(2008, 6, 1, 12, 0, 0, c.descriptors)});
+        uint64_t errors = 0;
+        Feed(tot, {tsgen::MakeTOT(2008, 6, 1, 12, 0, 0, c.descriptors)}, &errors);
         EXPECT_EQ(c.tags, Tags(tot.m_descriptors));
+        EXPECT_EQ(c.errors, errors);
     }
 }
 
