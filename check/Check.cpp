@@ -24,9 +24,9 @@ CCheck::CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char*
       m_source(source),
       m_nTolerate(tolerate),
       m_bWhole(whole),
+      m_framer(source),
       m_clock([this] { OnTot(); }),
       m_events([this](int serviceId, const CEITEvent& event) { OnPresentEvent(serviceId, event); }) {
-    m_framer.m_pStream = &source;
     m_stats.file = file;
     // The dispatcher asks about a repeated counter before the packet loop
     // has taken in the packet: the accounting's record is still of the one
@@ -175,13 +175,13 @@ void CCheck::Run(const std::function<void()>& tick) {
     int announcedSize = 0;
     // The flags of a packet with nothing to tell: the size announced last,
     // no lost sync. Only other flags need a closer look.
-    int steadyFlags = 0;
+    FrameFlags steadyFlags = FrameFlags::kNone;
     int untilTick = kTickPackets;
     int clockPid = -1;  // none until the PAT and a PMT name one
     bool inside = true;  // lost sync before the last packet, not at the end
     auto syncLost = [&] {
         CFinding f = Found(CFinding::kSyncError);
-        f.offset = m_framer.m_nLostOffset;
+        f.offset = m_framer.LostOffset();
         ++m_stats.syncErrors;
         if (inside) ++m_stats.syncErrorsInside;
         f.atEnd = !inside;
@@ -191,11 +191,11 @@ void CCheck::Run(const std::function<void()>& tick) {
     // The packets come in stretches (one packet where the framer had to
     // look closer): the end, the flags and the progress are tested once per
     // stretch, and its packets are walked where they lie.
-    int flags;
-    while (!((flags = m_framer.FrameStretch()) & FRAME_END)) {
-        const uint8_t* p = m_framer.m_packet;
-        const int stride = m_framer.m_nPacketSize;
-        int left = m_framer.m_nCount;
+    FrameFlags flags;
+    while (!Any((flags = m_framer.FrameStretch()) & FrameFlags::kEnd)) {
+        const uint8_t* p = m_framer.Packet();
+        const int stride = m_framer.PacketSize();
+        int left = m_framer.Count();
         accounting.Hold(m_framer.FirstHeld(), stride);
         if (m_timeline.SeekingOrigin()) m_timeline.KeepFirstPcrs(p, m_framer.PacketOffset(p), stride, left);
         untilTick -= left;
@@ -219,7 +219,7 @@ void CCheck::Run(const std::function<void()>& tick) {
         // Only the first packet of a stretch can have other flags than the
         // size announced last.
         if (flags != steadyFlags) {
-            const int size = (flags & FRAME_SIZE_188) ? 188 : (flags & FRAME_SIZE_192) ? 192 : 204;
+            const int size = Any(flags & FrameFlags::kSize188) ? 188 : Any(flags & FrameFlags::kSize192) ? 192 : 204;
             if (size != announcedSize) {
                 announcedSize = size;
                 CFinding f = Found(CFinding::kPacketSize);
@@ -227,8 +227,8 @@ void CCheck::Run(const std::function<void()>& tick) {
                 f.offset = m_framer.PacketOffset(p);
                 Emit(f);
             }
-            if (flags & FRAME_SYNC_ERROR) syncLost();
-            steadyFlags = flags & (FRAME_SIZE_188 | FRAME_SIZE_192 | FRAME_SIZE_204);
+            if (Any(flags & FrameFlags::kSyncError)) syncLost();
+            steadyFlags = flags & FrameFlags::kSizes;
         }
 
         for (;;) {
@@ -254,7 +254,7 @@ void CCheck::Run(const std::function<void()>& tick) {
     // trailing garbage, an input without any packet) are lost sync too.
     inside = false;
     m_bEnded = true;
-    if (flags & FRAME_SYNC_ERROR) syncLost();
+    if (Any(flags & FrameFlags::kSyncError)) syncLost();
     // Counts gathered after the last TOT (or in a stream without any) close
     // the check; no TOT follows them.
     EmitCounts();

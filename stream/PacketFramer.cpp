@@ -68,26 +68,26 @@ struct CLookAhead {
 
 }  // namespace
 
-int CPacketFramer::FrameStretch() {
+FrameFlags CPacketFramer::FrameStretch() {
     const uint8_t* const p = m_pRun;
     const int count = Prove();
     if (count == 0) {
-        const int flags = FrameAny();
-        m_nCount = (flags & FRAME_END) ? 0 : 1;
+        const FrameFlags flags = FrameAny();
+        m_count = Any(flags & FrameFlags::kEnd) ? 0 : 1;
         return flags;
     }
-    const int n = m_nPacketSize;
+    const int n = m_packetSize;
     m_pRun = p + count * n;
     m_nPacketOffset = m_nOffset + (p - m_pBase);
     m_packet = n == 192 ? p + 4 : p;  // past the prefix
-    m_nCount = count;
+    m_count = count;
     m_runPackets += count;
-    return m_nSizeFlag;
+    return m_sizeFlag;
 }
 
 int CPacketFramer::Prove() const {
     const uint8_t* const p = m_pRun;
-    const int n = m_nPacketSize;
+    const int n = m_packetSize;
     // Packet i on from p is proven when its look-ahead, and a 192-byte
     // packet's prefix, lies in the run (kLookAhead + 4 bytes from it) and
     // the sync bytes of packets i, i + 1 and i + 2 are in place: each sync
@@ -121,8 +121,8 @@ int CPacketFramer::Prove() const {
     return 0;
 }
 
-int CPacketFramer::FrameAny() {
-    CStreamSource& s = *m_pStream;
+FrameFlags CPacketFramer::FrameAny() {
+    CStreamSource& s = *m_stream;
     bool syncLost = false;
 
     // Take in the packets the common case delivered from the run: they are
@@ -131,7 +131,7 @@ int CPacketFramer::FrameAny() {
     m_nOffset += ran;
     m_nTaken += static_cast<int>(ran);
     m_pRun = m_pRunEnd = m_pBase = nullptr;
-    m_nLostOffset = m_nOffset;
+    m_lostOffset = m_nOffset;
     if (m_nTaken != 0) {
         s.Consume(m_nTaken);
         m_nTaken = 0;
@@ -144,7 +144,7 @@ int CPacketFramer::FrameAny() {
 
     // A 192-byte packet starts with a 4-byte prefix; consume it before
     // looking for 0x47.
-    if (m_nPacketSize == 192) {
+    if (m_packetSize == 192) {
         while (m_nHeld < 4) {
             // Test for the end before counting again: the producer marks the
             // end only after the last bytes are in the ring.
@@ -157,9 +157,9 @@ int CPacketFramer::FrameAny() {
                     s.Consume(m_nHeld);
                     m_nOffset += m_nHeld;
                     m_nHeld = 0;
-                    return FRAME_END | FRAME_SYNC_ERROR;
+                    return FrameFlags::kEnd | FrameFlags::kSyncError;
                 }
-                return FRAME_END;
+                return FrameFlags::kEnd;
             }
             s.WaitForData();
         }
@@ -174,7 +174,7 @@ int CPacketFramer::FrameAny() {
             m_nHeld = s.GetDataSize();
             if (m_nHeld >= kLookAhead) break;
             if (end) {
-                if (m_nHeld == 0) return FRAME_END | (syncLost ? FRAME_SYNC_ERROR : 0);
+                if (m_nHeld == 0) return FrameFlags::kEnd | (syncLost ? FrameFlags::kSyncError : FrameFlags::kNone);
                 break;
             }
             s.WaitForData();
@@ -187,15 +187,15 @@ int CPacketFramer::FrameAny() {
         CLookAhead la{s.Window(window, m_straddle), avail};
         if (la.p[0] == kSync) {
             int size = 0;
-            if (m_nPacketSize != 0 && !syncLost && la.Locked(m_nPacketSize)) size = m_nPacketSize;
-            if (size == 0) size = la.Size(m_nPacketSize);
+            if (m_packetSize != 0 && !syncLost && la.Locked(m_packetSize)) size = m_packetSize;
+            if (size == 0) size = la.Size(m_packetSize);
             if (size != 0) {
                 // The packet stays where it lies until the next step; the
                 // common case goes on from the source's run after it.
                 const int copy = size == 204 ? 204 : 188;
                 // Bytes skipped or a new size end the run.
-                if (syncLost || size != m_nPacketSize) {
-                    if (m_runPackets >= kMinRun) m_runBytes += m_runPackets * m_nPacketSize;
+                if (syncLost || size != m_packetSize) {
+                    if (m_runPackets >= kMinRun) m_runBytes += m_runPackets * m_packetSize;
                     m_runPackets = 0;
                 }
                 ++m_runPackets;
@@ -214,9 +214,9 @@ int CPacketFramer::FrameAny() {
                 m_pBase = m_pRun;
                 m_nPacketOffset = m_nOffset - (size == 192 && m_nOffset >= 4 ? 4 : 0);
                 m_nOffset += copy;
-                m_nPacketSize = size;
-                m_nSizeFlag = size == 188 ? FRAME_SIZE_188 : size == 192 ? FRAME_SIZE_192 : FRAME_SIZE_204;
-                return m_nSizeFlag | (syncLost ? FRAME_SYNC_ERROR : 0);
+                m_packetSize = size;
+                m_sizeFlag = size == 188 ? FrameFlags::kSize188 : size == 192 ? FrameFlags::kSize192 : FrameFlags::kSize204;
+                return m_sizeFlag | (syncLost ? FrameFlags::kSyncError : FrameFlags::kNone);
             }
         } else if (m_nOffset == 0 && window > 4 && la.p[4] == kSync &&
                    CLookAhead{la.p + 4, avail - 4}.Is192(true)) {

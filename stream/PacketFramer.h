@@ -7,13 +7,23 @@
 #include "stream/StreamSource.h"
 
 // Result flags of CPacketFramer::FrameStretch(); several may be set together.
-enum {
-    FRAME_END = 0x01,         // no packet: the input has ended (with FRAME_SYNC_ERROR at most)
-    FRAME_SYNC_ERROR = 0x02,  // bytes were skipped before this packet's sync byte
-    FRAME_SIZE_188 = 0x04,
-    FRAME_SIZE_192 = 0x08,
-    FRAME_SIZE_204 = 0x10,
+enum class FrameFlags : uint8_t {
+    kNone = 0,
+    kEnd = 0x01,        // no packet: the input has ended (with kSyncError at most)
+    kSyncError = 0x02,  // bytes were skipped before this packet's sync byte
+    kSize188 = 0x04,
+    kSize192 = 0x08,
+    kSize204 = 0x10,
+    kSizes = kSize188 | kSize192 | kSize204,
 };
+constexpr FrameFlags operator|(FrameFlags a, FrameFlags b) {
+    return static_cast<FrameFlags>(static_cast<uint8_t>(a) | static_cast<uint8_t>(b));
+}
+constexpr FrameFlags operator&(FrameFlags a, FrameFlags b) {
+    return static_cast<FrameFlags>(static_cast<uint8_t>(a) & static_cast<uint8_t>(b));
+}
+// Whether any of flags is set: (flags & FrameFlags::kEnd) reads as a test.
+constexpr bool Any(FrameFlags flags) { return flags != FrameFlags::kNone; }
 
 // Frames transport packets (ISO/IEC 13818-1) out of a stream source: finds
 // each packet boundary by its sync byte 0x47 and tells 188-byte packets,
@@ -25,17 +35,18 @@ public:
     // Enough bytes for every look-ahead test: two 204-byte packets and one.
     static constexpr int kLookAhead = 2 * 204 + 1;
 
-    CStreamSource* m_pStream = nullptr;
-    // The stretch last delivered: m_nCount packets, the first at m_packet
-    // (its 0x47; after the prefix for a 192-byte packet), each
-    // m_nPacketSize bytes after the one before, where they lie in the
-    // source: valid until the next call.
-    const uint8_t* m_packet = nullptr;
-    int m_nCount = 0;
-    int m_nPacketSize = 0;
+    explicit CPacketFramer(CStreamSource& stream) : m_stream(&stream) {}
+
+    // The stretch last delivered: Count() packets, the first at Packet()
+    // (its 0x47; after the prefix for a 192-byte packet), each PacketSize()
+    // bytes after the one before, where they lie in the source: valid until
+    // the next call.
+    const uint8_t* Packet() const { return m_packet; }
+    int Count() const { return m_count; }
+    int PacketSize() const { return m_packetSize; }
     // Where the bytes skipped for lost sync begin, for a result with
-    // FRAME_SYNC_ERROR (a 192-byte packet's prefix counts among them).
-    int64_t m_nLostOffset = 0;
+    // kSyncError (a 192-byte packet's prefix counts among them).
+    int64_t LostOffset() const { return m_lostOffset; }
 
     // Byte offset in the input of a packet of the stretch last delivered
     // (of its prefix for a 192-byte packet): the packets of a stretch lie
@@ -45,19 +56,19 @@ public:
     // does not keep it: it follows from how far it went in the run.
     int64_t Offset() const { return m_nOffset + (m_pRun - m_pBase); }
     // The first packet delivered since the source last consumed bytes: it
-    // and every packet after it, at m_nPacketSize intervals up to the
+    // and every packet after it, at m_packetSize intervals up to the
     // stretch last delivered, still lie where they were delivered. An
     // earlier packet may have been overwritten by a refill of the buffer.
     const uint8_t* FirstHeld() const { return m_firstHeld; }
     // Bytes of the packets delivered so far that lie in runs of kMinRun or
     // more, one after another at one packet size with no byte skipped
     // between them: a transport stream, not a chance 0x47.
-    int64_t BytesInRuns() const { return m_runBytes + (m_runPackets >= kMinRun ? m_runPackets * m_nPacketSize : 0); }
+    int64_t BytesInRuns() const { return m_runBytes + (m_runPackets >= kMinRun ? m_runPackets * m_packetSize : 0); }
     static constexpr int kMinRun = 5;
 
     // Delivers the next stretch of packets and returns the flags of its
     // first packet (the others have their size flag alone); or returns
-    // FRAME_END, with FRAME_SYNC_ERROR when bytes were skipped at the end
+    // kEnd, with kSyncError when bytes were skipped at the end
     // of the input (a cut-off last packet, trailing garbage, an input
     // without any packet).
     //
@@ -68,7 +79,7 @@ public:
     // for each of its packets, and copies nothing: the packets are used
     // where they lie, and the source hears of the bytes taken at the next
     // general step. Any other packet comes alone, from the general path.
-    int FrameStretch();
+    FrameFlags FrameStretch();
 
 private:
     // Proves the sync bytes ahead in the run at the size in use; returns
@@ -76,16 +87,21 @@ private:
     int Prove() const;
     // The general framing step: waiting for bytes, the prefix step, the
     // look-ahead tests in their orders, lost sync and the end of input.
-    int FrameAny();
+    FrameFlags FrameAny();
 
     // How many packets Prove() proves at once, at most: enough to spread
     // its cost thin, few enough that the bytes it looks at are still cached
     // when they are checked.
     static constexpr int kProveAhead = 64;
 
-    int m_nSizeFlag = 0;               // FRAME_SIZE_* of m_nPacketSize
+    CStreamSource* m_stream;
+    const uint8_t* m_packet = nullptr;
+    int m_count = 0;
+    int m_packetSize = 0;
+    int64_t m_lostOffset = 0;
+    FrameFlags m_sizeFlag = FrameFlags::kNone;  // the size flag of m_packetSize
     // The runs: the bytes of those closed that count, and the packets of the
-    // one open (all of m_nPacketSize). Counted per stretch.
+    // one open (all of m_packetSize). Counted per stretch.
     int64_t m_runBytes = 0;
     int64_t m_runPackets = 0;
     int m_nHeld = 0;                   // bytes the source is known to hold (a lower bound)

@@ -14,22 +14,21 @@ namespace {
 using tsgen::Bytes;
 using tsgen::CStreamBuilder;
 
-// The flags of every packet up to the end, and FRAME_END's result last:
+// The flags of every packet up to the end, and kEnd's result last:
 // the first of a stretch has FrameStretch()'s result, the others their
 // size flag. inRuns, when given, gets the framer's bytes in runs at the end.
 std::vector<int> Frame(const Bytes& data, int64_t* inRuns = nullptr) {
     CMemorySource source(data.data(), data.size());
-    CPacketFramer framer;
-    framer.m_pStream = &source;
+    CPacketFramer framer(source);
     std::vector<int> results;
     for (;;) {
-        const int r = framer.FrameStretch();
-        results.push_back(r);
-        if (r & FRAME_END) break;
-        EXPECT_GE(framer.m_nCount, 1);
+        const FrameFlags r = framer.FrameStretch();
+        results.push_back(static_cast<int>(r));
+        if (Any(r & FrameFlags::kEnd)) break;
+        EXPECT_GE(framer.Count(), 1);
         if (inRuns) *inRuns = framer.BytesInRuns();
-        results.insert(results.end(), static_cast<size_t>(framer.m_nCount - 1),
-                       r & (FRAME_SIZE_188 | FRAME_SIZE_192 | FRAME_SIZE_204));
+        results.insert(results.end(), static_cast<size_t>(framer.Count() - 1),
+                       static_cast<int>(r & FrameFlags::kSizes));
     }
     return results;
 }
@@ -41,7 +40,11 @@ Bytes Clean(int size, int packets) {
 }
 
 // Results: count packets with each flag value, in order, then last.
-std::vector<int> Seq(std::initializer_list<std::pair<int, int>> runs, int last = FRAME_END) {
+constexpr int k188 = static_cast<int>(FrameFlags::kSize188), k192 = static_cast<int>(FrameFlags::kSize192),
+              k204 = static_cast<int>(FrameFlags::kSize204), kLost = static_cast<int>(FrameFlags::kSyncError),
+              kEnd = static_cast<int>(FrameFlags::kEnd), kEndLost = kEnd | kLost;
+
+std::vector<int> Seq(std::initializer_list<std::pair<int, int>> runs, int last = kEnd) {
     std::vector<int> v;
     for (const auto& r : runs) v.insert(v.end(), static_cast<size_t>(r.second), r.first);
     v.push_back(last);
@@ -59,8 +62,6 @@ Bytes Then(Bytes a, const Bytes& b) {
     return a;
 }
 
-constexpr int k188 = FRAME_SIZE_188, k192 = FRAME_SIZE_192, k204 = FRAME_SIZE_204, kLost = FRAME_SYNC_ERROR;
-const int kEndLost = FRAME_END | FRAME_SYNC_ERROR;
 
 TEST(CPacketFramerTest, FlagsOfEachDamage) {
     tsgen::PacketFaults badSync, lostBytes;
@@ -141,7 +142,7 @@ TEST(CPacketFramerTest, DamagedSyncBytesFarIntoLongStretches) {
             }
             lost = bad;
         }
-        expected.push_back(FRAME_END);
+        expected.push_back(kEnd);
         int64_t framed = -1;
         EXPECT_EQ(expected, Frame(b.Data(), &framed));
         EXPECT_EQ(inRuns, framed);
@@ -153,15 +154,14 @@ TEST(CPacketFramerTest, PacketsComeOutWholeAtTheirOffsets) {
         SCOPED_TRACE(size);
         const Bytes data = Clean(size, 50);
         CMemorySource source(data.data(), data.size());
-        CPacketFramer framer;
-        framer.m_pStream = &source;
+        CPacketFramer framer(source);
         int n = 0;
-        while (!(framer.FrameStretch() & FRAME_END)) {
-            EXPECT_EQ(size, framer.m_nPacketSize);
-            for (int i = 0; i < framer.m_nCount; ++i, ++n) {
+        while (!Any(framer.FrameStretch() & FrameFlags::kEnd)) {
+            EXPECT_EQ(size, framer.PacketSize());
+            for (int i = 0; i < framer.Count(); ++i, ++n) {
                 // Every packet byte for byte, the 204-byte trailer included;
                 // the offset of a 192-byte packet is that of its prefix.
-                const uint8_t* p = framer.m_packet + static_cast<ptrdiff_t>(i) * size;
+                const uint8_t* p = framer.Packet() + static_cast<ptrdiff_t>(i) * size;
                 const size_t at = static_cast<size_t>(n) * static_cast<size_t>(size);
                 EXPECT_EQ(static_cast<int64_t>(at), framer.PacketOffset(p));
                 const size_t skip = size == 192 ? 4 : 0;
