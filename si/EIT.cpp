@@ -45,16 +45,15 @@ std::string CEITEvent::GetEventName() const {
     return static_cast<const CShortEventDescriptor&>(*descriptors[static_cast<size_t>(i)]).event_name;
 }
 
-void CEIT::Parse() {
+void CEIT::Parse(const uint8_t* section, int length) {
     ClearEvents();
-    const int L = SectionLength();
-    const uint8_t* end = SectionEnd();
+    const int L = length - 3;
     // Events run from byte 14 to the CRC_32 (at L - 1). An event whose fixed
     // part does not fit in the section ends the loop.
     int i = 14;
-    while (i < L - 1 && end - (m_buffer + i) >= CEITEvent::kHeaderSize) {
+    while (i < L - 1 && length - i >= CEITEvent::kHeaderSize) {
         auto e = std::make_unique<CEITEvent>();
-        i += e->Parse(m_buffer + i, end);
+        i += e->Parse(section + i, section + length);
         m_events.push_back(std::move(e));
     }
 }
