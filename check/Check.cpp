@@ -32,8 +32,8 @@ CCheck::CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char*
     // has taken in the packet: the accounting's record is still of the one
     // before.
     m_tables.SetCopyTest([this](const uint8_t* p, int pid) { return m_accounting->SameAsLast(p, pid); });
-    m_tables.Add(&m_clock);
-    m_tables.Add(&m_events);
+    m_tables.Add(CTOT::kPid, &m_clock);
+    m_tables.Add(CEIT::kPid, &m_events);
     // The PSI and the SDT are followed only for an output that shows roles
     // or names: unfollowed, they cost nothing per packet.
     if (std::any_of(m_outputs.begin(), m_outputs.end(), [](const COutput* o) { return o->WantsRoles(); })) {

@@ -8,19 +8,26 @@
 #include "base/TSPacket.h"
 #include "descriptors/StandardDescriptors.h"
 
-// A table that tells its owner of every section it completed. Its
-// OnComplete() runs inside the dispatch, where adding or removing another
-// table is allowed.
+// The handler of one PID: it parses each section into its table and tells
+// its owner. OnSection() runs inside the dispatch, where adding or removing
+// another handler is allowed.
 template <class T>
-class CRolesTable : public T {
+class CRolesHandler : public CSectionHandler {
 public:
-    template <class... Args>
-    explicit CRolesTable(CPidRoles& owner, Args... args) : T(args...), m_owner(owner) {}
+    CRolesHandler(CPidRoles& owner, int onPid) : pid(onPid), m_owner(owner) {}
     // A repeat of the last section changes no role.
     bool SkipsRepeats() const override { return true; }
-    void OnComplete() override {
-        m_owner.OnTable(static_cast<T&>(*this));
+    int OnSection(const CSectionView& section) override {
+        table.Parse(section.data, section.length);
+        // Read before the owner hears of the table: it may remove this
+        // handler.
+        const int errors = table.descriptorErrors;
+        m_owner.OnTable(table, pid);
+        return errors;
     }
+
+    T table;
+    const int pid;
 
 private:
     CPidRoles& m_owner;
@@ -117,21 +124,21 @@ int ComponentTag(const CDescriptorList& list) {
 }  // namespace
 
 CPidRoles::CPidRoles()
-    : m_pat(std::make_unique<CRolesTable<CPAT>>(*this)),
-      m_cat(std::make_unique<CRolesTable<CCAT>>(*this)),
-      m_sdt(std::make_unique<CRolesTable<CSDT>>(*this)) {}
+    : m_pat(std::make_unique<CRolesHandler<CPAT>>(*this, CPAT::kPid)),
+      m_cat(std::make_unique<CRolesHandler<CCAT>>(*this, CCAT::kPid)),
+      m_sdt(std::make_unique<CRolesHandler<CSDT>>(*this, CSDT::kPid)) {}
 
 CPidRoles::~CPidRoles() = default;
 
 void CPidRoles::Attach(CTableDispatcher& tables) {
     m_pTables = &tables;
-    tables.Add(m_pat.get());
-    tables.Add(m_cat.get());
-    tables.Add(m_sdt.get());
-    for (const auto& pmt : m_pmts) tables.Add(pmt.get());
+    tables.Add(m_pat->pid, m_pat.get());
+    tables.Add(m_cat->pid, m_cat.get());
+    tables.Add(m_sdt->pid, m_sdt.get());
+    for (const auto& pmt : m_pmts) tables.Add(pmt->pid, pmt.get());
 }
 
-void CPidRoles::OnTable(CPAT& pat) {
+void CPidRoles::OnTable(const CPAT& pat, int) {
     if (!pat.m_bAccepted) return;
     // A program the PAT no longer lists on that PID loses its streams.
     m_programs.erase(std::remove_if(m_programs.begin(), m_programs.end(),
@@ -148,18 +155,18 @@ void CPidRoles::OnTable(CPAT& pat) {
                            [&](const std::unique_ptr<CPATProgram>& p) { return p->program_number != 0 && p->PID == pid; });
     };
     for (auto& t : m_pmts) {
-        if (named(t->m_nPid)) continue;
-        if (m_pTables) m_pTables->Remove(t.get());
+        if (named(t->pid)) continue;
+        if (m_pTables) m_pTables->Remove(t->pid, t.get());
         t.reset();
     }
     m_pmts.erase(std::remove(m_pmts.begin(), m_pmts.end(), nullptr), m_pmts.end());
     for (const auto& p : pat.m_programs) {
         if (p->program_number == 0 || !CanCarryPmt(p->PID)) continue;
         const bool known = std::any_of(m_pmts.begin(), m_pmts.end(),
-                                       [&](const std::unique_ptr<CPMT>& t) { return t->m_nPid == p->PID; });
+                                       [&](const std::unique_ptr<CRolesHandler<CPMT>>& t) { return t->pid == p->PID; });
         if (known || m_pmts.size() >= static_cast<size_t>(kMaxPmtPids)) continue;
-        m_pmts.push_back(std::make_unique<CRolesTable<CPMT>>(*this, p->PID));
-        if (m_pTables) m_pTables->Add(m_pmts.back().get());
+        m_pmts.push_back(std::make_unique<CRolesHandler<CPMT>>(*this, p->PID));
+        if (m_pTables) m_pTables->Add(p->PID, m_pmts.back().get());
     }
     // A program listed again (or moved to a PMT PID still followed) whose
     // streams are not known: its PMT's next section is read even when it
@@ -170,18 +177,18 @@ void CPidRoles::OnTable(CPAT& pat) {
                                       [&](const std::unique_ptr<CProgramPids>& q) { return q->program_number == p->program_number; });
         if (have) continue;
         for (auto& t : m_pmts) {
-            if (t->m_nPid == p->PID) t->m_bHaveLastCrc = false;
+            if (t->pid == p->PID && m_pTables) m_pTables->ForgetRepeat(t->pid, t.get());
         }
     }
     m_bDirty = true;
     ++m_nChanges;
 }
 
-void CPidRoles::OnTable(CPMT& pmt) {
-    if (!pmt.m_bAccepted || !m_pat->Lists(pmt.program_number, pmt.m_nPid)) return;
+void CPidRoles::OnTable(const CPMT& pmt, int pid) {
+    if (!pmt.m_bAccepted || !m_pat->table.Lists(pmt.program_number, pid)) return;
     auto p = std::make_unique<CProgramPids>();
     p->program_number = pmt.program_number;
-    p->pmtPid = pmt.m_nPid;
+    p->pmtPid = pid;
     p->pcrPid = pmt.PCR_PID;
     AddCaPids(pmt.m_descriptors, p->ecmPids);
     for (const auto& s : pmt.m_streams) {
@@ -202,13 +209,12 @@ void CPidRoles::OnTable(CPMT& pmt) {
     ++m_nChanges;
 }
 
-void CPidRoles::OnTable(CCAT& cat) {
+void CPidRoles::OnTable(const CCAT& cat, int) {
     if (cat.m_bAccepted) m_bDirty = true;
 }
 
-void CPidRoles::OnTable(CSDT& sdt) {
+void CPidRoles::OnTable(const CSDT&, int) {
     // Services() reads the SDT itself; nothing per PID changes.
-    (void)sdt;
 }
 
 void CPidRoles::Update() const {
@@ -227,7 +233,7 @@ void CPidRoles::Update() const {
         // Programs are walked in ascending order, so a repeat is the last one.
         if (ids.empty() || ids.back() != program_number) ids.push_back(program_number);
     };
-    for (const auto& p : m_pat->m_programs) claim(p->PID, p->program_number == 0 ? ROLE_NETWORK : ROLE_PMT);
+    for (const auto& p : m_pat->table.m_programs) claim(p->PID, p->program_number == 0 ? ROLE_NETWORK : ROLE_PMT);
     for (const auto& p : m_programs) {
         for (const auto& s : p->streams) {
             claim(s.pid, ROLE_STREAM, s.stream_type, s.component_tag);
@@ -243,7 +249,7 @@ void CPidRoles::Update() const {
         }
     }
     std::vector<uint16_t> emm;
-    AddCaPids(m_cat->m_descriptors, emm);
+    AddCaPids(m_cat->table.m_descriptors, emm);
     for (const int pid : emm) claim(pid, ROLE_EMM);
     m_bDirty = false;
 }
@@ -275,7 +281,7 @@ bool CPidRoles::ServiceHasPictureOrSound(int serviceId) const {
 }
 
 int CPidRoles::ClockPid() const {
-    for (const auto& p : m_pat->m_programs) {
+    for (const auto& p : m_pat->table.m_programs) {
         if (p->program_number == 0) continue;
         for (const auto& q : m_programs) {
             if (q->program_number == p->program_number && q->pcrPid != kNullPid) return q->pcrPid;
@@ -309,10 +315,10 @@ std::vector<int> CPidRoles::ServiceIds(int pid) const {
 
 std::vector<std::pair<int, std::string>> CPidRoles::Services() const {
     std::map<int, std::string> services;
-    for (const auto& p : m_pat->m_programs) {
+    for (const auto& p : m_pat->table.m_programs) {
         if (p->program_number != 0) services.emplace(p->program_number, std::string());
     }
-    for (const auto& s : m_sdt->m_services) {
+    for (const auto& s : m_sdt->table.m_services) {
         std::string& name = services[s->service_id];
         if (name.empty()) name = s->service_name;
     }

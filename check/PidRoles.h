@@ -13,15 +13,18 @@
 #include "si/SDT.h"
 #include "si/TableDispatcher.h"
 
+template <class T>
+class CRolesHandler;
+
 // What each PID of the stream carries, learnt from the PSI/SI: the PIDs
 // ISO/IEC 13818-1 and ARIB STD-B10 fix, the PMTs the PAT names, the
 // elementary streams, ECMs and PCRs the PMTs name, the EMMs the CAT names;
 // and the services with the names the SDT actual gives them.
 //
-// Attach() gives the PAT, CAT and SDT to a check's table dispatcher; a PMT
-// is added to it while the PAT names its PID, and removed when the PAT no
-// longer does. The dispatcher points at tables this object owns, so it must
-// not dispatch after the object goes. Unattached, the object costs nothing
+// Attach() gives handlers of the PAT, CAT and SDT PIDs to a check's table
+// dispatcher; a PMT handler is added to it while the PAT names its PID, and
+// removed when the PAT no longer does. The dispatcher points at handlers
+// this object owns, so it must not dispatch after the object goes. Unattached, the object costs nothing
 // per packet.
 class CPidRoles {
 public:
@@ -82,19 +85,20 @@ private:
     };
 
     template <class T>
-    friend class CRolesTable;
+    friend class CRolesHandler;
 
-    void OnTable(CPAT& pat);
-    void OnTable(CPMT& pmt);
-    void OnTable(CCAT& cat);
-    void OnTable(CSDT& sdt);
+    // Each handler's table, parsed from a section of pid.
+    void OnTable(const CPAT& pat, int pid);
+    void OnTable(const CPMT& pmt, int pid);
+    void OnTable(const CCAT& cat, int pid);
+    void OnTable(const CSDT& sdt, int pid);
     // Refills the per-PID cache from the tables when one of them changed.
     void Update() const;
 
-    std::unique_ptr<CPAT> m_pat;
-    std::unique_ptr<CCAT> m_cat;
-    std::unique_ptr<CSDT> m_sdt;
-    std::vector<std::unique_ptr<CPMT>> m_pmts;
+    std::unique_ptr<CRolesHandler<CPAT>> m_pat;
+    std::unique_ptr<CRolesHandler<CCAT>> m_cat;
+    std::unique_ptr<CRolesHandler<CSDT>> m_sdt;
+    std::vector<std::unique_ptr<CRolesHandler<CPMT>>> m_pmts;
     std::vector<std::unique_ptr<CProgramPids>> m_programs;
     CTableDispatcher* m_pTables = nullptr;
     uint64_t m_nChanges = 0;

@@ -3,6 +3,8 @@
 
 #include <algorithm>
 
+#include "base/ByteReader.h"
+
 namespace {
 
 // Where the first event of an EIT section begins (ARIB STD-B10): after the
@@ -12,45 +14,33 @@ constexpr int kFirstEvent = 14;
 
 }  // namespace
 
-CPresentEvents::CServiceRecord* CPresentEvents::Find(int serviceId) const {
+CPresentEvents::CServiceRecord& CPresentEvents::Record(int serviceId) {
     auto record = std::find_if(m_services.begin(), m_services.end(),
                                [serviceId](const CServiceRecord& s) { return s.serviceId == serviceId; });
-    return record == m_services.end() ? nullptr : &*record;
+    if (record != m_services.end()) return *record;
+    m_services.push_back(CServiceRecord{serviceId, -1});
+    return m_services.back();
 }
 
-bool CPresentEvents::NeedsParse() const {
-    m_bParsed = false;
-    const bool following = m_onProgramme && IsFollowingSection(m_buffer);
-    if (!IsPresentSection(m_buffer) && !following) return false;
-    // Only a whole first event (its 12 fixed bytes before the CRC_32) can
-    // be a repeat; anything shorter is parsed and yields no event.
-    const CServiceRecord* record = Find((m_buffer[3] << 8) | m_buffer[4]);
-    const bool whole = SectionLength() + 3 - 4 >= kFirstEvent + CEITEvent::kHeaderSize;
-    const int first = (m_buffer[kFirstEvent] << 8) | m_buffer[kFirstEvent + 1];
-    if (record && whole && first == (following ? record->lastFollowingId : record->lastEventId)) return false;
-    m_bParsed = true;
-    return true;
-}
-
-void CPresentEvents::OnComplete() {
-    // Nothing was parsed for a repeat or any other section (NeedsParse()).
-    if (!m_bParsed) return;
-    const int serviceId = (m_buffer[3] << 8) | m_buffer[4];
-    CServiceRecord* record = Find(serviceId);
-    if (record == nullptr) {
-        m_services.push_back(CServiceRecord{serviceId, -1});
-        record = &m_services.back();
-    }
-    if (m_events.empty()) return;
-    const int id = m_events.front()->event_id;
-    if (IsFollowingSection(m_buffer)) {
-        if (id == record->lastFollowingId) return;
-        record->lastFollowingId = id;
-        if (m_onProgramme) m_onProgramme(serviceId, *m_events.front());
-        return;
-    }
-    if (id == record->lastEventId) return;
-    record->lastEventId = id;
-    if (m_onProgramme) m_onProgramme(serviceId, *m_events.front());
-    if (m_onChange) m_onChange(serviceId, *m_events.front());
+int CPresentEvents::OnSection(const CSectionView& section) {
+    CByteReader r(section.data, static_cast<size_t>(section.length));
+    const bool following = IsFollowingSection(section);
+    const int serviceId = (r.PeekAt(3) << 8) | r.PeekAt(4);
+    CServiceRecord& record = Record(serviceId);
+    int& last = following ? record.lastFollowingId : record.lastEventId;
+    // A present section is sent several times a second and its first event
+    // changes a few times an hour: one whose first event_id is the one last
+    // seen for its service is a repeat, and goes unparsed. Only a whole
+    // first event (its 12 fixed bytes before the CRC_32) can be one.
+    const bool whole = section.length - 4 >= kFirstEvent + CEITEvent::kHeaderSize;
+    if (whole && ((r.PeekAt(kFirstEvent) << 8) | r.PeekAt(kFirstEvent + 1)) == last) return 0;
+    m_eit.Parse(section.data, section.length);
+    const int errors = m_eit.descriptorErrors;
+    if (m_eit.m_events.empty()) return errors;
+    const CEITEvent& first = *m_eit.m_events.front();
+    if (first.event_id == last) return errors;
+    last = first.event_id;
+    if (m_onProgramme) m_onProgramme(serviceId, first);
+    if (!following && m_onChange) m_onChange(serviceId, first);
+    return errors;
 }

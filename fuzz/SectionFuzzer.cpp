@@ -21,19 +21,37 @@
 
 namespace {
 
-void Dispatch(CTableDispatcher& tables, std::vector<uint8_t>& p, int pid, CTOT& tot, CEIT& eit) {
+// Parses every section it is handed into its table, and reads the result.
+template <class T>
+struct CParsing : CSectionHandler {
+    T table;
+    int OnSection(const CSectionView& s) override {
+        table.Parse(s.data, s.length);
+        return table.descriptorErrors;
+    }
+};
+
+struct CTables {
+    CTableDispatcher dispatcher;
+    CParsing<CTOT> tot;
+    CParsing<CEIT> eit;
+    CTables() {
+        dispatcher.Add(CTOT::kPid, &tot);
+        dispatcher.Add(CEIT::kPid, &eit);
+    }
+};
+
+void Dispatch(CTables& tables, std::vector<uint8_t>& p, int pid) {
     p[0] = 0x47;
     p[1] = static_cast<uint8_t>((p[1] & 0xE0) | (pid >> 8));
     p[2] = static_cast<uint8_t>(pid & 0xFF);
-    tables.Dispatch(p.data());
-    CTimeValue t;
-    tot.GetTime(t);
-    for (const auto& e : eit.m_events) (void)e->GetEventName().size();
+    tables.dispatcher.Dispatch(p.data());
+    for (const auto& e : tables.eit.table.m_events) (void)e->GetEventName().size();
 }
 
 // Splits section over packets of pid: pointer_field 0 in the first, the
 // rest of the last one stuffed, counters running on from counter.
-void Carry(CTableDispatcher& tables, const std::vector<uint8_t>& section, int pid, int& counter, CTOT& tot, CEIT& eit) {
+void Carry(CTables& tables, const std::vector<uint8_t>& section, int pid, int counter) {
     size_t pos = 0;
     bool first = true;
     while (first || pos < section.size()) {
@@ -47,23 +65,21 @@ void Carry(CTableDispatcher& tables, const std::vector<uint8_t>& section, int pi
                   p.begin() + static_cast<long>(at));
         pos += n;
         first = false;
-        Dispatch(tables, p, pid, tot, eit);
+        Dispatch(tables, p, pid);
     }
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-    CTOT tot;
-    CEIT eit;
-    CTableDispatcher tables;
-    tables.Add(&tot);
-    tables.Add(&eit);
-    for (size_t pos = 0; pos < size; pos += 188) {
-        // Exactly one packet, the tail padded with stuffing bytes.
-        std::vector<uint8_t> p(188, 0xFF);
-        for (size_t i = 0; i < 188 && pos + i < size; ++i) p[i] = data[pos + i];
-        Dispatch(tables, p, (p[2] & 0x04) ? CTOT::kPid : CEIT::kPid, tot, eit);
+    {
+        CTables tables;
+        for (size_t pos = 0; pos < size; pos += 188) {
+            // Exactly one packet, the tail padded with stuffing bytes.
+            std::vector<uint8_t> p(188, 0xFF);
+            for (size_t i = 0; i < 188 && pos + i < size; ++i) p[i] = data[pos + i];
+            Dispatch(tables, p, (p[2] & 0x04) ? CTOT::kPid : CEIT::kPid);
+        }
     }
 
     if (size >= 7) {
@@ -73,12 +89,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             const uint32_t crc = Crc32(s.data(), static_cast<int>(end - 4));
             for (int k = 0; k < 4; ++k) s[end - 4 + k] = static_cast<uint8_t>(crc >> (24 - 8 * k));
         }
-        // Fresh assembly state, as after a lost packet on each PID.
-        tot.m_nState = SEC_WAIT_START;
-        eit.m_nState = SEC_WAIT_START;
-        int tc = tot.m_nCounter + 5, ec = eit.m_nCounter + 5;
-        Carry(tables, s, CTOT::kPid, tc, tot, eit);
-        Carry(tables, s, CEIT::kPid, ec, tot, eit);
+        // Fresh assemblers, as after a lost packet on each PID.
+        CTables tables;
+        Carry(tables, s, CTOT::kPid, 5);
+        Carry(tables, s, CEIT::kPid, 5);
     }
     return 0;
 }

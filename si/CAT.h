@@ -15,7 +15,7 @@ public:
     int version_number = -1;
     CDescriptorList m_descriptors;
 
-    CCAT() : CLongFormTable(kPid, kTableId, 0) {}
+    CCAT() : CLongFormTable(kTableId, 0) {}
 
 protected:
     void ParseBody(const CLongHeader& h, CByteReader& r) override;

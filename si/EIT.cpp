@@ -46,18 +46,17 @@ std::string CEITEvent::GetEventName() const {
     return static_cast<const CShortEventDescriptor&>(*descriptors[static_cast<size_t>(i)]).event_name;
 }
 
-void CEIT::Parse() {
+void CEIT::Parse(const uint8_t* section, int length) {
     ClearEvents();
     descriptorErrors = 0;
-    const int L = SectionLength();
-    const uint8_t* end = SectionEnd();
+    const int L = length - 3;
     // Events run from byte 14 to the CRC_32 (at L - 1). An event whose fixed
     // part does not fit in the section ends the loop; its descriptors end
     // at the CRC_32.
     int i = 14;
-    while (i < L - 1 && end - (m_buffer + i) >= CEITEvent::kHeaderSize) {
+    while (i < L - 1 && length - i >= CEITEvent::kHeaderSize) {
         auto e = std::make_unique<CEITEvent>();
-        i += e->Parse(m_buffer + i, m_buffer + L - 1);
+        i += e->Parse(section + i, section + L - 1);
         descriptorErrors += e->descriptorErrors;
         m_events.push_back(std::move(e));
     }

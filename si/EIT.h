@@ -50,8 +50,6 @@ public:
 
     std::vector<std::unique_ptr<CEITEvent>> m_events;
 
-    CEIT() { m_nPid = kPid; }
-
-    void Parse() override;
+    void Parse(const uint8_t* section, int length) override;
     void ClearEvents() { m_events.clear(); }
 };

@@ -32,7 +32,7 @@ public:
     int version_number = -1;
     std::vector<std::unique_ptr<CPATProgram>> m_programs;
 
-    CPAT() : CLongFormTable(kPid, kTableId, 0) {}
+    CPAT() : CLongFormTable(kTableId, 0) {}
 
     // True when the PAT maps program_number to pid.
     bool Lists(int program_number, int pid) const;

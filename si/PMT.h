@@ -33,7 +33,7 @@ public:
     std::vector<std::unique_ptr<CPMTStream>> m_streams;
 
     // The header, then PCR_PID and program_info_length.
-    explicit CPMT(int pid) : CLongFormTable(pid & (kPidCount - 1), kTableId, 4) {}
+    CPMT() : CLongFormTable(kTableId, 4) {}
 
 protected:
     void ParseBody(const CLongHeader& h, CByteReader& r) override;

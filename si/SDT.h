@@ -37,7 +37,7 @@ public:
     std::vector<std::unique_ptr<CSDTService>> m_services;
 
     // The header, then original_network_id and a reserved byte.
-    CSDT() : CLongFormTable(kPid, kTableId, 3) {}
+    CSDT() : CLongFormTable(kTableId, 3) {}
 
 protected:
     void ParseBody(const CLongHeader& h, CByteReader& r) override;

@@ -1,22 +1,32 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "si/TOT.h"
 
+#include "base/ByteReader.h"
 #include "text/ARIBStringDecoder.h"
 
-void CTOT::Parse() {
+void CTOT::Parse(const uint8_t* section, int length) {
+    ParseTime(section, length);
+    if (section[0] != kTableId) return;
     ClearDescriptorList(m_descriptors);
     // The descriptors run from byte 10 to the CRC_32; descriptors_loop_length
     // is not needed to find them.
-    const int L = SectionLength();
+    const int L = length - 3;
     CARIBStringDecoder dec;
-    const int loopEnd = L - 1 > 10 ? L - 1 : 10;
-    const CByteReader loop(m_buffer + 10, static_cast<size_t>(loopEnd - 10));
-    descriptorErrors = ParseDescriptorLoop(m_descriptors, loop, dec);
+    CByteReader r(section, static_cast<size_t>(length));
+    r.Skip(10);
+    descriptorErrors = ParseDescriptorLoop(m_descriptors, r.Sub(L - 1 - 10), dec);
 }
 
-bool CTOT::GetTime(CTimeValue& t) const {
+bool CTOT::ParseTime(const uint8_t* section, int length) {
+    // A section too short for JST_time reads zeros past its end: no time.
+    CByteReader r(section, static_cast<size_t>(length));
+    r.Skip(3);
+    const int mjd = r.U16();
+    const int hour = r.U8(), minute = r.U8(), second = r.U8();
     int year = 0, month = 0, day = 0;
-    MjdToDate((m_buffer[3] << 8) | m_buffer[4], year, month, day);
-    return CTimeValue::FromFields(year, month, day, BcdToInt(m_buffer[5]), BcdToInt(m_buffer[6]),
-                                  BcdToInt(m_buffer[7]), t);
+    MjdToDate(mjd, year, month, day);
+    JST_time = CTimeValue();
+    has_JST_time = CTimeValue::FromFields(year, month, day, BcdToInt(hour), BcdToInt(minute), BcdToInt(second),
+                                          JST_time);
+    return has_JST_time;
 }

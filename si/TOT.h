@@ -12,16 +12,17 @@ public:
     static constexpr int kPid = 0x0014;
     static constexpr int kTableId = 0x73;
 
+    // JST_time of the last section parsed, TOT or TDT (a TDT's sits at the
+    // same offsets); has_JST_time is false when its fields are no time.
+    CTimeValue JST_time;
+    bool has_JST_time = false;
     CDescriptorList m_descriptors;
 
-    CTOT() { m_nPid = kPid; }
     ~CTOT() override { ClearDescriptorList(m_descriptors); }
 
-    // Only a TOT section is parsed; a TDT has no descriptors, and other
-    // table_ids on this PID are not the TOT.
-    bool NeedsParse() const override { return m_buffer[0] == kTableId; }
-    void Parse() override;
-    // The JST_time of the section now in the buffer (a TDT's sits at the same
-    // offsets). False when its fields cannot become a time value.
-    bool GetTime(CTimeValue& t) const;
+    // Reads JST_time and, of a TOT section only, the descriptors: a TDT has
+    // none, and other table_ids on this PID are not the TOT.
+    void Parse(const uint8_t* section, int length) override;
+    // Reads JST_time only; returns has_JST_time.
+    bool ParseTime(const uint8_t* section, int length);
 };

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "si/Table.h"
 
-bool CTable::ReadLongHeader(CLongHeader& h, CByteReader& body, int minBody) const {
+bool CTable::ReadLongHeader(const uint8_t* section, int length, CLongHeader& h, CByteReader& body,
+                            int minBody) {
     // The bytes before the CRC_32.
-    const int size = SectionLength() + 3 - 4;
+    const int size = length - 4;
     if (size < 8 + minBody) return false;
-    CByteReader r(m_buffer, static_cast<size_t>(size));
+    CByteReader r(section, static_cast<size_t>(size));
     h.table_id = r.U8();
     r.Skip(2);  // section_syntax_indicator and section_length
     h.table_id_extension = r.U16();
@@ -18,13 +19,14 @@ bool CTable::ReadLongHeader(CLongHeader& h, CByteReader& body, int minBody) cons
     return true;
 }
 
-void CLongFormTable::Parse() {
+void CLongFormTable::Parse(const uint8_t* section, int length) {
     m_bAccepted = false;
     descriptorErrors = 0;
     CLongHeader h;
     CByteReader r;
     // A section with current_next_indicator 0 describes a table not yet valid.
-    if (!ReadLongHeader(h, r, m_nMinBody) || h.table_id != m_nTableId || !h.current_next_indicator) return;
+    if (!ReadLongHeader(section, length, h, r, m_nMinBody) || h.table_id != m_nTableId || !h.current_next_indicator)
+        return;
     ParseBody(h, r);
     m_bAccepted = true;
 }

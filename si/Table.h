@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "base/ByteReader.h"
-#include "si/Section.h"
+#include "base/Object.h"
 
 // The fixed header of a section in the long form (section_syntax_indicator
 // 1, ISO/IEC 13818-1 2.4.4): what PAT, CAT, PMT and SDT have in common.
@@ -20,37 +20,23 @@ struct CLongHeader {
     int last_section_number = 0;
 };
 
-// A table that can parse the verified section in its buffer and react to
-// its completion. CTableDispatcher feeds it the packets of its PID.
-class CTable : public CSection {
+// A table parsed from one verified section: Parse() takes the section's
+// bytes, from its table_id to the end of its CRC_32, and fills the members.
+// Tables assemble nothing; the table dispatcher hands whole sections to
+// the handlers that hold them.
+class CTable : public CObject {
 public:
-    // Reads the long-form header of the section in the buffer into h and
-    // returns a reader over the bytes after it, up to the CRC_32; false when
-    // the section does not hold the header and minBody bytes after it.
-    bool ReadLongHeader(CLongHeader& h, CByteReader& body, int minBody = 0) const;
-
-    virtual void Parse() = 0;
+    virtual void Parse(const uint8_t* section, int length) = 0;
     // Descriptors of the section last parsed that were cut short by their
     // loop's end or whose fields ran past their descriptor_length; set by
     // Parse().
     int descriptorErrors = 0;
-    // Whether the verified section in the buffer is worth parsing: false
-    // only where OnComplete() will use nothing Parse() would build, so the
-    // dispatcher may pass the section to OnComplete() unparsed.
-    virtual bool NeedsParse() const { return true; }
-    // Whether the section now assembled in the buffer, not yet verified, is
-    // one the table reads at all: a section it would only pass over is not
-    // worth its CRC_32 (most of the EIT PID is schedules nobody reads).
-    virtual bool WantsSection() const { return true; }
-    // Whether a section identical to the last one verified (the same
-    // CRC_32) may pass unparsed: true for tables whose parse only restates
-    // what the repeat already said (PSI repeated ten times a second).
-    virtual bool SkipsRepeats() const { return false; }
-    uint32_t m_nLastCrc = 0;
-    bool m_bHaveLastCrc = false;
-    // Called for every verified section after Parse() (or in its place,
-    // see NeedsParse()).
-    virtual void OnComplete() {}
+
+    // Reads the long-form header of section into h and returns a reader
+    // over the bytes after it, up to the CRC_32; false when the section does
+    // not hold the header and minBody bytes after it.
+    static bool ReadLongHeader(const uint8_t* section, int length, CLongHeader& h, CByteReader& body,
+                               int minBody = 0);
 };
 
 // A PSI table in the long form whose members reflect its last current
@@ -63,12 +49,12 @@ public:
     // table_id and is now reflected in the members.
     bool m_bAccepted = false;
 
-    void Parse() final;
+    void Parse(const uint8_t* section, int length) final;
 
 protected:
     // minBody: the fixed bytes after the long-form header that the body
     // needs before its loops.
-    CLongFormTable(int pid, int tableId, int minBody) : m_nTableId(tableId), m_nMinBody(minBody) { m_nPid = pid; }
+    CLongFormTable(int tableId, int minBody) : m_nTableId(tableId), m_nMinBody(minBody) {}
     // Reads the body of a current section of the table_id; body spans the
     // bytes after the header up to the CRC_32.
     virtual void ParseBody(const CLongHeader& h, CByteReader& body) = 0;

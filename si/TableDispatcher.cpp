@@ -6,32 +6,58 @@
 
 CTableDispatcher::CTableDispatcher() { std::fill(std::begin(m_lastCounter), std::end(m_lastCounter), int8_t(-1)); }
 
+CTableDispatcher::~CTableDispatcher() = default;
+
 void CTableDispatcher::SetCopyTest(CCopyTest test) {
     m_copyTest = std::move(test);
     std::vector<uint64_t>().swap(m_lastTail);
     if (!m_copyTest) m_lastTail.assign(kPidCount, 0);
 }
 
-void CTableDispatcher::Add(CTable* table) {
-    m_tables.push_back(table);
-    m_bWanted[table->m_nPid & (kPidCount - 1)] = true;
+void CTableDispatcher::Add(int pid, CSectionHandler* handler) {
+    pid &= kPidCount - 1;
+    std::unique_ptr<CPidSections>& s = m_pids[static_cast<size_t>(pid)];
+    if (!s) s = std::make_unique<CPidSections>();
+    s->handlers.push_back(CEntry{handler, handler->SkipsRepeats(), false, 0});
+    ++s->live;
+    m_wanted[pid] = true;
 }
 
-void CTableDispatcher::Remove(const CTable* table) {
-    auto at = std::find(m_tables.begin(), m_tables.end(), table);
-    if (at == m_tables.end()) return;
-    // Only marked here: a dispatch in progress walks m_tables by index.
-    *at = nullptr;
-    ++m_nRemoved;
-    UpdateWanted(table->m_nPid & (kPidCount - 1));
+CTableDispatcher::CEntry* CTableDispatcher::Find(int pid, const CSectionHandler* handler) {
+    const std::unique_ptr<CPidSections>& s = m_pids[static_cast<size_t>(pid & (kPidCount - 1))];
+    if (!s || handler == nullptr) return nullptr;
+    auto at = std::find_if(s->handlers.begin(), s->handlers.end(),
+                           [handler](const CEntry& e) { return e.handler == handler; });
+    return at == s->handlers.end() ? nullptr : &*at;
 }
 
-void CTableDispatcher::UpdateWanted(int pid) {
-    m_bWanted[pid] = std::any_of(m_tables.begin(), m_tables.end(),
-                                 [pid](const CTable* t) { return t != nullptr && t->m_nPid == pid; });
+void CTableDispatcher::Remove(int pid, const CSectionHandler* handler) {
+    pid &= kPidCount - 1;
+    CEntry* e = Find(pid, handler);
+    if (e == nullptr) return;
+    CPidSections& s = *m_pids[static_cast<size_t>(pid)];
+    // Only marked while the PID's packet is dispatched: the walk goes by
+    // index, and the assembler is in use.
+    e->handler = nullptr;
+    --s.live;
+    if (pid == m_dispatching) {
+        if (s.live == 0) m_wanted[pid] = false;
+        return;
+    }
+    s.handlers.erase(s.handlers.begin() + (e - s.handlers.data()));
+    if (s.live == 0) Drop(pid);
 }
 
-int CTableDispatcher::DispatchToTables(const uint8_t* packet, int pid) {
+void CTableDispatcher::ForgetRepeat(int pid, const CSectionHandler* handler) {
+    if (CEntry* e = Find(pid, handler)) e->haveLastCrc = false;
+}
+
+void CTableDispatcher::Drop(int pid) {
+    m_pids[static_cast<size_t>(pid)].reset();
+    m_wanted[pid] = false;
+}
+
+int CTableDispatcher::DispatchToHandlers(const uint8_t* packet, int pid) {
     // ISO/IEC 13818-1 lets a packet with payload be sent twice, with the
     // same continuity_counter and the same bytes: its sections were taken
     // from the first copy, and the second must neither complete them again
@@ -45,49 +71,56 @@ int CTableDispatcher::DispatchToTables(const uint8_t* packet, int pid) {
     m_lastCounter[pid] = static_cast<int8_t>(counter);
     if (!m_copyTest) m_lastTail[static_cast<size_t>(pid)] = PacketTail(packet);
     if (copy) return 0;
-    // The holes left by removed tables go before a walk starts, so a stream
-    // whose PAT keeps changing cannot grow the list without bound.
-    if (m_nRemoved > 0 && m_nDepth == 0) {
-        m_tables.erase(std::remove(m_tables.begin(), m_tables.end(), nullptr), m_tables.end());
-        m_nRemoved = 0;
-    }
-    ++m_nDepth;
-    // Where in the packet each section that failed ended: two tables of one
-    // PID assemble the same sections, and a failed one counts once.
-    int failedEnds[kMaxFailures];
+    CPidSections& s = *m_pids[static_cast<size_t>(pid)];
+    m_dispatching = pid;
     int failed = 0;
-    // By index and with the size read anew each time: a table's OnComplete()
-    // may add another table, and the push_back may move the storage.
-    for (size_t i = 0; i < m_tables.size(); ++i) {
-        CTable* t = m_tables[i];
-        if (t == nullptr || t->m_nPid != pid) continue;
-        while (t->Append(packet)) {
-            if (!t->WantsSection()) continue;
-            if (!t->Verify()) {
-                // The section is dropped; the next one is looked for where
-                // the packet says it starts.
-                const int end = t->m_nNextPos;
-                if (std::find(failedEnds, failedEnds + failed, end) == failedEnds + failed && failed < kMaxFailures)
-                    failedEnds[failed++] = end;
-                continue;
-            }
-            if (t->SkipsRepeats()) {
-                const uint8_t* c = t->SectionEnd() - 4;
-                const uint32_t crc = (uint32_t(c[0]) << 24) | (uint32_t(c[1]) << 16) | (uint32_t(c[2]) << 8) | c[3];
-                if (t->m_bHaveLastCrc && crc == t->m_nLastCrc) continue;
-                t->m_nLastCrc = crc;
-                t->m_bHaveLastCrc = true;
-            }
-            if (t->NeedsParse()) {
-                t->Parse();
-                m_descriptorErrors[static_cast<size_t>(pid)] += static_cast<uint64_t>(t->descriptorErrors);
-            }
-            t->OnComplete();
-            // OnComplete() may have removed this very table.
-            if (m_tables[i] != t) break;
-        }
+    while (s.live > 0 && s.assembler.Append(packet)) {
+        const CSectionView view{s.assembler.Data(), s.assembler.Length(), pid, packet};
+        // A failed section is dropped; the next one is looked for where the
+        // packet says it starts.
+        if (!HandOut(s, view)) ++failed;
     }
-    --m_nDepth;
+    m_dispatching = -1;
+    // The holes left by handlers removed meanwhile, and the assembler once
+    // the last handler went.
+    if (s.live == 0) {
+        Drop(pid);
+    } else if (s.live != static_cast<int>(s.handlers.size())) {
+        s.handlers.erase(std::remove_if(s.handlers.begin(), s.handlers.end(),
+                                        [](const CEntry& e) { return e.handler == nullptr; }),
+                         s.handlers.end());
+    }
     if (failed != 0) m_crcErrors[static_cast<size_t>(pid)] += static_cast<uint64_t>(failed);
     return failed;
+}
+
+bool CTableDispatcher::HandOut(CPidSections& s, const CSectionView& view) {
+    bool verified = false;
+    // Two handlers that parse one section find its faults twice: they count
+    // once.
+    int descriptorErrors = 0;
+    // By index and with the size read anew each time: a handler's
+    // OnSection() may add another handler of this PID, and the push_back
+    // may move the storage.
+    for (size_t i = 0; i < s.handlers.size(); ++i) {
+        CSectionHandler* h = s.handlers[i].handler;
+        if (h == nullptr || !h->WantsSection(view)) continue;
+        if (!verified) {
+            if (!CSection::Verify(view.data, view.length)) return false;
+            verified = true;
+        }
+        // The last four bytes tell a repeat (the CRC_32, where the table
+        // has one); a section shorter than that is never one.
+        if (s.handlers[i].skipsRepeats && view.length >= 4) {
+            const uint8_t* c = view.data + view.length - 4;
+            const uint32_t crc = (uint32_t(c[0]) << 24) | (uint32_t(c[1]) << 16) | (uint32_t(c[2]) << 8) | c[3];
+            CEntry& e = s.handlers[i];
+            if (e.haveLastCrc && crc == e.lastCrc) continue;
+            e.lastCrc = crc;
+            e.haveLastCrc = true;
+        }
+        descriptorErrors = std::max(descriptorErrors, h->OnSection(view));
+    }
+    m_descriptorErrors[static_cast<size_t>(view.pid)] += static_cast<uint64_t>(descriptorErrors);
+    return true;
 }

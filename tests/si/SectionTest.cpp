@@ -21,14 +21,19 @@ using tsgen::PacketFaults;
 
 constexpr int kPid = 0x0014;
 
-// A table that records what the dispatcher hands it.
-class CRecordingTable : public CTable {
+// A handler that records what the dispatcher hands it, and the number of
+// the packet that completed each section.
+class CRecordingTable : public CSectionHandler {
 public:
-    explicit CRecordingTable(int pid = kPid) { m_nPid = pid; }
-    void Parse() override { parsed.emplace_back(static_cast<const uint8_t*>(m_buffer), SectionEnd()); }
-    // Records the number of the packet that completed each section.
-    void OnComplete() override { completed.push_back(m_pPackets ? *m_pPackets : -1); }
-    const int64_t* m_pPackets = nullptr;
+    explicit CRecordingTable(int onPid = kPid) : pid(onPid) {}
+    int OnSection(const CSectionView& s) override {
+        EXPECT_EQ(pid, s.pid);
+        parsed.emplace_back(s.data, s.data + s.length);
+        completed.push_back(packets ? *packets : -1);
+        return 0;
+    }
+    int pid;
+    const int64_t* packets = nullptr;
     std::vector<Bytes> parsed;
     std::vector<int64_t> completed;
 };
@@ -39,8 +44,8 @@ struct CRig {
     CTableDispatcher tables;
     int64_t packets = 0;
     void Add(CRecordingTable& t) {
-        t.m_pPackets = &packets;
-        tables.Add(&t);
+        t.packets = &packets;
+        tables.Add(t.pid, &t);
     }
     // Dispatches every packet; returns the dispatcher's results (sections
     // that failed their CRC_32).
@@ -111,15 +116,19 @@ TEST(CSectionTest, Crc32OfCheckString) {
 }
 
 TEST(CSectionTest, TotSectionVerifiesAndAnyByteChangeFails) {
-    CRecordingTable t;
+    CSection t;
     CStreamBuilder b;
     b.AddSection(kPid, kTot);
     const Bytes packet = Packets(b).at(0);
     ASSERT_TRUE(t.Append(packet.data()));
     EXPECT_TRUE(t.Verify());
-    EXPECT_EQ(0, std::memcmp(t.m_buffer, kTot.data(), kTot.size()));
+    EXPECT_EQ(kTot, Bytes(t.Data(), t.Data() + t.Length()));
     EXPECT_FALSE(t.Append(packet.data()));  // nothing else in the packet
-    EXPECT_EQ(SEC_WAIT_START, t.m_nState);
+    EXPECT_FALSE(t.Collecting());
+
+    // A TDT carries no CRC_32.
+    const Bytes tdt = tsgen::MakeTDT(2009, 1, 2, 3, 4, 5);
+    EXPECT_TRUE(CSection::Verify(tdt.data(), static_cast<int>(tdt.size())));
 
     // Bytes 1 and 2 hold section_length, which moves the CRC_32 itself.
     for (size_t i = 0; i < kTot.size(); ++i) {
@@ -129,8 +138,7 @@ TEST(CSectionTest, TotSectionVerifiesAndAnyByteChangeFails) {
             changed[i] ^= static_cast<uint8_t>(x);
             // The TDT and the stuffing table carry no CRC_32.
             if (changed[0] == 0x70 || changed[0] == 0x72) continue;
-            std::memcpy(t.m_buffer, changed.data(), changed.size());
-            if (t.Verify()) {
+            if (CSection::Verify(changed.data(), static_cast<int>(changed.size()))) {
                 ADD_FAILURE() << "byte " << i << " xor " << x << " still verifies";
                 return;
             }
@@ -172,7 +180,6 @@ TEST(CSectionTest, SectionsWithinAndAcrossPackets) {
         EXPECT_FALSE(AnyFailed(rig.Dispatch(Packets(b))));
         EXPECT_EQ(c.expected, t.parsed);
         EXPECT_EQ(c.counts, t.completed);
-        EXPECT_EQ(SEC_WAIT_START, t.m_nState);
     }
 }
 
@@ -229,7 +236,8 @@ TEST(CSectionTest, PointerFieldAndAdaptationField) {
 }
 
 TEST(CSectionTest, BadCrcDropsOnlyItsSection) {
-    // Two tables of one PID verify the same sections: a failure counts once.
+    // Two handlers of one PID are handed the same sections: a failure
+    // counts once.
     CRig rig;
     CRecordingTable t, other;
     rig.Add(t);
@@ -434,23 +442,56 @@ TEST(CSectionTest, TablesHearOnlyTheirPidAndNothingOnceRemoved) {
     b.AddFiller(0x0100);
     EXPECT_FALSE(AnyFailed(rig.Dispatch(Packets(b))));
     EXPECT_TRUE(t.parsed.empty());
-    EXPECT_EQ(SEC_WAIT_START, t.m_nState);
-    rig.tables.Remove(&t);
+    rig.tables.Remove(t.pid, &t);
+    EXPECT_FALSE(rig.tables.Wants(kPid));
     CStreamBuilder c;
     c.AddSection(kPid, MakeSection(40));
     rig.Dispatch(Packets(c));
     EXPECT_TRUE(t.parsed.empty());
 }
 
+TEST(CSectionTest, HandlerLeavesFromInsideADispatch) {
+    // A handler that removes itself on its first section, and may hand its
+    // PID to another: the new one is handed the section in hand and what
+    // the packet still completes, as if it had been there from the packet's
+    // start; without one the PID's assembler goes once the packet is done.
+    struct CLeaving : CRecordingTable {
+        CTableDispatcher* tables = nullptr;
+        CRecordingTable* successor = nullptr;
+        int OnSection(const CSectionView& s) override {
+            CRecordingTable::OnSection(s);
+            tables->Remove(pid, this);
+            if (successor) tables->Add(pid, successor);
+            return 0;
+        }
+    };
+    const Bytes a = MakeSection(40, 0x73, 33);
+    const Bytes bSec = MakeSection(40, 0x74, 34);
+    for (const bool handOver : {false, true}) {
+        SCOPED_TRACE(handOver);
+        CRig rig;
+        CLeaving leaving;
+        CRecordingTable next;
+        leaving.tables = &rig.tables;
+        leaving.successor = handOver ? &next : nullptr;
+        rig.Add(leaving);
+        CStreamBuilder b;
+        b.AddSection(kPid, Concat({a, bSec}));
+        b.AddSection(kPid, a);
+        rig.Dispatch(Packets(b));
+        EXPECT_EQ((std::vector<Bytes>{a}), leaving.parsed);
+        EXPECT_EQ(handOver ? (std::vector<Bytes>{a, bSec, a}) : std::vector<Bytes>{}, next.parsed);
+        EXPECT_EQ(handOver, rig.tables.Wants(kPid));
+    }
+}
+
 TEST(CSectionTest, HostilePacketsStayInBounds) {
-    // Random packets on the table's PID: whatever the header bits, adaptation
-    // lengths and section lengths say, assembly must stay inside the packet
-    // and the section buffer.
+    // Random packets on the assembler's PID: whatever the header bits,
+    // adaptation lengths and section lengths say, assembly must stay inside
+    // the packet and the section buffer (both exactly sized on the heap).
     for (unsigned seed = 1; seed <= 40; ++seed) {
         SCOPED_TRACE(seed);
-        CRig rig;
-        CRecordingTable t;
-        rig.Add(t);
+        CSection t;
         std::mt19937 rng(seed);
         for (int i = 0; i < 400; ++i) {
             Bytes p(188);
@@ -462,8 +503,7 @@ TEST(CSectionTest, HostilePacketsStayInBounds) {
             if (rng() % 4 != 0) p[3] = static_cast<uint8_t>((p[3] & 0xF0) | (i & 0x0F));
             // Small section lengths now and then, so sections do complete.
             if (rng() % 3 == 0) p[5 + rng() % 4] &= 0xF0;
-            rig.tables.Dispatch(p.data());
-            ASSERT_LE(t.m_nLength, CSection::kBufferSize);
+            while (t.Append(p.data())) ASSERT_LE(t.Length(), CSection::kMaxSectionLength + 3);
         }
     }
 }

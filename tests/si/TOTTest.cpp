@@ -6,38 +6,24 @@
 #include <cstdio>
 #include <vector>
 
-#include "si/TableDispatcher.h"
 #include "tools/SiBuilder.h"
 #include "tools/TestStream.h"
 
 namespace {
 
 using tsgen::Bytes;
-using tsgen::CStreamBuilder;
 
 const Bytes kTot = {0x73, 0x70, 0x0B, 0xD5, 0x5A, 0x12, 0x34, 0x56, 0xF0, 0x00, 0xE4, 0x9F, 0x5B, 0x38};
 
-// Feeds each section, packetized, through the dispatcher to tot; the
-// dispatcher's count of descriptor errors on the PID goes to errors.
-std::vector<bool> Feed(CTOT& tot, const std::vector<Bytes>& sections, uint64_t* errors = nullptr) {
-    CTableDispatcher tables;
-    tables.Add(&tot);
-    CStreamBuilder b;
-    for (const auto& s : sections) b.AddSection(CTOT::kPid, s);
-    std::vector<bool> failed;
-    const Bytes& d = b.Data();
-    for (size_t i = 0; i + 188 <= d.size(); i += 188) {
-        const Bytes packet(d.begin() + i, d.begin() + i + 188);
-        failed.push_back(tables.Dispatch(packet.data()));
-    }
-    if (errors) *errors = tables.DescriptorErrors(CTOT::kPid);
-    return failed;
+// Parses the sections in turn, each in an exactly-sized vector so that a
+// read past its end is caught.
+void Feed(CTOT& tot, const std::vector<Bytes>& sections) {
+    for (const auto& s : sections) tot.Parse(s.data(), static_cast<int>(s.size()));
 }
 
 std::string Fields(const CTOT& tot) {
-    CTimeValue t;
-    if (!tot.GetTime(t)) return "no time";
-    const CTimeFields f = t.Fields();
+    if (!tot.has_JST_time) return "no time";
+    const CTimeFields f = tot.JST_time.Fields();
     char s[32];
     std::snprintf(s, sizeof s, "%04d/%02d/%02d %02d:%02d:%02d", f.year, f.month, f.day, f.hour, f.minute,
                   f.second);
@@ -52,12 +38,12 @@ std::vector<int> Tags(const CDescriptorList& list) {
 
 TEST(CTOTTest, SectionFromTheStream) {
     CTOT tot;
-    EXPECT_EQ((std::vector<bool>{false}), Feed(tot, {kTot}));
+    Feed(tot, {kTot});
     EXPECT_TRUE(tot.m_descriptors.empty());
     EXPECT_EQ("2008/06/01 12:34:56", Fields(tot));
 }
 
-TEST(CTOTTest, JstTimeOfTheBuffer) {
+TEST(CTOTTest, JstTime) {
     struct Case {
         const char* name;
         Bytes time;  // MJD and BCD hour, minute, second
@@ -70,12 +56,15 @@ TEST(CTOTTest, JstTimeOfTheBuffer) {
         {"hour 24: no time", {0xD5, 0x5A, 0x24, 0x00, 0x00}, "no time"},
         {"MJD 0 is before 1900: no time", {0x00, 0x00, 0x00, 0x00, 0x00}, "no time"},
         {"MJD 40586 is 1969: no time", {0x9E, 0x8A, 0x23, 0x59, 0x59}, "no time"},
+        {"section ends before JST_time: no time", {}, "no time"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        Bytes section(kTot.begin(), kTot.begin() + 3);
+        section.insert(section.end(), c.time.begin(), c.time.end());
         CTOT tot;
-        std::memcpy(tot.m_buffer, kTot.data(), kTot.size());
-        std::memcpy(tot.m_buffer + 3, c.time.data(), c.time.size());
+        const bool valid = tot.ParseTime(section.data(), static_cast<int>(section.size()));
+        EXPECT_EQ(c.expected != std::string("no time"), valid);
         EXPECT_EQ(c.expected, Fields(tot));
     }
 }
@@ -87,7 +76,7 @@ TEST(CTOTTest, DescriptorLoop) {
         const char* name;
         Bytes descriptors;
         std::vector<int> tags;
-        uint64_t errors;  // descriptors cut short or overrunning
+        int errors;  // descriptors cut short or overrunning
     };
     const Case cases[] = {
         {"local time offset only: not kept", lto, {}, 0},
@@ -110,10 +99,9 @@ TEST(CTOTTest, DescriptorLoop) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         CTOT tot;
-        uint64_t errors = 0;
-        Feed(tot, {tsgen::MakeTOT(2008, 6, 1, 12, 0, 0, c.descriptors)}, &errors);
+        Feed(tot, {tsgen::MakeTOT(2008, 6, 1, 12, 0, 0, c.descriptors)});
         EXPECT_EQ(c.tags, Tags(tot.m_descriptors));
-        EXPECT_EQ(c.errors, errors);
+        EXPECT_EQ(c.errors, tot.descriptorErrors);
     }
 }
 
@@ -133,12 +121,11 @@ TEST(CTOTTest, EachParseReplacesTheDescriptors) {
     EXPECT_TRUE(tot.m_descriptors.empty());
 }
 
-TEST(CTOTTest, TdtHasNoCrcAndItsTimeIsRead) {
+TEST(CTOTTest, TdtGivesItsTimeOnly) {
     CTOT tot;
     const Bytes withDescriptor = tsgen::MakeTOT(2008, 6, 1, 12, 0, 0, tsgen::ShortEventDescriptor("a"));
-    const std::vector<bool> failed = Feed(tot, {withDescriptor, tsgen::MakeTDT(2009, 1, 2, 3, 4, 5)});
-    EXPECT_EQ((std::vector<bool>{false, false}), failed);
-    // Not parsed: the TOT's descriptors stay.
+    Feed(tot, {withDescriptor, tsgen::MakeTDT(2009, 1, 2, 3, 4, 5)});
+    // A TDT has no descriptors: the TOT's stay.
     EXPECT_EQ((std::vector<int>{0x4D}), Tags(tot.m_descriptors));
     EXPECT_EQ("2009/01/02 03:04:05", Fields(tot));
 }
