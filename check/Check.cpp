@@ -172,21 +172,11 @@ void CCheck::Run(const std::function<void()>& tick) {
     // load.
     CPacketAccounting accounting(m_stats.pids.data());
     m_accounting = &accounting;
-    int announcedSize = 0;
     // The flags of a packet with nothing to tell: the size announced last,
     // no lost sync. Only other flags need a closer look.
     FrameFlags steadyFlags = FrameFlags::kNone;
     int untilTick = kTickPackets;
     int clockPid = -1;  // none until the PAT and a PMT name one
-    bool inside = true;  // lost sync before the last packet, not at the end
-    auto syncLost = [&] {
-        CFinding f = Found(CFinding::kSyncError);
-        f.offset = m_framer.LostOffset();
-        ++m_stats.syncErrors;
-        if (inside) ++m_stats.syncErrorsInside;
-        f.atEnd = !inside;
-        Emit(f);
-    };
 
     // The packets come in stretches (one packet where the framer had to
     // look closer): the end, the flags and the progress are tested once per
@@ -219,15 +209,7 @@ void CCheck::Run(const std::function<void()>& tick) {
         // Only the first packet of a stretch can have other flags than the
         // size announced last.
         if (flags != steadyFlags) {
-            const int size = Any(flags & FrameFlags::kSize188) ? 188 : Any(flags & FrameFlags::kSize192) ? 192 : 204;
-            if (size != announcedSize) {
-                announcedSize = size;
-                CFinding f = Found(CFinding::kPacketSize);
-                f.count = size;
-                f.offset = m_framer.PacketOffset(p);
-                Emit(f);
-            }
-            if (Any(flags & FrameFlags::kSyncError)) syncLost();
+            OnFlags(flags, p);
             steadyFlags = flags & FrameFlags::kSizes;
         }
 
@@ -250,15 +232,39 @@ void CCheck::Run(const std::function<void()>& tick) {
     }
     accounting.Finish();
     m_accounting = nullptr;
+    Close(flags);
+}
+
+void CCheck::SyncLost(bool inside) {
+    CFinding f = Found(CFinding::kSyncError);
+    f.offset = m_framer.LostOffset();
+    ++m_stats.syncErrors;
+    if (inside) ++m_stats.syncErrorsInside;
+    f.atEnd = !inside;
+    Emit(f);
+}
+
+void CCheck::OnFlags(FrameFlags flags, const uint8_t* p) {
+    const int size = Any(flags & FrameFlags::kSize188) ? 188 : Any(flags & FrameFlags::kSize192) ? 192 : 204;
+    if (size != m_announcedSize) {
+        m_announcedSize = size;
+        CFinding f = Found(CFinding::kPacketSize);
+        f.count = size;
+        f.offset = m_framer.PacketOffset(p);
+        Emit(f);
+    }
+    if (Any(flags & FrameFlags::kSyncError)) SyncLost(true);
+}
+
+void CCheck::Close(FrameFlags flags) {
     // Bytes skipped at the end of the input (a cut-off last packet,
     // trailing garbage, an input without any packet) are lost sync too.
-    inside = false;
     m_bEnded = true;
-    if (Any(flags & FrameFlags::kSyncError)) syncLost();
+    if (Any(flags & FrameFlags::kSyncError)) SyncLost(false);
     // Counts gathered after the last TOT (or in a stream without any) close
     // the check; no TOT follows them.
     EmitCounts();
-    FinishTimeline(announcedSize != 0);
+    FinishTimeline(m_announcedSize != 0);
     for (int pid = 0; pid < kPidCount; ++pid) {
         CPidCounts& c = m_stats.pids[static_cast<size_t>(pid)];
         c.crcErrors = m_tables.CrcErrors(pid);
@@ -266,7 +272,7 @@ void CCheck::Run(const std::function<void()>& tick) {
     }
     m_stats.bytes = m_framer.Offset();
     m_stats.bytesInRuns = m_framer.BytesInRuns();
-    m_stats.packetSize = announcedSize;
+    m_stats.packetSize = m_announcedSize;
     m_stats.tots = m_clock.TotCount();
     m_stats.firstTotValid = m_clock.FirstTime(m_stats.firstTot);
     m_stats.lastTotValid = m_clock.LastTime(m_stats.lastTot);

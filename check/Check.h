@@ -52,6 +52,13 @@ private:
     // The input has ended (packets: it held any): what waits goes out,
     // elapsed is known, and the programmes go out with their coverage.
     void FinishTimeline(bool packets);
+    // Lost sync: inside the file, or at its end.
+    void SyncLost(bool inside);
+    // The first packet of a stretch came with other flags than the size
+    // announced last: a new size, or lost sync before it.
+    [[gnu::noinline]] void OnFlags(FrameFlags flags, const uint8_t* p);
+    // The input has ended: what is left goes out, and the outputs finish.
+    void Close(FrameFlags flags);
     // The clock PID after a PAT or PMT changed.
     [[gnu::noinline]] int UpdateClockPid();
     [[gnu::noinline]] void OnTransportError(const uint8_t* p, int pid);
@@ -89,6 +96,7 @@ private:
     uint64_t m_nRolesSeen = 0;
     bool m_bEnded = false;  // the input has ended: what is handed out now lies at its end
     int64_t m_nLastPacket = 0;  // offset of the last packet framed so far
+    int m_announcedSize = 0;    // the packet size last handed out, 0 before the first packet
 
     // The tallies between two TOTs; a flag saves the walk over every PID at
     // a TOT without scrambled packets.

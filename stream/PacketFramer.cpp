@@ -121,10 +121,8 @@ int CPacketFramer::Prove() const {
     return 0;
 }
 
-FrameFlags CPacketFramer::FrameAny() {
+void CPacketFramer::TakeRun() {
     CStreamSource& s = *m_stream;
-    bool syncLost = false;
-
     // Take in the packets the common case delivered from the run: they are
     // consumed now, and the last of them is no longer in use.
     const ptrdiff_t ran = m_pRun - m_pBase;
@@ -141,45 +139,88 @@ FrameFlags CPacketFramer::FrameAny() {
     // from the source only when it runs short, and once at each general
     // step, since the packets taken from the run were not counted down.
     m_nHeld = s.GetDataSize();
+}
 
+bool CPacketFramer::TakePrefix(FrameFlags& end) {
+    CStreamSource& s = *m_stream;
+    while (m_nHeld < 4) {
+        // Test for the end before counting again: the producer marks the
+        // end only after the last bytes are in the ring.
+        const bool ended = s.IsEnd();
+        m_nHeld = s.GetDataSize();
+        if (m_nHeld >= 4) break;
+        if (ended) {
+            // 1 to 3 bytes after the last packet: lost sync at the end.
+            end = FrameFlags::kEnd;
+            if (m_nHeld > 0) {
+                s.Consume(m_nHeld);
+                m_nOffset += m_nHeld;
+                m_nHeld = 0;
+                end = FrameFlags::kEnd | FrameFlags::kSyncError;
+            }
+            return false;
+        }
+        s.WaitForData();
+    }
+    s.Consume(4);
+    m_nHeld -= 4;
+    m_nOffset += 4;
+    return true;
+}
+
+bool CPacketFramer::Fill() {
+    CStreamSource& s = *m_stream;
+    while (m_nHeld < kLookAhead) {
+        const bool ended = s.IsEnd();
+        m_nHeld = s.GetDataSize();
+        if (m_nHeld >= kLookAhead) break;
+        if (ended) return m_nHeld != 0;
+        s.WaitForData();
+    }
+    return true;
+}
+
+FrameFlags CPacketFramer::Deliver(const uint8_t* p, int size, bool syncLost) {
+    // The packet stays where it lies until the next step; the common case
+    // goes on from the source's run after it.
+    const int copy = size == 204 ? 204 : 188;
+    // Bytes skipped or a new size end the run.
+    if (syncLost || size != m_packetSize) {
+        if (m_runPackets >= kMinRun) m_runBytes += m_runPackets * m_packetSize;
+        m_runPackets = 0;
+    }
+    ++m_runPackets;
+    m_packet = p;
+    // Everything before it was consumed; the stretches that follow from the
+    // run lie right after it.
+    m_firstHeld = p;
+    m_nTaken = copy;
+    m_nHeld -= copy;
+    const uint8_t* run = nullptr;
+    const int length = m_stream->Run(run);
+    if (run == p && length > copy) {
+        m_pRun = run + copy;
+        m_pRunEnd = run + length;
+    }
+    m_pBase = m_pRun;
+    m_nPacketOffset = m_nOffset - (size == 192 && m_nOffset >= 4 ? 4 : 0);
+    m_nOffset += copy;
+    m_packetSize = size;
+    m_sizeFlag = size == 188 ? FrameFlags::kSize188 : size == 192 ? FrameFlags::kSize192 : FrameFlags::kSize204;
+    return m_sizeFlag | (syncLost ? FrameFlags::kSyncError : FrameFlags::kNone);
+}
+
+FrameFlags CPacketFramer::FrameAny() {
+    CStreamSource& s = *m_stream;
+    bool syncLost = false;
+    TakeRun();
     // A 192-byte packet starts with a 4-byte prefix; consume it before
     // looking for 0x47.
-    if (m_packetSize == 192) {
-        while (m_nHeld < 4) {
-            // Test for the end before counting again: the producer marks the
-            // end only after the last bytes are in the ring.
-            const bool end = s.IsEnd();
-            m_nHeld = s.GetDataSize();
-            if (m_nHeld >= 4) break;
-            if (end) {
-                // 1 to 3 bytes after the last packet: lost sync at the end.
-                if (m_nHeld > 0) {
-                    s.Consume(m_nHeld);
-                    m_nOffset += m_nHeld;
-                    m_nHeld = 0;
-                    return FrameFlags::kEnd | FrameFlags::kSyncError;
-                }
-                return FrameFlags::kEnd;
-            }
-            s.WaitForData();
-        }
-        s.Consume(4);
-        m_nHeld -= 4;
-        m_nOffset += 4;
-    }
+    FrameFlags end = FrameFlags::kEnd;
+    if (m_packetSize == 192 && !TakePrefix(end)) return end;
 
     for (;;) {
-        while (m_nHeld < kLookAhead) {
-            const bool end = s.IsEnd();
-            m_nHeld = s.GetDataSize();
-            if (m_nHeld >= kLookAhead) break;
-            if (end) {
-                if (m_nHeld == 0) return FrameFlags::kEnd | (syncLost ? FrameFlags::kSyncError : FrameFlags::kNone);
-                break;
-            }
-            s.WaitForData();
-        }
-
+        if (!Fill()) return FrameFlags::kEnd | (syncLost ? FrameFlags::kSyncError : FrameFlags::kNone);
         // Once 409 bytes are held every test can be made on them; fewer are
         // held only at the end of the input, where the count is exact.
         const int avail = m_nHeld;
@@ -189,35 +230,7 @@ FrameFlags CPacketFramer::FrameAny() {
             int size = 0;
             if (m_packetSize != 0 && !syncLost && la.Locked(m_packetSize)) size = m_packetSize;
             if (size == 0) size = la.Size(m_packetSize);
-            if (size != 0) {
-                // The packet stays where it lies until the next step; the
-                // common case goes on from the source's run after it.
-                const int copy = size == 204 ? 204 : 188;
-                // Bytes skipped or a new size end the run.
-                if (syncLost || size != m_packetSize) {
-                    if (m_runPackets >= kMinRun) m_runBytes += m_runPackets * m_packetSize;
-                    m_runPackets = 0;
-                }
-                ++m_runPackets;
-                m_packet = la.p;
-                // Everything before it was consumed above; the stretches
-                // that follow from the run lie right after it.
-                m_firstHeld = la.p;
-                m_nTaken = copy;
-                m_nHeld -= copy;
-                const uint8_t* run = nullptr;
-                const int length = s.Run(run);
-                if (run == la.p && length > copy) {
-                    m_pRun = run + copy;
-                    m_pRunEnd = run + length;
-                }
-                m_pBase = m_pRun;
-                m_nPacketOffset = m_nOffset - (size == 192 && m_nOffset >= 4 ? 4 : 0);
-                m_nOffset += copy;
-                m_packetSize = size;
-                m_sizeFlag = size == 188 ? FrameFlags::kSize188 : size == 192 ? FrameFlags::kSize192 : FrameFlags::kSize204;
-                return m_sizeFlag | (syncLost ? FrameFlags::kSyncError : FrameFlags::kNone);
-            }
+            if (size != 0) return Deliver(la.p, size, syncLost);
         } else if (m_nOffset == 0 && window > 4 && la.p[4] == kSync &&
                    CLookAhead{la.p + 4, avail - 4}.Is192(true)) {
             // A 192-byte recording starts with the first packet's prefix:

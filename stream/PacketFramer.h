@@ -88,6 +88,14 @@ private:
     // The general framing step: waiting for bytes, the prefix step, the
     // look-ahead tests in their orders, lost sync and the end of input.
     FrameFlags FrameAny();
+    // Its steps: takes in the packets the common case delivered; consumes a
+    // 192-byte packet's prefix (false at the end of the input, with the
+    // result in end); waits until the look-ahead is held or the input ends
+    // (false when nothing is left); delivers the packet of size at p.
+    void TakeRun();
+    bool TakePrefix(FrameFlags& end);
+    bool Fill();
+    FrameFlags Deliver(const uint8_t* p, int size, bool syncLost);
 
     // How many packets Prove() proves at once, at most: enough to spread
     // its cost thin, few enough that the bytes it looks at are still cached
