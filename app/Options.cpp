@@ -6,6 +6,8 @@
 #include <limits>
 #include <vector>
 
+namespace tsvigil {
+
 const char* const kUsageLine = "usage: tsvigil [OPTION]... src.ts...\n";
 
 const char* const kHelpText =
@@ -91,8 +93,8 @@ bool ParseCount(const char* text, long long max, long long& n) {
 
 }  // namespace
 
-CCommandLine ParseCommandLine(int argc, char** argv) {
-    CCommandLine c;
+CommandLine ParseCommandLine(int argc, char** argv) {
+    CommandLine c;
     static const option kOptions[] = {
         {"utf8", no_argument, nullptr, 'u'},    {"summary", no_argument, nullptr, 's'},
         {"json", no_argument, nullptr, 'j'},    {"help", no_argument, nullptr, 'h'},
@@ -120,7 +122,7 @@ CCommandLine ParseCommandLine(int argc, char** argv) {
             case 'w': c.whole = true; break;
             case 'H':
                 if (optarg == nullptr || *optarg == '\0') {
-                    c.action = CCommandLine::kBadUsage;
+                    c.action = CommandLine::Action::kBadUsage;
                     c.error = "option '--html' needs a path";
                     return c;
                 }
@@ -133,7 +135,7 @@ CCommandLine ParseCommandLine(int argc, char** argv) {
                 // packet count, kept within what a signed 64-bit reader of the
                 // JSON output takes as it stands.
                 if (!ParseCount(optarg, ch == 'P' ? kMaxJobs : kMaxTolerance, n)) {
-                    c.action = CCommandLine::kBadUsage;
+                    c.action = CommandLine::Action::kBadUsage;
                     c.error = std::string("invalid ") + (ch == 'P' ? "number of jobs" : "tolerance") + " '" +
                               (optarg ? optarg : "") + "'";
                     return c;
@@ -143,12 +145,12 @@ CCommandLine ParseCommandLine(int argc, char** argv) {
                 break;
             }
             case ':':
-                c.action = CCommandLine::kBadUsage;
+                c.action = CommandLine::Action::kBadUsage;
                 c.error = std::string("option '") + args[static_cast<size_t>(optind - 1)] + "' needs a value";
                 return c;
             default: {
                 const char* arg = args[static_cast<size_t>(optind - 1)];
-                c.action = CCommandLine::kBadUsage;
+                c.action = CommandLine::Action::kBadUsage;
                 if (arg != nullptr && arg[0] == '-' && arg[1] == '-') c.error = std::string("unknown option '") + arg + "'";
                 else if (optopt != 0) c.error = std::string("unknown option '-") + static_cast<char>(optopt) + "'";
                 else c.error = std::string("unknown option '") + (arg ? arg : "") + "'";
@@ -156,16 +158,18 @@ CCommandLine ParseCommandLine(int argc, char** argv) {
             }
         }
     }
-    if (help) c.action = CCommandLine::kHelp;
-    else if (version) c.action = CCommandLine::kVersion;
+    if (help) c.action = CommandLine::Action::kHelp;
+    else if (version) c.action = CommandLine::Action::kVersion;
     else if (argc - optind == 1 || (anyOption && argc - optind > 1)) {
-        c.action = CCommandLine::kCheck;
+        c.action = CommandLine::Action::kCheck;
         for (int i = optind; i < argc; ++i) c.files.emplace_back(args[static_cast<size_t>(i)]);
     } else if (anyOption && argc - optind == 0) {
-        c.action = CCommandLine::kBadUsage;
+        c.action = CommandLine::Action::kBadUsage;
         c.error = "no file given";
     } else {
-        c.action = CCommandLine::kUsage;
+        c.action = CommandLine::Action::kUsage;
     }
     return c;
 }
+
+}  // namespace tsvigil

@@ -4,18 +4,20 @@
 #include <string>
 #include <vector>
 
+namespace tsvigil {
+
 // The command line: tsvigil [OPTION]... FILE..., with getopt_long's rules
 // (options in any order before the files, "--" ends them). Without any
 // option exactly one file is taken, as the classic command line has it.
-struct CCommandLine {
-    enum Action {
+struct CommandLine {
+    enum class Action {
         kCheck,     // check the files
         kUsage,     // no argument at all, or more than one file without options: the classic usage text, status 0
         kBadUsage,  // an unknown option, or options without a file: status 2
         kHelp,
         kVersion,
     };
-    Action action = kUsage;
+    Action action = Action::kUsage;
     bool utf8 = false;
     bool summary = false;
     bool json = false;
@@ -28,8 +30,10 @@ struct CCommandLine {
     std::string error;  // what was wrong, for kBadUsage
 };
 
-CCommandLine ParseCommandLine(int argc, char** argv);
+CommandLine ParseCommandLine(int argc, char** argv);
 
 // The short usage line and the full help text.
 extern const char* const kUsageLine;
 extern const char* const kHelpText;
+
+}  // namespace tsvigil

@@ -3,14 +3,16 @@
 
 #include <sys/stat.h>
 
-CInputFiles::CInputFiles(const std::vector<std::string>& files) {
+namespace tsvigil {
+
+InputFiles::InputFiles(const std::vector<std::string>& files) {
     for (const auto& f : files) {
         struct stat st;
         if (stat(f.c_str(), &st) == 0) m_ids.emplace(st.st_dev, st.st_ino);
     }
 }
 
-bool CInputFiles::Holds(const std::string& path) const {
+bool InputFiles::Holds(const std::string& path) const {
     struct stat st;
     return stat(path.c_str(), &st) == 0 && m_ids.count({st.st_dev, st.st_ino}) != 0;
 }
@@ -24,7 +26,7 @@ bool EndsWith(const std::string& s, const char* tail) {
 
 }  // namespace
 
-std::string RefuseOutputPath(const std::string& path, const CInputFiles& inputs, bool htmlOnly) {
+std::string RefuseOutputPath(const std::string& path, const InputFiles& inputs, bool htmlOnly) {
     if (inputs.Holds(path)) return "refusing to write '" + path + "': it is one of the files to check";
     struct stat st;
     if (stat(path.c_str(), &st) != 0) return "";
@@ -33,3 +35,5 @@ std::string RefuseOutputPath(const std::string& path, const CInputFiles& inputs,
         return "refusing to replace '" + path + "': not an .html or .htm file";
     return "";
 }
+
+}  // namespace tsvigil

@@ -8,12 +8,14 @@
 #include <utility>
 #include <vector>
 
+namespace tsvigil {
+
 // The files a run checks, known by device and inode: an output path that
 // names one of them under another spelling (./a.ts, a hard link, a symbolic
 // link) is still found.
-class CInputFiles {
+class InputFiles {
 public:
-    explicit CInputFiles(const std::vector<std::string>& files);
+    explicit InputFiles(const std::vector<std::string>& files);
     // True when path names an existing file that is one of the inputs.
     bool Holds(const std::string& path) const;
 
@@ -25,4 +27,6 @@ private:
 // names one of the files to check, or exists but is no regular file (a
 // device, a FIFO), or, with htmlOnly, is an existing file whose name does
 // not end in .html or .htm (a recording named by mistake).
-std::string RefuseOutputPath(const std::string& path, const CInputFiles& inputs, bool htmlOnly);
+std::string RefuseOutputPath(const std::string& path, const InputFiles& inputs, bool htmlOnly);
+
+}  // namespace tsvigil

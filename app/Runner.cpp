@@ -38,47 +38,49 @@
 #include "text/Utf8.h"
 #include "tsvigil/Version.h"
 
-bool CheckStream(CStreamSource* source, std::FILE* out, const CCheckOptions& options,
+namespace tsvigil {
+
+bool CheckStream(StreamSource* source, std::FILE* out, const CheckOptions& options,
                  const std::function<void()>& tick) {
     // The text report and the summary are Shift_JIS, or UTF-8 when asked.
-    CFilePtr converted;
+    FilePtr converted;
     std::FILE* text = out;
     if (options.utf8 && !options.json && (source || options.verdict)) {
         std::FILE* c = OpenUtf8Writer(out);
         if (c != out) converted.reset(text = c);
     }
-    std::vector<std::unique_ptr<COutput>> outputs;
+    std::vector<std::unique_ptr<Output>> outputs;
     if (options.json) {
-        outputs.push_back(std::make_unique<CJsonReport>(out, options.file));
+        outputs.push_back(std::make_unique<JsonReport>(out, options.file));
     } else if (options.verdict) {
-        if (options.summary) outputs.push_back(std::make_unique<CSummaryReport>(text));
-        else outputs.push_back(std::make_unique<CVerdictLine>(out, options.file));
+        if (options.summary) outputs.push_back(std::make_unique<SummaryReport>(text));
+        else outputs.push_back(std::make_unique<VerdictLine>(out, options.file));
     } else if (source) {
-        outputs.push_back(std::make_unique<CTextReport>(text));
-        if (options.summary) outputs.push_back(std::make_unique<CSummaryReport>(text));
+        outputs.push_back(std::make_unique<TextReport>(text));
+        if (options.summary) outputs.push_back(std::make_unique<SummaryReport>(text));
     }
     // The HTML page comes besides whatever standard output carries.
-    CHtmlReport* html = nullptr;
+    HtmlReport* html = nullptr;
     if (options.html) {
-        auto page = std::make_unique<CHtmlReport>(options.html, options.file);
+        auto page = std::make_unique<HtmlReport>(options.html, options.file);
         html = page.get();
         outputs.push_back(std::move(page));
     }
-    std::vector<COutput*> given;
+    std::vector<Output*> given;
     for (const auto& o : outputs) given.push_back(o.get());
     bool ok = false;
     if (source) {
         // The check holds large per-PID tables: on the heap, not the stack.
-        auto check = std::make_unique<CCheck>(*source, given, options.file, options.tolerate, options.whole);
+        auto check = std::make_unique<Check>(*source, given, options.file, options.tolerate, options.whole);
         check->Run(tick);
         ok = check->Stats().verdict.Ok();
     } else {
         // An input that could not be opened still gets its verdict.
-        auto stats = std::make_unique<CCheckStats>();
+        auto stats = std::make_unique<CheckStats>();
         stats->file = options.file;
         stats->unreadable = true;
         stats->verdict = Judge(*stats, options.tolerate);
-        for (COutput* o : given) o->Finish(*stats);
+        for (Output* o : given) o->Finish(*stats);
     }
     if (converted) std::fclose(converted.release());
     if (html && options.page) *options.page = html->Info();
@@ -87,12 +89,12 @@ bool CheckStream(CStreamSource* source, std::FILE* out, const CCheckOptions& opt
 
 namespace {
 
-class CHeldOutput;
+class HeldOutput;
 
 // What one file's check left to write, when files are checked at once:
 // everything is held and written whole, in argument order.
-struct CFileResult {
-    std::unique_ptr<CHeldOutput> out;
+struct FileResult {
+    std::unique_ptr<HeldOutput> out;
     std::string err;
     bool ok = false;
     bool done = false;
@@ -140,19 +142,19 @@ namespace {
 // The report of a file checked beside others, held until its turn: in
 // memory up to a limit, then in an unlinked temporary file, so that memory
 // stays bounded however much a badly damaged file has to say.
-class CHeldOutput {
+class HeldOutput {
 public:
-    explicit CHeldOutput(const CHoldLimits& limits) : m_limits(limits) {
-        static const cookie_io_functions_t kIo = {nullptr, &CHeldOutput::Put, nullptr, nullptr};
+    explicit HeldOutput(const HoldLimits& limits) : m_limits(limits) {
+        static const cookie_io_functions_t kIo = {nullptr, &HeldOutput::Put, nullptr, nullptr};
         m_file = fopencookie(this, "w", kIo);
         m_failed = m_file == nullptr;
     }
-    ~CHeldOutput() {
+    ~HeldOutput() {
         Close();
         if (m_fd >= 0) ::close(m_fd);
     }
-    CHeldOutput(const CHeldOutput&) = delete;
-    CHeldOutput& operator=(const CHeldOutput&) = delete;
+    HeldOutput(const HeldOutput&) = delete;
+    HeldOutput& operator=(const HeldOutput&) = delete;
 
     std::FILE* File() const { return m_file; }
     // Ends the writing; false when any of it was lost.
@@ -182,7 +184,7 @@ public:
 
 private:
     static ssize_t Put(void* cookie, const char* buf, size_t size) {
-        return static_cast<CHeldOutput*>(cookie)->Append(buf, size) ? static_cast<ssize_t>(size) : -1;
+        return static_cast<HeldOutput*>(cookie)->Append(buf, size) ? static_cast<ssize_t>(size) : -1;
     }
     bool Append(const char* buf, size_t size) {
         if (m_failed) return false;
@@ -231,7 +233,7 @@ private:
         return true;
     }
 
-    CHoldLimits m_limits;
+    HoldLimits m_limits;
     std::FILE* m_file = nullptr;
     std::string m_memory;
     int m_fd = -1;
@@ -245,9 +247,9 @@ long long SizeOf(const std::string& path) {
 
 // Checks path with its error lines to err; adds the bytes read to done
 // every few thousand packets. Returns whether the verdict is ok.
-bool CheckFile(const std::string& path, std::FILE* out, std::FILE* err, CCheckOptions options,
+bool CheckFile(const std::string& path, std::FILE* out, std::FILE* err, CheckOptions options,
                std::atomic<long long>& done, const std::function<void()>& onTick) {
-    std::unique_ptr<CStreamSource> source = OpenStreamSource(path.c_str());
+    std::unique_ptr<StreamSource> source = OpenStreamSource(path.c_str());
     if (!source) std::fprintf(err, "error - can't open file (%s).\n", path.c_str());
     options.file = path.c_str();
     long long reported = 0;
@@ -273,7 +275,7 @@ bool CheckFile(const std::string& path, std::FILE* out, std::FILE* err, CCheckOp
 const char* const kWriteError = "error - can't write report.\n";
 
 int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err) {
-    return RunCommandLine(argc, argv, out, err, CHoldLimits());
+    return RunCommandLine(argc, argv, out, err, HoldLimits());
 }
 
 namespace {
@@ -290,15 +292,15 @@ bool WriteFailed(std::FILE* f) { return std::fflush(f) != 0 || std::ferror(f) !=
 // Where the HTML report goes: one page at the path given, or a directory of
 // pages and their index. No page may replace a file to check, nor a file
 // that is no page: a recording named after --html by mistake stays as it is.
-struct CPagePlan {
+struct PagePlan {
     std::vector<std::string> names, paths;
     std::string dir;      // empty for a single page
     std::string refusal;  // why the pages cannot be written there, or empty
 };
 
-CPagePlan PlanPages(const std::string& html, const std::vector<std::string>& files) {
-    CPagePlan plan;
-    const CInputFiles inputs(files);
+PagePlan PlanPages(const std::string& html, const std::vector<std::string>& files) {
+    PagePlan plan;
+    const InputFiles inputs(files);
     struct stat st;
     if (files.size() > 1 || html.back() == '/' || (stat(html.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
         plan.dir = html;
@@ -324,14 +326,14 @@ CPagePlan PlanPages(const std::string& html, const std::vector<std::string>& fil
 
 // Whether the pages of plan can be created where it puts them (making
 // their directory if need be).
-bool PagesCreatable(const CPagePlan& plan) {
-    return plan.dir.empty() ? CReplacingFile::CanCreate(plan.paths[0])
-                            : MakeDirectories(plan.dir) && CReplacingFile::CanCreate(plan.dir + "/index.html");
+bool PagesCreatable(const PagePlan& plan) {
+    return plan.dir.empty() ? ReplacingFile::CanCreate(plan.paths[0])
+                            : MakeDirectories(plan.dir) && ReplacingFile::CanCreate(plan.dir + "/index.html");
 }
 
 // What every file's check is told, as the command line asks.
-CCheckOptions CheckOptionsOf(const CCommandLine& cmd) {
-    CCheckOptions options;
+CheckOptions CheckOptionsOf(const CommandLine& cmd) {
+    CheckOptions options;
     options.summary = cmd.summary;
     options.json = cmd.json;
     options.verdict = cmd.verdict;
@@ -343,15 +345,15 @@ CCheckOptions CheckOptionsOf(const CCommandLine& cmd) {
 
 // What the checks of one command line share: the files, how each is to be
 // checked, and where its report goes.
-struct CRun {
+struct Run {
     const std::vector<std::string>& files;
     std::FILE* out;   // standard output as given
     std::FILE* base;  // the reports' way out: out, or the progress line's eraser before it
     std::FILE* err;
     bool headed;      // several text reports, told apart by a head line as head(1) does
-    CProgress& progress;
+    Progress& progress;
     std::atomic<long long>& done;  // bytes read over all files
-    std::function<CCheckOptions(size_t)> options;  // file i's
+    std::function<CheckOptions(size_t)> options;  // file i's
 
     void Head(size_t i) const {
         if (headed) std::fprintf(base, "%s==> %s <==\n", i == 0 ? "" : "\n", files[i].c_str());
@@ -364,7 +366,7 @@ struct CRun {
 // One file after another, each written as it is checked (JSON Lines reach
 // a reader at every TOT). Returns whether the reports were lost; allOk
 // turns false at a verdict not ok.
-bool CheckOneByOne(const CRun& run, bool& allOk) {
+bool CheckOneByOne(const Run& run, bool& allOk) {
     bool lost = false;
     for (size_t i = 0; i < run.files.size() && !lost; ++i) {
         run.Head(i);
@@ -376,15 +378,15 @@ bool CheckOneByOne(const CRun& run, bool& allOk) {
     return lost;
 }
 
-// Files checked at once, each held (CHeldOutput) and written whole and in
+// Files checked at once, each held (HeldOutput) and written whole and in
 // argument order. File k+jobs starts only once file k is written, so at
 // most jobs reports are held at a time, each in memory only up to its share
 // of the limits. Returns as CheckOneByOne does.
-bool CheckAtOnce(const CRun& run, size_t jobs, const CHoldLimits& hold, bool& allOk) {
+bool CheckAtOnce(const Run& run, size_t jobs, const HoldLimits& hold, bool& allOk) {
     const std::vector<std::string>& files = run.files;
-    CHoldLimits share = hold;
+    HoldLimits share = hold;
     share.memory = std::min(hold.memory, hold.total / jobs);
-    std::vector<CFileResult> results(files.size());
+    std::vector<FileResult> results(files.size());
     std::mutex mutex;
     std::condition_variable changed;
     size_t next = 0, written = 0;
@@ -398,11 +400,11 @@ bool CheckAtOnce(const CRun& run, size_t jobs, const CHoldLimits& hold, bool& al
                 if (stop || next >= files.size()) return;
                 i = next++;
             }
-            CFileResult r;
-            r.out = std::make_unique<CHeldOutput>(share);
+            FileResult r;
+            r.out = std::make_unique<HeldOutput>(share);
             // The error lines go with the report; where memory cannot hold
             // even them, straight to standard error.
-            CMemoryFile e;
+            MemoryFile e;
             // A report that cannot even be held is a report not written
             // (Close() says so in its turn); the file is not read for it.
             if (r.out->File())
@@ -425,8 +427,8 @@ bool CheckAtOnce(const CRun& run, size_t jobs, const CHoldLimits& hold, bool& al
             run.progress.Update(run.done.load());
             continue;
         }
-        CFileResult r = std::move(results[written]);
-        results[written] = CFileResult();
+        FileResult r = std::move(results[written]);
+        results[written] = FileResult();
         lock.unlock();
         run.Head(written);
         const bool held = r.out->Close();
@@ -447,8 +449,8 @@ bool CheckAtOnce(const CRun& run, size_t jobs, const CHoldLimits& hold, bool& al
 
 // Writes what the checks left of the HTML report: false when a page or the
 // index could not be written.
-bool PagesWritten(const CPagePlan& plan, const std::vector<std::string>& files,
-                  const std::vector<CHtmlPageInfo>& pages) {
+bool PagesWritten(const PagePlan& plan, const std::vector<std::string>& files,
+                  const std::vector<HtmlPageInfo>& pages) {
     bool failed = false;
     for (const auto& p : pages) failed = failed || !p.written;
     if (!plan.dir.empty()) failed = !WriteHtmlIndex(plan.dir, files, plan.names, pages) || failed;
@@ -457,46 +459,46 @@ bool PagesWritten(const CPagePlan& plan, const std::vector<std::string>& files,
 
 }  // namespace
 
-int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const CHoldLimits& hold) {
-    const CCommandLine cmd = ParseCommandLine(argc, argv);
+int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const HoldLimits& hold) {
+    const CommandLine cmd = ParseCommandLine(argc, argv);
     switch (cmd.action) {
-        case CCommandLine::kHelp:
-        case CCommandLine::kVersion:
-            if (cmd.action == CCommandLine::kHelp) std::fputs(kHelpText, out);
+        case CommandLine::Action::kHelp:
+        case CommandLine::Action::kVersion:
+            if (cmd.action == CommandLine::Action::kHelp) std::fputs(kHelpText, out);
             else std::fprintf(out, "tsvigil %s\n", kVersion);
             if (std::fflush(out) != 0) {
                 std::fputs(kWriteError, err);
                 return 1;
             }
             return 0;
-        case CCommandLine::kBadUsage:
+        case CommandLine::Action::kBadUsage:
             return BadUsage(err, cmd.error);
         default:
             break;
     }
     const std::vector<std::string>& files = cmd.files;
-    CPagePlan plan;
-    if (cmd.action == CCommandLine::kCheck && !cmd.html.empty()) {
+    PagePlan plan;
+    if (cmd.action == CommandLine::Action::kCheck && !cmd.html.empty()) {
         plan = PlanPages(cmd.html, files);
         if (!plan.refusal.empty()) return BadUsage(err, plan.refusal);
     }
 
     std::fprintf(err, "\ntsvigil - transport stream checker ver %s\n\n", kVersion);
-    if (cmd.action == CCommandLine::kUsage) {
+    if (cmd.action == CommandLine::Action::kUsage) {
         std::fputs("usage: tsvigil src.ts\n\n", err);
         return 0;
     }
-    const CCheckOptions options = CheckOptionsOf(cmd);
+    const CheckOptions options = CheckOptionsOf(cmd);
 
     // Where the pages go must take files before the first file is checked,
     // not be found wanting after the last.
-    std::vector<CHtmlPageInfo> pages(files.size());
+    std::vector<HtmlPageInfo> pages(files.size());
     if (!plan.paths.empty() && !PagesCreatable(plan)) {
         std::fputs(kWriteError, err);
         return 1;
     }
     auto withPage = [&](size_t i) {
-        CCheckOptions o = options;
+        CheckOptions o = options;
         if (i < plan.paths.size()) {
             o.html = plan.paths[i].c_str();
             o.page = &pages[i];
@@ -506,18 +508,18 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
 
     long long total = 0;
     for (const auto& f : files) total += SizeOf(f);
-    CProgress progress(err, total);
+    Progress progress(err, total);
     std::atomic<long long> done{0};
     // The report's way out: the progress line's eraser when both go to one
     // terminal.
-    CFilePtr wrapped;
+    FilePtr wrapped;
     std::FILE* base = out;
     if (progress.Enabled() && isatty(fileno(out)) == 1) {
         std::FILE* w = progress.Wrap(out);
         if (w != out) wrapped.reset(base = w);
     }
     const bool headed = files.size() > 1 && !cmd.json && !(cmd.verdict && !cmd.summary);
-    const CRun run{files, out, base, err, headed, progress, done, withPage};
+    const Run run{files, out, base, err, headed, progress, done, withPage};
 
     bool allOk = true;
     size_t jobs = cmd.jobs == 0 ? std::max(1u, std::thread::hardware_concurrency()) : static_cast<size_t>(cmd.jobs);
@@ -535,3 +537,5 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
     }
     return cmd.verdict && !allOk ? 3 : 0;
 }
+
+}  // namespace tsvigil

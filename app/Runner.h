@@ -8,8 +8,10 @@
 #include <string>
 #include <vector>
 
-class CStreamSource;
-struct CHtmlPageInfo;
+namespace tsvigil {
+
+class StreamSource;
+struct HtmlPageInfo;
 
 // Runs the command line (tsvigil [OPTION]... FILE...). Report lines go to
 // out, the banner and error texts to err. Returns the exit status: faults
@@ -23,14 +25,14 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err);
 // (each of N jobs gets total / N when that is less). Past it the output
 // goes on in an unlinked temporary file in spillDir (empty: $TMPDIR, else
 // /tmp).
-struct CHoldLimits {
+struct HoldLimits {
     static constexpr size_t kMemory = 64 * 1024 * 1024;
     static constexpr size_t kTotal = 128 * 1024 * 1024;
     size_t memory = kMemory;
     size_t total = kTotal;
     std::string spillDir;
 };
-int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const CHoldLimits& hold);
+int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const HoldLimits& hold);
 
 extern const char* const kWriteError;
 
@@ -40,7 +42,7 @@ extern const char* const kWriteError;
 std::vector<std::string> PageNames(const std::vector<std::string>& files);
 
 // What a check writes.
-struct CCheckOptions {
+struct CheckOptions {
     bool summary = false;  // the summary after the text report
     bool json = false;     // JSON Lines instead of the text report
     bool verdict = false;  // the verdict line instead of the text report (with summary: the summary only)
@@ -51,7 +53,7 @@ struct CCheckOptions {
     // The HTML page to write besides, or null; what the index needs of it
     // goes to page when set.
     const char* html = nullptr;
-    CHtmlPageInfo* page = nullptr;
+    HtmlPageInfo* page = nullptr;
 };
 
 // Checks every packet of source and writes what options ask for to out;
@@ -59,5 +61,7 @@ struct CCheckOptions {
 // its verdict (unreadable) where one is written. Returns whether the
 // verdict is ok. tick, when set, is called every few thousand packets (for
 // a progress display).
-bool CheckStream(CStreamSource* source, std::FILE* out, const CCheckOptions& options,
+bool CheckStream(StreamSource* source, std::FILE* out, const CheckOptions& options,
                  const std::function<void()>& tick = {});
+
+}  // namespace tsvigil

@@ -7,6 +7,8 @@
 
 #include "app/Runner.h"
 
+namespace tsvigil {
+
 namespace {
 
 // Standard input, output and error that were closed when the program was
@@ -27,6 +29,10 @@ void HoldClosedStandardDescriptors() {
 }
 
 }  // namespace
+
+}  // namespace tsvigil
+
+using namespace tsvigil;
 
 int main(int argc, char** argv) {
     HoldClosedStandardDescriptors();

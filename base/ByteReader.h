@@ -5,14 +5,16 @@
 #include <cstdint>
 #include <cstring>
 
+namespace tsvigil {
+
 // A window over the bytes a parse may touch. Every read of stream data goes
 // through one: a read past the end yields 0 and sets a sticky Overrun(), and
 // Bytes(n) returns at most what remains, so a length field in a damaged
 // section can never lead a parser outside its buffer.
-class CByteReader {
+class ByteReader {
 public:
-    CByteReader() = default;
-    CByteReader(const uint8_t* data, size_t size) : m_data(data), m_size(data ? size : 0) {}
+    ByteReader() = default;
+    ByteReader(const uint8_t* data, size_t size) : m_data(data), m_size(data ? size : 0) {}
 
     // A span of bytes returned by Bytes(): may be shorter than asked for.
     struct Span {
@@ -76,9 +78,9 @@ public:
 
     // A reader over the next n bytes (at most what remains); this reader
     // moves past them.
-    CByteReader Sub(int n) {
+    ByteReader Sub(int n) {
         Span s = Bytes(n);
-        return CByteReader(s.data, static_cast<size_t>(s.size));
+        return ByteReader(s.data, static_cast<size_t>(s.size));
     }
 
 private:
@@ -87,3 +89,5 @@ private:
     size_t m_pos = 0;
     bool m_overrun = false;
 };
+
+}  // namespace tsvigil

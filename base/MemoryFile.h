@@ -8,23 +8,25 @@
 #include <memory>
 #include <string>
 
+namespace tsvigil {
+
 // Closes a stdio stream it owns.
-struct CFileCloser {
+struct FileCloser {
     void operator()(std::FILE* f) const { std::fclose(f); }
 };
-using CFilePtr = std::unique_ptr<std::FILE, CFileCloser>;
+using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // A stdio stream into memory (open_memstream), taken whole as a
 // std::string. File() is null when the stream could not be made.
-class CMemoryFile {
+class MemoryFile {
 public:
-    CMemoryFile() : m_file(open_memstream(&m_buf, &m_size)) {}
-    ~CMemoryFile() {
+    MemoryFile() : m_file(open_memstream(&m_buf, &m_size)) {}
+    ~MemoryFile() {
         if (m_file) std::fclose(m_file);
         std::free(m_buf);
     }
-    CMemoryFile(const CMemoryFile&) = delete;
-    CMemoryFile& operator=(const CMemoryFile&) = delete;
+    MemoryFile(const MemoryFile&) = delete;
+    MemoryFile& operator=(const MemoryFile&) = delete;
     std::FILE* File() const { return m_file; }
     // Closes the stream and returns what was written to it.
     std::string Take() {
@@ -38,3 +40,5 @@ private:
     size_t m_size = 0;
     std::FILE* m_file;
 };
+
+}  // namespace tsvigil

@@ -9,15 +9,17 @@
 #include <cerrno>
 #include <cstdio>
 
+namespace tsvigil {
+
 namespace {
 
 std::atomic<unsigned> g_serial{0};
 
 }  // namespace
 
-CReplacingFile::~CReplacingFile() { Discard(); }
+ReplacingFile::~ReplacingFile() { Discard(); }
 
-bool CReplacingFile::Open(const std::string& path) {
+bool ReplacingFile::Open(const std::string& path) {
     Discard();
     if (path.empty()) return false;
     // A name no one else picks: a dot file beside path, with the process id
@@ -48,7 +50,7 @@ bool CReplacingFile::Open(const std::string& path) {
     return false;
 }
 
-bool CReplacingFile::Commit() {
+bool ReplacingFile::Commit() {
     if (!m_file) return false;
     const bool written = std::fflush(m_file) == 0 && !std::ferror(m_file);
     const bool closed = std::fclose(m_file) == 0;
@@ -62,7 +64,7 @@ bool CReplacingFile::Commit() {
     return true;
 }
 
-void CReplacingFile::Discard() {
+void ReplacingFile::Discard() {
     if (m_file) {
         std::fclose(m_file);
         m_file = nullptr;
@@ -73,14 +75,16 @@ void CReplacingFile::Discard() {
     }
 }
 
-bool CReplacingFile::CanCreate(const std::string& path) {
-    CReplacingFile f;
+bool ReplacingFile::CanCreate(const std::string& path) {
+    ReplacingFile f;
     return f.Open(path);
 }
 
-bool CReplacingFile::Write(const std::string& path, const std::string& data) {
-    CReplacingFile f;
+bool ReplacingFile::Write(const std::string& path, const std::string& data) {
+    ReplacingFile f;
     if (!f.Open(path)) return false;
     if (std::fwrite(data.data(), 1, data.size(), f.File()) != data.size()) return false;
     return f.Commit();
 }
+
+}  // namespace tsvigil

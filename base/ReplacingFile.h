@@ -4,17 +4,19 @@
 #include <cstdio>
 #include <string>
 
+namespace tsvigil {
+
 // A file written whole or not at all: the bytes go to a temporary file
 // beside path (same directory, so same file system), which Commit() renames
 // over path. Until then an older file at path stays as it was; a write that
 // fails (a full disk) or an object dropped before Commit() removes the
 // temporary file and leaves nothing half-written behind.
-class CReplacingFile {
+class ReplacingFile {
 public:
-    CReplacingFile() = default;
-    ~CReplacingFile();
-    CReplacingFile(const CReplacingFile&) = delete;
-    CReplacingFile& operator=(const CReplacingFile&) = delete;
+    ReplacingFile() = default;
+    ~ReplacingFile();
+    ReplacingFile(const ReplacingFile&) = delete;
+    ReplacingFile& operator=(const ReplacingFile&) = delete;
 
     // Creates the temporary file for path. False when it cannot be created
     // (no such directory, no permission, a read-only file system).
@@ -39,3 +41,5 @@ private:
     std::string m_temp;
     std::FILE* m_file = nullptr;
 };
+
+}  // namespace tsvigil

@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <cstring>
 
+namespace tsvigil {
+
 // The fixed header of a transport stream packet and its adaptation field
 // (ISO/IEC 13818-1 2.4.3.2 to 2.4.3.5), read from the first 188 bytes of a
 // packet the framer has proven: its 4 header bytes and, behind them, the
 // adaptation_field_length and the flags byte are always there. These
 // bytes are the one place where packet data is indexed directly; what
-// lies further in is read through CByteReader. Inline, each a load and a
+// lies further in is read through ByteReader. Inline, each a load and a
 // mask: they run for every packet of the stream.
 //
 // Where a hot loop stores to memory between two of these reads, the
@@ -75,3 +77,5 @@ inline uint64_t PacketTail(const uint8_t* packet) {
     std::memcpy(&tail, packet + kPacketSize - 8, sizeof tail);
     return tail;
 }
+
+}  // namespace tsvigil

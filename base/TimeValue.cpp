@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "base/TimeValue.h"
 
+namespace tsvigil {
+
 namespace {
 
 // Days from 1970-01-01 to the given proleptic Gregorian date.
@@ -27,8 +29,8 @@ void CivilFromDays(int64_t z, int& year, int& month, int& day) {
 
 }  // namespace
 
-bool CTimeValue::FromFields(int year, int month, int day, int hour, int minute, int second,
-                            CTimeValue& out) {
+bool TimeValue::FromFields(int year, int month, int day, int hour, int minute, int second,
+                            TimeValue& out) {
     if (year < 1900 || year > 3000 || month < 1 || month > 12 || day < 1 || day > 31 ||
         hour < 0 || hour > 23 || minute < 0 || minute > 59 || second < 0 || second > 59) {
         return false;
@@ -38,14 +40,14 @@ bool CTimeValue::FromFields(int year, int month, int day, int hour, int minute, 
     const int64_t days = DaysFromCivil(year, month, 1) + (day - 1);
     const int64_t t = days * 86400 + hour * 3600 + minute * 60 + second;
     if (t < 0) return false;
-    out = CTimeValue(t);
+    out = TimeValue(t);
     return true;
 }
 
-CTimeFields CTimeValue::Fields() const {
-    CTimeFields f;
-    int64_t days = m_nSeconds / 86400;
-    int64_t rem = m_nSeconds % 86400;
+TimeFields TimeValue::Fields() const {
+    TimeFields f;
+    int64_t days = m_seconds / 86400;
+    int64_t rem = m_seconds % 86400;
     if (rem < 0) {
         rem += 86400;
         --days;
@@ -66,3 +68,5 @@ void MjdToDate(int mjd, int& year, int& month, int& day) {
     year = yp + k + 1900;
     month = mp - 1 - 12 * k;
 }
+
+}  // namespace tsvigil

@@ -11,6 +11,8 @@
 #include "stream/StreamSource.h"
 #include "text/AdditionalSymbols.h"
 
+namespace tsvigil {
+
 namespace {
 
 // How often the progress tick runs, in packets.
@@ -18,108 +20,108 @@ constexpr int kTickPackets = 1 << 15;
 
 }  // namespace
 
-CCheck::CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char* file, uint64_t tolerate,
+Check::Check(StreamSource& source, std::vector<Output*> outputs, const char* file, uint64_t tolerate,
                bool whole)
     : m_outputs(std::move(outputs)),
       m_source(source),
-      m_nTolerate(tolerate),
-      m_bWhole(whole),
+      m_tolerate(tolerate),
+      m_whole(whole),
       m_framer(source),
       m_clock([this] { OnTot(); }),
-      m_events([this](int serviceId, const CEITEvent& event) { OnPresentEvent(serviceId, event); }) {
+      m_events([this](int serviceId, const EITEvent& event) { OnPresentEvent(serviceId, event); }) {
     m_stats.file = file;
     // The dispatcher asks about a repeated counter before the packet loop
     // has taken in the packet: the accounting's record is still of the one
     // before.
     m_tables.SetCopyTest([this](const uint8_t* p, int pid) { return m_accounting->SameAsLast(p, pid); });
-    m_tables.Add(CTOT::kPid, &m_clock);
-    m_tables.Add(CEIT::kPid, &m_events);
+    m_tables.Add(TOT::kPid, &m_clock);
+    m_tables.Add(EIT::kPid, &m_events);
     // The PSI and the SDT are followed only for an output that shows roles
     // or names: unfollowed, they cost nothing per packet.
-    if (std::any_of(m_outputs.begin(), m_outputs.end(), [](const COutput* o) { return o->WantsRoles(); })) {
-        m_roles = std::make_unique<CPidRoles>();
+    if (std::any_of(m_outputs.begin(), m_outputs.end(), [](const Output* o) { return o->WantsRoles(); })) {
+        m_roles = std::make_unique<PidRoles>();
         m_timeline.FollowRoles(m_roles.get());
         m_roles->Attach(m_tables);
         m_stats.roles = m_roles.get();
         m_events.FollowProgrammes(
-            [this](int serviceId, const CEITEvent& event) { m_coverage.OnProgramme(serviceId, event); });
+            [this](int serviceId, const EITEvent& event) { m_coverage.OnProgramme(serviceId, event); });
     }
 }
 
-void CCheck::Emit(CFinding& f, bool transportError) {
+void Check::Emit(Finding& f, bool transportError) {
     // Counts have no place of their own: they are timed where they are
     // handed out, at a TOT's packet or at the end.
-    f.timedAt = f.offset >= 0 ? f.offset : m_bEnded ? m_nLastPacket : m_framer.PacketOffset(m_pDispatched);
+    f.timedAt = f.offset >= 0 ? f.offset : m_ended ? m_lastPacket : m_framer.PacketOffset(m_dispatched);
     m_timeline.Emit(f, transportError);
 }
 
-void CCheck::OnTransportError(const uint8_t* p, int pid) {
-    if (m_nTransportErrorsSinceTot < INT32_MAX) ++m_nTransportErrorsSinceTot;
+void Check::OnTransportError(const uint8_t* p, int pid) {
+    if (m_transportErrorsSinceTot < INT32_MAX) ++m_transportErrorsSinceTot;
     m_accounting->TakeTransportError(pid);
     if (!m_roles) return;
     m_timeline.ErrorPacket(m_framer.PacketOffset(p), pid);
     if (!IsPictureOrSound(m_roles.get(), pid)) return;
-    CFinding f;
+    Finding f;
     f.hasTime = m_clock.LastTime(f.time);
     f.pid = pid;
     f.offset = m_framer.PacketOffset(p);
     Emit(f, true);
 }
 
-CFinding CCheck::Found(CFinding::Kind kind) {
-    CFinding f;
+Finding Check::Found(Finding::Kind kind) {
+    Finding f;
     f.kind = kind;
     f.hasTime = m_clock.LastTime(f.time);
     return f;
 }
 
-void CCheck::EmitCounts() {
-    if (m_bScrambledSinceTot) {
+void Check::EmitCounts() {
+    if (m_anyScrambledSinceTot) {
         for (int pid = 0; pid < kPidCount; ++pid) {
             int32_t& n = m_scrambledSinceTot[static_cast<size_t>(pid)];
             if (n == 0) continue;
-            CFinding f = Found(CFinding::kScrambled);
+            Finding f = Found(Finding::Kind::kScrambled);
             f.pid = pid;
             f.count = n;
             Emit(f);
             n = 0;
         }
-        m_bScrambledSinceTot = false;
+        m_anyScrambledSinceTot = false;
     }
-    if (m_nTransportErrorsSinceTot != 0) {
-        CFinding f = Found(CFinding::kTransportErrors);
-        f.count = m_nTransportErrorsSinceTot;
+    if (m_transportErrorsSinceTot != 0) {
+        Finding f = Found(Finding::Kind::kTransportErrors);
+        f.count = m_transportErrorsSinceTot;
         Emit(f);
-        m_nTransportErrorsSinceTot = 0;
+        m_transportErrorsSinceTot = 0;
     }
 }
 
-void CCheck::OnTot() {
+void Check::OnTot() {
     // The counts belong to the block this TOT closes: they go out while the
     // previous TOT is still the last one.
     EmitCounts();
     m_timeline.OnTot();
-    CFinding f;
-    f.kind = CFinding::kTot;
+    Finding f;
+    f.kind = Finding::Kind::kTot;
     f.hasTime = m_clock.GetTime(f.time);
-    f.offset = m_framer.PacketOffset(m_pDispatched);
+    f.offset = m_framer.PacketOffset(m_dispatched);
     Emit(f);
 }
 
-void CCheck::OnPresentEvent(int serviceId, const CEITEvent& event) {
-    CFinding f = Found(CFinding::kPresentEvent);
+void Check::OnPresentEvent(int serviceId, const EITEvent& event) {
+    Finding f = Found(Finding::Kind::kPresentEvent);
     f.serviceId = serviceId;
     f.eventId = event.event_id;
     f.hasStart = event.has_start_time != 0;
     f.start = event.start_time;
     f.duration = event.has_duration ? event.duration.Seconds() : -1;
     f.name = LabelAdditionalSymbols(event.GetEventName().c_str());
-    f.offset = m_framer.PacketOffset(m_pDispatched);
+    f.offset = m_framer.PacketOffset(m_dispatched);
     Emit(f);
 }
 
-void CCheck::OnCounterBreak(const uint8_t* p, int pid, const CCounterBreak& b) {
-    CFinding f = Found(CFinding::kContinuityError);
+void Check::OnCounterBreak(const uint8_t* p, int pid, const CounterBreak& b) {
+    Finding f = Found(Finding::Kind::kContinuityError);
     f.pid = pid;
     f.last = b.last;
     f.counter = b.counter;
@@ -129,26 +131,26 @@ void CCheck::OnCounterBreak(const uint8_t* p, int pid, const CCounterBreak& b) {
     Emit(f);
 }
 
-void CCheck::OnScrambled(const uint8_t* p, int pid) {
+void Check::OnScrambled(const uint8_t* p, int pid) {
     int32_t& since = m_scrambledSinceTot[static_cast<size_t>(pid)];
     // Counts saturate rather than overflow on an endless scrambled run.
     if (since < INT32_MAX) ++since;
-    m_bScrambledSinceTot = true;
+    m_anyScrambledSinceTot = true;
     const bool atStart = m_accounting->TakeScrambled(pid);
     if (m_roles) m_timeline.ScrambledPacket(m_framer.PacketOffset(p), pid, atStart);
 }
 
-int CCheck::UpdateClockPid() {
-    m_nRolesSeen = m_roles->Changes();
-    return m_timeline.SetClockPid(m_roles->ClockPid(), m_framer.PacketOffset(m_pDispatched));
+int Check::UpdateClockPid() {
+    m_rolesSeen = m_roles->Changes();
+    return m_timeline.SetClockPid(m_roles->ClockPid(), m_framer.PacketOffset(m_dispatched));
 }
 
-void CCheck::FinishTimeline(bool packets) {
+void Check::FinishTimeline(bool packets) {
     m_timeline.Finish();
     // The recording ends at its last packet: bytes after it that are no
     // packet (a cut-off packet, padding) extend no broadcast.
-    CFinding end;
-    m_timeline.Time(end, m_nLastPacket, false);
+    Finding end;
+    m_timeline.Time(end, m_lastPacket, false);
     if (packets && end.hasElapsed) {
         m_stats.hasElapsed = true;
         m_stats.elapsed = end.elapsed;
@@ -157,20 +159,20 @@ void CCheck::FinishTimeline(bool packets) {
     m_stats.declaredResets = m_timeline.DeclaredResets();
     if (m_roles) {
         const auto programmes = m_coverage.Programmes(m_timeline, *m_roles, m_clock, m_stats.hasElapsed, m_stats.elapsed,
-                                                      m_bWhole, m_stats.incompleteProgrammes);
+                                                      m_whole, m_stats.incompleteProgrammes);
         for (const auto& f : programmes) {
-            for (COutput* o : m_outputs) o->On(f);
+            for (Output* o : m_outputs) o->On(f);
         }
     }
 }
 
-void CCheck::Run(const std::function<void()>& tick) {
+void Check::Run(const std::function<void()>& tick) {
     // Continuity state runs across lost sync, so packets lost there show up
     // as counter errors of their PIDs. On the stack, so that no store of the
     // loop can move it and its address stays in a register: one increment
     // and two stores at a scaled index per packet, with no base address to
     // load.
-    CPacketAccounting accounting(m_stats.pids.data());
+    PacketAccounting accounting(m_stats.pids.data());
     m_accounting = &accounting;
     // The flags of a packet with nothing to tell: the size announced last,
     // no lost sync. Only other flags need a closer look.
@@ -198,10 +200,10 @@ void CCheck::Run(const std::function<void()>& tick) {
         auto dispatch = [&] {
             const int pid = Pid(p);
             if (m_tables.Wants(pid)) {
-                m_pDispatched = p;
+                m_dispatched = p;
                 m_tables.Dispatch(p, pid);
                 // A PAT or PMT may have named the clock PID anew.
-                if (m_roles && m_roles->Changes() != m_nRolesSeen) clockPid = UpdateClockPid();
+                if (m_roles && m_roles->Changes() != m_rolesSeen) clockPid = UpdateClockPid();
             }
             return pid;
         };
@@ -217,7 +219,7 @@ void CCheck::Run(const std::function<void()>& tick) {
             // The header is read before this packet's stores (Keep() last):
             // a store may reach any byte, and after one the compiler loads
             // it again.
-            accounting.Take(p, pid, [&](const CCounterBreak& b) { OnCounterBreak(p, pid, b); });
+            accounting.Take(p, pid, [&](const CounterBreak& b) { OnCounterBreak(p, pid, b); });
             if (Scrambled(p)) OnScrambled(p, pid);
             // The PCR is read only from the clock PID's packets with an
             // adaptation field.
@@ -228,15 +230,15 @@ void CCheck::Run(const std::function<void()>& tick) {
             p += stride;
             pid = dispatch();
         }
-        m_nLastPacket = m_framer.PacketOffset(p);
+        m_lastPacket = m_framer.PacketOffset(p);
     }
     accounting.Finish();
     m_accounting = nullptr;
     Close(flags);
 }
 
-void CCheck::SyncLost(bool inside) {
-    CFinding f = Found(CFinding::kSyncError);
+void Check::SyncLost(bool inside) {
+    Finding f = Found(Finding::Kind::kSyncError);
     f.offset = m_framer.LostOffset();
     ++m_stats.syncErrors;
     if (inside) ++m_stats.syncErrorsInside;
@@ -244,11 +246,11 @@ void CCheck::SyncLost(bool inside) {
     Emit(f);
 }
 
-void CCheck::OnFlags(FrameFlags flags, const uint8_t* p) {
+void Check::OnFlags(FrameFlags flags, const uint8_t* p) {
     const int size = Any(flags & FrameFlags::kSize188) ? 188 : Any(flags & FrameFlags::kSize192) ? 192 : 204;
     if (size != m_announcedSize) {
         m_announcedSize = size;
-        CFinding f = Found(CFinding::kPacketSize);
+        Finding f = Found(Finding::Kind::kPacketSize);
         f.count = size;
         f.offset = m_framer.PacketOffset(p);
         Emit(f);
@@ -256,17 +258,17 @@ void CCheck::OnFlags(FrameFlags flags, const uint8_t* p) {
     if (Any(flags & FrameFlags::kSyncError)) SyncLost(true);
 }
 
-void CCheck::Close(FrameFlags flags) {
+void Check::Close(FrameFlags flags) {
     // Bytes skipped at the end of the input (a cut-off last packet,
     // trailing garbage, an input without any packet) are lost sync too.
-    m_bEnded = true;
+    m_ended = true;
     if (Any(flags & FrameFlags::kSyncError)) SyncLost(false);
     // Counts gathered after the last TOT (or in a stream without any) close
     // the check; no TOT follows them.
     EmitCounts();
     FinishTimeline(m_announcedSize != 0);
     for (int pid = 0; pid < kPidCount; ++pid) {
-        CPidCounts& c = m_stats.pids[static_cast<size_t>(pid)];
+        PidCounts& c = m_stats.pids[static_cast<size_t>(pid)];
         c.crcErrors = m_tables.CrcErrors(pid);
         c.descriptorErrors = m_tables.DescriptorErrors(pid);
     }
@@ -277,6 +279,8 @@ void CCheck::Close(FrameFlags flags) {
     m_stats.firstTotValid = m_clock.FirstTime(m_stats.firstTot);
     m_stats.lastTotValid = m_clock.LastTime(m_stats.lastTot);
     m_stats.unreadable = m_source.IsReadError();
-    m_stats.verdict = Judge(m_stats, m_nTolerate);
-    for (COutput* o : m_outputs) o->Finish(m_stats);
+    m_stats.verdict = Judge(m_stats, m_tolerate);
+    for (Output* o : m_outputs) o->Finish(m_stats);
 }
+
+}  // namespace tsvigil

@@ -17,38 +17,40 @@
 #include "si/TableDispatcher.h"
 #include "stream/PacketFramer.h"
 
-class CStreamSource;
+namespace tsvigil {
+
+class StreamSource;
 
 // One check of one input: frames its packets, follows each PID's
 // continuity_counter, counts scrambled and transport-error packets between
 // TOTs, follows the TOT and the present programme of each service (and,
 // when an output asks, the PSI for the PIDs' roles), and hands what it
-// finds to its outputs as CFinding values. A check owns all of its state,
+// finds to its outputs as Finding values. A check owns all of its state,
 // so any number of checks may run in one process, each on its own thread.
-class CCheck {
+class Check {
 public:
     // outputs are not owned and must outlive the check; file is the input's
     // name for the outputs (may be null); tolerate is how many picture or
     // sound packets may be lost before the verdict says damaged.
     // whole: the input is meant to hold whole programmes, and one that
     // misses more than a moment makes the verdict incomplete.
-    CCheck(CStreamSource& source, std::vector<COutput*> outputs, const char* file = nullptr,
+    Check(StreamSource& source, std::vector<Output*> outputs, const char* file = nullptr,
            uint64_t tolerate = 0, bool whole = false);
-    CCheck(const CCheck&) = delete;
-    CCheck& operator=(const CCheck&) = delete;
+    Check(const Check&) = delete;
+    Check& operator=(const Check&) = delete;
 
     // Checks every packet of the source, then calls each output's Finish().
     // tick, when set, is called every few thousand packets (for a progress
     // display).
     void Run(const std::function<void()>& tick = {});
 
-    const CCheckStats& Stats() const { return m_stats; }
+    const CheckStats& Stats() const { return m_stats; }
 
 private:
     // Hands a finding to the timeline, which times it and hands it out; a
     // finding without a place of its own is timed where the check stands.
     // A transport error goes to the damage ranges only.
-    void Emit(CFinding& f, bool transportError = false);
+    void Emit(Finding& f, bool transportError = false);
     // The input has ended (packets: it held any): what waits goes out,
     // elapsed is known, and the programmes go out with their coverage.
     void FinishTimeline(bool packets);
@@ -63,44 +65,46 @@ private:
     [[gnu::noinline]] int UpdateClockPid();
     [[gnu::noinline]] void OnTransportError(const uint8_t* p, int pid);
     // A finding stamped with the last verified TOT's time.
-    CFinding Found(CFinding::Kind kind);
+    Finding Found(Finding::Kind kind);
     void OnTot();
-    void OnPresentEvent(int serviceId, const CEITEvent& event);
+    void OnPresentEvent(int serviceId, const EITEvent& event);
     // Hands out the scrambled counts per PID, ascending, then the
     // transport-error count, gathered since the last TOT.
     void EmitCounts();
     // The rare cases of the packet loop, out of its way: a continuity
     // counter that did not follow on, and a scrambled packet (taken by the
     // accounting here).
-    [[gnu::cold, gnu::noinline]] void OnCounterBreak(const uint8_t* p, int pid, const CCounterBreak& b);
+    [[gnu::cold, gnu::noinline]] void OnCounterBreak(const uint8_t* p, int pid, const CounterBreak& b);
     [[gnu::noinline]] void OnScrambled(const uint8_t* p, int pid);
 
-    std::vector<COutput*> m_outputs;
+    std::vector<Output*> m_outputs;
     // The per-PID packet accounting, a local of the packet loop while it
     // runs.
-    CPacketAccounting* m_accounting = nullptr;
-    CStreamSource& m_source;
-    uint64_t m_nTolerate;
-    bool m_bWhole;
-    CPacketFramer m_framer;
+    PacketAccounting* m_accounting = nullptr;
+    StreamSource& m_source;
+    uint64_t m_tolerate;
+    bool m_whole;
+    PacketFramer m_framer;
     // The packet being dispatched to the tables, for the offset of what it
     // completes.
-    const uint8_t* m_pDispatched = nullptr;
-    CTableDispatcher m_tables;
-    CBroadcastClock m_clock;
-    CPresentEvents m_events;
-    std::unique_ptr<CPidRoles> m_roles;  // only when an output wants roles
-    CCheckStats m_stats;
-    CTimeline m_timeline{m_outputs, m_clock};
-    CProgrammeCoverage m_coverage;
-    uint64_t m_nRolesSeen = 0;
-    bool m_bEnded = false;  // the input has ended: what is handed out now lies at its end
-    int64_t m_nLastPacket = 0;  // offset of the last packet framed so far
+    const uint8_t* m_dispatched = nullptr;
+    TableDispatcher m_tables;
+    BroadcastClock m_clock;
+    PresentEvents m_events;
+    std::unique_ptr<PidRoles> m_roles;  // only when an output wants roles
+    CheckStats m_stats;
+    Timeline m_timeline{m_outputs, m_clock};
+    ProgrammeCoverage m_coverage;
+    uint64_t m_rolesSeen = 0;
+    bool m_ended = false;  // the input has ended: what is handed out now lies at its end
+    int64_t m_lastPacket = 0;  // offset of the last packet framed so far
     int m_announcedSize = 0;    // the packet size last handed out, 0 before the first packet
 
     // The tallies between two TOTs; a flag saves the walk over every PID at
     // a TOT without scrambled packets.
     std::vector<int32_t> m_scrambledSinceTot = std::vector<int32_t>(kPidCount, 0);
-    bool m_bScrambledSinceTot = false;
-    int32_t m_nTransportErrorsSinceTot = 0;
+    bool m_anyScrambledSinceTot = false;
+    int32_t m_transportErrorsSinceTot = 0;
 };
+
+}  // namespace tsvigil

@@ -9,11 +9,13 @@
 #include "base/TimeValue.h"
 #include "check/Verdict.h"
 
-class CPidRoles;
+namespace tsvigil {
+
+class PidRoles;
 
 // What a check counts per PID, for every run: one increment per packet is
 // cheaper than a test of whether anyone wants it.
-struct CPidCounts {
+struct PidCounts {
     uint64_t packets = 0;
     uint64_t continuityErrors = 0;  // the report's lines
     uint64_t transportErrors = 0;
@@ -34,8 +36,8 @@ struct CPidCounts {
 };
 
 // What a finished check hands its outputs besides the findings.
-struct CCheckStats {
-    std::vector<CPidCounts> pids = std::vector<CPidCounts>(kPidCount);
+struct CheckStats {
+    std::vector<PidCounts> pids = std::vector<PidCounts>(kPidCount);
     const char* file = nullptr;  // the input's name as given, or null
     int64_t bytes = 0;
     // Of them, the bytes of packets in runs of five or more at one packet
@@ -59,11 +61,13 @@ struct CCheckStats {
     // JST_time was a date.
     int64_t tots = 0;
     bool firstTotValid = false;
-    CTimeValue firstTot;
+    TimeValue firstTot;
     bool lastTotValid = false;
-    CTimeValue lastTot;
+    TimeValue lastTot;
     // What each PID carries, as the PSI/SI said by the end; null unless an
     // output asked for roles.
-    const CPidRoles* roles = nullptr;
-    CVerdict verdict;
+    const PidRoles* roles = nullptr;
+    Verdict verdict;
 };
+
+}  // namespace tsvigil

@@ -5,14 +5,16 @@
 
 #include "check/PcrClock.h"
 
-bool CDamageRanges::Near(const CFinding& range, const CFinding& e) {
+namespace tsvigil {
+
+bool DamageRanges::Near(const Finding& range, const Finding& e) {
     if (e.hasElapsed && range.hasToElapsed) return e.elapsed - range.toElapsed <= kMergeTicks;
-    if (e.hasAt && range.hasToAt) return e.at - range.toAt <= kMergeTicks / CPcrClock::kTicksPerMs;
+    if (e.hasAt && range.hasToAt) return e.at - range.toAt <= kMergeTicks / PcrClock::kTicksPerMs;
     return e.timedAt - range.toOffset <= (2 << 20);
 }
 
-CFinding CDamageRanges::Open(CFinding::Kind kind, const CFinding& e) {
-    CFinding range;
+Finding DamageRanges::Open(Finding::Kind kind, const Finding& e) {
+    Finding range;
     range.kind = kind;
     range.hasTime = e.hasTime;
     range.time = e.time;
@@ -24,36 +26,36 @@ CFinding CDamageRanges::Open(CFinding::Kind kind, const CFinding& e) {
     return range;
 }
 
-bool CDamageRanges::Take(CFinding& closed) {
-    if (!m_bOpen) return false;
+bool DamageRanges::Take(Finding& closed) {
+    if (!m_open) return false;
     // Lost sync alone, with no packet lost or flagged, damaged nothing.
     const bool damaged = m_range.avLost > 0 || m_range.avErrors > 0;
     if (damaged) closed = std::move(m_range);
-    m_range = CFinding();
-    m_bOpen = false;
+    m_range = Finding();
+    m_open = false;
     return damaged;
 }
 
-bool CDamageRanges::Add(const CFinding& e, CFinding& closed) {
+bool DamageRanges::Add(const Finding& e, Finding& closed) {
     const bool close = Extend(e, closed);
-    if (e.kind == CFinding::kContinuityError) m_range.avLost += static_cast<uint64_t>(e.lost);
+    if (e.kind == Finding::Kind::kContinuityError) m_range.avLost += static_cast<uint64_t>(e.lost);
     return close;
 }
 
-bool CDamageRanges::AddTransportError(const CFinding& at, CFinding& closed) {
+bool DamageRanges::AddTransportError(const Finding& at, Finding& closed) {
     const bool close = Extend(at, closed);
     ++m_range.avErrors;
     return close;
 }
 
-bool CDamageRanges::Extend(const CFinding& e, CFinding& closed) {
+bool DamageRanges::Extend(const Finding& e, Finding& closed) {
     // The range in hand closes when e lies too far; it is handed out only
     // when it damaged something.
     bool close = false;
-    if (m_bOpen && !Near(m_range, e)) close = Take(closed);
-    if (!m_bOpen) {
-        m_bOpen = true;
-        m_range = Open(CFinding::kDamage, e);
+    if (m_open && !Near(m_range, e)) close = Take(closed);
+    if (!m_open) {
+        m_open = true;
+        m_range = Open(Finding::Kind::kDamage, e);
     }
     if (!m_range.hasElapsed && !m_range.hasKnownElapsed && e.hasElapsed) {
         m_range.hasKnownElapsed = true;
@@ -74,3 +76,5 @@ bool CDamageRanges::Extend(const CFinding& e, CFinding& closed) {
     }
     return close;
 }
+
+}  // namespace tsvigil

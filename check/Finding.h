@@ -7,12 +7,14 @@
 
 #include "base/TimeValue.h"
 
+namespace tsvigil {
+
 // One thing a check found in the stream, as a value handed to every output.
 // Offsets are byte offsets in the input: of the packet (of its prefix for a
 // 192-byte packet); for lost sync, of the first byte skipped; for a TOT or
 // an event, of the packet that completed its section.
-struct CFinding {
-    enum Kind {
+struct Finding {
+    enum class Kind {
         kPacketSize,       // count: the packet size, first seen or changed
         kSyncError,        // bytes were skipped to find the next packet
         kContinuityError,  // pid, last, counter
@@ -45,14 +47,14 @@ struct CFinding {
 
     // For the packet ranges: one PID's packets in the range, and for a
     // scrambled range those before the PID's first clear packet.
-    struct CPidPackets {
+    struct PidPackets {
         int pid = -1;
         bool av = false;  // the PID carries picture or sound, as known when the range closed
         uint64_t packets = 0;
         uint64_t atStart = 0;
     };
 
-    Kind kind = kPacketSize;
+    Kind kind = Kind::kPacketSize;
     int pid = -1;
     int last = -1;     // the continuity_counter of the PID's packet before
     int counter = -1;  // the continuity_counter of this packet
@@ -68,11 +70,11 @@ struct CFinding {
     // own); hasTime is false before the first TOT or when that TOT's
     // JST_time is no valid date.
     bool hasTime = false;
-    CTimeValue time;
+    TimeValue time;
     int serviceId = 0;
     int eventId = 0;
     bool hasStart = false;  // the event's start_time, undefined when false
-    CTimeValue start;
+    TimeValue start;
     int64_t duration = -1;  // the event's duration in seconds, -1 when undefined
     std::string name;       // the event's name in Shift_JIS, symbols labelled
 
@@ -98,7 +100,7 @@ struct CFinding {
     uint64_t avLost = 0;
     uint64_t avErrors = 0;
     std::vector<int> pids;
-    std::vector<CPidPackets> pidPackets;  // for the packet ranges, by PID ascending
+    std::vector<PidPackets> pidPackets;  // for the packet ranges, by PID ascending
     // For kDamage that began before the clock could time it (elapsed, or at
     // without a PCR, unknown at its start): the first time the check could
     // give one of its events, where a page or a summary may draw it from.
@@ -117,3 +119,5 @@ struct CFinding {
     bool reset = false;     // the clock went backwards, undeclared
     bool declared = false;  // a discontinuity_indicator declared the new time base
 };
+
+}  // namespace tsvigil

@@ -3,17 +3,21 @@
 
 #include "check/Finding.h"
 
-struct CCheckStats;
+namespace tsvigil {
+
+struct CheckStats;
 
 // A reader of a check's findings. Each output keeps its own state; a check
 // hands every finding to each of its outputs in the order given, then calls
 // Finish() once.
-class COutput {
+class Output {
 public:
-    virtual ~COutput() = default;
-    virtual void On(const CFinding& finding) = 0;
-    virtual void Finish(const CCheckStats& stats) { (void)stats; }
+    virtual ~Output() = default;
+    virtual void On(const Finding& finding) = 0;
+    virtual void Finish(const CheckStats& stats) { (void)stats; }
     // Whether the check should follow the PAT, PMTs, CAT and SDT for the
     // PIDs' roles and the services' names.
     virtual bool WantsRoles() const { return false; }
 };
+
+}  // namespace tsvigil

@@ -5,13 +5,15 @@
 #include <cstring>
 #include <iterator>
 
-CPacketAccounting::CPacketAccounting(CPidCounts* counts) : m_counts(counts) {
+namespace tsvigil {
+
+PacketAccounting::PacketAccounting(PidCounts* counts) : m_counts(counts) {
     std::fill(std::begin(m_packets), std::end(m_packets), 0);
     std::fill(std::begin(m_lastCounter), std::end(m_lastCounter), -1);
     std::fill(std::begin(m_lastTail), std::end(m_lastTail), 0);
 }
 
-bool CPacketAccounting::SameAsLast(const uint8_t* p, int pid) const {
+bool PacketAccounting::SameAsLast(const uint8_t* p, int pid) const {
     // The packet before on the PID, looked for among the packets still
     // held, the nearest few only: a PID whose packets are further apart is
     // compared by the tail kept of its last packet.
@@ -34,8 +36,8 @@ bool CPacketAccounting::SameAsLast(const uint8_t* p, int pid) const {
     return std::memcmp(p + from, before + from, static_cast<size_t>(kPacketSize - from)) == 0;
 }
 
-bool CPacketAccounting::Break(const uint8_t* p, int pid, int last) {
-    CPidCounts& c = m_counts[pid];
+bool PacketAccounting::Break(const uint8_t* p, int pid, int last) {
+    PidCounts& c = m_counts[pid];
     // A packet whose adaptation field sets discontinuity_indicator starts a
     // new counter sequence (ISO/IEC 13818-1 2.4.3.5): no error, no loss.
     // Read only here, never for a packet whose counter follows on.
@@ -43,7 +45,7 @@ bool CPacketAccounting::Break(const uint8_t* p, int pid, int last) {
         ++c.discontinuities;
         return false;
     }
-    m_break = CCounterBreak{};
+    m_break = CounterBreak{};
     m_break.last = last;
     m_break.counter = Counter(p);
     // A packet with payload that repeats the counter and the bytes of the
@@ -64,6 +66,8 @@ bool CPacketAccounting::Break(const uint8_t* p, int pid, int last) {
     return true;
 }
 
-void CPacketAccounting::Finish() {
+void PacketAccounting::Finish() {
     for (int pid = 0; pid < kPidCount; ++pid) m_counts[pid].packets = m_packets[pid];
 }
+
+}  // namespace tsvigil

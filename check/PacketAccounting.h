@@ -7,8 +7,10 @@
 #include "base/TSPacket.h"
 #include "check/CheckStats.h"
 
+namespace tsvigil {
+
 // A continuity_counter that did not follow on, and what it tells.
-struct CCounterBreak {
+struct CounterBreak {
     int last = 0;     // the counter of the PID's packet before
     int counter = 0;  // this packet's
     // The packets lost before this one, as the counters tell (a lower
@@ -21,19 +23,19 @@ struct CCounterBreak {
 
 // What each PID's packets tell by their headers alone: the
 // continuity_counter's follow-on, copies, discontinuity_indicator,
-// scrambling and transport_error_indicator, counted into CPidCounts.
+// scrambling and transport_error_indicator, counted into PidCounts.
 //
 // The state the packet loop touches for every packet lies in the object
 // itself, not on the heap: a local of the loop's function keeps its
 // address in a register, with no base to load. For a packet, Take() comes
 // first, then the caller's own look (and TakeScrambled() or
 // TakeTransportError() when its bits say so), then Keep().
-class CPacketAccounting {
+class PacketAccounting {
 public:
     // counts: kPidCount entries; must outlive the accounting.
-    explicit CPacketAccounting(CPidCounts* counts);
-    CPacketAccounting(const CPacketAccounting&) = delete;
-    CPacketAccounting& operator=(const CPacketAccounting&) = delete;
+    explicit PacketAccounting(PidCounts* counts);
+    PacketAccounting(const PacketAccounting&) = delete;
+    PacketAccounting& operator=(const PacketAccounting&) = delete;
 
     // The packets still where they were read: from first, every stride
     // bytes, up to the packet being taken (an earlier one may be gone).
@@ -46,7 +48,7 @@ public:
     // last: with payload it moves on by one, without it stays, modulo 16
     // (ISO/IEC 13818-1 2.4.3.3). The null PID carries no counter, and a
     // PID's first packet has nothing to follow. onBreak(const
-    // CCounterBreak&) hears of a break that is an error.
+    // CounterBreak&) hears of a break that is an error.
     template <class OnBreak>
     void Take(const uint8_t* p, int pid, OnBreak&& onBreak) {
         ++m_packets[pid];
@@ -64,7 +66,7 @@ public:
     // A scrambled packet, taken: true when every packet of its PID so far
     // was scrambled (a descrambler that locked a moment after the start).
     bool TakeScrambled(int pid) {
-        CPidCounts& c = m_counts[pid];
+        PidCounts& c = m_counts[pid];
         if (c.scrambled + 1 == m_packets[pid]) ++c.scrambledAtStart;
         return ++c.scrambled == m_packets[pid];
     }
@@ -83,7 +85,7 @@ private:
     // excuses it, else fills m_break.
     [[gnu::cold, gnu::noinline]] bool Break(const uint8_t* p, int pid, int last);
 
-    CPidCounts* m_counts;
+    PidCounts* m_counts;
     uint64_t m_packets[kPidCount];
     int m_lastCounter[kPidCount];  // -1 before the PID's first packet
     // The last 8 bytes of each PID's last packet, for a repeated counter
@@ -95,5 +97,7 @@ private:
     std::vector<uint64_t> m_copyAt = std::vector<uint64_t>(kPidCount, 0);
     const uint8_t* m_firstHeld = nullptr;
     int m_stride = 0;
-    CCounterBreak m_break;
+    CounterBreak m_break;
 };
+
+}  // namespace tsvigil

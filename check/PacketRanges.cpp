@@ -5,7 +5,9 @@
 
 #include "check/DamageRanges.h"
 
-void CPacketRanges::Stamp(const CFinding& t) {
+namespace tsvigil {
+
+void PacketRanges::Stamp(const Finding& t) {
     if (!m_open) return;
     m_stamped = m_range.toOffset;
     m_range.hasToElapsed = t.hasElapsed;
@@ -22,39 +24,41 @@ void CPacketRanges::Stamp(const CFinding& t) {
     }
 }
 
-bool CPacketRanges::Add(const CFinding& packet, int pid, bool atStart, CFinding& closed) {
-    const bool close = m_open && !CDamageRanges::Near(m_range, packet);
+bool PacketRanges::Add(const Finding& packet, int pid, bool atStart, Finding& closed) {
+    const bool close = m_open && !DamageRanges::Near(m_range, packet);
     if (close) Take(closed);
     if (!m_open) {
         m_open = true;
-        m_range = CDamageRanges::Open(m_kind, packet);
+        m_range = DamageRanges::Open(m_kind, packet);
     }
     Count(pid, packet.timedAt, atStart);
     Stamp(packet);
     return close;
 }
 
-bool CPacketRanges::OverBy(int64_t now) const {
-    return m_open && !Unstamped() && m_range.hasToElapsed && now - m_range.toElapsed > CDamageRanges::kMergeTicks;
+bool PacketRanges::OverBy(int64_t now) const {
+    return m_open && !Unstamped() && m_range.hasToElapsed && now - m_range.toElapsed > DamageRanges::kMergeTicks;
 }
 
-bool CPacketRanges::Take(CFinding& closed) {
+bool PacketRanges::Take(Finding& closed) {
     if (!m_open) return false;
     std::sort(m_range.pids.begin(), m_range.pids.end());
     m_range.pidPackets.reserve(m_range.pids.size());
     for (const int pid : m_range.pids) {
-        CTally& t = m_tally[static_cast<size_t>(pid)];
-        CFinding::CPidPackets p;
+        Tally& t = m_tally[static_cast<size_t>(pid)];
+        Finding::PidPackets p;
         p.pid = pid;
         p.packets = t.packets;
         p.atStart = t.atStart;
         m_range.pidPackets.push_back(p);
-        t = CTally();
+        t = Tally();
     }
     m_range.pids.clear();
     closed = std::move(m_range);
-    m_range = CFinding();
+    m_range = Finding();
     m_open = false;
     m_stamped = -1;
     return true;
 }
+
+}  // namespace tsvigil

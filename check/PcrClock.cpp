@@ -3,66 +3,68 @@
 
 #include "base/TSPacket.h"
 
-CPcrClock::CStep CPcrClock::OnPacket(const uint8_t* p, int64_t offset) {
-    CStep step;
-    if (Discontinuity(p)) m_bDiscontinuity = true;
+namespace tsvigil {
+
+PcrClock::Step PcrClock::OnPacket(const uint8_t* p, int64_t offset) {
+    Step step;
+    if (Discontinuity(p)) m_discontinuity = true;
     int64_t pcr = 0;
     if (!Pcr(p, pcr)) return step;
     step.offset = offset;
-    m_before = CState{m_nLastOffset, m_nLastTicks, m_nRateBytes, m_nRateTicks};
-    if (m_nPcrs++ == 0) {
-        step.kind = CStep::kFirst;
-        m_nLastPcr = pcr;
-        m_nLastOffset = offset;
-        m_bDiscontinuity = false;
+    m_before = State{m_lastOffset, m_lastTicks, m_rateBytes, m_rateTicks};
+    if (m_pcrs++ == 0) {
+        step.kind = Step::Kind::kFirst;
+        m_lastPcr = pcr;
+        m_lastOffset = offset;
+        m_discontinuity = false;
         return step;
     }
-    const int64_t forward = ((pcr - m_nLastPcr) % kWrap + kWrap) % kWrap;
+    const int64_t forward = ((pcr - m_lastPcr) % kWrap + kWrap) % kWrap;
     // Extrapolated at the transport rate: where the clock would be now.
-    int64_t expected = m_nLastTicks;
-    if (m_nRateBytes > 0) expected += Extrapolate(offset - m_nLastOffset);
-    step.fromTicks = m_nLastTicks;
-    if (m_bDiscontinuity) {
-        step.kind = CStep::kDeclared;
+    int64_t expected = m_lastTicks;
+    if (m_rateBytes > 0) expected += Extrapolate(offset - m_lastOffset);
+    step.fromTicks = m_lastTicks;
+    if (m_discontinuity) {
+        step.kind = Step::Kind::kDeclared;
         step.toTicks = expected;
     } else if (forward > kWrap / 2) {
-        step.kind = CStep::kReset;
+        step.kind = Step::Kind::kReset;
         step.toTicks = expected;
     } else {
-        step.toTicks = m_nLastTicks + forward;
+        step.toTicks = m_lastTicks + forward;
         // A step of more than a second is a gap when it is at least half a
         // second longer than the spacing seen before it: a stream that
         // sends PCRs only every few seconds gets none.
-        const int64_t beyond = forward - m_nSpacing;
-        if (forward > kTicksPerSecond && m_nSpacing > 0 && beyond >= kTicksPerSecond / 2) {
-            step.kind = CStep::kGap;
+        const int64_t beyond = forward - m_spacing;
+        if (forward > kTicksPerSecond && m_spacing > 0 && beyond >= kTicksPerSecond / 2) {
+            step.kind = Step::Kind::kGap;
             step.gapTicks = beyond;
         } else {
-            step.kind = CStep::kNormal;
-            if (forward > 0 && offset > m_nLastOffset) {
-                m_nRateBytes = offset - m_nLastOffset;
-                m_nRateTicks = forward;
+            step.kind = Step::Kind::kNormal;
+            if (forward > 0 && offset > m_lastOffset) {
+                m_rateBytes = offset - m_lastOffset;
+                m_rateTicks = forward;
             }
-            if (!m_bBegun) m_nSpacing = forward;
+            if (!m_begun) m_spacing = forward;
         }
     }
-    m_nLastPcr = pcr;
-    m_nLastOffset = offset;
-    m_nLastTicks = step.toTicks;
-    m_bDiscontinuity = false;
-    m_bBegun = false;
+    m_lastPcr = pcr;
+    m_lastOffset = offset;
+    m_lastTicks = step.toTicks;
+    m_discontinuity = false;
+    m_begun = false;
     return step;
 }
 
-void CPcrClock::Begin(int64_t pcr, int64_t offset) {
-    *this = CPcrClock();
-    m_nPcrs = 1;
-    m_nLastPcr = pcr;
-    m_nLastOffset = offset;
-    m_bBegun = true;
+void PcrClock::Begin(int64_t pcr, int64_t offset) {
+    *this = PcrClock();
+    m_pcrs = 1;
+    m_lastPcr = pcr;
+    m_lastOffset = offset;
+    m_begun = true;
 }
 
-bool CPcrClock::ElapsedOf(const CState& s, int64_t offset, int64_t& ticks) {
+bool PcrClock::ElapsedOf(const State& s, int64_t offset, int64_t& ticks) {
     if (s.rateBytes == 0) return false;
     // In 128 bits: a clock PID that stops carrying PCRs leaves gigabytes
     // to extrapolate over.
@@ -70,18 +72,20 @@ bool CPcrClock::ElapsedOf(const CState& s, int64_t offset, int64_t& ticks) {
     return true;
 }
 
-bool CPcrClock::Elapsed(int64_t offset, int64_t& ticks) const {
-    return ElapsedOf(CState{m_nLastOffset, m_nLastTicks, m_nRateBytes, m_nRateTicks}, offset, ticks);
+bool PcrClock::Elapsed(int64_t offset, int64_t& ticks) const {
+    return ElapsedOf(State{m_lastOffset, m_lastTicks, m_rateBytes, m_rateTicks}, offset, ticks);
 }
 
-bool CPcrClock::ElapsedBefore(int64_t offset, int64_t& ticks) const {
-    if (m_before.rateBytes == 0 && m_nRateBytes > 0 && offset >= m_before.lastOffset)
-        return ElapsedOf(CState{m_before.lastOffset, m_before.lastTicks, m_nRateBytes, m_nRateTicks}, offset, ticks);
+bool PcrClock::ElapsedBefore(int64_t offset, int64_t& ticks) const {
+    if (m_before.rateBytes == 0 && m_rateBytes > 0 && offset >= m_before.lastOffset)
+        return ElapsedOf(State{m_before.lastOffset, m_before.lastTicks, m_rateBytes, m_rateTicks}, offset, ticks);
     return ElapsedOf(m_before, offset, ticks);
 }
 
-int64_t CPcrClock::Extrapolate(int64_t bytes) const {
+int64_t PcrClock::Extrapolate(int64_t bytes) const {
     int64_t ticks = 0;
-    ElapsedOf(CState{0, 0, m_nRateBytes, m_nRateTicks}, bytes, ticks);
+    ElapsedOf(State{0, 0, m_rateBytes, m_rateTicks}, bytes, ticks);
     return ticks;
 }
+
+}  // namespace tsvigil

@@ -8,16 +8,18 @@
 #include "base/TSPacket.h"
 #include "descriptors/StandardDescriptors.h"
 
+namespace tsvigil {
+
 // The handler of one PID: it parses each section into its table and tells
 // its owner. OnSection() runs inside the dispatch, where adding or removing
 // another handler is allowed.
 template <class T>
-class CRolesHandler : public CSectionHandler {
+class RolesHandler : public SectionHandler {
 public:
-    CRolesHandler(CPidRoles& owner, int onPid) : pid(onPid), m_owner(owner) {}
+    RolesHandler(PidRoles& owner, int onPid) : pid(onPid), m_owner(owner) {}
     // A repeat of the last section changes no role.
     bool SkipsRepeats() const override { return true; }
-    int OnSection(const CSectionView& section) override {
+    int OnSection(const SectionView& section) override {
         table.Parse(section.data, section.length);
         // Read before the owner hears of the table: it may remove this
         // handler.
@@ -30,7 +32,7 @@ public:
     const int pid;
 
 private:
-    CPidRoles& m_owner;
+    PidRoles& m_owner;
 };
 
 namespace {
@@ -73,20 +75,20 @@ bool CanCarryPmt(int pid) { return pid >= 0x0010 && pid < kNullPid && FixedRole(
 // The stream_types (ISO/IEC 13818-1 table 2-34, as ARIB STD-B10 uses
 // them) that name a kind of stream, and which of them carry picture or
 // sound.
-struct CStreamKind {
+struct StreamKind {
     int stream_type;
     const char* name;
     bool pictureOrSound;
 };
-constexpr CStreamKind kStreamKinds[] = {
+constexpr StreamKind kStreamKinds[] = {
     {0x01, "MPEG-2 video", true},      {0x02, "MPEG-2 video", true},     {0x1B, "H.264 video", true},
     {0x24, "H.265 video", true},       {0x03, "MPEG audio", true},       {0x04, "MPEG audio", true},
     {0x0F, "AAC audio", true},         {0x11, "AAC audio (LATM)", true}, {0x0D, "data carousel", false},
     {0x06, "private PES", false},
 };
 
-const CStreamKind* FindStreamKind(int stream_type) {
-    for (const CStreamKind& k : kStreamKinds) {
+const StreamKind* FindStreamKind(int stream_type) {
+    for (const StreamKind& k : kStreamKinds) {
         if (k.stream_type == stream_type) return &k;
     }
     return nullptr;
@@ -98,24 +100,24 @@ std::string StreamRole(int stream_type, int component_tag) {
         if (component_tag >= 0x30 && component_tag <= 0x37) return "captions";
         if (component_tag >= 0x38 && component_tag <= 0x3F) return "superimposed text";
     }
-    if (const CStreamKind* k = FindStreamKind(stream_type)) return k->name;
+    if (const StreamKind* k = FindStreamKind(stream_type)) return k->name;
     char text[24];
     std::snprintf(text, sizeof text, "stream_type 0x%02X", stream_type & 0xFF);
     return text;
 }
 
 // The CA_PIDs of the whole CA descriptors in list.
-void AddCaPids(const CDescriptorList& list, std::vector<uint16_t>& pids) {
+void AddCaPids(const DescriptorList& list, std::vector<uint16_t>& pids) {
     for (const auto& d : list) {
         if (d->descriptor_tag != 0x09 || d->descriptor_length < 4) continue;
-        pids.push_back(static_cast<uint16_t>(static_cast<const CCADescriptor&>(*d).CA_PID));
+        pids.push_back(static_cast<uint16_t>(static_cast<const CADescriptor&>(*d).CA_PID));
     }
 }
 
-int ComponentTag(const CDescriptorList& list) {
+int ComponentTag(const DescriptorList& list) {
     for (const auto& d : list) {
         if (d->descriptor_tag == 0x52 && d->descriptor_length >= 1) {
-            return static_cast<const CStreamIdentifierDescriptor&>(*d).component_tag;
+            return static_cast<const StreamIdentifierDescriptor&>(*d).component_tag;
         }
     }
     return -1;
@@ -123,26 +125,26 @@ int ComponentTag(const CDescriptorList& list) {
 
 }  // namespace
 
-CPidRoles::CPidRoles()
-    : m_pat(std::make_unique<CRolesHandler<CPAT>>(*this, CPAT::kPid)),
-      m_cat(std::make_unique<CRolesHandler<CCAT>>(*this, CCAT::kPid)),
-      m_sdt(std::make_unique<CRolesHandler<CSDT>>(*this, CSDT::kPid)) {}
+PidRoles::PidRoles()
+    : m_pat(std::make_unique<RolesHandler<PAT>>(*this, PAT::kPid)),
+      m_cat(std::make_unique<RolesHandler<CAT>>(*this, CAT::kPid)),
+      m_sdt(std::make_unique<RolesHandler<SDT>>(*this, SDT::kPid)) {}
 
-CPidRoles::~CPidRoles() = default;
+PidRoles::~PidRoles() = default;
 
-void CPidRoles::Attach(CTableDispatcher& tables) {
-    m_pTables = &tables;
+void PidRoles::Attach(TableDispatcher& tables) {
+    m_tables = &tables;
     tables.Add(m_pat->pid, m_pat.get());
     tables.Add(m_cat->pid, m_cat.get());
     tables.Add(m_sdt->pid, m_sdt.get());
     for (const auto& pmt : m_pmts) tables.Add(pmt->pid, pmt.get());
 }
 
-void CPidRoles::OnTable(const CPAT& pat, int) {
-    if (!pat.m_bAccepted) return;
+void PidRoles::OnTable(const PAT& pat, int) {
+    if (!pat.accepted) return;
     // A program the PAT no longer lists on that PID loses its streams.
     m_programs.erase(std::remove_if(m_programs.begin(), m_programs.end(),
-                                    [&](const std::unique_ptr<CProgramPids>& p) {
+                                    [&](const std::unique_ptr<ProgramPids>& p) {
                                         return !pat.Lists(p->program_number, p->pmtPid);
                                     }),
                      m_programs.end());
@@ -151,78 +153,78 @@ void CPidRoles::OnTable(const CPAT& pat, int) {
     // section, so that when the PAT names the PID again, the first PMT
     // section on it is read afresh even when it is a repeat of the last.
     const auto named = [&](int pid) {
-        return std::any_of(pat.m_programs.begin(), pat.m_programs.end(),
-                           [&](const std::unique_ptr<CPATProgram>& p) { return p->program_number != 0 && p->PID == pid; });
+        return std::any_of(pat.programs.begin(), pat.programs.end(),
+                           [&](const std::unique_ptr<PATProgram>& p) { return p->program_number != 0 && p->PID == pid; });
     };
     for (auto& t : m_pmts) {
         if (named(t->pid)) continue;
-        if (m_pTables) m_pTables->Remove(t->pid, t.get());
+        if (m_tables) m_tables->Remove(t->pid, t.get());
         t.reset();
     }
     m_pmts.erase(std::remove(m_pmts.begin(), m_pmts.end(), nullptr), m_pmts.end());
-    for (const auto& p : pat.m_programs) {
+    for (const auto& p : pat.programs) {
         if (p->program_number == 0 || !CanCarryPmt(p->PID)) continue;
         const bool known = std::any_of(m_pmts.begin(), m_pmts.end(),
-                                       [&](const std::unique_ptr<CRolesHandler<CPMT>>& t) { return t->pid == p->PID; });
+                                       [&](const std::unique_ptr<RolesHandler<PMT>>& t) { return t->pid == p->PID; });
         if (known || m_pmts.size() >= static_cast<size_t>(kMaxPmtPids)) continue;
-        m_pmts.push_back(std::make_unique<CRolesHandler<CPMT>>(*this, p->PID));
-        if (m_pTables) m_pTables->Add(p->PID, m_pmts.back().get());
+        m_pmts.push_back(std::make_unique<RolesHandler<PMT>>(*this, p->PID));
+        if (m_tables) m_tables->Add(p->PID, m_pmts.back().get());
     }
     // A program listed again (or moved to a PMT PID still followed) whose
     // streams are not known: its PMT's next section is read even when it
     // repeats the last one.
-    for (const auto& p : pat.m_programs) {
+    for (const auto& p : pat.programs) {
         if (p->program_number == 0) continue;
         const bool have = std::any_of(m_programs.begin(), m_programs.end(),
-                                      [&](const std::unique_ptr<CProgramPids>& q) { return q->program_number == p->program_number; });
+                                      [&](const std::unique_ptr<ProgramPids>& q) { return q->program_number == p->program_number; });
         if (have) continue;
         for (auto& t : m_pmts) {
-            if (t->pid == p->PID && m_pTables) m_pTables->ForgetRepeat(t->pid, t.get());
+            if (t->pid == p->PID && m_tables) m_tables->ForgetRepeat(t->pid, t.get());
         }
     }
-    m_bDirty = true;
-    ++m_nChanges;
+    m_dirty = true;
+    ++m_changes;
 }
 
-void CPidRoles::OnTable(const CPMT& pmt, int pid) {
-    if (!pmt.m_bAccepted || !m_pat->table.Lists(pmt.program_number, pid)) return;
-    auto p = std::make_unique<CProgramPids>();
+void PidRoles::OnTable(const PMT& pmt, int pid) {
+    if (!pmt.accepted || !m_pat->table.Lists(pmt.program_number, pid)) return;
+    auto p = std::make_unique<ProgramPids>();
     p->program_number = pmt.program_number;
     p->pmtPid = pid;
     p->pcrPid = pmt.PCR_PID;
-    AddCaPids(pmt.m_descriptors, p->ecmPids);
-    for (const auto& s : pmt.m_streams) {
+    AddCaPids(pmt.descriptors, p->ecmPids);
+    for (const auto& s : pmt.streams) {
         p->streams.push_back({static_cast<uint16_t>(s->elementary_PID), static_cast<uint8_t>(s->stream_type),
                               static_cast<int16_t>(ComponentTag(s->descriptors))});
         AddCaPids(s->descriptors, p->ecmPids);
     }
     // Kept in program_number order, one entry per program: a new version
     // replaces the streams of the last.
-    auto before = [](const std::unique_ptr<CProgramPids>& a, int n) { return a->program_number < n; };
+    auto before = [](const std::unique_ptr<ProgramPids>& a, int n) { return a->program_number < n; };
     auto at = std::lower_bound(m_programs.begin(), m_programs.end(), p->program_number, before);
     if (at != m_programs.end() && (*at)->program_number == p->program_number) {
         *at = std::move(p);
     } else {
         m_programs.insert(at, std::move(p));
     }
-    m_bDirty = true;
-    ++m_nChanges;
+    m_dirty = true;
+    ++m_changes;
 }
 
-void CPidRoles::OnTable(const CCAT& cat, int) {
-    if (cat.m_bAccepted) m_bDirty = true;
+void PidRoles::OnTable(const CAT& cat, int) {
+    if (cat.accepted) m_dirty = true;
 }
 
-void CPidRoles::OnTable(const CSDT&, int) {
+void PidRoles::OnTable(const SDT&, int) {
     // Services() reads the SDT itself; nothing per PID changes.
 }
 
-void CPidRoles::Update() const {
-    if (!m_bDirty) return;
-    m_pids.assign(kPidCount, CPidEntry());
+void PidRoles::Update() const {
+    if (!m_dirty) return;
+    m_pids.assign(kPidCount, PidEntry());
     m_serviceIds.assign(kPidCount, std::vector<int>());
     auto claim = [&](int pid, int kind, int stream_type = 0, int component_tag = -1) {
-        CPidEntry& e = m_pids[static_cast<size_t>(pid & (kPidCount - 1))];
+        PidEntry& e = m_pids[static_cast<size_t>(pid & (kPidCount - 1))];
         if (e.kind != ROLE_UNKNOWN && e.kind <= kind) return;
         e.kind = static_cast<uint8_t>(kind);
         e.stream_type = static_cast<uint8_t>(stream_type);
@@ -233,7 +235,7 @@ void CPidRoles::Update() const {
         // Programs are walked in ascending order, so a repeat is the last one.
         if (ids.empty() || ids.back() != program_number) ids.push_back(program_number);
     };
-    for (const auto& p : m_pat->table.m_programs) claim(p->PID, p->program_number == 0 ? ROLE_NETWORK : ROLE_PMT);
+    for (const auto& p : m_pat->table.programs) claim(p->PID, p->program_number == 0 ? ROLE_NETWORK : ROLE_PMT);
     for (const auto& p : m_programs) {
         for (const auto& s : p->streams) {
             claim(s.pid, ROLE_STREAM, s.stream_type, s.component_tag);
@@ -249,16 +251,16 @@ void CPidRoles::Update() const {
         }
     }
     std::vector<uint16_t> emm;
-    AddCaPids(m_cat->table.m_descriptors, emm);
+    AddCaPids(m_cat->table.descriptors, emm);
     for (const int pid : emm) claim(pid, ROLE_EMM);
-    m_bDirty = false;
+    m_dirty = false;
 }
 
-std::string CPidRoles::Role(int pid) const {
+std::string PidRoles::Role(int pid) const {
     if (pid < 0 || pid >= kPidCount) return "unknown";
     if (const char* fixed = FixedRole(pid)) return fixed;
     Update();
-    const CPidEntry& e = m_pids[static_cast<size_t>(pid)];
+    const PidEntry& e = m_pids[static_cast<size_t>(pid)];
     switch (e.kind) {
         case ROLE_PMT: return "PMT";
         case ROLE_NETWORK: return "NIT";
@@ -270,7 +272,7 @@ std::string CPidRoles::Role(int pid) const {
     }
 }
 
-bool CPidRoles::ServiceHasPictureOrSound(int serviceId) const {
+bool PidRoles::ServiceHasPictureOrSound(int serviceId) const {
     for (const auto& p : m_programs) {
         if (p->program_number != serviceId) continue;
         for (const auto& s : p->streams) {
@@ -280,8 +282,8 @@ bool CPidRoles::ServiceHasPictureOrSound(int serviceId) const {
     return false;
 }
 
-int CPidRoles::ClockPid() const {
-    for (const auto& p : m_pat->table.m_programs) {
+int PidRoles::ClockPid() const {
+    for (const auto& p : m_pat->table.programs) {
         if (p->program_number == 0) continue;
         for (const auto& q : m_programs) {
             if (q->program_number == p->program_number && q->pcrPid != kNullPid) return q->pcrPid;
@@ -290,22 +292,22 @@ int CPidRoles::ClockPid() const {
     return -1;
 }
 
-bool CPidRoles::IsPictureOrSound(int pid) const {
+bool PidRoles::IsPictureOrSound(int pid) const {
     if (pid < 0 || pid >= kPidCount || FixedRole(pid) != nullptr) return false;
     Update();
-    const CPidEntry& e = m_pids[static_cast<size_t>(pid)];
+    const PidEntry& e = m_pids[static_cast<size_t>(pid)];
     switch (e.kind) {
         case ROLE_PCR: return true;
         case ROLE_UNKNOWN: return pid > kLastSiPid;
         case ROLE_STREAM: {
-            const CStreamKind* k = FindStreamKind(e.stream_type);
+            const StreamKind* k = FindStreamKind(e.stream_type);
             return k != nullptr && k->pictureOrSound;
         }
         default: return false;
     }
 }
 
-std::vector<int> CPidRoles::ServiceIds(int pid) const {
+std::vector<int> PidRoles::ServiceIds(int pid) const {
     if (pid < 0 || pid >= kPidCount || FixedRole(pid) != nullptr) return {};
     Update();
     const int kind = m_pids[static_cast<size_t>(pid)].kind;
@@ -313,14 +315,16 @@ std::vector<int> CPidRoles::ServiceIds(int pid) const {
     return m_serviceIds[static_cast<size_t>(pid)];
 }
 
-std::vector<std::pair<int, std::string>> CPidRoles::Services() const {
+std::vector<std::pair<int, std::string>> PidRoles::Services() const {
     std::map<int, std::string> services;
-    for (const auto& p : m_pat->table.m_programs) {
+    for (const auto& p : m_pat->table.programs) {
         if (p->program_number != 0) services.emplace(p->program_number, std::string());
     }
-    for (const auto& s : m_sdt->table.m_services) {
+    for (const auto& s : m_sdt->table.services) {
         std::string& name = services[s->service_id];
         if (name.empty()) name = s->service_name;
     }
     return std::vector<std::pair<int, std::string>>(services.begin(), services.end());
 }
+
+}  // namespace tsvigil

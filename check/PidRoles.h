@@ -13,8 +13,10 @@
 #include "si/SDT.h"
 #include "si/TableDispatcher.h"
 
+namespace tsvigil {
+
 template <class T>
-class CRolesHandler;
+class RolesHandler;
 
 // What each PID of the stream carries, learnt from the PSI/SI: the PIDs
 // ISO/IEC 13818-1 and ARIB STD-B10 fix, the PMTs the PAT names, the
@@ -26,18 +28,18 @@ class CRolesHandler;
 // removed when the PAT no longer does. The dispatcher points at handlers
 // this object owns, so it must not dispatch after the object goes. Unattached, the object costs nothing
 // per packet.
-class CPidRoles {
+class PidRoles {
 public:
     // PMT PIDs followed at once; the PIDs of programs past this are still
     // PMTs but their streams stay unknown.
     static constexpr int kMaxPmtPids = 256;
 
-    CPidRoles();
-    ~CPidRoles();
-    CPidRoles(const CPidRoles&) = delete;
-    CPidRoles& operator=(const CPidRoles&) = delete;
+    PidRoles();
+    ~PidRoles();
+    PidRoles(const PidRoles&) = delete;
+    PidRoles& operator=(const PidRoles&) = delete;
 
-    void Attach(CTableDispatcher& tables);
+    void Attach(TableDispatcher& tables);
 
     // The role of pid as a short English text ("PAT", "H.264 video",
     // "ECM", "stream_type 0x80", "unknown", ...).
@@ -54,7 +56,7 @@ public:
     // Whether the PMT of service_id names a picture or sound stream.
     bool ServiceHasPictureOrSound(int serviceId) const;
     // Grows whenever a PAT or PMT changed what the PIDs carry.
-    uint64_t Changes() const { return m_nChanges; }
+    uint64_t Changes() const { return m_changes; }
     // The services of the PAT (program_number 0 aside) and of the SDT
     // actual, ascending by service_id, each with its service_name in
     // Shift_JIS (empty when no SDT names it).
@@ -62,48 +64,50 @@ public:
 
 private:
     // An elementary stream of a program, as much as its role needs.
-    struct CStreamEntry {
+    struct StreamEntry {
         uint16_t pid;
         uint8_t stream_type;
         int16_t component_tag;  // of its stream identifier descriptor, or -1
     };
     // What the last PMT section of a program names, kept small: many
     // programs may be listed.
-    struct CProgramPids {
+    struct ProgramPids {
         int program_number = 0;
         int pmtPid = 0;
         int pcrPid = kNullPid;
-        std::vector<CStreamEntry> streams;
+        std::vector<StreamEntry> streams;
         std::vector<uint16_t> ecmPids;
     };
     // The role of one PID in the cache: a kind and, for an elementary
     // stream, what tells its kind of stream.
-    struct CPidEntry {
+    struct PidEntry {
         uint8_t kind = 0;
         uint8_t stream_type = 0;
         int16_t component_tag = -1;
     };
 
     template <class T>
-    friend class CRolesHandler;
+    friend class RolesHandler;
 
     // Each handler's table, parsed from a section of pid.
-    void OnTable(const CPAT& pat, int pid);
-    void OnTable(const CPMT& pmt, int pid);
-    void OnTable(const CCAT& cat, int pid);
-    void OnTable(const CSDT& sdt, int pid);
+    void OnTable(const PAT& pat, int pid);
+    void OnTable(const PMT& pmt, int pid);
+    void OnTable(const CAT& cat, int pid);
+    void OnTable(const SDT& sdt, int pid);
     // Refills the per-PID cache from the tables when one of them changed.
     void Update() const;
 
-    std::unique_ptr<CRolesHandler<CPAT>> m_pat;
-    std::unique_ptr<CRolesHandler<CCAT>> m_cat;
-    std::unique_ptr<CRolesHandler<CSDT>> m_sdt;
-    std::vector<std::unique_ptr<CRolesHandler<CPMT>>> m_pmts;
-    std::vector<std::unique_ptr<CProgramPids>> m_programs;
-    CTableDispatcher* m_pTables = nullptr;
-    uint64_t m_nChanges = 0;
+    std::unique_ptr<RolesHandler<PAT>> m_pat;
+    std::unique_ptr<RolesHandler<CAT>> m_cat;
+    std::unique_ptr<RolesHandler<SDT>> m_sdt;
+    std::vector<std::unique_ptr<RolesHandler<PMT>>> m_pmts;
+    std::vector<std::unique_ptr<ProgramPids>> m_programs;
+    TableDispatcher* m_tables = nullptr;
+    uint64_t m_changes = 0;
 
-    mutable bool m_bDirty = true;
-    mutable std::vector<CPidEntry> m_pids;
+    mutable bool m_dirty = true;
+    mutable std::vector<PidEntry> m_pids;
     mutable std::vector<std::vector<int>> m_serviceIds;
 };
+
+}  // namespace tsvigil

@@ -8,8 +8,10 @@
 #include "check/Timeline.h"
 #include "text/AdditionalSymbols.h"
 
-void CProgrammeCoverage::OnProgramme(int serviceId, const CEITEvent& event) {
-    auto p = std::find_if(m_programmes.begin(), m_programmes.end(), [&](const CProgramme& q) {
+namespace tsvigil {
+
+void ProgrammeCoverage::OnProgramme(int serviceId, const EITEvent& event) {
+    auto p = std::find_if(m_programmes.begin(), m_programmes.end(), [&](const Programme& q) {
         return q.serviceId == serviceId && q.eventId == event.event_id;
     });
     if (p == m_programmes.end()) {
@@ -26,7 +28,7 @@ void CProgrammeCoverage::OnProgramme(int serviceId, const CEITEvent& event) {
     p->name = LabelAdditionalSymbols(event.GetEventName().c_str());
 }
 
-bool CProgrammeCoverage::Overlap(CFinding& f, int64_t from, int64_t to, const CTimeline& timeline) {
+bool ProgrammeCoverage::Overlap(Finding& f, int64_t from, int64_t to, const Timeline& timeline) {
     const int64_t start = f.start.Seconds() * 1000, end = start + f.duration * 1000;
     // Not overlapped at all: no line. A programme of no length is covered
     // when its instant lies in the recording.
@@ -49,19 +51,19 @@ bool CProgrammeCoverage::Overlap(CFinding& f, int64_t from, int64_t to, const CT
     return true;
 }
 
-std::vector<CFinding> CProgrammeCoverage::Programmes(const CTimeline& timeline, const CPidRoles& roles,
-                                                     const CBroadcastClock& clock, bool hasElapsed, int64_t elapsed,
+std::vector<Finding> ProgrammeCoverage::Programmes(const Timeline& timeline, const PidRoles& roles,
+                                                     const BroadcastClock& clock, bool hasElapsed, int64_t elapsed,
                                                      bool whole, uint64_t& incomplete) const {
     // The broadcast time the recording covers: from its first PCR to its
     // last packet, less its gaps; each end placed by the offset a TOT fixed
     // for its time base.
     const bool placed = hasElapsed && timeline.Anchored();
     const int64_t from = timeline.AtOf(0), to = timeline.AtOf(elapsed);
-    std::vector<CFinding> found;
+    std::vector<Finding> found;
     for (const auto& p : m_programmes) {
         if (!roles.ServiceHasPictureOrSound(p.serviceId)) continue;
-        CFinding f;
-        f.kind = CFinding::kProgramme;
+        Finding f;
+        f.kind = Finding::Kind::kProgramme;
         f.serviceId = p.serviceId;
         f.eventId = p.eventId;
         f.hasStart = p.hasStart;
@@ -74,13 +76,13 @@ std::vector<CFinding> CProgrammeCoverage::Programmes(const CTimeline& timeline, 
         found.push_back(std::move(f));
     }
     MarkRecorded(found, whole, incomplete);
-    std::sort(found.begin(), found.end(), [](const CFinding& a, const CFinding& b) {
+    std::sort(found.begin(), found.end(), [](const Finding& a, const Finding& b) {
         return a.serviceId != b.serviceId ? a.serviceId < b.serviceId : a.start.Seconds() < b.start.Seconds();
     });
     return found;
 }
 
-void CProgrammeCoverage::MarkRecorded(std::vector<CFinding>& found, bool whole, uint64_t& incomplete) {
+void ProgrammeCoverage::MarkRecorded(std::vector<Finding>& found, bool whole, uint64_t& incomplete) {
     for (auto& f : found) {
         if (f.coverage < 0) continue;
         bool largest = true;
@@ -93,3 +95,5 @@ void CProgrammeCoverage::MarkRecorded(std::vector<CFinding>& found, bool whole, 
         if (largest && whole && (f.missingStart > 2000 || f.missingEnd > 2000 || f.missingInside > 1000)) ++incomplete;
     }
 }
+
+}  // namespace tsvigil

@@ -8,12 +8,14 @@
 #include "check/PidRoles.h"
 #include "check/Verdict.h"
 
-void CTimeline::FollowRoles(const CPidRoles* roles) {
+namespace tsvigil {
+
+void Timeline::FollowRoles(const PidRoles* roles) {
     m_roles = roles;
     m_seekingOrigin = roles != nullptr;
 }
 
-void CTimeline::Time(CFinding& t, int64_t offset, bool before) const {
+void Timeline::Time(Finding& t, int64_t offset, bool before) const {
     t.timedAt = offset;
     t.hasElapsed = before ? m_pcr.ElapsedBefore(offset, t.elapsed) : m_pcr.Elapsed(offset, t.elapsed);
     if (t.hasElapsed) {
@@ -21,37 +23,37 @@ void CTimeline::Time(CFinding& t, int64_t offset, bool before) const {
         t.at = AtOf(t.elapsed);
     } else if (!m_pcr.Started()) {
         // Without a PCR the broadcast time is that of the last TOT.
-        CTimeValue tot;
+        TimeValue tot;
         t.hasAt = m_clock.LastTime(tot);
         t.at = tot.Seconds() * 1000;
     }
 }
 
-int64_t CTimeline::AtOf(int64_t ticks) const {
+int64_t Timeline::AtOf(int64_t ticks) const {
     auto after = std::upper_bound(m_anchors.begin(), m_anchors.end(), ticks,
-                                  [](int64_t t, const CAnchor& a) { return t < a.fromTicks; });
+                                  [](int64_t t, const AnchorPoint& a) { return t < a.fromTicks; });
     const int64_t ms = m_anchors.empty() ? m_anchorMs : after == m_anchors.begin() ? after->ms : std::prev(after)->ms;
     return BroadcastMs(ms, 0, ticks);
 }
 
-void CTimeline::Emit(CFinding& f, bool transportError) {
+void Timeline::Emit(Finding& f, bool transportError) {
     // Findings after a PCR of a PID that may turn out to be the PCR_PID
     // wait for the PMT, which tells where elapsed starts.
     if (!m_pcr.Started() && !m_holding) {
         Deliver(f, false, transportError);
         return;
     }
-    m_pending.push_back(CPending{f, transportError});
+    m_pending.push_back(Pending{f, transportError});
     // A clock PID that stops carrying PCRs must not hold findings back for
     // long: past this they are timed by extrapolation.
     if (m_pending.size() > kMaxPending || f.timedAt - m_pcr.LastPcrOffset() > kMaxPendingBytes) FlushPending(false);
 }
 
-void CTimeline::Deliver(CFinding& f, bool before, bool transportError) {
+void Timeline::Deliver(Finding& f, bool before, bool transportError) {
     const bool timedHere = !f.hasElapsed;
     if (timedHere)
         f.hasElapsed = before ? m_pcr.ElapsedBefore(f.timedAt, f.elapsed) : m_pcr.Elapsed(f.timedAt, f.elapsed);
-    if (timedHere && f.kind == CFinding::kTot) AnchorTot(f);
+    if (timedHere && f.kind == Finding::Kind::kTot) AnchorTot(f);
     AnchorEarlyTot(f);
     // A finding as it comes takes the offset in force now (a range placed
     // later, the one that held for its stretch: AtOf).
@@ -65,19 +67,19 @@ void CTimeline::Deliver(CFinding& f, bool before, bool transportError) {
         f.at = f.time.Seconds() * 1000;
     }
     if (transportError) {
-        CFinding closed;
+        Finding closed;
         if (m_damage.AddTransportError(f, closed)) EmitDamage(closed);
         return;
     }
     HandOut(f);
     if (m_roles == nullptr) return;
-    if ((f.kind == CFinding::kContinuityError && f.lost > 0 && IsPictureOrSound(m_roles, f.pid)) ||
-        (f.kind == CFinding::kSyncError && !f.atEnd))
+    if ((f.kind == Finding::Kind::kContinuityError && f.lost > 0 && IsPictureOrSound(m_roles, f.pid)) ||
+        (f.kind == Finding::Kind::kSyncError && !f.atEnd))
         DamageEvent(f);
-    if (f.kind == CFinding::kTot && m_anchored) ReleaseHeldDamage();
+    if (f.kind == Finding::Kind::kTot && m_anchored) ReleaseHeldDamage();
 }
 
-void CTimeline::AnchorTot(const CFinding& f) {
+void Timeline::AnchorTot(const Finding& f) {
     // The first TOT fixes the offset between the PCR and the wall clock; a
     // later one only when it disagrees by more than 2 s (a TOT carries
     // whole seconds and is sent anywhere within its second), or after a
@@ -88,12 +90,12 @@ void CTimeline::AnchorTot(const CFinding& f) {
     if (!m_anchored || tot - now > 2000 || now - tot > 2000) Anchor(BroadcastMs(tot, f.elapsed, 0), f.elapsed);
 }
 
-void CTimeline::AnchorEarlyTot(const CFinding& f) {
+void Timeline::AnchorEarlyTot(const Finding& f) {
     // A TOT that came before the PCR gave a rate (before the PMT named the
     // PCR_PID, or between the first two PCRs) fixes the offset once the
     // clock runs, worked back to its packet at the transport rate; a gap or
     // a clock reset in between makes that guess worthless.
-    if (f.kind == CFinding::kTot && f.hasTime && !f.hasElapsed && m_anchors.empty()) {
+    if (f.kind == Finding::Kind::kTot && f.hasTime && !f.hasElapsed && m_anchors.empty()) {
         m_earlyTot = true;
         m_earlyTotOffset = f.timedAt;
         m_earlyTotMs = f.time.Seconds() * 1000;
@@ -105,7 +107,7 @@ void CTimeline::AnchorEarlyTot(const CFinding& f) {
     }
 }
 
-void CTimeline::Anchor(int64_t ms, int64_t elapsed) {
+void Timeline::Anchor(int64_t ms, int64_t elapsed) {
     // The first offset after a new time base holds back to where it began;
     // broadcast time it skipped beyond a TOT's precision is missing there.
     const bool rebased = !m_anchored && !m_anchors.empty();
@@ -117,27 +119,27 @@ void CTimeline::Anchor(int64_t ms, int64_t elapsed) {
     // A hostile stream can reset its clock at every PCR: past a bound the
     // last offset is moved instead of one added.
     if (!m_anchors.empty() && (m_anchors.back().fromTicks == from || m_anchors.size() >= 4096))
-        m_anchors.back() = CAnchor{std::max(from, m_anchors.back().fromTicks), ms};
+        m_anchors.back() = AnchorPoint{std::max(from, m_anchors.back().fromTicks), ms};
     else
-        m_anchors.push_back(CAnchor{from, ms});
+        m_anchors.push_back(AnchorPoint{from, ms});
 }
 
-void CTimeline::FlushPending(bool before) {
+void Timeline::FlushPending(bool before) {
     while (!m_pending.empty()) {
-        CPending e = std::move(m_pending.front());
+        Pending e = std::move(m_pending.front());
         m_pending.pop_front();
         Deliver(e.finding, before, e.transportError);
     }
 }
 
-void CTimeline::HandOut(const CFinding& f) {
-    for (COutput* o : m_outputs) o->On(f);
+void Timeline::HandOut(const Finding& f) {
+    for (Output* o : m_outputs) o->On(f);
 }
 
-void CTimeline::OnClockPacket(const uint8_t* p, int64_t offset) {
-    const CPcrClock::CStep step = m_pcr.OnPacket(p, offset);
-    if (step.kind == CPcrClock::CStep::kNone) return;
-    const bool on = step.kind == CPcrClock::CStep::kFirst || step.kind == CPcrClock::CStep::kNormal;
+void Timeline::OnClockPacket(const uint8_t* p, int64_t offset) {
+    const PcrClock::Step step = m_pcr.OnPacket(p, offset);
+    if (step.kind == PcrClock::Step::Kind::kNone) return;
+    const bool on = step.kind == PcrClock::Step::Kind::kFirst || step.kind == PcrClock::Step::Kind::kNormal;
     if (m_roles != nullptr) {
         StampRanges(true);
         // Across a gap or a new time base bytes tell nothing of time: the
@@ -152,18 +154,18 @@ void CTimeline::OnClockPacket(const uint8_t* p, int64_t offset) {
     // they came.
     FlushPending(true);
     if (m_damage.OverBy(step.toTicks)) {
-        CFinding closed;
+        Finding closed;
         if (m_damage.Take(closed)) EmitDamage(closed);
     }
 }
 
-void CTimeline::OnBreak(const CPcrClock::CStep& step) {
+void Timeline::OnBreak(const PcrClock::Step& step) {
     // The findings since the last PCR before a gap or a clock reset belong
     // to it and are placed at its end, so that one cut gives one damaged
     // range.
     m_earlyTot = false;
-    CFinding g;
-    g.kind = CFinding::kGap;
+    Finding g;
+    g.kind = Finding::Kind::kGap;
     g.offset = g.timedAt = step.offset;
     g.hasTime = m_clock.LastTime(g.time);
     g.hasElapsed = g.hasToElapsed = true;
@@ -171,7 +173,7 @@ void CTimeline::OnBreak(const CPcrClock::CStep& step) {
     g.toElapsed = step.toTicks;
     g.hasAt = m_anchored;
     g.at = AtOf(step.fromTicks);
-    if (step.kind == CPcrClock::CStep::kGap) {
+    if (step.kind == PcrClock::Step::Kind::kGap) {
         g.gapTicks = step.gapTicks;
         m_gaps.emplace_back(step.toTicks - step.gapTicks, step.toTicks);
         g.hasToAt = m_anchored;
@@ -180,7 +182,7 @@ void CTimeline::OnBreak(const CPcrClock::CStep& step) {
     } else {
         // A new time base: the broadcast time is unknown until the next
         // TOT fixes it again.
-        g.reset = step.kind == CPcrClock::CStep::kReset;
+        g.reset = step.kind == PcrClock::Step::Kind::kReset;
         g.declared = !g.reset;
         if (g.reset) ++m_gapCount;
         else ++m_declaredResets;
@@ -195,25 +197,25 @@ void CTimeline::OnBreak(const CPcrClock::CStep& step) {
     FlushPending(false);
 }
 
-int CTimeline::SetClockPid(int pid, int64_t here) {
+int Timeline::SetClockPid(int pid, int64_t here) {
     // Another programme's clock is another time base.
     if (pid != m_clockPid && m_clockPid >= 0) m_pcr.Declare();
     if (pid >= 0 && m_seekingOrigin) StartFromKeptPcr(pid, here);
     return m_clockPid = pid;
 }
 
-void CTimeline::KeepFirstPcrs(const uint8_t* p, int64_t offset, int stride, int count) {
+void Timeline::KeepFirstPcrs(const uint8_t* p, int64_t offset, int stride, int count) {
     for (; count > 0; --count, p += stride, offset += stride) {
         if (AdaptationField(p) == 0) continue;
         const int pid = Pid(p);
-        auto kept = std::find_if(m_keptPcrs.begin(), m_keptPcrs.end(), [pid](const CKeptPcr& k) { return k.pid == pid; });
+        auto kept = std::find_if(m_keptPcrs.begin(), m_keptPcrs.end(), [pid](const KeptPcr& k) { return k.pid == pid; });
         if (kept != m_keptPcrs.end()) {
             if (Discontinuity(p)) kept->declared = true;
             continue;
         }
         int64_t pcr = 0;
         if (!Pcr(p, pcr)) continue;
-        m_keptPcrs.push_back(CKeptPcr{pid, pcr, offset, false});
+        m_keptPcrs.push_back(KeptPcr{pid, pcr, offset, false});
         m_holding = true;
         if (m_keptPcrs.size() == kMaxKeptPcrs) {
             m_seekingOrigin = false;
@@ -222,10 +224,10 @@ void CTimeline::KeepFirstPcrs(const uint8_t* p, int64_t offset, int stride, int 
     }
 }
 
-void CTimeline::StartFromKeptPcr(int pid, int64_t here) {
+void Timeline::StartFromKeptPcr(int pid, int64_t here) {
     // Kept PCRs lie in the stretch being walked, perhaps after this packet:
     // one still ahead is read where it lies.
-    for (const CKeptPcr& k : m_keptPcrs) {
+    for (const KeptPcr& k : m_keptPcrs) {
         // Across a declared new time base the first PCR says nothing of
         // the time since: the clock starts at the next PCR, as without one.
         if (k.pid == pid && k.offset < here && !k.declared) m_pcr.Begin(k.pcr, k.offset);
@@ -237,12 +239,12 @@ void CTimeline::StartFromKeptPcr(int pid, int64_t here) {
     if (!m_pcr.Started()) FlushPending(false);
 }
 
-void CTimeline::DamageEvent(const CFinding& e) {
-    CFinding closed;
+void Timeline::DamageEvent(const Finding& e) {
+    Finding closed;
     if (m_damage.Add(e, closed)) EmitDamage(closed);
 }
 
-void CTimeline::EmitDamage(CFinding& range) {
+void Timeline::EmitDamage(Finding& range) {
     // A range that closed before the first TOT is written at that TOT,
     // placed by working back from it through the PCR.
     if (range.hasElapsed && !m_anchored) {
@@ -253,8 +255,8 @@ void CTimeline::EmitDamage(CFinding& range) {
     HandOut(range);
 }
 
-void CTimeline::ReleaseHeldDamage() {
-    std::vector<CFinding> held;
+void Timeline::ReleaseHeldDamage() {
+    std::vector<Finding> held;
     held.swap(m_heldDamage);
     for (auto& r : held) {
         Place(r);
@@ -262,7 +264,7 @@ void CTimeline::ReleaseHeldDamage() {
     }
 }
 
-void CTimeline::Place(CFinding& range) const {
+void Timeline::Place(Finding& range) const {
     if (!m_anchored) return;
     if (range.hasKnownElapsed && !range.hasKnownAt) {
         range.hasKnownAt = true;
@@ -278,54 +280,56 @@ void CTimeline::Place(CFinding& range) const {
     }
 }
 
-void CTimeline::RangeFar(CPacketRanges& ranges, int64_t offset, int pid, bool atStart) {
+void Timeline::RangeFar(PacketRanges& ranges, int64_t offset, int pid, bool atStart) {
     // Far from the range's last packet: time both, and let the merge rule
     // decide.
     StampRange(ranges, false);
-    CFinding t;
+    Finding t;
     Time(t, offset, false);
-    CFinding closed;
+    Finding closed;
     if (ranges.Add(t, pid, atStart, closed)) EmitRange(closed);
 }
 
-void CTimeline::StampRange(CPacketRanges& ranges, bool before) {
+void Timeline::StampRange(PacketRanges& ranges, bool before) {
     // A last packet not yet stamped lies after the last PCR (with before,
     // between the last two), and before any TOT being taken.
     if (!ranges.Unstamped()) return;
-    CFinding t;
+    Finding t;
     Time(t, ranges.LastOffset(), before);
     ranges.Stamp(t);
 }
 
-void CTimeline::StampRanges(bool before) {
+void Timeline::StampRanges(bool before) {
     StampRange(m_scrambledRanges, before);
     StampRange(m_errorRanges, before);
 }
 
-void CTimeline::CloseRanges(bool all, int64_t now) {
-    for (CPacketRanges* r : {&m_scrambledRanges, &m_errorRanges}) {
+void Timeline::CloseRanges(bool all, int64_t now) {
+    for (PacketRanges* r : {&m_scrambledRanges, &m_errorRanges}) {
         if (!r->Open() || !(all || r->OverBy(now))) continue;
-        CFinding closed;
+        Finding closed;
         r->Take(closed);
         EmitRange(closed);
     }
 }
 
-void CTimeline::EmitRange(CFinding& range) {
+void Timeline::EmitRange(Finding& range) {
     for (auto& p : range.pidPackets) p.av = IsPictureOrSound(m_roles, p.pid);
     // Placed and held like a damaged range.
     EmitDamage(range);
 }
 
-void CTimeline::Finish() {
+void Timeline::Finish() {
     FlushPending(false);
-    CFinding closed;
+    Finding closed;
     if (m_damage.Take(closed)) EmitDamage(closed);
     if (m_roles != nullptr) {
         StampRanges(false);
         CloseRanges(true);
     }
-    std::vector<CFinding> held;
+    std::vector<Finding> held;
     held.swap(m_heldDamage);
     for (auto& r : held) HandOut(r);
 }
+
+}  // namespace tsvigil

@@ -13,7 +13,9 @@
 #include "check/PacketRanges.h"
 #include "check/PcrClock.h"
 
-class CPidRoles;
+namespace tsvigil {
+
+class PidRoles;
 
 // The broadcast time, in milliseconds, of elapsed ticks of the PCR, by a
 // point where both are known (refMs at refTicks). Whole milliseconds are
@@ -21,7 +23,7 @@ class CPidRoles;
 // before the point and one after it round alike. The one conversion of
 // ticks to broadcast time: the check and its outputs all place by it.
 constexpr int64_t BroadcastMs(int64_t refMs, int64_t refTicks, int64_t ticks) {
-    return refMs + (ticks - refTicks) / CPcrClock::kTicksPerMs;
+    return refMs + (ticks - refTicks) / PcrClock::kTicksPerMs;
 }
 
 // Where in time the findings of one check lie: the PCR clock of the
@@ -31,24 +33,24 @@ constexpr int64_t BroadcastMs(int64_t refMs, int64_t refTicks, int64_t ticks) {
 // tells whether they lie in a gap; ranges of damage closed before the
 // first TOT wait for it to be placed. The timeline hands what it times to
 // the outputs, in the order it was found.
-class CTimeline {
+class Timeline {
 public:
     // outputs and clock (the last verified TOT) must outlive the timeline.
-    CTimeline(const std::vector<COutput*>& outputs, const CBroadcastClock& clock)
+    Timeline(const std::vector<Output*>& outputs, const BroadcastClock& clock)
         : m_outputs(outputs), m_clock(clock) {}
-    CTimeline(const CTimeline&) = delete;
-    CTimeline& operator=(const CTimeline&) = delete;
+    Timeline(const Timeline&) = delete;
+    Timeline& operator=(const Timeline&) = delete;
 
     // The PSI is followed (roles outlives the timeline): the PCR_PID is
     // known only once a PMT names it, the PIDs' classes tell damage to
     // picture and sound, and the ranges of damage are built.
-    void FollowRoles(const CPidRoles* roles);
+    void FollowRoles(const PidRoles* roles);
 
     // The times of the packet at offset: elapsed from the clock (as it
     // stood before the last PCR when before is set), and the broadcast
     // time by the offset a TOT fixed for that stretch; without a PCR, the
     // last TOT's time.
-    void Time(CFinding& t, int64_t offset, bool before) const;
+    void Time(Finding& t, int64_t offset, bool before) const;
     // The broadcast time, in milliseconds, of elapsed ticks, by the offset a
     // TOT fixed for that stretch of the clock (the first for what came
     // before it).
@@ -65,7 +67,7 @@ public:
     // Hands a finding (timedAt set: the offset its time is taken at) to the
     // outputs, timed; while the PCR runs it waits for the next PCR. A
     // transport error of picture or sound goes to the damage ranges only.
-    void Emit(CFinding& f, bool transportError = false);
+    void Emit(Finding& f, bool transportError = false);
     // A packet of the clock PID with an adaptation field, at offset.
     [[gnu::noinline]] void OnClockPacket(const uint8_t* p, int64_t offset);
     // The PAT or a PMT named pid (-1: none) as the clock PID; here is the
@@ -91,12 +93,12 @@ public:
     void Finish();
 
 private:
-    struct CPending {
-        CFinding finding;
+    struct Pending {
+        Finding finding;
         bool transportError;  // of a picture or sound PID, for the damage ranges only
     };
     // Before the PMT names the PCR_PID: a PID's first PCR.
-    struct CKeptPcr {
+    struct KeptPcr {
         int pid;
         int64_t pcr;
         int64_t offset;
@@ -107,7 +109,7 @@ private:
     };
     // Each offset a TOT fixed, with the elapsed ticks from which it holds: a
     // clock reset's end for the first after it, else the TOT's own place.
-    struct CAnchor {
+    struct AnchorPoint {
         int64_t fromTicks;
         int64_t ms;
     };
@@ -119,52 +121,52 @@ private:
 
     // Times f (elapsed from the clock as it stood before the last PCR when
     // before is set) and hands it out.
-    void Deliver(CFinding& f, bool before, bool transportError);
+    void Deliver(Finding& f, bool before, bool transportError);
     // A TOT the PCR timed as it came fixes the offset when it disagrees
     // with it.
-    void AnchorTot(const CFinding& f);
+    void AnchorTot(const Finding& f);
     // A TOT that came before the PCR gave a rate fixes the offset at the
     // first finding the PCR times.
-    void AnchorEarlyTot(const CFinding& f);
+    void AnchorEarlyTot(const Finding& f);
     void FlushPending(bool before);
     // A gap or a clock reset at step.
-    void OnBreak(const CPcrClock::CStep& step);
+    void OnBreak(const PcrClock::Step& step);
     // The PMT named the PCR_PID: its first PCR kept, if any, starts the clock.
     void StartFromKeptPcr(int pid, int64_t here);
     // A TOT fixed the offset between elapsed and the broadcast time.
     void Anchor(int64_t ms, int64_t elapsed);
-    void HandOut(const CFinding& f);
+    void HandOut(const Finding& f);
     // A timed event of damage to picture and sound, for the ranges.
-    void DamageEvent(const CFinding& e);
+    void DamageEvent(const Finding& e);
     // Hands out a closed range, or holds it until a TOT lets it be placed.
-    void EmitDamage(CFinding& range);
+    void EmitDamage(Finding& range);
     void ReleaseHeldDamage();
     // Fills the broadcast times of a range from its elapsed ticks, where
     // they are known and a TOT fixed the offset.
-    void Place(CFinding& range) const;
+    void Place(Finding& range) const;
     // Out of the callers' line, so that a check without ranges pays
     // nothing for them (RangeFar: rare once a range is open).
-    [[gnu::noinline]] void RangePacket(CPacketRanges& ranges, int64_t offset, int pid, bool atStart) {
+    [[gnu::noinline]] void RangePacket(PacketRanges& ranges, int64_t offset, int pid, bool atStart) {
         if (!ranges.Extend(pid, offset, atStart)) RangeFar(ranges, offset, pid, atStart);
     }
-    [[gnu::noinline]] void RangeFar(CPacketRanges& ranges, int64_t offset, int pid, bool atStart);
+    [[gnu::noinline]] void RangeFar(PacketRanges& ranges, int64_t offset, int pid, bool atStart);
     // Gives the last packet of the range in hand its time, if it has none.
-    void StampRange(CPacketRanges& ranges, bool before);
+    void StampRange(PacketRanges& ranges, bool before);
     void StampRanges(bool before);
     // Hands out a closed packet range, its PIDs' classes filled in.
-    void EmitRange(CFinding& range);
+    void EmitRange(Finding& range);
     // Hands out the ranges in hand: all of them, or those over by now.
     void CloseRanges(bool all, int64_t now = 0);
 
-    const std::vector<COutput*>& m_outputs;
-    const CBroadcastClock& m_clock;
-    const CPidRoles* m_roles = nullptr;
-    CPcrClock m_pcr;
+    const std::vector<Output*>& m_outputs;
+    const BroadcastClock& m_clock;
+    const PidRoles* m_roles = nullptr;
+    PcrClock m_pcr;
     int m_clockPid = -1;
-    std::deque<CPending> m_pending;
+    std::deque<Pending> m_pending;
     // The first PCR of up to kMaxKeptPcrs PIDs; m_holding: findings wait
     // for the clock to start from one.
-    std::vector<CKeptPcr> m_keptPcrs;
+    std::vector<KeptPcr> m_keptPcrs;
     bool m_seekingOrigin = false;
     bool m_holding = false;
     // A TOT handed out before the clock gave a rate, to fix the offset from
@@ -175,15 +177,17 @@ private:
     // at = BroadcastMs(m_anchorMs, 0, elapsed) once a TOT fixed it.
     bool m_anchored = false;
     int64_t m_anchorMs = 0;
-    std::vector<CAnchor> m_anchors;
+    std::vector<AnchorPoint> m_anchors;
     int64_t m_baseTicks = 0;  // elapsed where the current time base began
     std::vector<std::pair<int64_t, int64_t>> m_jumps;
     std::vector<std::pair<int64_t, int64_t>> m_gaps;
     uint64_t m_gapCount = 0;  // gaps and undeclared clock resets
     uint64_t m_declaredResets = 0;
-    CDamageRanges m_damage;
+    DamageRanges m_damage;
     // Built only for the outputs that follow the PSI, which name the class.
-    CPacketRanges m_scrambledRanges{CFinding::kScrambledRange};
-    CPacketRanges m_errorRanges{CFinding::kTransportErrorRange};
-    std::vector<CFinding> m_heldDamage;
+    PacketRanges m_scrambledRanges{Finding::Kind::kScrambledRange};
+    PacketRanges m_errorRanges{Finding::Kind::kTransportErrorRange};
+    std::vector<Finding> m_heldDamage;
 };
+
+}  // namespace tsvigil

@@ -7,14 +7,16 @@
 #include "check/CheckStats.h"
 #include "check/PidRoles.h"
 
-bool IsPictureOrSound(const CPidRoles* roles, int pid) {
+namespace tsvigil {
+
+bool IsPictureOrSound(const PidRoles* roles, int pid) {
     if (roles) return roles->IsPictureOrSound(pid);
     // Without the tables every PID is unnamed: above the SI range it may be
     // picture or sound, and the null packets are nothing.
     return pid > kLastSiPid && pid != kNullPid;
 }
 
-std::string RoleWithServices(const CPidRoles* roles, int pid) {
+std::string RoleWithServices(const PidRoles* roles, int pid) {
     if (!roles) return "unknown";
     std::string role = roles->Role(pid);
     const auto ids = roles->ServiceIds(pid);
@@ -23,7 +25,7 @@ std::string RoleWithServices(const CPidRoles* roles, int pid) {
     return role;
 }
 
-std::vector<const char*> CVerdict::Words() const {
+std::vector<const char*> Verdict::Words() const {
     std::vector<const char*> words;
     if (unreadable) words.push_back("unreadable");
     if (unrecognised) words.push_back("unrecognised");
@@ -36,7 +38,7 @@ std::vector<const char*> CVerdict::Words() const {
     return words;
 }
 
-std::string CVerdict::Line() const {
+std::string Verdict::Line() const {
     std::string line;
     for (const char* w : Words()) line += (line.empty() ? "" : ", ") + std::string(w);
     char figures[320];
@@ -47,11 +49,11 @@ std::string CVerdict::Line() const {
     return line + figures;
 }
 
-CVerdict Judge(const CCheckStats& stats, uint64_t tolerate) {
-    CVerdict v;
+Verdict Judge(const CheckStats& stats, uint64_t tolerate) {
+    Verdict v;
     uint64_t packets = 0;
     for (int pid = 0; pid < kPidCount; ++pid) {
-        const CPidCounts& c = stats.pids[static_cast<size_t>(pid)];
+        const PidCounts& c = stats.pids[static_cast<size_t>(pid)];
         if (c.packets == 0) continue;
         packets += c.packets;
         v.duplicates += c.duplicates;
@@ -85,3 +87,5 @@ CVerdict Judge(const CCheckStats& stats, uint64_t tolerate) {
     if (v.unrecognised) v.damaged = v.scrambled = v.gap = v.incomplete = false;
     return v;
 }
+
+}  // namespace tsvigil

@@ -5,12 +5,14 @@
 #include <string>
 #include <vector>
 
-class CPidRoles;
-struct CCheckStats;
+namespace tsvigil {
+
+class PidRoles;
+struct CheckStats;
 
 // What the damage hits: picture and sound, or what the broadcast sends
 // again and again (tables, captions, ECMs) and what harms nothing.
-struct CVerdict {
+struct Verdict {
     bool unreadable = false;  // could not be opened or read to its end
     bool empty = false;       // no packet
     // Not a transport stream: at least five packets' worth of bytes, fewer
@@ -43,15 +45,17 @@ struct CVerdict {
 // Whether pid carries picture or sound (or is a PID no table names above
 // the range ARIB STD-B10 reserves for SI, 0x0000-0x002F: better flagged
 // than missed), by its role as known at the end; roles may be null.
-bool IsPictureOrSound(const CPidRoles* roles, int pid);
+bool IsPictureOrSound(const PidRoles* roles, int pid);
 // "av" or "other", as the outputs name the class.
-inline const char* ClassName(const CPidRoles* roles, int pid) { return IsPictureOrSound(roles, pid) ? "av" : "other"; }
+inline const char* ClassName(const PidRoles* roles, int pid) { return IsPictureOrSound(roles, pid) ? "av" : "other"; }
 // The role with the services that carry the PID, "AAC audio (service 1024,
 // 1025)"; "unknown" without roles.
-std::string RoleWithServices(const CPidRoles* roles, int pid);
+std::string RoleWithServices(const PidRoles* roles, int pid);
 
 // The verdict on the counts: damaged when picture or sound lost more than
 // tolerate packets, carried a transport error, or sync was lost before
 // the last packet; scrambled when picture or sound was scrambled after its
 // first clear packet, or never clear.
-CVerdict Judge(const CCheckStats& stats, uint64_t tolerate);
+Verdict Judge(const CheckStats& stats, uint64_t tolerate);
+
+}  // namespace tsvigil

@@ -3,6 +3,8 @@
 
 #include "descriptors/DescriptorRanges.h"
 
+namespace tsvigil {
+
 // Every builder below reads through r, which ends with the descriptor loop: counts
 // and lengths inside a descriptor are followed as they stand, but a loop
 // also stops when the loop runs out, so a damaged count can neither lead
@@ -11,16 +13,16 @@
 
 namespace {
 
-int Consumed(const CByteReader& r, size_t start) { return static_cast<int>(r.Pos() - start); }
+int Consumed(const ByteReader& r, size_t start) { return static_cast<int>(r.Pos() - start); }
 
 }  // namespace
 
-void CDigitalCopyControlDescriptor::AddComponent(int component_tag,
+void DigitalCopyControlDescriptor::AddComponent(int component_tag,
                                                  int digital_recording_control_data,
                                                  int maximum_bitrate_flag, int copy_control_type,
                                                  int APS_control_data, int user_defined,
                                                  int maximum_bitrate) {
-    auto c = std::make_unique<CDigitalCopyControlDescriptorComponent>();
+    auto c = std::make_unique<DigitalCopyControlDescriptorComponent>();
     c->component_tag = component_tag;
     c->digital_recording_control_data = digital_recording_control_data;
     c->maximum_bitrate_flag = maximum_bitrate_flag;
@@ -31,7 +33,7 @@ void CDigitalCopyControlDescriptor::AddComponent(int component_tag,
     components.push_back(std::move(c));
 }
 
-int CCompatibilityDescriptorDescriptorSubDescriptor::Parse(CByteReader& r) {
+int CompatibilityDescriptorDescriptorSubDescriptor::Parse(ByteReader& r) {
     const size_t start = r.Pos();
     subDescriptorType = r.U8();
     subDescriptorLength = r.U8();
@@ -39,7 +41,7 @@ int CCompatibilityDescriptorDescriptorSubDescriptor::Parse(CByteReader& r) {
     return Consumed(r, start);
 }
 
-int CCompatibilityDescriptorDescriptor::Parse(CByteReader& r) {
+int CompatibilityDescriptorDescriptor::Parse(ByteReader& r) {
     const size_t start = r.Pos();
     descriptorType = r.U8();
     descriptorLength = r.U8();
@@ -49,28 +51,28 @@ int CCompatibilityDescriptorDescriptor::Parse(CByteReader& r) {
     version = r.U16();
     subDescriptorCount = r.U8();
     for (int i = 0; i < subDescriptorCount && !r.AtEnd(); ++i) {
-        auto s = std::make_unique<CCompatibilityDescriptorDescriptorSubDescriptor>();
+        auto s = std::make_unique<CompatibilityDescriptorDescriptorSubDescriptor>();
         s->Parse(r);
         subDescriptors.push_back(std::move(s));
     }
     return Consumed(r, start);
 }
 
-int CCompatibilityDescriptor::Parse(CByteReader& r) {
+int CompatibilityDescriptor::Parse(ByteReader& r) {
     const size_t start = r.Pos();
     compatibilityDescriptorLength = r.U16();
     descriptorCount = r.U16();
     for (int i = 0; i < descriptorCount && !r.AtEnd(); ++i) {
-        auto d = std::make_unique<CCompatibilityDescriptorDescriptor>();
+        auto d = std::make_unique<CompatibilityDescriptorDescriptor>();
         d->Parse(r);
         descriptors.push_back(std::move(d));
     }
     return Consumed(r, start);
 }
 
-int CDownloadContentDescriptor::AddModule(CByteReader& r) {
+int DownloadContentDescriptor::AddModule(ByteReader& r) {
     const size_t start = r.Pos();
-    auto m = std::make_unique<CDownloadContentDescriptorModule>();
+    auto m = std::make_unique<DownloadContentDescriptorModule>();
     m->module_id = r.U16();
     m->module_size = r.U32();
     m->module_info_length = r.U8();
@@ -79,9 +81,9 @@ int CDownloadContentDescriptor::AddModule(CByteReader& r) {
     return Consumed(r, start);
 }
 
-int CTSInformationDescriptor::AddTransmissionType(CByteReader& r) {
+int TSInformationDescriptor::AddTransmissionType(ByteReader& r) {
     const size_t start = r.Pos();
-    auto t = std::make_unique<CTSInformationDescriptorTransmissionType>();
+    auto t = std::make_unique<TSInformationDescriptorTransmissionType>();
     t->transmission_type_info = r.U8();
     const int num_of_service = r.U8();
     for (int i = 0; i < num_of_service && !r.AtEnd(); ++i) {
@@ -91,31 +93,31 @@ int CTSInformationDescriptor::AddTransmissionType(CByteReader& r) {
     return Consumed(r, start);
 }
 
-void CExtendedBroadcasterDescriptor::AddAffiliationId(int affiliation_id) {
+void ExtendedBroadcasterDescriptor::AddAffiliationId(int affiliation_id) {
     affiliation_ids.push_back(static_cast<uint8_t>(affiliation_id));
 }
 
-void CExtendedBroadcasterDescriptor::AddBroadcasterId(int original_network_id,
+void ExtendedBroadcasterDescriptor::AddBroadcasterId(int original_network_id,
                                                       int broadcaster_id) {
-    auto b = std::make_unique<CExtendedBroadcasterDescriptorBroadcasterID>();
+    auto b = std::make_unique<ExtendedBroadcasterDescriptorBroadcasterID>();
     b->original_network_id = original_network_id;
     b->broadcaster_id = broadcaster_id;
     broadcaster_ids.push_back(std::move(b));
 }
 
 // hierarchical_transmission_descriptor
-std::unique_ptr<CDescriptor> CHierarchicalTransmissionDescriptor::Build(int, CByteReader& r,
-                                                                        CARIBStringDecoder&) {
-    auto d = std::make_unique<CHierarchicalTransmissionDescriptor>();
+std::unique_ptr<Descriptor> HierarchicalTransmissionDescriptor::Build(int, ByteReader& r,
+                                                                        ARIBStringDecoder&) {
+    auto d = std::make_unique<HierarchicalTransmissionDescriptor>();
     d->quality_level = r.U8() & 0x01;
     d->reference_PID = r.U16() & 0x1FFF;
     return d;
 }
 
 // digital_copy_control_descriptor
-std::unique_ptr<CDescriptor> CDigitalCopyControlDescriptor::Build(int, CByteReader& r,
-                                                                  CARIBStringDecoder&) {
-    auto d = std::make_unique<CDigitalCopyControlDescriptor>();
+std::unique_ptr<Descriptor> DigitalCopyControlDescriptor::Build(int, ByteReader& r,
+                                                                  ARIBStringDecoder&) {
+    auto d = std::make_unique<DigitalCopyControlDescriptor>();
     const int b = r.U8();
     d->digital_recording_control_data = b >> 6;
     d->maximum_bitrate_flag = (b >> 5) & 0x01;
@@ -143,9 +145,9 @@ std::unique_ptr<CDescriptor> CDigitalCopyControlDescriptor::Build(int, CByteRead
 }
 
 // audio_component_descriptor
-std::unique_ptr<CDescriptor> CAudioComponentDescriptor::Build(int length, CByteReader& r,
-                                                              CARIBStringDecoder& dec) {
-    auto d = std::make_unique<CAudioComponentDescriptor>();
+std::unique_ptr<Descriptor> AudioComponentDescriptor::Build(int length, ByteReader& r,
+                                                              ARIBStringDecoder& dec) {
+    auto d = std::make_unique<AudioComponentDescriptor>();
     d->stream_content = r.U8() & 0x0F;
     d->component_type = r.U8();
     d->component_tag = r.U8();
@@ -165,9 +167,9 @@ std::unique_ptr<CDescriptor> CAudioComponentDescriptor::Build(int length, CByteR
 }
 
 // hyperlink_descriptor
-std::unique_ptr<CDescriptor> CHyperlinkDescriptor::Build(int length, CByteReader& r,
-                                                         CARIBStringDecoder&) {
-    auto d = std::make_unique<CHyperlinkDescriptor>();
+std::unique_ptr<Descriptor> HyperlinkDescriptor::Build(int length, ByteReader& r,
+                                                         ARIBStringDecoder&) {
+    auto d = std::make_unique<HyperlinkDescriptor>();
     d->hyper_linkage_type = r.U8();
     d->link_destination_type = r.U8();
     d->selector_length = r.U8();
@@ -177,9 +179,9 @@ std::unique_ptr<CDescriptor> CHyperlinkDescriptor::Build(int length, CByteReader
 }
 
 // data_content_descriptor
-std::unique_ptr<CDescriptor> CDataContentDescriptor::Build(int, CByteReader& r,
-                                                           CARIBStringDecoder& dec) {
-    auto d = std::make_unique<CDataContentDescriptor>();
+std::unique_ptr<Descriptor> DataContentDescriptor::Build(int, ByteReader& r,
+                                                           ARIBStringDecoder& dec) {
+    auto d = std::make_unique<DataContentDescriptor>();
     d->data_component_id = r.U16();
     d->entry_component = r.U8();
     d->selector_length = r.U8();
@@ -193,9 +195,9 @@ std::unique_ptr<CDescriptor> CDataContentDescriptor::Build(int, CByteReader& r,
 }
 
 // video_decode_control_descriptor
-std::unique_ptr<CDescriptor> CVideoDecodeControlDescriptor::Build(int, CByteReader& r,
-                                                                  CARIBStringDecoder&) {
-    auto d = std::make_unique<CVideoDecodeControlDescriptor>();
+std::unique_ptr<Descriptor> VideoDecodeControlDescriptor::Build(int, ByteReader& r,
+                                                                  ARIBStringDecoder&) {
+    auto d = std::make_unique<VideoDecodeControlDescriptor>();
     const int b = r.U8();
     d->still_picture_flag = b >> 7;
     d->sequence_end_code_flag = (b >> 6) & 0x01;
@@ -204,9 +206,9 @@ std::unique_ptr<CDescriptor> CVideoDecodeControlDescriptor::Build(int, CByteRead
 }
 
 // download_content_descriptor
-std::unique_ptr<CDescriptor> CDownloadContentDescriptor::Build(int, CByteReader& r,
-                                                               CARIBStringDecoder& dec) {
-    auto d = std::make_unique<CDownloadContentDescriptor>();
+std::unique_ptr<Descriptor> DownloadContentDescriptor::Build(int, ByteReader& r,
+                                                               ARIBStringDecoder& dec) {
+    auto d = std::make_unique<DownloadContentDescriptor>();
     const int b = r.U8();
     d->reboot = b >> 7;
     d->add_on = (b >> 6) & 0x01;
@@ -236,9 +238,9 @@ std::unique_ptr<CDescriptor> CDownloadContentDescriptor::Build(int, CByteReader&
 }
 
 // CA_contract_info_descriptor
-std::unique_ptr<CDescriptor> CCAContractInfoDescriptor::Build(int, CByteReader& r,
-                                                              CARIBStringDecoder& dec) {
-    auto d = std::make_unique<CCAContractInfoDescriptor>();
+std::unique_ptr<Descriptor> CAContractInfoDescriptor::Build(int, ByteReader& r,
+                                                              ARIBStringDecoder& dec) {
+    auto d = std::make_unique<CAContractInfoDescriptor>();
     d->CA_system_id = r.U16();
     const int b = r.U8();
     d->CA_unit_id = b >> 4;
@@ -253,9 +255,9 @@ std::unique_ptr<CDescriptor> CCAContractInfoDescriptor::Build(int, CByteReader& 
 }
 
 // CA_service_descriptor
-std::unique_ptr<CDescriptor> CCAServiceDescriptor::Build(int length, CByteReader& r,
-                                                         CARIBStringDecoder&) {
-    auto d = std::make_unique<CCAServiceDescriptor>();
+std::unique_ptr<Descriptor> CAServiceDescriptor::Build(int length, ByteReader& r,
+                                                         ARIBStringDecoder&) {
+    auto d = std::make_unique<CAServiceDescriptor>();
     d->CA_system_id = r.U16();
     d->ca_broadcaster_group_id = r.U8();
     d->message_control = r.U8();
@@ -267,9 +269,9 @@ std::unique_ptr<CDescriptor> CCAServiceDescriptor::Build(int length, CByteReader
 }
 
 // TS_information_descriptor
-std::unique_ptr<CDescriptor> CTSInformationDescriptor::Build(int, CByteReader& r,
-                                                             CARIBStringDecoder& dec) {
-    auto d = std::make_unique<CTSInformationDescriptor>();
+std::unique_ptr<Descriptor> TSInformationDescriptor::Build(int, ByteReader& r,
+                                                             ARIBStringDecoder& dec) {
+    auto d = std::make_unique<TSInformationDescriptor>();
     d->remote_control_key_id = r.U8();
     const int b = r.U8();
     d->length_of_ts_name = b >> 2;
@@ -282,10 +284,10 @@ std::unique_ptr<CDescriptor> CTSInformationDescriptor::Build(int, CByteReader& r
 }
 
 // extended_broadcaster_descriptor
-std::unique_ptr<CDescriptor> CExtendedBroadcasterDescriptor::Build(int length, CByteReader& r,
-                                                                   CARIBStringDecoder&) {
+std::unique_ptr<Descriptor> ExtendedBroadcasterDescriptor::Build(int length, ByteReader& r,
+                                                                   ARIBStringDecoder&) {
     // Read with the terrestrial layout whatever broadcaster_type says.
-    auto d = std::make_unique<CExtendedBroadcasterDescriptor>();
+    auto d = std::make_unique<ExtendedBroadcasterDescriptor>();
     d->broadcaster_type = r.U8() >> 4;
     d->terrestrial_broadcaster_id = r.U16();
     const int b = r.U8();
@@ -303,9 +305,9 @@ std::unique_ptr<CDescriptor> CExtendedBroadcasterDescriptor::Build(int length, C
 }
 
 // logo_transmission_descriptor
-std::unique_ptr<CDescriptor> CLogoTransmissionDescriptor::Build(int length, CByteReader& r,
-                                                                CARIBStringDecoder& dec) {
-    auto d = std::make_unique<CLogoTransmissionDescriptor>();
+std::unique_ptr<Descriptor> LogoTransmissionDescriptor::Build(int length, ByteReader& r,
+                                                                ARIBStringDecoder& dec) {
+    auto d = std::make_unique<LogoTransmissionDescriptor>();
     d->logo_transmission_type = r.U8();
     switch (d->logo_transmission_type) {
         case 0x01:
@@ -324,3 +326,5 @@ std::unique_ptr<CDescriptor> CLogoTransmissionDescriptor::Build(int length, CByt
     }
     return d;
 }
+
+}  // namespace tsvigil

@@ -13,16 +13,18 @@
 
 #include "descriptors/Descriptor.h"
 
-class CHierarchicalTransmissionDescriptor : public CDescriptor {
+namespace tsvigil {
+
+class HierarchicalTransmissionDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0xC0;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int quality_level = 0;
     int reference_PID = 0;
 };
 
-class CDigitalCopyControlDescriptorComponent : public CObject {
+class DigitalCopyControlDescriptorComponent : public Object {
 public:
     int component_tag = 0;
     int digital_recording_control_data = 0;
@@ -33,10 +35,10 @@ public:
     int maximum_bitrate = 0;
 };
 
-class CDigitalCopyControlDescriptor : public CDescriptor {
+class DigitalCopyControlDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0xC1;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int digital_recording_control_data = 0;
     int maximum_bitrate_flag = 0;
@@ -46,17 +48,17 @@ public:
     int user_defined = 0;
     int maximum_bitrate = 0;
     int component_control_length = 0;
-    std::vector<std::unique_ptr<CDigitalCopyControlDescriptorComponent>> components;
+    std::vector<std::unique_ptr<DigitalCopyControlDescriptorComponent>> components;
 
     void AddComponent(int component_tag, int digital_recording_control_data,
                       int maximum_bitrate_flag, int copy_control_type, int APS_control_data,
                       int user_defined, int maximum_bitrate);
 };
 
-class CAudioComponentDescriptor : public CDescriptor {
+class AudioComponentDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0xC4;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int stream_content = 0;
     int component_type = 0;
@@ -72,10 +74,10 @@ public:
     std::string text;
 };
 
-class CHyperlinkDescriptor : public CDescriptor {
+class HyperlinkDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0xC5;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int hyper_linkage_type = 0;
     int link_destination_type = 0;
@@ -84,10 +86,10 @@ public:
     std::vector<uint8_t> private_data;
 };
 
-class CDataContentDescriptor : public CDescriptor {
+class DataContentDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0xC7;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int data_component_id = 0;
     int entry_component = 0;
@@ -100,10 +102,10 @@ public:
     std::string text;
 };
 
-class CVideoDecodeControlDescriptor : public CDescriptor {
+class VideoDecodeControlDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0xC8;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int still_picture_flag = 0;
     int sequence_end_code_flag = 0;
@@ -114,16 +116,16 @@ public:
 // the download content descriptor. Each Parse reads from r and returns the
 // bytes it consumed; the stored length fields are not used to find the end
 // of a structure, its entries are.
-class CCompatibilityDescriptorDescriptorSubDescriptor : public CObject {
+class CompatibilityDescriptorDescriptorSubDescriptor : public Object {
 public:
     int subDescriptorType = 0;
     int subDescriptorLength = 0;
     std::vector<uint8_t> additionalInformation;
 
-    int Parse(CByteReader& r);
+    int Parse(ByteReader& r);
 };
 
-class CCompatibilityDescriptorDescriptor : public CObject {
+class CompatibilityDescriptorDescriptor : public Object {
 public:
     int descriptorType = 0;
     int descriptorLength = 0;
@@ -132,21 +134,21 @@ public:
     int model = 0;
     int version = 0;
     int subDescriptorCount = 0;
-    std::vector<std::unique_ptr<CCompatibilityDescriptorDescriptorSubDescriptor>> subDescriptors;
+    std::vector<std::unique_ptr<CompatibilityDescriptorDescriptorSubDescriptor>> subDescriptors;
 
-    int Parse(CByteReader& r);
+    int Parse(ByteReader& r);
 };
 
-class CCompatibilityDescriptor : public CObject {
+class CompatibilityDescriptor : public Object {
 public:
     int compatibilityDescriptorLength = 0;
     int descriptorCount = 0;
-    std::vector<std::unique_ptr<CCompatibilityDescriptorDescriptor>> descriptors;
+    std::vector<std::unique_ptr<CompatibilityDescriptorDescriptor>> descriptors;
 
-    int Parse(CByteReader& r);
+    int Parse(ByteReader& r);
 };
 
-class CDownloadContentDescriptorModule : public CObject {
+class DownloadContentDescriptorModule : public Object {
 public:
     int module_id = 0;
     uint32_t module_size = 0;
@@ -154,10 +156,10 @@ public:
     std::vector<uint8_t> module_info;
 };
 
-class CDownloadContentDescriptor : public CDescriptor {
+class DownloadContentDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0xC9;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int reboot = 0;
     int add_on = 0;
@@ -170,8 +172,8 @@ public:
     int leak_rate = 0;
     int component_tag = 0;
     int num_of_modules = 0;
-    CCompatibilityDescriptor compatibility;
-    std::vector<std::unique_ptr<CDownloadContentDescriptorModule>> modules;
+    CompatibilityDescriptor compatibility;
+    std::vector<std::unique_ptr<DownloadContentDescriptorModule>> modules;
     int private_data_length = 0;
     std::vector<uint8_t> private_data;
     char ISO_639_language_code[4] = {};
@@ -180,13 +182,13 @@ public:
 
     // Parses one module entry from r into a new element of modules and
     // returns the bytes consumed.
-    int AddModule(CByteReader& r);
+    int AddModule(ByteReader& r);
 };
 
-class CCAContractInfoDescriptor : public CDescriptor {
+class CAContractInfoDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0xCB;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int CA_system_id = 0;
     int CA_unit_id = 0;
@@ -198,10 +200,10 @@ public:
     std::string fee_name;
 };
 
-class CCAServiceDescriptor : public CDescriptor {
+class CAServiceDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0xCC;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int CA_system_id = 0;
     int ca_broadcaster_group_id = 0;
@@ -209,52 +211,52 @@ public:
     std::vector<uint16_t> service_ids;
 };
 
-class CTSInformationDescriptorTransmissionType : public CObject {
+class TSInformationDescriptorTransmissionType : public Object {
 public:
     int transmission_type_info = 0;
     std::vector<uint32_t> service_ids;
 };
 
-class CTSInformationDescriptor : public CDescriptor {
+class TSInformationDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0xCD;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int remote_control_key_id = 0;
     int length_of_ts_name = 0;
     std::string ts_name;
-    std::vector<std::unique_ptr<CTSInformationDescriptorTransmissionType>> transmission_types;
+    std::vector<std::unique_ptr<TSInformationDescriptorTransmissionType>> transmission_types;
 
     // Parses one transmission type entry from r into a new element of
     // transmission_types and returns the bytes consumed.
-    int AddTransmissionType(CByteReader& r);
+    int AddTransmissionType(ByteReader& r);
 };
 
-class CExtendedBroadcasterDescriptorBroadcasterID : public CObject {
+class ExtendedBroadcasterDescriptorBroadcasterID : public Object {
 public:
     int original_network_id = 0;
     int broadcaster_id = 0;
 };
 
-class CExtendedBroadcasterDescriptor : public CDescriptor {
+class ExtendedBroadcasterDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0xCE;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int broadcaster_type = 0;
     int terrestrial_broadcaster_id = 0;
     std::vector<uint8_t> affiliation_ids;
-    std::vector<std::unique_ptr<CExtendedBroadcasterDescriptorBroadcasterID>> broadcaster_ids;
+    std::vector<std::unique_ptr<ExtendedBroadcasterDescriptorBroadcasterID>> broadcaster_ids;
     std::vector<uint8_t> private_data;
 
     void AddAffiliationId(int affiliation_id);
     void AddBroadcasterId(int original_network_id, int broadcaster_id);
 };
 
-class CLogoTransmissionDescriptor : public CDescriptor {
+class LogoTransmissionDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0xCF;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int logo_transmission_type = 0;
     int logo_id = 0;
@@ -265,17 +267,19 @@ public:
 
 // The descriptors of this range that CreateDescriptor() builds, each under
 // its class's kTag.
-inline constexpr CDescriptorBuilder kAribDescriptorC0Builders[] = {
-    BuilderOf<CHierarchicalTransmissionDescriptor>(),
-    BuilderOf<CDigitalCopyControlDescriptor>(),
-    BuilderOf<CAudioComponentDescriptor>(),
-    BuilderOf<CHyperlinkDescriptor>(),
-    BuilderOf<CDataContentDescriptor>(),
-    BuilderOf<CVideoDecodeControlDescriptor>(),
-    BuilderOf<CDownloadContentDescriptor>(),
-    BuilderOf<CCAContractInfoDescriptor>(),
-    BuilderOf<CCAServiceDescriptor>(),
-    BuilderOf<CTSInformationDescriptor>(),
-    BuilderOf<CExtendedBroadcasterDescriptor>(),
-    BuilderOf<CLogoTransmissionDescriptor>(),
+inline constexpr DescriptorBuilder kAribDescriptorC0Builders[] = {
+    BuilderOf<HierarchicalTransmissionDescriptor>(),
+    BuilderOf<DigitalCopyControlDescriptor>(),
+    BuilderOf<AudioComponentDescriptor>(),
+    BuilderOf<HyperlinkDescriptor>(),
+    BuilderOf<DataContentDescriptor>(),
+    BuilderOf<VideoDecodeControlDescriptor>(),
+    BuilderOf<DownloadContentDescriptor>(),
+    BuilderOf<CAContractInfoDescriptor>(),
+    BuilderOf<CAServiceDescriptor>(),
+    BuilderOf<TSInformationDescriptor>(),
+    BuilderOf<ExtendedBroadcasterDescriptor>(),
+    BuilderOf<LogoTransmissionDescriptor>(),
 };
+
+}  // namespace tsvigil

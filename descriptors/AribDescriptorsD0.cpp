@@ -4,29 +4,31 @@
 #include "descriptors/DescriptorRanges.h"
 #include "text/ARIBStringDecoder.h"
 
+namespace tsvigil {
+
 namespace {
 
 // A 16-bit Modified Julian Date as midnight of that day in broadcast time.
 // MJD 0 (sent with expire_date_valid_flag 0) is in 1858; such a date has
 // no value on our time line and leaves out at 0.
-void SetDateFromMjd(CTimeValue& out, int mjd) {
+void SetDateFromMjd(TimeValue& out, int mjd) {
     int year = 0, month = 0, day = 0;
     MjdToDate(mjd, year, month, day);
-    CTimeValue::FromFields(year, month, day, 0, 0, 0, out);
+    TimeValue::FromFields(year, month, day, 0, 0, 0, out);
 }
 
 }  // namespace
 
-void CEventGroupDescriptor::AddEvent(int service_id, int event_id) {
-    auto e = std::make_unique<CEventGroupDescriptorEvent>();
+void EventGroupDescriptor::AddEvent(int service_id, int event_id) {
+    auto e = std::make_unique<EventGroupDescriptorEvent>();
     e->service_id = service_id;
     e->event_id = event_id;
     events.push_back(std::move(e));
 }
 
-void CEventGroupDescriptor::AddGroup(int original_network_id, int transport_stream_id,
+void EventGroupDescriptor::AddGroup(int original_network_id, int transport_stream_id,
                                      int service_id, int event_id) {
-    auto g = std::make_unique<CEventGroupDescriptorGroup>();
+    auto g = std::make_unique<EventGroupDescriptorGroup>();
     g->original_network_id = original_network_id;
     g->transport_stream_id = transport_stream_id;
     g->service_id = service_id;
@@ -34,8 +36,8 @@ void CEventGroupDescriptor::AddGroup(int original_network_id, int transport_stre
     groups.push_back(std::move(g));
 }
 
-int CSIParameterDescriptor::AddTable(CByteReader entry) {
-    auto t = std::make_unique<CSIParameterDescriptorTable>();
+int SIParameterDescriptor::AddTable(ByteReader entry) {
+    auto t = std::make_unique<SIParameterDescriptorTable>();
     t->table_id = entry.U8();
     t->table_description_length = entry.U8();
     t->table_description = ToBytes(entry.Bytes(t->table_description_length));
@@ -44,13 +46,13 @@ int CSIParameterDescriptor::AddTable(CByteReader entry) {
     return used;
 }
 
-int CComponentGroupDescriptorGroup::Parse(CByteReader entry, int total_bit_rate_flag) {
+int ComponentGroupDescriptorGroup::Parse(ByteReader entry, int total_bit_rate_flag) {
     const size_t start = entry.Pos();
     const int b0 = entry.U8();
     component_group_id = b0 >> 4;
     num_of_CA_unit = b0 & 0x0F;
     for (int u = 0; u < num_of_CA_unit && !entry.AtEnd(); ++u) {
-        auto unit = std::make_unique<CComponentGroupDescriptorGroupCAUnit>();
+        auto unit = std::make_unique<ComponentGroupDescriptorGroupCAUnit>();
         const int b = entry.U8();
         unit->CA_unit_id = b >> 4;
         unit->num_of_component = b & 0x0F;
@@ -62,21 +64,21 @@ int CComponentGroupDescriptorGroup::Parse(CByteReader entry, int total_bit_rate_
     const int used = static_cast<int>(entry.Pos() - start) + text_length;
     // The group text is decoded from the initial state, so a decoder of its
     // own gives what the loop's decoder would.
-    CARIBStringDecoder dec;
+    ARIBStringDecoder dec;
     text = DecodeText(dec, entry.Bytes(text_length), true);
     return used;
 }
 
-int CComponentGroupDescriptor::AddGroup(CByteReader entry) {
-    auto g = std::make_unique<CComponentGroupDescriptorGroup>();
+int ComponentGroupDescriptor::AddGroup(ByteReader entry) {
+    auto g = std::make_unique<ComponentGroupDescriptorGroup>();
     const int used = g->Parse(entry, total_bit_rate_flag);
     groups.push_back(std::move(g));
     return used;
 }
 
-void CLDTLinkageDescriptor::AddDescription(int description_id, int description_type,
+void LDTLinkageDescriptor::AddDescription(int description_id, int description_type,
                                            int user_defined) {
-    auto d = std::make_unique<CLDTLinkageDescriptorDescription>();
+    auto d = std::make_unique<LDTLinkageDescriptorDescription>();
     d->description_id = description_id;
     d->description_type = description_type;
     d->user_defined = user_defined;
@@ -89,9 +91,9 @@ void CLDTLinkageDescriptor::AddDescription(int description_id, int description_t
 // the loop's end and no further.
 
 // series_descriptor
-std::unique_ptr<CDescriptor> CSeriesDescriptor::Build(int length, CByteReader& r,
-                                                      CARIBStringDecoder& dec) {
-    auto d = std::make_unique<CSeriesDescriptor>();
+std::unique_ptr<Descriptor> SeriesDescriptor::Build(int length, ByteReader& r,
+                                                      ARIBStringDecoder& dec) {
+    auto d = std::make_unique<SeriesDescriptor>();
     d->series_id = r.U16();
     const int b4 = r.U8();
     d->repeat_label = b4 >> 4;
@@ -107,9 +109,9 @@ std::unique_ptr<CDescriptor> CSeriesDescriptor::Build(int length, CByteReader& r
 }
 
 // event_group_descriptor
-std::unique_ptr<CDescriptor> CEventGroupDescriptor::Build(int length, CByteReader& r,
-                                                          CARIBStringDecoder&) {
-    auto d = std::make_unique<CEventGroupDescriptor>();
+std::unique_ptr<Descriptor> EventGroupDescriptor::Build(int length, ByteReader& r,
+                                                          ARIBStringDecoder&) {
+    auto d = std::make_unique<EventGroupDescriptor>();
     const int b2 = r.U8();
     d->group_type = b2 >> 4;
     const int event_count = b2 & 0x0F;
@@ -135,9 +137,9 @@ std::unique_ptr<CDescriptor> CEventGroupDescriptor::Build(int length, CByteReade
 }
 
 // SI_parameter_descriptor
-std::unique_ptr<CDescriptor> CSIParameterDescriptor::Build(int length, CByteReader& r,
-                                                           CARIBStringDecoder&) {
-    auto d = std::make_unique<CSIParameterDescriptor>();
+std::unique_ptr<Descriptor> SIParameterDescriptor::Build(int length, ByteReader& r,
+                                                           ARIBStringDecoder&) {
+    auto d = std::make_unique<SIParameterDescriptor>();
     d->parameter_version = r.U8();
     SetDateFromMjd(d->update_time, r.U16());
     while (InDescriptor(r, length)) r.Skip(d->AddTable(r));
@@ -145,17 +147,17 @@ std::unique_ptr<CDescriptor> CSIParameterDescriptor::Build(int length, CByteRead
 }
 
 // broadcaster_name_descriptor
-std::unique_ptr<CDescriptor> CBroadcasterNameDescriptor::Build(int length, CByteReader& r,
-                                                               CARIBStringDecoder& dec) {
-    auto d = std::make_unique<CBroadcasterNameDescriptor>();
+std::unique_ptr<Descriptor> BroadcasterNameDescriptor::Build(int length, ByteReader& r,
+                                                               ARIBStringDecoder& dec) {
+    auto d = std::make_unique<BroadcasterNameDescriptor>();
     d->name = DecodeText(dec, r.Bytes(length), true);
     return d;
 }
 
 // component_group_descriptor
-std::unique_ptr<CDescriptor> CComponentGroupDescriptor::Build(int, CByteReader& r,
-                                                              CARIBStringDecoder&) {
-    auto d = std::make_unique<CComponentGroupDescriptor>();
+std::unique_ptr<Descriptor> ComponentGroupDescriptor::Build(int, ByteReader& r,
+                                                              ARIBStringDecoder&) {
+    auto d = std::make_unique<ComponentGroupDescriptor>();
     const int b2 = r.U8();
     d->component_group_type = b2 >> 5;
     d->total_bit_rate_flag = (b2 >> 4) & 0x01;
@@ -165,9 +167,9 @@ std::unique_ptr<CDescriptor> CComponentGroupDescriptor::Build(int, CByteReader& 
 }
 
 // LDT_linkage_descriptor
-std::unique_ptr<CDescriptor> CLDTLinkageDescriptor::Build(int length, CByteReader& r,
-                                                          CARIBStringDecoder&) {
-    auto d = std::make_unique<CLDTLinkageDescriptor>();
+std::unique_ptr<Descriptor> LDTLinkageDescriptor::Build(int length, ByteReader& r,
+                                                          ARIBStringDecoder&) {
+    auto d = std::make_unique<LDTLinkageDescriptor>();
     d->original_service_id = r.U16();
     d->transport_stream_id = r.U16();
     d->original_network_id = r.U16();
@@ -181,9 +183,9 @@ std::unique_ptr<CDescriptor> CLDTLinkageDescriptor::Build(int length, CByteReade
 }
 
 // content_availability_descriptor
-std::unique_ptr<CDescriptor> CContentAvailabilityDescriptor::Build(int, CByteReader& r,
-                                                                   CARIBStringDecoder&) {
-    auto d = std::make_unique<CContentAvailabilityDescriptor>();
+std::unique_ptr<Descriptor> ContentAvailabilityDescriptor::Build(int, ByteReader& r,
+                                                                   ARIBStringDecoder&) {
+    auto d = std::make_unique<ContentAvailabilityDescriptor>();
     const int b2 = r.U8();
     d->copy_restriction_mode = (b2 >> 6) & 0x01;
     d->image_constraint_token = (b2 >> 5) & 0x01;
@@ -192,3 +194,5 @@ std::unique_ptr<CDescriptor> CContentAvailabilityDescriptor::Build(int, CByteRea
     d->encryption_mode = b2 & 0x01;
     return d;
 }
+
+}  // namespace tsvigil

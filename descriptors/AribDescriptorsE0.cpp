@@ -3,7 +3,9 @@
 
 #include "descriptors/DescriptorRanges.h"
 
-int CEmergencyInformationDescriptorEmergency::Parse(CByteReader entry) {
+namespace tsvigil {
+
+int EmergencyInformationDescriptorEmergency::Parse(ByteReader entry) {
     service_id = entry.U16();
     const int b2 = entry.U8();
     start_end_flag = b2 >> 7;
@@ -19,8 +21,8 @@ int CEmergencyInformationDescriptorEmergency::Parse(CByteReader entry) {
     return area_code_length + 4;
 }
 
-int CEmergencyInformationDescriptor::AddEmergency(CByteReader entry) {
-    auto e = std::make_unique<CEmergencyInformationDescriptorEmergency>();
+int EmergencyInformationDescriptor::AddEmergency(ByteReader entry) {
+    auto e = std::make_unique<EmergencyInformationDescriptorEmergency>();
     const int used = e->Parse(entry);
     emergencies.push_back(std::move(e));
     return used;
@@ -32,9 +34,9 @@ int CEmergencyInformationDescriptor::AddEmergency(CByteReader entry) {
 // the loop's end and no further.
 
 // terrestrial_delivery_system_descriptor
-std::unique_ptr<CDescriptor> CTerrestrialDeliverySystemDescriptor::Build(int length, CByteReader& r,
-                                                                         CARIBStringDecoder&) {
-    auto d = std::make_unique<CTerrestrialDeliverySystemDescriptor>();
+std::unique_ptr<Descriptor> TerrestrialDeliverySystemDescriptor::Build(int length, ByteReader& r,
+                                                                         ARIBStringDecoder&) {
+    auto d = std::make_unique<TerrestrialDeliverySystemDescriptor>();
     const int b23 = r.U16();
     d->area_code = b23 >> 4;
     d->guard_interval = (b23 >> 2) & 0x03;
@@ -44,37 +46,39 @@ std::unique_ptr<CDescriptor> CTerrestrialDeliverySystemDescriptor::Build(int len
 }
 
 // partial_reception_descriptor
-std::unique_ptr<CDescriptor> CPartialReceptionDescriptor::Build(int length, CByteReader& r,
-                                                                CARIBStringDecoder&) {
-    auto d = std::make_unique<CPartialReceptionDescriptor>();
+std::unique_ptr<Descriptor> PartialReceptionDescriptor::Build(int length, ByteReader& r,
+                                                                ARIBStringDecoder&) {
+    auto d = std::make_unique<PartialReceptionDescriptor>();
     while (InDescriptor(r, length)) d->service_ids.push_back(static_cast<uint16_t>(r.U16()));
     return d;
 }
 
 // emergency_information_descriptor
-std::unique_ptr<CDescriptor> CEmergencyInformationDescriptor::Build(int length, CByteReader& r,
-                                                                    CARIBStringDecoder&) {
-    auto d = std::make_unique<CEmergencyInformationDescriptor>();
+std::unique_ptr<Descriptor> EmergencyInformationDescriptor::Build(int length, ByteReader& r,
+                                                                    ARIBStringDecoder&) {
+    auto d = std::make_unique<EmergencyInformationDescriptor>();
     while (InDescriptor(r, length)) r.Skip(d->AddEmergency(r));
     return d;
 }
 
 // data_component_descriptor
-std::unique_ptr<CDescriptor> CDataComponentDescriptor::Build(int length, CByteReader& r,
-                                                             CARIBStringDecoder&) {
-    auto d = std::make_unique<CDataComponentDescriptor>();
+std::unique_ptr<Descriptor> DataComponentDescriptor::Build(int length, ByteReader& r,
+                                                             ARIBStringDecoder&) {
+    auto d = std::make_unique<DataComponentDescriptor>();
     d->data_component_id = r.U16();
     d->additional_data_component_info = RestOfDescriptor(r, length);
     return d;
 }
 
 // system_management_descriptor
-std::unique_ptr<CDescriptor> CSystemManagementDescriptor::Build(int length, CByteReader& r,
-                                                                CARIBStringDecoder&) {
-    auto d = std::make_unique<CSystemManagementDescriptor>();
+std::unique_ptr<Descriptor> SystemManagementDescriptor::Build(int length, ByteReader& r,
+                                                                ARIBStringDecoder&) {
+    auto d = std::make_unique<SystemManagementDescriptor>();
     // Broadcasting flag, broadcasting identifier and additional
     // identification are kept together as the one 16-bit id.
     d->system_management_id = r.U16();
     d->additional_identification_info = RestOfDescriptor(r, length);
     return d;
 }
+
+}  // namespace tsvigil

@@ -11,10 +11,12 @@
 
 #include "descriptors/Descriptor.h"
 
-class CTerrestrialDeliverySystemDescriptor : public CDescriptor {
+namespace tsvigil {
+
+class TerrestrialDeliverySystemDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0xFA;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int area_code = 0;
     int guard_interval = 0;
@@ -22,15 +24,15 @@ public:
     std::vector<uint32_t> frequencies;  // raw 16-bit fields, in units of 1/7 MHz
 };
 
-class CPartialReceptionDescriptor : public CDescriptor {
+class PartialReceptionDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0xFB;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     std::vector<uint16_t> service_ids;
 };
 
-class CEmergencyInformationDescriptorEmergency : public CObject {
+class EmergencyInformationDescriptorEmergency : public Object {
 public:
     int service_id = 0;
     int start_end_flag = 0;
@@ -41,33 +43,33 @@ public:
     // entry: a reader whose first byte is the entry's first byte and which
     // ends with the descriptor loop. Returns the bytes the entry claims,
     // area_code_length + 4.
-    int Parse(CByteReader entry);
+    int Parse(ByteReader entry);
 };
 
-class CEmergencyInformationDescriptor : public CDescriptor {
+class EmergencyInformationDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0xFC;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
-    std::vector<std::unique_ptr<CEmergencyInformationDescriptorEmergency>> emergencies;
+    std::vector<std::unique_ptr<EmergencyInformationDescriptorEmergency>> emergencies;
 
     // Parses the entry at the start of entry (see Parse) and appends it.
-    int AddEmergency(CByteReader entry);
+    int AddEmergency(ByteReader entry);
 };
 
-class CDataComponentDescriptor : public CDescriptor {
+class DataComponentDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0xFD;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int data_component_id = 0;
     std::vector<uint8_t> additional_data_component_info;
 };
 
-class CSystemManagementDescriptor : public CDescriptor {
+class SystemManagementDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0xFE;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int system_management_id = 0;
     std::vector<uint8_t> additional_identification_info;
@@ -75,10 +77,12 @@ public:
 
 // The descriptors of this range that CreateDescriptor() builds, each under
 // its class's kTag.
-inline constexpr CDescriptorBuilder kAribDescriptorE0Builders[] = {
-    BuilderOf<CTerrestrialDeliverySystemDescriptor>(),
-    BuilderOf<CPartialReceptionDescriptor>(),
-    BuilderOf<CEmergencyInformationDescriptor>(),
-    BuilderOf<CDataComponentDescriptor>(),
-    BuilderOf<CSystemManagementDescriptor>(),
+inline constexpr DescriptorBuilder kAribDescriptorE0Builders[] = {
+    BuilderOf<TerrestrialDeliverySystemDescriptor>(),
+    BuilderOf<PartialReceptionDescriptor>(),
+    BuilderOf<EmergencyInformationDescriptor>(),
+    BuilderOf<DataComponentDescriptor>(),
+    BuilderOf<SystemManagementDescriptor>(),
 };
+
+}  // namespace tsvigil

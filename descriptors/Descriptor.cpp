@@ -10,14 +10,16 @@
 #include "descriptors/StandardDescriptors.h"
 #include "text/ARIBStringDecoder.h"
 
+namespace tsvigil {
+
 namespace {
 
-using BuilderIndex = std::array<CDescriptorBuilder::Function, 256>;
+using BuilderIndex = std::array<DescriptorBuilder::Function, 256>;
 
 // True when every tag of the range lies in [first, last] and none is listed
 // twice; the ranges do not overlap, so no tag can have two builders.
 template <size_t N>
-constexpr bool TagsOwnedOnce(const CDescriptorBuilder (&range)[N], int first, int last) {
+constexpr bool TagsOwnedOnce(const DescriptorBuilder (&range)[N], int first, int last) {
     for (size_t i = 0; i < N; ++i) {
         if (range[i].tag < first || range[i].tag > last) return false;
         for (size_t j = 0; j < i; ++j)
@@ -31,8 +33,8 @@ static_assert(TagsOwnedOnce(kAribDescriptorD0Builders, 0xD0, 0xDF), "tags 0xD0 t
 static_assert(TagsOwnedOnce(kAribDescriptorE0Builders, 0xE0, 0xFF), "tags 0xE0 to 0xFF");
 
 template <size_t N>
-constexpr void Enter(BuilderIndex& index, const CDescriptorBuilder (&range)[N]) {
-    for (const CDescriptorBuilder& b : range) index[static_cast<size_t>(b.tag)] = b.build;
+constexpr void Enter(BuilderIndex& index, const DescriptorBuilder (&range)[N]) {
+    for (const DescriptorBuilder& b : range) index[static_cast<size_t>(b.tag)] = b.build;
 }
 
 constexpr BuilderIndex IndexByTag() {
@@ -49,17 +51,17 @@ constexpr BuilderIndex kBuildersByTag = IndexByTag();
 
 }  // namespace
 
-std::unique_ptr<CDescriptor> CreateDescriptor(const uint8_t* p, const uint8_t* end,
-                                              CARIBStringDecoder& dec, bool& overran) {
+std::unique_ptr<Descriptor> CreateDescriptor(const uint8_t* p, const uint8_t* end,
+                                              ARIBStringDecoder& dec, bool& overran) {
     overran = false;
     if (p == nullptr || end <= p) return nullptr;
-    CByteReader r(p, static_cast<size_t>(end - p));
+    ByteReader r(p, static_cast<size_t>(end - p));
     const int tag = r.U8();
-    const CDescriptorBuilder::Function build = kBuildersByTag[static_cast<size_t>(tag)];
+    const DescriptorBuilder::Function build = kBuildersByTag[static_cast<size_t>(tag)];
     if (build == nullptr) return nullptr;
     // A length byte past the end reads as 0.
     const int length = r.U8();
-    std::unique_ptr<CDescriptor> out = build(length, r, dec);
+    std::unique_ptr<Descriptor> out = build(length, r, dec);
     overran = r.Overrun() || r.Pos() > static_cast<size_t>(2 + length);
     if (out) {
         out->descriptor_tag = tag;
@@ -68,13 +70,13 @@ std::unique_ptr<CDescriptor> CreateDescriptor(const uint8_t* p, const uint8_t* e
     return out;
 }
 
-std::unique_ptr<CDescriptor> CreateDescriptor(const uint8_t* p, const uint8_t* end,
-                                              CARIBStringDecoder& dec) {
+std::unique_ptr<Descriptor> CreateDescriptor(const uint8_t* p, const uint8_t* end,
+                                              ARIBStringDecoder& dec) {
     bool overran = false;
     return CreateDescriptor(p, end, dec, overran);
 }
 
-int ParseDescriptorLoop(CDescriptorList& list, CByteReader loop, CARIBStringDecoder& dec) {
+int ParseDescriptorLoop(DescriptorList& list, ByteReader loop, ARIBStringDecoder& dec) {
     int errors = 0;
     while (loop.Remaining() >= 2) {
         const int length = loop.PeekAt(1);
@@ -91,9 +93,9 @@ int ParseDescriptorLoop(CDescriptorList& list, CByteReader loop, CARIBStringDeco
     return errors;
 }
 
-void ClearDescriptorList(CDescriptorList& list) { list.clear(); }
+void ClearDescriptorList(DescriptorList& list) { list.clear(); }
 
-int FindDescriptor(const CDescriptorList& list, int tag, int start) {
+int FindDescriptor(const DescriptorList& list, int tag, int start) {
     if (start < 0) start = 0;
     for (size_t i = static_cast<size_t>(start); i < list.size(); ++i) {
         if (list[i]->descriptor_tag == tag) return static_cast<int>(i);
@@ -101,8 +103,10 @@ int FindDescriptor(const CDescriptorList& list, int tag, int start) {
     return -1;
 }
 
-std::string DecodeText(CARIBStringDecoder& dec, CByteReader::Span s, bool reset) {
+std::string DecodeText(ARIBStringDecoder& dec, ByteReader::Span s, bool reset) {
     // Room for the output of a whole work buffer (two bytes per input byte).
-    char out[2 * CARIBStringDecoder::kWorkSize + 1];
+    char out[2 * ARIBStringDecoder::kWorkSize + 1];
     return dec.Decode(out, s.data, s.size, reset ? 1 : 0);
 }
+
+}  // namespace tsvigil

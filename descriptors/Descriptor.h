@@ -10,11 +10,13 @@
 #include "base/ByteReader.h"
 #include "base/Object.h"
 
-class CARIBStringDecoder;
+namespace tsvigil {
+
+class ARIBStringDecoder;
 
 // Base of every descriptor object: a tag, a length and the members of its
 // class. Built only by CreateDescriptor().
-class CDescriptor : public CObject {
+class Descriptor : public Object {
 public:
     int descriptor_tag = 0;
     int descriptor_length = 0;
@@ -26,20 +28,20 @@ public:
 // ends with the descriptor loop; each range lists its classes in one table
 // (kStandardDescriptorBuilders, kAribDescriptorC0Builders...), and
 // CreateDescriptor() finds a tag's builder only there.
-struct CDescriptorBuilder {
-    using Function = std::unique_ptr<CDescriptor> (*)(int length, CByteReader& r,
-                                                     CARIBStringDecoder& dec);
+struct DescriptorBuilder {
+    using Function = std::unique_ptr<Descriptor> (*)(int length, ByteReader& r,
+                                                     ARIBStringDecoder& dec);
     int tag;
     Function build;
 };
 
 template <typename T>
-constexpr CDescriptorBuilder BuilderOf() {
+constexpr DescriptorBuilder BuilderOf() {
     return {T::kTag, &T::Build};
 }
 
 // A descriptor loop as typed objects, in stream order.
-using CDescriptorList = std::vector<std::unique_ptr<CDescriptor>>;
+using DescriptorList = std::vector<std::unique_ptr<Descriptor>>;
 
 // Builds the typed object for the descriptor whose tag byte is at p, or
 // returns nullptr for a tag the checker does not handle (nothing past the
@@ -48,12 +50,12 @@ using CDescriptorList = std::vector<std::unique_ptr<CDescriptor>>;
 // are taken as they stand but no byte at or past end is read. Texts are
 // decoded with dec, which the caller keeps for the whole loop so that an
 // extended event text can continue across descriptors.
-std::unique_ptr<CDescriptor> CreateDescriptor(const uint8_t* p, const uint8_t* end,
-                                              CARIBStringDecoder& dec);
+std::unique_ptr<Descriptor> CreateDescriptor(const uint8_t* p, const uint8_t* end,
+                                              ARIBStringDecoder& dec);
 // The same; overran tells whether the descriptor's fields ran past its
 // descriptor_length or past end (false for a tag not handled).
-std::unique_ptr<CDescriptor> CreateDescriptor(const uint8_t* p, const uint8_t* end,
-                                              CARIBStringDecoder& dec, bool& overran);
+std::unique_ptr<Descriptor> CreateDescriptor(const uint8_t* p, const uint8_t* end,
+                                              ARIBStringDecoder& dec, bool& overran);
 
 // Walks the descriptor loop that loop spans (its bytes, no further: never
 // the next event, service or stream, nor the CRC_32) and appends the handled
@@ -64,13 +66,15 @@ std::unique_ptr<CDescriptor> CreateDescriptor(const uint8_t* p, const uint8_t* e
 // it has, and the walk ends after it; a lone byte left at the loop's end
 // builds nothing. Returns how many descriptors were cut short or had
 // fields that ran past their descriptor_length.
-int ParseDescriptorLoop(CDescriptorList& list, CByteReader loop, CARIBStringDecoder& dec);
+int ParseDescriptorLoop(DescriptorList& list, ByteReader loop, ARIBStringDecoder& dec);
 
-void ClearDescriptorList(CDescriptorList& list);
+void ClearDescriptorList(DescriptorList& list);
 
 // Index of the first descriptor at or after start whose tag is tag, or -1.
-int FindDescriptor(const CDescriptorList& list, int tag, int start);
+int FindDescriptor(const DescriptorList& list, int tag, int start);
 
 // Decodes the bytes of s with dec into a new string; the one text path of
 // every descriptor class.
-std::string DecodeText(CARIBStringDecoder& dec, CByteReader::Span s, bool reset);
+std::string DecodeText(ARIBStringDecoder& dec, ByteReader::Span s, bool reset);
+
+}  // namespace tsvigil

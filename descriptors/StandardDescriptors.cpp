@@ -4,24 +4,26 @@
 #include "descriptors/DescriptorRanges.h"
 #include "text/ARIBStringDecoder.h"
 
-void CServiceListDescriptor::AddService(int service_id, int service_type) {
-    services.push_back(std::make_unique<CServiceListDescriptorService>(service_id, service_type));
+namespace tsvigil {
+
+void ServiceListDescriptor::AddService(int service_id, int service_type) {
+    services.push_back(std::make_unique<ServiceListDescriptorService>(service_id, service_type));
 }
 
-void CExtendedEventDescriptor::AddItem(std::string item_description, int item_description_length,
+void ExtendedEventDescriptor::AddItem(std::string item_description, int item_description_length,
                                        std::string item, int item_length) {
-    items.push_back(std::make_unique<CExtendedEventDescriptorItem>(
+    items.push_back(std::make_unique<ExtendedEventDescriptorItem>(
         std::move(item_description), item_description_length, std::move(item), item_length));
 }
 
-void CContentDescriptor::AddNibble(int content_nibble_level_1, int content_nibble_level_2,
+void ContentDescriptor::AddNibble(int content_nibble_level_1, int content_nibble_level_2,
                                    int user_nibble_1, int user_nibble_2) {
-    nibbles.push_back(std::make_unique<CContentDescriptorNibble>(
+    nibbles.push_back(std::make_unique<ContentDescriptorNibble>(
         content_nibble_level_1, content_nibble_level_2, user_nibble_1, user_nibble_2));
 }
 
-void CParentalRatingDescriptor::AddRating(const char* country_code, int rating) {
-    auto e = std::make_unique<CParentalRatingDescriptorRating>();
+void ParentalRatingDescriptor::AddRating(const char* country_code, int rating) {
+    auto e = std::make_unique<ParentalRatingDescriptorRating>();
     for (int i = 0; i < 3; ++i) e->country_code[i] = country_code[i];
     e->country_code[3] = '\0';
     e->rating = rating;
@@ -47,8 +49,8 @@ int Bcd(uint32_t v, int digits) {
 // loop and stops at the loop's end.
 
 // CA_descriptor
-std::unique_ptr<CDescriptor> CCADescriptor::Build(int length, CByteReader& r, CARIBStringDecoder&) {
-    auto d = std::make_unique<CCADescriptor>();
+std::unique_ptr<Descriptor> CADescriptor::Build(int length, ByteReader& r, ARIBStringDecoder&) {
+    auto d = std::make_unique<CADescriptor>();
     d->CA_system_id = r.U16();
     d->CA_PID = r.U16() & 0x1FFF;
     d->private_data = RestOfDescriptor(r, length);
@@ -56,17 +58,17 @@ std::unique_ptr<CDescriptor> CCADescriptor::Build(int length, CByteReader& r, CA
 }
 
 // network_name_descriptor
-std::unique_ptr<CDescriptor> CNetworkNameDescriptor::Build(int length, CByteReader& r,
-                                                           CARIBStringDecoder& dec) {
-    auto d = std::make_unique<CNetworkNameDescriptor>();
+std::unique_ptr<Descriptor> NetworkNameDescriptor::Build(int length, ByteReader& r,
+                                                           ARIBStringDecoder& dec) {
+    auto d = std::make_unique<NetworkNameDescriptor>();
     d->network_name = DecodeText(dec, r.Bytes(length), true);
     return d;
 }
 
 // service_list_descriptor
-std::unique_ptr<CDescriptor> CServiceListDescriptor::Build(int length, CByteReader& r,
-                                                           CARIBStringDecoder&) {
-    auto d = std::make_unique<CServiceListDescriptor>();
+std::unique_ptr<Descriptor> ServiceListDescriptor::Build(int length, ByteReader& r,
+                                                           ARIBStringDecoder&) {
+    auto d = std::make_unique<ServiceListDescriptor>();
     while (InDescriptor(r, length)) {
         const int service_id = r.U16();
         d->AddService(service_id, r.U8());
@@ -75,17 +77,17 @@ std::unique_ptr<CDescriptor> CServiceListDescriptor::Build(int length, CByteRead
 }
 
 // stuffing_descriptor
-std::unique_ptr<CDescriptor> CStuffingDescriptor::Build(int length, CByteReader& r,
-                                                        CARIBStringDecoder&) {
-    auto d = std::make_unique<CStuffingDescriptor>();
+std::unique_ptr<Descriptor> StuffingDescriptor::Build(int length, ByteReader& r,
+                                                        ARIBStringDecoder&) {
+    auto d = std::make_unique<StuffingDescriptor>();
     d->stuffing_bytes = RestOfDescriptor(r, length);
     return d;
 }
 
 // satellite_delivery_system_descriptor
-std::unique_ptr<CDescriptor> CSatelliteDeliverySystemDescriptor::Build(int, CByteReader& r,
-                                                                       CARIBStringDecoder&) {
-    auto d = std::make_unique<CSatelliteDeliverySystemDescriptor>();
+std::unique_ptr<Descriptor> SatelliteDeliverySystemDescriptor::Build(int, ByteReader& r,
+                                                                       ARIBStringDecoder&) {
+    auto d = std::make_unique<SatelliteDeliverySystemDescriptor>();
     d->frequency = Bcd(r.U32(), 8);
     d->orbital_position = Bcd(static_cast<uint32_t>(r.U16()), 4);
     const int flags = r.U8();
@@ -99,17 +101,17 @@ std::unique_ptr<CDescriptor> CSatelliteDeliverySystemDescriptor::Build(int, CByt
 }
 
 // bouquet_name_descriptor
-std::unique_ptr<CDescriptor> CBouquetNameDescriptor::Build(int length, CByteReader& r,
-                                                           CARIBStringDecoder& dec) {
-    auto d = std::make_unique<CBouquetNameDescriptor>();
+std::unique_ptr<Descriptor> BouquetNameDescriptor::Build(int length, ByteReader& r,
+                                                           ARIBStringDecoder& dec) {
+    auto d = std::make_unique<BouquetNameDescriptor>();
     d->bouquet_name = DecodeText(dec, r.Bytes(length), true);
     return d;
 }
 
 // service_descriptor
-std::unique_ptr<CDescriptor> CServiceDescriptor::Build(int, CByteReader& r,
-                                                       CARIBStringDecoder& dec) {
-    auto d = std::make_unique<CServiceDescriptor>();
+std::unique_ptr<Descriptor> ServiceDescriptor::Build(int, ByteReader& r,
+                                                       ARIBStringDecoder& dec) {
+    auto d = std::make_unique<ServiceDescriptor>();
     d->service_type = r.U8();
     d->service_provider_name_length = r.U8();
     d->service_provider_name =
@@ -120,9 +122,9 @@ std::unique_ptr<CDescriptor> CServiceDescriptor::Build(int, CByteReader& r,
 }
 
 // linkage_descriptor
-std::unique_ptr<CDescriptor> CLinkageDescriptor::Build(int length, CByteReader& r,
-                                                       CARIBStringDecoder&) {
-    auto d = std::make_unique<CLinkageDescriptor>();
+std::unique_ptr<Descriptor> LinkageDescriptor::Build(int length, ByteReader& r,
+                                                       ARIBStringDecoder&) {
+    auto d = std::make_unique<LinkageDescriptor>();
     d->transport_stream_id = r.U16();
     d->original_network_id = r.U16();
     d->service_id = r.U16();
@@ -132,9 +134,9 @@ std::unique_ptr<CDescriptor> CLinkageDescriptor::Build(int length, CByteReader& 
 }
 
 // short_event_descriptor
-std::unique_ptr<CDescriptor> CShortEventDescriptor::Build(int, CByteReader& r,
-                                                          CARIBStringDecoder& dec) {
-    auto d = std::make_unique<CShortEventDescriptor>();
+std::unique_ptr<Descriptor> ShortEventDescriptor::Build(int, ByteReader& r,
+                                                          ARIBStringDecoder& dec) {
+    auto d = std::make_unique<ShortEventDescriptor>();
     r.Copy(d->ISO_639_language_code, 3);
     d->event_name_length = r.U8();
     d->event_name = DecodeText(dec, r.Bytes(d->event_name_length), true);
@@ -144,9 +146,9 @@ std::unique_ptr<CDescriptor> CShortEventDescriptor::Build(int, CByteReader& r,
 }
 
 // extended_event_descriptor
-std::unique_ptr<CDescriptor> CExtendedEventDescriptor::Build(int, CByteReader& r,
-                                                             CARIBStringDecoder& dec) {
-    auto d = std::make_unique<CExtendedEventDescriptor>();
+std::unique_ptr<Descriptor> ExtendedEventDescriptor::Build(int, ByteReader& r,
+                                                             ARIBStringDecoder& dec) {
+    auto d = std::make_unique<ExtendedEventDescriptor>();
     const int numbers = r.U8();
     d->descriptor_number = numbers >> 4;
     d->last_descriptor_number = numbers & 0x0F;
@@ -154,14 +156,14 @@ std::unique_ptr<CDescriptor> CExtendedEventDescriptor::Build(int, CByteReader& r
     d->length_of_items = r.U8();
     // text_length stands at byte 7 + length_of_items whatever the
     // item lengths add up to; a copy of the reader waits there.
-    CByteReader after = r;
+    ByteReader after = r;
     after.Skip(d->length_of_items);
     const size_t itemsEnd = r.Pos() + static_cast<size_t>(d->length_of_items);
     while (r.Pos() < itemsEnd && !r.AtEnd()) {
         const int description_length = r.U8();
-        const CByteReader::Span description = r.Bytes(description_length);
+        const ByteReader::Span description = r.Bytes(description_length);
         const int item_length = r.U8();
-        const CByteReader::Span item = r.Bytes(item_length);
+        const ByteReader::Span item = r.Bytes(item_length);
         if (description_length != 0) {
             std::string description_text = DecodeText(dec, description, true);
             d->AddItem(std::move(description_text), description_length,
@@ -178,27 +180,27 @@ std::unique_ptr<CDescriptor> CExtendedEventDescriptor::Build(int, CByteReader& r
     // The non-itemised text is decoded from the initial state on a
     // decoder of its own, so that the shared decoder still holds the
     // last item's state for a continuation in the next descriptor.
-    const CByteReader::Span text = after.Bytes(d->text_length);
+    const ByteReader::Span text = after.Bytes(d->text_length);
     if (text.size > 0) {
-        CARIBStringDecoder own;
+        ARIBStringDecoder own;
         d->text = DecodeText(own, text, true);
     }
     return d;
 }
 
 // time_shifted_event_descriptor
-std::unique_ptr<CDescriptor> CTimeShiftedEventDescriptor::Build(int, CByteReader& r,
-                                                                CARIBStringDecoder&) {
-    auto d = std::make_unique<CTimeShiftedEventDescriptor>();
+std::unique_ptr<Descriptor> TimeShiftedEventDescriptor::Build(int, ByteReader& r,
+                                                                ARIBStringDecoder&) {
+    auto d = std::make_unique<TimeShiftedEventDescriptor>();
     d->reference_service_id = r.U16();
     d->reference_event_id = r.U16();
     return d;
 }
 
 // component_descriptor
-std::unique_ptr<CDescriptor> CComponentDescriptor::Build(int length, CByteReader& r,
-                                                         CARIBStringDecoder& dec) {
-    auto d = std::make_unique<CComponentDescriptor>();
+std::unique_ptr<Descriptor> ComponentDescriptor::Build(int length, ByteReader& r,
+                                                         ARIBStringDecoder& dec) {
+    auto d = std::make_unique<ComponentDescriptor>();
     d->stream_content = r.U8() & 0x0F;
     d->component_type = r.U8();
     d->component_tag = r.U8();
@@ -209,17 +211,17 @@ std::unique_ptr<CDescriptor> CComponentDescriptor::Build(int length, CByteReader
 }
 
 // stream_identifier_descriptor
-std::unique_ptr<CDescriptor> CStreamIdentifierDescriptor::Build(int, CByteReader& r,
-                                                                CARIBStringDecoder&) {
-    auto d = std::make_unique<CStreamIdentifierDescriptor>();
+std::unique_ptr<Descriptor> StreamIdentifierDescriptor::Build(int, ByteReader& r,
+                                                                ARIBStringDecoder&) {
+    auto d = std::make_unique<StreamIdentifierDescriptor>();
     d->component_tag = r.U8();
     return d;
 }
 
 // CA_identifier_descriptor
-std::unique_ptr<CDescriptor> CCAIdentifierDescriptor::Build(int length, CByteReader& r,
-                                                            CARIBStringDecoder&) {
-    auto d = std::make_unique<CCAIdentifierDescriptor>();
+std::unique_ptr<Descriptor> CAIdentifierDescriptor::Build(int length, ByteReader& r,
+                                                            ARIBStringDecoder&) {
+    auto d = std::make_unique<CAIdentifierDescriptor>();
     while (InDescriptor(r, length)) {
         d->CA_system_ids.push_back(static_cast<uint16_t>(r.U16()));
     }
@@ -227,9 +229,9 @@ std::unique_ptr<CDescriptor> CCAIdentifierDescriptor::Build(int length, CByteRea
 }
 
 // content_descriptor; an odd last byte is ignored
-std::unique_ptr<CDescriptor> CContentDescriptor::Build(int length, CByteReader& r,
-                                                       CARIBStringDecoder&) {
-    auto d = std::make_unique<CContentDescriptor>();
+std::unique_ptr<Descriptor> ContentDescriptor::Build(int length, ByteReader& r,
+                                                       ARIBStringDecoder&) {
+    auto d = std::make_unique<ContentDescriptor>();
     for (int e = 0; e < length / 2 && !r.AtEnd(); ++e) {
         const int a = r.U8();
         const int b = r.U8();
@@ -239,9 +241,9 @@ std::unique_ptr<CDescriptor> CContentDescriptor::Build(int length, CByteReader& 
 }
 
 // parental_rating_descriptor; a short last entry is ignored
-std::unique_ptr<CDescriptor> CParentalRatingDescriptor::Build(int length, CByteReader& r,
-                                                              CARIBStringDecoder&) {
-    auto d = std::make_unique<CParentalRatingDescriptor>();
+std::unique_ptr<Descriptor> ParentalRatingDescriptor::Build(int length, ByteReader& r,
+                                                              ARIBStringDecoder&) {
+    auto d = std::make_unique<ParentalRatingDescriptor>();
     for (int e = 0; e < length / 4 && !r.AtEnd(); ++e) {
         char country_code[4];
         r.Copy(country_code, 3);
@@ -249,3 +251,5 @@ std::unique_ptr<CDescriptor> CParentalRatingDescriptor::Build(int length, CByteR
     }
     return d;
 }
+
+}  // namespace tsvigil

@@ -15,53 +15,55 @@
 #include "descriptors/Descriptor.h"
 #include "base/Object.h"
 
-class CCADescriptor : public CDescriptor {
+namespace tsvigil {
+
+class CADescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0x09;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int CA_system_id = 0;
     int CA_PID = 0;
     std::vector<uint8_t> private_data;
 };
 
-class CNetworkNameDescriptor : public CDescriptor {
+class NetworkNameDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0x40;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     std::string network_name;
 };
 
-class CServiceListDescriptorService : public CObject {
+class ServiceListDescriptorService : public Object {
 public:
-    CServiceListDescriptorService(int id, int type) : service_id(id), service_type(type) {}
+    ServiceListDescriptorService(int id, int type) : service_id(id), service_type(type) {}
     int service_id = 0;
     int service_type = 0;
 };
 
-class CServiceListDescriptor : public CDescriptor {
+class ServiceListDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0x41;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
-    std::vector<std::unique_ptr<CServiceListDescriptorService>> services;
+    std::vector<std::unique_ptr<ServiceListDescriptorService>> services;
 
     void AddService(int service_id, int service_type);
 };
 
-class CStuffingDescriptor : public CDescriptor {
+class StuffingDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0x42;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     std::vector<uint8_t> stuffing_bytes;
 };
 
-class CSatelliteDeliverySystemDescriptor : public CDescriptor {
+class SatelliteDeliverySystemDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0x43;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int frequency = 0;
     int orbital_position = 0;
@@ -72,18 +74,18 @@ public:
     int FEC_inner = 0;
 };
 
-class CBouquetNameDescriptor : public CDescriptor {
+class BouquetNameDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0x47;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     std::string bouquet_name;
 };
 
-class CServiceDescriptor : public CDescriptor {
+class ServiceDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0x48;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int service_type = 0;
     int service_provider_name_length = 0;
@@ -92,10 +94,10 @@ public:
     std::string service_name;
 };
 
-class CLinkageDescriptor : public CDescriptor {
+class LinkageDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0x4A;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int transport_stream_id = 0;
     int original_network_id = 0;
@@ -104,10 +106,10 @@ public:
     std::vector<uint8_t> private_data;
 };
 
-class CShortEventDescriptor : public CDescriptor {
+class ShortEventDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0x4D;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     char ISO_639_language_code[4] = {};
     int event_name_length = 0;
@@ -116,9 +118,9 @@ public:
     std::string text;
 };
 
-class CExtendedEventDescriptorItem : public CObject {
+class ExtendedEventDescriptorItem : public Object {
 public:
-    CExtendedEventDescriptorItem(std::string description, int description_length,
+    ExtendedEventDescriptorItem(std::string description, int description_length,
                                  std::string item_text, int item_text_length)
         : item_description_length(description_length),
           item_description(std::move(description)),
@@ -130,12 +132,12 @@ public:
     std::string item;
 };
 
-class CExtendedEventDescriptor : public CDescriptor {
+class ExtendedEventDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0x4E;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
-    std::vector<std::unique_ptr<CExtendedEventDescriptorItem>> items;
+    std::vector<std::unique_ptr<ExtendedEventDescriptorItem>> items;
     int descriptor_number = 0;
     int last_descriptor_number = 0;
     char ISO_639_language_code[4] = {};
@@ -147,19 +149,19 @@ public:
                  int item_length);
 };
 
-class CTimeShiftedEventDescriptor : public CDescriptor {
+class TimeShiftedEventDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0x4F;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int reference_service_id = 0;
     int reference_event_id = 0;
 };
 
-class CComponentDescriptor : public CDescriptor {
+class ComponentDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0x50;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int stream_content = 0;
     int component_type = 0;
@@ -168,25 +170,25 @@ public:
     std::string text;
 };
 
-class CStreamIdentifierDescriptor : public CDescriptor {
+class StreamIdentifierDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0x52;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     int component_tag = 0;
 };
 
-class CCAIdentifierDescriptor : public CDescriptor {
+class CAIdentifierDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0x53;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
     std::vector<uint16_t> CA_system_ids;
 };
 
-class CContentDescriptorNibble : public CObject {
+class ContentDescriptorNibble : public Object {
 public:
-    CContentDescriptorNibble(int level1, int level2, int user1, int user2)
+    ContentDescriptorNibble(int level1, int level2, int user1, int user2)
         : content_nibble_level_1(level1),
           content_nibble_level_2(level2),
           user_nibble_1(user1),
@@ -197,29 +199,29 @@ public:
     int user_nibble_2 = 0;
 };
 
-class CContentDescriptor : public CDescriptor {
+class ContentDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0x54;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
-    std::vector<std::unique_ptr<CContentDescriptorNibble>> nibbles;
+    std::vector<std::unique_ptr<ContentDescriptorNibble>> nibbles;
 
     void AddNibble(int content_nibble_level_1, int content_nibble_level_2, int user_nibble_1,
                    int user_nibble_2);
 };
 
-class CParentalRatingDescriptorRating : public CObject {
+class ParentalRatingDescriptorRating : public Object {
 public:
     char country_code[4] = {};
     int rating = 0;
 };
 
-class CParentalRatingDescriptor : public CDescriptor {
+class ParentalRatingDescriptor : public Descriptor {
 public:
     static constexpr int kTag = 0x55;
-    static std::unique_ptr<CDescriptor> Build(int length, CByteReader& r, CARIBStringDecoder& dec);
+    static std::unique_ptr<Descriptor> Build(int length, ByteReader& r, ARIBStringDecoder& dec);
 
-    std::vector<std::unique_ptr<CParentalRatingDescriptorRating>> ratings;
+    std::vector<std::unique_ptr<ParentalRatingDescriptorRating>> ratings;
 
     // Copies the three bytes of country_code (a language-code style array,
     // not a C string) and terminates the copy.
@@ -228,21 +230,23 @@ public:
 
 // The descriptors of this range that CreateDescriptor() builds, each under
 // its class's kTag.
-inline constexpr CDescriptorBuilder kStandardDescriptorBuilders[] = {
-    BuilderOf<CCADescriptor>(),
-    BuilderOf<CNetworkNameDescriptor>(),
-    BuilderOf<CServiceListDescriptor>(),
-    BuilderOf<CStuffingDescriptor>(),
-    BuilderOf<CSatelliteDeliverySystemDescriptor>(),
-    BuilderOf<CBouquetNameDescriptor>(),
-    BuilderOf<CServiceDescriptor>(),
-    BuilderOf<CLinkageDescriptor>(),
-    BuilderOf<CShortEventDescriptor>(),
-    BuilderOf<CExtendedEventDescriptor>(),
-    BuilderOf<CTimeShiftedEventDescriptor>(),
-    BuilderOf<CComponentDescriptor>(),
-    BuilderOf<CStreamIdentifierDescriptor>(),
-    BuilderOf<CCAIdentifierDescriptor>(),
-    BuilderOf<CContentDescriptor>(),
-    BuilderOf<CParentalRatingDescriptor>(),
+inline constexpr DescriptorBuilder kStandardDescriptorBuilders[] = {
+    BuilderOf<CADescriptor>(),
+    BuilderOf<NetworkNameDescriptor>(),
+    BuilderOf<ServiceListDescriptor>(),
+    BuilderOf<StuffingDescriptor>(),
+    BuilderOf<SatelliteDeliverySystemDescriptor>(),
+    BuilderOf<BouquetNameDescriptor>(),
+    BuilderOf<ServiceDescriptor>(),
+    BuilderOf<LinkageDescriptor>(),
+    BuilderOf<ShortEventDescriptor>(),
+    BuilderOf<ExtendedEventDescriptor>(),
+    BuilderOf<TimeShiftedEventDescriptor>(),
+    BuilderOf<ComponentDescriptor>(),
+    BuilderOf<StreamIdentifierDescriptor>(),
+    BuilderOf<CAIdentifierDescriptor>(),
+    BuilderOf<ContentDescriptor>(),
+    BuilderOf<ParentalRatingDescriptor>(),
 };
+
+}  // namespace tsvigil

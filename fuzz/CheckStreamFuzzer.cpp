@@ -12,11 +12,17 @@
 #include "app/Runner.h"
 #include "stream/MemorySource.h"
 
+namespace tsvigil {
+
+}  // namespace tsvigil
+
+using namespace tsvigil;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static std::FILE* sink = std::fopen("/dev/null", "w");
     if (sink == nullptr) return 0;
-    CMemorySource source(data, size);
-    CCheckOptions options;
+    MemorySource source(data, size);
+    CheckOptions options;
     options.summary = size > 0 && (data[0] & 1);
     options.json = size > 0 && (data[0] & 2);
     options.verdict = size > 0 && (data[0] & 4);

@@ -11,9 +11,15 @@
 #include "descriptors/Descriptor.h"
 #include "text/ARIBStringDecoder.h"
 
+namespace tsvigil {
+
+}  // namespace tsvigil
+
+using namespace tsvigil;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size > 4096) return 0;  // no descriptor outlives a section
-    CARIBStringDecoder dec;
+    ARIBStringDecoder dec;
     for (int tag = 0; tag < 256; ++tag) {
         // Exactly sized so that AddressSanitizer sees any read past the end.
         std::vector<uint8_t> d(size + 1);
@@ -26,8 +32,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     }
 
     std::vector<uint8_t> loop(data, data + size);
-    CDescriptorList list;
-    const int errors = ParseDescriptorLoop(list, CByteReader(loop.data(), loop.size()), dec);
+    DescriptorList list;
+    const int errors = ParseDescriptorLoop(list, ByteReader(loop.data(), loop.size()), dec);
     // Each error is a descriptor of the loop, or the lone byte at its end.
     if (errors < 0 || static_cast<size_t>(errors) > size / 2 + 1) __builtin_trap();
     for (size_t i = 0; i < list.size(); ++i) FindDescriptor(list, list[i]->descriptor_tag, 0);

@@ -14,6 +14,8 @@
 #include "tools/SiBuilder.h"
 #include "tools/TestStream.h"
 
+namespace tsvigil {
+
 using tsgen::Bytes;
 
 namespace {
@@ -79,7 +81,7 @@ struct Sections {
 void CheckSeeds(const Sections& s) {
     const int sizes[] = {188, 192, 204};
     for (int size : sizes) {
-        tsgen::CStreamBuilder b(size);
+        tsgen::StreamBuilder b(size);
         b.AddSection(0x0000, tsgen::MakePAT());
         b.AddSection(0x0014, s.tot);
         b.AddSection(0x0012, s.eitPf);
@@ -98,7 +100,7 @@ void CheckSeeds(const Sections& s) {
         b.AddSection(0x0014, s.totBare);
         Put("check", "si-" + std::to_string(size), b.Data());
 
-        tsgen::CStreamBuilder c(size);
+        tsgen::StreamBuilder c(size);
         for (int i = 0; i < 3; ++i) c.AddFiller(0x0100);
         tsgen::PacketFaults sync;
         sync.badSync = true;
@@ -108,7 +110,7 @@ void CheckSeeds(const Sections& s) {
         Put("check", "sync-schedule-" + std::to_string(size), c.Data());
     }
     // Sizes that change mid-stream.
-    tsgen::CStreamBuilder a(188), b(192), c(204);
+    tsgen::StreamBuilder a(188), b(192), c(204);
     a.AddSection(0x0014, s.tot);
     b.AddSection(0x0012, s.eitUndefined);
     c.AddSection(0x0012, s.eitOther);
@@ -126,7 +128,7 @@ void CheckSeeds(const Sections& s) {
 // breaks, scrambled and transport-error packets and lost sync.
 Bytes WholeRecording(int packetSize, bool faults, int packets) {
     constexpr uint64_t kTicksPerPacket = 27000000 / 50;
-    tsgen::CStreamBuilder b(packetSize);
+    tsgen::StreamBuilder b(packetSize);
     b.SetPcrClock(0x01FF, 10, [faults](long long n) {
         tsgen::PcrStamp s;
         s.pcr = 1000 * 27000000ULL + static_cast<uint64_t>(n) * kTicksPerPacket;
@@ -215,7 +217,7 @@ void SectionSeeds(const Sections& s) {
         {"eit-schedule", 0x0012, &s.eitSchedule},    {"eit-undefined", 0x0012, &s.eitUndefined},
     };
     for (const auto& k : kOne) {
-        tsgen::CStreamBuilder b;
+        tsgen::StreamBuilder b;
         b.AddSection(k.pid, *k.section);
         Put("section", k.name, b.Data());
         // The bare section too, for the fuzzer's pass that carries the input
@@ -223,7 +225,7 @@ void SectionSeeds(const Sections& s) {
         Put("section", std::string("bare-") + k.name, *k.section);
     }
     // Two sections back to back in one packet, then one spanning packets.
-    tsgen::CStreamBuilder b;
+    tsgen::StreamBuilder b;
     b.AddSection(0x0014, Cat({s.tdt, s.totBare}));
     b.AddSection(0x0012, Cat({s.eitPf, s.eitFollowing}));
     b.AddSection(0x0012, s.eitSchedule);
@@ -286,6 +288,10 @@ void DecoderSeeds() {
 }
 
 }  // namespace
+
+}  // namespace tsvigil
+
+using namespace tsvigil;
 
 int main(int argc, char** argv) {
     if (argc != 2) {

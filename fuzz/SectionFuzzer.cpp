@@ -19,39 +19,41 @@
 #include "si/TOT.h"
 #include "si/TableDispatcher.h"
 
+namespace tsvigil {
+
 namespace {
 
 // Parses every section it is handed into its table, and reads the result.
 template <class T>
-struct CParsing : CSectionHandler {
+struct Parsing : SectionHandler {
     T table;
-    int OnSection(const CSectionView& s) override {
+    int OnSection(const SectionView& s) override {
         table.Parse(s.data, s.length);
         return table.descriptorErrors;
     }
 };
 
-struct CTables {
-    CTableDispatcher dispatcher;
-    CParsing<CTOT> tot;
-    CParsing<CEIT> eit;
-    CTables() {
-        dispatcher.Add(CTOT::kPid, &tot);
-        dispatcher.Add(CEIT::kPid, &eit);
+struct Tables {
+    TableDispatcher dispatcher;
+    Parsing<TOT> tot;
+    Parsing<EIT> eit;
+    Tables() {
+        dispatcher.Add(TOT::kPid, &tot);
+        dispatcher.Add(EIT::kPid, &eit);
     }
 };
 
-void Dispatch(CTables& tables, std::vector<uint8_t>& p, int pid) {
+void Dispatch(Tables& tables, std::vector<uint8_t>& p, int pid) {
     p[0] = 0x47;
     p[1] = static_cast<uint8_t>((p[1] & 0xE0) | (pid >> 8));
     p[2] = static_cast<uint8_t>(pid & 0xFF);
     tables.dispatcher.Dispatch(p.data());
-    for (const auto& e : tables.eit.table.m_events) (void)e->GetEventName().size();
+    for (const auto& e : tables.eit.table.events) (void)e->GetEventName().size();
 }
 
 // Splits section over packets of pid: pointer_field 0 in the first, the
 // rest of the last one stuffed, counters running on from counter.
-void Carry(CTables& tables, const std::vector<uint8_t>& section, int pid, int counter) {
+void Carry(Tables& tables, const std::vector<uint8_t>& section, int pid, int counter) {
     size_t pos = 0;
     bool first = true;
     while (first || pos < section.size()) {
@@ -71,14 +73,18 @@ void Carry(CTables& tables, const std::vector<uint8_t>& section, int pid, int co
 
 }  // namespace
 
+}  // namespace tsvigil
+
+using namespace tsvigil;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     {
-        CTables tables;
+        Tables tables;
         for (size_t pos = 0; pos < size; pos += 188) {
             // Exactly one packet, the tail padded with stuffing bytes.
             std::vector<uint8_t> p(188, 0xFF);
             for (size_t i = 0; i < 188 && pos + i < size; ++i) p[i] = data[pos + i];
-            Dispatch(tables, p, (p[2] & 0x04) ? CTOT::kPid : CEIT::kPid);
+            Dispatch(tables, p, (p[2] & 0x04) ? TOT::kPid : EIT::kPid);
         }
     }
 
@@ -90,9 +96,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             for (int k = 0; k < 4; ++k) s[end - 4 + k] = static_cast<uint8_t>(crc >> (24 - 8 * k));
         }
         // Fresh assemblers, as after a lost packet on each PID.
-        CTables tables;
-        Carry(tables, s, CTOT::kPid, 5);
-        Carry(tables, s, CEIT::kPid, 5);
+        Tables tables;
+        Carry(tables, s, TOT::kPid, 5);
+        Carry(tables, s, EIT::kPid, 5);
     }
     return 0;
 }

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: BSD-2-Clause
-// CARIBStringDecoder::Decode fed arbitrary 8-unit code in pieces: each call
+// ARIBStringDecoder::Decode fed arbitrary 8-unit code in pieces: each call
 // takes a count (negative, zero, up to past the 512-byte work buffer), the
 // bytes for it, a reset value and sometimes a null source, so state carried
 // between calls (designations, single shifts, an unfinished escape) is
@@ -16,11 +16,17 @@
 #include "text/ARIBStringDecoder.h"
 #include "text/AdditionalSymbols.h"
 
+namespace tsvigil {
+
+}  // namespace tsvigil
+
+using namespace tsvigil;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
-    CARIBStringDecoder dec;
+    ARIBStringDecoder dec;
     // Exactly the documented bound, so any write past it is caught.
-    std::vector<char> out(2 * CARIBStringDecoder::kWorkSize + 1);
+    std::vector<char> out(2 * ARIBStringDecoder::kWorkSize + 1);
     while (in.remaining_bytes() > 0) {
         const uint8_t op = in.ConsumeIntegral<uint8_t>();
         const int reset = (op & 0x01) ? in.ConsumeIntegral<int>() : 0;
@@ -37,7 +43,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (text != out.data()) __builtin_trap();
         const size_t len = strnlen(text, out.size());
         if (len >= out.size()) __builtin_trap();  // no terminating NUL inside out
-        if (count > 0 && static_cast<int>(len) > 2 * count + 2 * CARIBStringDecoder::kWorkSize)
+        if (count > 0 && static_cast<int>(len) > 2 * count + 2 * ARIBStringDecoder::kWorkSize)
             __builtin_trap();
         const std::string labelled = LabelAdditionalSymbols(text);
         if (labelled.find('\0') != std::string::npos) __builtin_trap();

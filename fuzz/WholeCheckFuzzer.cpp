@@ -36,23 +36,25 @@
 #include "stream/MemorySource.h"
 #include "text/Utf8.h"
 
+namespace tsvigil {
+
 namespace {
 
 // The pages go to a directory of this process, removed at exit.
-class CPageDir {
+class PageDir {
 public:
-    CPageDir() {
+    PageDir() {
         char templ[] = "/tmp/tsvigil-fuzz-XXXXXX";
         if (mkdtemp(templ)) m_dir = templ;
     }
-    ~CPageDir() {
+    ~PageDir() {
         if (m_dir.empty()) return;
         std::remove(Page().c_str());
         std::remove((m_dir + "/index.html").c_str());
         rmdir(m_dir.c_str());
     }
-    CPageDir(const CPageDir&) = delete;
-    CPageDir& operator=(const CPageDir&) = delete;
+    PageDir(const PageDir&) = delete;
+    PageDir& operator=(const PageDir&) = delete;
     const std::string& Dir() const { return m_dir; }
     std::string Page() const { return m_dir + "/page.html"; }
 
@@ -62,7 +64,7 @@ private:
 
 
 std::string ReadFile(const std::string& path) {
-    CFilePtr f(std::fopen(path.c_str(), "rb"));
+    FilePtr f(std::fopen(path.c_str(), "rb"));
     std::string s;
     if (!f) return s;
     char buf[65536];
@@ -77,40 +79,40 @@ std::string ReadFile(const std::string& path) {
 
 // RFC 8259 syntax, enough to tell a line that a JSON reader takes from one
 // it refuses. The outputs nest only a few levels deep.
-class CJsonSyntax {
+class JsonSyntax {
 public:
-    explicit CJsonSyntax(const std::string& s) : m_s(s) {}
+    explicit JsonSyntax(const std::string& s) : m_s(s) {}
     bool Object() {
         Space();
-        if (!Value(0) || m_s[m_pos - 1] != '}') return false;
+        if (!Value(0) || m_s[pos - 1] != '}') return false;
         Space();
-        return m_pos == m_s.size();
+        return pos == m_s.size();
     }
 
 private:
     void Space() {
-        while (m_pos < m_s.size() && (m_s[m_pos] == ' ' || m_s[m_pos] == '\t')) ++m_pos;
+        while (pos < m_s.size() && (m_s[pos] == ' ' || m_s[pos] == '\t')) ++pos;
     }
     bool Eat(char c) {
         Space();
-        if (m_pos < m_s.size() && m_s[m_pos] == c) {
-            ++m_pos;
+        if (pos < m_s.size() && m_s[pos] == c) {
+            ++pos;
             return true;
         }
         return false;
     }
     bool String() {
         if (!Eat('"')) return false;
-        while (m_pos < m_s.size()) {
-            const unsigned char c = static_cast<unsigned char>(m_s[m_pos++]);
+        while (pos < m_s.size()) {
+            const unsigned char c = static_cast<unsigned char>(m_s[pos++]);
             if (c == '"') return true;
             if (c < 0x20) return false;
             if (c != '\\') continue;
-            if (m_pos >= m_s.size()) return false;
-            const char e = m_s[m_pos++];
+            if (pos >= m_s.size()) return false;
+            const char e = m_s[pos++];
             if (e == 'u') {
-                for (int i = 0; i < 4; ++i, ++m_pos)
-                    if (m_pos >= m_s.size() || !std::isxdigit(static_cast<unsigned char>(m_s[m_pos]))) return false;
+                for (int i = 0; i < 4; ++i, ++pos)
+                    if (pos >= m_s.size() || !std::isxdigit(static_cast<unsigned char>(m_s[pos]))) return false;
             } else if (std::string("\"\\/bfnrt").find(e) == std::string::npos) {
                 return false;
             }
@@ -118,38 +120,38 @@ private:
         return false;
     }
     bool Number() {
-        const size_t start = m_pos;
-        if (m_pos < m_s.size() && m_s[m_pos] == '-') ++m_pos;
+        const size_t start = pos;
+        if (pos < m_s.size() && m_s[pos] == '-') ++pos;
         auto digits = [&] {
-            const size_t d = m_pos;
-            while (m_pos < m_s.size() && m_s[m_pos] >= '0' && m_s[m_pos] <= '9') ++m_pos;
-            return m_pos > d;
+            const size_t d = pos;
+            while (pos < m_s.size() && m_s[pos] >= '0' && m_s[pos] <= '9') ++pos;
+            return pos > d;
         };
-        if (m_pos < m_s.size() && m_s[m_pos] == '0') ++m_pos;
+        if (pos < m_s.size() && m_s[pos] == '0') ++pos;
         else if (!digits()) return false;
-        if (m_pos < m_s.size() && m_s[m_pos] == '.' && (++m_pos, !digits())) return false;
-        if (m_pos < m_s.size() && (m_s[m_pos] == 'e' || m_s[m_pos] == 'E')) {
-            ++m_pos;
-            if (m_pos < m_s.size() && (m_s[m_pos] == '+' || m_s[m_pos] == '-')) ++m_pos;
+        if (pos < m_s.size() && m_s[pos] == '.' && (++pos, !digits())) return false;
+        if (pos < m_s.size() && (m_s[pos] == 'e' || m_s[pos] == 'E')) {
+            ++pos;
+            if (pos < m_s.size() && (m_s[pos] == '+' || m_s[pos] == '-')) ++pos;
             if (!digits()) return false;
         }
-        return m_pos > start;
+        return pos > start;
     }
     bool Word(const char* w) {
         const std::string word(w);
-        if (m_s.compare(m_pos, word.size(), word) != 0) return false;
-        m_pos += word.size();
+        if (m_s.compare(pos, word.size(), word) != 0) return false;
+        pos += word.size();
         return true;
     }
     bool Value(int depth) {
         if (depth > 16) return false;
         Space();
-        if (m_pos >= m_s.size()) return false;
-        const char c = m_s[m_pos];
+        if (pos >= m_s.size()) return false;
+        const char c = m_s[pos];
         if (c == '"') return String();
         if (c == '{' || c == '[') {
             const char close = c == '{' ? '}' : ']';
-            ++m_pos;
+            ++pos;
             if (Eat(close)) return true;
             do {
                 if (c == '{' && !(String() && Eat(':'))) return false;
@@ -164,7 +166,7 @@ private:
     }
 
     const std::string& m_s;
-    size_t m_pos = 0;
+    size_t pos = 0;
 };
 
 void CheckJsonLines(const std::string& out) {
@@ -174,7 +176,7 @@ void CheckJsonLines(const std::string& out) {
         size_t end = out.find('\n', start);
         if (end == std::string::npos) Fail("JSON Lines without a final newline", out.substr(start));
         const std::string line = out.substr(start, end - start);
-        if (!CJsonSyntax(line).Object()) Fail("not a JSON object", line);
+        if (!JsonSyntax(line).Object()) Fail("not a JSON object", line);
         start = end + 1;
     }
 }
@@ -188,9 +190,13 @@ void CheckHtml(const char* what, const std::string& page) {
 
 }  // namespace
 
+}  // namespace tsvigil
+
+using namespace tsvigil;
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static std::FILE* sink = std::fopen("/dev/null", "w");
-    static CPageDir dir;
+    static PageDir dir;
     if (sink == nullptr || dir.Dir().empty()) return 0;
 
     const uint8_t flags = size > 0 ? data[0] : 0;
@@ -202,24 +208,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const uint64_t tolerate = (flags & 4) ? flags >> 4 : 0;
     const char* file = (flags & 8) ? nullptr : name.c_str();
 
-    CMemorySource source(data + head, size - head);
-    CMemoryFile json, text;
+    MemorySource source(data + head, size - head);
+    MemoryFile json, text;
     // The text report and the summary in Shift_JIS, or through the UTF-8
     // writer as --utf8 has them.
-    CFilePtr converted;
+    FilePtr converted;
     std::FILE* textOut = text.File();
     if (utf8) {
         std::FILE* c = OpenUtf8Writer(textOut);
         if (c != textOut) converted.reset(textOut = c);
     }
-    CTextReport report(textOut);
-    CSummaryReport summary(textOut);
-    CJsonReport jsonReport(json.File(), file);
-    CVerdictLine verdict(sink, file);
-    CHtmlReport html(dir.Page(), file);
+    TextReport report(textOut);
+    SummaryReport summary(textOut);
+    JsonReport jsonReport(json.File(), file);
+    VerdictLine verdict(sink, file);
+    HtmlReport html(dir.Page(), file);
     {
-        auto check = std::make_unique<CCheck>(
-            source, std::vector<COutput*>{&report, &summary, &jsonReport, &verdict, &html}, file, tolerate, whole);
+        auto check = std::make_unique<Check>(
+            source, std::vector<Output*>{&report, &summary, &jsonReport, &verdict, &html}, file, tolerate, whole);
         check->Run();
     }
     converted.reset();

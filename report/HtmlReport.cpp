@@ -11,19 +11,21 @@
 #include "report/HtmlStyle.h"
 #include "report/TimeFormat.h"
 
+namespace tsvigil {
+
 namespace {
 
 std::string Number(uint64_t n) { return std::to_string(n); }
 
-CHtmlMark Point(const CFinding& f) {
-    CHtmlMark m;
-    m.has[CHtmlMark::kAt] = f.hasAt;
-    m.from[CHtmlMark::kAt] = m.to[CHtmlMark::kAt] = f.at;
-    m.has[CHtmlMark::kElapsed] = f.hasElapsed;
-    m.from[CHtmlMark::kElapsed] = m.to[CHtmlMark::kElapsed] = f.elapsed;
+HtmlMark Point(const Finding& f) {
+    HtmlMark m;
+    m.has[HtmlMark::kAt] = f.hasAt;
+    m.from[HtmlMark::kAt] = m.to[HtmlMark::kAt] = f.at;
+    m.has[HtmlMark::kElapsed] = f.hasElapsed;
+    m.from[HtmlMark::kElapsed] = m.to[HtmlMark::kElapsed] = f.elapsed;
     const int64_t offset = f.offset >= 0 ? f.offset : f.timedAt;
-    m.has[CHtmlMark::kOffset] = offset >= 0;
-    m.from[CHtmlMark::kOffset] = m.to[CHtmlMark::kOffset] = offset;
+    m.has[HtmlMark::kOffset] = offset >= 0;
+    m.from[HtmlMark::kOffset] = m.to[HtmlMark::kOffset] = offset;
     m.count = 1;
     if (f.pid >= 0) m.pids.push_back(f.pid);
     return m;
@@ -31,20 +33,20 @@ CHtmlMark Point(const CFinding& f) {
 
 // A mark over a range: from its start to its end on each axis where both
 // are known.
-CHtmlMark Span(const CFinding& f) {
-    CHtmlMark m = Point(f);
-    m.has[CHtmlMark::kAt] = f.hasAt && f.hasToAt;
-    m.to[CHtmlMark::kAt] = f.toAt;
-    m.has[CHtmlMark::kElapsed] = f.hasElapsed && f.hasToElapsed;
-    m.to[CHtmlMark::kElapsed] = f.toElapsed;
-    m.has[CHtmlMark::kOffset] = f.offset >= 0;
-    m.to[CHtmlMark::kOffset] = std::max(f.offset, f.toOffset);
+HtmlMark Span(const Finding& f) {
+    HtmlMark m = Point(f);
+    m.has[HtmlMark::kAt] = f.hasAt && f.hasToAt;
+    m.to[HtmlMark::kAt] = f.toAt;
+    m.has[HtmlMark::kElapsed] = f.hasElapsed && f.hasToElapsed;
+    m.to[HtmlMark::kElapsed] = f.toElapsed;
+    m.has[HtmlMark::kOffset] = f.offset >= 0;
+    m.to[HtmlMark::kOffset] = std::max(f.offset, f.toOffset);
     return m;
 }
 
 }  // namespace
 
-std::string CHtmlReport::Escape(const std::string& utf8) {
+std::string HtmlReport::Escape(const std::string& utf8) {
     const std::string s = ValidUtf8(utf8);
     std::string e;
     e.reserve(s.size());
@@ -63,9 +65,9 @@ std::string CHtmlReport::Escape(const std::string& utf8) {
     return e;
 }
 
-CHtmlReport::CHtmlReport(std::string path, const char* file) : m_path(std::move(path)), m_file(file ? file : "") {}
+HtmlReport::HtmlReport(std::string path, const char* file) : m_path(std::move(path)), m_file(file ? file : "") {}
 
-size_t CHtmlReport::KeptBytes() const {
+size_t HtmlReport::KeptBytes() const {
     size_t n = m_timeline.KeptBytes();
     for (const auto& r : m_ranges) n += sizeof r + r.capacity();
     for (const auto& f : m_programmes) n += sizeof f + f.name.capacity() + f.pids.capacity() * sizeof(int);
@@ -77,7 +79,7 @@ namespace {
 
 // A row of the damaged ranges' table. lateAt, lateElapsed: the range began
 // before the clock could time it, and is told from the first time known.
-std::string RangeRow(const CFinding& f, uint64_t number, bool lateAt, bool lateElapsed) {
+std::string RangeRow(const Finding& f, uint64_t number, bool lateAt, bool lateElapsed) {
     std::string row = "<tr><td>" + std::to_string(number) + "</td><td>";
     if (f.hasAt && f.hasToAt) row += FormatClock(f.at) + " &ndash; " + FormatClock(f.toAt);
     else if (lateAt) row += "(earlier) " + FormatClock(f.knownAt) + " &ndash; " + FormatClock(f.toAt);
@@ -95,128 +97,128 @@ std::string RangeRow(const CFinding& f, uint64_t number, bool lateAt, bool lateE
 
 }  // namespace
 
-void CHtmlReport::OnDamage(const CFinding& f) {
-    CHtmlMark m = Span(f);
+void HtmlReport::OnDamage(const Finding& f) {
+    HtmlMark m = Span(f);
     // A range begun before the clock could time it is drawn from the first
     // time known, and says so.
     const bool lateAt = !f.hasAt && f.hasKnownAt && f.hasToAt;
     const bool lateElapsed = !f.hasElapsed && f.hasKnownElapsed && f.hasToElapsed;
     if (lateAt) {
-        m.has[CHtmlMark::kAt] = true;
-        m.from[CHtmlMark::kAt] = f.knownAt;
+        m.has[HtmlMark::kAt] = true;
+        m.from[HtmlMark::kAt] = f.knownAt;
     }
     if (lateElapsed) {
-        m.has[CHtmlMark::kElapsed] = true;
-        m.from[CHtmlMark::kElapsed] = f.knownElapsed;
+        m.has[HtmlMark::kElapsed] = true;
+        m.from[HtmlMark::kElapsed] = f.knownElapsed;
     }
     m.lateStarts = lateAt || lateElapsed ? 1 : 0;
     m.packets = f.avLost;
     m.errors = f.avErrors;
     m.pids = f.pids;
     std::sort(m.pids.begin(), m.pids.end());
-    if (m.pids.size() > CHtmlMark::kMaxPids) m.pids.resize(CHtmlMark::kMaxPids);
-    m_timeline.Add(CHtmlTimeline::kDamageRow, m);
-    if (m_nRanges++ >= kMaxRanges) return;
-    m_ranges.push_back(RangeRow(f, m_nRanges, lateAt, lateElapsed));
+    if (m.pids.size() > HtmlMark::kMaxPids) m.pids.resize(HtmlMark::kMaxPids);
+    m_timeline.Add(HtmlTimeline::kDamageRow, m);
+    if (m_rangeCount++ >= kMaxRanges) return;
+    m_ranges.push_back(RangeRow(f, m_rangeCount, lateAt, lateElapsed));
 }
 
 // Drawn from the ranges, placed to the packet; the per-TOT counts would
 // span the whole stretch between two TOTs.
-void CHtmlReport::OnPacketRange(const CFinding& f, CHtmlTimeline::Row row) {
-    CHtmlMark m = Span(f);
+void HtmlReport::OnPacketRange(const Finding& f, HtmlTimeline::Row row) {
+    HtmlMark m = Span(f);
     m.packets = static_cast<uint64_t>(std::max<int64_t>(f.count, 0));
     for (const auto& p : f.pidPackets) {
         if (p.av) m.errors += p.packets;
-        if (m.pids.size() < CHtmlMark::kMaxPids) m.pids.push_back(p.pid);
+        if (m.pids.size() < HtmlMark::kMaxPids) m.pids.push_back(p.pid);
     }
     m_timeline.Add(row, m);
 }
 
-void CHtmlReport::On(const CFinding& f) {
+void HtmlReport::On(const Finding& f) {
     switch (f.kind) {
-        case CFinding::kDamage:
+        case Finding::Kind::kDamage:
             m_timeline.Seen(f);
             OnDamage(f);
             break;
-        case CFinding::kGap: {
+        case Finding::Kind::kGap: {
             m_timeline.Seen(f);
-            CHtmlMark m = Point(f);
-            m.has[CHtmlMark::kAt] = f.hasAt;
-            m.to[CHtmlMark::kAt] = f.hasToAt ? f.toAt : f.at;
-            m.to[CHtmlMark::kElapsed] = f.hasToElapsed ? f.toElapsed : f.elapsed;
+            HtmlMark m = Point(f);
+            m.has[HtmlMark::kAt] = f.hasAt;
+            m.to[HtmlMark::kAt] = f.hasToAt ? f.toAt : f.at;
+            m.to[HtmlMark::kElapsed] = f.hasToElapsed ? f.toElapsed : f.elapsed;
             m.packets = f.gapTicks >= 0 ? static_cast<uint64_t>(f.gapTicks) : 0;
             m.errors = f.gapTicks < 0 ? 1 : 0;  // clock resets among them
-            m_timeline.Add(CHtmlTimeline::kGapRow, m);
+            m_timeline.Add(HtmlTimeline::kGapRow, m);
             break;
         }
-        case CFinding::kContinuityError: {
+        case Finding::Kind::kContinuityError: {
             m_timeline.Seen(f);
             // A duplicate, or a copy past it, loses nothing.
             if (f.lost == 0) break;
-            CHtmlMark m = Point(f);
+            HtmlMark m = Point(f);
             m.packets = static_cast<uint64_t>(std::max(f.lost, 0));
             m_timeline.AddLoss(f.pid, m);
             break;
         }
-        case CFinding::kSyncError:
+        case Finding::Kind::kSyncError:
             // The bytes after the last packet (a cut-off packet, padding)
             // judge nothing and are not drawn.
             if (f.atEnd) break;
             m_timeline.Seen(f);
-            m_timeline.Add(CHtmlTimeline::kSyncRow, Point(f));
+            m_timeline.Add(HtmlTimeline::kSyncRow, Point(f));
             break;
-        case CFinding::kScrambledRange:
+        case Finding::Kind::kScrambledRange:
             m_timeline.Seen(f);
-            OnPacketRange(f, CHtmlTimeline::kScrambledRow);
+            OnPacketRange(f, HtmlTimeline::kScrambledRow);
             break;
-        case CFinding::kTransportErrorRange:
+        case Finding::Kind::kTransportErrorRange:
             m_timeline.Seen(f);
-            OnPacketRange(f, CHtmlTimeline::kTeiRow);
+            OnPacketRange(f, HtmlTimeline::kTeiRow);
             break;
-        case CFinding::kProgramme:
-            if (m_nProgrammes++ < kMaxProgrammes) m_programmes.push_back(f);
+        case Finding::Kind::kProgramme:
+            if (m_programmeCount++ < kMaxProgrammes) m_programmes.push_back(f);
             break;
-        case CFinding::kPresentEvent:
-            if (m_nEvents++ < kMaxProgrammes) m_events.push_back(f);
+        case Finding::Kind::kPresentEvent:
+            if (m_eventCount++ < kMaxProgrammes) m_events.push_back(f);
             break;
-        case CFinding::kPacketSize:
-        case CFinding::kTot:
-        case CFinding::kScrambled:
-        case CFinding::kTransportErrors:
+        case Finding::Kind::kPacketSize:
+        case Finding::Kind::kTot:
+        case Finding::Kind::kScrambled:
+        case Finding::Kind::kTransportErrors:
             // Not drawn, but their places widen the axis.
             m_timeline.Seen(f);
             break;
     }
 }
 
-void CHtmlReport::Finish(const CCheckStats& stats) {
+void HtmlReport::Finish(const CheckStats& stats) {
     m_info.verdict = stats.verdict;
     m_info.hasElapsed = stats.hasElapsed;
     m_info.elapsed = stats.elapsed;
     // Written whole or not at all: an older page stays until this one is
     // complete, and a full disk leaves no truncated page.
-    m_info.written = CReplacingFile::Write(m_path, Page(stats));
+    m_info.written = ReplacingFile::Write(m_path, Page(stats));
 }
 
 namespace {
 
 // (1) The verdict: words, a symbol, a colour and a pattern.
-std::string VerdictBox(const CVerdict& v) {
+std::string VerdictBox(const Verdict& v) {
     const char* cls = v.Ok() ? "v-ok" : (v.unreadable || v.unrecognised || v.empty) ? "v-none" : "v-bad";
     const char* symbol = v.Ok() ? "\xE2\x9C\x94" : "\xE2\x9C\x98";  // check mark, ballot x
-    return "<div id=\"verdict\" class=\"" + std::string(cls) + "\">" + CHtmlReport::Escape(v.Line()) +
+    return "<div id=\"verdict\" class=\"" + std::string(cls) + "\">" + HtmlReport::Escape(v.Line()) +
            " <span aria-hidden=\"true\">" + symbol + "</span></div>\n";
 }
 
 // (4) The PIDs' table.
-std::string PidTable(const CCheckStats& stats) {
+std::string PidTable(const CheckStats& stats) {
     std::string h = "<h2>PIDs</h2>\n<table>\n<tr><th>pid</th><th>role</th><th>class</th><th>packets</th><th>lost</th>"
                     "<th>duplicates</th><th>errors</th><th>scrambled</th></tr>\n";
     for (int pid = 0; pid < kPidCount; ++pid) {
-        const CPidCounts& c = stats.pids[static_cast<size_t>(pid)];
+        const PidCounts& c = stats.pids[static_cast<size_t>(pid)];
         if (c.packets == 0) continue;
         const std::string role = RoleWithServices(stats.roles, pid);
-        h += "<tr><td>" + HtmlPid(pid) + "</td><td>" + CHtmlReport::Escape(role) + "</td><td>" +
+        h += "<tr><td>" + HtmlPid(pid) + "</td><td>" + HtmlReport::Escape(role) + "</td><td>" +
              ClassName(stats.roles, pid) + "</td><td class=\"n\">" + Number(c.packets) +
              "</td><td class=\"n\">" + Number(c.lost) + "</td><td class=\"n\">" + Number(c.duplicates) +
              "</td><td class=\"n\">" + Number(c.transportErrors) + "</td><td class=\"n\">" + Number(c.scrambled) +
@@ -228,7 +230,7 @@ std::string PidTable(const CCheckStats& stats) {
 }  // namespace
 
 // (2) The facts. Keeps the services' names for the timeline.
-std::string CHtmlReport::Facts(const CCheckStats& stats, std::map<int, std::string>& serviceNames) {
+std::string HtmlReport::Facts(const CheckStats& stats, std::map<int, std::string>& serviceNames) {
     const std::string file = Escape(m_file);
     std::string h = "<h1>" + file + "</h1>\n<dl>\n<dt>file</dt><dd>" + file + "</dd>\n";
     h += "<dt>size</dt><dd>" + std::to_string(stats.bytes) + " bytes</dd>\n";
@@ -237,8 +239,8 @@ std::string CHtmlReport::Facts(const CCheckStats& stats, std::map<int, std::stri
     if (stats.tots == 0) {
         h += "<dt>TOT</dt><dd>none</dd>\n";
     } else {
-        h += "<dt>first TOT</dt><dd>" + FormatTime(stats.firstTot, stats.firstTotValid, CTimeStyle::kReport) + "</dd>\n";
-        h += "<dt>last TOT</dt><dd>" + FormatTime(stats.lastTot, stats.lastTotValid, CTimeStyle::kReport) + "</dd>\n";
+        h += "<dt>first TOT</dt><dd>" + FormatTime(stats.firstTot, stats.firstTotValid, TimeStyle::kReport) + "</dd>\n";
+        h += "<dt>last TOT</dt><dd>" + FormatTime(stats.lastTot, stats.lastTotValid, TimeStyle::kReport) + "</dd>\n";
     }
     if (stats.roles) {
         for (const auto& s : stats.roles->Services()) {
@@ -250,20 +252,20 @@ std::string CHtmlReport::Facts(const CCheckStats& stats, std::map<int, std::stri
 }
 
 // (4) The first damaged ranges.
-std::string CHtmlReport::RangeTable() const {
+std::string HtmlReport::RangeTable() const {
     std::string h = "<h2>Damaged ranges</h2>\n";
-    if (m_nRanges == 0) return h + "<p>none</p>\n";
+    if (m_rangeCount == 0) return h + "<p>none</p>\n";
     h += "<table>\n<tr><th>#</th><th>broadcast time</th><th>elapsed</th><th>offset</th><th>pids</th>"
          "<th>lost</th><th>with errors</th></tr>\n";
     for (const auto& r : m_ranges) h += r;
     h += "</table>\n";
-    if (m_nRanges > m_ranges.size()) h += "<p>" + Number(m_nRanges - m_ranges.size()) + " more</p>\n";
+    if (m_rangeCount > m_ranges.size()) h += "<p>" + Number(m_rangeCount - m_ranges.size()) + " more</p>\n";
     return h;
 }
 
 // (4) The programmes with their coverage; without coverage, the present
 // programmes as the EIT named them.
-std::string CHtmlReport::ProgrammeTable() {
+std::string HtmlReport::ProgrammeTable() {
     std::string h = "<h2>Programmes</h2>\n";
     if (!m_programmes.empty()) {
         h += "<table>\n<tr><th>service</th><th>event</th><th>name</th><th>start &ndash; end</th><th>recorded</th>"
@@ -285,25 +287,25 @@ std::string CHtmlReport::ProgrammeTable() {
                  " s</td><td class=\"n\">" + cov + "</td></tr>\n";
         }
         h += "</table>\n";
-        if (m_nProgrammes > m_programmes.size()) h += "<p>" + Number(m_nProgrammes - m_programmes.size()) + " more</p>\n";
+        if (m_programmeCount > m_programmes.size()) h += "<p>" + Number(m_programmeCount - m_programmes.size()) + " more</p>\n";
     } else if (!m_events.empty()) {
         h += "<p>No coverage (it needs the PCR and a TOT); the present programmes as the EIT named them:</p>\n"
              "<table>\n<tr><th>service</th><th>event</th><th>name</th><th>start</th><th>duration</th></tr>\n";
         for (const auto& f : m_events) {
             h += "<tr><td>" + std::to_string(f.serviceId) + "</td><td>" + std::to_string(f.eventId) + "</td><td>" +
-                 Escape(m_conv.Convert(f.name)) + "</td><td>" + FormatTime(f.start, f.hasStart, CTimeStyle::kReport) +
+                 Escape(m_conv.Convert(f.name)) + "</td><td>" + FormatTime(f.start, f.hasStart, TimeStyle::kReport) +
                  "</td><td class=\"n\">" + (f.duration >= 0 ? std::to_string(f.duration) + " s" : "undefined") +
                  "</td></tr>\n";
         }
         h += "</table>\n";
-        if (m_nEvents > m_events.size()) h += "<p>" + Number(m_nEvents - m_events.size()) + " more</p>\n";
+        if (m_eventCount > m_events.size()) h += "<p>" + Number(m_eventCount - m_events.size()) + " more</p>\n";
     } else {
         h += "<p>none</p>\n";
     }
     return h;
 }
 
-std::string CHtmlReport::Page(const CCheckStats& stats) {
+std::string HtmlReport::Page(const CheckStats& stats) {
     std::string h;
     h.reserve(64 * 1024);
     h += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
@@ -344,14 +346,14 @@ std::string UrlPath(const std::string& name) {
 }  // namespace
 
 bool WriteHtmlIndex(const std::string& dir, const std::vector<std::string>& files,
-                    const std::vector<std::string>& pages, const std::vector<CHtmlPageInfo>& infos) {
+                    const std::vector<std::string>& pages, const std::vector<HtmlPageInfo>& infos) {
     std::string h = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>tsvigil: " +
                     std::to_string(files.size()) + " files</title>\n<style>" + kHtmlStyle +
                     "td.v-ok,td.v-bad,td.v-none{font-weight:bold}</style>\n</head>\n<body>\n<h1>" +
                     std::to_string(files.size()) +
                     " files</h1>\n<table>\n<tr><th>file</th><th>verdict</th><th>duration</th><th>figures</th></tr>\n";
     for (size_t i = 0; i < files.size() && i < pages.size() && i < infos.size(); ++i) {
-        const CVerdict& v = infos[i].verdict;
+        const Verdict& v = infos[i].verdict;
         std::string words;
         for (const char* w : v.Words()) words += std::string(words.empty() ? "" : ", ") + w;
         const std::string line = v.Line();
@@ -360,13 +362,15 @@ bool WriteHtmlIndex(const std::string& dir, const std::vector<std::string>& file
         const char* cls = v.Ok() ? "v-ok" : (v.unreadable || v.unrecognised || v.empty) ? "v-none" : "v-bad";
         // Only the pages this run wrote are linked: where one could not be
         // written, an older page of that name may remain, of another file.
-        const std::string name = CHtmlReport::Escape(files[i]);
+        const std::string name = HtmlReport::Escape(files[i]);
         h += "<tr><td>" +
-             (infos[i].written ? "<a href=\"" + CHtmlReport::Escape(UrlPath(pages[i])) + "\">" + name + "</a>" : name) +
+             (infos[i].written ? "<a href=\"" + HtmlReport::Escape(UrlPath(pages[i])) + "\">" + name + "</a>" : name) +
              "</td><td class=\"" + cls + "\">" + (v.Ok() ? "\xE2\x9C\x94 " : "\xE2\x9C\x98 ") + words +
              "</td><td class=\"n\">" + (infos[i].hasElapsed ? FormatTicks(infos[i].elapsed, true) + " s" : "no PCR") +
-             "</td><td>" + CHtmlReport::Escape(figures) + "</td></tr>\n";
+             "</td><td>" + HtmlReport::Escape(figures) + "</td></tr>\n";
     }
     h += "</table>\n</body>\n</html>\n";
-    return CReplacingFile::Write(dir + "/index.html", h);
+    return ReplacingFile::Write(dir + "/index.html", h);
 }
+
+}  // namespace tsvigil

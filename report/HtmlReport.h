@@ -11,11 +11,13 @@
 #include "report/HtmlTimeline.h"
 #include "text/Utf8.h"
 
+namespace tsvigil {
+
 // What a page tells the index of several files: the verdict and the
 // elapsed time, and whether the page reached its file.
-struct CHtmlPageInfo {
+struct HtmlPageInfo {
     bool written = false;
-    CVerdict verdict;
+    Verdict verdict;
     bool hasElapsed = false;
     int64_t elapsed = 0;  // 27 MHz ticks
 };
@@ -24,18 +26,18 @@ struct CHtmlPageInfo {
 // verdict, the facts, a timeline (inline SVG) of the programmes and of
 // every kind of damage, and tables of the PIDs, the damaged ranges and the
 // programmes. What the page needs is kept as the findings come: the
-// timeline's marks (CHtmlTimeline), the first damaged ranges and the
+// timeline's marks (HtmlTimeline), the first damaged ranges and the
 // programmes. The page is written by Finish().
-class CHtmlReport : public COutput {
+class HtmlReport : public Output {
 public:
     // path: the page's file; file: the input's name as given, or null.
-    CHtmlReport(std::string path, const char* file);
+    HtmlReport(std::string path, const char* file);
 
-    void On(const CFinding& f) override;
-    void Finish(const CCheckStats& stats) override;
+    void On(const Finding& f) override;
+    void Finish(const CheckStats& stats) override;
     bool WantsRoles() const override { return true; }
 
-    const CHtmlPageInfo& Info() const { return m_info; }
+    const HtmlPageInfo& Info() const { return m_info; }
     // Bytes the kept findings take now (marks, ranges, programmes), roughly.
     size_t KeptBytes() const;
 
@@ -47,29 +49,31 @@ public:
     static std::string Escape(const std::string& utf8);
 
 private:
-    void OnDamage(const CFinding& f);
-    void OnPacketRange(const CFinding& f, CHtmlTimeline::Row row);
+    void OnDamage(const Finding& f);
+    void OnPacketRange(const Finding& f, HtmlTimeline::Row row);
     // The page, from its head to its end, and its parts.
-    std::string Page(const CCheckStats& stats);
-    std::string Facts(const CCheckStats& stats, std::map<int, std::string>& serviceNames);
+    std::string Page(const CheckStats& stats);
+    std::string Facts(const CheckStats& stats, std::map<int, std::string>& serviceNames);
     std::string RangeTable() const;
     std::string ProgrammeTable();
 
     std::string m_path;
     std::string m_file;
-    CSjisToUtf8 m_conv;
-    CHtmlPageInfo m_info;
+    SjisToUtf8 m_conv;
+    HtmlPageInfo m_info;
 
-    CHtmlTimeline m_timeline;
+    HtmlTimeline m_timeline;
     std::vector<std::string> m_ranges;  // table rows of the first kMaxRanges
-    uint64_t m_nRanges = 0;
-    std::vector<CFinding> m_programmes;  // kProgramme, the first kMaxProgrammes
-    std::vector<CFinding> m_events;      // kPresentEvent, shown when no programme is
-    uint64_t m_nProgrammes = 0, m_nEvents = 0;
+    uint64_t m_rangeCount = 0;
+    std::vector<Finding> m_programmes;  // kProgramme, the first kMaxProgrammes
+    std::vector<Finding> m_events;      // kPresentEvent, shown when no programme is
+    uint64_t m_programmeCount = 0, m_eventCount = 0;
 };
 
 // Writes index.html into dir: per file its name, verdict, elapsed time,
 // the verdict's figures and a link to its page (pages[i], a name in dir).
 // Returns false when it cannot be written.
 bool WriteHtmlIndex(const std::string& dir, const std::vector<std::string>& files,
-                    const std::vector<std::string>& pages, const std::vector<CHtmlPageInfo>& infos);
+                    const std::vector<std::string>& pages, const std::vector<HtmlPageInfo>& infos);
+
+}  // namespace tsvigil

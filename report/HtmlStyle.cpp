@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+namespace tsvigil {
+
 // The verdict carries a pattern besides its colour, so that it reads in
 // grey print and to those who do not tell the colours apart.
 const char* const kHtmlStyle =
@@ -28,3 +30,5 @@ std::string HtmlPid(int pid) {
     std::snprintf(s, sizeof s, "0x%04x", pid);
     return s;
 }
+
+}  // namespace tsvigil

@@ -15,6 +15,8 @@
 #include "report/HtmlStyle.h"
 #include "report/TimeFormat.h"
 
+namespace tsvigil {
+
 namespace {
 
 constexpr int kLeft = 160;  // the rows' names left of the plot
@@ -28,8 +30,8 @@ std::string Iso(int64_t ms) {
 
 // The place of a mark's bound on an axis, as data-from/data-to give it.
 std::string PlaceText(int axis, int64_t v) {
-    if (axis == CHtmlMark::kAt) return Iso(v);
-    if (axis == CHtmlMark::kElapsed) return FormatTicks(v, true);
+    if (axis == HtmlMark::kAt) return Iso(v);
+    if (axis == HtmlMark::kElapsed) return FormatTicks(v, true);
     return std::to_string(v);
 }
 
@@ -45,7 +47,7 @@ std::string Shorten(const std::string& s, size_t n) {
 
 }  // namespace
 
-void CHtmlMark::Absorb(const CHtmlMark& o) {
+void HtmlMark::Absorb(const HtmlMark& o) {
     for (int a = 0; a < kAxes; ++a) {
         if (!o.has[a]) continue;
         if (!has[a]) {
@@ -68,19 +70,19 @@ void CHtmlMark::Absorb(const CHtmlMark& o) {
     }
 }
 
-void MergeMarks(std::vector<CHtmlMark>& marks, int axis, double unit) {
+void MergeMarks(std::vector<HtmlMark>& marks, int axis, double unit) {
     // std::sort, not stable_sort: no temporary buffer, and marks that tie
     // merge whatever their order.
-    std::sort(marks.begin(), marks.end(), [axis](const CHtmlMark& a, const CHtmlMark& b) {
+    std::sort(marks.begin(), marks.end(), [axis](const HtmlMark& a, const HtmlMark& b) {
         if (a.has[axis] != b.has[axis]) return !a.has[axis];
         if (!a.has[axis]) return false;
         return a.from[axis] != b.from[axis] ? a.from[axis] < b.from[axis] : a.to[axis] < b.to[axis];
     });
-    std::vector<CHtmlMark> merged;
+    std::vector<HtmlMark> merged;
     merged.reserve(marks.size());
     for (auto& m : marks) {
         if (!merged.empty() && m.has[axis] && merged.back().has[axis]) {
-            const CHtmlMark& last = merged.back();
+            const HtmlMark& last = merged.back();
             const int64_t end = std::max(last.from[axis], last.to[axis]);
             if (static_cast<double>(m.from[axis] - end) < unit) {
                 merged.back().Absorb(m);
@@ -92,9 +94,9 @@ void MergeMarks(std::vector<CHtmlMark>& marks, int axis, double unit) {
     marks = std::move(merged);
 }
 
-size_t CHtmlTimeline::KeptBytes() const {
-    auto rowBytes = [](const std::vector<CHtmlMark>& row) {
-        size_t n = row.capacity() * sizeof(CHtmlMark);
+size_t HtmlTimeline::KeptBytes() const {
+    auto rowBytes = [](const std::vector<HtmlMark>& row) {
+        size_t n = row.capacity() * sizeof(HtmlMark);
         for (const auto& m : row) n += m.pids.capacity() * sizeof(int);
         return n;
     };
@@ -104,17 +106,17 @@ size_t CHtmlTimeline::KeptBytes() const {
     return n;
 }
 
-int CHtmlTimeline::BestAxis() const {
-    if (m_seen[CHtmlMark::kAt]) return CHtmlMark::kAt;
-    if (m_seen[CHtmlMark::kElapsed]) return CHtmlMark::kElapsed;
-    return CHtmlMark::kOffset;
+int HtmlTimeline::BestAxis() const {
+    if (m_seen[HtmlMark::kAt]) return HtmlMark::kAt;
+    if (m_seen[HtmlMark::kElapsed]) return HtmlMark::kElapsed;
+    return HtmlMark::kOffset;
 }
 
-void CHtmlTimeline::AddLoss(int pid, const CHtmlMark& m) { Add(m_losses[pid], m); }
+void HtmlTimeline::AddLoss(int pid, const HtmlMark& m) { Add(m_losses[pid], m); }
 
-void CHtmlTimeline::Add(Row row, const CHtmlMark& m) { Add(m_rows[row], m); }
+void HtmlTimeline::Add(Row row, const HtmlMark& m) { Add(m_rows[row], m); }
 
-void CHtmlTimeline::Add(std::vector<CHtmlMark>& row, const CHtmlMark& m) {
+void HtmlTimeline::Add(std::vector<HtmlMark>& row, const HtmlMark& m) {
     row.push_back(m);
     if (row.size() <= kMaxMarks) return;
     // The axis only grows, so what is closer than a pixel of the span seen
@@ -123,7 +125,7 @@ void CHtmlTimeline::Add(std::vector<CHtmlMark>& row, const CHtmlMark& m) {
     MergeMarks(row, axis, static_cast<double>(m_max[axis] - m_min[axis]) / kWidth);
 }
 
-void CHtmlTimeline::Seen(const CFinding& f) {
+void HtmlTimeline::Seen(const Finding& f) {
     auto see = [this](int axis, int64_t v) {
         if (!m_seen[axis]) {
             m_seen[axis] = true;
@@ -132,15 +134,15 @@ void CHtmlTimeline::Seen(const CFinding& f) {
         m_min[axis] = std::min(m_min[axis], v);
         m_max[axis] = std::max(m_max[axis], v);
     };
-    if (f.hasAt) see(CHtmlMark::kAt, f.at);
-    if (f.hasToAt) see(CHtmlMark::kAt, f.toAt);
-    if (f.hasElapsed) see(CHtmlMark::kElapsed, f.elapsed);
-    if (f.hasToElapsed) see(CHtmlMark::kElapsed, f.toElapsed);
-    if (f.hasKnownAt) see(CHtmlMark::kAt, f.knownAt);
-    if (f.hasKnownElapsed) see(CHtmlMark::kElapsed, f.knownElapsed);
-    if (f.offset >= 0) see(CHtmlMark::kOffset, f.offset);
-    if (f.toOffset >= 0) see(CHtmlMark::kOffset, f.toOffset);
-    if (f.hasAt && f.hasElapsed && f.kind != CFinding::kProgramme) {
+    if (f.hasAt) see(HtmlMark::kAt, f.at);
+    if (f.hasToAt) see(HtmlMark::kAt, f.toAt);
+    if (f.hasElapsed) see(HtmlMark::kElapsed, f.elapsed);
+    if (f.hasToElapsed) see(HtmlMark::kElapsed, f.toElapsed);
+    if (f.hasKnownAt) see(HtmlMark::kAt, f.knownAt);
+    if (f.hasKnownElapsed) see(HtmlMark::kElapsed, f.knownElapsed);
+    if (f.offset >= 0) see(HtmlMark::kOffset, f.offset);
+    if (f.toOffset >= 0) see(HtmlMark::kOffset, f.toOffset);
+    if (f.hasAt && f.hasElapsed && f.kind != Finding::Kind::kProgramme) {
         if (!m_hasFirstRef) {
             m_hasFirstRef = true;
             m_firstRefAt = f.at;
@@ -152,19 +154,19 @@ void CHtmlTimeline::Seen(const CFinding& f) {
     }
 }
 
-double CHtmlTimeline::CAxis::X(double v) const { return kLeft + (v - lo) / (hi - lo) * kWidth; }
+double HtmlTimeline::Axis::X(double v) const { return kLeft + (v - lo) / (hi - lo) * kWidth; }
 
 namespace {
 
-using CAxis = CHtmlTimeline::CAxis;
+using Axis = HtmlTimeline::Axis;
 
 // The axis' ticks and their labels: 1, 2, 5 times a power of ten bytes, or
 // round seconds, minutes and hours.
-std::string Ticks(const CAxis& axis) {
+std::string Ticks(const Axis& axis) {
     std::string svg = "<g class=\"axis\">\n";
     const double span = axis.hi - axis.lo;
     double step = 1;
-    if (axis.kind == CHtmlMark::kOffset) {
+    if (axis.kind == HtmlMark::kOffset) {
         // 1, 2, 5 times a power of ten bytes.
         for (double p = 1;; p *= 10) {
             if (span / p <= 10) { step = p; break; }
@@ -173,7 +175,7 @@ std::string Ticks(const CAxis& axis) {
         }
     } else {
         static const double kSeconds[] = {1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
-        const double perSecond = axis.kind == CHtmlMark::kAt ? 1000.0 : double(CPcrClock::kTicksPerSecond);
+        const double perSecond = axis.kind == HtmlMark::kAt ? 1000.0 : double(PcrClock::kTicksPerSecond);
         step = 86400 * perSecond;
         for (const double s : kSeconds) {
             if (span / (s * perSecond) <= 12) {
@@ -186,13 +188,13 @@ std::string Ticks(const CAxis& axis) {
     for (double v = first; v <= axis.hi + 1e-9; v += step) {
         const double x = axis.X(v);
         std::string label;
-        if (axis.kind == CHtmlMark::kAt) {
+        if (axis.kind == HtmlMark::kAt) {
             label = FormatClock(static_cast<int64_t>(v), false);
             if (step >= 60000) label = label.substr(0, 5);
-        } else if (axis.kind == CHtmlMark::kElapsed) {
-            const auto s = static_cast<long long>(v / double(CPcrClock::kTicksPerSecond) + 0.5);
+        } else if (axis.kind == HtmlMark::kElapsed) {
+            const auto s = static_cast<long long>(v / double(PcrClock::kTicksPerSecond) + 0.5);
             char t[32];
-            if (step >= 60 * double(CPcrClock::kTicksPerSecond)) std::snprintf(t, sizeof t, "%lld:%02lld", s / 60, s % 60);
+            if (step >= 60 * double(PcrClock::kTicksPerSecond)) std::snprintf(t, sizeof t, "%lld:%02lld", s / 60, s % 60);
             else std::snprintf(t, sizeof t, "%lld s", s);
             label = t;
         } else {
@@ -213,47 +215,47 @@ std::string Ticks(const CAxis& axis) {
 
 // A row of marks: its class, its name on the page, and which of the rows
 // (kRows: the other losses) it draws.
-struct CRowInfo {
+struct RowInfo {
     const char* cls;
     const char* label;
     int index;
 };
-const CRowInfo kRowInfo[] = {
-    {"damage", "picture and sound damage", CHtmlTimeline::kDamageRow}, {"loss", "other losses", CHtmlTimeline::kRows},
-    {"scrambled", "scrambled", CHtmlTimeline::kScrambledRow},          {"tei", "transport errors", CHtmlTimeline::kTeiRow},
-    {"sync", "lost sync", CHtmlTimeline::kSyncRow},                    {"gap", "gaps", CHtmlTimeline::kGapRow},
+const RowInfo kRowInfo[] = {
+    {"damage", "picture and sound damage", HtmlTimeline::kDamageRow}, {"loss", "other losses", HtmlTimeline::kRows},
+    {"scrambled", "scrambled", HtmlTimeline::kScrambledRow},          {"tei", "transport errors", HtmlTimeline::kTeiRow},
+    {"sync", "lost sync", HtmlTimeline::kSyncRow},                    {"gap", "gaps", HtmlTimeline::kGapRow},
 };
 
 // A mark's title: its row, its places, its PIDs and what it counts.
-std::string MarkTitle(const CRowInfo& ri, const CHtmlMark& m, int a) {
+std::string MarkTitle(const RowInfo& ri, const HtmlMark& m, int a) {
     std::string title = ri.label;
     title += ": ";
-    if (m.has[CHtmlMark::kAt] && a == CHtmlMark::kAt)
-        title += FormatClock(m.from[CHtmlMark::kAt]) + " to " + FormatClock(m.to[CHtmlMark::kAt]) + "; ";
-    if (m.has[CHtmlMark::kElapsed])
-        title += "elapsed " + FormatTicks(m.from[CHtmlMark::kElapsed], true) + " to " +
-                 FormatTicks(m.to[CHtmlMark::kElapsed], true) + " s; ";
-    if (m.has[CHtmlMark::kOffset])
-        title += "offset " + std::to_string(m.from[CHtmlMark::kOffset]) + " to " +
-                 std::to_string(m.to[CHtmlMark::kOffset]) + "; ";
+    if (m.has[HtmlMark::kAt] && a == HtmlMark::kAt)
+        title += FormatClock(m.from[HtmlMark::kAt]) + " to " + FormatClock(m.to[HtmlMark::kAt]) + "; ";
+    if (m.has[HtmlMark::kElapsed])
+        title += "elapsed " + FormatTicks(m.from[HtmlMark::kElapsed], true) + " to " +
+                 FormatTicks(m.to[HtmlMark::kElapsed], true) + " s; ";
+    if (m.has[HtmlMark::kOffset])
+        title += "offset " + std::to_string(m.from[HtmlMark::kOffset]) + " to " +
+                 std::to_string(m.to[HtmlMark::kOffset]) + "; ";
     if (!m.pids.empty()) {
         title += "pids";
         for (const int pid : m.pids) title += " " + HtmlPid(pid);
         title += "; ";
     }
-    const bool ranges = ri.index == CHtmlTimeline::kDamageRow || ri.index == CHtmlTimeline::kScrambledRow ||
-                        ri.index == CHtmlTimeline::kTeiRow;
+    const bool ranges = ri.index == HtmlTimeline::kDamageRow || ri.index == HtmlTimeline::kScrambledRow ||
+                        ri.index == HtmlTimeline::kTeiRow;
     const std::string count = std::to_string(m.count), packets = std::to_string(m.packets);
-    title += count + (ranges ? " ranges" : ri.index == CHtmlTimeline::kGapRow ? " gaps" : " findings");
-    if (ri.index == CHtmlTimeline::kDamageRow)
+    title += count + (ranges ? " ranges" : ri.index == HtmlTimeline::kGapRow ? " gaps" : " findings");
+    if (ri.index == HtmlTimeline::kDamageRow)
         title += ", " + packets + " packets lost, " + std::to_string(m.errors) + " with errors";
     else if (ranges)
         title += ", " + packets + " packets, " + std::to_string(m.errors) + " of picture and sound";
-    else if (ri.index == CHtmlTimeline::kGapRow)
+    else if (ri.index == HtmlTimeline::kGapRow)
         title += ", " + FormatTicks(static_cast<int64_t>(m.packets), true) + " s missing" + (m.errors ? ", clock resets" : "");
-    else if (ri.index == CHtmlTimeline::kRows)
+    else if (ri.index == HtmlTimeline::kRows)
         title += ", " + packets + " packets lost";
-    else if (ri.index != CHtmlTimeline::kSyncRow)
+    else if (ri.index != HtmlTimeline::kSyncRow)
         title += ", " + packets + " packets";
     if (m.lateStarts)
         title += "; " + std::to_string(m.lateStarts) + " begun before the clock was known, drawn from the first time known";
@@ -261,7 +263,7 @@ std::string MarkTitle(const CRowInfo& ri, const CHtmlMark& m, int a) {
 }
 
 // One row of marks at height y, its name left of the plot.
-std::string MarkRow(const CAxis& axis, const CRowInfo& ri, const std::vector<CHtmlMark>& row, int y) {
+std::string MarkRow(const Axis& axis, const RowInfo& ri, const std::vector<HtmlMark>& row, int y) {
     const int a = axis.kind;
     char buf[512];
     std::snprintf(buf, sizeof buf, "<text x=\"4\" y=\"%d\">%s</text>\n", y + 15, ri.label);
@@ -281,26 +283,26 @@ std::string MarkRow(const CAxis& axis, const CRowInfo& ri, const std::vector<CHt
 
 }  // namespace
 
-CHtmlTimeline::CAxis CHtmlTimeline::MakeAxis(const CCheckStats& stats) const {
-    CAxis axis;
-    axis.kind = m_hasFirstRef || m_seen[CHtmlMark::kAt] ? CHtmlMark::kAt
-                : (m_seen[CHtmlMark::kElapsed] || stats.hasElapsed) ? CHtmlMark::kElapsed
-                                                                     : CHtmlMark::kOffset;
+HtmlTimeline::Axis HtmlTimeline::MakeAxis(const CheckStats& stats) const {
+    Axis axis;
+    axis.kind = m_hasFirstRef || m_seen[HtmlMark::kAt] ? HtmlMark::kAt
+                : (m_seen[HtmlMark::kElapsed] || stats.hasElapsed) ? HtmlMark::kElapsed
+                                                                     : HtmlMark::kOffset;
     int64_t lo = 0, hi = 0;
-    if (axis.kind == CHtmlMark::kAt) {
-        lo = m_min[CHtmlMark::kAt];
-        hi = m_max[CHtmlMark::kAt];
+    if (axis.kind == HtmlMark::kAt) {
+        lo = m_min[HtmlMark::kAt];
+        hi = m_max[HtmlMark::kAt];
         if (m_hasFirstRef) lo = std::min(lo, BroadcastMs(m_firstRefAt, m_firstRefElapsed, 0));
         if (m_hasLastRef && stats.hasElapsed) hi = std::max(hi, BroadcastMs(m_lastRefAt, m_lastRefElapsed, stats.elapsed));
         if (stats.lastTotValid) hi = std::max(hi, stats.lastTot.Seconds() * 1000);
-    } else if (axis.kind == CHtmlMark::kElapsed) {
+    } else if (axis.kind == HtmlMark::kElapsed) {
         lo = 0;
-        hi = std::max(stats.elapsed, m_max[CHtmlMark::kElapsed]);
+        hi = std::max(stats.elapsed, m_max[HtmlMark::kElapsed]);
     } else {
         lo = 0;
-        hi = std::max<int64_t>(stats.bytes, m_max[CHtmlMark::kOffset]);
+        hi = std::max<int64_t>(stats.bytes, m_max[HtmlMark::kOffset]);
     }
-    if (hi <= lo) hi = lo + (axis.kind == CHtmlMark::kAt ? 1000 : axis.kind == CHtmlMark::kElapsed ? CPcrClock::kTicksPerSecond : 188);
+    if (hi <= lo) hi = lo + (axis.kind == HtmlMark::kAt ? 1000 : axis.kind == HtmlMark::kElapsed ? PcrClock::kTicksPerSecond : 188);
     axis.from = lo;
     axis.to = hi;
     axis.lo = static_cast<double>(lo);
@@ -310,13 +312,13 @@ CHtmlTimeline::CAxis CHtmlTimeline::MakeAxis(const CCheckStats& stats) const {
 
 // Every mark gets a place on the axis: broadcast time from elapsed before
 // the first TOT; the axis' start when nothing places it.
-void CHtmlTimeline::Place(const CAxis& axis, CHtmlMark& m) const {
+void HtmlTimeline::Place(const Axis& axis, HtmlMark& m) const {
     const int a = axis.kind;
     if (m.has[a]) return;
     m.has[a] = true;
-    if (a == CHtmlMark::kAt && m.has[CHtmlMark::kElapsed] && m_hasFirstRef) {
-        m.from[a] = BroadcastMs(m_firstRefAt, m_firstRefElapsed, m.from[CHtmlMark::kElapsed]);
-        m.to[a] = BroadcastMs(m_firstRefAt, m_firstRefElapsed, m.to[CHtmlMark::kElapsed]);
+    if (a == HtmlMark::kAt && m.has[HtmlMark::kElapsed] && m_hasFirstRef) {
+        m.from[a] = BroadcastMs(m_firstRefAt, m_firstRefElapsed, m.from[HtmlMark::kElapsed]);
+        m.to[a] = BroadcastMs(m_firstRefAt, m_firstRefElapsed, m.to[HtmlMark::kElapsed]);
     } else {
         m.from[a] = m.to[a] = axis.from;
     }
@@ -324,18 +326,18 @@ void CHtmlTimeline::Place(const CAxis& axis, CHtmlMark& m) const {
 
 // The row of one service at height y: its name, and a band for each of
 // its programmes within the axis.
-std::string CHtmlTimeline::Bands(const CAxis& axis, int sid, const std::string& sname, int y,
-                                 const std::vector<CFinding>& programmes, CSjisToUtf8& conv) const {
+std::string HtmlTimeline::Bands(const Axis& axis, int sid, const std::string& sname, int y,
+                                 const std::vector<Finding>& programmes, SjisToUtf8& conv) const {
     char buf[512];
     std::snprintf(buf, sizeof buf, "<text x=\"4\" y=\"%d\">service %d ", y + 15, sid);
-    std::string h = buf + CHtmlReport::Escape(Shorten(sname, 10)) + "</text>\n";
+    std::string h = buf + HtmlReport::Escape(Shorten(sname, 10)) + "</text>\n";
     for (const auto& f : programmes) {
         if (f.serviceId != sid || f.coverage < 0) continue;
         const int64_t start = f.start.Seconds() * 1000, end = start + f.duration * 1000;
         if (end < axis.from || start > axis.to) continue;
         const double x0 = axis.X(static_cast<double>(std::max(start, axis.from)));
         const double x1 = axis.X(static_cast<double>(std::min(end, axis.to)));
-        const std::string name = CHtmlReport::Escape(conv.Convert(f.name));
+        const std::string name = HtmlReport::Escape(conv.Convert(f.name));
         std::snprintf(buf, sizeof buf,
                       "<g><rect class=\"band%s\" data-service=\"%d\" data-start=\"%s\" data-end=\"%s\" x=\"%.1f\" "
                       "y=\"%d\" width=\"%.1f\" height=\"%d\" data-name=\"",
@@ -348,19 +350,19 @@ std::string CHtmlTimeline::Bands(const CAxis& axis, int sid, const std::string& 
         if (fits >= 3) {
             std::snprintf(buf, sizeof buf, "<text x=\"%.1f\" y=\"%d\">", x0 + 3, y + 15);
             h += buf + std::string(f.recorded ? "\xE2\x96\xB6 " : "") +
-                 CHtmlReport::Escape(Shorten(conv.Convert(f.name), fits)) + "</text>";
+                 HtmlReport::Escape(Shorten(conv.Convert(f.name), fits)) + "</text>";
         }
         h += "</g>\n";
     }
     return h;
 }
 
-std::string CHtmlTimeline::Draw(const CCheckStats& stats, const std::vector<CFinding>& programmes,
-                                const std::map<int, std::string>& serviceNames, CSjisToUtf8& conv) {
-    const CAxis axis = MakeAxis(stats);
+std::string HtmlTimeline::Draw(const CheckStats& stats, const std::vector<Finding>& programmes,
+                                const std::map<int, std::string>& serviceNames, SjisToUtf8& conv) {
+    const Axis axis = MakeAxis(stats);
     const int a = axis.kind;
     const double unit = (axis.hi - axis.lo) / kWidth;
-    std::vector<CHtmlMark> rows[kRows + 1];
+    std::vector<HtmlMark> rows[kRows + 1];
     for (int r = 0; r < kRows; ++r) rows[r] = std::move(m_rows[r]);
     for (auto& p : m_losses) {
         if (IsPictureOrSound(stats.roles, p.first)) continue;
@@ -372,11 +374,11 @@ std::string CHtmlTimeline::Draw(const CCheckStats& stats, const std::vector<CFin
         MergeMarks(row, a, unit);
     }
 
-    const char* axisName = a == CHtmlMark::kAt ? "broadcast time (JST, from the PCR and the TOT)"
-                           : a == CHtmlMark::kElapsed ? "elapsed seconds since the first PCR (no TOT)"
+    const char* axisName = a == HtmlMark::kAt ? "broadcast time (JST, from the PCR and the TOT)"
+                           : a == HtmlMark::kElapsed ? "elapsed seconds since the first PCR (no TOT)"
                                                        : "byte offset in the file (no PCR, no TOT)";
     std::set<int> services;
-    if (a == CHtmlMark::kAt) {
+    if (a == HtmlMark::kAt) {
         for (const auto& f : programmes) services.insert(f.serviceId);
     }
     const int height = 30 + kRowHeight * static_cast<int>(services.size() + 6) + 6;
@@ -407,3 +409,5 @@ std::string CHtmlTimeline::Draw(const CCheckStats& stats, const std::vector<CFin
          "()=>{document.getElementById('hover').textContent=e.querySelector('title').textContent;});</script>\n";
     return h;
 }
+
+}  // namespace tsvigil

@@ -10,10 +10,12 @@
 #include "check/Output.h"
 #include "text/Utf8.h"
 
+namespace tsvigil {
+
 // One mark of the timeline: one finding, or neighbours closer than a
 // pixel merged into one. Places are kept on every axis the findings had:
 // broadcast time (ms, JST), elapsed (27 MHz ticks), byte offset.
-struct CHtmlMark {
+struct HtmlMark {
     enum Axis { kAt, kElapsed, kOffset, kAxes };
     static constexpr size_t kMaxPids = 8;  // PIDs a mark names; the rest are counted in its title as "..."
     bool has[kAxes] = {};
@@ -28,20 +30,20 @@ struct CHtmlMark {
     std::vector<int> pids;  // the first few, sorted
 
     // Takes o into this mark: counts summed, bounds widened, PIDs joined.
-    void Absorb(const CHtmlMark& o);
+    void Absorb(const HtmlMark& o);
 };
 
 // Merges the marks whose places on axis lie less than unit apart (they
 // would share a pixel), summing their counts; marks without a place on
 // axis stay as they are. The marks come out sorted by their start.
-void MergeMarks(std::vector<CHtmlMark>& marks, int axis, double unit);
+void MergeMarks(std::vector<HtmlMark>& marks, int axis, double unit);
 
 // The timeline of a recording's page: rows of marks for every kind of
 // damage, kept as the findings come (merged once a row grows long, so
 // memory stays bounded whatever the damage), and drawn as inline SVG over
 // the bands of the programmes. The x axis is broadcast time where the
 // findings had it, else elapsed time, else the byte offset.
-class CHtmlTimeline {
+class HtmlTimeline {
 public:
     enum Row { kDamageRow, kScrambledRow, kTeiRow, kSyncRow, kGapRow, kRows };
 
@@ -52,21 +54,21 @@ public:
 
     // Widens the span of the axes by the places f has. A finding placed on
     // both clocks also tells how elapsed maps to broadcast time.
-    void Seen(const CFinding& f);
-    void Add(Row row, const CHtmlMark& m);
+    void Seen(const Finding& f);
+    void Add(Row row, const HtmlMark& m);
     // A continuity error's loss on pid: drawn as "other losses" unless the
     // PID turns out to carry picture or sound.
-    void AddLoss(int pid, const CHtmlMark& m);
+    void AddLoss(int pid, const HtmlMark& m);
     size_t KeptBytes() const;
 
     // The timeline as HTML: heading, SVG and the hover line. programmes
     // give the bands, serviceNames their rows' names. Takes the marks.
-    std::string Draw(const CCheckStats& stats, const std::vector<CFinding>& programmes,
-                     const std::map<int, std::string>& serviceNames, CSjisToUtf8& conv);
+    std::string Draw(const CheckStats& stats, const std::vector<Finding>& programmes,
+                     const std::map<int, std::string>& serviceNames, SjisToUtf8& conv);
 
     // The x axis: which of the places, its span, and where a value lies.
-    struct CAxis {
-        int kind = CHtmlMark::kOffset;
+    struct Axis {
+        int kind = HtmlMark::kOffset;
         int64_t from = 0, to = 0;  // the span as the places have it
         double lo = 0, hi = 1;     // the same, for the drawing
         double X(double v) const;
@@ -74,18 +76,18 @@ public:
 
 private:
     int BestAxis() const;
-    void Add(std::vector<CHtmlMark>& row, const CHtmlMark& m);
-    CAxis MakeAxis(const CCheckStats& stats) const;
-    void Place(const CAxis& axis, CHtmlMark& m) const;
-    std::string Bands(const CAxis& axis, int sid, const std::string& sname, int y,
-                      const std::vector<CFinding>& programmes, CSjisToUtf8& conv) const;
+    void Add(std::vector<HtmlMark>& row, const HtmlMark& m);
+    Axis MakeAxis(const CheckStats& stats) const;
+    void Place(const Axis& axis, HtmlMark& m) const;
+    std::string Bands(const Axis& axis, int sid, const std::string& sname, int y,
+                      const std::vector<Finding>& programmes, SjisToUtf8& conv) const;
 
-    std::vector<CHtmlMark> m_rows[kRows];
-    std::map<int, std::vector<CHtmlMark>> m_losses;  // continuity errors per PID
+    std::vector<HtmlMark> m_rows[kRows];
+    std::map<int, std::vector<HtmlMark>> m_losses;  // continuity errors per PID
     // The span of every place seen, per axis, for the merge as they come.
-    bool m_seen[CHtmlMark::kAxes] = {};
-    int64_t m_min[CHtmlMark::kAxes] = {};
-    int64_t m_max[CHtmlMark::kAxes] = {};
+    bool m_seen[HtmlMark::kAxes] = {};
+    int64_t m_min[HtmlMark::kAxes] = {};
+    int64_t m_max[HtmlMark::kAxes] = {};
     // A finding placed on both clocks: how elapsed maps to broadcast time
     // before the first TOT, and where the recording starts and ends.
     bool m_hasFirstRef = false;
@@ -93,3 +95,5 @@ private:
     bool m_hasLastRef = false;
     int64_t m_lastRefAt = 0, m_lastRefElapsed = 0;
 };
+
+}  // namespace tsvigil

@@ -9,7 +9,9 @@
 #include "report/TimeFormat.h"
 #include "si/EIT.h"
 
-std::string CJsonReport::Quote(const std::string& utf8) {
+namespace tsvigil {
+
+std::string JsonReport::Quote(const std::string& utf8) {
     const std::string s = ValidUtf8(utf8);
     std::string q = "\"";
     for (const char ch : s) {
@@ -29,19 +31,19 @@ std::string CJsonReport::Quote(const std::string& utf8) {
     return q + "\"";
 }
 
-CJsonReport::CJsonReport(std::FILE* out, const char* file)
+JsonReport::JsonReport(std::FILE* out, const char* file)
     : m_out(out), m_file(std::string("\"file\":") + (file ? Quote(file) : "null") + ",") {}
 
 namespace {
 
 // ",\"at\":...,\"elapsed\":..." for the findings without a "time".
-std::string Placed(const CFinding& f) {
+std::string Placed(const Finding& f) {
     return ",\"at\":" + FormatMilliseconds(f.at, f.hasAt) + ",\"elapsed\":" + FormatTicks(f.elapsed, f.hasElapsed);
 }
 
 }  // namespace
 
-void CJsonReport::OnGap(const CFinding& f) {
+void JsonReport::OnGap(const Finding& f) {
     const char* file = m_file.c_str();
     const std::string seconds = f.gapTicks >= 0 ? FormatTicks(f.gapTicks, true) : "null";
     std::fprintf(m_out,
@@ -52,7 +54,7 @@ void CJsonReport::OnGap(const CFinding& f) {
                  seconds.c_str(), f.reset ? ",\"reset\":true" : f.declared ? ",\"declared\":true" : "", f.offset);
 }
 
-void CJsonReport::OnDamage(const CFinding& f) {
+void JsonReport::OnDamage(const Finding& f) {
     const char* file = m_file.c_str();
     std::string pids;
     for (const int pid : f.pids) pids += (pids.empty() ? "" : ",") + std::to_string(pid);
@@ -65,11 +67,11 @@ void CJsonReport::OnDamage(const CFinding& f) {
                  f.offset, f.toOffset, f.avLost, f.avErrors, pids.c_str());
 }
 
-void CJsonReport::OnPacketRange(const CFinding& f) {
+void JsonReport::OnPacketRange(const Finding& f) {
     const char* file = m_file.c_str();
     // at_start only where it means something: scrambled packets
     // before the PID's first clear one.
-    const bool scrambled = f.kind == CFinding::kScrambledRange;
+    const bool scrambled = f.kind == Finding::Kind::kScrambledRange;
     std::string pids;
     for (const auto& p : f.pidPackets) {
         pids += (pids.empty() ? "{\"pid\":" : ",{\"pid\":") + std::to_string(p.pid) + ",\"class\":\"" +
@@ -85,11 +87,11 @@ void CJsonReport::OnPacketRange(const CFinding& f) {
                  f.offset, f.toOffset, f.count, pids.c_str());
 }
 
-void CJsonReport::OnProgramme(const CFinding& f) {
+void JsonReport::OnProgramme(const Finding& f) {
     const char* file = m_file.c_str();
     const bool known = f.coverage >= 0;
     const std::string end =
-        f.hasStart && f.duration >= 0 ? FormatTime(CTimeValue(f.start.Seconds() + f.duration), true, CTimeStyle::kJson) : "null";
+        f.hasStart && f.duration >= 0 ? FormatTime(TimeValue(f.start.Seconds() + f.duration), true, TimeStyle::kJson) : "null";
     char coverage[16] = "null";
     if (known) std::snprintf(coverage, sizeof coverage, "%.3f", f.coverage);
     const std::string missingStart = known ? FormatSeconds(f.missingStart) : "null";
@@ -100,16 +102,16 @@ void CJsonReport::OnProgramme(const CFinding& f) {
                  "\"recorded_from\":%s,\"recorded_to\":%s,\"missing_start\":%s,\"missing_end\":%s,"
                  "\"missing_inside\":%s,\"coverage\":%s,\"recorded\":%s%s}\n",
                  file, f.serviceId, f.eventId, Quote(m_conv.Convert(f.name)).c_str(),
-                 FormatTime(f.start, f.hasStart, CTimeStyle::kJson).c_str(), end.c_str(),
+                 FormatTime(f.start, f.hasStart, TimeStyle::kJson).c_str(), end.c_str(),
                  FormatMilliseconds(f.at, f.hasAt).c_str(), FormatMilliseconds(f.toAt, f.hasToAt).c_str(),
                  missingStart.c_str(), missingEnd.c_str(), missingInside.c_str(), coverage,
                  f.recorded ? "true" : "false",
                  known ? "" : ",\"note\":\"the event's start or duration is undefined: no coverage\"");
 }
 
-void CJsonReport::OnPresentEvent(const CFinding& f, const std::string& time) {
+void JsonReport::OnPresentEvent(const Finding& f, const std::string& time) {
     const char* file = m_file.c_str();
-    const std::string start = FormatTime(f.start, f.hasStart, CTimeStyle::kJson);
+    const std::string start = FormatTime(f.start, f.hasStart, TimeStyle::kJson);
     const std::string duration = f.duration >= 0 ? std::to_string(f.duration) : "null";
     std::fprintf(m_out,
                  "{\"type\":\"event\",%s\"service_id\":%d,\"event_id\":%d,\"name\":%s,\"start_time\":%s,"
@@ -118,62 +120,62 @@ void CJsonReport::OnPresentEvent(const CFinding& f, const std::string& time) {
                  duration.c_str(), f.offset, time.c_str());
 }
 
-void CJsonReport::On(const CFinding& f) {
+void JsonReport::On(const Finding& f) {
     const char* file = m_file.c_str();
     // "time" of a finding: the last TOT's, or null before the first.
     // "at" and "elapsed" of the finding from the PCR, then "time", the
     // last TOT's.
     const std::string time = ",\"at\":" + FormatMilliseconds(f.at, f.hasAt) + ",\"elapsed\":" +
                              FormatTicks(f.elapsed, f.hasElapsed) + ",\"time\":" +
-                             FormatTime(f.time, f.hasTime, CTimeStyle::kJson);
+                             FormatTime(f.time, f.hasTime, TimeStyle::kJson);
     switch (f.kind) {
-        case CFinding::kPacketSize:
+        case Finding::Kind::kPacketSize:
             std::fprintf(m_out, "{\"type\":\"packet_size\",%s\"size\":%d,\"offset\":%" PRId64 "%s}\n", file,
                          static_cast<int>(f.count), f.offset, Placed(f).c_str());
             break;
-        case CFinding::kSyncError:
+        case Finding::Kind::kSyncError:
             std::fprintf(m_out, "{\"type\":\"sync_error\",%s\"offset\":%" PRId64 "%s}\n", file, f.offset,
                          time.c_str());
             break;
-        case CFinding::kContinuityError:
+        case Finding::Kind::kContinuityError:
             std::fprintf(m_out,
                          "{\"type\":\"continuity_error\",%s\"pid\":%d,\"last\":%d,\"counter\":%d,\"offset\":%" PRId64
                          ",\"lost\":%d,\"duplicate\":%s%s}\n",
                          file, f.pid, f.last, f.counter, f.offset, f.lost, f.duplicate ? "true" : "false", time.c_str());
             break;
-        case CFinding::kTot:
+        case Finding::Kind::kTot:
             std::fprintf(m_out, "{\"type\":\"tot\",%s\"time\":%s,\"offset\":%" PRId64 "%s}\n", file,
-                         FormatTime(f.time, f.hasTime, CTimeStyle::kJson).c_str(), f.offset, Placed(f).c_str());
+                         FormatTime(f.time, f.hasTime, TimeStyle::kJson).c_str(), f.offset, Placed(f).c_str());
             std::fflush(m_out);
             break;
-        case CFinding::kScrambled:
+        case Finding::Kind::kScrambled:
             std::fprintf(m_out, "{\"type\":\"scrambled\",%s\"pid\":%d,\"packets\":%" PRId64 "%s}\n", file,
                          f.pid, f.count, time.c_str());
             break;
-        case CFinding::kTransportErrors:
+        case Finding::Kind::kTransportErrors:
             std::fprintf(m_out, "{\"type\":\"transport_errors\",%s\"packets\":%" PRId64 "%s}\n", file,
                          f.count, time.c_str());
             break;
-        case CFinding::kGap:
+        case Finding::Kind::kGap:
             OnGap(f);
             break;
-        case CFinding::kDamage:
+        case Finding::Kind::kDamage:
             OnDamage(f);
             break;
-        case CFinding::kScrambledRange:
-        case CFinding::kTransportErrorRange:
+        case Finding::Kind::kScrambledRange:
+        case Finding::Kind::kTransportErrorRange:
             OnPacketRange(f);
             break;
-        case CFinding::kProgramme:
+        case Finding::Kind::kProgramme:
             OnProgramme(f);
             break;
-        case CFinding::kPresentEvent:
+        case Finding::Kind::kPresentEvent:
             OnPresentEvent(f, time);
             break;
     }
 }
 
-void CJsonReport::Finish(const CCheckStats& stats) {
+void JsonReport::Finish(const CheckStats& stats) {
     uint64_t packets = 0;
     for (const auto& p : stats.pids) packets += p.packets;
     std::fprintf(m_out,
@@ -182,12 +184,12 @@ void CJsonReport::Finish(const CCheckStats& stats) {
                  "\"gaps\":%" PRIu64 ",\"pids\":[",
                  m_file.c_str(), stats.bytes, packets,
                  stats.packetSize ? std::to_string(stats.packetSize).c_str() : "null", stats.syncErrors,
-                 FormatTime(stats.firstTot, stats.firstTotValid, CTimeStyle::kJson).c_str(),
-                 FormatTime(stats.lastTot, stats.lastTotValid, CTimeStyle::kJson).c_str(),
+                 FormatTime(stats.firstTot, stats.firstTotValid, TimeStyle::kJson).c_str(),
+                 FormatTime(stats.lastTot, stats.lastTotValid, TimeStyle::kJson).c_str(),
                  FormatTicks(stats.elapsed, stats.hasElapsed).c_str(), stats.gaps);
     const char* sep = "";
     for (int pid = 0; pid < kPidCount; ++pid) {
-        const CPidCounts& c = stats.pids[static_cast<size_t>(pid)];
+        const PidCounts& c = stats.pids[static_cast<size_t>(pid)];
         if (c.packets == 0) continue;
         std::string ids;
         if (stats.roles) {
@@ -213,7 +215,7 @@ void CJsonReport::Finish(const CCheckStats& stats) {
             sep = ",";
         }
     }
-    const CVerdict& v = stats.verdict;
+    const Verdict& v = stats.verdict;
     std::string words;
     for (const char* w : v.Words()) words += (words.empty() ? "\"" : ",\"") + std::string(w) + "\"";
     std::fprintf(m_out,
@@ -224,3 +226,5 @@ void CJsonReport::Finish(const CCheckStats& stats) {
                  v.duplicates, v.scrambledAtStart, v.discontinuities, v.gaps);
     std::fflush(m_out);
 }
+
+}  // namespace tsvigil

@@ -9,6 +9,8 @@
 #include "check/Verdict.h"
 #include "report/TimeFormat.h"
 
+namespace tsvigil {
+
 namespace {
 
 // "3.200 s" of milliseconds.
@@ -16,7 +18,7 @@ std::string Seconds(int64_t ms) { return FormatSeconds(ms) + " s"; }
 
 }  // namespace
 
-void CSummaryReport::OnProgramme(const CFinding& f) {
+void SummaryReport::OnProgramme(const Finding& f) {
     char head[64];
     std::snprintf(head, sizeof head, "  programme %d/%d ", f.serviceId, f.eventId);
     std::string line = head + f.name + " ";
@@ -34,31 +36,31 @@ void CSummaryReport::OnProgramme(const CFinding& f) {
     m_programmes.push_back(line + (missing.empty() ? ", whole" : missing));
 }
 
-void CSummaryReport::On(const CFinding& f) {
+void SummaryReport::On(const Finding& f) {
     switch (f.kind) {
-        case CFinding::kProgramme:
+        case Finding::Kind::kProgramme:
             OnProgramme(f);
             break;
-        case CFinding::kDamage:
+        case Finding::Kind::kDamage:
             OnDamage(f);
             break;
-        case CFinding::kPacketSize:
-        case CFinding::kSyncError:
-        case CFinding::kContinuityError:
-        case CFinding::kTot:
-        case CFinding::kScrambled:
-        case CFinding::kTransportErrors:
-        case CFinding::kPresentEvent:
-        case CFinding::kGap:
-        case CFinding::kScrambledRange:
-        case CFinding::kTransportErrorRange:
+        case Finding::Kind::kPacketSize:
+        case Finding::Kind::kSyncError:
+        case Finding::Kind::kContinuityError:
+        case Finding::Kind::kTot:
+        case Finding::Kind::kScrambled:
+        case Finding::Kind::kTransportErrors:
+        case Finding::Kind::kPresentEvent:
+        case Finding::Kind::kGap:
+        case Finding::Kind::kScrambledRange:
+        case Finding::Kind::kTransportErrorRange:
             // Counted in the stats the summary is written from.
             break;
     }
 }
 
-void CSummaryReport::OnDamage(const CFinding& f) {
-    if (m_nRanges++ >= kMaxRanges) return;
+void SummaryReport::OnDamage(const Finding& f) {
+    if (m_rangeCount++ >= kMaxRanges) return;
     std::string line = "  damaged: ";
     // A range that began before the clock could time it: its offset, then
     // the times from the first the check could give.
@@ -81,13 +83,13 @@ void CSummaryReport::OnDamage(const CFinding& f) {
     m_ranges.push_back(line);
 }
 
-void CSummaryReport::Finish(const CCheckStats& stats) {
+void SummaryReport::Finish(const CheckStats& stats) {
     std::FILE* out = m_out;
     std::fputs("\n summary:\n", out);
     std::fputs("     pid        packets   cc errors  tei errors  scrambled       lost    dups   disc    crc  class  role\n", out);
-    CPidCounts total;
+    PidCounts total;
     for (int pid = 0; pid < kPidCount; ++pid) {
-        const CPidCounts& c = stats.pids[static_cast<size_t>(pid)];
+        const PidCounts& c = stats.pids[static_cast<size_t>(pid)];
         if (c.packets == 0) continue;
         const std::string role = RoleWithServices(stats.roles, pid);
         std::fprintf(out, "  0x%04x %14" PRIu64 " %11" PRIu64 " %11" PRIu64 " %10" PRIu64 " %10" PRIu64 " %7" PRIu64
@@ -113,14 +115,16 @@ void CSummaryReport::Finish(const CCheckStats& stats) {
     if (stats.tots == 0) {
         std::fputs("  TOT: none\n", out);
     } else {
-        std::fprintf(out, "  first TOT: %s\n", FormatTime(stats.firstTot, stats.firstTotValid, CTimeStyle::kReport).c_str());
-        std::fprintf(out, "  last TOT:  %s\n", FormatTime(stats.lastTot, stats.lastTotValid, CTimeStyle::kReport).c_str());
+        std::fprintf(out, "  first TOT: %s\n", FormatTime(stats.firstTot, stats.firstTotValid, TimeStyle::kReport).c_str());
+        std::fprintf(out, "  last TOT:  %s\n", FormatTime(stats.lastTot, stats.lastTotValid, TimeStyle::kReport).c_str());
     }
     if (stats.roles) {
         for (const auto& s : stats.roles->Services()) std::fprintf(out, "  service %5d: %s\n", s.first, s.second.c_str());
     }
     for (const auto& line : m_programmes) std::fprintf(out, "%s\n", line.c_str());
     for (const auto& line : m_ranges) std::fprintf(out, "%s\n", line.c_str());
-    if (m_nRanges > m_ranges.size()) std::fprintf(out, "  ... and %" PRIu64 " more\n", m_nRanges - m_ranges.size());
+    if (m_rangeCount > m_ranges.size()) std::fprintf(out, "  ... and %" PRIu64 " more\n", m_rangeCount - m_ranges.size());
     std::fprintf(out, "  verdict: %s\n", stats.verdict.Line().c_str());
 }
+
+}  // namespace tsvigil

@@ -7,28 +7,32 @@
 
 #include "check/Output.h"
 
+namespace tsvigil {
+
 // The summary after the text report: per PID in PID order its packets,
 // continuity errors (the report's lines), transport-error and scrambled
 // packets, packets lost, duplicates, excused discontinuities, its class
 // (picture and sound, or other) and its role; a total; the sync losses;
 // the first and last TOT; the services with their names (Shift_JIS, as the
 // report); the verdict.
-class CSummaryReport : public COutput {
+class SummaryReport : public Output {
 public:
-    explicit CSummaryReport(std::FILE* out) : m_out(out) {}
+    explicit SummaryReport(std::FILE* out) : m_out(out) {}
     // Lists this many damaged ranges, then says how many more there were.
     static constexpr size_t kMaxRanges = 20;
 
-    void On(const CFinding& f) override;
-    void Finish(const CCheckStats& stats) override;
+    void On(const Finding& f) override;
+    void Finish(const CheckStats& stats) override;
     bool WantsRoles() const override { return true; }
 
 private:
     std::FILE* m_out;
-    void OnProgramme(const CFinding& f);
-    void OnDamage(const CFinding& f);
+    void OnProgramme(const Finding& f);
+    void OnDamage(const Finding& f);
 
     std::vector<std::string> m_programmes;
     std::vector<std::string> m_ranges;  // the first kMaxRanges, as printed
-    uint64_t m_nRanges = 0;
+    uint64_t m_rangeCount = 0;
 };
+
+}  // namespace tsvigil

@@ -6,58 +6,62 @@
 
 #include "report/TimeFormat.h"
 
-void CTextReport::StampIfPending() {
-    if (!m_bStampPending) return;
-    std::fprintf(m_out, "%s\n", FormatTime(m_time, m_bTimeValid, CTimeStyle::kReport).c_str());
-    m_bStampPending = false;
+namespace tsvigil {
+
+void TextReport::StampIfPending() {
+    if (!m_stampPending) return;
+    std::fprintf(m_out, "%s\n", FormatTime(m_time, m_timeValid, TimeStyle::kReport).c_str());
+    m_stampPending = false;
 }
 
-void CTextReport::On(const CFinding& f) {
+void TextReport::On(const Finding& f) {
     switch (f.kind) {
-        case CFinding::kPacketSize:
+        case Finding::Kind::kPacketSize:
             // A size line stands outside the blocks: it neither takes nor
             // opens one.
             std::fprintf(m_out, " packet size:%d.\n", static_cast<int>(f.count));
             return;
-        case CFinding::kGap:
-        case CFinding::kDamage:
-        case CFinding::kProgramme:
-        case CFinding::kScrambledRange:
-        case CFinding::kTransportErrorRange:
+        case Finding::Kind::kGap:
+        case Finding::Kind::kDamage:
+        case Finding::Kind::kProgramme:
+        case Finding::Kind::kScrambledRange:
+        case Finding::Kind::kTransportErrorRange:
             // The classic report has no line for them.
             return;
-        case CFinding::kTot:
+        case Finding::Kind::kTot:
             m_time = f.time;
-            m_bTimeValid = f.hasTime;
-            m_bStampPending = true;
+            m_timeValid = f.hasTime;
+            m_stampPending = true;
             // After findings the time closes their block at once; after a
             // quiet block it waits for the next finding, if any comes.
-            if (m_bReported) {
+            if (m_reported) {
                 StampIfPending();
-                m_bReported = false;
+                m_reported = false;
             }
             return;
-        case CFinding::kSyncError:
+        case Finding::Kind::kSyncError:
             StampIfPending();
             std::fputs(" sync byte error.\n", m_out);
             break;
-        case CFinding::kContinuityError:
+        case Finding::Kind::kContinuityError:
             StampIfPending();
             std::fprintf(m_out, " continuity counter error (pid:0x%04x, %2d->%2d).\n", f.pid, f.last, f.counter);
             break;
-        case CFinding::kScrambled:
+        case Finding::Kind::kScrambled:
             StampIfPending();
             std::fprintf(m_out, " transport scrambling countrol (pid:0x%04x, %5dpackets).\n", f.pid,
                          static_cast<int>(f.count));
             break;
-        case CFinding::kTransportErrors:
+        case Finding::Kind::kTransportErrors:
             StampIfPending();
             std::fprintf(m_out, " transport error indicator (%5dpackets).\n", static_cast<int>(f.count));
             break;
-        case CFinding::kPresentEvent:
+        case Finding::Kind::kPresentEvent:
             StampIfPending();
             std::fprintf(m_out, " eit:%s(service_id:%05d, event_id:%05d).\n", f.name.c_str(), f.serviceId, f.eventId);
             break;
     }
-    m_bReported = true;
+    m_reported = true;
 }
+
+}  // namespace tsvigil

@@ -5,15 +5,17 @@
 
 #include "check/Output.h"
 
+namespace tsvigil {
+
 // The classic report: one line per finding, in Shift_JIS, bracketed by TOT
 // times. The first line of a block of findings is preceded by the time of
 // the last TOT when that TOT printed nothing, and the next TOT after
 // findings prints its own time after the counts that close the block; so
 // every finding lies between the time above it and the time below it.
-class CTextReport : public COutput {
+class TextReport : public Output {
 public:
-    explicit CTextReport(std::FILE* out) : m_out(out) {}
-    void On(const CFinding& f) override;
+    explicit TextReport(std::FILE* out) : m_out(out) {}
+    void On(const Finding& f) override;
 
 private:
     // Prints the time of the last TOT if it is still pending; every finding
@@ -21,8 +23,10 @@ private:
     void StampIfPending();
 
     std::FILE* m_out;
-    bool m_bStampPending = false;  // a TOT arrived whose time has not been printed
-    bool m_bReported = false;      // a finding line was printed since the last time line
-    bool m_bTimeValid = false;     // of the last TOT
-    CTimeValue m_time;
+    bool m_stampPending = false;  // a TOT arrived whose time has not been printed
+    bool m_reported = false;      // a finding line was printed since the last time line
+    bool m_timeValid = false;     // of the last TOT
+    TimeValue m_time;
 };
+
+}  // namespace tsvigil

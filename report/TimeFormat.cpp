@@ -3,10 +3,12 @@
 
 #include <cstdio>
 
+namespace tsvigil {
+
 std::string FormatMilliseconds(int64_t ms, bool valid) {
     if (!valid) return "null";
     const int64_t seconds = ms >= 0 ? ms / 1000 : (ms - 999) / 1000;
-    const CTimeFields f = CTimeValue(seconds).Fields();
+    const TimeFields f = TimeValue(seconds).Fields();
     char s[48];
     std::snprintf(s, sizeof s, "\"%04d-%02d-%02dT%02d:%02d:%02d.%03d+09:00\"", f.year, f.month, f.day, f.hour, f.minute,
                   f.second, static_cast<int>(ms - seconds * 1000));
@@ -37,11 +39,13 @@ std::string FormatClock(int64_t ms, bool millis) {
     return t;
 }
 
-std::string FormatTime(const CTimeValue& t, bool valid, CTimeStyle style) {
-    if (!valid) return style == CTimeStyle::kJson ? "null" : "----/--/-- --:--:--";
-    const CTimeFields f = t.Fields();
+std::string FormatTime(const TimeValue& t, bool valid, TimeStyle style) {
+    if (!valid) return style == TimeStyle::kJson ? "null" : "----/--/-- --:--:--";
+    const TimeFields f = t.Fields();
     char s[40];
-    std::snprintf(s, sizeof s, style == CTimeStyle::kJson ? "\"%04d-%02d-%02dT%02d:%02d:%02d+09:00\"" : "%04d/%02d/%02d %02d:%02d:%02d",
+    std::snprintf(s, sizeof s, style == TimeStyle::kJson ? "\"%04d-%02d-%02dT%02d:%02d:%02d+09:00\"" : "%04d/%02d/%02d %02d:%02d:%02d",
                   f.year, f.month, f.day, f.hour, f.minute, f.second);
     return s;
 }
+
+}  // namespace tsvigil

@@ -7,13 +7,15 @@
 #include "check/CheckStats.h"
 #include "check/Output.h"
 
+namespace tsvigil {
+
 // One line per file for scripts: its name, the verdict's words and figures,
 // "recordings/a.ts: ok (av lost 0, av errors 0, ...)".
-class CVerdictLine : public COutput {
+class VerdictLine : public Output {
 public:
-    CVerdictLine(std::FILE* out, const char* file) : m_out(out), m_file(file ? file : "") {}
-    void On(const CFinding&) override {}
-    void Finish(const CCheckStats& stats) override {
+    VerdictLine(std::FILE* out, const char* file) : m_out(out), m_file(file ? file : "") {}
+    void On(const Finding&) override {}
+    void Finish(const CheckStats& stats) override {
         std::fprintf(m_out, "%s: %s\n", m_file.c_str(), stats.verdict.Line().c_str());
     }
     bool WantsRoles() const override { return true; }
@@ -22,3 +24,5 @@ private:
     std::FILE* m_out;
     std::string m_file;
 };
+
+}  // namespace tsvigil

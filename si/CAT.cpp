@@ -3,10 +3,14 @@
 
 #include "text/ARIBStringDecoder.h"
 
-void CCAT::ParseBody(const CLongHeader& h, CByteReader& r) {
+namespace tsvigil {
+
+void CAT::ParseBody(const LongHeader& h, ByteReader& r) {
     version_number = h.version_number;
-    m_descriptors.clear();
-    CARIBStringDecoder dec;
+    descriptors.clear();
+    ARIBStringDecoder dec;
     // The descriptors run to the CRC_32.
-    descriptorErrors = ParseDescriptorLoop(m_descriptors, r.Sub(static_cast<int>(r.Remaining())), dec);
+    descriptorErrors = ParseDescriptorLoop(descriptors, r.Sub(static_cast<int>(r.Remaining())), dec);
 }
+
+}  // namespace tsvigil

@@ -4,19 +4,23 @@
 #include "descriptors/Descriptor.h"
 #include "si/Table.h"
 
+namespace tsvigil {
+
 // The Conditional Access Table (ISO/IEC 13818-1 2.4.4.6) on PID 0x0001: its
 // CA descriptors name the PIDs of the EMMs. The members hold the last
 // current section.
-class CCAT : public CLongFormTable {
+class CAT : public LongFormTable {
 public:
     static constexpr int kPid = 0x0001;
     static constexpr int kTableId = 0x01;
 
     int version_number = -1;
-    CDescriptorList m_descriptors;
+    DescriptorList descriptors;
 
-    CCAT() : CLongFormTable(kTableId, 0) {}
+    CAT() : LongFormTable(kTableId, 0) {}
 
 protected:
-    void ParseBody(const CLongHeader& h, CByteReader& r) override;
+    void ParseBody(const LongHeader& h, ByteReader& r) override;
 };
+
+}  // namespace tsvigil

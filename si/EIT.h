@@ -9,24 +9,26 @@
 #include "descriptors/Descriptor.h"
 #include "si/Table.h"
 
+namespace tsvigil {
+
 // One event of an EIT section (ARIB STD-B10): identity, start time,
 // duration, status bits and its descriptors as typed objects.
-class CEITEvent : public CObject {
+class EITEvent : public Object {
 public:
     // The fixed part before an event's descriptor loop.
     static constexpr int kHeaderSize = 12;
 
     int event_id = 0;
     int has_start_time = 0;
-    CTimeValue start_time;
+    TimeValue start_time;
     int has_duration = 0;
-    CDuration duration;
+    Duration duration;
     int running_status = 0;
     int free_CA_mode = 0;
     int descriptors_loop_length = 0;
-    CDescriptorList descriptors;
+    DescriptorList descriptors;
 
-    ~CEITEvent() override { ClearDescriptorList(descriptors); }
+    ~EITEvent() override { ClearDescriptorList(descriptors); }
 
     // Descriptors of the event cut short or whose fields ran past their
     // descriptor_length, as ParseDescriptorLoop() counts them.
@@ -44,12 +46,14 @@ public:
 
 // The Event Information Table on PID 0x0012. Every verified section, present/
 // following or schedule alike, replaces the list of events.
-class CEIT : public CTable {
+class EIT : public Table {
 public:
     static constexpr int kPid = 0x0012;
 
-    std::vector<std::unique_ptr<CEITEvent>> m_events;
+    std::vector<std::unique_ptr<EITEvent>> events;
 
     void Parse(const uint8_t* section, int length) override;
-    void ClearEvents() { m_events.clear(); }
+    void ClearEvents() { events.clear(); }
 };
+
+}  // namespace tsvigil

@@ -6,10 +6,12 @@
 
 #include "si/Table.h"
 
+namespace tsvigil {
+
 // One program_number -> PID pair of the PAT, with the section that listed it.
-class CPATProgram : public CObject {
+class PATProgram : public Object {
 public:
-    CPATProgram(int number, int pid, int section)
+    PATProgram(int number, int pid, int section)
         : program_number(number), PID(pid), section_number(section) {}
     int program_number = 0;
     int PID = 0;  // network_PID for program_number 0, program_map_PID otherwise
@@ -17,10 +19,10 @@ public:
 };
 
 // The Program Association Table (ISO/IEC 13818-1 2.4.4.3) on PID 0x0000.
-// m_programs holds the programs of every section of the current version:
+// programs holds the programs of every section of the current version:
 // a section replaces the entries of its section_number, a new
 // version_number or transport_stream_id starts the list afresh.
-class CPAT : public CLongFormTable {
+class PAT : public LongFormTable {
 public:
     static constexpr int kPid = 0x0000;
     static constexpr int kTableId = 0x00;
@@ -30,13 +32,15 @@ public:
 
     int transport_stream_id = -1;
     int version_number = -1;
-    std::vector<std::unique_ptr<CPATProgram>> m_programs;
+    std::vector<std::unique_ptr<PATProgram>> programs;
 
-    CPAT() : CLongFormTable(kTableId, 0) {}
+    PAT() : LongFormTable(kTableId, 0) {}
 
     // True when the PAT maps program_number to pid.
     bool Lists(int program_number, int pid) const;
 
 protected:
-    void ParseBody(const CLongHeader& h, CByteReader& r) override;
+    void ParseBody(const LongHeader& h, ByteReader& r) override;
 };
+
+}  // namespace tsvigil

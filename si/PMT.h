@@ -8,20 +8,22 @@
 #include "descriptors/Descriptor.h"
 #include "si/Table.h"
 
+namespace tsvigil {
+
 // One elementary stream of a PMT section and its ES_info descriptors.
-class CPMTStream : public CObject {
+class PMTStream : public Object {
 public:
     int stream_type = 0;
     int elementary_PID = 0;
     int ES_info_length = 0;
-    CDescriptorList descriptors;
+    DescriptorList descriptors;
 };
 
 // The Program Map Table (ISO/IEC 13818-1 2.4.4.8) on one program_map_PID,
 // as the PAT names it. The members hold the last current section of
 // table_id 0x02 on that PID; several programs may share the PID, so
 // program_number tells which one it was.
-class CPMT : public CLongFormTable {
+class PMT : public LongFormTable {
 public:
     static constexpr int kTableId = 0x02;
 
@@ -29,12 +31,14 @@ public:
     int version_number = -1;
     int PCR_PID = kNullPid;
     int program_info_length = 0;
-    CDescriptorList m_descriptors;
-    std::vector<std::unique_ptr<CPMTStream>> m_streams;
+    DescriptorList descriptors;
+    std::vector<std::unique_ptr<PMTStream>> streams;
 
     // The header, then PCR_PID and program_info_length.
-    CPMT() : CLongFormTable(kTableId, 4) {}
+    PMT() : LongFormTable(kTableId, 4) {}
 
 protected:
-    void ParseBody(const CLongHeader& h, CByteReader& r) override;
+    void ParseBody(const LongHeader& h, ByteReader& r) override;
 };
+
+}  // namespace tsvigil

@@ -7,29 +7,33 @@
 #include "descriptors/StandardDescriptors.h"
 #include "text/ARIBStringDecoder.h"
 
-void CSDT::ParseBody(const CLongHeader& h, CByteReader& r) {
+namespace tsvigil {
+
+void SDT::ParseBody(const LongHeader& h, ByteReader& r) {
     const int section_number = h.section_number;
     original_network_id = r.U16();
     r.Skip(1);  // reserved_future_use
-    PrepareSectionEntries(m_services, h, version_number, transport_stream_id);
+    PrepareSectionEntries(services, h, version_number, transport_stream_id);
     // Five fixed bytes per service; a descriptors_loop_length past the
     // CRC_32 keeps the service and ends the loop.
-    while (r.Remaining() >= 5 && m_services.size() < static_cast<size_t>(kMaxServices)) {
-        auto s = std::make_unique<CSDTService>();
+    while (r.Remaining() >= 5 && services.size() < static_cast<size_t>(kMaxServices)) {
+        auto s = std::make_unique<SDTService>();
         s->service_id = r.U16();
         s->section_number = section_number;
         r.Skip(1);  // EIT_user_defined_flags, EIT_schedule_flag, EIT_present_following_flag
         const int loopLength = r.U16() & 0x0FFF;
-        CDescriptorList descriptors;
-        CARIBStringDecoder dec;
+        DescriptorList descriptors;
+        ARIBStringDecoder dec;
         descriptorErrors += ParseDescriptorLoop(descriptors, r.Sub(loopLength), dec);
         const int i = FindDescriptor(descriptors, 0x48, 0);
         if (i >= 0) {
-            auto& d = static_cast<CServiceDescriptor&>(*descriptors[static_cast<size_t>(i)]);
+            auto& d = static_cast<ServiceDescriptor&>(*descriptors[static_cast<size_t>(i)]);
             s->service_type = d.service_type;
             s->service_provider_name = std::move(d.service_provider_name);
             s->service_name = std::move(d.service_name);
         }
-        m_services.push_back(std::move(s));
+        services.push_back(std::move(s));
     }
 }
+
+}  // namespace tsvigil

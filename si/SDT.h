@@ -7,9 +7,11 @@
 
 #include "si/Table.h"
 
+namespace tsvigil {
+
 // One service of the SDT: what its service descriptor says, and the
 // section that described it.
-class CSDTService : public CObject {
+class SDTService : public Object {
 public:
     int service_id = 0;
     int section_number = 0;
@@ -20,11 +22,11 @@ public:
 
 // The Service Description Table for the actual stream (ARIB STD-B10,
 // table_id 0x42) on PID 0x0011; the SDT of other streams (0x46) and the BAT
-// (0x4A) share the PID and are passed over. m_services holds the services
+// (0x4A) share the PID and are passed over. services holds the services
 // of every section of the current version: a section replaces the services
 // of its section_number, a new version_number or transport_stream_id starts
 // the list afresh.
-class CSDT : public CLongFormTable {
+class SDT : public LongFormTable {
 public:
     static constexpr int kPid = 0x0011;
     static constexpr int kTableId = 0x42;
@@ -34,11 +36,13 @@ public:
     int transport_stream_id = -1;
     int original_network_id = -1;
     int version_number = -1;
-    std::vector<std::unique_ptr<CSDTService>> m_services;
+    std::vector<std::unique_ptr<SDTService>> services;
 
     // The header, then original_network_id and a reserved byte.
-    CSDT() : CLongFormTable(kTableId, 3) {}
+    SDT() : LongFormTable(kTableId, 3) {}
 
 protected:
-    void ParseBody(const CLongHeader& h, CByteReader& r) override;
+    void ParseBody(const LongHeader& h, ByteReader& r) override;
 };
+
+}  // namespace tsvigil

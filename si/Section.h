@@ -6,6 +6,8 @@
 
 #include "base/Object.h"
 
+namespace tsvigil {
+
 // Assembly states of a section buffer.
 enum {
     SEC_WAIT_START = 0,  // no section in hand
@@ -16,7 +18,7 @@ enum {
 // Reassembles the PSI/SI sections (ISO/IEC 13818-1) carried on one PID from
 // its 188-byte transport packets. The table dispatcher keeps one for each
 // PID it has handlers for; nothing else touches its state.
-class CSection : public CObject {
+class Section : public Object {
 public:
     // The largest section (section_length 4093 plus the 3 header bytes) and
     // one whole packet payload: a payload is copied in before the remaining
@@ -38,7 +40,7 @@ public:
     const uint8_t* Data() const { return m_buffer.data(); }
     int Length() const { return SectionLength() + 3; }
     // Whether a section spans packets: the next packet continues it.
-    bool Collecting() const { return m_nState == SEC_COLLECTING; }
+    bool Collecting() const { return m_state == SEC_COLLECTING; }
 
 private:
     bool Start(const uint8_t* packet, int payload);
@@ -52,10 +54,10 @@ private:
     // section_length of the section in the buffer.
     int SectionLength() const { return ((m_buffer[1] << 8) | m_buffer[2]) & 0x0FFF; }
 
-    int m_nState = SEC_WAIT_START;
-    int m_nCounter = 0;
-    int m_nLength = 0;
-    int m_nNextPos = 188;
+    int m_state = SEC_WAIT_START;
+    int m_counter = 0;
+    int m_length = 0;
+    int m_nextPos = 188;
     // On the heap and exactly sized, so that a write past its end is caught.
     std::vector<uint8_t> m_buffer = std::vector<uint8_t>(kBufferSize);
 };
@@ -64,3 +66,5 @@ private:
 // no final XOR). Run over a whole section from 0xFFFFFFFF, CRC_32 field
 // included, it ends at 0 for an intact section.
 uint32_t Crc32(const uint8_t* data, int length);
+
+}  // namespace tsvigil

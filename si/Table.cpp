@@ -1,12 +1,14 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "si/Table.h"
 
-bool CTable::ReadLongHeader(const uint8_t* section, int length, CLongHeader& h, CByteReader& body,
+namespace tsvigil {
+
+bool Table::ReadLongHeader(const uint8_t* section, int length, LongHeader& h, ByteReader& body,
                             int minBody) {
     // The bytes before the CRC_32.
     const int size = length - 4;
     if (size < 8 + minBody) return false;
-    CByteReader r(section, static_cast<size_t>(size));
+    ByteReader r(section, static_cast<size_t>(size));
     h.table_id = r.U8();
     r.Skip(2);  // section_syntax_indicator and section_length
     h.table_id_extension = r.U16();
@@ -19,14 +21,16 @@ bool CTable::ReadLongHeader(const uint8_t* section, int length, CLongHeader& h, 
     return true;
 }
 
-void CLongFormTable::Parse(const uint8_t* section, int length) {
-    m_bAccepted = false;
+void LongFormTable::Parse(const uint8_t* section, int length) {
+    accepted = false;
     descriptorErrors = 0;
-    CLongHeader h;
-    CByteReader r;
+    LongHeader h;
+    ByteReader r;
     // A section with current_next_indicator 0 describes a table not yet valid.
-    if (!ReadLongHeader(section, length, h, r, m_nMinBody) || h.table_id != m_nTableId || !h.current_next_indicator)
+    if (!ReadLongHeader(section, length, h, r, m_minBody) || h.table_id != m_tableId || !h.current_next_indicator)
         return;
     ParseBody(h, r);
-    m_bAccepted = true;
+    accepted = true;
 }
+
+}  // namespace tsvigil

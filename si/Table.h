@@ -9,9 +9,11 @@
 #include "base/ByteReader.h"
 #include "base/Object.h"
 
+namespace tsvigil {
+
 // The fixed header of a section in the long form (section_syntax_indicator
 // 1, ISO/IEC 13818-1 2.4.4): what PAT, CAT, PMT and SDT have in common.
-struct CLongHeader {
+struct LongHeader {
     int table_id = 0;
     int table_id_extension = 0;  // transport_stream_id, program_number, service_id...
     int version_number = 0;
@@ -24,7 +26,7 @@ struct CLongHeader {
 // bytes, from its table_id to the end of its CRC_32, and fills the members.
 // Tables assemble nothing; the table dispatcher hands whole sections to
 // the handlers that hold them.
-class CTable : public CObject {
+class Table : public Object {
 public:
     virtual void Parse(const uint8_t* section, int length) = 0;
     // Descriptors of the section last parsed that were cut short by their
@@ -35,7 +37,7 @@ public:
     // Reads the long-form header of section into h and returns a reader
     // over the bytes after it, up to the CRC_32; false when the section does
     // not hold the header and minBody bytes after it.
-    static bool ReadLongHeader(const uint8_t* section, int length, CLongHeader& h, CByteReader& body,
+    static bool ReadLongHeader(const uint8_t* section, int length, LongHeader& h, ByteReader& body,
                                int minBody = 0);
 };
 
@@ -43,25 +45,25 @@ public:
 // section (current_next_indicator 1) of one table_id: the PAT, CAT, PMT and
 // SDT actual. Parse() checks the header once for all of them and leaves the
 // body to ParseBody().
-class CLongFormTable : public CTable {
+class LongFormTable : public Table {
 public:
     // Whether the section last parsed was a current section of the table's
     // table_id and is now reflected in the members.
-    bool m_bAccepted = false;
+    bool accepted = false;
 
     void Parse(const uint8_t* section, int length) final;
 
 protected:
     // minBody: the fixed bytes after the long-form header that the body
     // needs before its loops.
-    CLongFormTable(int tableId, int minBody) : m_nTableId(tableId), m_nMinBody(minBody) {}
+    LongFormTable(int tableId, int minBody) : m_tableId(tableId), m_minBody(minBody) {}
     // Reads the body of a current section of the table_id; body spans the
     // bytes after the header up to the CRC_32.
-    virtual void ParseBody(const CLongHeader& h, CByteReader& body) = 0;
+    virtual void ParseBody(const LongHeader& h, ByteReader& body) = 0;
 
 private:
-    int m_nTableId;
-    int m_nMinBody;
+    int m_tableId;
+    int m_minBody;
 };
 
 // Entries a table keeps over all its sections (the PAT's programs, the SDT's
@@ -70,7 +72,7 @@ private:
 // replaces the entries of its own section_number and drops those of
 // sections past its last_section_number.
 template <class T>
-void PrepareSectionEntries(std::vector<std::unique_ptr<T>>& entries, const CLongHeader& h, int& version_number,
+void PrepareSectionEntries(std::vector<std::unique_ptr<T>>& entries, const LongHeader& h, int& version_number,
                            int& table_id_extension) {
     if (h.version_number != version_number || h.table_id_extension != table_id_extension) entries.clear();
     version_number = h.version_number;
@@ -82,3 +84,5 @@ void PrepareSectionEntries(std::vector<std::unique_ptr<T>>& entries, const CLong
                                  }),
                   entries.end());
 }
+
+}  // namespace tsvigil

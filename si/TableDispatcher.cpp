@@ -4,38 +4,40 @@
 #include <algorithm>
 #include <iterator>
 
-CTableDispatcher::CTableDispatcher() { std::fill(std::begin(m_lastCounter), std::end(m_lastCounter), int8_t(-1)); }
+namespace tsvigil {
 
-CTableDispatcher::~CTableDispatcher() = default;
+TableDispatcher::TableDispatcher() { std::fill(std::begin(m_lastCounter), std::end(m_lastCounter), int8_t(-1)); }
 
-void CTableDispatcher::SetCopyTest(CCopyTest test) {
+TableDispatcher::~TableDispatcher() = default;
+
+void TableDispatcher::SetCopyTest(CopyTest test) {
     m_copyTest = std::move(test);
     std::vector<uint64_t>().swap(m_lastTail);
     if (!m_copyTest) m_lastTail.assign(kPidCount, 0);
 }
 
-void CTableDispatcher::Add(int pid, CSectionHandler* handler) {
+void TableDispatcher::Add(int pid, SectionHandler* handler) {
     pid &= kPidCount - 1;
-    std::unique_ptr<CPidSections>& s = m_pids[static_cast<size_t>(pid)];
-    if (!s) s = std::make_unique<CPidSections>();
-    s->handlers.push_back(CEntry{handler, handler->SkipsRepeats(), false, 0});
+    std::unique_ptr<PidSections>& s = m_pids[static_cast<size_t>(pid)];
+    if (!s) s = std::make_unique<PidSections>();
+    s->handlers.push_back(Entry{handler, handler->SkipsRepeats(), false, 0});
     ++s->live;
     m_wanted[pid] = true;
 }
 
-CTableDispatcher::CEntry* CTableDispatcher::Find(int pid, const CSectionHandler* handler) {
-    const std::unique_ptr<CPidSections>& s = m_pids[static_cast<size_t>(pid & (kPidCount - 1))];
+TableDispatcher::Entry* TableDispatcher::Find(int pid, const SectionHandler* handler) {
+    const std::unique_ptr<PidSections>& s = m_pids[static_cast<size_t>(pid & (kPidCount - 1))];
     if (!s || handler == nullptr) return nullptr;
     auto at = std::find_if(s->handlers.begin(), s->handlers.end(),
-                           [handler](const CEntry& e) { return e.handler == handler; });
+                           [handler](const Entry& e) { return e.handler == handler; });
     return at == s->handlers.end() ? nullptr : &*at;
 }
 
-void CTableDispatcher::Remove(int pid, const CSectionHandler* handler) {
+void TableDispatcher::Remove(int pid, const SectionHandler* handler) {
     pid &= kPidCount - 1;
-    CEntry* e = Find(pid, handler);
+    Entry* e = Find(pid, handler);
     if (e == nullptr) return;
-    CPidSections& s = *m_pids[static_cast<size_t>(pid)];
+    PidSections& s = *m_pids[static_cast<size_t>(pid)];
     // Only marked while the PID's packet is dispatched: the walk goes by
     // index, and the assembler is in use.
     e->handler = nullptr;
@@ -48,16 +50,16 @@ void CTableDispatcher::Remove(int pid, const CSectionHandler* handler) {
     if (s.live == 0) Drop(pid);
 }
 
-void CTableDispatcher::ForgetRepeat(int pid, const CSectionHandler* handler) {
-    if (CEntry* e = Find(pid, handler)) e->haveLastCrc = false;
+void TableDispatcher::ForgetRepeat(int pid, const SectionHandler* handler) {
+    if (Entry* e = Find(pid, handler)) e->haveLastCrc = false;
 }
 
-void CTableDispatcher::Drop(int pid) {
+void TableDispatcher::Drop(int pid) {
     m_pids[static_cast<size_t>(pid)].reset();
     m_wanted[pid] = false;
 }
 
-int CTableDispatcher::DispatchToHandlers(const uint8_t* packet, int pid) {
+int TableDispatcher::DispatchToHandlers(const uint8_t* packet, int pid) {
     // ISO/IEC 13818-1 lets a packet with payload be sent twice, with the
     // same continuity_counter and the same bytes: its sections were taken
     // from the first copy, and the second must neither complete them again
@@ -71,11 +73,11 @@ int CTableDispatcher::DispatchToHandlers(const uint8_t* packet, int pid) {
     m_lastCounter[pid] = static_cast<int8_t>(counter);
     if (!m_copyTest) m_lastTail[static_cast<size_t>(pid)] = PacketTail(packet);
     if (copy) return 0;
-    CPidSections& s = *m_pids[static_cast<size_t>(pid)];
+    PidSections& s = *m_pids[static_cast<size_t>(pid)];
     m_dispatching = pid;
     int failed = 0;
     while (s.live > 0 && s.assembler.Append(packet)) {
-        const CSectionView view{s.assembler.Data(), s.assembler.Length(), pid, packet};
+        const SectionView view{s.assembler.Data(), s.assembler.Length(), pid, packet};
         // A failed section is dropped; the next one is looked for where the
         // packet says it starts.
         if (!HandOut(s, view)) ++failed;
@@ -87,14 +89,14 @@ int CTableDispatcher::DispatchToHandlers(const uint8_t* packet, int pid) {
         Drop(pid);
     } else if (s.live != static_cast<int>(s.handlers.size())) {
         s.handlers.erase(std::remove_if(s.handlers.begin(), s.handlers.end(),
-                                        [](const CEntry& e) { return e.handler == nullptr; }),
+                                        [](const Entry& e) { return e.handler == nullptr; }),
                          s.handlers.end());
     }
     if (failed != 0) m_crcErrors[static_cast<size_t>(pid)] += static_cast<uint64_t>(failed);
     return failed;
 }
 
-bool CTableDispatcher::HandOut(CPidSections& s, const CSectionView& view) {
+bool TableDispatcher::HandOut(PidSections& s, const SectionView& view) {
     bool verified = false;
     // Two handlers that parse one section find its faults twice: they count
     // once.
@@ -103,10 +105,10 @@ bool CTableDispatcher::HandOut(CPidSections& s, const CSectionView& view) {
     // OnSection() may add another handler of this PID, and the push_back
     // may move the storage.
     for (size_t i = 0; i < s.handlers.size(); ++i) {
-        CSectionHandler* h = s.handlers[i].handler;
+        SectionHandler* h = s.handlers[i].handler;
         if (h == nullptr || !h->WantsSection(view)) continue;
         if (!verified) {
-            if (!CSection::Verify(view.data, view.length)) return false;
+            if (!Section::Verify(view.data, view.length)) return false;
             verified = true;
         }
         // The last four bytes tell a repeat (the CRC_32, where the table
@@ -114,7 +116,7 @@ bool CTableDispatcher::HandOut(CPidSections& s, const CSectionView& view) {
         if (s.handlers[i].skipsRepeats && view.length >= 4) {
             const uint8_t* c = view.data + view.length - 4;
             const uint32_t crc = (uint32_t(c[0]) << 24) | (uint32_t(c[1]) << 16) | (uint32_t(c[2]) << 8) | c[3];
-            CEntry& e = s.handlers[i];
+            Entry& e = s.handlers[i];
             if (e.haveLastCrc && crc == e.lastCrc) continue;
             e.lastCrc = crc;
             e.haveLastCrc = true;
@@ -124,3 +126,5 @@ bool CTableDispatcher::HandOut(CPidSections& s, const CSectionView& view) {
     m_descriptorErrors[static_cast<size_t>(view.pid)] += static_cast<uint64_t>(descriptorErrors);
     return true;
 }
+
+}  // namespace tsvigil

@@ -9,10 +9,12 @@
 #include "base/TSPacket.h"
 #include "si/Section.h"
 
+namespace tsvigil {
+
 // A whole section as the dispatcher hands it out: its bytes from table_id
 // to the end of its CRC_32, the PID it came on, and the packet that
 // completed it.
-struct CSectionView {
+struct SectionView {
     const uint8_t* data = nullptr;
     int length = 0;
     int pid = 0;
@@ -21,14 +23,14 @@ struct CSectionView {
 
 // What reads the sections of a PID: it holds the tables it parses them
 // into, and is told of each whole section that passed its CRC_32.
-class CSectionHandler {
+class SectionHandler {
 public:
-    virtual ~CSectionHandler() = default;
+    virtual ~SectionHandler() = default;
     // Whether the section, not yet verified, is one the handler reads at
     // all: a section no handler of its PID reads is not worth its CRC_32
     // (most of the EIT PID is schedules nobody reads), and never counts as
     // failed.
-    virtual bool WantsSection(const CSectionView& section) const {
+    virtual bool WantsSection(const SectionView& section) const {
         (void)section;
         return true;
     }
@@ -41,7 +43,7 @@ public:
     // of it that the handler's parse found cut short by their loop's end or
     // running past their descriptor_length (0 where it parsed none), for the
     // PID's count.
-    virtual int OnSection(const CSectionView& section) = 0;
+    virtual int OnSection(const SectionView& section) = 0;
 };
 
 // Routes the packets of a transport stream to the handlers of their PIDs.
@@ -54,15 +56,15 @@ public:
 // handler's OnSection() (a PAT naming a new PMT PID, or dropping one); a
 // handler added for the PID of the packet being dispatched is handed the
 // section in hand and those that packet still completes.
-class CTableDispatcher {
+class TableDispatcher {
 public:
-    void Add(int pid, CSectionHandler* handler);
+    void Add(int pid, SectionHandler* handler);
     // Stops handing sections of pid to handler; nothing of it is touched
     // afterwards. The PID's assembler goes with its last handler.
-    void Remove(int pid, const CSectionHandler* handler);
+    void Remove(int pid, const SectionHandler* handler);
     // Hands the next section of pid to handler even when it repeats the
     // last one handed to it.
-    void ForgetRepeat(int pid, const CSectionHandler* handler);
+    void ForgetRepeat(int pid, const SectionHandler* handler);
 
     // Feeds one 188-byte packet to the assembler of pid (as read from the
     // packet); returns how many sections completed by it failed their
@@ -85,34 +87,34 @@ public:
     // that packet (passed over) or the first after 15 lost (the section in
     // hand is broken). Without one, the dispatcher keeps the last 8 bytes
     // of each packet of a wanted PID and compares those.
-    using CCopyTest = std::function<bool(const uint8_t* packet, int pid)>;
-    void SetCopyTest(CCopyTest test);
+    using CopyTest = std::function<bool(const uint8_t* packet, int pid)>;
+    void SetCopyTest(CopyTest test);
 
-    CTableDispatcher();
-    ~CTableDispatcher();
+    TableDispatcher();
+    ~TableDispatcher();
 
 private:
-    struct CEntry {
-        CSectionHandler* handler;  // null where removed
+    struct Entry {
+        SectionHandler* handler;  // null where removed
         bool skipsRepeats;
         bool haveLastCrc;
         uint32_t lastCrc;
     };
     // The assembler of one PID and its handlers.
-    struct CPidSections {
-        CSection assembler;
-        std::vector<CEntry> handlers;
+    struct PidSections {
+        Section assembler;
+        std::vector<Entry> handlers;
         int live = 0;  // handlers not removed
     };
 
     int DispatchToHandlers(const uint8_t* packet, int pid);
     // Hands the section now in the PID's assembler to its handlers; false
     // when it failed its CRC_32.
-    bool HandOut(CPidSections& sections, const CSectionView& view);
-    CEntry* Find(int pid, const CSectionHandler* handler);
+    bool HandOut(PidSections& sections, const SectionView& view);
+    Entry* Find(int pid, const SectionHandler* handler);
     void Drop(int pid);
 
-    std::vector<std::unique_ptr<CPidSections>> m_pids = std::vector<std::unique_ptr<CPidSections>>(kPidCount);
+    std::vector<std::unique_ptr<PidSections>> m_pids = std::vector<std::unique_ptr<PidSections>>(kPidCount);
     // Which PIDs have a handler: most packets are for none, and pass with
     // one lookup.
     bool m_wanted[kPidCount] = {};
@@ -122,8 +124,10 @@ private:
     // The continuity_counter of the last packet of each wanted PID, -1
     // before the first: a packet sent twice is passed over.
     int8_t m_lastCounter[kPidCount];
-    CCopyTest m_copyTest;
+    CopyTest m_copyTest;
     std::vector<uint64_t> m_lastTail = std::vector<uint64_t>(kPidCount, 0);  // without a copy test
     std::vector<uint64_t> m_crcErrors = std::vector<uint64_t>(kPidCount, 0);
     std::vector<uint64_t> m_descriptorErrors = std::vector<uint64_t>(kPidCount, 0);
 };
+
+}  // namespace tsvigil

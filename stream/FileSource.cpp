@@ -8,14 +8,16 @@
 #include <cerrno>
 #include <cstring>
 
-CFileSource::CFileSource(size_t blockSize)
+namespace tsvigil {
+
+FileSource::FileSource(size_t blockSize)
     : m_buffer((blockSize < 4096 ? 4096 : blockSize) + static_cast<size_t>(kMaxWindow)) {}
 
-CFileSource::~CFileSource() {
+FileSource::~FileSource() {
     if (m_fd >= 0) ::close(m_fd);
 }
 
-int CFileSource::Open(const char* path) {
+int FileSource::Open(const char* path) {
     if (m_fd >= 0 || path == nullptr) return 0;
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return 0;
@@ -27,41 +29,43 @@ int CFileSource::Open(const char* path) {
     return 1;
 }
 
-int CFileSource::Adopt(int fd, long long size) {
+int FileSource::Adopt(int fd, long long size) {
     if (m_fd >= 0 || fd < 0) return 0;
     // One front-to-back pass: ask for aggressive read-ahead.
     ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
     m_fd = fd;
-    m_nFileSize = size;
+    m_fileSize = size;
     WaitForData();
     return 1;
 }
 
-void CFileSource::WaitForData() {
-    if (m_bEnd) return;
+void FileSource::WaitForData() {
+    if (m_end) return;
     // Fewer than kMaxWindow bytes are held whenever the framer asks for
     // more; they move to the front, and a whole block is read after them.
-    const size_t held = m_nLast - m_nFirst;
-    if (m_nFirst != 0) {
-        std::memmove(m_buffer.data(), m_buffer.data() + m_nFirst, held);
-        m_nFirst = 0;
-        m_nLast = held;
+    const size_t held = m_last - m_first;
+    if (m_first != 0) {
+        std::memmove(m_buffer.data(), m_buffer.data() + m_first, held);
+        m_first = 0;
+        m_last = held;
     }
     for (;;) {
-        const ssize_t got = ::read(m_fd, m_buffer.data() + m_nLast, m_buffer.size() - m_nLast);
+        const ssize_t got = ::read(m_fd, m_buffer.data() + m_last, m_buffer.size() - m_last);
         if (got > 0) {
-            m_nLast += static_cast<size_t>(got);
-            m_nBytesRead += got;
+            m_last += static_cast<size_t>(got);
+            m_bytesRead += got;
         } else if (got == 0) {
-            m_bEnd = true;
+            m_end = true;
         } else if (errno == EINTR) {
             continue;
         } else {
             // A failing read ends the input all the same, after the bytes
             // already read, and is told apart by IsReadError().
-            m_bReadError = true;
-            m_bEnd = true;
+            m_readError = true;
+            m_end = true;
         }
         return;
     }
 }
+
+}  // namespace tsvigil

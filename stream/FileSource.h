@@ -7,18 +7,20 @@
 
 #include "stream/StreamSource.h"
 
+namespace tsvigil {
+
 // A regular file as a stream source, read(2) on the caller's thread into
 // one buffer that is used over and over: the kernel copies each block out
 // of the page cache into memory this thread's CPU already has cached, and
 // the framer looks at the packets there. Only the bytes of the look-ahead
 // that straddle a block's end are moved, to the buffer's front, before the
 // next read.
-class CFileSource final : public CStreamSource {
+class FileSource final : public StreamSource {
 public:
     static constexpr size_t kBlockSize = 256 * 1024;
 
-    explicit CFileSource(size_t blockSize = kBlockSize);
-    ~CFileSource() override;
+    explicit FileSource(size_t blockSize = kBlockSize);
+    ~FileSource() override;
 
     // Opens path when it is a regular file; returns 1 on success, 0
     // otherwise (then nothing is held open).
@@ -30,28 +32,30 @@ public:
 
     // The input ends where read(2) first returns 0: a recording still being
     // written is read as far as it has come by then.
-    bool IsEnd() override { return m_bEnd; }
+    bool IsEnd() override { return m_end; }
     // Reads the next block (the bytes held move to the front first).
     void WaitForData() override;
-    int GetDataSize() override { return static_cast<int>(m_nLast - m_nFirst); }
-    const uint8_t* Window(int, uint8_t*) override { return m_buffer.data() + m_nFirst; }
+    int GetDataSize() override { return static_cast<int>(m_last - m_first); }
+    const uint8_t* Window(int, uint8_t*) override { return m_buffer.data() + m_first; }
     int Run(const uint8_t*& p) override {
-        p = m_buffer.data() + m_nFirst;
+        p = m_buffer.data() + m_first;
         return GetDataSize();
     }
-    void Consume(int n) override { m_nFirst += static_cast<size_t>(n); }
+    void Consume(int n) override { m_first += static_cast<size_t>(n); }
 
-    long long BytesRead() const override { return m_nBytesRead; }
-    long long FileSize() const override { return m_nFileSize; }
-    bool IsReadError() const override { return m_bReadError; }
+    long long BytesRead() const override { return m_bytesRead; }
+    long long FileSize() const override { return m_fileSize; }
+    bool IsReadError() const override { return m_readError; }
 
 private:
     int m_fd = -1;
-    long long m_nFileSize = 0;
-    long long m_nBytesRead = 0;
-    bool m_bEnd = false;
-    bool m_bReadError = false;
+    long long m_fileSize = 0;
+    long long m_bytesRead = 0;
+    bool m_end = false;
+    bool m_readError = false;
     std::vector<uint8_t> m_buffer;  // a block and the look-ahead carried over
-    size_t m_nFirst = 0;            // held bytes are m_buffer[m_nFirst, m_nLast)
-    size_t m_nLast = 0;
+    size_t m_first = 0;            // held bytes are m_buffer[m_first, m_last)
+    size_t m_last = 0;
 };
+
+}  // namespace tsvigil

@@ -6,17 +6,21 @@
 
 #include "stream/RingSource.h"
 
+namespace tsvigil {
+
 // A source over bytes held in memory, for tests and fuzzing: it hands the
 // bytes to a small ring as the consumer asks for them, on the caller's
 // thread, so the ring's wrap-around is exercised often.
-class CMemorySource : public CRingSource {
+class MemorySource : public RingSource {
 public:
-    CMemorySource(const uint8_t* data, size_t size);
-    bool IsEnd() override { return m_nPos >= m_nSize; }
+    MemorySource(const uint8_t* data, size_t size);
+    bool IsEnd() override { return m_pos >= m_size; }
     void WaitForData() override;
 
 private:
     const uint8_t* m_data;
-    size_t m_nSize;
-    size_t m_nPos = 0;
+    size_t m_size;
+    size_t m_pos = 0;
 };
+
+}  // namespace tsvigil

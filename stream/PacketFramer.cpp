@@ -6,24 +6,26 @@
 
 #include "stream/StreamSource.h"
 
+namespace tsvigil {
+
 namespace {
 
 // The bytes the framer may look at: b(n) is the byte n places after the next
 // unconsumed one, 0 at or past the bytes held.
-struct CLookAhead {
+struct LookAhead {
     const uint8_t* p;
     int avail;
     uint8_t b(int n) const { return n < avail ? p[n] : 0; }
 
     // The next packet is an n-byte one when the next two sync bytes are where
     // it says, or the input ends right after it or right after one more.
-    bool Pair(int n) const { return b(n) == CPacketFramer::kSync && b(2 * n) == CPacketFramer::kSync; }
-    bool LastTwo(int n) const { return b(n) == CPacketFramer::kSync && avail == 2 * n; }
+    bool Pair(int n) const { return b(n) == PacketFramer::kSync && b(2 * n) == PacketFramer::kSync; }
+    bool LastTwo(int n) const { return b(n) == PacketFramer::kSync && avail == 2 * n; }
     bool LastOne(int n) const { return avail == n; }
     // A 192-byte packet's own prefix is already consumed, so the next sync
     // byte is 192 places on and the input ends 188 or 380 bytes on.
     bool Pair192() const { return Pair(192); }
-    bool LastTwo192() const { return b(192) == CPacketFramer::kSync && avail == 380; }
+    bool LastTwo192() const { return b(192) == PacketFramer::kSync && avail == 380; }
     bool LastOne192() const { return avail == 188; }
 
     bool Is188(bool lastOne) const { return Pair(188) || LastTwo(188) || (lastOne && LastOne(188)); }
@@ -38,8 +40,8 @@ struct CLookAhead {
     bool Locked(int n) const {
         const int length = n == 204 ? 204 : 188;
         if (avail < length) return false;
-        const bool ended = avail < CPacketFramer::kLookAhead;
-        return b(n) == CPacketFramer::kSync || b(2 * n) == CPacketFramer::kSync ||
+        const bool ended = avail < PacketFramer::kLookAhead;
+        return b(n) == PacketFramer::kSync || b(2 * n) == PacketFramer::kSync ||
                (ended && avail < n + length);
     }
 
@@ -68,8 +70,8 @@ struct CLookAhead {
 
 }  // namespace
 
-FrameFlags CPacketFramer::FrameStretch() {
-    const uint8_t* const p = m_pRun;
+FrameFlags PacketFramer::FrameStretch() {
+    const uint8_t* const p = m_run;
     const int count = Prove();
     if (count == 0) {
         const FrameFlags flags = FrameAny();
@@ -77,16 +79,16 @@ FrameFlags CPacketFramer::FrameStretch() {
         return flags;
     }
     const int n = m_packetSize;
-    m_pRun = p + count * n;
-    m_nPacketOffset = m_nOffset + (p - m_pBase);
+    m_run = p + count * n;
+    m_packetOffset = m_offset + (p - m_base);
     m_packet = n == 192 ? p + 4 : p;  // past the prefix
     m_count = count;
     m_runPackets += count;
     return m_sizeFlag;
 }
 
-int CPacketFramer::Prove() const {
-    const uint8_t* const p = m_pRun;
+int PacketFramer::Prove() const {
+    const uint8_t* const p = m_run;
     const int n = m_packetSize;
     // Packet i on from p is proven when its look-ahead, and a 192-byte
     // packet's prefix, lies in the run (kLookAhead + 4 bytes from it) and
@@ -94,7 +96,7 @@ int CPacketFramer::Prove() const {
     // byte is looked at once, not three times. Where the proof ends the
     // next call comes here again, and makes the same test the general path
     // would have made for that packet.
-    const ptrdiff_t run = m_pRunEnd - p;
+    const ptrdiff_t run = m_runEnd - p;
     if (n != 0 && run >= kLookAhead + 4) {
         const ptrdiff_t fit = (run - (kLookAhead + 4)) / n + 1;
         const int most = fit < kProveAhead ? static_cast<int>(fit) : kProveAhead;
@@ -121,41 +123,41 @@ int CPacketFramer::Prove() const {
     return 0;
 }
 
-void CPacketFramer::TakeRun() {
-    CStreamSource& s = *m_stream;
+void PacketFramer::TakeRun() {
+    StreamSource& s = *m_stream;
     // Take in the packets the common case delivered from the run: they are
     // consumed now, and the last of them is no longer in use.
-    const ptrdiff_t ran = m_pRun - m_pBase;
-    m_nOffset += ran;
-    m_nTaken += static_cast<int>(ran);
-    m_pRun = m_pRunEnd = m_pBase = nullptr;
-    m_lostOffset = m_nOffset;
-    if (m_nTaken != 0) {
-        s.Consume(m_nTaken);
-        m_nTaken = 0;
+    const ptrdiff_t ran = m_run - m_base;
+    m_offset += ran;
+    m_taken += static_cast<int>(ran);
+    m_run = m_runEnd = m_base = nullptr;
+    m_lostOffset = m_offset;
+    if (m_taken != 0) {
+        s.Consume(m_taken);
+        m_taken = 0;
     }
-    // m_nHeld is a lower bound of the bytes the source holds: only this
+    // m_held is a lower bound of the bytes the source holds: only this
     // consumer takes bytes out, so it is counted down here and read again
     // from the source only when it runs short, and once at each general
     // step, since the packets taken from the run were not counted down.
-    m_nHeld = s.GetDataSize();
+    m_held = s.GetDataSize();
 }
 
-bool CPacketFramer::TakePrefix(FrameFlags& end) {
-    CStreamSource& s = *m_stream;
-    while (m_nHeld < 4) {
+bool PacketFramer::TakePrefix(FrameFlags& end) {
+    StreamSource& s = *m_stream;
+    while (m_held < 4) {
         // Test for the end before counting again: the producer marks the
         // end only after the last bytes are in the ring.
         const bool ended = s.IsEnd();
-        m_nHeld = s.GetDataSize();
-        if (m_nHeld >= 4) break;
+        m_held = s.GetDataSize();
+        if (m_held >= 4) break;
         if (ended) {
             // 1 to 3 bytes after the last packet: lost sync at the end.
             end = FrameFlags::kEnd;
-            if (m_nHeld > 0) {
-                s.Consume(m_nHeld);
-                m_nOffset += m_nHeld;
-                m_nHeld = 0;
+            if (m_held > 0) {
+                s.Consume(m_held);
+                m_offset += m_held;
+                m_held = 0;
                 end = FrameFlags::kEnd | FrameFlags::kSyncError;
             }
             return false;
@@ -163,24 +165,24 @@ bool CPacketFramer::TakePrefix(FrameFlags& end) {
         s.WaitForData();
     }
     s.Consume(4);
-    m_nHeld -= 4;
-    m_nOffset += 4;
+    m_held -= 4;
+    m_offset += 4;
     return true;
 }
 
-bool CPacketFramer::Fill() {
-    CStreamSource& s = *m_stream;
-    while (m_nHeld < kLookAhead) {
+bool PacketFramer::Fill() {
+    StreamSource& s = *m_stream;
+    while (m_held < kLookAhead) {
         const bool ended = s.IsEnd();
-        m_nHeld = s.GetDataSize();
-        if (m_nHeld >= kLookAhead) break;
-        if (ended) return m_nHeld != 0;
+        m_held = s.GetDataSize();
+        if (m_held >= kLookAhead) break;
+        if (ended) return m_held != 0;
         s.WaitForData();
     }
     return true;
 }
 
-FrameFlags CPacketFramer::Deliver(const uint8_t* p, int size, bool syncLost) {
+FrameFlags PacketFramer::Deliver(const uint8_t* p, int size, bool syncLost) {
     // The packet stays where it lies until the next step; the common case
     // goes on from the source's run after it.
     const int copy = size == 204 ? 204 : 188;
@@ -194,24 +196,24 @@ FrameFlags CPacketFramer::Deliver(const uint8_t* p, int size, bool syncLost) {
     // Everything before it was consumed; the stretches that follow from the
     // run lie right after it.
     m_firstHeld = p;
-    m_nTaken = copy;
-    m_nHeld -= copy;
+    m_taken = copy;
+    m_held -= copy;
     const uint8_t* run = nullptr;
     const int length = m_stream->Run(run);
     if (run == p && length > copy) {
-        m_pRun = run + copy;
-        m_pRunEnd = run + length;
+        m_run = run + copy;
+        m_runEnd = run + length;
     }
-    m_pBase = m_pRun;
-    m_nPacketOffset = m_nOffset - (size == 192 && m_nOffset >= 4 ? 4 : 0);
-    m_nOffset += copy;
+    m_base = m_run;
+    m_packetOffset = m_offset - (size == 192 && m_offset >= 4 ? 4 : 0);
+    m_offset += copy;
     m_packetSize = size;
     m_sizeFlag = size == 188 ? FrameFlags::kSize188 : size == 192 ? FrameFlags::kSize192 : FrameFlags::kSize204;
     return m_sizeFlag | (syncLost ? FrameFlags::kSyncError : FrameFlags::kNone);
 }
 
-FrameFlags CPacketFramer::FrameAny() {
-    CStreamSource& s = *m_stream;
+FrameFlags PacketFramer::FrameAny() {
+    StreamSource& s = *m_stream;
     bool syncLost = false;
     TakeRun();
     // A 192-byte packet starts with a 4-byte prefix; consume it before
@@ -223,21 +225,21 @@ FrameFlags CPacketFramer::FrameAny() {
         if (!Fill()) return FrameFlags::kEnd | (syncLost ? FrameFlags::kSyncError : FrameFlags::kNone);
         // Once 409 bytes are held every test can be made on them; fewer are
         // held only at the end of the input, where the count is exact.
-        const int avail = m_nHeld;
+        const int avail = m_held;
         const int window = avail < kLookAhead ? avail : kLookAhead;
-        CLookAhead la{s.Window(window, m_straddle), avail};
+        LookAhead la{s.Window(window, m_straddle), avail};
         if (la.p[0] == kSync) {
             int size = 0;
             if (m_packetSize != 0 && !syncLost && la.Locked(m_packetSize)) size = m_packetSize;
             if (size == 0) size = la.Size(m_packetSize);
             if (size != 0) return Deliver(la.p, size, syncLost);
-        } else if (m_nOffset == 0 && window > 4 && la.p[4] == kSync &&
-                   CLookAhead{la.p + 4, avail - 4}.Is192(true)) {
+        } else if (m_offset == 0 && window > 4 && la.p[4] == kSync &&
+                   LookAhead{la.p + 4, avail - 4}.Is192(true)) {
             // A 192-byte recording starts with the first packet's prefix:
             // it is consumed as such, not skipped as lost sync.
             s.Consume(4);
-            m_nHeld -= 4;
-            m_nOffset = 4;
+            m_held -= 4;
+            m_offset = 4;
             continue;
         }
         // Lost sync: skip to the next 0x47 among the bytes in view (at least
@@ -248,8 +250,10 @@ FrameFlags CPacketFramer::FrameAny() {
             skip = next ? static_cast<int>(static_cast<const uint8_t*>(next) - la.p) : window;
         }
         s.Consume(skip);
-        m_nHeld -= skip;
-        m_nOffset += skip;
+        m_held -= skip;
+        m_offset += skip;
         syncLost = true;
     }
 }
+
+}  // namespace tsvigil

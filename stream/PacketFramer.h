@@ -6,7 +6,9 @@
 #include "base/Object.h"
 #include "stream/StreamSource.h"
 
-// Result flags of CPacketFramer::FrameStretch(); several may be set together.
+namespace tsvigil {
+
+// Result flags of PacketFramer::FrameStretch(); several may be set together.
 enum class FrameFlags : uint8_t {
     kNone = 0,
     kEnd = 0x01,        // no packet: the input has ended (with kSyncError at most)
@@ -29,13 +31,13 @@ constexpr bool Any(FrameFlags flags) { return flags != FrameFlags::kNone; }
 // each packet boundary by its sync byte 0x47 and tells 188-byte packets,
 // 192-byte packets (a 4-byte prefix before each) and 204-byte packets (16
 // bytes after each) apart by looking ahead for the next sync bytes.
-class CPacketFramer final : public CObject {
+class PacketFramer final : public Object {
 public:
     static constexpr uint8_t kSync = 0x47;
     // Enough bytes for every look-ahead test: two 204-byte packets and one.
     static constexpr int kLookAhead = 2 * 204 + 1;
 
-    explicit CPacketFramer(CStreamSource& stream) : m_stream(&stream) {}
+    explicit PacketFramer(StreamSource& stream) : m_stream(&stream) {}
 
     // The stretch last delivered: Count() packets, the first at Packet()
     // (its 0x47; after the prefix for a 192-byte packet), each PacketSize()
@@ -51,10 +53,10 @@ public:
     // Byte offset in the input of a packet of the stretch last delivered
     // (of its prefix for a 192-byte packet): the packets of a stretch lie
     // one after another in the input as in memory.
-    int64_t PacketOffset(const uint8_t* packet) const { return m_nPacketOffset + (packet - m_packet); }
+    int64_t PacketOffset(const uint8_t* packet) const { return m_packetOffset + (packet - m_packet); }
     // Byte offset in the input of the next unconsumed byte. The common case
     // does not keep it: it follows from how far it went in the run.
-    int64_t Offset() const { return m_nOffset + (m_pRun - m_pBase); }
+    int64_t Offset() const { return m_offset + (m_run - m_base); }
     // The first packet delivered since the source last consumed bytes: it
     // and every packet after it, at m_packetSize intervals up to the
     // stretch last delivered, still lie where they were delivered. An
@@ -83,7 +85,7 @@ public:
 
 private:
     // Proves the sync bytes ahead in the run at the size in use; returns
-    // how many packets from m_pRun on are proven, 0 when not even the first.
+    // how many packets from m_run on are proven, 0 when not even the first.
     int Prove() const;
     // The general framing step: waiting for bytes, the prefix step, the
     // look-ahead tests in their orders, lost sync and the end of input.
@@ -102,7 +104,7 @@ private:
     // when they are checked.
     static constexpr int kProveAhead = 64;
 
-    CStreamSource* m_stream;
+    StreamSource* m_stream;
     const uint8_t* m_packet = nullptr;
     int m_count = 0;
     int m_packetSize = 0;
@@ -112,16 +114,18 @@ private:
     // one open (all of m_packetSize). Counted per stretch.
     int64_t m_runBytes = 0;
     int64_t m_runPackets = 0;
-    int m_nHeld = 0;                   // bytes the source is known to hold (a lower bound)
+    int m_held = 0;                   // bytes the source is known to hold (a lower bound)
     // The source's run: the next unconsumed byte and the end of the run.
-    // m_pBase is where m_pRun stood at the last general step; the offset
+    // m_base is where m_run stood at the last general step; the offset
     // and the bytes taken as they were then are kept beside it.
-    const uint8_t* m_pRun = nullptr;
-    const uint8_t* m_pRunEnd = nullptr;
-    const uint8_t* m_pBase = nullptr;
-    int64_t m_nPacketOffset = 0;       // of the stretch's first packet
-    int64_t m_nOffset = 0;
-    int m_nTaken = 0;                  // bytes delivered but not yet consumed from the source
+    const uint8_t* m_run = nullptr;
+    const uint8_t* m_runEnd = nullptr;
+    const uint8_t* m_base = nullptr;
+    int64_t m_packetOffset = 0;       // of the stretch's first packet
+    int64_t m_offset = 0;
+    int m_taken = 0;                  // bytes delivered but not yet consumed from the source
     uint8_t m_straddle[kLookAhead] = {};  // the look-ahead, when the source cannot show it in place
     const uint8_t* m_firstHeld = nullptr;
 };
+
+}  // namespace tsvigil

@@ -6,12 +6,14 @@
 
 #include "stream/RingSource.h"
 
+namespace tsvigil {
+
 // Input that is not a regular file (a pipe, a FIFO, /dev/stdin, a
 // character device) as a stream source: a reader thread reads it in blocks
 // straight into the input ring's free space while the checking thread
 // frames packets out of it, so input that arrives as it is made (a
 // recording piped in) is checked as it comes.
-class CPipeSource : public CRingSource {
+class PipeSource : public RingSource {
 public:
     // Largest single read(2). Small enough that a pass of the reader ends
     // quickly (the stop request is seen between passes) and that the block
@@ -20,8 +22,8 @@ public:
     // The reader leaves this much of the ring free.
     static constexpr int kReserve = 4096;
 
-    CPipeSource() = default;
-    ~CPipeSource() override;
+    PipeSource() = default;
+    ~PipeSource() override;
 
     // Opens path and starts the reader thread. Returns 1 on success, 0
     // when path cannot be opened (nothing is started then).
@@ -34,23 +36,25 @@ public:
 
     // True once every byte of the input is in the input ring (or a read
     // failed: the bytes read before the failure are still delivered).
-    bool IsEnd() override { return m_bEnd.load(std::memory_order_acquire); }
+    bool IsEnd() override { return m_end.load(std::memory_order_acquire); }
     // True when the input ended because a read failed, not at its end.
-    bool IsReadError() const override { return m_bReadError.load(std::memory_order_acquire); }
+    bool IsReadError() const override { return m_readError.load(std::memory_order_acquire); }
     // Bytes read so far, and the size at open of a regular file (0 for
     // anything else): for progress display.
-    long long BytesRead() const override { return m_nBytesRead.load(std::memory_order_relaxed); }
-    long long FileSize() const override { return m_nFileSize; }
+    long long BytesRead() const override { return m_bytesRead.load(std::memory_order_relaxed); }
+    long long FileSize() const override { return m_fileSize; }
 
 private:
     void ReaderThreadProc();
 
     int m_fd = -1;
-    long long m_nFileSize = 0;
+    long long m_fileSize = 0;
     std::thread m_reader;
-    std::atomic<bool> m_bStop{false};
-    std::atomic<bool> m_bFinished{false};
-    std::atomic<bool> m_bEnd{false};
-    std::atomic<bool> m_bReadError{false};
-    std::atomic<long long> m_nBytesRead{0};
+    std::atomic<bool> m_stop{false};
+    std::atomic<bool> m_finished{false};
+    std::atomic<bool> m_end{false};
+    std::atomic<bool> m_readError{false};
+    std::atomic<long long> m_bytesRead{0};
 };
+
+}  // namespace tsvigil

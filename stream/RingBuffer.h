@@ -7,6 +7,8 @@
 
 #include "base/Object.h"
 
+namespace tsvigil {
+
 // A fixed-capacity byte ring for one producer thread and one consumer
 // thread. It holds at most size - 1 bytes, so the write position never
 // catches up with the read position.
@@ -21,22 +23,22 @@
 // The first kMirror bytes of the storage are repeated after its end: a
 // consumer can then look at up to kMirror held bytes from any read position
 // through one pointer, without wrapping.
-class CRingBuffer : public CObject {
+class RingBuffer : public Object {
 public:
     static constexpr int kDefaultSize = 0x10000;
     static constexpr int kMirror = 512;
 
-    CRingBuffer();
+    RingBuffer();
 
     // Replaces the storage; used only on a new, empty ring.
     void SetBufferSize(int n);
-    int GetBufferSize() const { return m_nBufferSize; }
+    int GetBufferSize() const { return m_bufferSize; }
 
     int GetDataSize() const {
-        const int d = m_nWritePos.load(std::memory_order_acquire) - m_nReadPos.load(std::memory_order_acquire);
-        return d < 0 ? d + m_nBufferSize : d;
+        const int d = m_writePos.load(std::memory_order_acquire) - m_readPos.load(std::memory_order_acquire);
+        return d < 0 ? d + m_bufferSize : d;
     }
-    int GetFreeSize() const { return m_nBufferSize - GetDataSize(); }
+    int GetFreeSize() const { return m_bufferSize - GetDataSize(); }
 
     // The byte offset places after the next unconsumed one; 0 when offset
     // is not below the bytes held. Consumes nothing.
@@ -50,20 +52,20 @@ public:
     // Consumer: the next unconsumed byte. min(GetDataSize(), Window()) bytes
     // can be read from it without wrapping.
     const uint8_t* ReadPointer() const {
-        return m_storage.data() + m_nReadPos.load(std::memory_order_relaxed);
+        return m_storage.data() + m_readPos.load(std::memory_order_relaxed);
     }
-    int Window() const { return m_nMirror; }
+    int Window() const { return m_mirror; }
     // Consumer: how many held bytes lie in one run from ReadPointer(): up
     // to the end of the storage, and on through the mirror when they wrap.
     int Run() const {
         const int held = GetDataSize();
-        const int toEnd = m_nBufferSize - m_nReadPos.load(std::memory_order_relaxed);
+        const int toEnd = m_bufferSize - m_readPos.load(std::memory_order_relaxed);
         if (held <= toEnd) return held;
-        return toEnd + (held - toEnd < m_nMirror ? held - toEnd : m_nMirror);
+        return toEnd + (held - toEnd < m_mirror ? held - toEnd : m_mirror);
     }
     // Consumer: drops n held bytes (n must not exceed the bytes held).
     void Consume(int n) {
-        m_nReadPos.store(Wrap(m_nReadPos.load(std::memory_order_relaxed) + n), std::memory_order_release);
+        m_readPos.store(Wrap(m_readPos.load(std::memory_order_relaxed) + n), std::memory_order_release);
     }
 
     // Producer: where the next bytes go, and how many fit there in one run
@@ -74,11 +76,13 @@ public:
 
 private:
     // A position moved forward by at most one buffer size, wrapped.
-    int Wrap(int pos) const { return pos >= m_nBufferSize ? pos - m_nBufferSize : pos; }
+    int Wrap(int pos) const { return pos >= m_bufferSize ? pos - m_bufferSize : pos; }
 
-    int m_nBufferSize = kDefaultSize;
-    int m_nMirror = 0;
-    std::atomic<int> m_nWritePos{0};
-    std::atomic<int> m_nReadPos{0};
+    int m_bufferSize = kDefaultSize;
+    int m_mirror = 0;
+    std::atomic<int> m_writePos{0};
+    std::atomic<int> m_readPos{0};
     std::vector<uint8_t> m_storage;
 };
+
+}  // namespace tsvigil

@@ -1,4 +1,8 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "stream/RingSource.h"
 
-CRingSource::CRingSource(int ringSize) { m_ring.SetBufferSize(ringSize); }
+namespace tsvigil {
+
+RingSource::RingSource(int ringSize) { ring.SetBufferSize(ringSize); }
+
+}  // namespace tsvigil

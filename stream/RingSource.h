@@ -7,9 +7,11 @@
 #include "stream/Signal.h"
 #include "stream/StreamSource.h"
 
+namespace tsvigil {
+
 // A stream source whose bytes a producer puts into an input ring that the
 // packet framer empties.
-class CRingSource : public CStreamSource {
+class RingSource : public StreamSource {
 public:
     // Large enough that the producer stays well ahead of the framer; small
     // enough to stay near the CPU caches between the two.
@@ -18,44 +20,46 @@ public:
     // the producer often enough to keep it reading.
     static constexpr int kMaxRun = 256 * 1024;
 
-    explicit CRingSource(int ringSize = kInputRingSize);
+    explicit RingSource(int ringSize = kInputRingSize);
 
     bool IsEnd() override { return false; }
-    void WaitForData() override { m_dataSignal.Wait(); }
+    void WaitForData() override { dataSignal.Wait(); }
 
     // Producer side: appends n bytes (dropping what does not fit).
     void PutData(const uint8_t* src, int n) {
-        m_ring.Write(src, n);
-        m_dataSignal.Notify();
+        ring.Write(src, n);
+        dataSignal.Notify();
     }
 
     // Consumer side.
-    int GetDataSize() override { return m_ring.GetDataSize(); }
+    int GetDataSize() override { return ring.GetDataSize(); }
     // The ring's mirror makes kMaxWindow bytes contiguous from any position.
     const uint8_t* Window(int n, uint8_t* scratch) override {
-        if (n <= m_ring.Window()) return m_ring.ReadPointer();
+        if (n <= ring.Window()) return ring.ReadPointer();
         if (scratch == nullptr) return nullptr;
-        for (int i = 0; i < n; ++i) scratch[i] = m_ring.PeekByte(i);
+        for (int i = 0; i < n; ++i) scratch[i] = ring.PeekByte(i);
         return scratch;
     }
     int Run(const uint8_t*& p) override {
-        p = m_ring.ReadPointer();
-        const int run = m_ring.Run();
+        p = ring.ReadPointer();
+        const int run = ring.Run();
         return run < kMaxRun ? run : kMaxRun;
     }
     void Consume(int n) override {
-        m_ring.Consume(n);
+        ring.Consume(n);
         SpaceFreed();
     }
 
 protected:
     // Wakes a waiting producer once as much space is free as it waits for.
     void SpaceFreed() {
-        if (m_spaceSignal.HasWaiters() && m_ring.GetFreeSize() >= m_nWakeFree) m_spaceSignal.Notify();
+        if (spaceSignal.HasWaiters() && ring.GetFreeSize() >= wakeFree) spaceSignal.Notify();
     }
 
-    CRingBuffer m_ring;
-    int m_nWakeFree = 1;    // free bytes the producer needs before it reads
-    CSignal m_dataSignal;   // producer -> consumer: bytes or the end arrived
-    CSignal m_spaceSignal;  // consumer -> producer: space was freed
+    RingBuffer ring;
+    int wakeFree = 1;    // free bytes the producer needs before it reads
+    Signal dataSignal;   // producer -> consumer: bytes or the end arrived
+    Signal spaceSignal;  // consumer -> producer: space was freed
 };
+
+}  // namespace tsvigil

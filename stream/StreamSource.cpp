@@ -8,7 +8,9 @@
 #include "stream/FileSource.h"
 #include "stream/PipeSource.h"
 
-std::unique_ptr<CStreamSource> OpenStreamSource(const char* path) {
+namespace tsvigil {
+
+std::unique_ptr<StreamSource> OpenStreamSource(const char* path) {
     if (path == nullptr) return nullptr;
     // The path is opened once, and what it is comes from that descriptor:
     // a FIFO opened twice would lose its writer at the first close (SIGPIPE)
@@ -24,12 +26,14 @@ std::unique_ptr<CStreamSource> OpenStreamSource(const char* path) {
     // between CPUs. What is not a regular file keeps the reader thread,
     // which also suits a recording piped in while it is made.
     if (S_ISREG(st.st_mode)) {
-        auto file = std::make_unique<CFileSource>();
+        auto file = std::make_unique<FileSource>();
         if (file->Adopt(fd, static_cast<long long>(st.st_size))) return file;
     } else {
-        auto piped = std::make_unique<CPipeSource>();
+        auto piped = std::make_unique<PipeSource>();
         if (piped->Adopt(fd)) return piped;
     }
     ::close(fd);
     return nullptr;
 }
+
+}  // namespace tsvigil

@@ -4,21 +4,23 @@
 #include <cstdint>
 #include <memory>
 
+namespace tsvigil {
+
 // A source of transport stream bytes as the packet framer sees it: the
 // bytes from the next unconsumed one, looked at where they lie, and the
 // test for the end of input. Two kinds stand behind it: a regular file
-// read with read(2) on the checking thread (CFileSource), and a ring filled
-// by a reader thread (CPipeSource, for pipes, FIFOs and devices) or from
-// memory (CMemorySource).
-class CStreamSource {
+// read with read(2) on the checking thread (FileSource), and a ring filled
+// by a reader thread (PipeSource, for pipes, FIFOs and devices) or from
+// memory (MemorySource).
+class StreamSource {
 public:
     // The most bytes Window() is asked for at once.
     static constexpr int kMaxWindow = 512;
 
-    CStreamSource() = default;
-    virtual ~CStreamSource() = default;
-    CStreamSource(const CStreamSource&) = delete;
-    CStreamSource& operator=(const CStreamSource&) = delete;
+    StreamSource() = default;
+    virtual ~StreamSource() = default;
+    StreamSource(const StreamSource&) = delete;
+    StreamSource& operator=(const StreamSource&) = delete;
 
     // True once no more input will come and every byte is held.
     virtual bool IsEnd() = 0;
@@ -51,4 +53,6 @@ public:
 // thread, anything else (a pipe, a FIFO, /dev/stdin, a character device) by
 // a reader thread.
 // nullptr when it cannot be opened.
-std::unique_ptr<CStreamSource> OpenStreamSource(const char* path);
+std::unique_ptr<StreamSource> OpenStreamSource(const char* path);
+
+}  // namespace tsvigil

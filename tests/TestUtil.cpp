@@ -13,6 +13,8 @@
 #include "stream/MemorySource.h"
 #include "tsvigil/Version.h"
 
+namespace tsvigil {
+
 namespace testutil {
 
 const std::string kBanner = std::string("\ntsvigil - transport stream checker ver ") + kVersion + "\n\n";
@@ -50,7 +52,7 @@ std::string Captured(const std::function<void(std::FILE*)>& write) {
     return s;
 }
 
-CTempFile::CTempFile(const tsgen::Bytes& data, const std::string& suffix) {
+TempFile::TempFile(const tsgen::Bytes& data, const std::string& suffix) {
     std::string pattern = TempPattern(suffix);
     std::vector<char> buf(pattern.begin(), pattern.end());
     buf.push_back('\0');
@@ -67,13 +69,13 @@ CTempFile::CTempFile(const tsgen::Bytes& data, const std::string& suffix) {
     }
 }
 
-CTempFile::~CTempFile() {
+TempFile::~TempFile() {
     if (!m_path.empty()) std::remove(m_path.c_str());
 }
 
 RunResult RunTool(const std::vector<std::string>& args, const std::string& stdoutPath) {
-    CTempFile out({}, ".out");
-    CTempFile err({}, ".err");
+    TempFile out({}, ".out");
+    TempFile err({}, ".err");
     std::string cmd = TSVIGIL_BIN;
     for (const auto& a : args) {
         cmd += " '";
@@ -91,8 +93,8 @@ RunResult RunTool(const std::vector<std::string>& args, const std::string& stdou
 
 std::string CheckBytes(const tsgen::Bytes& data, bool json, bool summary) {
     return Captured([&](std::FILE* out) {
-        CMemorySource source(data.data(), data.size());
-        CCheckOptions options;
+        MemorySource source(data.data(), data.size());
+        CheckOptions options;
         options.json = json;
         options.summary = summary && !json;
         CheckStream(&source, out, options);
@@ -100,3 +102,5 @@ std::string CheckBytes(const tsgen::Bytes& data, bool json, bool summary) {
 }
 
 }  // namespace testutil
+
+}  // namespace tsvigil

@@ -11,13 +11,15 @@
 
 #include "tools/TestStream.h"
 
+namespace tsvigil {
+
 namespace testutil {
 
 // A file under the test temp directory, removed when the object goes.
-class CTempFile {
+class TempFile {
 public:
-    explicit CTempFile(const tsgen::Bytes& data, const std::string& suffix = ".ts");
-    ~CTempFile();
+    explicit TempFile(const tsgen::Bytes& data, const std::string& suffix = ".ts");
+    ~TempFile();
     const std::string& Path() const { return m_path; }
 
 private:
@@ -49,3 +51,5 @@ std::string CheckBytes(const tsgen::Bytes& data, bool json = false, bool summary
 extern const std::string kBanner;
 
 }  // namespace testutil
+
+}  // namespace tsvigil

@@ -6,6 +6,8 @@
 
 #include "text/JISToSJIS.h"
 
+namespace tsvigil {
+
 namespace {
 
 // The one-byte graphic sets of ARIB STD-B24, indexed by byte - 0x20, each
@@ -92,9 +94,9 @@ void Put(char*& out, int v) {
 
 }  // namespace
 
-CARIBStringDecoder::CARIBStringDecoder() { Reset(); }
+ARIBStringDecoder::ARIBStringDecoder() { Reset(); }
 
-void CARIBStringDecoder::Reset() {
+void ARIBStringDecoder::Reset() {
     m_G[0] = nullptr;
     m_G[1] = kAlphanumeric;
     m_G[2] = kHiragana;
@@ -105,7 +107,7 @@ void CARIBStringDecoder::Reset() {
     m_carry = 0;
 }
 
-int CARIBStringDecoder::Escape(int i, int n) {
+int ARIBStringDecoder::Escape(int i, int n) {
     if (i + 1 >= n) return 0;
     const uint8_t b1 = m_work[i + 1];
 
@@ -154,7 +156,7 @@ int CARIBStringDecoder::Escape(int i, int n) {
     }
 }
 
-int CARIBStringDecoder::Take(const uint8_t* src, int count) {
+int ARIBStringDecoder::Take(const uint8_t* src, int count) {
     // Callers derive counts from lengths in the stream, which can come out
     // negative; a null src is how an empty field arrives. Input is appended
     // to the carried-over bytes in the fixed work buffer, so it is cut to
@@ -168,7 +170,7 @@ int CARIBStringDecoder::Take(const uint8_t* src, int count) {
     return n;
 }
 
-int CARIBStringDecoder::TwoByte(int i, int n, char*& out) const {
+int ARIBStringDecoder::TwoByte(int i, int n, char*& out) const {
     if (i + 1 >= n) return 0;  // lead byte only
     // A two-byte character whose second byte is no JIS byte is broken: the
     // lead alone becomes GETA MARK and the byte after it is decoded afresh,
@@ -182,13 +184,13 @@ int CARIBStringDecoder::TwoByte(int i, int n, char*& out) const {
     return 2;
 }
 
-int CARIBStringDecoder::Graphic(const uint16_t* set, int i, int n, char*& out) const {
+int ARIBStringDecoder::Graphic(const uint16_t* set, int i, int n, char*& out) const {
     if (!set) return TwoByte(i, n, out);
     Put(out, set[(m_work[i] & 0x7F) - 0x20]);
     return 1;
 }
 
-void CARIBStringDecoder::Control(uint8_t b, char*& out) {
+void ARIBStringDecoder::Control(uint8_t b, char*& out) {
     switch (b) {
     case APR: *out++ = '\n'; break;
     case LS1: m_GL = 1; break;
@@ -202,7 +204,7 @@ void CARIBStringDecoder::Control(uint8_t b, char*& out) {
     }
 }
 
-int CARIBStringDecoder::Step(int i, int n, char*& out) {
+int ARIBStringDecoder::Step(int i, int n, char*& out) {
     const uint8_t b = m_work[i];
     if (b >= 0x21 && b <= 0x7E) {
         // A single shift borrows G2 or G3 for this one character only; a
@@ -227,7 +229,7 @@ int CARIBStringDecoder::Step(int i, int n, char*& out) {
     return 1;
 }
 
-char* CARIBStringDecoder::Decode(char* out, const uint8_t* src, int count, int reset) {
+char* ARIBStringDecoder::Decode(char* out, const uint8_t* src, int count, int reset) {
     if (reset) Reset();
     const int n = Take(src, count);
     char* o = out;
@@ -245,3 +247,5 @@ char* CARIBStringDecoder::Decode(char* out, const uint8_t* src, int count, int r
     if (m_carry > 0) std::memmove(m_work, m_work + i, static_cast<std::size_t>(m_carry));
     return out;
 }
+
+}  // namespace tsvigil

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace tsvigil {
+
 // Decodes ARIB STD-B24 8-unit coded character strings to Shift_JIS
 // (code page 932). Every character comes out full width (two bytes), APR
 // becomes a single 0x0A, and ARIB additional symbols become Shift_JIS
@@ -14,11 +16,11 @@
 // The decoder keeps its designations (G0..G3), invocations (GL, GR), a
 // pending single shift and the bytes of an unfinished sequence between
 // calls, so a text split over several fields can be decoded in pieces.
-class CARIBStringDecoder {
+class ARIBStringDecoder {
 public:
     static constexpr int kWorkSize = 512;
 
-    CARIBStringDecoder();
+    ARIBStringDecoder();
 
     // Decodes count bytes at src into out (NUL-terminated) and returns out.
     // With reset nonzero the decoder first returns to its initial state and
@@ -58,3 +60,5 @@ private:
     uint8_t m_work[kWorkSize] = {};
     int m_carry = 0;
 };
+
+}  // namespace tsvigil

@@ -3,6 +3,8 @@
 
 #include <string>
 
+namespace tsvigil {
+
 namespace {
 
 // The label is held in the entry itself, so the table needs no relocation
@@ -95,3 +97,5 @@ std::string LabelAdditionalSymbols(const char* text) {
     }
     return result;
 }
+
+}  // namespace tsvigil

@@ -4,6 +4,8 @@
 #include <algorithm>
 #include <iterator>
 
+namespace tsvigil {
+
 namespace {
 
 struct SpecialCode {
@@ -85,3 +87,5 @@ int JISToSJIS(const uint8_t* p) {
         s2 = j2 + 0x7E;
     return (s1 << 8) | s2;
 }
+
+}  // namespace tsvigil

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+namespace tsvigil {
+
 // GETA MARK, written for a two-byte code that is no character at all (a
 // byte that is no JIS byte where one of the pair should be).
 constexpr int kGetaMark = 0x81AC;
@@ -18,3 +20,5 @@ constexpr bool IsJISByte(uint8_t b) {
 // bytes; bit 7 of each is ignored, so GL and GR forms give the same result.
 // Returns kGetaMark when either byte is no JIS byte; never 0.
 int JISToSJIS(const uint8_t* p);
+
+}  // namespace tsvigil

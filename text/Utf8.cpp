@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <memory>
 
+namespace tsvigil {
+
 namespace {
 
 const char kGeta[] = "\xE3\x80\x93";  // U+3013
@@ -21,13 +23,13 @@ bool IsTrail(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
 
 }  // namespace
 
-CSjisToUtf8::CSjisToUtf8() : m_cd(iconv_open("UTF-8", "CP932")) {}
+SjisToUtf8::SjisToUtf8() : m_cd(iconv_open("UTF-8", "CP932")) {}
 
-CSjisToUtf8::~CSjisToUtf8() {
+SjisToUtf8::~SjisToUtf8() {
     if (Valid(m_cd)) iconv_close(Handle(m_cd));
 }
 
-std::string CSjisToUtf8::Convert(const char* s, size_t n) {
+std::string SjisToUtf8::Convert(const char* s, size_t n) {
     std::string out;
     out.reserve(n + n / 2);
     char buf[1024];
@@ -104,9 +106,9 @@ namespace {
 
 // The cookie of a converting stream: Shift_JIS bytes gather until a line
 // ends, so no character is ever split between two conversions.
-struct CUtf8Writer {
+struct Utf8Writer {
     std::FILE* out;
-    CSjisToUtf8 conv;
+    SjisToUtf8 conv;
     std::string pending;
 
     bool Emit(const std::string& sjis) {
@@ -115,7 +117,7 @@ struct CUtf8Writer {
     }
 
     static ssize_t Write(void* cookie, const char* buf, size_t size) {
-        auto* w = static_cast<CUtf8Writer*>(cookie);
+        auto* w = static_cast<Utf8Writer*>(cookie);
         w->pending.append(buf, size);
         const size_t nl = w->pending.rfind('\n');
         if (nl == std::string::npos) return static_cast<ssize_t>(size);
@@ -125,7 +127,7 @@ struct CUtf8Writer {
     }
 
     static int Close(void* cookie) {
-        std::unique_ptr<CUtf8Writer> w(static_cast<CUtf8Writer*>(cookie));
+        std::unique_ptr<Utf8Writer> w(static_cast<Utf8Writer*>(cookie));
         const bool ok = w->pending.empty() || w->Emit(w->pending);
         return ok && std::fflush(w->out) == 0 ? 0 : -1;
     }
@@ -134,13 +136,15 @@ struct CUtf8Writer {
 }  // namespace
 
 std::FILE* OpenUtf8Writer(std::FILE* out) {
-    auto w = std::make_unique<CUtf8Writer>();
+    auto w = std::make_unique<Utf8Writer>();
     w->out = out;
     cookie_io_functions_t io = {};
-    io.write = &CUtf8Writer::Write;
-    io.close = &CUtf8Writer::Close;
+    io.write = &Utf8Writer::Write;
+    io.close = &Utf8Writer::Close;
     std::FILE* f = fopencookie(w.get(), "w", io);
     if (f == nullptr) return out;
     w.release();  // owned by the stream from now on; freed by Close
     return f;
 }
+
+}  // namespace tsvigil

@@ -5,17 +5,19 @@
 #include <cstdio>
 #include <string>
 
+namespace tsvigil {
+
 // Shift_JIS (code page 932) text to UTF-8, for readers and programs that
 // want Unicode. The conversion never stops early: a byte sequence that code
 // page 932 has no character for (an unassigned row, a stray trail byte, a
 // character cut off at the end) becomes U+3013 GETA MARK, and the text after
 // it is converted as usual.
-class CSjisToUtf8 {
+class SjisToUtf8 {
 public:
-    CSjisToUtf8();
-    ~CSjisToUtf8();
-    CSjisToUtf8(const CSjisToUtf8&) = delete;
-    CSjisToUtf8& operator=(const CSjisToUtf8&) = delete;
+    SjisToUtf8();
+    ~SjisToUtf8();
+    SjisToUtf8(const SjisToUtf8&) = delete;
+    SjisToUtf8& operator=(const SjisToUtf8&) = delete;
 
     std::string Convert(const char* s, size_t n);
     std::string Convert(const std::string& s) { return Convert(s.data(), s.size()); }
@@ -33,3 +35,5 @@ std::string ValidUtf8(const std::string& s);
 // left and flushes out, but does not close out. Returns out itself when no
 // stream can be made.
 std::FILE* OpenUtf8Writer(std::FILE* out);
+
+}  // namespace tsvigil

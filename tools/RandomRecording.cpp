@@ -5,16 +5,18 @@
 #include <cstdio>
 #include <functional>
 
+namespace tsvigil {
+
 namespace tsgen {
 
-uint64_t CSeededRandom::Next() {
+uint64_t SeededRandom::Next() {
     uint64_t z = (m_state += 0x9E3779B97F4A7C15ULL);
     z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ULL;
     z = (z ^ (z >> 27)) * 0x94D049BB133111EBULL;
     return z ^ (z >> 31);
 }
 
-long long CSeededRandom::Between(long long lo, long long hi) {
+long long SeededRandom::Between(long long lo, long long hi) {
     return lo + static_cast<long long>(Next() % static_cast<uint64_t>(hi - lo + 1));
 }
 
@@ -38,8 +40,8 @@ std::string Seconds(long long hundredths) {
 }
 
 // The draw of one recording: its numbers, and the options so far.
-struct CDraw {
-    CDraw(uint64_t seed, int maxSeconds) : r(seed), longest(std::max(1, maxSeconds)) {}
+struct Draw {
+    Draw(uint64_t seed, int maxSeconds) : r(seed), longest(std::max(1, maxSeconds)) {}
 
     std::vector<std::string> Arguments() {
         static const int kSizes[] = {188, 192, 204};
@@ -160,7 +162,7 @@ struct CDraw {
         return on;
     }
 
-    CSeededRandom r;
+    SeededRandom r;
     std::vector<std::string> args;
     int size = 188;
     long long longest, rate = 200, seconds = 0, packets = 0;
@@ -170,7 +172,9 @@ struct CDraw {
 }  // namespace
 
 std::vector<std::string> RandomRecordingArguments(uint64_t seed, int maxSeconds) {
-    return CDraw(seed, maxSeconds).Arguments();
+    return Draw(seed, maxSeconds).Arguments();
 }
 
 }  // namespace tsgen
+
+}  // namespace tsvigil

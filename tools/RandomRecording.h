@@ -9,13 +9,15 @@
 #include <string>
 #include <vector>
 
+namespace tsvigil {
+
 namespace tsgen {
 
 // splitmix64: the same numbers on every machine and library (the standard
 // distributions are implementation-defined, rand() too).
-class CSeededRandom {
+class SeededRandom {
 public:
-    explicit CSeededRandom(uint64_t seed) : m_state(seed) {}
+    explicit SeededRandom(uint64_t seed) : m_state(seed) {}
     uint64_t Next();
     // lo to hi inclusive (hi >= lo); the modulo's bias does not matter here.
     long long Between(long long lo, long long hi);
@@ -32,3 +34,5 @@ private:
 std::vector<std::string> RandomRecordingArguments(uint64_t seed, int maxSeconds = 20);
 
 }  // namespace tsgen
+
+}  // namespace tsvigil

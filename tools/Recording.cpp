@@ -12,6 +12,8 @@
 #include "tools/SiBuilder.h"
 #include "tools/TestStream.h"
 
+namespace tsvigil {
+
 namespace tsgen {
 
 namespace {
@@ -31,7 +33,7 @@ bool Every(long long k, long long n) { return n > 0 && k % n == n - 1; }
 // second each, and now and then a packet on each PID it names that the
 // plain recording leaves empty (on the PCR PID only when no clock runs
 // there). False for a slot left to the others.
-bool Psi(long long k, CStreamBuilder& b, bool pcrOnClock = false, bool sections = true) {
+bool Psi(long long k, StreamBuilder& b, bool pcrOnClock = false, bool sections = true) {
     static const std::vector<PsiSection> psi = RecordingPsi();
     static const int kPids[] = {0x0901, 0x0902, 0x0A01, 0x0121, 0x0130, 0x0138, 0x0140, 0x0150};
     const long long slot = k % 1000;
@@ -98,7 +100,7 @@ std::function<PcrStamp(long long)> PcrClock(uint64_t start, std::vector<ResetPoi
 bool WriteRecording(const std::string& path, const RecordingOptions& o) {
     std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
     if (!f) return false;
-    CStreamBuilder b(o.packetSize);
+    StreamBuilder b(o.packetSize);
     const std::pair<const std::vector<PidFault>*, PidFaultKind> pidFaults[] = {
         {&o.dropPid, PidFaultKind::Drop},
         {&o.dupPid, PidFaultKind::Duplicate},
@@ -111,7 +113,7 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
         for (const PidFault& p : *kind.first) b.AddPidFault({p.pid, kind.second, p.every});
     for (const SectionFaultRule& r : o.badCrc) b.AddSectionFault(r);
     const long long pps = o.packetsPerSecond;
-    CSiSchedule si(pps, 1800, o.badCrcEvery);
+    SiSchedule si(pps, 1800, o.badCrcEvery);
     const bool withSi = o.si || o.programmeSeconds > 0;
     if (o.programmeSeconds > 0) si.SetTimetable(0, o.programmeSeconds, o.programmeStartOffset);
     std::vector<ResetPoint> resets;
@@ -204,8 +206,8 @@ bool WriteDemoRecording(const std::string& path) {
     std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
     if (!f) return false;
     constexpr long long pps = 200;
-    CStreamBuilder b(188);
-    CSiSchedule si(pps, 40);
+    StreamBuilder b(188);
+    SiSchedule si(pps, 40);
     // The first service's programme began 3 s before the recording did.
     si.SetTimetable(0, 40, 3);
     const long long total = pps * 120;
@@ -248,3 +250,5 @@ bool WriteDemoRecording(const std::string& path) {
 }
 
 }  // namespace tsgen
+
+}  // namespace tsvigil

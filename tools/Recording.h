@@ -10,6 +10,8 @@
 
 #include "tools/TestStream.h"
 
+namespace tsvigil {
+
 namespace tsgen {
 
 // A fault aimed at the packets of one PID, counted from its first packet in
@@ -105,3 +107,5 @@ bool WriteRecording(const std::string& path, const RecordingOptions& options);
 bool WriteDemoRecording(const std::string& path);
 
 }  // namespace tsgen
+
+}  // namespace tsvigil

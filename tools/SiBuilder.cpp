@@ -9,6 +9,8 @@
 
 #include "base/TimeValue.h"
 
+namespace tsvigil {
+
 namespace tsgen {
 
 namespace {
@@ -332,20 +334,20 @@ const Programme kProgrammes[] = {
     {"アニメ　星の旅人たち{再}", "第１２話", 0x7},
 };
 constexpr int kProgrammeCount = sizeof kProgrammes / sizeof kProgrammes[0];
-const int kServices[CSiSchedule::kServiceCount] = {0x0400, 0x0401, 0x0402};
+const int kServices[SiSchedule::kServiceCount] = {0x0400, 0x0401, 0x0402};
 
 // The broadcast starts at 2008-06-01 12:00:00 JST.
-CTimeFields At(long long seconds) {
-    CTimeValue t0;
-    CTimeValue::FromFields(2008, 6, 1, 12, 0, 0, t0);
-    return CTimeValue(t0.Seconds() + seconds).Fields();
+TimeFields At(long long seconds) {
+    TimeValue t0;
+    TimeValue::FromFields(2008, 6, 1, 12, 0, 0, t0);
+    return TimeValue(t0.Seconds() + seconds).Fields();
 }
 
 EitEvent MakeEvent(int service, long long index, int programmeSeconds, long long stagger) {
     const Programme& p = kProgrammes[(index + service * 3) % kProgrammeCount];
     EitEvent e;
     e.event_id = static_cast<int>((index + 1) & 0xFFFF);
-    const CTimeFields f = At(index * programmeSeconds - stagger);
+    const TimeFields f = At(index * programmeSeconds - stagger);
     e.year = f.year, e.month = f.month, e.day = f.day, e.hour = f.hour, e.minute = f.minute,
     e.second = f.second;
     e.durationSeconds = programmeSeconds;
@@ -359,18 +361,18 @@ EitEvent MakeEvent(int service, long long index, int programmeSeconds, long long
 
 }  // namespace
 
-void CSiSchedule::Send(CStreamBuilder& b, int pid, Bytes section) {
-    ++m_nSections;
-    if (m_badCrcEvery > 0 && m_nSections % m_badCrcEvery == 0) section = WithBadCrc(section);
+void SiSchedule::Send(StreamBuilder& b, int pid, Bytes section) {
+    ++m_sections;
+    if (m_badCrcEvery > 0 && m_sections % m_badCrcEvery == 0) section = WithBadCrc(section);
     b.AddSection(pid, section);
 }
 
-bool CSiSchedule::Due(long long k, CStreamBuilder& b) {
+bool SiSchedule::Due(long long k, StreamBuilder& b) {
     const long long second = k / m_pps;
     const long long phase = k % m_pps;
     const long long quarter = m_pps / 4 > 0 ? m_pps / 4 : 1;
     if (phase == m_pps / 2 && second % 5 == 0) {
-        const CTimeFields f = At(second);
+        const TimeFields f = At(second);
         Send(b, 0x0014, MakeTOT(f.year, f.month, f.day, f.hour, f.minute, f.second,
                                      LocalTimeOffsetDescriptor()));
         return true;
@@ -409,3 +411,5 @@ bool CSiSchedule::Due(long long k, CStreamBuilder& b) {
 }
 
 }  // namespace tsgen
+
+}  // namespace tsvigil

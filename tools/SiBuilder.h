@@ -10,6 +10,8 @@
 
 #include "tools/TestStream.h"
 
+namespace tsvigil {
+
 namespace tsgen {
 
 // Encodes UTF-8 text in the ARIB 8-unit code from the decoder's initial
@@ -93,12 +95,12 @@ Bytes ServiceDescriptor(int serviceType, const std::string& provider, const std:
 // between, and the present event of each service changing every
 // programmeSeconds (staggered between services). Slot k is broadcast k /
 // packetsPerSecond seconds after 2008-06-01 12:00:00 JST.
-class CSiSchedule {
+class SiSchedule {
 public:
     static constexpr int kServiceCount = 3;
 
     // Every badCrcEvery-th section is sent with a damaged CRC_32 (0: none).
-    explicit CSiSchedule(long long packetsPerSecond, int programmeSeconds = 1800, long long badCrcEvery = 0)
+    explicit SiSchedule(long long packetsPerSecond, int programmeSeconds = 1800, long long badCrcEvery = 0)
         : m_pps(packetsPerSecond), m_badCrcEvery(badCrcEvery) {
         for (int s = 0; s < kServiceCount; ++s) {
             m_programmeSeconds[s] = programmeSeconds;
@@ -114,16 +116,18 @@ public:
         m_onAirAtStart[service] = (onAirAtStart % seconds + seconds) % seconds;
     }
     // Writes the sections due at packet slot k; false when none are.
-    bool Due(long long k, CStreamBuilder& b);
+    bool Due(long long k, StreamBuilder& b);
 
 private:
-    void Send(CStreamBuilder& b, int pid, Bytes section);
+    void Send(StreamBuilder& b, int pid, Bytes section);
 
     long long m_pps;
     int m_programmeSeconds[kServiceCount];
     long long m_onAirAtStart[kServiceCount];
     long long m_badCrcEvery;
-    long long m_nSections = 0;
+    long long m_sections = 0;
 };
 
 }  // namespace tsgen
+
+}  // namespace tsvigil

@@ -6,12 +6,14 @@
 
 #include "si/Section.h"
 
+namespace tsvigil {
+
 namespace tsgen {
 
-void CStreamBuilder::AddTransportPacket(const uint8_t* packet188, int lostBytes) {
-    if (m_nPacketSize == 192) {
+void StreamBuilder::AddTransportPacket(const uint8_t* packet188, int lostBytes) {
+    if (m_packetSize == 192) {
         // A 4-byte arrival time stamp prefix; its first byte is never 0x47.
-        const uint32_t ts = static_cast<uint32_t>(m_nPackets * 1000) & 0x3FFFFFFF;
+        const uint32_t ts = static_cast<uint32_t>(m_packets * 1000) & 0x3FFFFFFF;
         m_data.push_back(static_cast<uint8_t>(ts >> 24));
         m_data.push_back(static_cast<uint8_t>(ts >> 16));
         m_data.push_back(static_cast<uint8_t>(ts >> 8));
@@ -20,11 +22,11 @@ void CStreamBuilder::AddTransportPacket(const uint8_t* packet188, int lostBytes)
     const int lost = std::max(0, std::min(lostBytes, 180));
     m_data.insert(m_data.end(), packet188, packet188 + 8);
     m_data.insert(m_data.end(), packet188 + 8 + lost, packet188 + 188);
-    if (m_nPacketSize == 204) m_data.insert(m_data.end(), 16, 0x00);  // a parity trailer
-    ++m_nPackets;
+    if (m_packetSize == 204) m_data.insert(m_data.end(), 16, 0x00);  // a parity trailer
+    ++m_packets;
 }
 
-CStreamBuilder::PidPacketFaults CStreamBuilder::NextPidFaults(int pid) const {
+StreamBuilder::PidPacketFaults StreamBuilder::NextPidFaults(int pid) const {
     PidPacketFaults f;
     if (m_pidRules.empty()) return f;
     const auto it = m_pidPackets.find(pid);
@@ -44,19 +46,19 @@ CStreamBuilder::PidPacketFaults CStreamBuilder::NextPidFaults(int pid) const {
     return f;
 }
 
-size_t CStreamBuilder::PayloadRoom(int pid) const { return NextPidFaults(pid).discontinuity ? 182 : 184; }
+size_t StreamBuilder::PayloadRoom(int pid) const { return NextPidFaults(pid).discontinuity ? 182 : 184; }
 
-void CStreamBuilder::AddPacket(int pid, const Bytes& payload, bool unitStart,
+void StreamBuilder::AddPacket(int pid, const Bytes& payload, bool unitStart,
                                const PacketFaults& faults, bool noPayload) {
-    if (m_nPcrEvery > 0 && m_nSent >= m_nNextPcr) {
-        m_nNextPcr = (m_nSent / m_nPcrEvery + 1) * m_nPcrEvery;
-        const PcrStamp stamp = m_pcrStamp(m_nSent);
-        Put(m_nPcrPid, {}, false, {}, true, &stamp);
+    if (m_pcrEvery > 0 && m_sent >= m_nextPcr) {
+        m_nextPcr = (m_sent / m_pcrEvery + 1) * m_pcrEvery;
+        const PcrStamp stamp = m_pcrStamp(m_sent);
+        Put(m_pcrPid, {}, false, {}, true, &stamp);
     }
     Put(pid, payload, unitStart, faults, noPayload, nullptr);
 }
 
-void CStreamBuilder::Put(int pid, const Bytes& payload, bool unitStart, const PacketFaults& faults,
+void StreamBuilder::Put(int pid, const Bytes& payload, bool unitStart, const PacketFaults& faults,
                          bool noPayload, const PcrStamp* pcr) {
     PidPacketFaults pf;
     if (!m_pidRules.empty()) {
@@ -109,8 +111,8 @@ void CStreamBuilder::Put(int pid, const Bytes& payload, bool unitStart, const Pa
     // A dropped packet, and one in the gap, took its place in the broadcast
     // all the same.
     auto send = [&]() {
-        if (!pf.drop && (m_nSent < m_nGapFirst || m_nSent >= m_nGapEnd)) AddTransportPacket(p, faults.lostBytes);
-        ++m_nSent;
+        if (!pf.drop && (m_sent < m_gapFirst || m_sent >= m_gapEnd)) AddTransportPacket(p, faults.lostBytes);
+        ++m_sent;
     };
     send();
     if (pf.drop) return;
@@ -118,7 +120,7 @@ void CStreamBuilder::Put(int pid, const Bytes& payload, bool unitStart, const Pa
     for (int i = 1; i < copies; ++i) send();
 }
 
-void CStreamBuilder::AddFiller(int pid, const PacketFaults& faults) {
+void StreamBuilder::AddFiller(int pid, const PacketFaults& faults) {
     Bytes payload(184);
     for (size_t i = 0; i < payload.size(); ++i) payload[i] = static_cast<uint8_t>(i * 7 + 1);
     // Keep 0x47 out of the payload so no stray sync byte can prove a
@@ -127,11 +129,11 @@ void CStreamBuilder::AddFiller(int pid, const PacketFaults& faults) {
     std::replace(payload.begin(), payload.end(), uint8_t(0x47), uint8_t(0x48));
     // Seven bits of the number a byte, the top bit set: never 0x47 either.
     for (size_t i = 0; i < 8; ++i)
-        payload[183 - i] = static_cast<uint8_t>(0x80 | ((static_cast<uint64_t>(m_nSent) >> (7 * i)) & 0x7F));
+        payload[183 - i] = static_cast<uint8_t>(0x80 | ((static_cast<uint64_t>(m_sent) >> (7 * i)) & 0x7F));
     AddPacket(pid, payload, false, faults);
 }
 
-void CStreamBuilder::AddSection(int pid, const Bytes& given) {
+void StreamBuilder::AddSection(int pid, const Bytes& given) {
     Bytes spoilt;
     for (SectionRuleCount& c : m_sectionRules) {
         if (given.empty() || c.rule.n <= 0 || given[0] < c.rule.tableIdLo || given[0] > c.rule.tableIdHi) continue;
@@ -152,7 +154,7 @@ void CStreamBuilder::AddSection(int pid, const Bytes& given) {
     }
 }
 
-void CStreamBuilder::AddRaw(const Bytes& bytes) { m_data.insert(m_data.end(), bytes.begin(), bytes.end()); }
+void StreamBuilder::AddRaw(const Bytes& bytes) { m_data.insert(m_data.end(), bytes.begin(), bytes.end()); }
 
 Bytes FinishSection(Bytes body) {
     const int length = static_cast<int>(body.size()) + 4 - 3;
@@ -209,3 +211,5 @@ bool WriteFile(const std::string& path, const Bytes& data) {
 }
 
 }  // namespace tsgen
+
+}  // namespace tsvigil

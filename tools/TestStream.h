@@ -12,6 +12,8 @@
 #include <utility>
 #include <vector>
 
+namespace tsvigil {
+
 namespace tsgen {
 
 using Bytes = std::vector<uint8_t>;
@@ -59,9 +61,9 @@ struct PcrStamp {
     bool discontinuity = false;
 };
 
-class CStreamBuilder {
+class StreamBuilder {
 public:
-    explicit CStreamBuilder(int packetSize = 188) : m_nPacketSize(packetSize) {}
+    explicit StreamBuilder(int packetSize = 188) : m_packetSize(packetSize) {}
 
     // One packet of PID pid carrying payload (at most 184 bytes, 182 behind
     // a discontinuity's adaptation field; the rest is 0xFF). With an
@@ -96,16 +98,16 @@ public:
     // first at or after each multiple of every, the first one before the
     // first packet. stamp gives the PCR of the packet numbered n.
     void SetPcrClock(int pid, long long every, std::function<PcrStamp(long long n)> stamp) {
-        m_nPcrPid = pid;
-        m_nPcrEvery = every;
+        m_pcrPid = pid;
+        m_pcrEvery = every;
         m_pcrStamp = std::move(stamp);
     }
     // The packets numbered first to first + count - 1 are made (counters,
     // PCRs and the PID faults' counts move on) but not written: a stretch of
     // the broadcast the recorder missed.
     void SetGap(long long first, long long count) {
-        m_nGapFirst = first;
-        m_nGapEnd = first + count;
+        m_gapFirst = first;
+        m_gapEnd = first + count;
     }
     // An adaptation-field-only packet on pid carrying pcr, apart from the
     // clock of SetPcrClock.
@@ -117,17 +119,17 @@ public:
 
     // Packets of the broadcast made through AddPacket so far, whether
     // written, dropped by a PID fault or in the gap; Clear() keeps it.
-    long long Sent() const { return m_nSent; }
+    long long Sent() const { return m_sent; }
 
     // The next continuity_counter of pid (and lets a test set it).
     int& Counter(int pid) { return m_counters[pid]; }
 
     const Bytes& Data() const { return m_data; }
-    size_t PacketCount() const { return m_nPackets; }
-    int PacketSize() const { return m_nPacketSize; }
+    size_t PacketCount() const { return m_packets; }
+    int PacketSize() const { return m_packetSize; }
     void Clear() {
         m_data.clear();
-        m_nPackets = 0;
+        m_packets = 0;
     }
 
 private:
@@ -147,17 +149,17 @@ private:
     void Put(int pid, const Bytes& payload, bool unitStart, const PacketFaults& faults, bool noPayload,
              const PcrStamp* pcr);
 
-    int m_nPacketSize;
+    int m_packetSize;
     Bytes m_data;
-    size_t m_nPackets = 0;
+    size_t m_packets = 0;
     std::map<int, int> m_counters;
     std::vector<PidFaultRule> m_pidRules;
     std::map<int, long long> m_pidPackets;  // packets of each PID so far, while rules are set
-    long long m_nSent = 0;
-    long long m_nGapFirst = 0, m_nGapEnd = 0;
-    int m_nPcrPid = -1;
-    long long m_nPcrEvery = 0;
-    long long m_nNextPcr = 0;
+    long long m_sent = 0;
+    long long m_gapFirst = 0, m_gapEnd = 0;
+    int m_pcrPid = -1;
+    long long m_pcrEvery = 0;
+    long long m_nextPcr = 0;
     std::function<PcrStamp(long long)> m_pcrStamp;
     struct SectionRuleCount {
         SectionFaultRule rule;
@@ -188,3 +190,5 @@ inline uint8_t Bcd(int v) { return static_cast<uint8_t>(((v / 10) << 4) | (v % 1
 bool WriteFile(const std::string& path, const Bytes& data);
 
 }  // namespace tsgen
+
+}  // namespace tsvigil

@@ -12,6 +12,8 @@
 #include "tools/RandomRecording.h"
 #include "tools/Recording.h"
 
+namespace tsvigil {
+
 namespace {
 
 void Usage(std::FILE* to) {
@@ -348,6 +350,10 @@ int RunBatch() {
 }
 
 }  // namespace
+
+}  // namespace tsvigil
+
+using namespace tsvigil;
 
 int main(int argc, char** argv) {
     if (argc == 2 && std::string(argv[1]) == "--batch") return RunBatch();

@@ -12,6 +12,8 @@
 #include "tests/TestUtil.h"
 #include "tools/TestStream.h"
 
+using namespace tsvigil;
+
 namespace {
 std::atomic<long> g_allocations{0};
 }  // namespace
@@ -27,7 +29,7 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 namespace {
 
 long AllocationsToCheck(int packets) {
-    tsgen::CStreamBuilder b;
+    tsgen::StreamBuilder b;
     tsgen::PacketFaults scrambled;
     scrambled.scrambled = true;
     for (int i = 0; i < packets; ++i) {

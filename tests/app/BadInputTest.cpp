@@ -29,8 +29,10 @@
 #include "tools/SiBuilder.h"
 #include "tools/TestStream.h"
 
+namespace tsvigil {
+
 using tsgen::Bytes;
-using testutil::CTempFile;
+using testutil::TempFile;
 using testutil::kBanner;
 using testutil::ReadAll;
 
@@ -49,9 +51,9 @@ struct BoundedRun {
 // The built tool started with args and both streams captured, or with
 // standard output closed; Wait() kills it if it has not ended
 // kTimeoutSeconds after its start.
-class CToolRun {
+class ToolRun {
 public:
-    explicit CToolRun(const std::vector<std::string>& args, bool closedStdout = false)
+    explicit ToolRun(const std::vector<std::string>& args, bool closedStdout = false)
         : m_deadline(std::chrono::steady_clock::now() + std::chrono::seconds(kTimeoutSeconds)) {
         std::vector<std::string> all = {TSVIGIL_BIN};
         all.insert(all.end(), args.begin(), args.end());
@@ -76,17 +78,17 @@ public:
     BoundedRun Wait();
 
 private:
-    CTempFile m_out{{}, ".out"};
-    CTempFile m_err{{}, ".err"};
+    TempFile m_out{{}, ".out"};
+    TempFile m_err{{}, ".err"};
     std::chrono::steady_clock::time_point m_deadline;
     pid_t m_pid = -1;
 };
 
 // Runs the built tool on path with both streams captured, killing it if it
 // has not ended after kTimeoutSeconds.
-BoundedRun RunBounded(const std::string& path) { return CToolRun({path}).Wait(); }
+BoundedRun RunBounded(const std::string& path) { return ToolRun({path}).Wait(); }
 
-BoundedRun CToolRun::Wait() {
+BoundedRun ToolRun::Wait() {
     BoundedRun r;
     const pid_t pid = m_pid;
     if (pid < 0) return r;
@@ -146,7 +148,7 @@ std::string FirstBadLine(const std::string& report) {
 // Runs the tool on a file holding data and checks the invariants of every
 // run; returns the report for further checks.
 std::string CheckFile(const Bytes& data) {
-    CTempFile file(data);
+    TempFile file(data);
     const BoundedRun r = RunBounded(file.Path());
     EXPECT_TRUE(r.finished) << "no end within " << kTimeoutSeconds << " s";
     EXPECT_EQ(0, r.status);
@@ -184,7 +186,7 @@ tsgen::EitEvent Event(int id, const Bytes& descriptors) {
 // A short recording with every kind of report line, whose last three
 // packets carry a TOT, a continuity gap and an EIT present event.
 Bytes ValidStream() {
-    tsgen::CStreamBuilder b;
+    tsgen::StreamBuilder b;
     b.AddSection(0x0000, tsgen::MakePAT());
     b.AddSection(0x0014, tsgen::MakeTOT(2008, 6, 1, 12, 0, 0));
     for (int i = 0; i < 6; ++i) b.AddFiller(0x0100);
@@ -276,7 +278,7 @@ TEST(BadInputTest, ShortAndUniformFiles) {
             EXPECT_EQ("", out);
         }
         if (c.verdict == nullptr) continue;
-        CTempFile file(c.data);
+        TempFile file(c.data);
         const auto r = testutil::RunTool({"--verdict", file.Path()});
         EXPECT_EQ(file.Path() + ": " + c.verdict, r.out.substr(0, r.out.find(" (")));
         EXPECT_EQ(std::string(c.verdict) == "ok" ? 0 : 3, r.status);
@@ -315,7 +317,7 @@ TEST(BadInputTest, FileGrowingWhileRead) {
     const Bytes data = ValidStream();
     Bytes big;
     for (int i = 0; i < 40; ++i) big.insert(big.end(), data.begin(), data.end());
-    CTempFile file(Bytes(big.begin(), big.begin() + 188 * 10));
+    TempFile file(Bytes(big.begin(), big.begin() + 188 * 10));
     // A writer process appends the rest in small pieces while the tool reads.
     const pid_t writer = fork();
     if (writer == 0) {
@@ -349,9 +351,9 @@ TEST(BadInputTest, NamedPipe) {
     const Bytes data = ValidStream();
     for (const bool closedStdout : {false, true}) {
         SCOPED_TRACE(closedStdout ? "standard output closed" : "standard output open");
-        const std::string fifo = CTempFile({}, ".fifo").Path();
+        const std::string fifo = TempFile({}, ".fifo").Path();
         ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
-        CToolRun run({"--verdict", fifo}, closedStdout);
+        ToolRun run({"--verdict", fifo}, closedStdout);
         ASSERT_GT(run.Pid(), 0);
         // Opening for writing waits for the tool to open for reading.
         int fd = -1;
@@ -398,7 +400,7 @@ TEST(BadInputTest, NamedPipe) {
 
 TEST(BadInputTest, OddFramings) {
     // 192-byte packets whose prefix starts with 0x47, like a sync byte.
-    tsgen::CStreamBuilder p192(192);
+    tsgen::StreamBuilder p192(192);
     for (int i = 0; i < 50; ++i) p192.AddFiller(0x0100);
     Bytes prefixed = p192.Data();
     for (size_t i = 0; i < prefixed.size(); i += 192) prefixed[i] = 0x47;
@@ -406,7 +408,7 @@ TEST(BadInputTest, OddFramings) {
     // Runs of 188, 192 and 204 after one another, each carrying SI.
     Bytes switching;
     for (int size : {188, 192, 204, 188, 204, 192, 188}) {
-        tsgen::CStreamBuilder b(size);
+        tsgen::StreamBuilder b(size);
         b.AddSection(0x0014, tsgen::MakeTOT(2008, 6, 1, 12, 0, size % 60));
         for (int i = 0; i < 30; ++i) b.AddFiller(0x0100 + size);
         switching.insert(switching.end(), b.Data().begin(), b.Data().end());
@@ -436,7 +438,7 @@ TEST(BadInputTest, EverySectionLength) {
     // every size. EIT bodies leave out APR (0x0D), which a name may hold and
     // the report then prints as a line break of its own.
     std::mt19937 gen(3);
-    tsgen::CStreamBuilder b;
+    tsgen::StreamBuilder b;
     for (int length = 0; length <= 4095; ++length) {
         for (int pid : {0x0014, 0x0012}) {
             Bytes s = {static_cast<uint8_t>(pid == 0x0014 ? 0x73 : 0x4E),
@@ -470,7 +472,7 @@ TEST(BadInputTest, HostileDescriptorsLoopLength) {
         Bytes body(good.begin(), good.end() - 4);
         body[loopAt] = static_cast<uint8_t>((body[loopAt] & 0xF0) | ((length >> 8) & 0x0F));
         body[loopAt + 1] = static_cast<uint8_t>(length);
-        tsgen::CStreamBuilder b;
+        tsgen::StreamBuilder b;
         b.AddSection(0x0012, tsgen::FinishSection(body));
         const std::string out = CheckFile(b.Data());
         EXPECT_EQ(1, CountOf(out, EventLineEnd(7, 777))) << out;
@@ -481,7 +483,7 @@ TEST(BadInputTest, EveryTagWithLengthZeroAndFull) {
     // For every tag: a descriptor of length 0, one of length 255 with its 255
     // bytes, and one of length 255 that the section ends inside; in the TOT's
     // loop and in an event's loop after its short_event_descriptor.
-    tsgen::CStreamBuilder b;
+    tsgen::StreamBuilder b;
     for (int tag = 0; tag < 256; ++tag) {
         const uint8_t t = static_cast<uint8_t>(tag);
         Bytes full = {t, 0xFF};
@@ -521,10 +523,12 @@ TEST(BadInputTest, HostileEventNames) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        tsgen::CStreamBuilder b;
+        tsgen::StreamBuilder b;
         b.AddSection(0x0014, tsgen::MakeTOT(2008, 6, 1, 12, 0, 0));
         b.AddSection(0x0012, PresentSection(321, RawNameDescriptor(c.event_name)));
         const std::string out = CheckFile(b.Data());
         EXPECT_EQ(1, CountOf(out, EventLineEnd(1, 321))) << out;
     }
 }
+
+}  // namespace tsvigil

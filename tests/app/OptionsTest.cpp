@@ -11,23 +11,25 @@
 #include "tools/Recording.h"
 #include "tsvigil/Version.h"
 
+namespace tsvigil {
+
 namespace {
 
-using testutil::CTempFile;
+using testutil::TempFile;
 using testutil::kBanner;
 using testutil::RunTool;
 
 bool Has(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST(CommandLineTest, OptionLines) {
-    CTempFile rec({});
+    TempFile rec({});
     ASSERT_TRUE(tsgen::WriteDemoRecording(rec.Path()));
     const std::string f = rec.Path();
     // The recording under another spelling of its path; another recording;
     // a page-named input and a second input whose page would take its name.
     const std::string respelled = f.substr(0, f.rfind('/')) + "/." + f.substr(f.rfind('/'));
-    CTempFile other({});
-    CTempFile pageNamed({}, ".html");
+    TempFile other({});
+    TempFile pageNamed({}, ".html");
     const std::string dir = pageNamed.Path().substr(0, pageNamed.Path().rfind('/'));
     const std::string stem = pageNamed.Path().substr(0, pageNamed.Path().size() - 5);
     struct Case {
@@ -104,14 +106,14 @@ TEST(CommandLineTest, JsonAgreesWithTheTextReport) {
     damaged.cutTail = 100;
     for (const bool demo : {true, false}) {
         SCOPED_TRACE(demo ? "demo" : "damaged");
-        CTempFile rec({});
+        TempFile rec({});
         ASSERT_TRUE(demo ? tsgen::WriteDemoRecording(rec.Path()) : tsgen::WriteRecording(rec.Path(), damaged));
         const auto text = RunTool({rec.Path()});
         const auto json = RunTool({"--json", rec.Path()});
         EXPECT_EQ(0, json.status);
         EXPECT_EQ(kBanner, json.err);
-        CTempFile textFile(tsgen::Bytes(text.out.begin(), text.out.end()), ".txt");
-        CTempFile jsonFile(tsgen::Bytes(json.out.begin(), json.out.end()), ".json");
+        TempFile textFile(tsgen::Bytes(text.out.begin(), text.out.end()), ".txt");
+        TempFile jsonFile(tsgen::Bytes(json.out.begin(), json.out.end()), ".json");
         const std::string cmd = std::string("python3 ") + TSVIGIL_TEST_DATA + "/../app/check_json.py " +
                                 jsonFile.Path() + " " + textFile.Path();
         EXPECT_EQ(0, std::system(cmd.c_str())) << cmd;
@@ -119,3 +121,5 @@ TEST(CommandLineTest, JsonAgreesWithTheTextReport) {
 }
 
 }  // namespace
+
+}  // namespace tsvigil

@@ -13,6 +13,8 @@
 #include "tests/TestUtil.h"
 #include "tools/TestStream.h"
 
+namespace tsvigil {
+
 namespace {
 
 std::string Captured(std::FILE* f, char* buf, size_t size) {
@@ -20,19 +22,19 @@ std::string Captured(std::FILE* f, char* buf, size_t size) {
     return std::string(buf, size);
 }
 
-TEST(CProgressTest, ShownOnlyOnATerminalForLargeFiles) {
+TEST(ProgressTest, ShownOnlyOnATerminalForLargeFiles) {
     char* buf = nullptr;
     size_t size = 0;
     std::FILE* err = open_memstream(&buf, &size);
     {
-        CProgress small(err, CProgress::kMinFileSize, true);
-        CProgress notTerminal(err, 4 * CProgress::kMinFileSize, false);
+        Progress small(err, Progress::kMinFileSize, true);
+        Progress notTerminal(err, 4 * Progress::kMinFileSize, false);
         EXPECT_FALSE(small.Enabled());
         EXPECT_FALSE(notTerminal.Enabled());
     }
     EXPECT_EQ("", Captured(err, buf, size));
     {
-        CProgress p(err, 1000LL * 1000 * 1000, true);
+        Progress p(err, 1000LL * 1000 * 1000, true);
         ASSERT_TRUE(p.Enabled());
         EXPECT_EQ("\r   0% of 1000 MB, 0 MB/s", Captured(err, buf, size));
         p.Finish();
@@ -43,7 +45,7 @@ TEST(CProgressTest, ShownOnlyOnATerminalForLargeFiles) {
     std::free(buf);
 }
 
-TEST(CProgressTest, ReportOnTheSameTerminalErasesTheLineFirst) {
+TEST(ProgressTest, ReportOnTheSameTerminalErasesTheLineFirst) {
     char* ebuf = nullptr;
     size_t esize = 0;
     char* obuf = nullptr;
@@ -51,7 +53,7 @@ TEST(CProgressTest, ReportOnTheSameTerminalErasesTheLineFirst) {
     std::FILE* err = open_memstream(&ebuf, &esize);
     std::FILE* out = open_memstream(&obuf, &osize);
     {
-        CProgress p(err, 1000LL * 1000 * 1000, true);
+        Progress p(err, 1000LL * 1000 * 1000, true);
         std::FILE* report = p.Wrap(out);
         std::fputs(" sync byte error.\n", report);
         std::fclose(report);
@@ -68,14 +70,14 @@ TEST(CProgressTest, ReportOnTheSameTerminalErasesTheLineFirst) {
 // one block repeated (16 packets per PID in each block keep the counters
 // continuous across blocks).
 std::string WriteLargeRecording() {
-    tsgen::CStreamBuilder b;
+    tsgen::StreamBuilder b;
     for (int i = 0; i < 16 * 350; ++i) b.AddFiller(0x100);
     const tsgen::Bytes& block = b.Data();
     char path[] = "/tmp/tsvigil-progress-XXXXXX";
     const int fd = mkstemp(path);
     if (fd < 0) return "";
     long long written = 0;
-    while (written <= CProgress::kMinFileSize) {
+    while (written <= Progress::kMinFileSize) {
         if (write(fd, block.data(), block.size()) != static_cast<ssize_t>(block.size())) break;
         written += static_cast<long long>(block.size());
     }
@@ -83,7 +85,7 @@ std::string WriteLargeRecording() {
     return path;
 }
 
-TEST(CProgressTest, ThroughAPseudoTerminal) {
+TEST(ProgressTest, ThroughAPseudoTerminal) {
     const std::string path = WriteLargeRecording();
     ASSERT_FALSE(path.empty());
 
@@ -124,3 +126,5 @@ TEST(CProgressTest, ThroughAPseudoTerminal) {
 }
 
 }  // namespace
+
+}  // namespace tsvigil

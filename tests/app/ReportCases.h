@@ -12,6 +12,8 @@
 #include "tests/TestUtil.h"
 #include "tools/TestStream.h"
 
+namespace tsvigil {
+
 namespace testutil {
 
 const std::string kSize188 = " packet size:188.\n";
@@ -20,23 +22,23 @@ const std::string kSize188 = " packet size:188.\n";
 inline std::string Stamp(const char* hms) { return std::string("2008/06/01 ") + hms + "\n"; }
 
 // A TOT of 2008-06-01 h:m:s on PID 0x0014.
-inline void Tot(tsgen::CStreamBuilder& b, int h, int m, int s) {
+inline void Tot(tsgen::StreamBuilder& b, int h, int m, int s) {
     b.AddSection(0x0014, tsgen::MakeTOT(2008, 6, 1, h, m, s));
 }
 
 struct ReportCase {
     const char* name;
-    std::function<void(tsgen::CStreamBuilder&)> build;
+    std::function<void(tsgen::StreamBuilder&)> build;
     std::string expected;
 };
 
 // Checks every case in [begin, end); each stream starts with prelude's
 // packets when one is given.
 inline void RunReportCases(const ReportCase* begin, const ReportCase* end,
-                           const std::function<void(tsgen::CStreamBuilder&)>& prelude = nullptr) {
+                           const std::function<void(tsgen::StreamBuilder&)>& prelude = nullptr) {
     for (const ReportCase* c = begin; c != end; ++c) {
         SCOPED_TRACE(c->name);
-        tsgen::CStreamBuilder b;
+        tsgen::StreamBuilder b;
         if (prelude) prelude(b);
         c->build(b);
         EXPECT_EQ(c->expected, CheckBytes(b.Data()));
@@ -44,3 +46,5 @@ inline void RunReportCases(const ReportCase* begin, const ReportCase* end,
 }
 
 }  // namespace testutil
+
+}  // namespace tsvigil

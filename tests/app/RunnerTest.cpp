@@ -14,23 +14,25 @@
 #include "tools/SiBuilder.h"
 #include "tools/TestStream.h"
 
+namespace tsvigil {
+
 namespace {
 
 using testutil::CheckBytes;
-using testutil::CTempFile;
+using testutil::TempFile;
 using testutil::kBanner;
 using testutil::RunTool;
 using tsgen::Bytes;
-using tsgen::CStreamBuilder;
+using tsgen::StreamBuilder;
 
 Bytes ReadData(const std::string& name) { return testutil::ReadBytes(std::string(TSVIGIL_TEST_DATA) + "/" + name); }
 
 TEST(RunnerTest, CommandLinePaths) {
     const std::string missing = "/nonexistent/dir/rec.ts";
-    CTempFile empty({});
-    CStreamBuilder b;
+    TempFile empty({});
+    StreamBuilder b;
     b.AddFiller(0x100);
-    CTempFile onePacket(b.Data());
+    TempFile onePacket(b.Data());
     struct Case {
         const char* name;
         std::vector<std::string> args;
@@ -92,7 +94,7 @@ TEST(RunnerTest, PageNamesOfManyFilesOfOneName) {
 
 // Runs the command line in this process with the report held as given, into
 // temporary files; returns the status, standard output and standard error.
-testutil::RunResult RunHeld(std::vector<std::string> args, const CHoldLimits& hold) {
+testutil::RunResult RunHeld(std::vector<std::string> args, const HoldLimits& hold) {
     args.insert(args.begin(), "tsvigil");
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(&a[0]);
@@ -117,10 +119,10 @@ TEST(RunnerTest, HeldReportsSpillAndComeOutInOrder) {
     // memory or spills to a temporary file, what comes out is what one file
     // after another gives; a spill that cannot be made is a report not
     // written.
-    std::vector<std::unique_ptr<CTempFile>> recs;
+    std::vector<std::unique_ptr<TempFile>> recs;
     std::vector<std::string> args = {"--json"};
     for (long long every : {500, 300, 700}) {
-        recs.push_back(std::make_unique<CTempFile>(Bytes()));
+        recs.push_back(std::make_unique<TempFile>(Bytes()));
         tsgen::RecordingOptions o;
         o.si = true;
         o.packets = 30000;
@@ -129,7 +131,7 @@ TEST(RunnerTest, HeldReportsSpillAndComeOutInOrder) {
         ASSERT_TRUE(tsgen::WriteRecording(recs.back()->Path(), o));
         args.push_back(recs.back()->Path());
     }
-    const auto serial = RunHeld(args, CHoldLimits());
+    const auto serial = RunHeld(args, HoldLimits());
     ASSERT_EQ(0, serial.status);
     ASSERT_GT(serial.out.size(), 3u * 4096);
     const std::string noDir = "/nonexistent/dir";
@@ -140,7 +142,7 @@ TEST(RunnerTest, HeldReportsSpillAndComeOutInOrder) {
         int status;
     };
     const Case cases[] = {
-        {"in memory", CHoldLimits::kMemory, noDir, 0},
+        {"in memory", HoldLimits::kMemory, noDir, 0},
         {"spilled", 4096, "", 0},
         {"spilled at the first byte", 0, "", 0},
         {"spill cannot be made", 4096, noDir, 1},
@@ -148,7 +150,7 @@ TEST(RunnerTest, HeldReportsSpillAndComeOutInOrder) {
     args.insert(args.begin(), {"--jobs", "3"});
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CHoldLimits hold;
+        HoldLimits hold;
         hold.memory = c.memory;
         hold.spillDir = c.spillDir;
         const auto r = RunHeld(args, hold);
@@ -166,7 +168,7 @@ TEST(RunnerTest, LinesOfOnePacketComeInOrder) {
     // Size change, lost sync and a counter error all on one packet: a stray
     // byte spoils the last 188-byte packet (counter 4), and the first
     // 204-byte packet after it carries counter 5.
-    CStreamBuilder a(188), c(204);
+    StreamBuilder a(188), c(204);
     for (int i = 0; i < 5; ++i) a.AddFiller(0x100);
     a.AddRaw({0x00});
     c.Counter(0x100) = 5;
@@ -182,9 +184,9 @@ TEST(RunnerTest, LinesOfOnePacketComeInOrder) {
 }
 
 TEST(RunnerTest, FileOf192BytePacketsStartsClean) {
-    CStreamBuilder b(192);
+    StreamBuilder b(192);
     for (int i = 0; i < 10; ++i) b.AddFiller(0x100);
-    CTempFile f(b.Data());
+    TempFile f(b.Data());
     const auto r = RunTool({f.Path()});
     EXPECT_EQ(" packet size:192.\n", r.out);
     EXPECT_EQ(kBanner, r.err);
@@ -225,7 +227,7 @@ TEST(RunnerTest, RealScrambledRecordingCountedAtATot) {
     // The BS excerpt followed by one TOT: the TOT's time closes the block.
     Bytes d = ReadData("isdb-bs-scrambled.188.ts");
     ASSERT_EQ(580u * 188u, d.size());
-    CStreamBuilder b;
+    StreamBuilder b;
     b.AddSection(0x0014, tsgen::MakeTOT(2008, 6, 1, 12, 34, 56));
     d.insert(d.end(), b.Data().begin(), b.Data().end());
     EXPECT_EQ(std::string(" packet size:188.\n") + kBsScrambled + "2008/06/01 12:34:56\n", CheckBytes(d));
@@ -249,7 +251,7 @@ TEST(RunnerTest, GeneratedRecordingWithSi) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CTempFile f({});
+        TempFile f({});
         tsgen::RecordingOptions o;
         o.si = true;
         o.packets = 132000;
@@ -271,3 +273,5 @@ TEST(RunnerTest, GeneratedRecordingWithSi) {
 }
 
 }  // namespace
+
+}  // namespace tsvigil

@@ -13,6 +13,8 @@
 
 #include "tests/TestUtil.h"
 
+namespace tsvigil {
+
 namespace {
 
 std::vector<std::string> Entries(const std::string& dir) {
@@ -25,7 +27,7 @@ std::vector<std::string> Entries(const std::string& dir) {
     return names;
 }
 
-TEST(CReplacingFileTest, OlderFileStaysUntilTheNewOneIsWhole) {
+TEST(ReplacingFileTest, OlderFileStaysUntilTheNewOneIsWhole) {
     // A page replaced, a write that meets a full disk, a page dropped half
     // written: the directory then holds the page alone, old or new, never a
     // part of one nor a temporary file.
@@ -47,10 +49,10 @@ TEST(CReplacingFileTest, OlderFileStaysUntilTheNewOneIsWhole) {
         std::string dir = std::string(tmp && *tmp ? tmp : "/tmp") + "/tsvigil-replace-XXXXXX";
         ASSERT_NE(nullptr, mkdtemp(&dir[0]));
         const std::string page = dir + "/p.html";
-        ASSERT_TRUE(CReplacingFile::Write(page, "old page"));
+        ASSERT_TRUE(ReplacingFile::Write(page, "old page"));
         bool committed = false;
         {
-            CReplacingFile f;
+            ReplacingFile f;
             ASSERT_TRUE(f.Open(page));
             std::fputs("new page", f.File());
             if (c.way == Way::kFullDisk) {
@@ -67,7 +69,9 @@ TEST(CReplacingFileTest, OlderFileStaysUntilTheNewOneIsWhole) {
         unlink(page.c_str());
         rmdir(dir.c_str());
     }
-    EXPECT_FALSE(CReplacingFile::CanCreate("/nonexistent/dir/p.html"));
+    EXPECT_FALSE(ReplacingFile::CanCreate("/nonexistent/dir/p.html"));
 }
 
 }  // namespace
+
+}  // namespace tsvigil

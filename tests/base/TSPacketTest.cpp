@@ -7,6 +7,8 @@
 #include <cstdint>
 #include <vector>
 
+namespace tsvigil {
+
 namespace {
 
 // The adaptation field as the clock and the counter rules read it: the
@@ -52,3 +54,5 @@ TEST(TSPacketTest, AdaptationField) {
 }
 
 }  // namespace
+
+}  // namespace tsvigil

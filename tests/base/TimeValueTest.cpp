@@ -5,6 +5,8 @@
 
 #include <string>
 
+namespace tsvigil {
+
 namespace {
 
 struct Ymd {
@@ -51,15 +53,15 @@ struct Fields6 {
     int year, month, day, hour, minute, second;
 };
 
-::testing::AssertionResult Make(const Fields6& in, CTimeFields& out) {
-    CTimeValue t;
-    if (!CTimeValue::FromFields(in.year, in.month, in.day, in.hour, in.minute, in.second, t))
+::testing::AssertionResult Make(const Fields6& in, TimeFields& out) {
+    TimeValue t;
+    if (!TimeValue::FromFields(in.year, in.month, in.day, in.hour, in.minute, in.second, t))
         return ::testing::AssertionFailure() << "no time value";
     out = t.Fields();
     return ::testing::AssertionSuccess();
 }
 
-void ExpectFields(const Fields6& want, const CTimeFields& got) {
+void ExpectFields(const Fields6& want, const TimeFields& got) {
     EXPECT_EQ(want.year, got.year);
     EXPECT_EQ(want.month, got.month);
     EXPECT_EQ(want.day, got.day);
@@ -68,7 +70,7 @@ void ExpectFields(const Fields6& want, const CTimeFields& got) {
     EXPECT_EQ(want.second, got.second);
 }
 
-TEST(CTimeValueTest, DayPastMonthEndRollsOver) {
+TEST(TimeValueTest, DayPastMonthEndRollsOver) {
     struct Case {
         const char* name;
         Fields6 in, out;
@@ -83,13 +85,13 @@ TEST(CTimeValueTest, DayPastMonthEndRollsOver) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CTimeFields f;
+        TimeFields f;
         ASSERT_TRUE(Make(c.in, f));
         ExpectFields(c.out, f);
     }
 }
 
-TEST(CTimeValueTest, FieldsOutOfRangeFail) {
+TEST(TimeValueTest, FieldsOutOfRangeFail) {
     struct Case {
         const char* name;
         Fields6 in;
@@ -104,14 +106,14 @@ TEST(CTimeValueTest, FieldsOutOfRangeFail) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CTimeValue t(12345);
-        EXPECT_FALSE(CTimeValue::FromFields(c.in.year, c.in.month, c.in.day, c.in.hour, c.in.minute,
+        TimeValue t(12345);
+        EXPECT_FALSE(TimeValue::FromFields(c.in.year, c.in.month, c.in.day, c.in.hour, c.in.minute,
                                             c.in.second, t));
         EXPECT_EQ(12345, t.Seconds());  // left unchanged
     }
 }
 
-TEST(CTimeValueTest, FieldsRoundTrip) {
+TEST(TimeValueTest, FieldsRoundTrip) {
     // Broadcast times are JST fields in and out, through fixed arithmetic:
     // local clock changes (New York, London) play no part.
     const Fields6 times[] = {
@@ -126,10 +128,12 @@ TEST(CTimeValueTest, FieldsRoundTrip) {
     for (const Fields6& f : times) {
         SCOPED_TRACE(std::to_string(f.year) + "-" + std::to_string(f.month) + "-" + std::to_string(f.day) + " " +
                      std::to_string(f.hour) + ":" + std::to_string(f.minute));
-        CTimeValue t;
-        ASSERT_TRUE(CTimeValue::FromFields(f.year, f.month, f.day, f.hour, f.minute, f.second, t));
+        TimeValue t;
+        ASSERT_TRUE(TimeValue::FromFields(f.year, f.month, f.day, f.hour, f.minute, f.second, t));
         ExpectFields(f, t.Fields());
     }
 }
 
 }  // namespace
+
+}  // namespace tsvigil

@@ -9,14 +9,16 @@
 #include "tests/TestUtil.h"
 #include "tools/Recording.h"
 
+namespace tsvigil {
+
 namespace {
 
-using testutil::CTempFile;
+using testutil::TempFile;
 
 // Two checks on two threads over different recordings write what each
 // writes alone: a check shares no state with another.
-TEST(CCheckTest, TwoChecksOnTwoThreadsReportAsAlone) {
-    CTempFile demoFile({}), damagedFile({});
+TEST(CheckTest, TwoChecksOnTwoThreadsReportAsAlone) {
+    TempFile demoFile({}), damagedFile({});
     ASSERT_TRUE(tsgen::WriteDemoRecording(demoFile.Path()));
     tsgen::RecordingOptions o;
     o.si = o.psi = true;
@@ -47,3 +49,5 @@ TEST(CCheckTest, TwoChecksOnTwoThreadsReportAsAlone) {
 }
 
 }  // namespace
+
+}  // namespace tsvigil

@@ -8,6 +8,8 @@
 
 #include "tools/TestStream.h"
 
+namespace tsvigil {
+
 namespace {
 
 using tsgen::Bytes;
@@ -54,12 +56,12 @@ struct Case {
     const char* name;
     std::vector<Step> steps;
     int pid;  // whose counts are compared
-    CPidCounts want;
+    PidCounts want;
 };
 
-CPidCounts Counts(uint64_t packets, uint64_t errors, uint64_t lost, uint64_t duplicates, uint64_t discontinuities = 0,
+PidCounts Counts(uint64_t packets, uint64_t errors, uint64_t lost, uint64_t duplicates, uint64_t discontinuities = 0,
                   uint64_t scrambled = 0, uint64_t scrambledAtStart = 0, uint64_t transportErrors = 0) {
-    CPidCounts c;
+    PidCounts c;
     c.packets = packets;
     c.continuityErrors = errors;
     c.lost = lost;
@@ -109,7 +111,7 @@ const Case kCases[] = {
      Counts(3, 0, 0, 0, 0, 0, 0, 2)},
 };
 
-TEST(CPacketAccountingTest, CountsTable) {
+TEST(PacketAccountingTest, CountsTable) {
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         Bytes data;
@@ -121,14 +123,14 @@ TEST(CPacketAccountingTest, CountsTable) {
                 gone.push_back((s.bits & kGone) != 0);
             }
         }
-        std::vector<CPidCounts> counts(kPidCount);
-        auto accounting = std::make_unique<CPacketAccounting>(counts.data());
+        std::vector<PidCounts> counts(kPidCount);
+        auto accounting = std::make_unique<PacketAccounting>(counts.data());
         uint64_t breaks = 0, lost = 0, duplicates = 0;
         for (size_t i = 0; i < gone.size(); ++i) {
             const uint8_t* p = data.data() + i * 188;
             const int pid = Pid(p);
             accounting->Hold(gone[i] ? p : data.data(), 188);
-            accounting->Take(p, pid, [&](const CCounterBreak& b) {
+            accounting->Take(p, pid, [&](const CounterBreak& b) {
                 EXPECT_EQ(Counter(p), b.counter);
                 ++breaks;
                 lost += static_cast<uint64_t>(b.lost);
@@ -139,7 +141,7 @@ TEST(CPacketAccountingTest, CountsTable) {
             accounting->Keep(p, pid);
         }
         accounting->Finish();
-        const CPidCounts& got = counts[static_cast<size_t>(c.pid)];
+        const PidCounts& got = counts[static_cast<size_t>(c.pid)];
         EXPECT_EQ(c.want.packets, got.packets);
         EXPECT_EQ(c.want.continuityErrors, got.continuityErrors);
         EXPECT_EQ(c.want.lost, got.lost);
@@ -156,3 +158,5 @@ TEST(CPacketAccountingTest, CountsTable) {
 }
 
 }  // namespace
+
+}  // namespace tsvigil

@@ -11,6 +11,8 @@
 #include "tests/TestUtil.h"
 #include "tools/Recording.h"
 
+namespace tsvigil {
+
 namespace {
 
 // The lines of a --json run whose type is type.
@@ -44,7 +46,7 @@ double Seconds(const std::string& line, const std::string& key) { return std::at
 // Generated recordings of 12 s with the PCR every 40 ms on the first
 // programme's PCR_PID, each with one thing done to the clock, and what the
 // gaps, the damaged ranges and the elapsed time say of it.
-TEST(CPcrClockTest, GapsResetsAndRanges) {
+TEST(PcrClockTest, GapsResetsAndRanges) {
     struct Case {
         const char* name;
         std::function<void(tsgen::RecordingOptions&)> build;
@@ -211,7 +213,7 @@ TEST(CPcrClockTest, GapsResetsAndRanges) {
         o.si = o.psi = o.pcr = true;
         o.packets = 132000;
         c.build(o);
-        testutil::CTempFile f({});
+        testutil::TempFile f({});
         ASSERT_TRUE(tsgen::WriteRecording(f.Path(), o));
         std::vector<std::string> args = c.args;
         args.insert(args.end(), {"--json", f.Path()});
@@ -221,3 +223,5 @@ TEST(CPcrClockTest, GapsResetsAndRanges) {
 }
 
 }  // namespace
+
+}  // namespace tsvigil

@@ -13,6 +13,8 @@
 #include "tools/SiBuilder.h"
 #include "tools/TestStream.h"
 
+namespace tsvigil {
+
 namespace {
 
 using tsgen::Bytes;
@@ -137,13 +139,13 @@ std::vector<Case> Cases() {
     };
 }
 
-TEST(CPidRolesTest, RolesFromTheTables) {
+TEST(PidRolesTest, RolesFromTheTables) {
     for (const auto& c : Cases()) {
         SCOPED_TRACE(c.name);
-        CTableDispatcher tables;
-        CPidRoles roles;
+        TableDispatcher tables;
+        PidRoles roles;
         roles.Attach(tables);
-        tsgen::CStreamBuilder b;
+        tsgen::StreamBuilder b;
         for (const auto& s : c.sections) b.AddSection(s.pid, s.section);
         const Bytes& d = b.Data();
         for (size_t i = 0; i + 188 <= d.size(); i += 188) {
@@ -165,3 +167,5 @@ TEST(CPidRolesTest, RolesFromTheTables) {
 }
 
 }  // namespace
+
+}  // namespace tsvigil

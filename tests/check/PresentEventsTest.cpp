@@ -11,10 +11,12 @@
 #include "tools/SiBuilder.h"
 #include "tools/TestStream.h"
 
+namespace tsvigil {
+
 namespace {
 
 using tsgen::Bytes;
-using tsgen::CStreamBuilder;
+using tsgen::StreamBuilder;
 using tsgen::EitEvent;
 
 constexpr int kVideo = 0x0100;
@@ -32,7 +34,7 @@ Bytes Section(int tableId, int serviceId, int sectionNumber, int eventId, const 
 }
 
 // Present/following section 0 of the actual stream.
-void Present(CStreamBuilder& b, int serviceId, int eventId, const std::string& name = "a") {
+void Present(StreamBuilder& b, int serviceId, int eventId, const std::string& name = "a") {
     b.AddSection(0x0012, Section(0x4E, serviceId, 0, eventId, name));
 }
 
@@ -49,16 +51,16 @@ using Case = testutil::ReportCase;
 const std::string& kSize = testutil::kSize188;
 
 void RunCases(const Case* begin, const Case* end) {
-    testutil::RunReportCases(begin, end, [](CStreamBuilder& b) { b.AddFiller(kVideo); });
+    testutil::RunReportCases(begin, end, [](StreamBuilder& b) { b.AddFiller(kVideo); });
 }
 
-TEST(CPresentEventsTest, PresentEventChanges) {
+TEST(PresentEventsTest, PresentEventChanges) {
     const Case cases[] = {
         {"first present event of a service",
-         [](CStreamBuilder& b) { Present(b, 1024, 1, "ニュース"); },
+         [](StreamBuilder& b) { Present(b, 1024, 1, "ニュース"); },
          kSize + " eit:" + kNews + "(service_id:01024, event_id:00001).\n"},
         {"repeats, section 1 and other-stream sections print nothing",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Present(b, 1024, 1);
              Present(b, 1024, 1);
              b.AddSection(0x0012, Section(0x4E, 1024, 1, 2, "b"));
@@ -69,7 +71,7 @@ TEST(CPresentEventsTest, PresentEventChanges) {
          },
          kSize + Line(kA, 1024, 1)},
         {"section 0 without events prints nothing",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              b.AddSection(0x0012, tsgen::MakeEIT(0x4E, 1024, 0, 1, {}));
              Present(b, 1024, 1);
              b.AddSection(0x0012, tsgen::MakeEIT(0x4E, 1024, 0, 1, {}));
@@ -77,7 +79,7 @@ TEST(CPresentEventsTest, PresentEventChanges) {
          },
          kSize + Line(kA, 1024, 1)},
         {"two services keep their own event",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Present(b, 1024, 1, "a");
              Present(b, 1025, 1, "b");
              Present(b, 1024, 1, "a");
@@ -87,20 +89,20 @@ TEST(CPresentEventsTest, PresentEventChanges) {
          },
          kSize + Line(kA, 1024, 1) + Line(kB, 1025, 1) + Line(kA, 1025, 2)},
         {"a change back to an earlier event is reported",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Present(b, 1024, 1, "a");
              Present(b, 1024, 2, "b");
              Present(b, 1024, 1, "a");
          },
          kSize + Line(kA, 1024, 1) + Line(kB, 1024, 2) + Line(kA, 1024, 1)},
         {"event_id 0 and the largest ids",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Present(b, 0, 0);
              Present(b, 65535, 65535);
          },
          kSize + Line(kA, 0, 0) + Line(kA, 65535, 65535)},
         {"a damaged section prints nothing",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Bytes s = Section(0x4E, 1024, 0, 1, "a");
              s[s.size() - 2] ^= 0x10;
              b.AddSection(0x0012, s);
@@ -108,7 +110,7 @@ TEST(CPresentEventsTest, PresentEventChanges) {
          },
          kSize + Line(kB, 1024, 2)},
         {"event without a short event descriptor",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              EitEvent e;
              e.event_id = 7;
              e.descriptors = tsgen::ContentDescriptor(0x0, 0x1);
@@ -116,7 +118,7 @@ TEST(CPresentEventsTest, PresentEventChanges) {
          },
          kSize + " eit:(service_id:01024, event_id:00007).\n"},
         {"only the first event of the section is present",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              EitEvent present, following;
              present.event_id = 5;
              present.descriptors = tsgen::ShortEventDescriptor("a");
@@ -129,22 +131,22 @@ TEST(CPresentEventsTest, PresentEventChanges) {
     RunCases(std::begin(cases), std::end(cases));
 }
 
-TEST(CPresentEventsTest, AdditionalSymbolsAreLabelled) {
+TEST(PresentEventsTest, AdditionalSymbolsAreLabelled) {
     const Case cases[] = {
-        {"HV", [](CStreamBuilder& b) { Present(b, 1024, 1, "{HV}a"); }, kSize + Line(std::string("[HV]") + kA, 1024, 1)},
+        {"HV", [](StreamBuilder& b) { Present(b, 1024, 1, "{HV}a"); }, kSize + Line(std::string("[HV]") + kA, 1024, 1)},
         {"kanji label after text",
-         [](CStreamBuilder& b) { Present(b, 1024, 1, "ニュース{字}"); },
+         [](StreamBuilder& b) { Present(b, 1024, 1, "ニュース{字}"); },
          kSize + Line(std::string(kNews) + "[\x8E\x9A]", 1024, 1)},
-        {"two symbols", [](CStreamBuilder& b) { Present(b, 1024, 1, "{新}{HV}"); },
+        {"two symbols", [](StreamBuilder& b) { Present(b, 1024, 1, "{新}{HV}"); },
          kSize + Line("[\x90\x56][HV]", 1024, 1)},
     };
     RunCases(std::begin(cases), std::end(cases));
 }
 
-TEST(CPresentEventsTest, EventLinesAreTimeStamped) {
+TEST(PresentEventsTest, EventLinesAreTimeStamped) {
     const Case cases[] = {
         {"stamp before the line, the next TOT closes the block",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Tot(b, 12, 0, 0);
              Present(b, 1024, 1);
              Tot(b, 12, 0, 5);
@@ -156,7 +158,7 @@ TEST(CPresentEventsTest, EventLinesAreTimeStamped) {
          kSize + Stamp("12:00:00") + Line(kA, 1024, 1) + Stamp("12:00:05") + Stamp("12:00:10") +
              Line(kB, 1024, 2) + Stamp("12:00:15")},
         {"two lines in one block share the stamps",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Tot(b, 12, 0, 0);
              Present(b, 1024, 1);
              Present(b, 1025, 1);
@@ -164,7 +166,7 @@ TEST(CPresentEventsTest, EventLinesAreTimeStamped) {
          },
          kSize + Stamp("12:00:00") + Line(kA, 1024, 1) + Line(kA, 1025, 1) + Stamp("12:00:05")},
         {"a line before any TOT has no stamp",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Present(b, 1024, 1);
              Tot(b, 12, 0, 0);
          },
@@ -173,8 +175,8 @@ TEST(CPresentEventsTest, EventLinesAreTimeStamped) {
     RunCases(std::begin(cases), std::end(cases));
 }
 
-TEST(CPresentEventsTest, TableLinesComeBeforeTheDriversLinesOfTheSamePacket) {
-    CStreamBuilder b;
+TEST(PresentEventsTest, TableLinesComeBeforeTheDriversLinesOfTheSamePacket) {
+    StreamBuilder b;
     Present(b, 1024, 1);  // the very first packet
     int& cc = b.Counter(0x0012);
     cc = (cc + 1) % 16;  // the next EIT packet skips a counter
@@ -184,3 +186,5 @@ TEST(CPresentEventsTest, TableLinesComeBeforeTheDriversLinesOfTheSamePacket) {
 }
 
 }  // namespace
+
+}  // namespace tsvigil

@@ -10,6 +10,8 @@
 
 #include "check/PidRoles.h"
 
+namespace tsvigil {
+
 namespace {
 
 // 2008-06-01 12:00:00, the time of the first TOT of every row; the rows'
@@ -36,23 +38,23 @@ struct Step {
 // Writes what it is handed: a letter for the kind (T: TOT, F: other
 // finding, G: gap), @ and the broadcast time in ms from the base ("-"
 // when unknown), a gap's end, and / the elapsed ms.
-class CRecorder : public COutput {
+class Recorder : public Output {
 public:
-    void On(const CFinding& f) override {
-        text += f.kind == CFinding::kTot ? " T@" : f.kind == CFinding::kGap ? " G@" : " F@";
+    void On(const Finding& f) override {
+        text += f.kind == Finding::Kind::kTot ? " T@" : f.kind == Finding::Kind::kGap ? " G@" : " F@";
         text += f.hasAt ? std::to_string(f.at - kBaseSeconds * 1000) : "-";
         if (f.hasToAt) text += "-" + std::to_string(f.toAt - kBaseSeconds * 1000);
-        text += f.hasElapsed ? "/" + std::to_string(f.elapsed / CPcrClock::kTicksPerMs) : "/-";
+        text += f.hasElapsed ? "/" + std::to_string(f.elapsed / PcrClock::kTicksPerMs) : "/-";
     }
     std::string text;
 };
 
-struct CPacket {
+struct Packet {
     uint8_t bytes[188];
 };
 
-CPacket Pcr(int pid, int64_t ms) {
-    CPacket packet = {{0x47, static_cast<uint8_t>(pid >> 8), static_cast<uint8_t>(pid), 0x20, 183, 0x10}};
+Packet Pcr(int pid, int64_t ms) {
+    Packet packet = {{0x47, static_cast<uint8_t>(pid >> 8), static_cast<uint8_t>(pid), 0x20, 183, 0x10}};
     uint8_t* p = packet.bytes;
     const int64_t base = (kPcrOriginMs + ms) * 90;
     p[6] = static_cast<uint8_t>(base >> 25);
@@ -63,8 +65,8 @@ CPacket Pcr(int pid, int64_t ms) {
     return packet;
 }
 
-void Play(CTimeline& timeline, const Step& s) {
-    CFinding f;
+void Play(Timeline& timeline, const Step& s) {
+    Finding f;
     switch (s.op) {
         case Op::kPcrs:
             for (int64_t ms = s.a; ms <= s.b; ms += 100)
@@ -78,13 +80,13 @@ void Play(CTimeline& timeline, const Step& s) {
             timeline.SetClockPid(static_cast<int>(s.a), s.b * kBytesPerMs);
             return;
         case Op::kTot:
-            f.kind = CFinding::kTot;
+            f.kind = Finding::Kind::kTot;
             f.hasTime = true;
-            f.time = CTimeValue(kBaseSeconds + s.a);
+            f.time = TimeValue(kBaseSeconds + s.a);
             f.offset = f.timedAt = s.b * kBytesPerMs;
             break;
         case Op::kFinding:
-            f.kind = CFinding::kContinuityError;
+            f.kind = Finding::Kind::kContinuityError;
             f.offset = f.timedAt = s.a * kBytesPerMs;
             break;
     }
@@ -132,14 +134,14 @@ const Case kCases[] = {
      " T@-/- F@300/250", "", true},
 };
 
-TEST(CTimelineTest, AnchorsGapsAndResets) {
+TEST(TimelineTest, AnchorsGapsAndResets) {
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        CRecorder recorder;
-        const std::vector<COutput*> outputs = {&recorder};
-        CBroadcastClock clock([] {});
-        CTimeline timeline(outputs, clock);
-        CPidRoles roles;
+        Recorder recorder;
+        const std::vector<Output*> outputs = {&recorder};
+        BroadcastClock clock([] {});
+        Timeline timeline(outputs, clock);
+        PidRoles roles;
         if (c.roles) timeline.FollowRoles(&roles);
         for (const auto& s : c.steps) Play(timeline, s);
         timeline.Finish();
@@ -152,3 +154,5 @@ TEST(CTimelineTest, AnchorsGapsAndResets) {
 }
 
 }  // namespace
+
+}  // namespace tsvigil

@@ -8,6 +8,8 @@
 #include "descriptors/AribDescriptorsC0.h"
 #include "text/ARIBStringDecoder.h"
 
+namespace tsvigil {
+
 namespace {
 
 // Tag, length = payload size, payload: an exactly-sized descriptor whose
@@ -27,8 +29,8 @@ std::vector<uint8_t> Cat(std::initializer_list<std::vector<uint8_t>> parts) {
 // The section is the vector: CreateDescriptor may read up to its end, no further.
 template <class T>
 std::unique_ptr<T> Build(const std::vector<uint8_t>& b) {
-    CARIBStringDecoder dec;
-    std::unique_ptr<CDescriptor> d = CreateDescriptor(b.data(), b.data() + b.size(), dec);
+    ARIBStringDecoder dec;
+    std::unique_ptr<Descriptor> d = CreateDescriptor(b.data(), b.data() + b.size(), dec);
     if (dynamic_cast<T*>(d.get()) == nullptr) return nullptr;
     return std::unique_ptr<T>(static_cast<T*>(d.release()));
 }
@@ -41,7 +43,7 @@ const char* const kKanjiBSjis = "\x88\xA0";
 
 }  // namespace
 
-TEST(CDigitalCopyControlDescriptorTest, WalksComponentsByByteBudget) {
+TEST(DigitalCopyControlDescriptorTest, WalksComponentsByByteBudget) {
     using Comp = std::array<int, 7>;  // tag, drcd, mbf, cct, aps, ud, max_bitrate
     struct Case {
         const char* name;
@@ -66,7 +68,7 @@ TEST(CDigitalCopyControlDescriptorTest, WalksComponentsByByteBudget) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        auto d = Build<CDigitalCopyControlDescriptor>(c.in);
+        auto d = Build<DigitalCopyControlDescriptor>(c.in);
         ASSERT_NE(nullptr, d);
         EXPECT_EQ(c.top, (std::array<int, 8>{d->digital_recording_control_data,
                                              d->maximum_bitrate_flag, d->component_control_flag,
@@ -83,7 +85,7 @@ TEST(CDigitalCopyControlDescriptorTest, WalksComponentsByByteBudget) {
     }
 }
 
-TEST(CAudioComponentDescriptorTest, TextFollowsLanguageCodes) {
+TEST(AudioComponentDescriptorTest, TextFollowsLanguageCodes) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
@@ -109,7 +111,7 @@ TEST(CAudioComponentDescriptorTest, TextFollowsLanguageCodes) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        auto d = Build<CAudioComponentDescriptor>(c.in);
+        auto d = Build<AudioComponentDescriptor>(c.in);
         ASSERT_NE(nullptr, d);
         EXPECT_EQ(2, d->stream_content);
         EXPECT_EQ(0xFF, d->simulcast_group_tag);
@@ -123,7 +125,7 @@ TEST(CAudioComponentDescriptorTest, TextFollowsLanguageCodes) {
     }
 }
 
-TEST(CHyperlinkDescriptorTest, PrivateDataFillsTheRest) {
+TEST(HyperlinkDescriptorTest, PrivateDataFillsTheRest) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
@@ -139,7 +141,7 @@ TEST(CHyperlinkDescriptorTest, PrivateDataFillsTheRest) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        auto d = Build<CHyperlinkDescriptor>(c.in);
+        auto d = Build<HyperlinkDescriptor>(c.in);
         ASSERT_NE(nullptr, d);
         EXPECT_EQ(1, d->hyper_linkage_type);
         EXPECT_EQ(2, d->link_destination_type);
@@ -167,7 +169,7 @@ const std::vector<uint8_t> kModules = {0x00, 0x02,
 
 }  // namespace
 
-TEST(CDownloadContentDescriptorTest, OptionalPartsFollowWhatWasConsumed) {
+TEST(DownloadContentDescriptorTest, OptionalPartsFollowWhatWasConsumed) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
@@ -196,7 +198,7 @@ TEST(CDownloadContentDescriptorTest, OptionalPartsFollowWhatWasConsumed) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        auto d = Build<CDownloadContentDescriptor>(c.in);
+        auto d = Build<DownloadContentDescriptor>(c.in);
         ASSERT_NE(nullptr, d);
         EXPECT_EQ(c.flags, d->reboot << 4 | d->add_on << 3 | d->compatibility_flag << 2 |
                                d->module_info_flag << 1 | d->text_info_flag);
@@ -213,8 +215,8 @@ TEST(CDownloadContentDescriptorTest, OptionalPartsFollowWhatWasConsumed) {
     }
 }
 
-TEST(CDownloadContentDescriptorTest, NestedStructuresKeepTheirFields) {
-    auto d = Build<CDownloadContentDescriptor>(
+TEST(DownloadContentDescriptorTest, NestedStructuresKeepTheirFields) {
+    auto d = Build<DownloadContentDescriptor>(
         Desc(0xC9, Cat({C9Head(0x30), kCompat, kModules, {0x00}})));
     ASSERT_NE(nullptr, d);
     const auto& comp = d->compatibility;
@@ -238,7 +240,7 @@ TEST(CDownloadContentDescriptorTest, NestedStructuresKeepTheirFields) {
     EXPECT_TRUE(d->modules[1]->module_info.empty());
 }
 
-TEST(CCAServiceDescriptorTest, ServiceIdsFillTheDescriptor) {
+TEST(CAServiceDescriptorTest, ServiceIdsFillTheDescriptor) {
     struct Case { const char* name; std::vector<uint8_t> in; std::vector<uint16_t> ids; };
     const std::vector<uint8_t> kHead = {0x00, 0x05, 0x01, 0x02};
     const Case kCases[] = {
@@ -250,7 +252,7 @@ TEST(CCAServiceDescriptorTest, ServiceIdsFillTheDescriptor) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        auto d = Build<CCAServiceDescriptor>(c.in);
+        auto d = Build<CAServiceDescriptor>(c.in);
         ASSERT_NE(nullptr, d);
         EXPECT_EQ(5, d->CA_system_id);
         EXPECT_EQ(1, d->ca_broadcaster_group_id);
@@ -259,7 +261,7 @@ TEST(CCAServiceDescriptorTest, ServiceIdsFillTheDescriptor) {
     }
 }
 
-TEST(CTSInformationDescriptorTest, TransmissionTypesFollowTheName) {
+TEST(TSInformationDescriptorTest, TransmissionTypesFollowTheName) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
@@ -277,7 +279,7 @@ TEST(CTSInformationDescriptorTest, TransmissionTypesFollowTheName) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        auto d = Build<CTSInformationDescriptor>(c.in);
+        auto d = Build<TSInformationDescriptor>(c.in);
         ASSERT_NE(nullptr, d);
         EXPECT_EQ(5, d->remote_control_key_id);
         EXPECT_EQ(c.tsName, d->ts_name);
@@ -289,10 +291,10 @@ TEST(CTSInformationDescriptorTest, TransmissionTypesFollowTheName) {
     }
 }
 
-TEST(CExtendedBroadcasterDescriptorTest, ReadsTerrestrialLayoutForAnyType) {
+TEST(ExtendedBroadcasterDescriptorTest, ReadsTerrestrialLayoutForAnyType) {
     for (uint8_t type : {0x10, 0x20, 0xF0}) {
         SCOPED_TRACE(int(type));
-        auto d = Build<CExtendedBroadcasterDescriptor>(Desc(
+        auto d = Build<ExtendedBroadcasterDescriptor>(Desc(
             0xCE, {type, 0x00, 0x12, 0x21, 0x01, 0x02, 0x7F, 0xE0, 0x03, 0xEE, 0xFF}));
         ASSERT_NE(nullptr, d);
         EXPECT_EQ(type >> 4, d->broadcaster_type);
@@ -305,7 +307,7 @@ TEST(CExtendedBroadcasterDescriptorTest, ReadsTerrestrialLayoutForAnyType) {
     }
 }
 
-TEST(CLogoTransmissionDescriptorTest, TypeSelectsMembers) {
+TEST(LogoTransmissionDescriptorTest, TypeSelectsMembers) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
@@ -324,7 +326,7 @@ TEST(CLogoTransmissionDescriptorTest, TypeSelectsMembers) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        auto d = Build<CLogoTransmissionDescriptor>(c.in);
+        auto d = Build<LogoTransmissionDescriptor>(c.in);
         ASSERT_NE(nullptr, d);
         EXPECT_EQ(c.values, (std::array<int, 4>{d->logo_transmission_type, d->logo_id,
                                                 d->logo_version, d->download_data_id}));
@@ -338,14 +340,14 @@ TEST(CreateAribDescriptorC0Test, TextsFollowCountedFields) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
-        std::function<std::string(const CDescriptor&)> text;
+        std::function<std::string(const Descriptor&)> text;
         std::string sjis;
     };
-    auto dataContent = [](const CDescriptor& d) {
-        return static_cast<const CDataContentDescriptor&>(d).text;
+    auto dataContent = [](const Descriptor& d) {
+        return static_cast<const DataContentDescriptor&>(d).text;
     };
-    auto feeName = [](const CDescriptor& d) {
-        return static_cast<const CCAContractInfoDescriptor&>(d).fee_name;
+    auto feeName = [](const Descriptor& d) {
+        return static_cast<const CAContractInfoDescriptor&>(d).fee_name;
     };
     const Case kCases[] = {
         {"0xC7 after selector 2 and 1 ref",
@@ -363,7 +365,7 @@ TEST(CreateAribDescriptorC0Test, TextsFollowCountedFields) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        CARIBStringDecoder dec;
+        ARIBStringDecoder dec;
         auto d = CreateDescriptor(c.in.data(), c.in.data() + c.in.size(), dec);
         ASSERT_NE(nullptr, d);
         EXPECT_EQ(c.sjis, c.text(*d));
@@ -376,22 +378,22 @@ TEST(CreateAribDescriptorC0Test, HostileCountsStopAtSectionEnd) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
-        std::function<size_t(const CDescriptor&)> entries;
+        std::function<size_t(const Descriptor&)> entries;
         size_t expected;
     };
-    auto modules = [](const CDescriptor& d) {
-        return static_cast<const CDownloadContentDescriptor&>(d).modules.size();
+    auto modules = [](const Descriptor& d) {
+        return static_cast<const DownloadContentDescriptor&>(d).modules.size();
     };
-    auto compat = [](const CDescriptor& d) {
-        const auto& c = static_cast<const CDownloadContentDescriptor&>(d).compatibility;
+    auto compat = [](const Descriptor& d) {
+        const auto& c = static_cast<const DownloadContentDescriptor&>(d).compatibility;
         size_t n = c.descriptors.size();
         for (const auto& e : c.descriptors) n += e->subDescriptors.size();
         return n;
     };
     const Case kCases[] = {
         {"0xC1 budget 255 over one entry", Desc(0xC1, {0x10, 0xFF, 0x07, 0x00}),
-         [](const CDescriptor& d) {
-             return static_cast<const CDigitalCopyControlDescriptor&>(d).components.size();
+         [](const Descriptor& d) {
+             return static_cast<const DigitalCopyControlDescriptor&>(d).components.size();
          },
          1},
         {"0xC9 65535 modules over 3 bytes", Desc(0xC9, Cat({C9Head(0x10), {0xFF, 0xFF, 0, 1, 2}})),
@@ -403,26 +405,26 @@ TEST(CreateAribDescriptorC0Test, HostileCountsStopAtSectionEnd) {
                                         0xFF, 0x02}})),
          compat, 2},
         {"0xCC length 255 over 2 bytes", {0xCC, 0xFF, 0x00, 0x05, 0x01, 0x02, 0x04, 0x00},
-         [](const CDescriptor& d) {
-             return static_cast<const CCAServiceDescriptor&>(d).service_ids.size();
+         [](const Descriptor& d) {
+             return static_cast<const CAServiceDescriptor&>(d).service_ids.size();
          },
          1},
         {"0xCD 255 services over 3 bytes", Desc(0xCD, {0x05, 0x03, 0x0F, 0xFF, 0x04, 0x00, 0x04}),
-         [](const CDescriptor& d) {
-             const auto& t = static_cast<const CTSInformationDescriptor&>(d).transmission_types;
+         [](const Descriptor& d) {
+             const auto& t = static_cast<const TSInformationDescriptor&>(d).transmission_types;
              return t.size() * 1000 + (t.empty() ? 0 : t[0]->service_ids.size());
          },
          1002},
         {"0xCE 15 + 15 entries over 1 byte", Desc(0xCE, {0x10, 0x00, 0x12, 0xFF, 0x01}),
-         [](const CDescriptor& d) {
-             const auto& e = static_cast<const CExtendedBroadcasterDescriptor&>(d);
+         [](const Descriptor& d) {
+             const auto& e = static_cast<const ExtendedBroadcasterDescriptor&>(d);
              return e.affiliation_ids.size() * 1000 + e.broadcaster_ids.size();
          },
          1000},
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        CARIBStringDecoder dec;
+        ARIBStringDecoder dec;
         auto d = CreateDescriptor(c.in.data(), c.in.data() + c.in.size(), dec);
         ASSERT_NE(nullptr, d);
         EXPECT_EQ(c.expected, c.entries(*d));
@@ -446,7 +448,7 @@ TEST(CreateAribDescriptorC0Test, RandomPayloadsStayInsideSection) {
                 std::vector<uint8_t> in = Desc(static_cast<uint8_t>(tag), payload);
                 if (variant >= 2) in.resize(2 + rng() % (static_cast<size_t>(length) + 1));
                 in.shrink_to_fit();
-                CARIBStringDecoder dec;
+                ARIBStringDecoder dec;
                 auto d = CreateDescriptor(in.data(), in.data() + in.size(), dec);
                 if (!handled) {
                     EXPECT_EQ(nullptr, d) << "tag " << tag;
@@ -459,3 +461,5 @@ TEST(CreateAribDescriptorC0Test, RandomPayloadsStayInsideSection) {
         }
     }
 }
+
+}  // namespace tsvigil

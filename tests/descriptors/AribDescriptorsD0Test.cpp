@@ -9,6 +9,8 @@
 #include "tests/descriptors/BuildDescriptor.h"
 #include "text/ARIBStringDecoder.h"
 
+namespace tsvigil {
+
 namespace {
 
 using testutil::As;
@@ -47,11 +49,11 @@ const SeriesCase kSeries[] = {
      0, 0, 0, 0, 0, 0, 0, ""},
 };
 
-TEST(CSeriesDescriptorTest, FieldsTable) {
+TEST(SeriesDescriptorTest, FieldsTable) {
     for (const auto& c : kSeries) {
         SCOPED_TRACE(c.name);
         auto d = Build(c.in);
-        const auto* s = As<CSeriesDescriptor>(d);
+        const auto* s = As<SeriesDescriptor>(d);
         ASSERT_NE(nullptr, s);
         EXPECT_EQ(0xD5, s->descriptor_tag);
         EXPECT_EQ(c.in[1], s->descriptor_length);
@@ -99,11 +101,11 @@ const EventGroupCase kEventGroup[] = {
      1, {{1, 0}}, {}, {}},
 };
 
-TEST(CEventGroupDescriptorTest, LoopsTable) {
+TEST(EventGroupDescriptorTest, LoopsTable) {
     for (const auto& c : kEventGroup) {
         SCOPED_TRACE(c.name);
         auto d = Build(c.in);
-        const auto* g = As<CEventGroupDescriptor>(d);
+        const auto* g = As<EventGroupDescriptor>(d);
         ASSERT_NE(nullptr, g);
         EXPECT_EQ(c.group_type, g->group_type);
         ASSERT_EQ(c.events.size(), g->events.size());
@@ -143,11 +145,11 @@ const SIParameterCase kSIParameter[] = {
      1, 0, {{0x4E, 255, {0x11}}}},
 };
 
-TEST(CSIParameterDescriptorTest, TablesTable) {
+TEST(SIParameterDescriptorTest, TablesTable) {
     for (const auto& c : kSIParameter) {
         SCOPED_TRACE(c.name);
         auto d = Build(c.in);
-        const auto* s = As<CSIParameterDescriptor>(d);
+        const auto* s = As<SIParameterDescriptor>(d);
         ASSERT_NE(nullptr, s);
         EXPECT_EQ(c.version, s->parameter_version);
         EXPECT_EQ(c.update, s->update_time.Seconds());
@@ -162,7 +164,7 @@ TEST(CSIParameterDescriptorTest, TablesTable) {
 
 // ---- 0xD8 broadcaster_name_descriptor ----
 
-TEST(CBroadcasterNameDescriptorTest, NameTable) {
+TEST(BroadcasterNameDescriptorTest, NameTable) {
     struct Case { const char* name; std::vector<uint8_t> in; std::string sjis; };
     const Case kCases[] = {
         {"LS1 then alphanumeric A", {0xD8, 0x02, 0x0E, 0x41}, "\x82\x60"},
@@ -172,7 +174,7 @@ TEST(CBroadcasterNameDescriptorTest, NameTable) {
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         auto d = Build(c.in);
-        const auto* b = As<CBroadcasterNameDescriptor>(d);
+        const auto* b = As<BroadcasterNameDescriptor>(d);
         ASSERT_NE(nullptr, b);
         EXPECT_EQ(c.sjis, b->name);
     }
@@ -213,11 +215,11 @@ const ComponentGroupCase kComponentGroup[] = {
      1, 1, {{1, {}, 0x33, 1, "\x82\xA0"}}},
 };
 
-TEST(CComponentGroupDescriptorTest, GroupsTable) {
+TEST(ComponentGroupDescriptorTest, GroupsTable) {
     for (const auto& c : kComponentGroup) {
         SCOPED_TRACE(c.name);
         auto d = Build(c.in);
-        const auto* cg = As<CComponentGroupDescriptor>(d);
+        const auto* cg = As<ComponentGroupDescriptor>(d);
         ASSERT_NE(nullptr, cg);
         EXPECT_EQ(c.type, cg->component_group_type);
         EXPECT_EQ(c.flag, cg->total_bit_rate_flag);
@@ -242,12 +244,12 @@ TEST(CComponentGroupDescriptorTest, GroupsTable) {
     }
 }
 
-TEST(CComponentGroupDescriptorTest, HostileCountsStopAtTheSectionEnd) {
+TEST(ComponentGroupDescriptorTest, HostileCountsStopAtTheSectionEnd) {
     // 15 groups of 15 CA units of 15 components each, and a text of 255
     // bytes, claimed over five bytes.
     const std::vector<uint8_t> b = {0xD9, 0xFF, 0x1F, 0xFF, 0xFF, 0x01, 0x02};
     auto d = Build(b);
-    const auto* cg = As<CComponentGroupDescriptor>(d);
+    const auto* cg = As<ComponentGroupDescriptor>(d);
     ASSERT_NE(nullptr, cg);
     EXPECT_EQ(15, cg->num_of_group);
     ASSERT_EQ(1u, cg->groups.size());
@@ -259,7 +261,7 @@ TEST(CComponentGroupDescriptorTest, HostileCountsStopAtTheSectionEnd) {
 
 // ---- 0xDC LDT_linkage_descriptor ----
 
-TEST(CLDTLinkageDescriptorTest, DescriptionsTable) {
+TEST(LDTLinkageDescriptorTest, DescriptionsTable) {
     struct Desc { int id, type, user; };
     struct Case { const char* name; std::vector<uint8_t> in; std::vector<Desc> descriptions; };
     const Case kCases[] = {
@@ -276,7 +278,7 @@ TEST(CLDTLinkageDescriptorTest, DescriptionsTable) {
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         auto d = Build(c.in);
-        const auto* l = As<CLDTLinkageDescriptor>(d);
+        const auto* l = As<LDTLinkageDescriptor>(d);
         ASSERT_NE(nullptr, l);
         EXPECT_EQ(1, l->original_service_id);
         EXPECT_EQ(2, l->transport_stream_id);
@@ -292,7 +294,7 @@ TEST(CLDTLinkageDescriptorTest, DescriptionsTable) {
 
 // ---- 0xDE content_availability_descriptor ----
 
-TEST(CContentAvailabilityDescriptorTest, BitsTable) {
+TEST(ContentAvailabilityDescriptorTest, BitsTable) {
     struct Case { uint8_t b2; int copy, token, mode, state, enc; };
     const Case kCases[] = {
         {0xFF, 1, 1, 1, 7, 1},
@@ -303,7 +305,7 @@ TEST(CContentAvailabilityDescriptorTest, BitsTable) {
         SCOPED_TRACE(int(c.b2));
         const std::vector<uint8_t> b = {0xDE, 0x01, c.b2};
         auto d = Build(b);
-        const auto* a = As<CContentAvailabilityDescriptor>(d);
+        const auto* a = As<ContentAvailabilityDescriptor>(d);
         ASSERT_NE(nullptr, a);
         EXPECT_EQ(c.copy, a->copy_restriction_mode);
         EXPECT_EQ(c.token, a->image_constraint_token);
@@ -342,10 +344,10 @@ void RunRandomPayloads(uint8_t lengthOverride) {
             EXPECT_EQ(tag, d->descriptor_tag);
             EXPECT_EQ(b[1], d->descriptor_length);
             // Every loop advances by at least one byte per entry.
-            if (const auto* g = As<CEventGroupDescriptor>(d)) {
+            if (const auto* g = As<EventGroupDescriptor>(d)) {
                 EXPECT_LE(g->events.size() + g->groups.size(), b.size());
             }
-            if (const auto* cg = As<CComponentGroupDescriptor>(d)) {
+            if (const auto* cg = As<ComponentGroupDescriptor>(d)) {
                 size_t units = 0;
                 for (const auto& grp : cg->groups) units += grp->CA_units.size();
                 EXPECT_LE(cg->groups.size() + units, b.size());
@@ -363,3 +365,5 @@ TEST(CreateAribDescriptorD0Test, RandomPayloadsStayInsideTheSection) {
 TEST(CreateAribDescriptorD0Test, LengthPastTheSectionEnd) {
     RunRandomPayloads(0xFF);
 }
+
+}  // namespace tsvigil

@@ -8,6 +8,8 @@
 #include "tests/descriptors/BuildDescriptor.h"
 #include "text/ARIBStringDecoder.h"
 
+namespace tsvigil {
+
 namespace {
 
 using testutil::As;
@@ -17,7 +19,7 @@ const auto& Build = testutil::BuildDescriptor;
 
 // ---- 0xFA terrestrial_delivery_system_descriptor ----
 
-TEST(CTerrestrialDeliverySystemDescriptorTest, FieldsTable) {
+TEST(TerrestrialDeliverySystemDescriptorTest, FieldsTable) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
@@ -39,7 +41,7 @@ TEST(CTerrestrialDeliverySystemDescriptorTest, FieldsTable) {
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         auto d = Build(c.in);
-        const auto* t = As<CTerrestrialDeliverySystemDescriptor>(d);
+        const auto* t = As<TerrestrialDeliverySystemDescriptor>(d);
         ASSERT_NE(nullptr, t);
         EXPECT_EQ(0xFA, t->descriptor_tag);
         EXPECT_EQ(c.in[1], t->descriptor_length);
@@ -52,7 +54,7 @@ TEST(CTerrestrialDeliverySystemDescriptorTest, FieldsTable) {
 
 // ---- 0xFB partial_reception_descriptor ----
 
-TEST(CPartialReceptionDescriptorTest, ServiceIdsTable) {
+TEST(PartialReceptionDescriptorTest, ServiceIdsTable) {
     struct Case { const char* name; std::vector<uint8_t> in; std::vector<uint16_t> ids; };
     const Case kCases[] = {
         {"length 0", {0xFB, 0x00, 0x04, 0x08}, {}},
@@ -62,7 +64,7 @@ TEST(CPartialReceptionDescriptorTest, ServiceIdsTable) {
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         auto d = Build(c.in);
-        const auto* p = As<CPartialReceptionDescriptor>(d);
+        const auto* p = As<PartialReceptionDescriptor>(d);
         ASSERT_NE(nullptr, p);
         EXPECT_EQ(c.ids, p->service_ids);
     }
@@ -70,7 +72,7 @@ TEST(CPartialReceptionDescriptorTest, ServiceIdsTable) {
 
 // ---- 0xFC emergency_information_descriptor ----
 
-TEST(CEmergencyInformationDescriptorTest, EntriesTable) {
+TEST(EmergencyInformationDescriptorTest, EntriesTable) {
     struct Entry { int service_id, start_end, level, acl; std::vector<uint16_t> areas; };
     struct Case { const char* name; std::vector<uint8_t> in; std::vector<Entry> entries; };
     const Case kCases[] = {
@@ -88,7 +90,7 @@ TEST(CEmergencyInformationDescriptorTest, EntriesTable) {
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         auto d = Build(c.in);
-        const auto* e = As<CEmergencyInformationDescriptor>(d);
+        const auto* e = As<EmergencyInformationDescriptor>(d);
         ASSERT_NE(nullptr, e);
         ASSERT_EQ(c.entries.size(), e->emergencies.size());
         for (size_t i = 0; i < c.entries.size(); ++i) {
@@ -105,7 +107,7 @@ TEST(CEmergencyInformationDescriptorTest, EntriesTable) {
 
 // ---- 0xFD data_component_descriptor, 0xFE system_management_descriptor ----
 
-TEST(CDataComponentDescriptorTest, IdAndInfoTable) {
+TEST(DataComponentDescriptorTest, IdAndInfoTable) {
     struct Case { const char* name; std::vector<uint8_t> in; int id; std::vector<uint8_t> info; };
     const Case kCases[] = {
         {"length 2: id only", {0xFD, 0x02, 0x00, 0x08, 0x33}, 0x0008, {}},
@@ -116,14 +118,14 @@ TEST(CDataComponentDescriptorTest, IdAndInfoTable) {
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         auto d = Build(c.in);
-        const auto* x = As<CDataComponentDescriptor>(d);
+        const auto* x = As<DataComponentDescriptor>(d);
         ASSERT_NE(nullptr, x);
         EXPECT_EQ(c.id, x->data_component_id);
         EXPECT_EQ(c.info, x->additional_data_component_info);
     }
 }
 
-TEST(CSystemManagementDescriptorTest, IdAndInfoTable) {
+TEST(SystemManagementDescriptorTest, IdAndInfoTable) {
     struct Case { const char* name; std::vector<uint8_t> in; int id; std::vector<uint8_t> info; };
     const Case kCases[] = {
         {"length 2: the whole 16-bit id", {0xFE, 0x02, 0x03, 0x01, 0x77}, 0x0301, {}},
@@ -133,7 +135,7 @@ TEST(CSystemManagementDescriptorTest, IdAndInfoTable) {
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         auto d = Build(c.in);
-        const auto* x = As<CSystemManagementDescriptor>(d);
+        const auto* x = As<SystemManagementDescriptor>(d);
         ASSERT_NE(nullptr, x);
         EXPECT_EQ(c.id, x->system_management_id);
         EXPECT_EQ(c.info, x->additional_identification_info);
@@ -163,7 +165,7 @@ void RunRandomPayloads(uint8_t lengthOverride) {
             ASSERT_NE(nullptr, d) << tag << " " << n;
             EXPECT_EQ(tag, d->descriptor_tag);
             EXPECT_EQ(b[1], d->descriptor_length);
-            if (const auto* e = As<CEmergencyInformationDescriptor>(d)) {
+            if (const auto* e = As<EmergencyInformationDescriptor>(d)) {
                 // Each entry takes at least its four fixed bytes.
                 EXPECT_LE(e->emergencies.size() * 4, b.size() + 3);
             }
@@ -180,3 +182,5 @@ TEST(CreateAribDescriptorE0Test, RandomPayloadsStayInsideTheSection) {
 TEST(CreateAribDescriptorE0Test, LengthPastTheSectionEnd) {
     RunRandomPayloads(0xFF);
 }
+
+}  // namespace tsvigil

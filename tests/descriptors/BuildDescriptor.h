@@ -11,18 +11,22 @@
 #include "descriptors/Descriptor.h"
 #include "text/ARIBStringDecoder.h"
 
+namespace tsvigil {
+
 namespace testutil {
 
 // Builds the descriptor at the start of b; the section ends with b, so
 // AddressSanitizer flags any read past it.
-inline std::unique_ptr<CDescriptor> BuildDescriptor(const std::vector<uint8_t>& b) {
-    CARIBStringDecoder dec;
+inline std::unique_ptr<Descriptor> BuildDescriptor(const std::vector<uint8_t>& b) {
+    ARIBStringDecoder dec;
     return CreateDescriptor(b.data(), b.data() + b.size(), dec);
 }
 
 template <typename T>
-const T* As(const std::unique_ptr<CDescriptor>& d) {
+const T* As(const std::unique_ptr<Descriptor>& d) {
     return dynamic_cast<const T*>(d.get());
 }
 
 }  // namespace testutil
+
+}  // namespace tsvigil

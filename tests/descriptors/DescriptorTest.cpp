@@ -8,46 +8,48 @@
 #include "descriptors/StandardDescriptors.h"
 #include "text/ARIBStringDecoder.h"
 
+namespace tsvigil {
+
 namespace {
 
 // Walks the first loopEnd bytes of section as a descriptor loop.
-CDescriptorList Walk(const std::vector<uint8_t>& section, size_t loopEnd, int* errors = nullptr) {
-    CARIBStringDecoder dec;
-    CDescriptorList list;
-    const int n = ParseDescriptorLoop(list, CByteReader(section.data(), loopEnd), dec);
+DescriptorList Walk(const std::vector<uint8_t>& section, size_t loopEnd, int* errors = nullptr) {
+    ARIBStringDecoder dec;
+    DescriptorList list;
+    const int n = ParseDescriptorLoop(list, ByteReader(section.data(), loopEnd), dec);
     if (errors) *errors = n;
     return list;
 }
 
 }  // namespace
 
-TEST(CDescriptorTest, UnhandledTagGivesNoObject) {
+TEST(DescriptorTest, UnhandledTagGivesNoObject) {
     const std::vector<uint8_t> b = {0x44, 0x00};
-    CARIBStringDecoder dec;
+    ARIBStringDecoder dec;
     EXPECT_EQ(nullptr, CreateDescriptor(b.data(), b.data() + b.size(), dec));
 }
 
-TEST(CDescriptorTest, FactorySetsTagAndLength) {
+TEST(DescriptorTest, FactorySetsTagAndLength) {
     const std::vector<uint8_t> b = {0x4D, 0x0A, 0x6A, 0x70, 0x6E, 0x03,
                                     0x30, 0x21, 0x20, 0x02, 0x30, 0x22};
-    CARIBStringDecoder dec;
+    ARIBStringDecoder dec;
     auto d = CreateDescriptor(b.data(), b.data() + b.size(), dec);
     ASSERT_NE(nullptr, d);
-    EXPECT_NE(nullptr, dynamic_cast<CShortEventDescriptor*>(d.get()));
+    EXPECT_NE(nullptr, dynamic_cast<ShortEventDescriptor*>(d.get()));
     EXPECT_EQ(0x4D, d->descriptor_tag);
     EXPECT_EQ(10, d->descriptor_length);
 }
 
 // The unhandled descriptor's payload holds a stuffing descriptor at the
 // offset a walker stepping by the length alone would land on.
-TEST(CDescriptorTest, UnhandledDescriptorIsSteppedOver) {
+TEST(DescriptorTest, UnhandledDescriptorIsSteppedOver) {
     const std::vector<uint8_t> b = {
         0x44, 0x0B, 0x4D, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x42, 0x00,
         0x4D, 0x07, 0x6A, 0x70, 0x6E, 0x02, 0x30, 0x21, 0x00,
     };
-    CDescriptorList list = Walk(b, b.size());
+    DescriptorList list = Walk(b, b.size());
     ASSERT_EQ(1u, list.size());
-    auto* d = dynamic_cast<CShortEventDescriptor*>(list[0].get());
+    auto* d = dynamic_cast<ShortEventDescriptor*>(list[0].get());
     ASSERT_NE(nullptr, d);
     EXPECT_EQ(7, d->descriptor_length);
     EXPECT_EQ(2, d->event_name_length);
@@ -55,7 +57,7 @@ TEST(CDescriptorTest, UnhandledDescriptorIsSteppedOver) {
 
 // The loop is the first loopEnd bytes of the vector: nothing past them is
 // read, a descriptor cut short is kept with what it has and ends the walk.
-TEST(CDescriptorTest, WalkEndsWhereTheLoopEnds) {
+TEST(DescriptorTest, WalkEndsWhereTheLoopEnds) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
@@ -87,33 +89,33 @@ TEST(CDescriptorTest, WalkEndsWhereTheLoopEnds) {
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         int errors = -1;
-        CDescriptorList list = Walk(c.in, c.loopEnd, &errors);
+        DescriptorList list = Walk(c.in, c.loopEnd, &errors);
         std::vector<int> tags;
         for (const auto& d : list) tags.push_back(d->descriptor_tag);
         EXPECT_EQ(c.tags, tags);
         EXPECT_EQ(c.errors, errors);
         if (list.empty() || list[0]->descriptor_tag != 0x4D) continue;
-        CARIBStringDecoder dec;
-        const CByteReader::Span name = {c.firstName.data(), static_cast<int>(c.firstName.size())};
-        EXPECT_EQ(DecodeText(dec, name, true), static_cast<const CShortEventDescriptor&>(*list[0]).event_name);
+        ARIBStringDecoder dec;
+        const ByteReader::Span name = {c.firstName.data(), static_cast<int>(c.firstName.size())};
+        EXPECT_EQ(DecodeText(dec, name, true), static_cast<const ShortEventDescriptor&>(*list[0]).event_name);
     }
 }
 
-TEST(CDescriptorTest, FindDescriptorIndices) {
-    CDescriptorList list;
-    list.push_back(std::make_unique<CComponentDescriptor>());
-    list.push_back(std::make_unique<CShortEventDescriptor>());
-    list.push_back(std::make_unique<CShortEventDescriptor>());
+TEST(DescriptorTest, FindDescriptorIndices) {
+    DescriptorList list;
+    list.push_back(std::make_unique<ComponentDescriptor>());
+    list.push_back(std::make_unique<ShortEventDescriptor>());
+    list.push_back(std::make_unique<ShortEventDescriptor>());
     list[0]->descriptor_tag = 0x50;
     list[1]->descriptor_tag = 0x4D;
     list[2]->descriptor_tag = 0x4D;
-    CDescriptorList without;
-    without.push_back(std::make_unique<CComponentDescriptor>());
+    DescriptorList without;
+    without.push_back(std::make_unique<ComponentDescriptor>());
     without[0]->descriptor_tag = 0x50;
 
     struct Case {
         const char* name;
-        const CDescriptorList* list;
+        const DescriptorList* list;
         int start;
         int found;
     };
@@ -130,7 +132,7 @@ TEST(CDescriptorTest, FindDescriptorIndices) {
 
 // Random bytes as a descriptor loop: every section is exactly sized, so any
 // read outside it is an AddressSanitizer report.
-TEST(CDescriptorTest, RandomLoopsStayInsideTheSection) {
+TEST(DescriptorTest, RandomLoopsStayInsideTheSection) {
     std::mt19937 rng(1274800);
     for (int round = 0; round < 400; ++round) {
         SCOPED_TRACE(round);
@@ -142,9 +144,9 @@ TEST(CDescriptorTest, RandomLoopsStayInsideTheSection) {
                                             0xC4, 0xC7, 0xD6, 0xD9, 0xFA, 0xFE};
             b[i] = kTags[rng() % sizeof(kTags)];
         }
-        CARIBStringDecoder dec;
-        CDescriptorList list;
-        ParseDescriptorLoop(list, CByteReader(b.data(), b.size()), dec);
+        ARIBStringDecoder dec;
+        DescriptorList list;
+        ParseDescriptorLoop(list, ByteReader(b.data(), b.size()), dec);
         // The objects are built from the loop's whole descriptor headers, in
         // order: their (tag, length) pairs are a subsequence of the walk's.
         std::vector<std::pair<int, int>> walk;
@@ -157,3 +159,5 @@ TEST(CDescriptorTest, RandomLoopsStayInsideTheSection) {
         }
     }
 }
+
+}  // namespace tsvigil

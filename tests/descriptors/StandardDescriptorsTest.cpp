@@ -7,6 +7,8 @@
 
 #include "text/ARIBStringDecoder.h"
 
+namespace tsvigil {
+
 namespace {
 
 // Shift_JIS of the texts below: JIS 30 21 亜, 30 22 唖, SP the full-width
@@ -19,21 +21,21 @@ const char kFullB[] = "\x82\x61";
 
 // The section ends with the last byte of b, so ASan catches any read past it.
 template <class T>
-std::unique_ptr<T> Build(const std::vector<uint8_t>& b, CARIBStringDecoder& dec) {
-    std::unique_ptr<CDescriptor> d = CreateDescriptor(b.data(), b.data() + b.size(), dec);
+std::unique_ptr<T> Build(const std::vector<uint8_t>& b, ARIBStringDecoder& dec) {
+    std::unique_ptr<Descriptor> d = CreateDescriptor(b.data(), b.data() + b.size(), dec);
     if (dynamic_cast<T*>(d.get()) == nullptr) return nullptr;
     return std::unique_ptr<T>(static_cast<T*>(d.release()));
 }
 
 template <class T>
 std::unique_ptr<T> Build(const std::vector<uint8_t>& b) {
-    CARIBStringDecoder dec;
+    ARIBStringDecoder dec;
     return Build<T>(b, dec);
 }
 
 }  // namespace
 
-TEST(CShortEventDescriptorTest, ReadsNamesAndTexts) {
+TEST(ShortEventDescriptorTest, ReadsNamesAndTexts) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
@@ -64,7 +66,7 @@ TEST(CShortEventDescriptorTest, ReadsNamesAndTexts) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        auto d = Build<CShortEventDescriptor>(c.in);
+        auto d = Build<ShortEventDescriptor>(c.in);
         ASSERT_NE(nullptr, d);
         EXPECT_EQ(0x4D, d->descriptor_tag);
         EXPECT_EQ(c.in[1], d->descriptor_length);
@@ -77,18 +79,18 @@ TEST(CShortEventDescriptorTest, ReadsNamesAndTexts) {
     }
 }
 
-TEST(CShortEventDescriptorTest, NameDoesNotDependOnEarlierDecoderState) {
-    CARIBStringDecoder dec;
+TEST(ShortEventDescriptorTest, NameDoesNotDependOnEarlierDecoderState) {
+    ARIBStringDecoder dec;
     // LS1 leaves the alphanumeric set invoked into GL.
     const std::vector<uint8_t> first = {0x40, 0x02, 0x0E, 0x41};
     const std::vector<uint8_t> second = {0x4D, 0x07, 0x6A, 0x70, 0x6E, 0x02, 0x30, 0x21, 0x00};
-    ASSERT_NE(nullptr, Build<CNetworkNameDescriptor>(first, dec));
-    auto d = Build<CShortEventDescriptor>(second, dec);
+    ASSERT_NE(nullptr, Build<NetworkNameDescriptor>(first, dec));
+    auto d = Build<ShortEventDescriptor>(second, dec);
     ASSERT_NE(nullptr, d);
     EXPECT_EQ(kA, d->event_name);
 }
 
-TEST(CExtendedEventDescriptorTest, ReadsItemLoop) {
+TEST(ExtendedEventDescriptorTest, ReadsItemLoop) {
     struct Item {
         int item_description_length;
         std::string item_description;
@@ -136,7 +138,7 @@ TEST(CExtendedEventDescriptorTest, ReadsItemLoop) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        auto d = Build<CExtendedEventDescriptor>(c.in);
+        auto d = Build<ExtendedEventDescriptor>(c.in);
         ASSERT_NE(nullptr, d);
         EXPECT_EQ(c.descriptor_number, d->descriptor_number);
         EXPECT_EQ(c.last_descriptor_number, d->last_descriptor_number);
@@ -157,19 +159,19 @@ TEST(CExtendedEventDescriptorTest, ReadsItemLoop) {
 
 // A continuation item in the second descriptor of an event goes on from the
 // first descriptor's last item, even though that descriptor had a text.
-TEST(CExtendedEventDescriptorTest, ContinuationCrossesDescriptors) {
+TEST(ExtendedEventDescriptorTest, ContinuationCrossesDescriptors) {
     const std::vector<uint8_t> loop = {
         0x4E, 0x10, 0x01, 0x6A, 0x70, 0x6E, 0x08,
         0x02, 0x30, 0x21, 0x04, 0x1B, 0x28, 0x4A, 0x41,
         0x02, 0x30, 0x22,
         0x4E, 0x09, 0x11, 0x6A, 0x70, 0x6E, 0x03, 0x00, 0x01, 0x42, 0x00,
     };
-    CARIBStringDecoder dec;
-    CDescriptorList list;
-    ParseDescriptorLoop(list, CByteReader(loop.data(), loop.size()), dec);
+    ARIBStringDecoder dec;
+    DescriptorList list;
+    ParseDescriptorLoop(list, ByteReader(loop.data(), loop.size()), dec);
     ASSERT_EQ(2u, list.size());
-    auto* first = dynamic_cast<CExtendedEventDescriptor*>(list[0].get());
-    auto* second = dynamic_cast<CExtendedEventDescriptor*>(list[1].get());
+    auto* first = dynamic_cast<ExtendedEventDescriptor*>(list[0].get());
+    auto* second = dynamic_cast<ExtendedEventDescriptor*>(list[1].get());
     ASSERT_NE(nullptr, first);
     ASSERT_NE(nullptr, second);
     ASSERT_EQ(1u, first->items.size());
@@ -179,7 +181,7 @@ TEST(CExtendedEventDescriptorTest, ContinuationCrossesDescriptors) {
     EXPECT_EQ(kFullB, second->items[0]->item);
 }
 
-TEST(CCADescriptorTest, ReadsFixedPartAndPrivateData) {
+TEST(CADescriptorTest, ReadsFixedPartAndPrivateData) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
@@ -198,7 +200,7 @@ TEST(CCADescriptorTest, ReadsFixedPartAndPrivateData) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        auto d = Build<CCADescriptor>(c.in);
+        auto d = Build<CADescriptor>(c.in);
         ASSERT_NE(nullptr, d);
         EXPECT_EQ(c.CA_system_id, d->CA_system_id);
         EXPECT_EQ(c.CA_PID, d->CA_PID);
@@ -206,7 +208,7 @@ TEST(CCADescriptorTest, ReadsFixedPartAndPrivateData) {
     }
 }
 
-TEST(CServiceListDescriptorTest, OneServicePerThreeBytes) {
+TEST(ServiceListDescriptorTest, OneServicePerThreeBytes) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
@@ -222,7 +224,7 @@ TEST(CServiceListDescriptorTest, OneServicePerThreeBytes) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        auto d = Build<CServiceListDescriptor>(c.in);
+        auto d = Build<ServiceListDescriptor>(c.in);
         ASSERT_NE(nullptr, d);
         ASSERT_EQ(c.services.size(), d->services.size());
         for (size_t i = 0; i < c.services.size(); ++i) {
@@ -232,7 +234,7 @@ TEST(CServiceListDescriptorTest, OneServicePerThreeBytes) {
     }
 }
 
-TEST(CStuffingDescriptorTest, KeepsItsBytes) {
+TEST(StuffingDescriptorTest, KeepsItsBytes) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
@@ -246,13 +248,13 @@ TEST(CStuffingDescriptorTest, KeepsItsBytes) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        auto d = Build<CStuffingDescriptor>(c.in);
+        auto d = Build<StuffingDescriptor>(c.in);
         ASSERT_NE(nullptr, d);
         EXPECT_EQ(c.stuffing_bytes, d->stuffing_bytes);
     }
 }
 
-TEST(CSatelliteDeliverySystemDescriptorTest, ReadsBcdFields) {
+TEST(SatelliteDeliverySystemDescriptorTest, ReadsBcdFields) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
@@ -271,7 +273,7 @@ TEST(CSatelliteDeliverySystemDescriptorTest, ReadsBcdFields) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        auto d = Build<CSatelliteDeliverySystemDescriptor>(c.in);
+        auto d = Build<SatelliteDeliverySystemDescriptor>(c.in);
         ASSERT_NE(nullptr, d);
         EXPECT_EQ(c.frequency, d->frequency);
         EXPECT_EQ(c.orbital_position, d->orbital_position);
@@ -283,7 +285,7 @@ TEST(CSatelliteDeliverySystemDescriptorTest, ReadsBcdFields) {
     }
 }
 
-TEST(CServiceDescriptorTest, ReadsBothNames) {
+TEST(ServiceDescriptorTest, ReadsBothNames) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
@@ -301,7 +303,7 @@ TEST(CServiceDescriptorTest, ReadsBothNames) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        auto d = Build<CServiceDescriptor>(c.in);
+        auto d = Build<ServiceDescriptor>(c.in);
         ASSERT_NE(nullptr, d);
         EXPECT_EQ(c.service_type, d->service_type);
         EXPECT_EQ(c.N, d->service_provider_name_length);
@@ -311,7 +313,7 @@ TEST(CServiceDescriptorTest, ReadsBothNames) {
     }
 }
 
-TEST(CNetworkNameDescriptorTest, NamesOfNetworkAndBouquet) {
+TEST(NetworkNameDescriptorTest, NamesOfNetworkAndBouquet) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
@@ -327,18 +329,18 @@ TEST(CNetworkNameDescriptorTest, NamesOfNetworkAndBouquet) {
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
         if (c.in[0] == 0x40) {
-            auto d = Build<CNetworkNameDescriptor>(c.in);
+            auto d = Build<NetworkNameDescriptor>(c.in);
             ASSERT_NE(nullptr, d);
             EXPECT_EQ(c.text, d->network_name);
         } else {
-            auto d = Build<CBouquetNameDescriptor>(c.in);
+            auto d = Build<BouquetNameDescriptor>(c.in);
             ASSERT_NE(nullptr, d);
             EXPECT_EQ(c.text, d->bouquet_name);
         }
     }
 }
 
-TEST(CLinkageDescriptorTest, ReadsFixedPartAndPrivateData) {
+TEST(LinkageDescriptorTest, ReadsFixedPartAndPrivateData) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
@@ -351,7 +353,7 @@ TEST(CLinkageDescriptorTest, ReadsFixedPartAndPrivateData) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        auto d = Build<CLinkageDescriptor>(c.in);
+        auto d = Build<LinkageDescriptor>(c.in);
         ASSERT_NE(nullptr, d);
         EXPECT_EQ(1, d->transport_stream_id);
         EXPECT_EQ(4, d->original_network_id);
@@ -361,7 +363,7 @@ TEST(CLinkageDescriptorTest, ReadsFixedPartAndPrivateData) {
     }
 }
 
-TEST(CComponentDescriptorTest, TextIsWhatFollowsTheFixedPart) {
+TEST(ComponentDescriptorTest, TextIsWhatFollowsTheFixedPart) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
@@ -381,7 +383,7 @@ TEST(CComponentDescriptorTest, TextIsWhatFollowsTheFixedPart) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        auto d = Build<CComponentDescriptor>(c.in);
+        auto d = Build<ComponentDescriptor>(c.in);
         ASSERT_NE(nullptr, d);
         EXPECT_EQ(c.stream_content, d->stream_content);
         EXPECT_EQ(c.component_type, d->component_type);
@@ -391,7 +393,7 @@ TEST(CComponentDescriptorTest, TextIsWhatFollowsTheFixedPart) {
     }
 }
 
-TEST(CCAIdentifierDescriptorTest, OneIdentifierPerPair) {
+TEST(CAIdentifierDescriptorTest, OneIdentifierPerPair) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
@@ -404,14 +406,14 @@ TEST(CCAIdentifierDescriptorTest, OneIdentifierPerPair) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        auto d = Build<CCAIdentifierDescriptor>(c.in);
+        auto d = Build<CAIdentifierDescriptor>(c.in);
         ASSERT_NE(nullptr, d);
         EXPECT_EQ(c.ids, d->CA_system_ids);
     }
 }
 
-TEST(CContentDescriptorTest, OddLastByteIsIgnored) {
-    auto d = Build<CContentDescriptor>({0x54, 0x05, 0x12, 0x34, 0x56, 0x78, 0x9A});
+TEST(ContentDescriptorTest, OddLastByteIsIgnored) {
+    auto d = Build<ContentDescriptor>({0x54, 0x05, 0x12, 0x34, 0x56, 0x78, 0x9A});
     ASSERT_NE(nullptr, d);
     ASSERT_EQ(2u, d->nibbles.size());
     const int expected[2][4] = {{1, 2, 3, 4}, {5, 6, 7, 8}};
@@ -424,7 +426,7 @@ TEST(CContentDescriptorTest, OddLastByteIsIgnored) {
     }
 }
 
-TEST(CParentalRatingDescriptorTest, FourBytesPerRating) {
+TEST(ParentalRatingDescriptorTest, FourBytesPerRating) {
     struct Case {
         const char* name;
         std::vector<uint8_t> in;
@@ -437,7 +439,7 @@ TEST(CParentalRatingDescriptorTest, FourBytesPerRating) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        auto d = Build<CParentalRatingDescriptor>(c.in);
+        auto d = Build<ParentalRatingDescriptor>(c.in);
         ASSERT_NE(nullptr, d);
         ASSERT_EQ(c.count, d->ratings.size());
         if (c.count == 0) continue;
@@ -455,7 +457,7 @@ TEST(CreateStandardDescriptorTest, EveryLengthStaysInsideTheSection) {
                          0x4D, 0x4E, 0x4F, 0x50, 0x52, 0x53, 0x54, 0x55};
     std::mt19937 rng(20080601);
     for (int pattern = 0; pattern < 6; ++pattern) {
-        CARIBStringDecoder dec;
+        ARIBStringDecoder dec;
         for (int tag : kTags) {
             for (int length = 0; length <= 255; ++length) {
                 SCOPED_TRACE(testing::Message() << "pattern " << pattern << " tag " << tag
@@ -478,19 +480,19 @@ TEST(CreateStandardDescriptorTest, EveryLengthStaysInsideTheSection) {
                 EXPECT_EQ(length, d->descriptor_length);
                 // Entry loops run exactly over the descriptor when it is whole.
                 const size_t n = static_cast<size_t>(length);
-                if (auto* s = dynamic_cast<CServiceListDescriptor*>(d.get())) {
+                if (auto* s = dynamic_cast<ServiceListDescriptor*>(d.get())) {
                     EXPECT_EQ((n + 2) / 3, s->services.size());
-                } else if (auto* s = dynamic_cast<CCAIdentifierDescriptor*>(d.get())) {
+                } else if (auto* s = dynamic_cast<CAIdentifierDescriptor*>(d.get())) {
                     EXPECT_EQ((n + 1) / 2, s->CA_system_ids.size());
-                } else if (auto* s = dynamic_cast<CContentDescriptor*>(d.get())) {
+                } else if (auto* s = dynamic_cast<ContentDescriptor*>(d.get())) {
                     EXPECT_EQ(n / 2, s->nibbles.size());
-                } else if (auto* s = dynamic_cast<CParentalRatingDescriptor*>(d.get())) {
+                } else if (auto* s = dynamic_cast<ParentalRatingDescriptor*>(d.get())) {
                     EXPECT_EQ(n / 4, s->ratings.size());
-                } else if (auto* s = dynamic_cast<CStuffingDescriptor*>(d.get())) {
+                } else if (auto* s = dynamic_cast<StuffingDescriptor*>(d.get())) {
                     EXPECT_EQ(n, s->stuffing_bytes.size());
-                } else if (auto* s = dynamic_cast<CCADescriptor*>(d.get())) {
+                } else if (auto* s = dynamic_cast<CADescriptor*>(d.get())) {
                     EXPECT_EQ(n > 4 ? n - 4 : 0, s->private_data.size());
-                } else if (auto* s = dynamic_cast<CLinkageDescriptor*>(d.get())) {
+                } else if (auto* s = dynamic_cast<LinkageDescriptor*>(d.get())) {
                     EXPECT_EQ(n > 7 ? n - 7 : 0, s->private_data.size());
                 }
                 // The same bytes in sections cut short, each exactly sized.
@@ -506,3 +508,5 @@ TEST(CreateStandardDescriptorTest, EveryLengthStaysInsideTheSection) {
         }
     }
 }
+
+}  // namespace tsvigil

@@ -18,21 +18,23 @@
 #include "tools/SiBuilder.h"
 #include "tools/TestStream.h"
 
+namespace tsvigil {
+
 namespace {
 
 using testutil::ReadAll;
 
 // A fresh directory under the test temp directory, removed with what it holds.
-class CTempDir {
+class TempDir {
 public:
-    CTempDir() {
+    TempDir() {
         const char* tmp = std::getenv("TMPDIR");
         std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/tsvigil-html-XXXXXX";
         std::vector<char> buf(pattern.begin(), pattern.end());
         buf.push_back('\0');
         if (mkdtemp(buf.data())) m_path = buf.data();
     }
-    ~CTempDir() {
+    ~TempDir() {
         if (!m_path.empty()) std::system(("rm -rf '" + m_path + "'").c_str());
     }
     const std::string& Path() const { return m_path; }
@@ -71,16 +73,16 @@ const EscapeCase kEscapes[] = {
     {"UTF-8 text kept", "ニュース", "ニュース"},
 };
 
-TEST(CHtmlReportTest, EscapesHostileStrings) {
+TEST(HtmlReportTest, EscapesHostileStrings) {
     for (const auto& c : kEscapes) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.out, CHtmlReport::Escape(c.in));
+        EXPECT_EQ(c.out, HtmlReport::Escape(c.in));
     }
 }
 
-CFinding Damage(int64_t ms) {
-    CFinding f;
-    f.kind = CFinding::kDamage;
+Finding Damage(int64_t ms) {
+    Finding f;
+    f.kind = Finding::Kind::kDamage;
     f.hasAt = f.hasToAt = true;
     f.at = f.toAt = 1212321600000 + ms;  // 2008-06-01 12:00:00 JST
     f.hasElapsed = f.hasToElapsed = true;
@@ -91,27 +93,27 @@ CFinding Damage(int64_t ms) {
     return f;
 }
 
-TEST(CHtmlReportTest, MarksCloserThanAPixelMerge) {
+TEST(HtmlReportTest, MarksCloserThanAPixelMerge) {
     // 100 s over 1000 pixels: 100 ms a pixel.
-    CTempDir dir;
+    TempDir dir;
     const std::string path = dir.Path() + "/page.html";
-    CHtmlReport report(path, "rec.ts");
+    HtmlReport report(path, "rec.ts");
     const int64_t at[] = {0, 30, 60, 5000, 5200, 100000};
     for (const int64_t ms : at) report.On(Damage(ms));
     // A range begun before the clock was known, drawn from the first time
     // known; the bytes after the last packet, not drawn.
-    CFinding late = Damage(40000);
+    Finding late = Damage(40000);
     late.hasAt = late.hasElapsed = false;
     late.hasKnownAt = late.hasKnownElapsed = true;
     late.knownAt = late.toAt - 2000;
     late.knownElapsed = late.toElapsed - 2000 * 27000;
     report.On(late);
-    CFinding tail;
-    tail.kind = CFinding::kSyncError;
+    Finding tail;
+    tail.kind = Finding::Kind::kSyncError;
     tail.atEnd = true;
     tail.offset = 100000 * 1000 - 88;
     report.On(tail);
-    CCheckStats stats;
+    CheckStats stats;
     stats.bytes = 100000 * 1000;
     stats.hasElapsed = true;
     stats.elapsed = int64_t{100000} * 27000;
@@ -128,54 +130,54 @@ TEST(CHtmlReportTest, MarksCloserThanAPixelMerge) {
                                            "data-to=\"2008-06-01T12:00:00.060+09:00\""));
 
     // The merge itself: bounds widened, counts summed, PIDs joined.
-    std::vector<CHtmlMark> marks(3);
+    std::vector<HtmlMark> marks(3);
     const int64_t from[] = {10, 0, 20};
     for (size_t i = 0; i < 3; ++i) {
-        marks[i].has[CHtmlMark::kOffset] = true;
-        marks[i].from[CHtmlMark::kOffset] = marks[i].to[CHtmlMark::kOffset] = from[i];
+        marks[i].has[HtmlMark::kOffset] = true;
+        marks[i].from[HtmlMark::kOffset] = marks[i].to[HtmlMark::kOffset] = from[i];
         marks[i].count = i + 1;
         marks[i].pids = {static_cast<int>(i)};
     }
-    MergeMarks(marks, CHtmlMark::kOffset, 10.5);
+    MergeMarks(marks, HtmlMark::kOffset, 10.5);
     ASSERT_EQ(1u, marks.size());
     EXPECT_EQ(6u, marks[0].count);
-    EXPECT_EQ(0, marks[0].from[CHtmlMark::kOffset]);
-    EXPECT_EQ(20, marks[0].to[CHtmlMark::kOffset]);
+    EXPECT_EQ(0, marks[0].from[HtmlMark::kOffset]);
+    EXPECT_EQ(20, marks[0].to[HtmlMark::kOffset]);
     EXPECT_EQ((std::vector<int>{0, 1, 2}), marks[0].pids);
-    MergeMarks(marks, CHtmlMark::kOffset, 1);
+    MergeMarks(marks, HtmlMark::kOffset, 1);
     EXPECT_EQ(1u, marks.size());
 }
 
-TEST(CHtmlReportTest, LongRowsStayBounded) {
+TEST(HtmlReportTest, LongRowsStayBounded) {
     // A continuity error every packet of a long file: the row is merged as
     // it grows, and every finding is still counted.
-    CTempDir dir;
-    CHtmlReport report(dir.Path() + "/page.html", "rec.ts");
+    TempDir dir;
+    HtmlReport report(dir.Path() + "/page.html", "rec.ts");
     const int n = 50000;
     for (int i = 0; i < n; ++i) {
-        CFinding f;
-        f.kind = CFinding::kContinuityError;
+        Finding f;
+        f.kind = Finding::Kind::kContinuityError;
         f.pid = 0x12;
         f.lost = 1;
         f.offset = int64_t{i} * 188;
         report.On(f);
     }
-    EXPECT_LT(report.KeptBytes(), CHtmlTimeline::kMaxMarks * (sizeof(CHtmlMark) + 64));
-    CCheckStats stats;
+    EXPECT_LT(report.KeptBytes(), HtmlTimeline::kMaxMarks * (sizeof(HtmlMark) + 64));
+    CheckStats stats;
     stats.bytes = int64_t{n} * 188;
     report.Finish(stats);
     EXPECT_EQ(static_cast<uint64_t>(n), CountOf(ReadAll(dir.Path() + "/page.html"), "loss"));
 }
 
-std::string DemoIn(const CTempDir& dir, const std::string& name) {
+std::string DemoIn(const TempDir& dir, const std::string& name) {
     const std::string path = dir.Path() + "/" + name;
     EXPECT_EQ(0, system(("mkdir -p \"$(dirname '" + path + "')\"").c_str()));
     EXPECT_TRUE(tsgen::WriteDemoRecording(path));
     return path;
 }
 
-TEST(CHtmlReportTest, IndexOfSeveralFiles) {
-    CTempDir dir;
+TEST(HtmlReportTest, IndexOfSeveralFiles) {
+    TempDir dir;
     const std::string a = DemoIn(dir, "one/a.ts");
     const std::string b = dir.Path() + "/two/a.ts";
     ASSERT_EQ(0, system(("mkdir -p '" + dir.Path() + "/two' && cp '" + a + "' '" + b + "'").c_str()));
@@ -214,7 +216,7 @@ TEST(CHtmlReportTest, IndexOfSeveralFiles) {
 }
 
 // The page as a browser builds it, scripts run; empty without Chromium.
-std::string DumpDom(const CTempDir& dir, const std::string& page) {
+std::string DumpDom(const TempDir& dir, const std::string& page) {
     const std::string profile = dir.Path() + "/profile";
     const std::string cmd =
         "/usr/bin/chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run "
@@ -229,9 +231,9 @@ std::string DumpDom(const CTempDir& dir, const std::string& page) {
     return dom;
 }
 
-TEST(CHtmlReportTest, BrowserSeesTheMarksAndNoScript) {
+TEST(HtmlReportTest, BrowserSeesTheMarksAndNoScript) {
     if (access("/usr/bin/chromium", X_OK) != 0) GTEST_SKIP() << "no /usr/bin/chromium";
-    CTempDir dir;
+    TempDir dir;
     const std::string demo = DemoIn(dir, "demo.ts");
     ASSERT_EQ(0, testutil::RunTool({"--html", dir.Path() + "/demo.html", demo}).status);
     const std::string dom = DumpDom(dir, dir.Path() + "/demo.html");
@@ -254,7 +256,7 @@ TEST(CHtmlReportTest, BrowserSeesTheMarksAndNoScript) {
 
     // A programme named to run a script (the decoder gives its letters
     // full width), and a file named to run one.
-    tsgen::CStreamBuilder b;
+    tsgen::StreamBuilder b;
     tsgen::EitEvent e;
     e.event_id = 1;
     e.descriptors = tsgen::ShortEventDescriptor("<script>document.title='x'</script>");
@@ -274,7 +276,9 @@ TEST(CHtmlReportTest, BrowserSeesTheMarksAndNoScript) {
     EXPECT_EQ(std::string::npos, hdom.find("<img"));
     EXPECT_EQ(std::string::npos, hdom.find("<script>document"));
     EXPECT_NE(std::string::npos, hdom.find("&lt;img src=x onerror=\"document.title='x'\"&gt;.ts"));
-    EXPECT_NE(std::string::npos, hdom.find("<td>" + CHtmlReport::Escape(name) + "</td>"));
+    EXPECT_NE(std::string::npos, hdom.find("<td>" + HtmlReport::Escape(name) + "</td>"));
 }
 
 }  // namespace
+
+}  // namespace tsvigil

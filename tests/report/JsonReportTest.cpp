@@ -11,11 +11,13 @@
 #include "tests/TestUtil.h"
 #include "tools/Recording.h"
 
+namespace tsvigil {
+
 namespace {
 
 bool Has(const std::string& text, const std::string& line) { return text.find(line) != std::string::npos; }
 
-TEST(CJsonReportTest, QuoteEscapesAndMendsUtf8) {
+TEST(JsonReportTest, QuoteEscapesAndMendsUtf8) {
     struct Case {
         const char* name;
         std::string in;
@@ -33,21 +35,21 @@ TEST(CJsonReportTest, QuoteEscapesAndMendsUtf8) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(c.out, CJsonReport::Quote(c.in));
+        EXPECT_EQ(c.out, JsonReport::Quote(c.in));
     }
 }
 
 // An event line: the name from Shift_JIS to UTF-8 and escaped, the start
 // time in ISO 8601 with the JST offset, the duration in seconds, both null
 // when undefined; the time of the last TOT, null before the first.
-TEST(CJsonReportTest, EventLine) {
+TEST(JsonReportTest, EventLine) {
     const std::string text = testutil::Captured([](std::FILE* out) {
-        CJsonReport json(out, "a.ts");
-        CFinding f;
-        f.kind = CFinding::kPresentEvent;
+        JsonReport json(out, "a.ts");
+        Finding f;
+        f.kind = Finding::Kind::kPresentEvent;
         f.serviceId = 1024;
         f.eventId = 7;
-        f.hasStart = CTimeValue::FromFields(2008, 6, 1, 19, 0, 0, f.start);
+        f.hasStart = TimeValue::FromFields(2008, 6, 1, 19, 0, 0, f.start);
         f.duration = 5400;
         f.name = "\x83\x6A\x83\x85\x81\x5B\x83\x58 \"a\\b\"\x01";  // ニュース "a\b" and a control byte
         f.offset = 1880;
@@ -56,7 +58,7 @@ TEST(CJsonReportTest, EventLine) {
         f.hasStart = false;
         f.duration = -1;
         f.name = "";
-        f.hasTime = CTimeValue::FromFields(2008, 6, 1, 19, 0, 5, f.time);
+        f.hasTime = TimeValue::FromFields(2008, 6, 1, 19, 0, 5, f.time);
         // Timed from the PCR: 12.345 s after the first, at 19:00:05.678.
         f.hasElapsed = f.hasAt = true;
         f.elapsed = 12345 * 27000 + 26999;
@@ -78,8 +80,8 @@ TEST(CJsonReportTest, EventLine) {
 // times from the TOT and the PCR, its gap, a damaged range, a programme
 // recorded late, and the summary's bytes, TOTs, roles, services and
 // verdict.
-TEST(CJsonReportTest, DemoRecordingValues) {
-    testutil::CTempFile rec({});
+TEST(JsonReportTest, DemoRecordingValues) {
+    testutil::TempFile rec({});
     ASSERT_TRUE(tsgen::WriteDemoRecording(rec.Path()));
     const auto r = testutil::RunTool({"--json", rec.Path()});
     ASSERT_EQ(0, r.status);
@@ -160,3 +162,5 @@ TEST(CJsonReportTest, DemoRecordingValues) {
 }
 
 }  // namespace
+
+}  // namespace tsvigil

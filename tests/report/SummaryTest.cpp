@@ -9,13 +9,15 @@
 #include "tools/Recording.h"
 #include "tools/TestStream.h"
 
+namespace tsvigil {
+
 namespace {
 
 // The whole summary of the demo recording, line for line: the columns of
 // every PID, the roles and the services they serve, the totals, the sync
 // losses, the first and last TOT and the services' names.
-TEST(CSummaryReportTest, DemoRecording) {
-    testutil::CTempFile rec({});
+TEST(SummaryReportTest, DemoRecording) {
+    testutil::TempFile rec({});
     ASSERT_TRUE(tsgen::WriteDemoRecording(rec.Path()));
     const auto r = testutil::RunTool({"--utf8", "--summary", rec.Path()});
     ASSERT_EQ(0, r.status);
@@ -72,8 +74,8 @@ TEST(CSummaryReportTest, DemoRecording) {
 // A stream without PSI or a good TOT: every PID but the SI ones unknown,
 // and so picture or sound when above the SI range; no TOT, said so. The TOT that fails its
 // CRC_32 counts in the crc column and changes no verdict; the TDT has none.
-TEST(CSummaryReportTest, StreamWithoutTables) {
-    tsgen::CStreamBuilder b;
+TEST(SummaryReportTest, StreamWithoutTables) {
+    tsgen::StreamBuilder b;
     tsgen::PacketFaults gap;
     gap.counterStep = 3;
     b.AddSection(0x0014, tsgen::WithBadCrc(tsgen::MakeTOT(2008, 6, 1, 12, 0, 0)));
@@ -99,7 +101,7 @@ TEST(CSummaryReportTest, StreamWithoutTables) {
 
     // Leading garbage is lost sync, but damaged no packet: no range. A range
     // begun before the first TOT is printed from the TOT's time.
-    tsgen::CStreamBuilder clean;
+    tsgen::StreamBuilder clean;
     for (int i = 0; i < 8; ++i) clean.AddFiller(0x0100);
     tsgen::Bytes garbage(100, 0x00);
     garbage.insert(garbage.end(), clean.Data().begin(), clean.Data().end());
@@ -116,3 +118,5 @@ TEST(CSummaryReportTest, StreamWithoutTables) {
 }
 
 }  // namespace
+
+}  // namespace tsvigil

@@ -10,23 +10,25 @@
 #include "tests/app/ReportCases.h"
 #include "tools/TestStream.h"
 
+namespace tsvigil {
+
 namespace {
 
 using tsgen::Bytes;
-using tsgen::CStreamBuilder;
+using tsgen::StreamBuilder;
 using tsgen::PacketFaults;
 
 constexpr int kVideo = 0x0100;
 
-void BadTot(CStreamBuilder& b, int h, int m, int s) {
+void BadTot(StreamBuilder& b, int h, int m, int s) {
     Bytes t = tsgen::MakeTOT(2008, 6, 1, h, m, s);
     t.back() ^= 0x01;
     b.AddSection(0x0014, t);
 }
 // The two packets of a TOT of 12:00:05 whose descriptors fill more than
 // one packet, its counters following on from b's.
-Bytes LongTotPackets(CStreamBuilder& b) {
-    CStreamBuilder two;
+Bytes LongTotPackets(StreamBuilder& b) {
+    StreamBuilder two;
     two.Counter(0x0014) = b.Counter(0x0014);
     Bytes descriptors(200, 'A');
     descriptors[0] = 0x40;
@@ -34,20 +36,20 @@ Bytes LongTotPackets(CStreamBuilder& b) {
     two.AddSection(0x0014, tsgen::MakeTOT(2008, 6, 1, 12, 0, 5, descriptors));
     return Bytes(two.Data().begin(), two.Data().begin() + 376);
 }
-void Tdt(CStreamBuilder& b, int h, int m, int s) { b.AddSection(0x0014, tsgen::MakeTDT(2008, 6, 1, h, m, s)); }
-void Quiet(CStreamBuilder& b) { b.AddFiller(kVideo); }
+void Tdt(StreamBuilder& b, int h, int m, int s) { b.AddSection(0x0014, tsgen::MakeTDT(2008, 6, 1, h, m, s)); }
+void Quiet(StreamBuilder& b) { b.AddFiller(kVideo); }
 // A packet of kVideo that skips one continuity_counter value.
-void Gap(CStreamBuilder& b) {
+void Gap(StreamBuilder& b) {
     PacketFaults f;
     f.counterStep = 2;
     b.AddFiller(kVideo, f);
 }
-void TransportError(CStreamBuilder& b) {
+void TransportError(StreamBuilder& b) {
     PacketFaults f;
     f.transportError = true;
     b.AddFiller(kVideo, f);
 }
-void Scrambled(CStreamBuilder& b, int pid) {
+void Scrambled(StreamBuilder& b, int pid) {
     PacketFaults f;
     f.scrambled = true;
     b.AddFiller(pid, f);
@@ -60,10 +62,10 @@ const std::string& kSize = testutil::kSize188;
 
 void RunCases(const Case* begin, const Case* end) { testutil::RunReportCases(begin, end); }
 
-TEST(CTextReportTest, TimeStampsAroundFindings) {
+TEST(TextReportTest, TimeStampsAroundFindings) {
     const Case cases[] = {
         {"no TOT: no stamps, counts at the end",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Quiet(b);
              Gap(b);
              Scrambled(b, kVideo);
@@ -75,7 +77,7 @@ TEST(CTextReportTest, TimeStampsAroundFindings) {
              " transport scrambling countrol (pid:0x0100,     1packets).\n" +
              " transport error indicator (    1packets).\n"},
         {"quiet TOTs print nothing",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Quiet(b);
              Tot(b, 12, 0, 0);
              Quiet(b);
@@ -83,14 +85,14 @@ TEST(CTextReportTest, TimeStampsAroundFindings) {
          },
          kSize},
         {"findings before the first TOT are closed by it",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Quiet(b);
              Gap(b);
              Tot(b, 12, 0, 0);
          },
          kSize + " continuity counter error (pid:0x0100,  0-> 2).\n" + Stamp("12:00:00")},
         {"two quiet TOTs, then a finding with the second one's time",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Quiet(b);
              Tot(b, 12, 0, 0);
              Quiet(b);
@@ -99,7 +101,7 @@ TEST(CTextReportTest, TimeStampsAroundFindings) {
          },
          kSize + Stamp("12:00:05") + " continuity counter error (pid:0x0100,  1-> 3).\n"},
         {"continuity error after a quiet period, closed by the next TOT",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Quiet(b);
              Tot(b, 12, 0, 0);
              Gap(b);
@@ -116,10 +118,10 @@ TEST(CTextReportTest, TimeStampsAroundFindings) {
     RunCases(std::begin(cases), std::end(cases));
 }
 
-TEST(CTextReportTest, BulkCounts) {
+TEST(TextReportTest, BulkCounts) {
     const Case cases[] = {
         {"three transport errors between two TOTs",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Quiet(b);
              Tot(b, 12, 0, 0);
              TransportError(b);
@@ -130,7 +132,7 @@ TEST(CTextReportTest, BulkCounts) {
          },
          kSize + Stamp("12:00:00") + " transport error indicator (    3packets).\n" + Stamp("12:00:05")},
         {"scrambled packets in PID order, counts reset at each TOT",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Quiet(b);
              Tot(b, 12, 0, 0);
              Scrambled(b, 0x0100);
@@ -144,7 +146,7 @@ TEST(CTextReportTest, BulkCounts) {
              " transport scrambling countrol (pid:0x0100,     2packets).\n" + Stamp("12:00:05") +
              " transport scrambling countrol (pid:0x0100,     1packets).\n" + Stamp("12:00:10")},
         {"scrambling before transport errors; a packet counts for both",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Quiet(b);
              Tot(b, 12, 0, 0);
              PacketFaults f;
@@ -156,7 +158,7 @@ TEST(CTextReportTest, BulkCounts) {
          kSize + Stamp("12:00:00") + " transport scrambling countrol (pid:0x1fff,     1packets).\n" +
              " transport error indicator (    1packets).\n" + Stamp("12:00:05")},
         {"counts after the last TOT close the report without a time",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Quiet(b);
              Tot(b, 12, 0, 0);
              TransportError(b);
@@ -165,7 +167,7 @@ TEST(CTextReportTest, BulkCounts) {
          kSize + Stamp("12:00:00") + " transport scrambling countrol (pid:0x0100,     1packets).\n" +
              " transport error indicator (    1packets).\n"},
         {"counts before the first TOT are printed by it",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              TransportError(b);
              Tot(b, 12, 0, 0);
          },
@@ -174,10 +176,10 @@ TEST(CTextReportTest, BulkCounts) {
     RunCases(std::begin(cases), std::end(cases));
 }
 
-TEST(CTextReportTest, SectionsThatFailVerificationCloseNothing) {
+TEST(TextReportTest, SectionsThatFailVerificationCloseNothing) {
     const Case cases[] = {
         {"TOT with a bad CRC_32 after a finding",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Quiet(b);
              Tot(b, 12, 0, 0);
              Gap(b);
@@ -187,7 +189,7 @@ TEST(CTextReportTest, SectionsThatFailVerificationCloseNothing) {
          },
          kSize + Stamp("12:00:00") + " continuity counter error (pid:0x0100,  0-> 2).\n" + Stamp("12:00:10")},
         {"TOT with a bad CRC_32 after counted errors",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Quiet(b);
              Tot(b, 12, 0, 0);
              TransportError(b);
@@ -196,7 +198,7 @@ TEST(CTextReportTest, SectionsThatFailVerificationCloseNothing) {
          },
          kSize + Stamp("12:00:00") + " transport error indicator (    1packets).\n" + Stamp("12:00:10")},
         {"TDT on the TOT's PID after a finding",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Quiet(b);
              Tot(b, 12, 0, 0);
              Gap(b);
@@ -207,7 +209,7 @@ TEST(CTextReportTest, SectionsThatFailVerificationCloseNothing) {
         // A stamp shows the last TOT that completed, whatever section the
         // buffer holds since.
         {"a TDT after a TOT",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Quiet(b);
              Tot(b, 12, 0, 0);
              Tdt(b, 12, 0, 3);
@@ -215,7 +217,7 @@ TEST(CTextReportTest, SectionsThatFailVerificationCloseNothing) {
          },
          kSize + Stamp("12:00:00") + " continuity counter error (pid:0x0100,  0-> 2).\n"},
         {"a TOT with a bad CRC_32 after a TOT",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Quiet(b);
              Tot(b, 12, 0, 0);
              BadTot(b, 12, 0, 5);
@@ -223,7 +225,7 @@ TEST(CTextReportTest, SectionsThatFailVerificationCloseNothing) {
          },
          kSize + Stamp("12:00:00") + " continuity counter error (pid:0x0100,  0-> 2).\n"},
         {"a TOT whose second packet was lost, after a TOT",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Quiet(b);
              Tot(b, 12, 0, 0);
              // A TOT of two packets of which only the first arrives.
@@ -235,7 +237,7 @@ TEST(CTextReportTest, SectionsThatFailVerificationCloseNothing) {
         // The same counter on other bytes says 15 packets were lost, which
         // breaks the TOT in hand, however well the packet after follows on.
         {"a TOT whose second packet follows a loss of 15, after a TOT",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Quiet(b);
              Tot(b, 12, 0, 0);
              const Bytes d = LongTotPackets(b);
@@ -248,7 +250,7 @@ TEST(CTextReportTest, SectionsThatFailVerificationCloseNothing) {
          },
          kSize + Stamp("12:00:00") + " continuity counter error (pid:0x0014,  1-> 1).\n"},
         {"a CRC-correct section of table_id 0x74 after a TOT",
-         [](CStreamBuilder& b) {
+         [](StreamBuilder& b) {
              Quiet(b);
              Tot(b, 12, 0, 0);
              Bytes other = tsgen::MakeTOT(2008, 6, 1, 12, 0, 7);
@@ -262,10 +264,10 @@ TEST(CTextReportTest, SectionsThatFailVerificationCloseNothing) {
     RunCases(std::begin(cases), std::end(cases));
 }
 
-TEST(CTextReportTest, StampWithoutATimePrintsAPlaceholder) {
+TEST(TextReportTest, StampWithoutATimePrintsAPlaceholder) {
     // JST_time fields that are no date must not stop the report.
     Bytes body = {0x73, 0x70, 0x00, 0xD5, 0x5A, 0x25, 0x00, 0x00, 0xF0, 0x00};  // hour 25
-    CStreamBuilder b;
+    StreamBuilder b;
     Quiet(b);
     b.AddSection(0x0014, tsgen::FinishSection(body));
     Gap(b);
@@ -274,3 +276,5 @@ TEST(CTextReportTest, StampWithoutATimePrintsAPlaceholder) {
 }
 
 }  // namespace
+
+}  // namespace tsvigil

@@ -9,9 +9,11 @@
 #include "tests/TestUtil.h"
 #include "tools/Recording.h"
 
+namespace tsvigil {
+
 namespace {
 
-using testutil::CTempFile;
+using testutil::TempFile;
 using testutil::RunTool;
 
 std::string Figures(int avLost, int avScrambled, int sync, int otherLost, int dups, int atStart) {
@@ -24,7 +26,7 @@ std::string Figures(int avLost, int avScrambled, int sync, int otherLost, int du
 // makes of it: losses on SI, duplicates, scrambling at the start, declared
 // discontinuities and a cut-off last packet harm nothing; picture and sound
 // lost, scrambled, or lost sync inside the file do.
-TEST(CVerdictLineTest, VerdictsOfRecordings) {
+TEST(VerdictLineTest, VerdictsOfRecordings) {
     struct Case {
         const char* name;
         void (*fault)(tsgen::RecordingOptions&);
@@ -58,7 +60,7 @@ TEST(CVerdictLineTest, VerdictsOfRecordings) {
         o.si = o.psi = true;
         o.packets = 30000;
         c.fault(o);
-        CTempFile f({});
+        TempFile f({});
         ASSERT_TRUE(tsgen::WriteRecording(f.Path(), o));
         const auto r = RunTool({"--verdict", f.Path()});
         EXPECT_EQ(f.Path() + ": " + c.verdict, r.out);
@@ -74,11 +76,11 @@ TEST(CVerdictLineTest, VerdictsOfRecordings) {
 // Files that cannot be read, or hold nothing, among others: each gets its
 // verdict and its error line, in argument order, and the rest are checked
 // all the same; checked two at a time, the output is the same.
-TEST(CVerdictLineTest, ManyFilesInArgumentOrder) {
+TEST(VerdictLineTest, ManyFilesInArgumentOrder) {
     tsgen::RecordingOptions o;
     o.si = o.psi = true;
     o.packets = 20000;
-    CTempFile clean({}), empty({}), damaged({});
+    TempFile clean({}), empty({}), damaged({});
     ASSERT_TRUE(tsgen::WriteRecording(clean.Path(), o));
     o.dropPid = {{0x0111, 4000}};
     ASSERT_TRUE(tsgen::WriteRecording(damaged.Path(), o));
@@ -113,3 +115,5 @@ TEST(CVerdictLineTest, ManyFilesInArgumentOrder) {
 }
 
 }  // namespace
+
+}  // namespace tsvigil

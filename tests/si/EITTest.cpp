@@ -13,6 +13,8 @@
 #include "tools/SiBuilder.h"
 #include "tools/TestStream.h"
 
+namespace tsvigil {
+
 namespace {
 
 using tsgen::Bytes;
@@ -31,7 +33,7 @@ const char* const kB = "\x82\x82";
 
 // Parses the sections in turn, each in an exactly-sized vector so that a
 // read past its end is caught.
-void Feed(CEIT& eit, const std::vector<Bytes>& sections) {
+void Feed(EIT& eit, const std::vector<Bytes>& sections) {
     for (const auto& s : sections) eit.Parse(s.data(), static_cast<int>(s.size()));
 }
 
@@ -42,14 +44,14 @@ Bytes Patch(const Bytes& section, size_t offset, const Bytes& bytes) {
     return tsgen::FinishSection(body);
 }
 
-std::vector<int> EventIds(const CEIT& eit) {
+std::vector<int> EventIds(const EIT& eit) {
     std::vector<int> ids;
-    for (const auto& e : eit.m_events) ids.push_back(e->event_id);
+    for (const auto& e : eit.events) ids.push_back(e->event_id);
     return ids;
 }
 
-std::string Format(const CTimeValue& t) {
-    const CTimeFields f = t.Fields();
+std::string Format(const TimeValue& t) {
+    const TimeFields f = t.Fields();
     char s[32];
     std::snprintf(s, sizeof s, "%04d/%02d/%02d %02d:%02d:%02d", f.year, f.month, f.day, f.hour, f.minute,
                   f.second);
@@ -63,15 +65,15 @@ EitEvent Event(int id, const Bytes& descriptors = ShortEventDescriptor("a")) {
     return e;
 }
 
-TEST(CEITTest, HeaderOnlySectionLeavesNoEvents) {
-    CEIT eit;
+TEST(EITTest, HeaderOnlySectionLeavesNoEvents) {
+    EIT eit;
     const Bytes empty = MakeEIT(0x4E, 1024, 0, 1, {});
     ASSERT_EQ(15, ((empty[1] << 8) | empty[2]) & 0x0FFF);
     Feed(eit, {MakeEIT(0x4E, 1024, 0, 1, {Event(1)}), empty});
-    EXPECT_TRUE(eit.m_events.empty());
+    EXPECT_TRUE(eit.events.empty());
 }
 
-TEST(CEITTest, EventFields) {
+TEST(EITTest, EventFields) {
     const Bytes base = MakeEIT(0x4E, 1024, 0, 1, {Event(0x1234)});
     struct Case {
         const char* name;
@@ -101,10 +103,10 @@ TEST(CEITTest, EventFields) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CEIT eit;
+        EIT eit;
         Feed(eit, {Patch(base, c.offset, c.bytes)});
-        ASSERT_EQ(1u, eit.m_events.size());
-        const CEITEvent& e = *eit.m_events[0];
+        ASSERT_EQ(1u, eit.events.size());
+        const EITEvent& e = *eit.events[0];
         EXPECT_EQ(0x1234, e.event_id);
         EXPECT_EQ(c.has_start_time, e.has_start_time);
         if (c.start) {
@@ -122,7 +124,7 @@ TEST(CEITTest, EventFields) {
     }
 }
 
-TEST(CEITTest, EventNames) {
+TEST(EITTest, EventNames) {
     const Bytes content = tsgen::ContentDescriptor(0x0, 0x1);
     auto cat = [](Bytes a, const Bytes& b) {
         a.insert(a.end(), b.begin(), b.end());
@@ -145,25 +147,25 @@ TEST(CEITTest, EventNames) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CEIT eit;
+        EIT eit;
         Feed(eit, {MakeEIT(0x4E, 1024, 0, 1, {Event(1, c.descriptors)})});
-        ASSERT_EQ(1u, eit.m_events.size());
-        EXPECT_EQ(c.expected, eit.m_events[0]->GetEventName());
+        ASSERT_EQ(1u, eit.events.size());
+        EXPECT_EQ(c.expected, eit.events[0]->GetEventName());
     }
 }
 
-TEST(CEITTest, EventsInSectionOrder) {
-    CEIT eit;
+TEST(EITTest, EventsInSectionOrder) {
+    EIT eit;
     Feed(eit, {MakeEIT(0x50, 1024, 0, 0,
                        {Event(7, ShortEventDescriptor("a")), Event(8, {}), Event(9, ShortEventDescriptor("b"))})});
     ASSERT_EQ((std::vector<int>{7, 8, 9}), EventIds(eit));
-    EXPECT_EQ(kA, eit.m_events[0]->GetEventName());
-    EXPECT_EQ("", eit.m_events[1]->GetEventName());
-    EXPECT_EQ(kB, eit.m_events[2]->GetEventName());
+    EXPECT_EQ(kA, eit.events[0]->GetEventName());
+    EXPECT_EQ("", eit.events[1]->GetEventName());
+    EXPECT_EQ(kB, eit.events[2]->GetEventName());
 }
 
-TEST(CEITTest, EachSectionReplacesTheEvents) {
-    CEIT eit;
+TEST(EITTest, EachSectionReplacesTheEvents) {
+    EIT eit;
     Feed(eit, {MakeEIT(0x4E, 1024, 0, 1, {Event(1), Event(2)})});
     ASSERT_EQ((std::vector<int>{1, 2}), EventIds(eit));
     Feed(eit, {MakeEIT(0x50, 1024, 0, 0, {Event(10), Event(11), Event(12)})});
@@ -172,7 +174,7 @@ TEST(CEITTest, EachSectionReplacesTheEvents) {
     EXPECT_EQ((std::vector<int>{20}), EventIds(eit));
 }
 
-TEST(CEITTest, LengthsThatLeadOutOfTheSection) {
+TEST(EITTest, LengthsThatLeadOutOfTheSection) {
     const Bytes sed = ShortEventDescriptor("a");
     const Bytes one = MakeEIT(0x4E, 1024, 0, 1, {Event(1, sed)});
     auto withTail = [&](size_t n) {
@@ -196,14 +198,14 @@ TEST(CEITTest, LengthsThatLeadOutOfTheSection) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CEIT eit;
+        EIT eit;
         Feed(eit, {c.section});
-        ASSERT_EQ(c.events, eit.m_events.size());
-        EXPECT_EQ(c.firstName, eit.m_events[0]->GetEventName());
+        ASSERT_EQ(c.events, eit.events.size());
+        EXPECT_EQ(c.firstName, eit.events[0]->GetEventName());
     }
 }
 
-TEST(CEITTest, EventParseReadsOnlyUpToTheLoopEnd) {
+TEST(EITTest, EventParseReadsOnlyUpToTheLoopEnd) {
     // Each event in an exactly-sized vector whose end is the event loop's end.
     const Bytes sed = ShortEventDescriptor("abc");
     struct Case {
@@ -225,7 +227,7 @@ TEST(CEITTest, EventParseReadsOnlyUpToTheLoopEnd) {
         Bytes b = {0x00, 0x05, 0xD5, 0x5A, 0x12, 0x00, 0x00, 0x00, 0x30, 0x00,
                    static_cast<uint8_t>(0x80 | (c.loopLength >> 8)), static_cast<uint8_t>(c.loopLength)};
         b.insert(b.end(), c.tail.begin(), c.tail.end());
-        CEITEvent e;
+        EITEvent e;
         EXPECT_EQ(12 + c.loopLength, e.Parse(b.data(), b.data() + b.size()));
         EXPECT_EQ(5, e.event_id);
         EXPECT_EQ(1800, e.duration.Seconds());
@@ -233,7 +235,7 @@ TEST(CEITTest, EventParseReadsOnlyUpToTheLoopEnd) {
     }
 }
 
-TEST(CEITTest, RandomSectionsWithCorrectCrc) {
+TEST(EITTest, RandomSectionsWithCorrectCrc) {
     // Whatever the bytes of a verified section say, parsing stays inside it.
     const int kDescriptorTags[] = {0x4D, 0x4E, 0x50, 0x54, 0x55, 0xC1, 0xC4, 0xC5, 0xC7, 0xD5, 0xD6, 0xD9, 0xDE};
     for (unsigned seed = 1; seed <= 300; ++seed) {
@@ -269,10 +271,10 @@ TEST(CEITTest, RandomSectionsWithCorrectCrc) {
         }
         body[0] = 0x4E;
         body[1] = 0xF0;
-        CEIT eit;
+        EIT eit;
         Feed(eit, {tsgen::FinishSection(body)});
         std::vector<int> parsed;
-        for (const auto& e : eit.m_events) {
+        for (const auto& e : eit.events) {
             parsed.push_back(e->event_id);
             e->GetEventName();
         }
@@ -284,3 +286,5 @@ TEST(CEITTest, RandomSectionsWithCorrectCrc) {
 }
 
 }  // namespace
+
+}  // namespace tsvigil

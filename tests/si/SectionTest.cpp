@@ -12,10 +12,12 @@
 #include "si/Table.h"
 #include "tools/TestStream.h"
 
+namespace tsvigil {
+
 namespace {
 
 using tsgen::Bytes;
-using tsgen::CStreamBuilder;
+using tsgen::StreamBuilder;
 using tsgen::FinishSection;
 using tsgen::PacketFaults;
 
@@ -23,10 +25,10 @@ constexpr int kPid = 0x0014;
 
 // A handler that records what the dispatcher hands it, and the number of
 // the packet that completed each section.
-class CRecordingTable : public CSectionHandler {
+class RecordingTable : public SectionHandler {
 public:
-    explicit CRecordingTable(int onPid = kPid) : pid(onPid) {}
-    int OnSection(const CSectionView& s) override {
+    explicit RecordingTable(int onPid = kPid) : pid(onPid) {}
+    int OnSection(const SectionView& s) override {
         EXPECT_EQ(pid, s.pid);
         parsed.emplace_back(s.data, s.data + s.length);
         completed.push_back(packets ? *packets : -1);
@@ -40,10 +42,10 @@ public:
 
 // A dispatcher that numbers the packets it is given, so that a table can
 // tell which packet completed its section.
-struct CRig {
-    CTableDispatcher tables;
+struct Rig {
+    TableDispatcher tables;
     int64_t packets = 0;
-    void Add(CRecordingTable& t) {
+    void Add(RecordingTable& t) {
         t.packets = &packets;
         tables.Add(t.pid, &t);
     }
@@ -77,7 +79,7 @@ Bytes Concat(std::initializer_list<Bytes> parts) {
 
 // The 188-byte packets of a 188-byte stream, each in its own exactly-sized
 // vector so that a read past a packet's end is caught.
-std::vector<Bytes> Packets(const CStreamBuilder& b) {
+std::vector<Bytes> Packets(const StreamBuilder& b) {
     std::vector<Bytes> out;
     const Bytes& d = b.Data();
     for (size_t i = 0; i + 188 <= d.size(); i += 188) out.emplace_back(d.begin() + i, d.begin() + i + 188);
@@ -108,16 +110,16 @@ bool AnyFailed(const std::vector<int>& v) {
 
 const Bytes kTot = {0x73, 0x70, 0x0B, 0xD5, 0x5A, 0x12, 0x34, 0x56, 0xF0, 0x00, 0xE4, 0x9F, 0x5B, 0x38};
 
-TEST(CSectionTest, Crc32OfCheckString) {
+TEST(SectionTest, Crc32OfCheckString) {
     const std::string s = "123456789";
     const Bytes b(s.begin(), s.end());
     EXPECT_EQ(0x0376E6E7u, Crc32(b.data(), static_cast<int>(b.size())));
     EXPECT_EQ(0xFFFFFFFFu, Crc32(b.data(), 0));
 }
 
-TEST(CSectionTest, TotSectionVerifiesAndAnyByteChangeFails) {
-    CSection t;
-    CStreamBuilder b;
+TEST(SectionTest, TotSectionVerifiesAndAnyByteChangeFails) {
+    Section t;
+    StreamBuilder b;
     b.AddSection(kPid, kTot);
     const Bytes packet = Packets(b).at(0);
     ASSERT_TRUE(t.Append(packet.data()));
@@ -128,7 +130,7 @@ TEST(CSectionTest, TotSectionVerifiesAndAnyByteChangeFails) {
 
     // A TDT carries no CRC_32.
     const Bytes tdt = tsgen::MakeTDT(2009, 1, 2, 3, 4, 5);
-    EXPECT_TRUE(CSection::Verify(tdt.data(), static_cast<int>(tdt.size())));
+    EXPECT_TRUE(Section::Verify(tdt.data(), static_cast<int>(tdt.size())));
 
     // Bytes 1 and 2 hold section_length, which moves the CRC_32 itself.
     for (size_t i = 0; i < kTot.size(); ++i) {
@@ -138,7 +140,7 @@ TEST(CSectionTest, TotSectionVerifiesAndAnyByteChangeFails) {
             changed[i] ^= static_cast<uint8_t>(x);
             // The TDT and the stuffing table carry no CRC_32.
             if (changed[0] == 0x70 || changed[0] == 0x72) continue;
-            if (CSection::Verify(changed.data(), static_cast<int>(changed.size()))) {
+            if (Section::Verify(changed.data(), static_cast<int>(changed.size()))) {
                 ADD_FAILURE() << "byte " << i << " xor " << x << " still verifies";
                 return;
             }
@@ -146,7 +148,7 @@ TEST(CSectionTest, TotSectionVerifiesAndAnyByteChangeFails) {
     }
 }
 
-TEST(CSectionTest, SectionsWithinAndAcrossPackets) {
+TEST(SectionTest, SectionsWithinAndAcrossPackets) {
     const Bytes a = MakeSection(40, 0x73, 1);
     const Bytes bSec = MakeSection(60, 0x74, 2);
     const Bytes big = MakeSection(500, 0x75, 3);
@@ -170,10 +172,10 @@ TEST(CSectionTest, SectionsWithinAndAcrossPackets) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CRig rig;
-        CRecordingTable t;
+        Rig rig;
+        RecordingTable t;
         rig.Add(t);
-        CStreamBuilder b;
+        StreamBuilder b;
         Bytes all;
         for (const auto& s : c.sections) all.insert(all.end(), s.begin(), s.end());
         b.AddSection(kPid, all);
@@ -183,13 +185,13 @@ TEST(CSectionTest, SectionsWithinAndAcrossPackets) {
     }
 }
 
-TEST(CSectionTest, SectionEndingAtPacketEndThenNewUnitStart) {
-    CRig rig;
-    CRecordingTable t;
+TEST(SectionTest, SectionEndingAtPacketEndThenNewUnitStart) {
+    Rig rig;
+    RecordingTable t;
     rig.Add(t);
     const Bytes full = MakeSection(183, 0x73, 7);  // fills the payload after the pointer_field
     const Bytes next = MakeSection(30, 0x74, 8);
-    CStreamBuilder b;
+    StreamBuilder b;
     b.AddSection(kPid, full);
     b.AddSection(kPid, next);
     ASSERT_EQ(2u, b.PacketCount());
@@ -198,7 +200,7 @@ TEST(CSectionTest, SectionEndingAtPacketEndThenNewUnitStart) {
     EXPECT_EQ((std::vector<int64_t>{1, 2}), t.completed);
 }
 
-TEST(CSectionTest, PointerFieldAndAdaptationField) {
+TEST(SectionTest, PointerFieldAndAdaptationField) {
     const Bytes s = MakeSection(30, 0x73, 9);
     const Bytes m = MakeSection(250, 0x73, 11);
     // Ten bytes that would themselves look like a section header.
@@ -227,26 +229,26 @@ TEST(CSectionTest, PointerFieldAndAdaptationField) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CRig rig;
-        CRecordingTable t;
+        Rig rig;
+        RecordingTable t;
         rig.Add(t);
         EXPECT_FALSE(AnyFailed(rig.Dispatch(c.packets)));
         EXPECT_EQ(c.expected, t.parsed);
     }
 }
 
-TEST(CSectionTest, BadCrcDropsOnlyItsSection) {
+TEST(SectionTest, BadCrcDropsOnlyItsSection) {
     // Two handlers of one PID are handed the same sections: a failure
     // counts once.
-    CRig rig;
-    CRecordingTable t, other;
+    Rig rig;
+    RecordingTable t, other;
     rig.Add(t);
     rig.Add(other);
     Bytes bad = MakeSection(40, 0x73, 12);
     bad.back() ^= 0x01;
     const Bytes good = MakeSection(40, 0x74, 13);
     const Bytes later = MakeSection(40, 0x75, 14);
-    CStreamBuilder b;
+    StreamBuilder b;
     b.AddSection(kPid, Concat({bad, good}));
     b.AddSection(kPid, later);
     const std::vector<int> failed = rig.Dispatch(Packets(b));
@@ -257,7 +259,7 @@ TEST(CSectionTest, BadCrcDropsOnlyItsSection) {
     EXPECT_EQ(t.parsed, other.parsed);
 }
 
-TEST(CSectionTest, SectionLengthLimit) {
+TEST(SectionTest, SectionLengthLimit) {
     struct Case {
         int sectionLength;
         bool assembled;
@@ -266,12 +268,12 @@ TEST(CSectionTest, SectionLengthLimit) {
     const Bytes after = MakeSection(20, 0x74, 15);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.sectionLength);
-        CRig rig;
-        CRecordingTable t;
+        Rig rig;
+        RecordingTable t;
         rig.Add(t);
         const Bytes big = MakeSection(c.sectionLength + 3, 0x50, 16);
         ASSERT_EQ(c.sectionLength, ((big[1] << 8) | big[2]) & 0x0FFF);
-        CStreamBuilder b;
+        StreamBuilder b;
         b.AddSection(kPid, big);
         b.AddSection(kPid, after);
         // An over-long section is never started, so it never fails either.
@@ -282,23 +284,23 @@ TEST(CSectionTest, SectionLengthLimit) {
     }
 }
 
-TEST(CSectionTest, OverLongSectionStartedAfterAnotherIsDropped) {
+TEST(SectionTest, OverLongSectionStartedAfterAnotherIsDropped) {
     // After a completed section the next one's length is not checked until
     // it continues; with 4095 it must be dropped then, not overflow.
-    CRig rig;
-    CRecordingTable t;
+    Rig rig;
+    RecordingTable t;
     rig.Add(t);
     const Bytes first = MakeSection(30, 0x73, 17);
     const Bytes huge = MakeSection(4095 + 3, 0x50, 18);
     const Bytes after = MakeSection(20, 0x74, 19);
-    CStreamBuilder b;
+    StreamBuilder b;
     b.AddSection(kPid, Concat({first, huge}));
     b.AddSection(kPid, after);
     rig.Dispatch(Packets(b));
     EXPECT_EQ((std::vector<Bytes>{first, after}), t.parsed);
 }
 
-TEST(CSectionTest, UnitStartWhileCollecting) {
+TEST(SectionTest, UnitStartWhileCollecting) {
     const Bytes a = MakeSection(300, 0x73, 20);
     const Bytes longA = MakeSection(600, 0x73, 21);
     const Bytes bSec = MakeSection(40, 0x74, 22);
@@ -343,15 +345,15 @@ TEST(CSectionTest, UnitStartWhileCollecting) {
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);
-        CRig rig;
-        CRecordingTable t;
+        Rig rig;
+        RecordingTable t;
         rig.Add(t);
         EXPECT_EQ(k.failed, AnyFailed(rig.Dispatch(k.packets)));
         EXPECT_EQ(k.expected, t.parsed);
     }
 }
 
-TEST(CSectionTest, ContinuityGapDropsTheSection) {
+TEST(SectionTest, ContinuityGapDropsTheSection) {
     const Bytes a = MakeSection(500, 0x73, 24);
     const Bytes bSec = MakeSection(40, 0x74, 25);
     const Bytes c = MakeSection(40, 0x75, 26);
@@ -370,10 +372,10 @@ TEST(CSectionTest, ContinuityGapDropsTheSection) {
     };
     for (const auto& k : cases) {
         SCOPED_TRACE(k.name);
-        CRig rig;
-        CRecordingTable t;
+        Rig rig;
+        RecordingTable t;
         rig.Add(t);
-        CStreamBuilder b;
+        StreamBuilder b;
         b.AddSection(kPid, a);
         std::vector<Bytes> packets = Packets(b);
         ASSERT_EQ(3u, packets.size());
@@ -389,15 +391,15 @@ TEST(CSectionTest, ContinuityGapDropsTheSection) {
     }
 }
 
-TEST(CSectionTest, DuplicatePacketsArePassedOver) {
+TEST(SectionTest, DuplicatePacketsArePassedOver) {
     // A packet sent twice (the same bytes, the same counter) neither breaks
     // the section it carries a part of nor completes a section again.
     const Bytes a = MakeSection(400, 0x73, 31);
     const Bytes c = MakeSection(40, 0x74, 32);
-    CRig rig;
-    CRecordingTable t;
+    Rig rig;
+    RecordingTable t;
     rig.Add(t);
-    CStreamBuilder b;
+    StreamBuilder b;
     b.AddSection(kPid, a);
     b.AddSection(kPid, c);
     std::vector<Bytes> packets = Packets(b);
@@ -408,15 +410,15 @@ TEST(CSectionTest, DuplicatePacketsArePassedOver) {
     EXPECT_EQ((std::vector<Bytes>{a, c}), t.parsed);
 }
 
-TEST(CSectionTest, EachTableAssemblesItsOwnPid) {
-    CRig rig;
-    CRecordingTable tot(0x0014);
-    CRecordingTable eit(0x0012);
+TEST(SectionTest, EachTableAssemblesItsOwnPid) {
+    Rig rig;
+    RecordingTable tot(0x0014);
+    RecordingTable eit(0x0012);
     rig.Add(tot);
     rig.Add(eit);
     const Bytes a = MakeSection(400, 0x73, 27);
     const Bytes e = MakeSection(400, 0x4E, 28);
-    CStreamBuilder sa, se;
+    StreamBuilder sa, se;
     sa.AddSection(0x0014, a);
     se.AddSection(0x0012, e);
     const std::vector<Bytes> pa = Packets(sa), pe = Packets(se);
@@ -433,33 +435,33 @@ TEST(CSectionTest, EachTableAssemblesItsOwnPid) {
     EXPECT_EQ((std::vector<int64_t>{6}), eit.completed);
 }
 
-TEST(CSectionTest, TablesHearOnlyTheirPidAndNothingOnceRemoved) {
-    CRig rig;
-    CRecordingTable t;
+TEST(SectionTest, TablesHearOnlyTheirPidAndNothingOnceRemoved) {
+    Rig rig;
+    RecordingTable t;
     rig.Add(t);
-    CStreamBuilder b;
+    StreamBuilder b;
     b.AddSection(0x0015, MakeSection(40));
     b.AddFiller(0x0100);
     EXPECT_FALSE(AnyFailed(rig.Dispatch(Packets(b))));
     EXPECT_TRUE(t.parsed.empty());
     rig.tables.Remove(t.pid, &t);
     EXPECT_FALSE(rig.tables.Wants(kPid));
-    CStreamBuilder c;
+    StreamBuilder c;
     c.AddSection(kPid, MakeSection(40));
     rig.Dispatch(Packets(c));
     EXPECT_TRUE(t.parsed.empty());
 }
 
-TEST(CSectionTest, HandlerLeavesFromInsideADispatch) {
+TEST(SectionTest, HandlerLeavesFromInsideADispatch) {
     // A handler that removes itself on its first section, and may hand its
     // PID to another: the new one is handed the section in hand and what
     // the packet still completes, as if it had been there from the packet's
     // start; without one the PID's assembler goes once the packet is done.
-    struct CLeaving : CRecordingTable {
-        CTableDispatcher* tables = nullptr;
-        CRecordingTable* successor = nullptr;
-        int OnSection(const CSectionView& s) override {
-            CRecordingTable::OnSection(s);
+    struct Leaving : RecordingTable {
+        TableDispatcher* tables = nullptr;
+        RecordingTable* successor = nullptr;
+        int OnSection(const SectionView& s) override {
+            RecordingTable::OnSection(s);
             tables->Remove(pid, this);
             if (successor) tables->Add(pid, successor);
             return 0;
@@ -469,13 +471,13 @@ TEST(CSectionTest, HandlerLeavesFromInsideADispatch) {
     const Bytes bSec = MakeSection(40, 0x74, 34);
     for (const bool handOver : {false, true}) {
         SCOPED_TRACE(handOver);
-        CRig rig;
-        CLeaving leaving;
-        CRecordingTable next;
+        Rig rig;
+        Leaving leaving;
+        RecordingTable next;
         leaving.tables = &rig.tables;
         leaving.successor = handOver ? &next : nullptr;
         rig.Add(leaving);
-        CStreamBuilder b;
+        StreamBuilder b;
         b.AddSection(kPid, Concat({a, bSec}));
         b.AddSection(kPid, a);
         rig.Dispatch(Packets(b));
@@ -485,13 +487,13 @@ TEST(CSectionTest, HandlerLeavesFromInsideADispatch) {
     }
 }
 
-TEST(CSectionTest, HostilePacketsStayInBounds) {
+TEST(SectionTest, HostilePacketsStayInBounds) {
     // Random packets on the assembler's PID: whatever the header bits,
     // adaptation lengths and section lengths say, assembly must stay inside
     // the packet and the section buffer (both exactly sized on the heap).
     for (unsigned seed = 1; seed <= 40; ++seed) {
         SCOPED_TRACE(seed);
-        CSection t;
+        Section t;
         std::mt19937 rng(seed);
         for (int i = 0; i < 400; ++i) {
             Bytes p(188);
@@ -503,9 +505,11 @@ TEST(CSectionTest, HostilePacketsStayInBounds) {
             if (rng() % 4 != 0) p[3] = static_cast<uint8_t>((p[3] & 0xF0) | (i & 0x0F));
             // Small section lengths now and then, so sections do complete.
             if (rng() % 3 == 0) p[5 + rng() % 4] &= 0xF0;
-            while (t.Append(p.data())) ASSERT_LE(t.Length(), CSection::kMaxSectionLength + 3);
+            while (t.Append(p.data())) ASSERT_LE(t.Length(), Section::kMaxSectionLength + 3);
         }
     }
 }
 
 }  // namespace
+
+}  // namespace tsvigil

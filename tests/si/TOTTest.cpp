@@ -9,6 +9,8 @@
 #include "tools/SiBuilder.h"
 #include "tools/TestStream.h"
 
+namespace tsvigil {
+
 namespace {
 
 using tsgen::Bytes;
@@ -17,33 +19,33 @@ const Bytes kTot = {0x73, 0x70, 0x0B, 0xD5, 0x5A, 0x12, 0x34, 0x56, 0xF0, 0x00, 
 
 // Parses the sections in turn, each in an exactly-sized vector so that a
 // read past its end is caught.
-void Feed(CTOT& tot, const std::vector<Bytes>& sections) {
+void Feed(TOT& tot, const std::vector<Bytes>& sections) {
     for (const auto& s : sections) tot.Parse(s.data(), static_cast<int>(s.size()));
 }
 
-std::string Fields(const CTOT& tot) {
+std::string Fields(const TOT& tot) {
     if (!tot.has_JST_time) return "no time";
-    const CTimeFields f = tot.JST_time.Fields();
+    const TimeFields f = tot.JST_time.Fields();
     char s[32];
     std::snprintf(s, sizeof s, "%04d/%02d/%02d %02d:%02d:%02d", f.year, f.month, f.day, f.hour, f.minute,
                   f.second);
     return s;
 }
 
-std::vector<int> Tags(const CDescriptorList& list) {
+std::vector<int> Tags(const DescriptorList& list) {
     std::vector<int> tags;
     for (const auto& d : list) tags.push_back(d->descriptor_tag);
     return tags;
 }
 
-TEST(CTOTTest, SectionFromTheStream) {
-    CTOT tot;
+TEST(TOTTest, SectionFromTheStream) {
+    TOT tot;
     Feed(tot, {kTot});
-    EXPECT_TRUE(tot.m_descriptors.empty());
+    EXPECT_TRUE(tot.descriptors.empty());
     EXPECT_EQ("2008/06/01 12:34:56", Fields(tot));
 }
 
-TEST(CTOTTest, JstTime) {
+TEST(TOTTest, JstTime) {
     struct Case {
         const char* name;
         Bytes time;  // MJD and BCD hour, minute, second
@@ -62,14 +64,14 @@ TEST(CTOTTest, JstTime) {
         SCOPED_TRACE(c.name);
         Bytes section(kTot.begin(), kTot.begin() + 3);
         section.insert(section.end(), c.time.begin(), c.time.end());
-        CTOT tot;
+        TOT tot;
         const bool valid = tot.ParseTime(section.data(), static_cast<int>(section.size()));
         EXPECT_EQ(c.expected != std::string("no time"), valid);
         EXPECT_EQ(c.expected, Fields(tot));
     }
 }
 
-TEST(CTOTTest, DescriptorLoop) {
+TEST(TOTTest, DescriptorLoop) {
     const Bytes lto = tsgen::LocalTimeOffsetDescriptor();
     const Bytes sed = tsgen::ShortEventDescriptor("a");
     struct Case {
@@ -98,36 +100,38 @@ TEST(CTOTTest, DescriptorLoop) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        CTOT tot;
+        TOT tot;
         Feed(tot, {tsgen::MakeTOT(2008, 6, 1, 12, 0, 0, c.descriptors)});
-        EXPECT_EQ(c.tags, Tags(tot.m_descriptors));
+        EXPECT_EQ(c.tags, Tags(tot.descriptors));
         EXPECT_EQ(c.errors, tot.descriptorErrors);
     }
 }
 
-TEST(CTOTTest, LoopRunsToTheCrcWhateverDescriptorsLoopLengthSays) {
+TEST(TOTTest, LoopRunsToTheCrcWhateverDescriptorsLoopLengthSays) {
     const Bytes sed = tsgen::ShortEventDescriptor("a");
     Bytes body = {0x73, 0x70, 0x00, 0xD5, 0x5A, 0x12, 0x00, 0x00, 0xF0, 0x00};  // loop length 0
     body.insert(body.end(), sed.begin(), sed.end());
     body.insert(body.end(), sed.begin(), sed.end());
-    CTOT tot;
+    TOT tot;
     Feed(tot, {tsgen::FinishSection(body)});
-    EXPECT_EQ((std::vector<int>{0x4D, 0x4D}), Tags(tot.m_descriptors));
+    EXPECT_EQ((std::vector<int>{0x4D, 0x4D}), Tags(tot.descriptors));
 }
 
-TEST(CTOTTest, EachParseReplacesTheDescriptors) {
-    CTOT tot;
+TEST(TOTTest, EachParseReplacesTheDescriptors) {
+    TOT tot;
     Feed(tot, {tsgen::MakeTOT(2008, 6, 1, 12, 0, 0, tsgen::ShortEventDescriptor("a")), kTot});
-    EXPECT_TRUE(tot.m_descriptors.empty());
+    EXPECT_TRUE(tot.descriptors.empty());
 }
 
-TEST(CTOTTest, TdtGivesItsTimeOnly) {
-    CTOT tot;
+TEST(TOTTest, TdtGivesItsTimeOnly) {
+    TOT tot;
     const Bytes withDescriptor = tsgen::MakeTOT(2008, 6, 1, 12, 0, 0, tsgen::ShortEventDescriptor("a"));
     Feed(tot, {withDescriptor, tsgen::MakeTDT(2009, 1, 2, 3, 4, 5)});
     // A TDT has no descriptors: the TOT's stay.
-    EXPECT_EQ((std::vector<int>{0x4D}), Tags(tot.m_descriptors));
+    EXPECT_EQ((std::vector<int>{0x4D}), Tags(tot.descriptors));
     EXPECT_EQ("2009/01/02 03:04:05", Fields(tot));
 }
 
 }  // namespace
+
+}  // namespace tsvigil

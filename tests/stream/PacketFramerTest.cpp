@@ -9,17 +9,19 @@
 #include "stream/MemorySource.h"
 #include "tools/TestStream.h"
 
+namespace tsvigil {
+
 namespace {
 
 using tsgen::Bytes;
-using tsgen::CStreamBuilder;
+using tsgen::StreamBuilder;
 
 // The flags of every packet up to the end, and kEnd's result last:
 // the first of a stretch has FrameStretch()'s result, the others their
 // size flag. inRuns, when given, gets the framer's bytes in runs at the end.
 std::vector<int> Frame(const Bytes& data, int64_t* inRuns = nullptr) {
-    CMemorySource source(data.data(), data.size());
-    CPacketFramer framer(source);
+    MemorySource source(data.data(), data.size());
+    PacketFramer framer(source);
     std::vector<int> results;
     for (;;) {
         const FrameFlags r = framer.FrameStretch();
@@ -34,7 +36,7 @@ std::vector<int> Frame(const Bytes& data, int64_t* inRuns = nullptr) {
 }
 
 Bytes Clean(int size, int packets) {
-    CStreamBuilder b(size);
+    StreamBuilder b(size);
     for (int i = 0; i < packets; ++i) b.AddFiller(0x100 + i % 3);
     return b.Data();
 }
@@ -53,7 +55,7 @@ std::vector<int> Seq(std::initializer_list<std::pair<int, int>> runs, int last =
 
 // Twenty packets of size with one damage done to packet 10.
 Bytes Damaged(int size, tsgen::PacketFaults f) {
-    CStreamBuilder b(size);
+    StreamBuilder b(size);
     for (int i = 0; i < 20; ++i) b.AddFiller(0x100, i == 10 ? f : tsgen::PacketFaults{});
     return b.Data();
 }
@@ -63,7 +65,7 @@ Bytes Then(Bytes a, const Bytes& b) {
 }
 
 
-TEST(CPacketFramerTest, FlagsOfEachDamage) {
+TEST(PacketFramerTest, FlagsOfEachDamage) {
     tsgen::PacketFaults badSync, lostBytes;
     badSync.badSync = true;
     lostBytes.lostBytes = 100;
@@ -118,14 +120,14 @@ TEST(CPacketFramerTest, FlagsOfEachDamage) {
 // near the end: each damaged packet alone is lost, and the packet after it
 // comes with the lost sync. The packets between two damaged ones lie in a
 // run, which counts from five packets on.
-TEST(CPacketFramerTest, DamagedSyncBytesFarIntoLongStretches) {
+TEST(PacketFramerTest, DamagedSyncBytesFarIntoLongStretches) {
     const int damaged[] = {70, 74, 140, 203, 296};
     for (const int size : {188, 192, 204}) {
         SCOPED_TRACE(size);
         const int flag = size == 188 ? k188 : size == 192 ? k192 : k204;
         tsgen::PacketFaults badSync;
         badSync.badSync = true;
-        CStreamBuilder b(size);
+        StreamBuilder b(size);
         std::vector<int> expected;
         int64_t run = 0, inRuns = 0;
         bool lost = false;
@@ -149,12 +151,12 @@ TEST(CPacketFramerTest, DamagedSyncBytesFarIntoLongStretches) {
     }
 }
 
-TEST(CPacketFramerTest, PacketsComeOutWholeAtTheirOffsets) {
+TEST(PacketFramerTest, PacketsComeOutWholeAtTheirOffsets) {
     for (const int size : {188, 192, 204}) {
         SCOPED_TRACE(size);
         const Bytes data = Clean(size, 50);
-        CMemorySource source(data.data(), data.size());
-        CPacketFramer framer(source);
+        MemorySource source(data.data(), data.size());
+        PacketFramer framer(source);
         int n = 0;
         while (!Any(framer.FrameStretch() & FrameFlags::kEnd)) {
             EXPECT_EQ(size, framer.PacketSize());
@@ -173,13 +175,13 @@ TEST(CPacketFramerTest, PacketsComeOutWholeAtTheirOffsets) {
     }
 }
 
-TEST(CPacketFramerTest, CleanStreamOfNPacketsGivesExactlyN) {
+TEST(PacketFramerTest, CleanStreamOfNPacketsGivesExactlyN) {
     // Larger than the input ring, so the ring wraps many times.
     const int n = 30000;
     EXPECT_EQ(Seq({{k188, n}}), Frame(Clean(188, n)));
 }
 
-TEST(CPacketFramerTest, TrailingBytesAfterWholePackets) {
+TEST(PacketFramerTest, TrailingBytesAfterWholePackets) {
     // A cut-off packet starting with its sync byte, or plain garbage: every
     // whole packet is delivered, and the bytes after them are lost sync.
     for (int r = 1; r <= 187; ++r) {
@@ -193,3 +195,5 @@ TEST(CPacketFramerTest, TrailingBytesAfterWholePackets) {
 }
 
 }  // namespace
+
+}  // namespace tsvigil

@@ -6,8 +6,10 @@
 #include <numeric>
 #include <vector>
 
-TEST(CRingBufferTest, WriteDropsWhatDoesNotFit) {
-    CRingBuffer ring;
+namespace tsvigil {
+
+TEST(RingBufferTest, WriteDropsWhatDoesNotFit) {
+    RingBuffer ring;
     ring.SetBufferSize(16);
     std::vector<uint8_t> src(20);
     std::iota(src.begin(), src.end(), 0);
@@ -20,8 +22,8 @@ TEST(CRingBufferTest, WriteDropsWhatDoesNotFit) {
     EXPECT_EQ(0, ring.GetDataSize());
 }
 
-TEST(CRingBufferTest, WrapAroundKeepsOrderForReadPeekAndWindow) {
-    CRingBuffer ring;
+TEST(RingBufferTest, WrapAroundKeepsOrderForReadPeekAndWindow) {
+    RingBuffer ring;
     ring.SetBufferSize(1000);
     uint8_t next = 0, expect = 0;
     std::vector<uint8_t> buf(700);
@@ -39,3 +41,5 @@ TEST(CRingBufferTest, WrapAroundKeepsOrderForReadPeekAndWindow) {
         for (auto b : out) ASSERT_EQ(expect++, b);
     }
 }
+
+}  // namespace tsvigil

@@ -17,16 +17,18 @@
 #include "tests/TestUtil.h"
 #include "tools/Recording.h"
 
+namespace tsvigil {
+
 namespace {
 
 using tsgen::Bytes;
 
-std::string Report(CStreamSource& source) {
+std::string Report(StreamSource& source) {
     return testutil::Captured([&](std::FILE* out) { CheckStream(&source, out, {}); });
 }
 
 Bytes Recording(const tsgen::RecordingOptions& o) {
-    testutil::CTempFile file({});
+    testutil::TempFile file({});
     EXPECT_TRUE(tsgen::WriteRecording(file.Path(), o));
     std::ifstream in(file.Path(), std::ios::binary);
     return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
@@ -50,15 +52,15 @@ tsgen::RecordingOptions Damaged(int size) {
 // with blocks of one page (so packets and look-aheads straddle block edges
 // all the time), the file as OpenStreamSource() opens it, and the same
 // bytes through a pipe (the reader thread).
-TEST(CStreamSourceTest, EverySourceGivesTheSameReport) {
+TEST(StreamSourceTest, EverySourceGivesTheSameReport) {
     for (const int size : {188, 192, 204}) {
         SCOPED_TRACE(size);
         const Bytes data = Recording(Damaged(size));
         const std::string expected = testutil::CheckBytes(data);
         ASSERT_NE(std::string::npos, expected.find("continuity counter error"));
-        testutil::CTempFile file(data);
+        testutil::TempFile file(data);
 
-        CFileSource read(4096);
+        FileSource read(4096);
         ASSERT_EQ(1, read.Open(file.Path().c_str()));
         EXPECT_EQ(expected, Report(read));
 
@@ -86,3 +88,5 @@ TEST(CStreamSourceTest, EverySourceGivesTheSameReport) {
 }
 
 }  // namespace
+
+}  // namespace tsvigil

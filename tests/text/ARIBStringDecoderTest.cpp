@@ -10,17 +10,19 @@
 #include <string>
 #include <vector>
 
+namespace tsvigil {
+
 namespace {
 
-constexpr int kOutSize = 2 * CARIBStringDecoder::kWorkSize + 1;
+constexpr int kOutSize = 2 * ARIBStringDecoder::kWorkSize + 1;
 
-std::string Decode(CARIBStringDecoder& dec, const std::vector<uint8_t>& in, int reset) {
+std::string Decode(ARIBStringDecoder& dec, const std::vector<uint8_t>& in, int reset) {
     char out[kOutSize];
     return dec.Decode(out, in.data(), int(in.size()), reset);
 }
 
 std::string DecodeFresh(const std::vector<uint8_t>& in) {
-    CARIBStringDecoder dec;
+    ARIBStringDecoder dec;
     return Decode(dec, in, 1);
 }
 
@@ -38,7 +40,7 @@ std::string SjisToUtf8(std::string in) {
 
 }  // namespace
 
-TEST(CARIBStringDecoderTest, DecodesOneCall) {
+TEST(ARIBStringDecoderTest, DecodesOneCall) {
     struct Case { const char* name; std::vector<uint8_t> in; std::string sjis; };
     const Case kCases[] = {
         {"kanji in G0", {0x30, 0x21}, "\x88\x9F"},
@@ -92,7 +94,7 @@ TEST(CARIBStringDecoderTest, DecodesOneCall) {
     }
 }
 
-TEST(CARIBStringDecoderTest, CarriesUnfinishedSequence) {
+TEST(ARIBStringDecoderTest, CarriesUnfinishedSequence) {
     struct Case {
         const char* name;
         std::vector<uint8_t> first, second;
@@ -119,23 +121,23 @@ TEST(CARIBStringDecoderTest, CarriesUnfinishedSequence) {
     };
     for (const auto& c : kCases) {
         SCOPED_TRACE(c.name);
-        CARIBStringDecoder dec;
+        ARIBStringDecoder dec;
         EXPECT_EQ(c.out1, Decode(dec, c.first, 1));
         EXPECT_EQ(c.out2, Decode(dec, c.second, 0));
     }
 }
 
-TEST(CARIBStringDecoderTest, ResetDiscardsCarryAndState) {
-    CARIBStringDecoder dec;
+TEST(ARIBStringDecoderTest, ResetDiscardsCarryAndState) {
+    ARIBStringDecoder dec;
     EXPECT_EQ("", Decode(dec, {0x1B, 0x7C, 0x30}, 0));  // LS3R, then a lone kanji lead
     // Joined to the carry the next 0x30 would be the kanji 0x3030, and GR
     // would still hold katakana.
     EXPECT_EQ("\x88\x9F\x82\xA0", Decode(dec, {0x30, 0x21, 0xA2}, 1));
 }
 
-TEST(CARIBStringDecoderTest, HostileCountsStayInBounds) {
+TEST(ARIBStringDecoderTest, HostileCountsStayInBounds) {
     const std::vector<uint8_t> kanji = {0x30, 0x21};
-    CARIBStringDecoder dec;
+    ARIBStringDecoder dec;
     char out[kOutSize];
 
     EXPECT_STREQ("", dec.Decode(out, kanji.data(), -5, 1));
@@ -163,7 +165,7 @@ TEST(CARIBStringDecoderTest, HostileCountsStayInBounds) {
 
 // The three one-byte sets, read back through glibc's code page 932 table,
 // in GL (0x21..0x7E) and in GR (0xA1..0xFE) form.
-TEST(CARIBStringDecoderTest, OneByteSetsAgreeWithIconv) {
+TEST(ARIBStringDecoderTest, OneByteSetsAgreeWithIconv) {
     struct Case { const char* name; std::vector<uint8_t> prefixGL, prefixGR; const char* utf8; };
     const Case kCases[] = {
         {"alphanumeric", {0x0E}, {0x1B, 0x7E},
@@ -193,7 +195,7 @@ TEST(CARIBStringDecoderTest, OneByteSetsAgreeWithIconv) {
     }
 }
 
-TEST(CARIBStringDecoderTest, MixedTitleAgreesWithIconv) {
+TEST(ARIBStringDecoderTest, MixedTitleAgreesWithIconv) {
     // 日本 (kanji), の (GR hiragana), ニュース (katakana via LS3R), SP,
     // 10 (alphanumeric via LS1), then 【字】 from CSI and kanji.
     const std::vector<uint8_t> in = {0x46, 0x7C, 0x4B, 0x5C, 0xCE, 0x1B, 0x7C, 0xCB, 0xE5,
@@ -207,7 +209,7 @@ TEST(CARIBStringDecoderTest, MixedTitleAgreesWithIconv) {
 // same bytes as decoding each reset-delimited run in one call, and each
 // call must stay inside an output buffer of exactly 2 * count + 3 bytes and
 // write no NUL before the one that ends the text.
-TEST(CARIBStringDecoderTest, RandomSplitsMatchOneCall) {
+TEST(ARIBStringDecoderTest, RandomSplitsMatchOneCall) {
     const uint8_t kHot[] = {0x1B, 0x24, 0x28, 0x29, 0x2A, 0x2B, 0x39, 0x3B, 0x4A, 0x30,
                             0x31, 0x9B, 0x19, 0x1D, 0x0E, 0x0F, 0x7C, 0x7D, 0x7E, 0x6E,
                             0x6F, 0x20, 0x0D, 0x7A, 0xA1, 0xFE, 0x00, 0xFF};
@@ -216,10 +218,10 @@ TEST(CARIBStringDecoderTest, RandomSplitsMatchOneCall) {
     // Decodes and returns the raw output, any NUL inside it included: the
     // NUL written last is found by decoding twice into buffers pre-filled
     // differently.
-    auto raw = [](CARIBStringDecoder& dec, const uint8_t* p, int count, int reset) {
+    auto raw = [](ARIBStringDecoder& dec, const uint8_t* p, int count, int reset) {
         const size_t size = size_t(count > 0 ? 2 * count + 3 : 1);
         std::vector<char> a(size, '\0'), b(size, '\xFF');
-        CARIBStringDecoder copy = dec;
+        ARIBStringDecoder copy = dec;
         dec.Decode(a.data(), p, count, reset);
         copy.Decode(b.data(), p, count, reset);
         size_t end = 0;
@@ -235,14 +237,14 @@ TEST(CARIBStringDecoderTest, RandomSplitsMatchOneCall) {
         std::vector<uint8_t> bytes(rng() % 64);
         for (auto& b : bytes) b = (rng() % 2) ? kHot[rng() % sizeof(kHot)] : uint8_t(rng());
 
-        CARIBStringDecoder pieces;
+        ARIBStringDecoder pieces;
         std::string got, want;
         size_t runStart = 0;
         for (size_t pos = 0; pos < bytes.size() || pos == 0;) {
             const size_t len = std::min<size_t>(rng() % 8, bytes.size() - pos);
             const int reset = (pos == 0 || rng() % 5 == 0) ? 1 : 0;
             if (reset && pos > 0) {
-                CARIBStringDecoder whole;
+                ARIBStringDecoder whole;
                 want += raw(whole, bytes.data() + runStart, int(pos - runStart), 1);
                 runStart = pos;
             }
@@ -254,8 +256,10 @@ TEST(CARIBStringDecoderTest, RandomSplitsMatchOneCall) {
             pos += len;
             if (bytes.empty()) break;
         }
-        CARIBStringDecoder whole;
+        ARIBStringDecoder whole;
         want += raw(whole, bytes.data() + runStart, int(bytes.size() - runStart), 1);
         EXPECT_EQ(want, got);
     }
 }
+
+}  // namespace tsvigil

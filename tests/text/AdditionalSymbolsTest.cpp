@@ -10,6 +10,8 @@
 
 #include "text/JISToSJIS.h"
 
+namespace tsvigil {
+
 namespace {
 
 // Code page 932 to UTF-8 by glibc's iconv, an independent reading of the
@@ -100,3 +102,5 @@ TEST(LabelAdditionalSymbolsTest, GrowsForLongText) {
     }
     EXPECT_EQ(out, Label(in));
 }
+
+}  // namespace tsvigil

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+namespace tsvigil {
+
 namespace {
 
 int Map(int lead, int trail) {
@@ -148,3 +150,5 @@ TEST(JISToSJISTest, SpecialCharactersAgreeWithIconv) {
         EXPECT_EQ(c.utf8, utf8);
     }
 }
+
+}  // namespace tsvigil

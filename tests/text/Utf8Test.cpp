@@ -6,9 +6,11 @@
 #include <cstdlib>
 #include <string>
 
+namespace tsvigil {
+
 namespace {
 
-TEST(CSjisToUtf8Test, ConvertsAndNeverStopsEarly) {
+TEST(SjisToUtf8Test, ConvertsAndNeverStopsEarly) {
     struct Case {
         const char* name;
         std::string sjis;
@@ -25,14 +27,14 @@ TEST(CSjisToUtf8Test, ConvertsAndNeverStopsEarly) {
         {"lead byte without its trail byte at the end", "A\x93", "A" + geta},
         {"lead byte followed by a non-trail byte", std::string("\x93\x0A", 2), geta + "\n"},
     };
-    CSjisToUtf8 conv;
+    SjisToUtf8 conv;
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         EXPECT_EQ(c.utf8, conv.Convert(c.sjis));
     }
 }
 
-TEST(CSjisToUtf8Test, ValidUtf8ReplacesWhatDoesNotDecode) {
+TEST(SjisToUtf8Test, ValidUtf8ReplacesWhatDoesNotDecode) {
     const std::string fffd = "\xEF\xBF\xBD";
     const std::pair<std::string, std::string> cases[] = {
         {"plain", "plain"},
@@ -46,7 +48,7 @@ TEST(CSjisToUtf8Test, ValidUtf8ReplacesWhatDoesNotDecode) {
     for (const auto& c : cases) EXPECT_EQ(c.second, ValidUtf8(c.first)) << c.first;
 }
 
-TEST(CSjisToUtf8Test, WriterConvertsWholeLines) {
+TEST(SjisToUtf8Test, WriterConvertsWholeLines) {
     char* buf = nullptr;
     size_t size = 0;
     std::FILE* mem = open_memstream(&buf, &size);
@@ -64,3 +66,5 @@ TEST(CSjisToUtf8Test, WriterConvertsWholeLines) {
 }
 
 }  // namespace
+
+}  // namespace tsvigil
