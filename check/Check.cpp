@@ -112,7 +112,7 @@ void Check::OnPresentEvent(int serviceId, const EITEvent& event) {
     Finding f = Found(Finding::Kind::kPresentEvent);
     f.serviceId = serviceId;
     f.eventId = event.event_id;
-    f.hasStart = event.has_start_time != 0;
+    f.hasStart = event.has_start_time;
     f.start = event.start_time;
     f.duration = event.has_duration ? event.duration.Seconds() : -1;
     f.name = LabelAdditionalSymbols(event.GetEventName().c_str());

@@ -37,18 +37,6 @@ private:
 
 namespace {
 
-// Kinds of role learnt from the tables; where two tables name one PID the
-// lower kind wins.
-enum {
-    ROLE_UNKNOWN = 0,
-    ROLE_PMT,
-    ROLE_NETWORK,
-    ROLE_STREAM,
-    ROLE_ECM,
-    ROLE_EMM,
-    ROLE_PCR,
-};
-
 // The PIDs ISO/IEC 13818-1 and ARIB STD-B10 assign to tables.
 const char* FixedRole(int pid) {
     switch (pid) {
@@ -223,10 +211,10 @@ void PidRoles::Update() const {
     if (!m_dirty) return;
     m_pids.assign(kPidCount, PidEntry());
     m_serviceIds.assign(kPidCount, std::vector<int>());
-    auto claim = [&](int pid, int kind, int stream_type = 0, int component_tag = -1) {
+    auto claim = [&](int pid, RoleKind kind, int stream_type = 0, int component_tag = -1) {
         PidEntry& e = m_pids[static_cast<size_t>(pid & (kPidCount - 1))];
-        if (e.kind != ROLE_UNKNOWN && e.kind <= kind) return;
-        e.kind = static_cast<uint8_t>(kind);
+        if (e.kind != RoleKind::kUnknown && e.kind <= kind) return;
+        e.kind = kind;
         e.stream_type = static_cast<uint8_t>(stream_type);
         e.component_tag = static_cast<int16_t>(component_tag);
     };
@@ -235,24 +223,24 @@ void PidRoles::Update() const {
         // Programs are walked in ascending order, so a repeat is the last one.
         if (ids.empty() || ids.back() != program_number) ids.push_back(program_number);
     };
-    for (const auto& p : m_pat->table.programs) claim(p->PID, p->program_number == 0 ? ROLE_NETWORK : ROLE_PMT);
+    for (const auto& p : m_pat->table.programs) claim(p->PID, p->program_number == 0 ? RoleKind::kNetwork : RoleKind::kPmt);
     for (const auto& p : m_programs) {
         for (const auto& s : p->streams) {
-            claim(s.pid, ROLE_STREAM, s.stream_type, s.component_tag);
+            claim(s.pid, RoleKind::kStream, s.stream_type, s.component_tag);
             serves(s.pid, p->program_number);
         }
         for (const int pid : p->ecmPids) {
-            claim(pid, ROLE_ECM);
+            claim(pid, RoleKind::kEcm);
             serves(pid, p->program_number);
         }
         if (p->pcrPid != kNullPid) {
-            claim(p->pcrPid, ROLE_PCR);
+            claim(p->pcrPid, RoleKind::kPcr);
             serves(p->pcrPid, p->program_number);
         }
     }
     std::vector<uint16_t> emm;
     AddCaPids(m_cat->table.descriptors, emm);
-    for (const int pid : emm) claim(pid, ROLE_EMM);
+    for (const int pid : emm) claim(pid, RoleKind::kEmm);
     m_dirty = false;
 }
 
@@ -262,12 +250,12 @@ std::string PidRoles::Role(int pid) const {
     Update();
     const PidEntry& e = m_pids[static_cast<size_t>(pid)];
     switch (e.kind) {
-        case ROLE_PMT: return "PMT";
-        case ROLE_NETWORK: return "NIT";
-        case ROLE_STREAM: return StreamRole(e.stream_type, e.component_tag);
-        case ROLE_ECM: return "ECM";
-        case ROLE_EMM: return "EMM";
-        case ROLE_PCR: return "PCR";
+        case RoleKind::kPmt: return "PMT";
+        case RoleKind::kNetwork: return "NIT";
+        case RoleKind::kStream: return StreamRole(e.stream_type, e.component_tag);
+        case RoleKind::kEcm: return "ECM";
+        case RoleKind::kEmm: return "EMM";
+        case RoleKind::kPcr: return "PCR";
         default: return "unknown";
     }
 }
@@ -297,9 +285,9 @@ bool PidRoles::IsPictureOrSound(int pid) const {
     Update();
     const PidEntry& e = m_pids[static_cast<size_t>(pid)];
     switch (e.kind) {
-        case ROLE_PCR: return true;
-        case ROLE_UNKNOWN: return pid > kLastSiPid;
-        case ROLE_STREAM: {
+        case RoleKind::kPcr: return true;
+        case RoleKind::kUnknown: return pid > kLastSiPid;
+        case RoleKind::kStream: {
             const StreamKind* k = FindStreamKind(e.stream_type);
             return k != nullptr && k->pictureOrSound;
         }
@@ -310,8 +298,8 @@ bool PidRoles::IsPictureOrSound(int pid) const {
 std::vector<int> PidRoles::ServiceIds(int pid) const {
     if (pid < 0 || pid >= kPidCount || FixedRole(pid) != nullptr) return {};
     Update();
-    const int kind = m_pids[static_cast<size_t>(pid)].kind;
-    if (kind != ROLE_STREAM && kind != ROLE_ECM && kind != ROLE_PCR) return {};
+    const RoleKind kind = m_pids[static_cast<size_t>(pid)].kind;
+    if (kind != RoleKind::kStream && kind != RoleKind::kEcm && kind != RoleKind::kPcr) return {};
     return m_serviceIds[static_cast<size_t>(pid)];
 }
 

@@ -15,6 +15,18 @@
 
 namespace tsvigil {
 
+// Kinds of role learnt from the tables; where two tables name one PID the
+// lower kind wins.
+enum class RoleKind : uint8_t {
+    kUnknown,
+    kPmt,
+    kNetwork,
+    kStream,
+    kEcm,
+    kEmm,
+    kPcr,
+};
+
 template <class T>
 class RolesHandler;
 
@@ -81,7 +93,7 @@ private:
     // The role of one PID in the cache: a kind and, for an elementary
     // stream, what tells its kind of stream.
     struct PidEntry {
-        uint8_t kind = 0;
+        RoleKind kind = RoleKind::kUnknown;
         uint8_t stream_type = 0;
         int16_t component_tag = -1;
     };

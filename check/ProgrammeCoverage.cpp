@@ -22,7 +22,7 @@ void ProgrammeCoverage::OnProgramme(int serviceId, const EITEvent& event) {
     }
     p->serviceId = serviceId;
     p->eventId = event.event_id;
-    p->hasStart = event.has_start_time != 0;
+    p->hasStart = event.has_start_time;
     p->start = event.start_time;
     p->duration = event.has_duration ? event.duration.Seconds() : -1;
     p->name = LabelAdditionalSymbols(event.GetEventName().c_str());

@@ -19,13 +19,13 @@ std::string Number(uint64_t n) { return std::to_string(n); }
 
 HtmlMark Point(const Finding& f) {
     HtmlMark m;
-    m.has[HtmlMark::kAt] = f.hasAt;
-    m.from[HtmlMark::kAt] = m.to[HtmlMark::kAt] = f.at;
-    m.has[HtmlMark::kElapsed] = f.hasElapsed;
-    m.from[HtmlMark::kElapsed] = m.to[HtmlMark::kElapsed] = f.elapsed;
+    m.has[Scale::kAt] = f.hasAt;
+    m.from[Scale::kAt] = m.to[Scale::kAt] = f.at;
+    m.has[Scale::kElapsed] = f.hasElapsed;
+    m.from[Scale::kElapsed] = m.to[Scale::kElapsed] = f.elapsed;
     const int64_t offset = f.offset >= 0 ? f.offset : f.timedAt;
-    m.has[HtmlMark::kOffset] = offset >= 0;
-    m.from[HtmlMark::kOffset] = m.to[HtmlMark::kOffset] = offset;
+    m.has[Scale::kOffset] = offset >= 0;
+    m.from[Scale::kOffset] = m.to[Scale::kOffset] = offset;
     m.count = 1;
     if (f.pid >= 0) m.pids.push_back(f.pid);
     return m;
@@ -35,12 +35,12 @@ HtmlMark Point(const Finding& f) {
 // are known.
 HtmlMark Span(const Finding& f) {
     HtmlMark m = Point(f);
-    m.has[HtmlMark::kAt] = f.hasAt && f.hasToAt;
-    m.to[HtmlMark::kAt] = f.toAt;
-    m.has[HtmlMark::kElapsed] = f.hasElapsed && f.hasToElapsed;
-    m.to[HtmlMark::kElapsed] = f.toElapsed;
-    m.has[HtmlMark::kOffset] = f.offset >= 0;
-    m.to[HtmlMark::kOffset] = std::max(f.offset, f.toOffset);
+    m.has[Scale::kAt] = f.hasAt && f.hasToAt;
+    m.to[Scale::kAt] = f.toAt;
+    m.has[Scale::kElapsed] = f.hasElapsed && f.hasToElapsed;
+    m.to[Scale::kElapsed] = f.toElapsed;
+    m.has[Scale::kOffset] = f.offset >= 0;
+    m.to[Scale::kOffset] = std::max(f.offset, f.toOffset);
     return m;
 }
 
@@ -104,12 +104,12 @@ void HtmlReport::OnDamage(const Finding& f) {
     const bool lateAt = !f.hasAt && f.hasKnownAt && f.hasToAt;
     const bool lateElapsed = !f.hasElapsed && f.hasKnownElapsed && f.hasToElapsed;
     if (lateAt) {
-        m.has[HtmlMark::kAt] = true;
-        m.from[HtmlMark::kAt] = f.knownAt;
+        m.has[Scale::kAt] = true;
+        m.from[Scale::kAt] = f.knownAt;
     }
     if (lateElapsed) {
-        m.has[HtmlMark::kElapsed] = true;
-        m.from[HtmlMark::kElapsed] = f.knownElapsed;
+        m.has[Scale::kElapsed] = true;
+        m.from[Scale::kElapsed] = f.knownElapsed;
     }
     m.lateStarts = lateAt || lateElapsed ? 1 : 0;
     m.packets = f.avLost;
@@ -117,7 +117,7 @@ void HtmlReport::OnDamage(const Finding& f) {
     m.pids = f.pids;
     std::sort(m.pids.begin(), m.pids.end());
     if (m.pids.size() > HtmlMark::kMaxPids) m.pids.resize(HtmlMark::kMaxPids);
-    m_timeline.Add(HtmlTimeline::kDamageRow, m);
+    m_timeline.Add(HtmlTimeline::Row::kDamage, m);
     if (m_rangeCount++ >= kMaxRanges) return;
     m_ranges.push_back(RangeRow(f, m_rangeCount, lateAt, lateElapsed));
 }
@@ -143,12 +143,12 @@ void HtmlReport::On(const Finding& f) {
         case Finding::Kind::kGap: {
             m_timeline.Seen(f);
             HtmlMark m = Point(f);
-            m.has[HtmlMark::kAt] = f.hasAt;
-            m.to[HtmlMark::kAt] = f.hasToAt ? f.toAt : f.at;
-            m.to[HtmlMark::kElapsed] = f.hasToElapsed ? f.toElapsed : f.elapsed;
+            m.has[Scale::kAt] = f.hasAt;
+            m.to[Scale::kAt] = f.hasToAt ? f.toAt : f.at;
+            m.to[Scale::kElapsed] = f.hasToElapsed ? f.toElapsed : f.elapsed;
             m.packets = f.gapTicks >= 0 ? static_cast<uint64_t>(f.gapTicks) : 0;
             m.errors = f.gapTicks < 0 ? 1 : 0;  // clock resets among them
-            m_timeline.Add(HtmlTimeline::kGapRow, m);
+            m_timeline.Add(HtmlTimeline::Row::kGap, m);
             break;
         }
         case Finding::Kind::kContinuityError: {
@@ -165,15 +165,15 @@ void HtmlReport::On(const Finding& f) {
             // judge nothing and are not drawn.
             if (f.atEnd) break;
             m_timeline.Seen(f);
-            m_timeline.Add(HtmlTimeline::kSyncRow, Point(f));
+            m_timeline.Add(HtmlTimeline::Row::kSync, Point(f));
             break;
         case Finding::Kind::kScrambledRange:
             m_timeline.Seen(f);
-            OnPacketRange(f, HtmlTimeline::kScrambledRow);
+            OnPacketRange(f, HtmlTimeline::Row::kScrambled);
             break;
         case Finding::Kind::kTransportErrorRange:
             m_timeline.Seen(f);
-            OnPacketRange(f, HtmlTimeline::kTeiRow);
+            OnPacketRange(f, HtmlTimeline::Row::kTei);
             break;
         case Finding::Kind::kProgramme:
             if (m_programmeCount++ < kMaxProgrammes) m_programmes.push_back(f);

@@ -29,9 +29,9 @@ std::string Iso(int64_t ms) {
 }
 
 // The place of a mark's bound on an axis, as data-from/data-to give it.
-std::string PlaceText(int axis, int64_t v) {
-    if (axis == HtmlMark::kAt) return Iso(v);
-    if (axis == HtmlMark::kElapsed) return FormatTicks(v, true);
+std::string PlaceText(Scale axis, int64_t v) {
+    if (axis == Scale::kAt) return Iso(v);
+    if (axis == Scale::kElapsed) return FormatTicks(v, true);
     return std::to_string(v);
 }
 
@@ -48,7 +48,7 @@ std::string Shorten(const std::string& s, size_t n) {
 }  // namespace
 
 void HtmlMark::Absorb(const HtmlMark& o) {
-    for (int a = 0; a < kAxes; ++a) {
+    for (const Scale a : kScales) {
         if (!o.has[a]) continue;
         if (!has[a]) {
             has[a] = true;
@@ -70,7 +70,7 @@ void HtmlMark::Absorb(const HtmlMark& o) {
     }
 }
 
-void MergeMarks(std::vector<HtmlMark>& marks, int axis, double unit) {
+void MergeMarks(std::vector<HtmlMark>& marks, Scale axis, double unit) {
     // std::sort, not stable_sort: no temporary buffer, and marks that tie
     // merge whatever their order.
     std::sort(marks.begin(), marks.end(), [axis](const HtmlMark& a, const HtmlMark& b) {
@@ -101,15 +101,15 @@ size_t HtmlTimeline::KeptBytes() const {
         return n;
     };
     size_t n = 0;
-    for (const auto& row : m_rows) n += rowBytes(row);
+    for (const auto& row : m_rows.at) n += rowBytes(row);
     for (const auto& p : m_losses) n += rowBytes(p.second) + 48;
     return n;
 }
 
-int HtmlTimeline::BestAxis() const {
-    if (m_seen[HtmlMark::kAt]) return HtmlMark::kAt;
-    if (m_seen[HtmlMark::kElapsed]) return HtmlMark::kElapsed;
-    return HtmlMark::kOffset;
+Scale HtmlTimeline::BestAxis() const {
+    if (m_seen[Scale::kAt]) return Scale::kAt;
+    if (m_seen[Scale::kElapsed]) return Scale::kElapsed;
+    return Scale::kOffset;
 }
 
 void HtmlTimeline::AddLoss(int pid, const HtmlMark& m) { Add(m_losses[pid], m); }
@@ -121,12 +121,12 @@ void HtmlTimeline::Add(std::vector<HtmlMark>& row, const HtmlMark& m) {
     if (row.size() <= kMaxMarks) return;
     // The axis only grows, so what is closer than a pixel of the span seen
     // so far stays closer than a pixel of the page's.
-    const int axis = BestAxis();
+    const Scale axis = BestAxis();
     MergeMarks(row, axis, static_cast<double>(m_max[axis] - m_min[axis]) / kWidth);
 }
 
 void HtmlTimeline::Seen(const Finding& f) {
-    auto see = [this](int axis, int64_t v) {
+    auto see = [this](Scale axis, int64_t v) {
         if (!m_seen[axis]) {
             m_seen[axis] = true;
             m_min[axis] = m_max[axis] = v;
@@ -134,14 +134,14 @@ void HtmlTimeline::Seen(const Finding& f) {
         m_min[axis] = std::min(m_min[axis], v);
         m_max[axis] = std::max(m_max[axis], v);
     };
-    if (f.hasAt) see(HtmlMark::kAt, f.at);
-    if (f.hasToAt) see(HtmlMark::kAt, f.toAt);
-    if (f.hasElapsed) see(HtmlMark::kElapsed, f.elapsed);
-    if (f.hasToElapsed) see(HtmlMark::kElapsed, f.toElapsed);
-    if (f.hasKnownAt) see(HtmlMark::kAt, f.knownAt);
-    if (f.hasKnownElapsed) see(HtmlMark::kElapsed, f.knownElapsed);
-    if (f.offset >= 0) see(HtmlMark::kOffset, f.offset);
-    if (f.toOffset >= 0) see(HtmlMark::kOffset, f.toOffset);
+    if (f.hasAt) see(Scale::kAt, f.at);
+    if (f.hasToAt) see(Scale::kAt, f.toAt);
+    if (f.hasElapsed) see(Scale::kElapsed, f.elapsed);
+    if (f.hasToElapsed) see(Scale::kElapsed, f.toElapsed);
+    if (f.hasKnownAt) see(Scale::kAt, f.knownAt);
+    if (f.hasKnownElapsed) see(Scale::kElapsed, f.knownElapsed);
+    if (f.offset >= 0) see(Scale::kOffset, f.offset);
+    if (f.toOffset >= 0) see(Scale::kOffset, f.toOffset);
     if (f.hasAt && f.hasElapsed && f.kind != Finding::Kind::kProgramme) {
         if (!m_hasFirstRef) {
             m_hasFirstRef = true;
@@ -166,7 +166,7 @@ std::string Ticks(const Axis& axis) {
     std::string svg = "<g class=\"axis\">\n";
     const double span = axis.hi - axis.lo;
     double step = 1;
-    if (axis.kind == HtmlMark::kOffset) {
+    if (axis.kind == Scale::kOffset) {
         // 1, 2, 5 times a power of ten bytes.
         for (double p = 1;; p *= 10) {
             if (span / p <= 10) { step = p; break; }
@@ -175,7 +175,7 @@ std::string Ticks(const Axis& axis) {
         }
     } else {
         static const double kSeconds[] = {1, 2, 5, 10, 15, 30, 60, 120, 300, 600, 900, 1800, 3600, 7200, 10800, 21600, 43200, 86400};
-        const double perSecond = axis.kind == HtmlMark::kAt ? 1000.0 : double(PcrClock::kTicksPerSecond);
+        const double perSecond = axis.kind == Scale::kAt ? 1000.0 : double(PcrClock::kTicksPerSecond);
         step = 86400 * perSecond;
         for (const double s : kSeconds) {
             if (span / (s * perSecond) <= 12) {
@@ -188,10 +188,10 @@ std::string Ticks(const Axis& axis) {
     for (double v = first; v <= axis.hi + 1e-9; v += step) {
         const double x = axis.X(v);
         std::string label;
-        if (axis.kind == HtmlMark::kAt) {
+        if (axis.kind == Scale::kAt) {
             label = FormatClock(static_cast<int64_t>(v), false);
             if (step >= 60000) label = label.substr(0, 5);
-        } else if (axis.kind == HtmlMark::kElapsed) {
+        } else if (axis.kind == Scale::kElapsed) {
             const auto s = static_cast<long long>(v / double(PcrClock::kTicksPerSecond) + 0.5);
             char t[32];
             if (step >= 60 * double(PcrClock::kTicksPerSecond)) std::snprintf(t, sizeof t, "%lld:%02lld", s / 60, s % 60);
@@ -218,44 +218,44 @@ std::string Ticks(const Axis& axis) {
 struct RowInfo {
     const char* cls;
     const char* label;
-    int index;
+    HtmlTimeline::Row index;
 };
 const RowInfo kRowInfo[] = {
-    {"damage", "picture and sound damage", HtmlTimeline::kDamageRow}, {"loss", "other losses", HtmlTimeline::kRows},
-    {"scrambled", "scrambled", HtmlTimeline::kScrambledRow},          {"tei", "transport errors", HtmlTimeline::kTeiRow},
-    {"sync", "lost sync", HtmlTimeline::kSyncRow},                    {"gap", "gaps", HtmlTimeline::kGapRow},
+    {"damage", "picture and sound damage", HtmlTimeline::Row::kDamage}, {"loss", "other losses", HtmlTimeline::Row::kLoss},
+    {"scrambled", "scrambled", HtmlTimeline::Row::kScrambled},          {"tei", "transport errors", HtmlTimeline::Row::kTei},
+    {"sync", "lost sync", HtmlTimeline::Row::kSync},                    {"gap", "gaps", HtmlTimeline::Row::kGap},
 };
 
 // A mark's title: its row, its places, its PIDs and what it counts.
-std::string MarkTitle(const RowInfo& ri, const HtmlMark& m, int a) {
+std::string MarkTitle(const RowInfo& ri, const HtmlMark& m, Scale a) {
     std::string title = ri.label;
     title += ": ";
-    if (m.has[HtmlMark::kAt] && a == HtmlMark::kAt)
-        title += FormatClock(m.from[HtmlMark::kAt]) + " to " + FormatClock(m.to[HtmlMark::kAt]) + "; ";
-    if (m.has[HtmlMark::kElapsed])
-        title += "elapsed " + FormatTicks(m.from[HtmlMark::kElapsed], true) + " to " +
-                 FormatTicks(m.to[HtmlMark::kElapsed], true) + " s; ";
-    if (m.has[HtmlMark::kOffset])
-        title += "offset " + std::to_string(m.from[HtmlMark::kOffset]) + " to " +
-                 std::to_string(m.to[HtmlMark::kOffset]) + "; ";
+    if (m.has[Scale::kAt] && a == Scale::kAt)
+        title += FormatClock(m.from[Scale::kAt]) + " to " + FormatClock(m.to[Scale::kAt]) + "; ";
+    if (m.has[Scale::kElapsed])
+        title += "elapsed " + FormatTicks(m.from[Scale::kElapsed], true) + " to " +
+                 FormatTicks(m.to[Scale::kElapsed], true) + " s; ";
+    if (m.has[Scale::kOffset])
+        title += "offset " + std::to_string(m.from[Scale::kOffset]) + " to " +
+                 std::to_string(m.to[Scale::kOffset]) + "; ";
     if (!m.pids.empty()) {
         title += "pids";
         for (const int pid : m.pids) title += " " + HtmlPid(pid);
         title += "; ";
     }
-    const bool ranges = ri.index == HtmlTimeline::kDamageRow || ri.index == HtmlTimeline::kScrambledRow ||
-                        ri.index == HtmlTimeline::kTeiRow;
+    const bool ranges = ri.index == HtmlTimeline::Row::kDamage || ri.index == HtmlTimeline::Row::kScrambled ||
+                        ri.index == HtmlTimeline::Row::kTei;
     const std::string count = std::to_string(m.count), packets = std::to_string(m.packets);
-    title += count + (ranges ? " ranges" : ri.index == HtmlTimeline::kGapRow ? " gaps" : " findings");
-    if (ri.index == HtmlTimeline::kDamageRow)
+    title += count + (ranges ? " ranges" : ri.index == HtmlTimeline::Row::kGap ? " gaps" : " findings");
+    if (ri.index == HtmlTimeline::Row::kDamage)
         title += ", " + packets + " packets lost, " + std::to_string(m.errors) + " with errors";
     else if (ranges)
         title += ", " + packets + " packets, " + std::to_string(m.errors) + " of picture and sound";
-    else if (ri.index == HtmlTimeline::kGapRow)
+    else if (ri.index == HtmlTimeline::Row::kGap)
         title += ", " + FormatTicks(static_cast<int64_t>(m.packets), true) + " s missing" + (m.errors ? ", clock resets" : "");
-    else if (ri.index == HtmlTimeline::kRows)
+    else if (ri.index == HtmlTimeline::Row::kLoss)
         title += ", " + packets + " packets lost";
-    else if (ri.index != HtmlTimeline::kSyncRow)
+    else if (ri.index != HtmlTimeline::Row::kSync)
         title += ", " + packets + " packets";
     if (m.lateStarts)
         title += "; " + std::to_string(m.lateStarts) + " begun before the clock was known, drawn from the first time known";
@@ -264,7 +264,7 @@ std::string MarkTitle(const RowInfo& ri, const HtmlMark& m, int a) {
 
 // One row of marks at height y, its name left of the plot.
 std::string MarkRow(const Axis& axis, const RowInfo& ri, const std::vector<HtmlMark>& row, int y) {
-    const int a = axis.kind;
+    const Scale a = axis.kind;
     char buf[512];
     std::snprintf(buf, sizeof buf, "<text x=\"4\" y=\"%d\">%s</text>\n", y + 15, ri.label);
     std::string h = buf;
@@ -285,24 +285,24 @@ std::string MarkRow(const Axis& axis, const RowInfo& ri, const std::vector<HtmlM
 
 HtmlTimeline::Axis HtmlTimeline::MakeAxis(const CheckStats& stats) const {
     Axis axis;
-    axis.kind = m_hasFirstRef || m_seen[HtmlMark::kAt] ? HtmlMark::kAt
-                : (m_seen[HtmlMark::kElapsed] || stats.hasElapsed) ? HtmlMark::kElapsed
-                                                                     : HtmlMark::kOffset;
+    axis.kind = m_hasFirstRef || m_seen[Scale::kAt] ? Scale::kAt
+                : (m_seen[Scale::kElapsed] || stats.hasElapsed) ? Scale::kElapsed
+                                                                     : Scale::kOffset;
     int64_t lo = 0, hi = 0;
-    if (axis.kind == HtmlMark::kAt) {
-        lo = m_min[HtmlMark::kAt];
-        hi = m_max[HtmlMark::kAt];
+    if (axis.kind == Scale::kAt) {
+        lo = m_min[Scale::kAt];
+        hi = m_max[Scale::kAt];
         if (m_hasFirstRef) lo = std::min(lo, BroadcastMs(m_firstRefAt, m_firstRefElapsed, 0));
         if (m_hasLastRef && stats.hasElapsed) hi = std::max(hi, BroadcastMs(m_lastRefAt, m_lastRefElapsed, stats.elapsed));
         if (stats.lastTotValid) hi = std::max(hi, stats.lastTot.Seconds() * 1000);
-    } else if (axis.kind == HtmlMark::kElapsed) {
+    } else if (axis.kind == Scale::kElapsed) {
         lo = 0;
-        hi = std::max(stats.elapsed, m_max[HtmlMark::kElapsed]);
+        hi = std::max(stats.elapsed, m_max[Scale::kElapsed]);
     } else {
         lo = 0;
-        hi = std::max<int64_t>(stats.bytes, m_max[HtmlMark::kOffset]);
+        hi = std::max<int64_t>(stats.bytes, m_max[Scale::kOffset]);
     }
-    if (hi <= lo) hi = lo + (axis.kind == HtmlMark::kAt ? 1000 : axis.kind == HtmlMark::kElapsed ? PcrClock::kTicksPerSecond : 188);
+    if (hi <= lo) hi = lo + (axis.kind == Scale::kAt ? 1000 : axis.kind == Scale::kElapsed ? PcrClock::kTicksPerSecond : 188);
     axis.from = lo;
     axis.to = hi;
     axis.lo = static_cast<double>(lo);
@@ -313,12 +313,12 @@ HtmlTimeline::Axis HtmlTimeline::MakeAxis(const CheckStats& stats) const {
 // Every mark gets a place on the axis: broadcast time from elapsed before
 // the first TOT; the axis' start when nothing places it.
 void HtmlTimeline::Place(const Axis& axis, HtmlMark& m) const {
-    const int a = axis.kind;
+    const Scale a = axis.kind;
     if (m.has[a]) return;
     m.has[a] = true;
-    if (a == HtmlMark::kAt && m.has[HtmlMark::kElapsed] && m_hasFirstRef) {
-        m.from[a] = BroadcastMs(m_firstRefAt, m_firstRefElapsed, m.from[HtmlMark::kElapsed]);
-        m.to[a] = BroadcastMs(m_firstRefAt, m_firstRefElapsed, m.to[HtmlMark::kElapsed]);
+    if (a == Scale::kAt && m.has[Scale::kElapsed] && m_hasFirstRef) {
+        m.from[a] = BroadcastMs(m_firstRefAt, m_firstRefElapsed, m.from[Scale::kElapsed]);
+        m.to[a] = BroadcastMs(m_firstRefAt, m_firstRefElapsed, m.to[Scale::kElapsed]);
     } else {
         m.from[a] = m.to[a] = axis.from;
     }
@@ -360,25 +360,25 @@ std::string HtmlTimeline::Bands(const Axis& axis, int sid, const std::string& sn
 std::string HtmlTimeline::Draw(const CheckStats& stats, const std::vector<Finding>& programmes,
                                 const std::map<int, std::string>& serviceNames, SjisToUtf8& conv) {
     const Axis axis = MakeAxis(stats);
-    const int a = axis.kind;
+    const Scale a = axis.kind;
     const double unit = (axis.hi - axis.lo) / kWidth;
-    std::vector<HtmlMark> rows[kRows + 1];
-    for (int r = 0; r < kRows; ++r) rows[r] = std::move(m_rows[r]);
+    PerRow<std::vector<HtmlMark>> rows = std::move(m_rows);
+    m_rows = PerRow<std::vector<HtmlMark>>();
     for (auto& p : m_losses) {
         if (IsPictureOrSound(stats.roles, p.first)) continue;
-        for (auto& m : p.second) rows[kRows].push_back(std::move(m));
+        for (auto& m : p.second) rows[Row::kLoss].push_back(std::move(m));
     }
     m_losses.clear();
-    for (auto& row : rows) {
+    for (auto& row : rows.at) {
         for (auto& m : row) Place(axis, m);
         MergeMarks(row, a, unit);
     }
 
-    const char* axisName = a == HtmlMark::kAt ? "broadcast time (JST, from the PCR and the TOT)"
-                           : a == HtmlMark::kElapsed ? "elapsed seconds since the first PCR (no TOT)"
+    const char* axisName = a == Scale::kAt ? "broadcast time (JST, from the PCR and the TOT)"
+                           : a == Scale::kElapsed ? "elapsed seconds since the first PCR (no TOT)"
                                                        : "byte offset in the file (no PCR, no TOT)";
     std::set<int> services;
-    if (a == HtmlMark::kAt) {
+    if (a == Scale::kAt) {
         for (const auto& f : programmes) services.insert(f.serviceId);
     }
     const int height = 30 + kRowHeight * static_cast<int>(services.size() + 6) + 6;

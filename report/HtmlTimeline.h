@@ -12,15 +12,29 @@
 
 namespace tsvigil {
 
+// The scales a place on the timeline is measured on: broadcast time (ms,
+// JST), elapsed (27 MHz ticks), byte offset.
+enum class Scale : uint8_t { kAt, kElapsed, kOffset };
+constexpr Scale kScales[] = {Scale::kAt, Scale::kElapsed, Scale::kOffset};
+
+// A value for each member of the enum class E, whose members run from 0 to
+// N - 1.
+template <class E, class T, size_t N>
+struct ByEnum {
+    T at[N] = {};
+    T& operator[](E e) { return at[static_cast<size_t>(e)]; }
+    const T& operator[](E e) const { return at[static_cast<size_t>(e)]; }
+};
+template <class T>
+using PerScale = ByEnum<Scale, T, 3>;
+
 // One mark of the timeline: one finding, or neighbours closer than a
-// pixel merged into one. Places are kept on every axis the findings had:
-// broadcast time (ms, JST), elapsed (27 MHz ticks), byte offset.
+// pixel merged into one. Places are kept on every scale the findings had.
 struct HtmlMark {
-    enum Axis { kAt, kElapsed, kOffset, kAxes };
     static constexpr size_t kMaxPids = 8;  // PIDs a mark names; the rest are counted in its title as "..."
-    bool has[kAxes] = {};
-    int64_t from[kAxes] = {};
-    int64_t to[kAxes] = {};
+    PerScale<bool> has;
+    PerScale<int64_t> from;
+    PerScale<int64_t> to;
     uint64_t count = 0;    // the findings or ranges it stands for
     uint64_t packets = 0;  // lost, scrambled or flagged, as the row counts
     // Damage: of them, with the transport error indicator; scrambled and
@@ -36,7 +50,7 @@ struct HtmlMark {
 // Merges the marks whose places on axis lie less than unit apart (they
 // would share a pixel), summing their counts; marks without a place on
 // axis stay as they are. The marks come out sorted by their start.
-void MergeMarks(std::vector<HtmlMark>& marks, int axis, double unit);
+void MergeMarks(std::vector<HtmlMark>& marks, Scale axis, double unit);
 
 // The timeline of a recording's page: rows of marks for every kind of
 // damage, kept as the findings come (merged once a row grows long, so
@@ -45,7 +59,11 @@ void MergeMarks(std::vector<HtmlMark>& marks, int axis, double unit);
 // findings had it, else elapsed time, else the byte offset.
 class HtmlTimeline {
 public:
-    enum Row { kDamageRow, kScrambledRow, kTeiRow, kSyncRow, kGapRow, kRows };
+    // The rows of marks; other losses are drawn from the continuity errors
+    // of PIDs that turn out to carry neither picture nor sound.
+    enum class Row : uint8_t { kDamage, kScrambled, kTei, kSync, kGap, kLoss };
+    template <class T>
+    using PerRow = ByEnum<Row, T, 6>;
 
     // Plot width in pixels.
     static constexpr int kWidth = 1000;
@@ -68,26 +86,26 @@ public:
 
     // The x axis: which of the places, its span, and where a value lies.
     struct Axis {
-        int kind = HtmlMark::kOffset;
+        Scale kind = Scale::kOffset;
         int64_t from = 0, to = 0;  // the span as the places have it
         double lo = 0, hi = 1;     // the same, for the drawing
         double X(double v) const;
     };
 
 private:
-    int BestAxis() const;
+    Scale BestAxis() const;
     void Add(std::vector<HtmlMark>& row, const HtmlMark& m);
     Axis MakeAxis(const CheckStats& stats) const;
     void Place(const Axis& axis, HtmlMark& m) const;
     std::string Bands(const Axis& axis, int sid, const std::string& sname, int y,
                       const std::vector<Finding>& programmes, SjisToUtf8& conv) const;
 
-    std::vector<HtmlMark> m_rows[kRows];
+    PerRow<std::vector<HtmlMark>> m_rows;  // other losses aside
     std::map<int, std::vector<HtmlMark>> m_losses;  // continuity errors per PID
     // The span of every place seen, per axis, for the merge as they come.
-    bool m_seen[HtmlMark::kAxes] = {};
-    int64_t m_min[HtmlMark::kAxes] = {};
-    int64_t m_max[HtmlMark::kAxes] = {};
+    PerScale<bool> m_seen;
+    PerScale<int64_t> m_min;
+    PerScale<int64_t> m_max;
     // A finding placed on both clocks: how elapsed maps to broadcast time
     // before the first TOT, and where the recording starts and ends.
     bool m_hasFirstRef = false;

@@ -10,23 +10,21 @@ int EITEvent::Parse(const uint8_t* b, const uint8_t* loopEnd) {
     event_id = (b[0] << 8) | b[1];
     // An MJD of 0xFFFF leaves the start time undefined.
     if (b[2] == 0xFF && b[3] == 0xFF) {
-        has_start_time = 0;
+        has_start_time = false;
     } else {
         int year = 0, month = 0, day = 0;
         MjdToDate((b[2] << 8) | b[3], year, month, day);
         // Fields that are no time leave the start undefined; the rest of the
         // event is still used.
         has_start_time = TimeValue::FromFields(year, month, day, BcdToInt(b[4]), BcdToInt(b[5]),
-                                                BcdToInt(b[6]), start_time)
-                             ? 1
-                             : 0;
+                                                BcdToInt(b[6]), start_time);
     }
     if (b[7] == 0xFF) {
-        has_duration = 0;
+        has_duration = false;
     } else {
         const int hours = BcdToInt(b[7]);
         duration = Duration(hours / 24, hours % 24, BcdToInt(b[8]), BcdToInt(b[9]));
-        has_duration = 1;
+        has_duration = true;
     }
     running_status = b[10] >> 5;
     free_CA_mode = (b[10] >> 4) & 1;

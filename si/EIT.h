@@ -19,9 +19,9 @@ public:
     static constexpr int kHeaderSize = 12;
 
     int event_id = 0;
-    int has_start_time = 0;
+    bool has_start_time = false;
     TimeValue start_time;
-    int has_duration = 0;
+    bool has_duration = false;
     Duration duration;
     int running_status = 0;
     int free_CA_mode = 0;

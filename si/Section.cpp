@@ -30,19 +30,17 @@ constexpr std::array<uint32_t, 256> kCrcTable = MakeCrcTable();
 bool Section::Append(const uint8_t* packet) {
     const int payload = PayloadOffset(packet);
     switch (m_state) {
-        case SEC_WAIT_START: return Start(packet, payload);
-        case SEC_COLLECTING: return Continue(packet, payload);
-        case SEC_COMPLETE: return Next(packet);
-        default:
-            m_state = SEC_WAIT_START;
-            return false;
+        case SectionState::kWaitStart: return Start(packet, payload);
+        case SectionState::kCollecting: return Continue(packet, payload);
+        case SectionState::kComplete: return Next(packet);
     }
+    return false;
 }
 
 bool Section::Begin(const uint8_t* packet, int from) {
     const int n = kPacket - from;
     if (n <= 0) {
-        m_state = SEC_WAIT_START;
+        m_state = SectionState::kWaitStart;
         return false;
     }
     std::memcpy(m_buffer.data(), packet + from, static_cast<size_t>(n));
@@ -52,21 +50,21 @@ bool Section::Begin(const uint8_t* packet, int from) {
     // once the bytes are in.
     if (n < 3) {
         m_nextPos = kPacket;
-        m_state = SEC_COLLECTING;
+        m_state = SectionState::kCollecting;
         return false;
     }
     const int L = SectionLength();
     if (L > kMaxSectionLength) {
-        m_state = SEC_WAIT_START;
+        m_state = SectionState::kWaitStart;
         return false;
     }
     if (n - 3 < L) {
         m_nextPos = kPacket;
-        m_state = SEC_COLLECTING;
+        m_state = SectionState::kCollecting;
         return false;
     }
     m_nextPos = from + 3 + L;
-    m_state = SEC_COMPLETE;
+    m_state = SectionState::kComplete;
     return true;
 }
 
@@ -80,7 +78,7 @@ bool Section::Next(const uint8_t* packet) {
     // Another section may follow in the same packet, unless stuffing
     // (0xFF) fills the rest.
     if (m_nextPos >= kPacket || packet[m_nextPos] == 0xFF) {
-        m_state = SEC_WAIT_START;
+        m_state = SectionState::kWaitStart;
         return false;
     }
     return Begin(packet, m_nextPos);
@@ -90,14 +88,14 @@ bool Section::Continue(const uint8_t* packet, int payload) {
     if (Counter(packet) != ((m_counter + 1) & 0x0F)) {
         // A lost packet: the section in hand is incomplete. A section that
         // starts in this packet is whole, and is taken.
-        m_state = SEC_WAIT_START;
+        m_state = SectionState::kWaitStart;
         return Start(packet, payload);
     }
     m_counter = Counter(packet);
     if (PayloadStart(packet)) return TakeRest(packet, payload);
     const int n = kPacket - payload;
     if (n <= 0) {
-        m_state = SEC_WAIT_START;
+        m_state = SectionState::kWaitStart;
         return false;
     }
     std::memcpy(m_buffer.data() + m_length, packet + payload, static_cast<size_t>(n));
@@ -106,12 +104,12 @@ bool Section::Continue(const uint8_t* packet, int payload) {
     if (need <= n) {
         m_nextPos = payload + need;
         m_length = L + 3;
-        m_state = SEC_COMPLETE;
+        m_state = SectionState::kComplete;
         return true;
     }
     m_length += n;
     m_nextPos = kPacket;
-    if (m_length >= 3 && L > kMaxSectionLength) m_state = SEC_WAIT_START;
+    if (m_length >= 3 && L > kMaxSectionLength) m_state = SectionState::kWaitStart;
     return false;
 }
 
@@ -122,7 +120,7 @@ bool Section::TakeRest(const uint8_t* packet, int payload) {
     // section in hand (which may be damaged), says where the next section
     // starts.
     if (payload >= kPacket) {
-        m_state = SEC_WAIT_START;
+        m_state = SectionState::kWaitStart;
         return false;
     }
     const int rest = packet[payload];
@@ -135,14 +133,14 @@ bool Section::TakeRest(const uint8_t* packet, int payload) {
             // pointer.
             m_length = whole;
             m_nextPos = payload + 1 + rest;
-            m_state = SEC_COMPLETE;
+            m_state = SectionState::kComplete;
             return true;
         }
     }
     // The section in hand ends short of its length (or the pointer leads
     // out of the packet): it is dropped, and the section that starts here
     // is taken.
-    m_state = SEC_WAIT_START;
+    m_state = SectionState::kWaitStart;
     return Start(packet, payload);
 }
 

@@ -9,10 +9,10 @@
 namespace tsvigil {
 
 // Assembly states of a section buffer.
-enum {
-    SEC_WAIT_START = 0,  // no section in hand
-    SEC_COLLECTING = 1,  // a section spans packets
-    SEC_COMPLETE = 2,    // a whole section lies at the start of the buffer
+enum class SectionState : uint8_t {
+    kWaitStart,   // no section in hand
+    kCollecting,  // a section spans packets
+    kComplete,    // a whole section lies at the start of the buffer
 };
 
 // Reassembles the PSI/SI sections (ISO/IEC 13818-1) carried on one PID from
@@ -40,7 +40,7 @@ public:
     const uint8_t* Data() const { return m_buffer.data(); }
     int Length() const { return SectionLength() + 3; }
     // Whether a section spans packets: the next packet continues it.
-    bool Collecting() const { return m_state == SEC_COLLECTING; }
+    bool Collecting() const { return m_state == SectionState::kCollecting; }
 
 private:
     bool Start(const uint8_t* packet, int payload);
@@ -54,7 +54,7 @@ private:
     // section_length of the section in the buffer.
     int SectionLength() const { return ((m_buffer[1] << 8) | m_buffer[2]) & 0x0FFF; }
 
-    int m_state = SEC_WAIT_START;
+    SectionState m_state = SectionState::kWaitStart;
     int m_counter = 0;
     int m_length = 0;
     int m_nextPos = 188;

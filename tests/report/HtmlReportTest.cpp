@@ -133,18 +133,18 @@ TEST(HtmlReportTest, MarksCloserThanAPixelMerge) {
     std::vector<HtmlMark> marks(3);
     const int64_t from[] = {10, 0, 20};
     for (size_t i = 0; i < 3; ++i) {
-        marks[i].has[HtmlMark::kOffset] = true;
-        marks[i].from[HtmlMark::kOffset] = marks[i].to[HtmlMark::kOffset] = from[i];
+        marks[i].has[Scale::kOffset] = true;
+        marks[i].from[Scale::kOffset] = marks[i].to[Scale::kOffset] = from[i];
         marks[i].count = i + 1;
         marks[i].pids = {static_cast<int>(i)};
     }
-    MergeMarks(marks, HtmlMark::kOffset, 10.5);
+    MergeMarks(marks, Scale::kOffset, 10.5);
     ASSERT_EQ(1u, marks.size());
     EXPECT_EQ(6u, marks[0].count);
-    EXPECT_EQ(0, marks[0].from[HtmlMark::kOffset]);
-    EXPECT_EQ(20, marks[0].to[HtmlMark::kOffset]);
+    EXPECT_EQ(0, marks[0].from[Scale::kOffset]);
+    EXPECT_EQ(20, marks[0].to[Scale::kOffset]);
     EXPECT_EQ((std::vector<int>{0, 1, 2}), marks[0].pids);
-    MergeMarks(marks, HtmlMark::kOffset, 1);
+    MergeMarks(marks, Scale::kOffset, 1);
     EXPECT_EQ(1u, marks.size());
 }
 

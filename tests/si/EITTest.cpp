@@ -79,9 +79,9 @@ TEST(EITTest, EventFields) {
         const char* name;
         size_t offset;
         Bytes bytes;
-        int has_start_time;
+        bool has_start_time;
         const char* start;  // nullptr: start_time must be 0
-        int has_duration;
+        bool has_duration;
         int64_t duration;
         int running_status;
         int free_CA_mode;
