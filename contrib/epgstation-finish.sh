@@ -9,6 +9,8 @@
 #
 #   recordingFinishCommand: '/usr/local/share/tsvigil/contrib/epgstation-finish.sh'
 #
+# (make install puts the scripts in PREFIX/share/tsvigil/contrib.)
+#
 # TSVIGIL names the program when it is not tsvigil on PATH.
 set -u
 rec=${RECPATH:-}
