@@ -31,11 +31,19 @@ const char* const kHelpText =
     "      --html PATH  also an HTML report: one file's page at PATH, or, for\n"
     "                 several files or a PATH ending in / or naming a directory,\n"
     "                 PATH/index.html and a page per file (FILE.html)\n"
+    "  -q, --quiet    no banner\n"
+    "  -o, --output FILE  what --json, --summary or the report would print goes\n"
+    "                 to FILE, written whole and replaced at once; with --verdict\n"
+    "                 the verdict lines still go to standard output\n"
+    "  -r, --recursive  a directory stands for its .ts, .m2ts, .mts and .tts\n"
+    "                 files and those of its subdirectories (any case), sorted by\n"
+    "                 path; symbolic links to directories are not followed\n"
     "  -h, --help     this text\n"
     "  -V, --version  the version\n"
     "\n"
     "With at least one option, any number of files may follow; a text report\n"
-    "of several files heads each with ==> FILE <==.\n"
+    "of several files heads each with ==> FILE <==. A FILE of - is standard\n"
+    "input (a file named - is ./-).\n"
     "\n"
     "Verdict words, in this order: unreadable (cannot be opened or read to its\n"
     "end), unrecognised (no transport stream: of five packets' worth of bytes\n"
@@ -101,6 +109,8 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         {"version", no_argument, nullptr, 'V'}, {"verdict", no_argument, nullptr, 'c'},
         {"jobs", required_argument, nullptr, 'P'}, {"tolerate", required_argument, nullptr, 't'},
         {"whole", no_argument, nullptr, 'w'},   {"html", required_argument, nullptr, 'H'},
+        {"quiet", no_argument, nullptr, 'q'},   {"output", required_argument, nullptr, 'o'},
+        {"recursive", no_argument, nullptr, 'r'},
         {nullptr, 0, nullptr, 0},
     };
     // getopt_long permutes the vector it is given; work on a copy so the
@@ -110,7 +120,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
     bool help = false, version = false, anyOption = false;
     optind = 0;  // start afresh (glibc): the parser may run more than once in a process
     opterr = 0;
-    for (int ch; (ch = getopt_long(argc, args.data(), ":usjhVcP:t:w", kOptions, nullptr)) != -1;) {
+    for (int ch; (ch = getopt_long(argc, args.data(), ":usjhVcP:t:wqo:r", kOptions, nullptr)) != -1;) {
         anyOption = true;
         switch (ch) {
             case 'u': c.utf8 = true; break;
@@ -120,6 +130,16 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             case 'V': version = true; break;
             case 'c': c.verdict = true; break;
             case 'w': c.whole = true; break;
+            case 'q': c.quiet = true; break;
+            case 'r': c.recursive = true; break;
+            case 'o':
+                if (optarg == nullptr || *optarg == '\0') {
+                    c.action = CommandLine::Action::kBadUsage;
+                    c.error = "option '--output' needs a path";
+                    return c;
+                }
+                c.output = optarg;
+                break;
             case 'H':
                 if (optarg == nullptr || *optarg == '\0') {
                     c.action = CommandLine::Action::kBadUsage;

@@ -26,6 +26,9 @@ struct CommandLine {
     long long tolerate = 0; // picture and sound packets that may be lost before a file is damaged
     bool whole = false;     // the files hold whole programmes: one missing more than a moment is incomplete
     std::string html;       // --html: the page, or the directory of pages and their index; empty when not asked
+    bool quiet = false;     // no banner
+    std::string output;     // --output: the file that takes what standard output would; empty when not asked
+    bool recursive = false; // a directory stands for the recordings under it
     std::vector<std::string> files;
     std::string error;  // what was wrong, for kBadUsage
 };

@@ -8,7 +8,7 @@ namespace tsvigil {
 InputFiles::InputFiles(const std::vector<std::string>& files) {
     for (const auto& f : files) {
         struct stat st;
-        if (stat(f.c_str(), &st) == 0) m_ids.emplace(st.st_dev, st.st_ino);
+        if (f != "-" && stat(f.c_str(), &st) == 0) m_ids.emplace(st.st_dev, st.st_ino);
     }
 }
 

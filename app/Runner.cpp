@@ -21,6 +21,7 @@
 #include <unordered_set>
 #include <vector>
 
+#include "app/InputList.h"
 #include "app/Options.h"
 #include "app/OutputPath.h"
 #include "app/Progress.h"
@@ -52,13 +53,17 @@ bool CheckStream(StreamSource* source, std::FILE* out, const CheckOptions& optio
     std::vector<std::unique_ptr<Output>> outputs;
     if (options.json) {
         outputs.push_back(std::make_unique<JsonReport>(out, options.file));
-    } else if (options.verdict) {
+    } else if (options.verdict && options.summary && options.verdictOut) {
+        outputs.push_back(std::make_unique<SummaryReport>(text));
+    } else if (options.verdict && !options.verdictOut) {
         if (options.summary) outputs.push_back(std::make_unique<SummaryReport>(text));
         else outputs.push_back(std::make_unique<VerdictLine>(out, options.file));
     } else if (source) {
         outputs.push_back(std::make_unique<TextReport>(text));
         if (options.summary) outputs.push_back(std::make_unique<SummaryReport>(text));
     }
+    // With --output the verdict line keeps to standard output.
+    if (options.verdict && options.verdictOut) outputs.push_back(std::make_unique<VerdictLine>(options.verdictOut, options.file));
     // The HTML page comes besides whatever standard output carries.
     HtmlReport* html = nullptr;
     if (options.html) {
@@ -79,6 +84,7 @@ bool CheckStream(StreamSource* source, std::FILE* out, const CheckOptions& optio
         auto stats = std::make_unique<CheckStats>();
         stats->file = options.file;
         stats->unreadable = true;
+        stats->errorNumber = options.openError;
         stats->verdict = Judge(*stats, options.tolerate);
         for (Output* o : given) o->Finish(*stats);
     }
@@ -95,6 +101,7 @@ class HeldOutput;
 // everything is held and written whole, in argument order.
 struct FileResult {
     std::unique_ptr<HeldOutput> out;
+    std::string verdict;  // the verdict line, when it goes apart from the report
     std::string err;
     bool ok = false;
     bool done = false;
@@ -242,15 +249,30 @@ private:
 
 long long SizeOf(const std::string& path) {
     struct stat st;
-    return stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode) ? static_cast<long long>(st.st_size) : 0;
+    return (path == "-" ? fstat(STDIN_FILENO, &st) : stat(path.c_str(), &st)) == 0 && S_ISREG(st.st_mode) ? static_cast<long long>(st.st_size) : 0;
 }
 
 // Checks path with its error lines to err; adds the bytes read to done
 // every few thousand packets. Returns whether the verdict is ok.
 bool CheckFile(const std::string& path, std::FILE* out, std::FILE* err, CheckOptions options,
                std::atomic<long long>& done, const std::function<void()>& onTick) {
-    std::unique_ptr<StreamSource> source = OpenStreamSource(path.c_str());
-    if (!source) std::fprintf(err, "error - can't open file (%s).\n", path.c_str());
+    // "-" is standard input, read through a descriptor of its own so that
+    // closing the source leaves file descriptor 0 as it was.
+    std::unique_ptr<StreamSource> source;
+    if (path == "-") {
+        const int fd = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
+        if (fd >= 0 && !(source = AdoptStreamSource(fd))) {
+            const int error = errno;
+            ::close(fd);
+            errno = error;
+        }
+    } else {
+        source = OpenStreamSource(path.c_str());
+    }
+    if (!source) {
+        options.openError = errno;
+        std::fprintf(err, "error - can't open file (%s).\n", path.c_str());
+    }
     options.file = path.c_str();
     long long reported = 0;
     std::function<void()> tick;
@@ -350,6 +372,7 @@ struct Run {
     std::FILE* out;   // standard output as given
     std::FILE* base;  // the reports' way out: out, or the progress line's eraser before it
     std::FILE* err;
+    std::FILE* verdictOut;  // with --output and --verdict: standard output, for the verdict lines; else null
     bool headed;      // several text reports, told apart by a head line as head(1) does
     Progress& progress;
     std::atomic<long long>& done;  // bytes read over all files
@@ -360,7 +383,9 @@ struct Run {
     }
     // The first write that fails ends the run: the files after it are not
     // read for a report that cannot reach anyone.
-    bool ReportLost() const { return WriteFailed(base) || (base != out && WriteFailed(out)); }
+    bool ReportLost() const {
+        return WriteFailed(base) || (base != out && WriteFailed(out)) || (verdictOut && WriteFailed(verdictOut));
+    }
 };
 
 // One file after another, each written as it is checked (JSON Lines reach
@@ -371,7 +396,9 @@ bool CheckOneByOne(const Run& run, bool& allOk) {
     for (size_t i = 0; i < run.files.size() && !lost; ++i) {
         run.Head(i);
         const auto tick = [&] { run.progress.Update(run.done.load()); };
-        allOk = CheckFile(run.files[i], run.base, run.err, run.options(i), run.done,
+        CheckOptions options = run.options(i);
+        options.verdictOut = run.verdictOut;
+        allOk = CheckFile(run.files[i], run.base, run.err, options, run.done,
                           run.progress.Enabled() ? tick : std::function<void()>()) && allOk;
         lost = run.ReportLost();
     }
@@ -405,11 +432,15 @@ bool CheckAtOnce(const Run& run, size_t jobs, const HoldLimits& hold, bool& allO
             // The error lines go with the report; where memory cannot hold
             // even them, straight to standard error.
             MemoryFile e;
+            MemoryFile v;
+            CheckOptions options = run.options(i);
+            if (run.verdictOut) options.verdictOut = v.File() ? v.File() : run.verdictOut;
             // A report that cannot even be held is a report not written
             // (Close() says so in its turn); the file is not read for it.
             if (r.out->File())
-                r.ok = CheckFile(files[i], r.out->File(), e.File() ? e.File() : run.err, run.options(i), run.done, {});
+                r.ok = CheckFile(files[i], r.out->File(), e.File() ? e.File() : run.err, options, run.done, {});
             r.err = e.Take();
+            r.verdict = v.Take();
             r.done = true;
             {
                 std::lock_guard<std::mutex> lock(mutex);
@@ -434,6 +465,7 @@ bool CheckAtOnce(const Run& run, size_t jobs, const HoldLimits& hold, bool& allO
         const bool held = r.out->Close();
         lost = !r.out->CopyTo(run.base) || !held;
         r.out.reset();
+        if (run.verdictOut) std::fputs(r.verdict.c_str(), run.verdictOut);
         lost = run.ReportLost() || lost;
         std::fputs(r.err.c_str(), run.err);
         allOk = r.ok && allOk;
@@ -476,27 +508,45 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
         default:
             break;
     }
-    const std::vector<std::string>& files = cmd.files;
+    // With -r, each directory stands for the recordings under it.
+    const std::vector<std::string> files = cmd.recursive ? ExpandDirectories(cmd.files) : cmd.files;
+    if (cmd.action == CommandLine::Action::kCheck && files.empty())
+        return BadUsage(err, "no .ts, .m2ts, .mts or .tts file found");
+    if (cmd.action == CommandLine::Action::kCheck && !cmd.output.empty()) {
+        const std::string refusal = RefuseOutputPath(cmd.output, InputFiles(files), false);
+        struct stat st;
+        // A directory is no place to write a report: it fails as a path
+        // that cannot be written does, below.
+        if (!refusal.empty() && !(stat(cmd.output.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
+            return BadUsage(err, refusal);
+    }
     PagePlan plan;
     if (cmd.action == CommandLine::Action::kCheck && !cmd.html.empty()) {
         plan = PlanPages(cmd.html, files);
         if (!plan.refusal.empty()) return BadUsage(err, plan.refusal);
     }
 
-    std::fprintf(err, "\ntsvigil - transport stream checker ver %s\n\n", kVersion);
+    if (!cmd.quiet) std::fprintf(err, "\ntsvigil - transport stream checker ver %s\n\n", kVersion);
     if (cmd.action == CommandLine::Action::kUsage) {
         std::fputs("usage: tsvigil src.ts\n\n", err);
         return 0;
     }
     const CheckOptions options = CheckOptionsOf(cmd);
 
-    // Where the pages go must take files before the first file is checked,
-    // not be found wanting after the last.
+    // Where the pages and the report go must take files before the first
+    // file is checked, not be found wanting after the last. The report
+    // file is written aside and put in place whole at the end.
     std::vector<HtmlPageInfo> pages(files.size());
-    if (!plan.paths.empty() && !PagesCreatable(plan)) {
+    ReplacingFile report;
+    struct stat st;
+    if ((!plan.paths.empty() && !PagesCreatable(plan)) ||
+        (!cmd.output.empty() &&
+         ((stat(cmd.output.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) || !report.Open(cmd.output)))) {
         std::fputs(kWriteError, err);
         return 1;
     }
+    std::FILE* const screen = out;
+    if (report.File()) out = report.File();
     auto withPage = [&](size_t i) {
         CheckOptions o = options;
         if (i < plan.paths.size()) {
@@ -518,8 +568,8 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
         std::FILE* w = progress.Wrap(out);
         if (w != out) wrapped.reset(base = w);
     }
-    const bool headed = files.size() > 1 && !cmd.json && !(cmd.verdict && !cmd.summary);
-    const Run run{files, out, base, err, headed, progress, done, withPage};
+    const bool headed = files.size() > 1 && !cmd.json && !(cmd.verdict && !cmd.summary && cmd.output.empty());
+    const Run run{files, out, base, err, report.File() && cmd.verdict ? screen : nullptr, headed, progress, done, withPage};
 
     bool allOk = true;
     size_t jobs = cmd.jobs == 0 ? std::max(1u, std::thread::hardware_concurrency()) : static_cast<size_t>(cmd.jobs);
@@ -531,7 +581,8 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
     progress.Finish();
     // A report that did not reach its destination (a closed standard
     // output, a full disk) is the one failure of the run itself.
-    if (lost || !closed || std::fflush(out) != 0 || std::ferror(out) || (!plan.paths.empty() && !PagesWritten(plan, files, pages))) {
+    if (lost || !closed || std::fflush(out) != 0 || std::ferror(out) || (!plan.paths.empty() && !PagesWritten(plan, files, pages)) ||
+        std::fflush(screen) != 0 || std::ferror(screen) || (report.File() && !report.Commit())) {
         std::fputs(kWriteError, err);
         return 1;
     }

@@ -54,6 +54,10 @@ struct CheckOptions {
     // goes to page when set.
     const char* html = nullptr;
     HtmlPageInfo* page = nullptr;
+    // With --output: where the verdict line goes apart from the report (out
+    // then takes the report, the summary or the JSON Lines); null otherwise.
+    std::FILE* verdictOut = nullptr;
+    int openError = 0;  // for an input that could not be opened: the errno why
 };
 
 // Checks every packet of source and writes what options ask for to out;

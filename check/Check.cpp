@@ -279,6 +279,7 @@ void Check::Close(FrameFlags flags) {
     m_stats.firstTotValid = m_clock.FirstTime(m_stats.firstTot);
     m_stats.lastTotValid = m_clock.LastTime(m_stats.lastTot);
     m_stats.unreadable = m_source.IsReadError();
+    m_stats.errorNumber = m_source.ErrorNumber();
     m_stats.verdict = Judge(m_stats, m_tolerate);
     for (Output* o : m_outputs) o->Finish(m_stats);
 }

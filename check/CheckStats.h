@@ -47,6 +47,7 @@ struct CheckStats {
     uint64_t syncErrors = 0;
     uint64_t syncErrorsInside = 0;  // of them, before the last packet
     bool unreadable = false;        // the input could not be opened or read to its end
+    int errorNumber = 0;            // then the errno of the open or read that failed, when known
     // Gaps and clock resets the PCR showed: undeclared ones judge, declared
     // ones (discontinuity_indicator) do not.
     uint64_t gaps = 0;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <utility>
 
+#include "base/ErrorText.h"
 #include "base/ReplacingFile.h"
 #include "check/CheckStats.h"
 #include "check/PidRoles.h"
@@ -312,6 +313,8 @@ std::string HtmlReport::Page(const CheckStats& stats) {
          "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>tsvigil: " +
          Escape(m_file) + "</title>\n<style>" + kHtmlStyle + "</style>\n</head>\n<body>\n";
     h += VerdictBox(stats.verdict);
+    if (stats.unreadable && stats.errorNumber != 0)
+        h += "<p id=\"error\">Could not be read: " + Escape(ErrorText(stats.errorNumber)) + "</p>\n";
     std::map<int, std::string> serviceNames;
     h += Facts(stats, serviceNames);
     // (3) The timeline.

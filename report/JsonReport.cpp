@@ -3,6 +3,7 @@
 
 #include <cinttypes>
 
+#include "base/ErrorText.h"
 #include "check/CheckStats.h"
 #include "check/PidRoles.h"
 #include "check/Verdict.h"
@@ -178,11 +179,14 @@ void JsonReport::On(const Finding& f) {
 void JsonReport::Finish(const CheckStats& stats) {
     uint64_t packets = 0;
     for (const auto& p : stats.pids) packets += p.packets;
+    // Why an unreadable input could not be read, when the system said.
+    const std::string error =
+        stats.unreadable && stats.errorNumber != 0 ? "\"error\":" + Quote(ErrorText(stats.errorNumber)) + "," : "";
     std::fprintf(m_out,
                  "{\"type\":\"summary\",%s\"bytes\":%" PRId64 ",\"packets\":%" PRIu64
                  ",\"packet_size\":%s,\"sync_errors\":%" PRIu64 ",\"first_tot\":%s,\"last_tot\":%s,\"elapsed\":%s,"
                  "\"gaps\":%" PRIu64 ",\"pids\":[",
-                 m_file.c_str(), stats.bytes, packets,
+                 (m_file + error).c_str(), stats.bytes, packets,
                  stats.packetSize ? std::to_string(stats.packetSize).c_str() : "null", stats.syncErrors,
                  FormatTime(stats.firstTot, stats.firstTotValid, TimeStyle::kJson).c_str(),
                  FormatTime(stats.lastTot, stats.lastTotValid, TimeStyle::kJson).c_str(),

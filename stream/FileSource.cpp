@@ -61,6 +61,7 @@ void FileSource::WaitForData() {
         } else {
             // A failing read ends the input all the same, after the bytes
             // already read, and is told apart by IsReadError().
+            m_errorNumber = errno;
             m_readError = true;
             m_end = true;
         }

@@ -46,6 +46,7 @@ public:
     long long BytesRead() const override { return m_bytesRead; }
     long long FileSize() const override { return m_fileSize; }
     bool IsReadError() const override { return m_readError; }
+    int ErrorNumber() const override { return m_errorNumber; }
 
 private:
     int m_fd = -1;
@@ -53,6 +54,7 @@ private:
     long long m_bytesRead = 0;
     bool m_end = false;
     bool m_readError = false;
+    int m_errorNumber = 0;
     std::vector<uint8_t> m_buffer;  // a block and the look-ahead carried over
     size_t m_first = 0;            // held bytes are m_buffer[m_first, m_last)
     size_t m_last = 0;

@@ -86,6 +86,7 @@ void PipeSource::ReaderThreadProc() {
                 // A failing read is not the end of the file; it ends the
                 // input all the same, after the bytes already read, and is
                 // told apart by IsReadError().
+                m_errorNumber.store(errno, std::memory_order_release);
                 m_readError.store(true, std::memory_order_release);
                 m_end.store(true, std::memory_order_release);
             }

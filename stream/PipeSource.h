@@ -39,6 +39,8 @@ public:
     bool IsEnd() override { return m_end.load(std::memory_order_acquire); }
     // True when the input ended because a read failed, not at its end.
     bool IsReadError() const override { return m_readError.load(std::memory_order_acquire); }
+    // Set before the read error is, so seen once IsReadError() is true.
+    int ErrorNumber() const override { return m_errorNumber.load(std::memory_order_acquire); }
     // Bytes read so far, and the size at open of a regular file (0 for
     // anything else): for progress display.
     long long BytesRead() const override { return m_bytesRead.load(std::memory_order_relaxed); }
@@ -54,6 +56,7 @@ private:
     std::atomic<bool> m_finished{false};
     std::atomic<bool> m_end{false};
     std::atomic<bool> m_readError{false};
+    std::atomic<int> m_errorNumber{0};
     std::atomic<long long> m_bytesRead{0};
 };
 

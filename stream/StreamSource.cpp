@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
+
 #include "stream/FileSource.h"
 #include "stream/PipeSource.h"
 
@@ -17,11 +19,18 @@ std::unique_ptr<StreamSource> OpenStreamSource(const char* path) {
     // and wait for a new one forever at the second open.
     const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
     if (fd < 0) return nullptr;
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) {
+    auto source = AdoptStreamSource(fd);
+    if (!source) {
+        const int error = errno;
         ::close(fd);
-        return nullptr;
+        errno = error;
     }
+    return source;
+}
+
+std::unique_ptr<StreamSource> AdoptStreamSource(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return nullptr;
     // A regular file is read on the checking thread: no byte crosses
     // between CPUs. What is not a regular file keeps the reader thread,
     // which also suits a recording piped in while it is made.
@@ -32,7 +41,6 @@ std::unique_ptr<StreamSource> OpenStreamSource(const char* path) {
         auto piped = std::make_unique<PipeSource>();
         if (piped->Adopt(fd)) return piped;
     }
-    ::close(fd);
     return nullptr;
 }
 

@@ -47,12 +47,16 @@ public:
     virtual long long FileSize() const { return 0; }
     // True when the input ended because reading failed, not at its end.
     virtual bool IsReadError() const { return false; }
+    // The errno of the read that failed, 0 when none did.
+    virtual int ErrorNumber() const { return 0; }
 };
 
 // Opens path as a stream source: a regular file is read on the checking
 // thread, anything else (a pipe, a FIFO, /dev/stdin, a character device) by
 // a reader thread.
-// nullptr when it cannot be opened.
+// nullptr when it cannot be opened, with errno saying why.
 std::unique_ptr<StreamSource> OpenStreamSource(const char* path);
+// The same for fd, open for reading, which is taken on success.
+std::unique_ptr<StreamSource> AdoptStreamSource(int fd);
 
 }  // namespace tsvigil

@@ -32,6 +32,19 @@ TEST(CommandLineTest, OptionLines) {
     TempFile pageNamed({}, ".html");
     const std::string dir = pageNamed.Path().substr(0, pageNamed.Path().rfind('/'));
     const std::string stem = pageNamed.Path().substr(0, pageNamed.Path().size() - 5);
+    // Directories for -r: one empty, one of files that are no recordings,
+    // and one with recordings beside a symbolic link back to itself.
+    std::string top = dir + "/tsvigil-dirs-XXXXXX";
+    ASSERT_NE(nullptr, mkdtemp(&top[0]));
+    const std::string empty = top + "/empty", notTs = top + "/not-ts", loop = top + "/loop";
+    const std::string setup = "mkdir -p '" + empty + "' '" + notTs + "' '" + loop + "/sub' && touch '" + notTs +
+                              "/a.txt' '" + notTs + "/b.html' && cp '" + f + "' '" + loop + "/A.TS' && ln -s '" + f +
+                              "' '" + loop + "/sub/b.mts' && ln -s . '" + loop + "/self'";
+    ASSERT_EQ(0, std::system(setup.c_str()));
+    const std::string verdict = RunTool({"--verdict", f}).out;  // "F: damaged (...)"
+    const std::string figures = verdict.substr(f.size());
+    const std::string json = RunTool({"--json", f}).out;
+    const std::string report = dir + "/" + top.substr(top.rfind('/') + 1) + "/report.json";
     struct Case {
         const char* name;
         std::vector<std::string> args;
@@ -40,6 +53,19 @@ TEST(CommandLineTest, OptionLines) {
         std::string err;  // a part of standard error, or "" for none at all
     };
     const Case cases[] = {
+        {"-q: no banner", {"-q", "--verdict", f}, 3, verdict, ""},
+        {"-o into a missing directory", {"-o", top + "/missing/r.json", "--json", f}, 1, "", "error - can't write report.\n"},
+        {"-o onto a directory", {"--output", top, "--json", f}, 1, "", "error - can't write report.\n"},
+        {"-o naming the file to check", {"-o", respelled, f}, 2, "", "it is one of the files to check"},
+        {"-o with --verdict and --jobs", {"-o", report, "-P", "2", "--json", "--verdict", f, f}, 3, verdict + verdict, kBanner},
+        {"- is standard input", {"--verdict", "-"}, 3, "-: empty (", kBanner},
+        {"a missing file's JSON says why", {"--json", top + "/none.ts"}, 0,
+         "\"error\":\"ENOENT: No such file or directory\",", "error - can't open file ("},
+        {"a directory without -r is unreadable", {"--json", loop}, 0, "\"error\":\"EISDIR: Is a directory\",",
+         "error - can't read file ("},
+        {"-r over an empty directory", {"-r", "--verdict", empty}, 2, "", "no .ts, .m2ts, .mts or .tts file found"},
+        {"-r over files that are no recordings", {"--recursive", "-j", notTs}, 2, "", "file found"},
+        {"-r over a directory loop", {"-r", "--verdict", loop + "/"}, 3, loop + "/A.TS" + figures + loop + "/sub/b.mts" + figures, kBanner},
         {"--help", {"--help"}, 0, "usage: tsvigil [OPTION]... src.ts...\n", ""},
         {"-h among others", {"-s", "-h", f}, 0, "  -j, --json", ""},
         {"--version", {"--version"}, 0, std::string("tsvigil ") + kVersion + "\n", ""},
@@ -82,6 +108,9 @@ TEST(CommandLineTest, OptionLines) {
         if (c.err.empty()) EXPECT_EQ("", r.err);
         else EXPECT_TRUE(Has(r.err, c.err)) << r.err;
     }
+    // What --output took is the JSON Lines that standard output would have.
+    EXPECT_EQ(json + json, testutil::ReadAll(report));
+    EXPECT_EQ(0, std::system(("rm -rf '" + top + "'").c_str()));
 }
 
 TEST(CommandLineTest, JsonAgreesWithTheTextReport) {
