@@ -192,8 +192,14 @@ TEST(HtmlReportTest, IndexOfSeveralFiles) {
     EXPECT_NE(std::string::npos, index.find("<a href=\"a.ts.html\">" + a + "</a>"));
     EXPECT_NE(std::string::npos, index.find("<a href=\"a.ts-2.html\">" + b + "</a>"));
     EXPECT_NE(std::string::npos, index.find("<a href=\"missing.ts.html\">" + missing + "</a>"));
-    EXPECT_NE(std::string::npos, index.find("unreadable</td><td class=\"n\">no PCR</td>"));
-    EXPECT_EQ(2u, Occurrences(index, "damaged, scrambled, gap</td><td class=\"n\">119.998 s</td>"));
+    EXPECT_NE(std::string::npos, index.find("unreadable</td><td></td><td class=\"n\">no PCR</td>"));
+    // Each file's recorded programmes, one a service, and its duration as h:mm:ss.
+    EXPECT_EQ(2u, Occurrences(index, "damaged, scrambled, gap</td><td>[新]連続ドラマ　春の嵐[解][デ], 2008/06/01 12:00:37<br>"
+                                     "[映]名作劇場「雪国」[字], 2008/06/01 12:00:27</td><td class=\"n\">0:02:00</td>"));
+    // The tally by verdict, no row for a verdict no file got.
+    EXPECT_NE(std::string::npos, index.find("<tr><td>damaged, scrambled, gap</td><td class=\"n\">2</td></tr>\n"
+                                            "<tr><td>unreadable</td><td class=\"n\">1</td></tr>\n</table>"));
+    EXPECT_EQ(std::string::npos, index.find("<tr><td>ok</td>"));
     // The scrambled and transport-error rows draw the ranges of the JSON
     // Lines: two scrambled stretches, one of transport errors.
     const std::string page = ReadAll(out + "/a.ts-2.html");
@@ -243,7 +249,10 @@ TEST(HtmlReportTest, BrowserSeesTheMarksAndNoScript) {
     EXPECT_EQ(Occurrences(json, "\"type\":\"gap\""), CountOf(dom, "gap"));
     EXPECT_EQ(Occurrences(json, "\"type\":\"scrambled_range\""), CountOf(dom, "scrambled"));
     EXPECT_EQ(Occurrences(json, "\"type\":\"transport_error_range\""), CountOf(dom, "tei"));
-    const std::regex banner("<div id=\"verdict\"[^>]*>damaged, scrambled, gap \\(");
+    // The verdict words first, then what happened in words, then the figures.
+    const std::regex banner("<div id=\"verdict\"[^>]*>damaged, scrambled, gap <span[^>]*>[^<]*</span><br>\\s*"
+                            "<span class=\"said\">11 picture and sound packets lost and 53 with errors, in 6 places; "
+                            "116 scrambled; sync lost once; one gap of 5.0 s</span><br>\\s*<span class=\"figures\">\\(av lost 11,");
     EXPECT_TRUE(std::regex_search(dom, banner));
     // And as it looks: a screenshot beside the test binary, in the build
     // tree, for a person to glance at.
