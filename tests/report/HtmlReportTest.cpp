@@ -169,6 +169,55 @@ TEST(HtmlReportTest, LongRowsStayBounded) {
     EXPECT_EQ(static_cast<uint64_t>(n), CountOf(ReadAll(dir.Path() + "/page.html"), "loss"));
 }
 
+TEST(HtmlReportTest, BannerSaysWhatHappened) {
+    // The demo's words are checked in the browser below; these are the
+    // other forms: one of each, more than two, and no lost packets before
+    // the scrambled ones.
+    struct Case {
+        uint64_t lost, errors, scrambled, sync;
+        int ranges;                   // damaged ranges (places)
+        std::vector<int64_t> gaps;    // seconds; -1 a clock reset nothing declared
+        bool unreadable;
+        const char* said;             // nullptr: no words
+    };
+    const Case cases[] = {
+        {0, 0, 0, 0, 0, {}, false, "No damage"},
+        {0, 1, 0, 0, 1, {}, false, "1 picture and sound packet with errors, in 1 place"},
+        {0, 0, 7, 3, 0, {2, 3, -1, -1}, false,
+         "7 picture and sound packets scrambled; sync lost 3 times; 2 gaps, 5.0 s in all; 2 clock resets"},
+        {0, 0, 0, 2, 0, {-1}, false, "sync lost twice; one clock reset"},
+        {0, 0, 0, 0, 0, {}, true, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said ? c.said : "unreadable");
+        TempDir dir;
+        HtmlReport report(dir.Path() + "/page.html", "rec.ts");
+        for (int i = 0; i < c.ranges; ++i) {
+            Finding f;
+            f.kind = Finding::Kind::kDamage;
+            f.offset = f.toOffset = i * 188;
+            report.On(f);
+        }
+        for (const int64_t s : c.gaps) {
+            Finding f;
+            f.kind = Finding::Kind::kGap;
+            f.gapTicks = s < 0 ? -1 : s * 27000000;
+            f.reset = s < 0;
+            report.On(f);
+        }
+        CheckStats stats;
+        stats.verdict.unreadable = c.unreadable;
+        stats.verdict.avLost = c.lost;
+        stats.verdict.avErrors = c.errors;
+        stats.verdict.avScrambled = c.scrambled;
+        stats.verdict.sync = c.sync;
+        report.Finish(stats);
+        const std::string page = ReadAll(dir.Path() + "/page.html");
+        if (c.said) EXPECT_NE(std::string::npos, page.find("<span class=\"said\">" + std::string(c.said) + "</span>"));
+        else EXPECT_EQ(std::string::npos, page.find("class=\"said\""));
+    }
+}
+
 std::string DemoIn(const TempDir& dir, const std::string& name) {
     const std::string path = dir.Path() + "/" + name;
     EXPECT_EQ(0, system(("mkdir -p \"$(dirname '" + path + "')\"").c_str()));
