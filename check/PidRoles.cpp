@@ -181,7 +181,12 @@ void PidRoles::OnTable(const PMT& pmt, int pid) {
     p->pmtPid = pid;
     p->pcrPid = pmt.PCR_PID;
     AddCaPids(pmt.descriptors, p->ecmPids);
+    const auto arib = [](const DescriptorList& list) {
+        return std::any_of(list.begin(), list.end(), [](const auto& d) { return d->descriptor_tag >= 0xC0; });
+    };
+    m_aribDescriptorSeen |= arib(pmt.descriptors);
     for (const auto& s : pmt.streams) {
+        m_aribDescriptorSeen |= arib(s->descriptors);
         p->streams.push_back({static_cast<uint16_t>(s->elementary_PID), static_cast<uint8_t>(s->stream_type),
                               static_cast<int16_t>(ComponentTag(s->descriptors))});
         AddCaPids(s->descriptors, p->ecmPids);
@@ -203,8 +208,9 @@ void PidRoles::OnTable(const CAT& cat, int) {
     if (cat.accepted) m_dirty = true;
 }
 
-void PidRoles::OnTable(const SDT&, int) {
+void PidRoles::OnTable(const SDT& sdt, int) {
     // Services() reads the SDT itself; nothing per PID changes.
+    m_aribDescriptorSeen |= sdt.aribDescriptors;
 }
 
 void PidRoles::Update() const {
@@ -313,6 +319,33 @@ std::vector<std::pair<int, std::string>> PidRoles::Services() const {
         if (name.empty()) name = s->service_name;
     }
     return std::vector<std::pair<int, std::string>>(services.begin(), services.end());
+}
+
+std::vector<PidRoles::ServiceName> PidRoles::ServiceNames(bool totSeen, SjisToUtf8& conv) const {
+    std::map<int, const std::string*> raw;
+    for (const auto& s : m_sdt->table.services) {
+        if (!s->service_name.empty()) raw.emplace(s->service_id, &s->service_name_bytes);
+    }
+    std::vector<ServiceName> names;
+    for (const auto& s : Services()) {
+        ServiceName n;
+        n.serviceId = s.first;
+        const auto r = raw.find(s.first);
+        const std::string* bytes = r != raw.end() ? r->second : nullptr;
+        if (!totSeen && !m_aribDescriptorSeen && bytes && !bytes->empty()) {
+            const bool ascii = std::all_of(bytes->begin(), bytes->end(), [](char c) { return c >= 0x20 && c < 0x7F; });
+            if (ascii) {
+                n.name = *bytes;
+                n.plain = true;
+            } else if ((*bytes)[0] == 0x15) {
+                n.name = ValidUtf8(bytes->substr(1));
+                n.plain = true;
+            }
+        }
+        if (!n.plain) n.name = conv.Convert(s.second);
+        names.push_back(std::move(n));
+    }
+    return names;
 }
 
 }  // namespace tsvigil

@@ -12,6 +12,7 @@
 #include "si/PMT.h"
 #include "si/SDT.h"
 #include "si/TableDispatcher.h"
+#include "text/Utf8.h"
 
 namespace tsvigil {
 
@@ -73,6 +74,22 @@ public:
     // actual, ascending by service_id, each with its service_name in
     // Shift_JIS (empty when no SDT names it).
     std::vector<std::pair<int, std::string>> Services() const;
+    // Whether a PMT or the SDT carried a descriptor of the tags ARIB
+    // STD-B10 assigns (0xC0 and up).
+    bool AribDescriptorSeen() const { return m_aribDescriptorSeen; }
+    // The services of Services() with their names in UTF-8, for the outputs
+    // other than the text report. A stream without a TOT and without any
+    // ARIB descriptor (totSeen false, and none seen: remuxed by a tool that writes its
+    // own PSI and SDT, and drops the rest) may carry names in the text of
+    // ETSI EN 300 468 Annex A: a name whose bytes are all printable ASCII
+    // is that text, one that begins with 0x15 (the UTF-8 selector) the
+    // UTF-8 after it. Any other name is ARIB STD-B24 text, as always.
+    struct ServiceName {
+        int serviceId = 0;
+        std::string name;   // UTF-8
+        bool plain = false;  // not ARIB text
+    };
+    std::vector<ServiceName> ServiceNames(bool totSeen, SjisToUtf8& conv) const;
 
 private:
     // An elementary stream of a program, as much as its role needs.
@@ -116,6 +133,7 @@ private:
     std::vector<std::unique_ptr<ProgramPids>> m_programs;
     TableDispatcher* m_tables = nullptr;
     uint64_t m_changes = 0;
+    bool m_aribDescriptorSeen = false;
 
     mutable bool m_dirty = true;
     mutable std::vector<PidEntry> m_pids;

@@ -117,7 +117,9 @@ std::unique_ptr<Descriptor> ServiceDescriptor::Build(int, ByteReader& r,
     d->service_provider_name =
         DecodeText(dec, r.Bytes(d->service_provider_name_length), true);
     d->service_name_length = r.U8();
-    d->service_name = DecodeText(dec, r.Bytes(d->service_name_length), true);
+    const ByteReader::Span name = r.Bytes(d->service_name_length);
+    d->service_name = DecodeText(dec, name, true);
+    if (name.size > 0) d->service_name_bytes.assign(reinterpret_cast<const char*>(name.data), static_cast<size_t>(name.size));
     return d;
 }
 

@@ -92,6 +92,7 @@ public:
     std::string service_provider_name;
     int service_name_length = 0;
     std::string service_name;
+    std::string service_name_bytes;  // as sent, undecoded
 };
 
 class LinkageDescriptor : public Descriptor {

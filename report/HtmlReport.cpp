@@ -150,6 +150,12 @@ void HtmlReport::On(const Finding& f) {
             m.packets = f.gapTicks >= 0 ? static_cast<uint64_t>(f.gapTicks) : 0;
             m.errors = f.gapTicks < 0 ? 1 : 0;  // clock resets among them
             m_timeline.Add(HtmlTimeline::Row::kGap, m);
+            if (f.gapTicks >= 0) {
+                ++m_gaps;
+                m_gapTicks += f.gapTicks;
+            } else if (f.reset && !f.declared) {
+                ++m_resets;
+            }
             break;
         }
         case Finding::Kind::kContinuityError: {
@@ -196,6 +202,9 @@ void HtmlReport::Finish(const CheckStats& stats) {
     m_info.verdict = stats.verdict;
     m_info.hasElapsed = stats.hasElapsed;
     m_info.elapsed = stats.elapsed;
+    for (const auto& f : m_programmes) {
+        if (f.recorded) m_info.recorded.push_back({m_conv.Convert(f.name), FormatTime(f.start, true, TimeStyle::kReport)});
+    }
     // Written whole or not at all: an older page stays until this one is
     // complete, and a full disk leaves no truncated page.
     m_info.written = ReplacingFile::Write(m_path, Page(stats));
@@ -203,12 +212,24 @@ void HtmlReport::Finish(const CheckStats& stats) {
 
 namespace {
 
-// (1) The verdict: words, a symbol, a colour and a pattern.
-std::string VerdictBox(const Verdict& v) {
+// "1 place", "6 places".
+std::string Counted(uint64_t n, const char* one, const char* many) {
+    return std::to_string(n) + " " + (n == 1 ? one : many);
+}
+
+// (1) The verdict: words, a symbol, a colour and a pattern; then what
+// happened in words, then the figures.
+std::string VerdictBox(const Verdict& v, const std::string& said) {
     const char* cls = v.Ok() ? "v-ok" : (v.unreadable || v.unrecognised || v.empty) ? "v-none" : "v-bad";
     const char* symbol = v.Ok() ? "\xE2\x9C\x94" : "\xE2\x9C\x98";  // check mark, ballot x
-    return "<div id=\"verdict\" class=\"" + std::string(cls) + "\">" + HtmlReport::Escape(v.Line()) +
-           " <span aria-hidden=\"true\">" + symbol + "</span></div>\n";
+    std::string words;
+    for (const char* w : v.Words()) words += std::string(words.empty() ? "" : ", ") + w;
+    const std::string line = v.Line();
+    const std::string figures = line.size() > words.size() ? line.substr(words.size() + 1) : "";
+    return "<div id=\"verdict\" class=\"" + std::string(cls) + "\">" + HtmlReport::Escape(words) +
+           " <span aria-hidden=\"true\">" + symbol + "</span>" +
+           (said.empty() ? "" : "<br>\n<span class=\"said\">" + HtmlReport::Escape(said) + "</span>") +
+           "<br>\n<span class=\"figures\">" + HtmlReport::Escape(figures) + "</span></div>\n";
 }
 
 // (4) The PIDs' table.
@@ -244,9 +265,9 @@ std::string HtmlReport::Facts(const CheckStats& stats, std::map<int, std::string
         h += "<dt>last TOT</dt><dd>" + FormatTime(stats.lastTot, stats.lastTotValid, TimeStyle::kReport) + "</dd>\n";
     }
     if (stats.roles) {
-        for (const auto& s : stats.roles->Services()) {
-            serviceNames[s.first] = m_conv.Convert(s.second);
-            h += "<dt>service " + std::to_string(s.first) + "</dt><dd>" + Escape(serviceNames[s.first]) + "</dd>\n";
+        for (const auto& s : stats.roles->ServiceNames(stats.tots > 0, m_conv)) {
+            serviceNames[s.serviceId] = s.name;
+            h += "<dt>service " + std::to_string(s.serviceId) + "</dt><dd>" + Escape(s.name) + "</dd>\n";
         }
     }
     return h + "</dl>\n";
@@ -306,13 +327,53 @@ std::string HtmlReport::ProgrammeTable() {
     return h;
 }
 
+// What happened, in words, counting the damaged ranges as places: "11
+// picture and sound packets lost and 53 with errors, in 6 places; 116
+// scrambled; sync lost once; one gap of 5.0 s", or "No damage". Nothing
+// for a file that holds no stream to judge.
+std::string HtmlReport::Said(const Verdict& v) const {
+    if (v.unreadable || v.unrecognised || v.empty) return "";
+    std::vector<std::string> parts;
+    const char* noun = "picture and sound packets";
+    if (v.avLost > 0 || v.avErrors > 0) {
+        std::string p;
+        if (v.avLost > 0) p = Counted(v.avLost, "picture and sound packet", noun) + " lost";
+        if (v.avErrors > 0) {
+            p += p.empty() ? Counted(v.avErrors, "picture and sound packet", noun) + " with errors"
+                           : " and " + Number(v.avErrors) + " with errors";
+        }
+        if (m_rangeCount > 0) p += ", in " + Counted(m_rangeCount, "place", "places");
+        parts.push_back(p);
+        noun = nullptr;
+    }
+    if (v.avScrambled > 0) {
+        parts.push_back(noun ? Counted(v.avScrambled, "picture and sound packet", noun) + " scrambled"
+                             : Number(v.avScrambled) + " scrambled");
+    }
+    if (v.sync > 0) {
+        parts.push_back(v.sync == 1 ? "sync lost once" : v.sync == 2 ? "sync lost twice"
+                                                                   : "sync lost " + Number(v.sync) + " times");
+    }
+    if (m_gaps > 0) {
+        char seconds[32];
+        std::snprintf(seconds, sizeof seconds, "%.1f s", static_cast<double>(m_gapTicks) / 27e6);
+        parts.push_back(m_gaps == 1 ? std::string("one gap of ") + seconds
+                                    : Number(m_gaps) + " gaps, " + seconds + " in all");
+    }
+    if (m_resets > 0) parts.push_back(m_resets == 1 ? "one clock reset" : Number(m_resets) + " clock resets");
+    if (parts.empty()) return "No damage";
+    std::string said;
+    for (const auto& p : parts) said += (said.empty() ? "" : "; ") + p;
+    return said;
+}
+
 std::string HtmlReport::Page(const CheckStats& stats) {
     std::string h;
     h.reserve(64 * 1024);
     h += "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n"
          "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">\n<title>tsvigil: " +
          Escape(m_file) + "</title>\n<style>" + kHtmlStyle + "</style>\n</head>\n<body>\n";
-    h += VerdictBox(stats.verdict);
+    h += VerdictBox(stats.verdict, Said(stats.verdict));
     if (stats.unreadable && stats.errorNumber != 0)
         h += "<p id=\"error\">Could not be read: " + Escape(ErrorText(stats.errorNumber)) + "</p>\n";
     std::map<int, std::string> serviceNames;
@@ -346,16 +407,40 @@ std::string UrlPath(const std::string& name) {
     return u;
 }
 
+// 27 MHz ticks as h:mm:ss, to the nearest second.
+std::string Hms(int64_t ticks) {
+    const int64_t t = (std::max<int64_t>(ticks, 0) + 13500000) / 27000000;
+    char s[40];
+    std::snprintf(s, sizeof s, "%lld:%02d:%02d", static_cast<long long>(t / 3600), static_cast<int>(t / 60 % 60),
+                  static_cast<int>(t % 60));
+    return s;
+}
+
 }  // namespace
 
 bool WriteHtmlIndex(const std::string& dir, const std::vector<std::string>& files,
                     const std::vector<std::string>& pages, const std::vector<HtmlPageInfo>& infos) {
+    const size_t n = std::min({files.size(), pages.size(), infos.size()});
+    // The tally: how many files got each verdict, ok first, the others in
+    // the order they first come.
+    std::vector<std::pair<std::string, size_t>> tally = {{"ok", 0}};
+    for (size_t i = 0; i < n; ++i) {
+        std::string words;
+        for (const char* w : infos[i].verdict.Words()) words += std::string(words.empty() ? "" : ", ") + w;
+        auto it = std::find_if(tally.begin(), tally.end(), [&](const auto& t) { return t.first == words; });
+        if (it == tally.end()) tally.emplace_back(words, 1);
+        else ++it->second;
+    }
     std::string h = "<!DOCTYPE html>\n<html lang=\"en\">\n<head>\n<meta charset=\"utf-8\">\n<title>tsvigil: " +
                     std::to_string(files.size()) + " files</title>\n<style>" + kHtmlStyle +
                     "td.v-ok,td.v-bad,td.v-none{font-weight:bold}</style>\n</head>\n<body>\n<h1>" +
-                    std::to_string(files.size()) +
-                    " files</h1>\n<table>\n<tr><th>file</th><th>verdict</th><th>duration</th><th>figures</th></tr>\n";
-    for (size_t i = 0; i < files.size() && i < pages.size() && i < infos.size(); ++i) {
+                    std::to_string(files.size()) + " files</h1>\n<table id=\"tally\">\n<tr><th>verdict</th><th>files</th></tr>\n";
+    for (const auto& t : tally) {
+        if (t.second > 0) h += "<tr><td>" + t.first + "</td><td class=\"n\">" + Number(t.second) + "</td></tr>\n";
+    }
+    h += "</table>\n<table>\n<tr><th>file</th><th>verdict</th><th>recorded programme</th><th>duration</th>"
+         "<th>figures</th></tr>\n";
+    for (size_t i = 0; i < n; ++i) {
         const Verdict& v = infos[i].verdict;
         std::string words;
         for (const char* w : v.Words()) words += std::string(words.empty() ? "" : ", ") + w;
@@ -363,13 +448,17 @@ bool WriteHtmlIndex(const std::string& dir, const std::vector<std::string>& file
         const size_t paren = line.find(" (");
         const std::string figures = paren == std::string::npos ? "" : line.substr(paren + 2, line.size() - paren - 3);
         const char* cls = v.Ok() ? "v-ok" : (v.unreadable || v.unrecognised || v.empty) ? "v-none" : "v-bad";
+        std::string recorded;
+        for (const auto& r : infos[i].recorded) {
+            recorded += (recorded.empty() ? "" : "<br>") + HtmlReport::Escape(r.name) + ", " + r.start;
+        }
         // Only the pages this run wrote are linked: where one could not be
         // written, an older page of that name may remain, of another file.
         const std::string name = HtmlReport::Escape(files[i]);
         h += "<tr><td>" +
              (infos[i].written ? "<a href=\"" + HtmlReport::Escape(UrlPath(pages[i])) + "\">" + name + "</a>" : name) +
-             "</td><td class=\"" + cls + "\">" + (v.Ok() ? "\xE2\x9C\x94 " : "\xE2\x9C\x98 ") + words +
-             "</td><td class=\"n\">" + (infos[i].hasElapsed ? FormatTicks(infos[i].elapsed, true) + " s" : "no PCR") +
+             "</td><td class=\"" + cls + "\">" + (v.Ok() ? "\xE2\x9C\x94 " : "\xE2\x9C\x98 ") + words + "</td><td>" +
+             recorded + "</td><td class=\"n\">" + (infos[i].hasElapsed ? Hms(infos[i].elapsed) : "no PCR") +
              "</td><td>" + HtmlReport::Escape(figures) + "</td></tr>\n";
     }
     h += "</table>\n</body>\n</html>\n";

@@ -20,6 +20,13 @@ struct HtmlPageInfo {
     Verdict verdict;
     bool hasElapsed = false;
     int64_t elapsed = 0;  // 27 MHz ticks
+    // The recorded programme of each service that has one: its name
+    // (UTF-8) and its start as the EIT gives it, "2008/06/01 12:01:17".
+    struct Recorded {
+        std::string name;
+        std::string start;
+    };
+    std::vector<Recorded> recorded;
 };
 
 // The findings of one recording as one self-contained HTML page: the
@@ -55,6 +62,7 @@ private:
     std::string Page(const CheckStats& stats);
     std::string Facts(const CheckStats& stats, std::map<int, std::string>& serviceNames);
     std::string RangeTable() const;
+    std::string Said(const Verdict& v) const;
     std::string ProgrammeTable();
 
     std::string m_path;
@@ -68,10 +76,15 @@ private:
     std::vector<Finding> m_programmes;  // kProgramme, the first kMaxProgrammes
     std::vector<Finding> m_events;      // kPresentEvent, shown when no programme is
     uint64_t m_programmeCount = 0, m_eventCount = 0;
+    // The gaps for the banner's words: how many, how long in all, and the
+    // clock resets nothing declared.
+    uint64_t m_gaps = 0, m_resets = 0;
+    int64_t m_gapTicks = 0;
 };
 
-// Writes index.html into dir: per file its name, verdict, elapsed time,
-// the verdict's figures and a link to its page (pages[i], a name in dir).
+// Writes index.html into dir: a tally of the files by verdict, then per
+// file its name, verdict, recorded programmes, elapsed time (h:mm:ss), the
+// verdict's figures and a link to its page (pages[i], a name in dir).
 // Returns false when it cannot be written.
 bool WriteHtmlIndex(const std::string& dir, const std::vector<std::string>& files,
                     const std::vector<std::string>& pages, const std::vector<HtmlPageInfo>& infos);

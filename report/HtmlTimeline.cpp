@@ -45,6 +45,26 @@ std::string Shorten(const std::string& s, size_t n) {
     return s;
 }
 
+// UTF-8 text cut to about px pixels of 12 px type, with an ellipsis when
+// cut: a wide character (kana, kanji, full-width forms) is taken as 12 px,
+// any other as 7 px, more than most fonts give them, so that the text
+// stays short of what follows it.
+std::string FitWidth(const std::string& s, int px) {
+    int width = 0;
+    size_t cut = 0;
+    for (size_t i = 0; i < s.size();) {
+        const auto c = static_cast<unsigned char>(s[i]);
+        const size_t len = std::min<size_t>(c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4, s.size() - i);
+        // From U+1100: a lead byte above 0xE1, or 0xE1 followed by 0x84 or more.
+        const bool wide = c >= 0xE2 || (c == 0xE1 && len > 1 && static_cast<unsigned char>(s[i + 1]) >= 0x84);
+        width += wide ? 12 : 7;
+        i += len;
+        if (width <= px - 12) cut = i;  // room left for the ellipsis
+    }
+    if (width <= px) return s;
+    return s.substr(0, cut) + "\xE2\x80\xA6";
+}
+
 }  // namespace
 
 void HtmlMark::Absorb(const HtmlMark& o) {
@@ -329,8 +349,12 @@ void HtmlTimeline::Place(const Axis& axis, HtmlMark& m) const {
 std::string HtmlTimeline::Bands(const Axis& axis, int sid, const std::string& sname, int y,
                                  const std::vector<Finding>& programmes, SjisToUtf8& conv) const {
     char buf[512];
+    // The name cut to what is left of the rows' margin after "service
+    // 65535 " (about 90 px), the whole of it in the title.
+    std::snprintf(buf, sizeof buf, "<g><title>service %d ", sid);
+    std::string h = buf + HtmlReport::Escape(sname) + "</title>";
     std::snprintf(buf, sizeof buf, "<text x=\"4\" y=\"%d\">service %d ", y + 15, sid);
-    std::string h = buf + HtmlReport::Escape(Shorten(sname, 10)) + "</text>\n";
+    h += buf + HtmlReport::Escape(FitWidth(sname, kLeft - 4 - 90 - 6)) + "</text></g>\n";
     for (const auto& f : programmes) {
         if (f.serviceId != sid || f.coverage < 0) continue;
         const int64_t start = f.start.Seconds() * 1000, end = start + f.duration * 1000;

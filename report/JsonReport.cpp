@@ -213,9 +213,8 @@ void JsonReport::Finish(const CheckStats& stats) {
     std::fputs("],\"services\":[", m_out);
     sep = "";
     if (stats.roles) {
-        for (const auto& s : stats.roles->Services()) {
-            std::fprintf(m_out, "%s{\"service_id\":%d,\"name\":%s}", sep, s.first,
-                         Quote(m_conv.Convert(s.second)).c_str());
+        for (const auto& s : stats.roles->ServiceNames(stats.tots > 0, m_conv)) {
+            std::fprintf(m_out, "%s{\"service_id\":%d,\"name\":%s}", sep, s.serviceId, Quote(s.name).c_str());
             sep = ",";
         }
     }

@@ -119,7 +119,14 @@ void SummaryReport::Finish(const CheckStats& stats) {
         std::fprintf(out, "  last TOT:  %s\n", FormatTime(stats.lastTot, stats.lastTotValid, TimeStyle::kReport).c_str());
     }
     if (stats.roles) {
-        for (const auto& s : stats.roles->Services()) std::fprintf(out, "  service %5d: %s\n", s.first, s.second.c_str());
+        // Shift_JIS as the report; a name in plain text (no ARIB stream) from its UTF-8.
+        SjisToUtf8 conv;
+        const auto services = stats.roles->Services();
+        const auto names = stats.roles->ServiceNames(stats.tots > 0, conv);
+        for (size_t i = 0; i < services.size() && i < names.size(); ++i) {
+            const std::string name = names[i].plain ? Utf8ToSjis(names[i].name) : services[i].second;
+            std::fprintf(out, "  service %5d: %s\n", services[i].first, name.c_str());
+        }
     }
     for (const auto& line : m_programmes) std::fprintf(out, "%s\n", line.c_str());
     for (const auto& line : m_ranges) std::fprintf(out, "%s\n", line.c_str());

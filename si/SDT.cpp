@@ -25,12 +25,14 @@ void SDT::ParseBody(const LongHeader& h, ByteReader& r) {
         DescriptorList descriptors;
         ARIBStringDecoder dec;
         descriptorErrors += ParseDescriptorLoop(descriptors, r.Sub(loopLength), dec);
+        for (const auto& d : descriptors) aribDescriptors |= d->descriptor_tag >= 0xC0;
         const int i = FindDescriptor(descriptors, 0x48, 0);
         if (i >= 0) {
             auto& d = static_cast<ServiceDescriptor&>(*descriptors[static_cast<size_t>(i)]);
             s->service_type = d.service_type;
             s->service_provider_name = std::move(d.service_provider_name);
             s->service_name = std::move(d.service_name);
+            s->service_name_bytes = std::move(d.service_name_bytes);
         }
         services.push_back(std::move(s));
     }

@@ -18,6 +18,7 @@ public:
     int service_type = 0;  // 0 without a service descriptor
     std::string service_provider_name;  // Shift_JIS
     std::string service_name;           // Shift_JIS
+    std::string service_name_bytes;     // as sent, undecoded
 };
 
 // The Service Description Table for the actual stream (ARIB STD-B10,
@@ -37,6 +38,9 @@ public:
     int original_network_id = -1;
     int version_number = -1;
     std::vector<std::unique_ptr<SDTService>> services;
+    // Whether a service's descriptor loop held a descriptor of the tags
+    // ARIB STD-B10 assigns (0xC0 and up), in any section parsed so far.
+    bool aribDescriptors = false;
 
     // The header, then original_network_id and a reserved byte.
     SDT() : LongFormTable(kTableId, 3) {}

@@ -3,6 +3,7 @@
 
 #include <iconv.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <memory>
@@ -64,6 +65,42 @@ std::string SjisToUtf8::Convert(const char* s, size_t n) {
             const unsigned char c = static_cast<unsigned char>(s[i]);
             i += IsLead(c) && i + 1 < n && IsTrail(static_cast<unsigned char>(s[i + 1])) ? 2 : 1;
         }
+    }
+    return out;
+}
+
+std::string Utf8ToSjis(const std::string& utf8) {
+    const std::string s = ValidUtf8(utf8);
+    // Closed on every way out.
+    struct Closer {
+        void operator()(void* cd) const { iconv_close(Handle(cd)); }
+    };
+    std::unique_ptr<void, Closer> cd;
+    if (void* open = iconv_open("CP932", "UTF-8"); Valid(open)) cd.reset(open);
+    std::string out;
+    out.reserve(s.size());
+    char buf[16];
+    for (size_t i = 0; i < s.size();) {
+        const unsigned char c = static_cast<unsigned char>(s[i]);
+        // One character at a time, so that one without a code costs only itself.
+        const size_t len = std::min<size_t>(c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4, s.size() - i);
+        if (c < 0x80) {
+            out += static_cast<char>(c);
+        } else if (!cd) {
+            out += "\x81\xAC";
+        } else {
+            char* in = const_cast<char*>(s.data() + i);
+            size_t inLeft = len;
+            char* o = buf;
+            size_t oLeft = sizeof buf;
+            if (iconv(Handle(cd.get()), &in, &inLeft, &o, &oLeft) == static_cast<size_t>(-1) || inLeft != 0) {
+                iconv(Handle(cd.get()), nullptr, nullptr, nullptr, nullptr);
+                out += "\x81\xAC";
+            } else {
+                out.append(buf, static_cast<size_t>(o - buf));
+            }
+        }
+        i += len;
     }
     return out;
 }

@@ -26,6 +26,11 @@ private:
     void* m_cd;  // iconv_t, or (iconv_t)-1 where the C library lacks CP932
 };
 
+// UTF-8 text to Shift_JIS (code page 932), for the outputs in Shift_JIS:
+// invalid sequences as U+FFFD first, then each character code page 932
+// has no code for as 〓 (0x81AC).
+std::string Utf8ToSjis(const std::string& utf8);
+
 // The text with every sequence that is not valid UTF-8 (RFC 3629) replaced
 // by U+FFFD, so that what a program is handed always decodes.
 std::string ValidUtf8(const std::string& s);

@@ -33,8 +33,8 @@ bool Every(long long k, long long n) { return n > 0 && k % n == n - 1; }
 // second each, and now and then a packet on each PID it names that the
 // plain recording leaves empty (on the PCR PID only when no clock runs
 // there). False for a slot left to the others.
-bool Psi(long long k, StreamBuilder& b, bool pcrOnClock = false, bool sections = true) {
-    static const std::vector<PsiSection> psi = RecordingPsi();
+bool Psi(const std::vector<PsiSection>& psi, long long k, StreamBuilder& b, bool pcrOnClock = false,
+         bool sections = true) {
     static const int kPids[] = {0x0901, 0x0902, 0x0A01, 0x0121, 0x0130, 0x0138, 0x0140, 0x0150};
     const long long slot = k % 1000;
     if (slot % 200 == 0 && sections) {
@@ -120,9 +120,10 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
     for (const double at : o.pcrReset) resets.push_back({PacketAt(at, pps), false});
     for (const double at : o.pcrResetDeclared) resets.push_back({PacketAt(at, pps), true});
     const bool withPcr = o.pcr || !resets.empty();
+    const std::vector<PsiSection> psi = RecordingPsi(o.plainServiceName);
     if (withPcr) {
         const std::vector<PsiSection> plain = {{0x0000, MakePAT()}, {kPmtPid, MakePMT()}};
-        b.SetPcrClock(FirstPcrPid(o.psi ? RecordingPsi() : plain), pps * 40 / 1000,
+        b.SetPcrClock(FirstPcrPid(o.psi ? psi : plain), pps * 40 / 1000,
                       PcrClock(o.pcrStart, resets, pps));
     }
     if (o.cutSeconds > 0)
@@ -156,7 +157,7 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
         // otherwise fall on the PMT's and never be sent.
         if (withSi && si.Due(k, b)) {
             // The SI schedule wrote its sections.
-        } else if (o.psi && Psi(k * psiScale, b, withPcr, k >= psiFrom)) {
+        } else if (o.psi && Psi(psi, k * psiScale, b, withPcr, k >= psiFrom)) {
             // The PSI and the PIDs it names had their slot.
         } else if (!o.psi && k * psiScale % 1000 == 0 && k >= psiFrom) {
             b.AddSection(0x0000, MakePAT());
@@ -206,6 +207,7 @@ bool WriteDemoRecording(const std::string& path) {
     std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
     if (!f) return false;
     constexpr long long pps = 200;
+    const std::vector<PsiSection> psi = RecordingPsi();
     StreamBuilder b(188);
     SiSchedule si(pps, 40);
     // The first service's programme began 3 s before the recording did.
@@ -229,7 +231,7 @@ bool WriteDemoRecording(const std::string& path) {
         if (k == 3 * pps + 77) faults.badSync = true;
         if (sec >= 21 && sec < 23 && k % 7 == 0) faults.transportError = true;
         if (si.Due(k, b)) {
-        } else if (Psi(k, b, true)) {
+        } else if (Psi(psi, k, b, true)) {
         } else if (k % 12 == 3) {
             // Scrambled for five seconds, and again after the last TOT.
             faults.scrambled = (sec >= 47 && sec < 52) || sec >= 118;

@@ -96,6 +96,9 @@ struct RecordingOptions {
     // The PAT and the PMTs are first sent this many seconds into the
     // broadcast (the PCR runs from the first packet on).
     double psiFrom = 0;
+    // With psi: the SDT names the first service by these bytes as they
+    // stand (no ARIB STD-B24 coding), as a remuxer writes it; empty: ARIB.
+    std::string plainServiceName;
     // Before anything else, this many PIDs from 0x1000 on carry one
     // adaptation-field-only packet each with a PCR.
     int pcrPidsBefore = 0;

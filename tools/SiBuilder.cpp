@@ -195,7 +195,13 @@ Bytes MakeSDT(int transportStreamId, int originalNetworkId, const std::vector<Sd
     PutU16(b, originalNetworkId);
     b.push_back(0xFF);
     for (const auto& s : services) {
-        const Bytes d = ServiceDescriptor(s.service_type, s.provider, s.name);
+        Bytes d = ServiceDescriptor(s.service_type, s.provider, s.plain ? "" : s.name);
+        if (s.plain) {
+            // The empty name's length byte ends the descriptor: the bytes follow it.
+            d.back() = static_cast<uint8_t>(s.name.size());
+            d.insert(d.end(), s.name.begin(), s.name.end());
+            d[1] = static_cast<uint8_t>(d.size() - 2);
+        }
         PutU16(b, s.service_id);
         b.push_back(0xFF);  // EIT schedule and present/following flags set
         // running_status 4 (running), free_CA_mode 0
@@ -205,7 +211,7 @@ Bytes MakeSDT(int transportStreamId, int originalNetworkId, const std::vector<Sd
     return FinishSection(b);
 }
 
-std::vector<PsiSection> RecordingPsi() {
+std::vector<PsiSection> RecordingPsi(const std::string& plainName) {
     auto tag = StreamIdentifierDescriptor;
     auto join = [](Bytes a, const Bytes& b) {
         a.insert(a.end(), b.begin(), b.end());
@@ -228,7 +234,8 @@ std::vector<PsiSection> RecordingPsi() {
                                     {0x80, 0x0150, {}}})});
     out.push_back({0x0001, MakeCAT()});
     out.push_back({0x0011, MakeSDT(0x7FE1, 0x7FE1,
-                                   {{0x0400, 0x01, "", "サンプル放送１"},
+                                   {plainName.empty() ? SdtService{0x0400, 0x01, "", "サンプル放送１"}
+                                                      : SdtService{0x0400, 0x01, "", plainName, true},
                                     {0x0401, 0x01, "", "サンプル放送２"},
                                     {0x0402, 0xC0, "", "データ放送"}})});
     return out;

@@ -52,6 +52,7 @@ struct SdtService {
     int service_type = 0x01;
     std::string provider;
     std::string name;
+    bool plain = false;  // the name's bytes as they stand, not ARIB text
 };
 Bytes MakeSDT(int transportStreamId, int originalNetworkId, const std::vector<SdtService>& services,
               int version = 0, int tableId = 0x42);
@@ -64,7 +65,9 @@ struct PsiSection {
     int pid = 0;
     Bytes section;
 };
-std::vector<PsiSection> RecordingPsi();
+// plainName, when not empty, names the first service by its bytes as they
+// stand, not as ARIB text.
+std::vector<PsiSection> RecordingPsi(const std::string& plainName = "");
 
 struct EitEvent {
     int event_id = 0;

@@ -34,6 +34,8 @@ void Usage(std::FILE* to) {
         "  --si               carry TOT and EIT sections (two services)\n"
         "  --psi              carry a PAT of two services, their PMTs, a CAT and an SDT\n"
         "                     (ECM, EMM, PCR, caption and other PIDs besides)\n"
+        "  --plain-name TEXT  with --psi: the SDT names the first service by TEXT's\n"
+        "                     bytes as they stand, not as ARIB text (as a remuxer does)\n"
         "  --drop-every N     leave out every Nth video packet (continuity gaps)\n"
         "  --dup-every N      send every Nth video packet twice, the same bytes\n"
         "  --bad-sync-every N damage the sync byte of every Nth packet\n"
@@ -275,6 +277,7 @@ int Run(const std::vector<std::string>& given) {
         else if (a == "--bytes") o.bytes = next();
         else if (a == "--si") o.si = true;
         else if (a == "--psi") o.psi = true;
+        else if (a == "--plain-name") o.plainServiceName = value().substr(0, 200);
         else if (a == "--drop-every") o.dropEvery = next();
         else if (a == "--dup-every") o.dupEvery = next();
         else if (a == "--bad-sync-every") o.badSyncEvery = next();

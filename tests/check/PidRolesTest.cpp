@@ -56,7 +56,16 @@ struct Case {
     // Where given, the PIDs of pids that carry picture or sound; the
     // others listed carry neither.
     std::vector<int> av = {};
+    // Where given, the names ServiceNames() gives in a stream without a
+    // TOT; with a TOT they are always those of services.
+    std::vector<std::pair<int, std::string>> withoutTot = {};
 };
+
+// An SDT naming service 0x0400 by the bytes of name as they stand.
+Bytes PlainSdt(const std::string& name) {
+    tsgen::SdtService s{0x0400, 0x01, "", name, true};
+    return tsgen::MakeSDT(0x7FE1, 0x7FE1, {s});
+}
 
 // Built when the test runs: the sections come from the generator.
 std::vector<Case> Cases() {
@@ -136,6 +145,26 @@ std::vector<Case> Cases() {
      {{0x0011, Patched(tsgen::MakeSDT(0x7FE1, 0x7FE1, {{0x0400, 0x01, "", "テレビ"}}), 20, 0xFF)}},
      {},
      {{0x0400, "テレビ"}}},
+    {"a name in plain ASCII, as a remuxer writes it, read as ARIB text only where the stream is ARIB",
+     {{0x0011, PlainSdt("Service01")}},
+     {},
+     {{0x0400, "嚆鴟蜒絨"}},
+     {},
+     {{0x0400, "Service01"}}},
+    {"a name after the UTF-8 selector 0x15",
+     {{0x0011, PlainSdt("\x15ニュース")}},
+     {},
+     {{0x0400, "ゃゃぅゃぜゃす"}},
+     {},
+     {{0x0400, "ニュース"}}},
+    {"an ARIB descriptor in a PMT makes the stream ARIB, TOT or none",
+     {{0x0000, kPat},
+      {0x01F0, tsgen::MakePMT(0x0400, 0x0111, {}, {{0x02, 0x0111, {0xC8, 0x01, 0x00}}})},
+      {0x0011, PlainSdt("Service01")}},
+     {},
+     {{0x0400, "嚆鴟蜒絨"}},
+     {},
+     {{0x0400, "嚆鴟蜒絨"}}},
     };
 }
 
@@ -163,6 +192,16 @@ TEST(PidRolesTest, RolesFromTheTables) {
         std::vector<std::pair<int, std::string>> services;
         for (const auto& s : roles.Services()) services.emplace_back(s.first, Utf8(s.second));
         EXPECT_EQ(c.services, services);
+        SjisToUtf8 conv;
+        const auto names = [&](bool totSeen) {
+            std::vector<std::pair<int, std::string>> n;
+            for (const auto& s : roles.ServiceNames(totSeen, conv)) n.emplace_back(s.serviceId, s.name);
+            return n;
+        };
+        EXPECT_EQ(c.services, names(true));
+        if (!c.withoutTot.empty()) {
+            EXPECT_EQ(c.withoutTot, names(false));
+        }
     }
 }
 

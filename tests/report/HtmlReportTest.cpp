@@ -169,6 +169,55 @@ TEST(HtmlReportTest, LongRowsStayBounded) {
     EXPECT_EQ(static_cast<uint64_t>(n), CountOf(ReadAll(dir.Path() + "/page.html"), "loss"));
 }
 
+TEST(HtmlReportTest, BannerSaysWhatHappened) {
+    // The demo's words are checked in the browser below; these are the
+    // other forms: one of each, more than two, and no lost packets before
+    // the scrambled ones.
+    struct Case {
+        uint64_t lost, errors, scrambled, sync;
+        int ranges;                   // damaged ranges (places)
+        std::vector<int64_t> gaps;    // seconds; -1 a clock reset nothing declared
+        bool unreadable;
+        const char* said;             // nullptr: no words
+    };
+    const Case cases[] = {
+        {0, 0, 0, 0, 0, {}, false, "No damage"},
+        {0, 1, 0, 0, 1, {}, false, "1 picture and sound packet with errors, in 1 place"},
+        {0, 0, 7, 3, 0, {2, 3, -1, -1}, false,
+         "7 picture and sound packets scrambled; sync lost 3 times; 2 gaps, 5.0 s in all; 2 clock resets"},
+        {0, 0, 0, 2, 0, {-1}, false, "sync lost twice; one clock reset"},
+        {0, 0, 0, 0, 0, {}, true, nullptr},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.said ? c.said : "unreadable");
+        TempDir dir;
+        HtmlReport report(dir.Path() + "/page.html", "rec.ts");
+        for (int i = 0; i < c.ranges; ++i) {
+            Finding f;
+            f.kind = Finding::Kind::kDamage;
+            f.offset = f.toOffset = i * 188;
+            report.On(f);
+        }
+        for (const int64_t s : c.gaps) {
+            Finding f;
+            f.kind = Finding::Kind::kGap;
+            f.gapTicks = s < 0 ? -1 : s * 27000000;
+            f.reset = s < 0;
+            report.On(f);
+        }
+        CheckStats stats;
+        stats.verdict.unreadable = c.unreadable;
+        stats.verdict.avLost = c.lost;
+        stats.verdict.avErrors = c.errors;
+        stats.verdict.avScrambled = c.scrambled;
+        stats.verdict.sync = c.sync;
+        report.Finish(stats);
+        const std::string page = ReadAll(dir.Path() + "/page.html");
+        if (c.said) EXPECT_NE(std::string::npos, page.find("<span class=\"said\">" + std::string(c.said) + "</span>"));
+        else EXPECT_EQ(std::string::npos, page.find("class=\"said\""));
+    }
+}
+
 std::string DemoIn(const TempDir& dir, const std::string& name) {
     const std::string path = dir.Path() + "/" + name;
     EXPECT_EQ(0, system(("mkdir -p \"$(dirname '" + path + "')\"").c_str()));
@@ -192,8 +241,14 @@ TEST(HtmlReportTest, IndexOfSeveralFiles) {
     EXPECT_NE(std::string::npos, index.find("<a href=\"a.ts.html\">" + a + "</a>"));
     EXPECT_NE(std::string::npos, index.find("<a href=\"a.ts-2.html\">" + b + "</a>"));
     EXPECT_NE(std::string::npos, index.find("<a href=\"missing.ts.html\">" + missing + "</a>"));
-    EXPECT_NE(std::string::npos, index.find("unreadable</td><td class=\"n\">no PCR</td>"));
-    EXPECT_EQ(2u, Occurrences(index, "damaged, scrambled, gap</td><td class=\"n\">119.998 s</td>"));
+    EXPECT_NE(std::string::npos, index.find("unreadable</td><td></td><td class=\"n\">no PCR</td>"));
+    // Each file's recorded programmes, one a service, and its duration as h:mm:ss.
+    EXPECT_EQ(2u, Occurrences(index, "damaged, scrambled, gap</td><td>[新]連続ドラマ　春の嵐[解][デ], 2008/06/01 12:00:37<br>"
+                                     "[映]名作劇場「雪国」[字], 2008/06/01 12:00:27</td><td class=\"n\">0:02:00</td>"));
+    // The tally by verdict, no row for a verdict no file got.
+    EXPECT_NE(std::string::npos, index.find("<tr><td>damaged, scrambled, gap</td><td class=\"n\">2</td></tr>\n"
+                                            "<tr><td>unreadable</td><td class=\"n\">1</td></tr>\n</table>"));
+    EXPECT_EQ(std::string::npos, index.find("<tr><td>ok</td>"));
     // The scrambled and transport-error rows draw the ranges of the JSON
     // Lines: two scrambled stretches, one of transport errors.
     const std::string page = ReadAll(out + "/a.ts-2.html");
@@ -243,7 +298,10 @@ TEST(HtmlReportTest, BrowserSeesTheMarksAndNoScript) {
     EXPECT_EQ(Occurrences(json, "\"type\":\"gap\""), CountOf(dom, "gap"));
     EXPECT_EQ(Occurrences(json, "\"type\":\"scrambled_range\""), CountOf(dom, "scrambled"));
     EXPECT_EQ(Occurrences(json, "\"type\":\"transport_error_range\""), CountOf(dom, "tei"));
-    const std::regex banner("<div id=\"verdict\"[^>]*>damaged, scrambled, gap \\(");
+    // The verdict words first, then what happened in words, then the figures.
+    const std::regex banner("<div id=\"verdict\"[^>]*>damaged, scrambled, gap <span[^>]*>[^<]*</span><br>\\s*"
+                            "<span class=\"said\">11 picture and sound packets lost and 53 with errors, in 6 places; "
+                            "116 scrambled; sync lost once; one gap of 5.0 s</span><br>\\s*<span class=\"figures\">\\(av lost 11,");
     EXPECT_TRUE(std::regex_search(dom, banner));
     // And as it looks: a screenshot beside the test binary, in the build
     // tree, for a person to glance at.
