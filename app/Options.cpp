@@ -31,6 +31,9 @@ const char* const kHelpText =
     "      --html PATH  also an HTML report: one file's page at PATH, or, for\n"
     "                 several files or a PATH ending in / or naming a directory,\n"
     "                 PATH/index.html and a page per file (FILE.html)\n"
+    "      --service SID  judge only these services (repeatable, or a comma list;\n"
+    "                 decimal or 0x hex): the picture and sound of others is\n"
+    "                 counted apart, and a SID the file lacks is absent\n"
     "  -h, --help     this text\n"
     "  -V, --version  the version\n"
     "\n"
@@ -91,6 +94,36 @@ bool ParseCount(const char* text, long long max, long long& n) {
     return true;
 }
 
+// The long-only --service option's code, past every character.
+constexpr int kServiceOption = 0x100;
+
+// A service_id list, "1024,0x401": each item decimal or 0x hex, 0 to 65535.
+bool ParseServices(const char* text, std::vector<int>& ids) {
+    if (text == nullptr) return false;
+    const std::string all = text;
+    size_t from = 0;
+    for (;;) {
+        const size_t comma = all.find(',', from);
+        std::string item = all.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        long long n = 0;
+        if (item.size() > 2 && item[0] == '0' && (item[1] == 'x' || item[1] == 'X')) {
+            for (size_t i = 2; i < item.size(); ++i) {
+                const char ch = item[i];
+                const int digit = ch >= '0' && ch <= '9' ? ch - '0'
+                                  : ch >= 'a' && ch <= 'f' ? ch - 'a' + 10
+                                  : ch >= 'A' && ch <= 'F' ? ch - 'A' + 10
+                                                           : -1;
+                if (digit < 0 || (n = n * 16 + digit) > 0xFFFF) return false;
+            }
+        } else if (!ParseCount(item.c_str(), 0xFFFF, n)) {
+            return false;
+        }
+        ids.push_back(static_cast<int>(n));
+        if (comma == std::string::npos) return true;
+        from = comma + 1;
+    }
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(int argc, char** argv) {
@@ -101,6 +134,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         {"version", no_argument, nullptr, 'V'}, {"verdict", no_argument, nullptr, 'c'},
         {"jobs", required_argument, nullptr, 'P'}, {"tolerate", required_argument, nullptr, 't'},
         {"whole", no_argument, nullptr, 'w'},   {"html", required_argument, nullptr, 'H'},
+        {"service", required_argument, nullptr, kServiceOption},
         {nullptr, 0, nullptr, 0},
     };
     // getopt_long permutes the vector it is given; work on a copy so the
@@ -127,6 +161,13 @@ CommandLine ParseCommandLine(int argc, char** argv) {
                     return c;
                 }
                 c.html = optarg;
+                break;
+            case kServiceOption:
+                if (!ParseServices(optarg, c.services)) {
+                    c.action = CommandLine::Action::kBadUsage;
+                    c.error = std::string("invalid service '") + (optarg ? optarg : "") + "'";
+                    return c;
+                }
                 break;
             case 'P':
             case 't': {

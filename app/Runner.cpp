@@ -71,7 +71,8 @@ bool CheckStream(StreamSource* source, std::FILE* out, const CheckOptions& optio
     bool ok = false;
     if (source) {
         // The check holds large per-PID tables: on the heap, not the stack.
-        auto check = std::make_unique<Check>(*source, given, options.file, options.tolerate, options.whole);
+        auto check = std::make_unique<Check>(*source, given, options.file, options.tolerate, options.whole,
+                                             options.services);
         check->Run(tick);
         ok = check->Stats().verdict.Ok();
     } else {
@@ -79,6 +80,7 @@ bool CheckStream(StreamSource* source, std::FILE* out, const CheckOptions& optio
         auto stats = std::make_unique<CheckStats>();
         stats->file = options.file;
         stats->unreadable = true;
+        stats->selectedServices = options.services;
         stats->verdict = Judge(*stats, options.tolerate);
         for (Output* o : given) o->Finish(*stats);
     }
@@ -340,6 +342,7 @@ CheckOptions CheckOptionsOf(const CommandLine& cmd) {
     options.utf8 = cmd.utf8;
     options.tolerate = static_cast<uint64_t>(cmd.tolerate);
     options.whole = cmd.whole;
+    options.services = cmd.services;
     return options;
 }
 

@@ -245,7 +245,15 @@ std::string HtmlReport::Facts(const CheckStats& stats, std::map<int, std::string
     if (stats.roles) {
         for (const auto& s : stats.roles->Services()) {
             serviceNames[s.first] = m_conv.Convert(s.second);
-            h += "<dt>service " + std::to_string(s.first) + "</dt><dd>" + Escape(serviceNames[s.first]) + "</dd>\n";
+            // The service judged alone, beside its name.
+            std::string verdict = "<span class=\"service-verdict\">no picture or sound</span>";
+            for (const auto& sv : stats.serviceVerdicts) {
+                if (sv.serviceId != s.first || !sv.judged) continue;
+                verdict = std::string("<span class=\"service-verdict ") + (sv.verdict.Ok() ? "v-ok" : "v-bad") + "\">" +
+                          Escape(sv.verdict.Line()) + "</span>";
+            }
+            h += "<dt>service " + std::to_string(s.first) + "</dt><dd>" + Escape(serviceNames[s.first]) + " &mdash; " +
+                 verdict + "</dd>\n";
         }
     }
     return h + "</dl>\n";
