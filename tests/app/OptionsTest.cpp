@@ -65,6 +65,8 @@ TEST(CommandLineTest, OptionLines) {
         {"empty service in a list", {"--service", "1024,", f}, 2, "", "invalid service '1024,'"},
         {"service past 16 bits", {"--service", "70000", f}, 2, "", "invalid service '70000'"},
         {"hex service past 16 bits", {"--service", "0x10000", f}, 2, "", "invalid service '0x10000'"},
+        {"service 0, the network, is no service", {"--service", "0", "--verdict", f}, 3, ": absent, damaged, gap (av lost 0,",
+         kBanner},
         {"services in hex and a list", {"--service", "0x400,1025", "--verdict", f}, 3, ": damaged, scrambled, gap (", kBanner},
         {"--html naming the file to check", {"--html", f, f}, 2, "",
          "tsvigil: refusing to write '" + f + "': it is one of the files to check\nusage: tsvigil [OPTION]"},
