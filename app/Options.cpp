@@ -38,6 +38,10 @@ const char* const kHelpText =
     "  -r, --recursive  a directory stands for its .ts, .m2ts, .mts and .tts\n"
     "                 files and those of its subdirectories (any case), sorted by\n"
     "                 path; symbolic links to directories are not followed\n"
+    "      --service SID  judge only these services (repeatable, or a comma list;\n"
+    "                 decimal or 0x hex): the picture and sound of others is\n"
+    "                 counted apart, and a SID the file lacks is absent\n"
+    "                 (tsvigil --verdict --service 1024,0x401 rec.ts)\n"
     "  -h, --help     this text\n"
     "  -V, --version  the version\n"
     "\n"
@@ -48,7 +52,8 @@ const char* const kHelpText =
     "Verdict words, in this order: unreadable (cannot be opened or read to its\n"
     "end), unrecognised (no transport stream: of five packets' worth of bytes\n"
     "or more, fewer than half lie in runs of five packets or more; this word\n"
-    "alone), empty (no packet), damaged (picture or sound packets lost beyond\n"
+    "alone), absent (with --service: a service asked for is not in the file),\n"
+    "empty (no packet), damaged (picture or sound packets lost beyond\n"
     "--tolerate, or with the transport error indicator, or sync lost before the\n"
     "last packet), scrambled (picture or sound scrambled after its first clear\n"
     "packet, or never clear), gap (a stretch of broadcast missing, or the\n"
@@ -99,6 +104,36 @@ bool ParseCount(const char* text, long long max, long long& n) {
     return true;
 }
 
+// The long-only --service option's code, past every character.
+constexpr int kServiceOption = 0x100;
+
+// A service_id list, "1024,0x401": each item decimal or 0x hex, 0 to 65535.
+bool ParseServices(const char* text, std::vector<int>& ids) {
+    if (text == nullptr) return false;
+    const std::string all = text;
+    size_t from = 0;
+    for (;;) {
+        const size_t comma = all.find(',', from);
+        std::string item = all.substr(from, comma == std::string::npos ? std::string::npos : comma - from);
+        long long n = 0;
+        if (item.size() > 2 && item[0] == '0' && (item[1] == 'x' || item[1] == 'X')) {
+            for (size_t i = 2; i < item.size(); ++i) {
+                const char ch = item[i];
+                const int digit = ch >= '0' && ch <= '9' ? ch - '0'
+                                  : ch >= 'a' && ch <= 'f' ? ch - 'a' + 10
+                                  : ch >= 'A' && ch <= 'F' ? ch - 'A' + 10
+                                                           : -1;
+                if (digit < 0 || (n = n * 16 + digit) > 0xFFFF) return false;
+            }
+        } else if (!ParseCount(item.c_str(), 0xFFFF, n)) {
+            return false;
+        }
+        ids.push_back(static_cast<int>(n));
+        if (comma == std::string::npos) return true;
+        from = comma + 1;
+    }
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(int argc, char** argv) {
@@ -111,6 +146,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         {"whole", no_argument, nullptr, 'w'},   {"html", required_argument, nullptr, 'H'},
         {"quiet", no_argument, nullptr, 'q'},   {"output", required_argument, nullptr, 'o'},
         {"recursive", no_argument, nullptr, 'r'},
+        {"service", required_argument, nullptr, kServiceOption},
         {nullptr, 0, nullptr, 0},
     };
     // getopt_long permutes the vector it is given; work on a copy so the
@@ -147,6 +183,13 @@ CommandLine ParseCommandLine(int argc, char** argv) {
                     return c;
                 }
                 c.html = optarg;
+                break;
+            case kServiceOption:
+                if (!ParseServices(optarg, c.services)) {
+                    c.action = CommandLine::Action::kBadUsage;
+                    c.error = std::string("invalid service '") + (optarg ? optarg : "") + "'";
+                    return c;
+                }
                 break;
             case 'P':
             case 't': {

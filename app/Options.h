@@ -25,6 +25,7 @@ struct CommandLine {
     int jobs = 1;           // files checked at once; 0 given means one per CPU
     long long tolerate = 0; // picture and sound packets that may be lost before a file is damaged
     bool whole = false;     // the files hold whole programmes: one missing more than a moment is incomplete
+    std::vector<int> services;  // --service: the service_ids to judge, in the order given; empty: all
     std::string html;       // --html: the page, or the directory of pages and their index; empty when not asked
     bool quiet = false;     // no banner
     std::string output;     // --output: the file that takes what standard output would; empty when not asked

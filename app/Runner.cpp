@@ -76,7 +76,8 @@ bool CheckStream(StreamSource* source, std::FILE* out, const CheckOptions& optio
     bool ok = false;
     if (source) {
         // The check holds large per-PID tables: on the heap, not the stack.
-        auto check = std::make_unique<Check>(*source, given, options.file, options.tolerate, options.whole);
+        auto check = std::make_unique<Check>(*source, given, options.file, options.tolerate, options.whole,
+                                             options.services);
         check->Run(tick);
         ok = check->Stats().verdict.Ok();
     } else {
@@ -85,6 +86,7 @@ bool CheckStream(StreamSource* source, std::FILE* out, const CheckOptions& optio
         stats->file = options.file;
         stats->unreadable = true;
         stats->errorNumber = options.openError;
+        stats->selectedServices = options.services;
         stats->verdict = Judge(*stats, options.tolerate);
         for (Output* o : given) o->Finish(*stats);
     }
@@ -362,6 +364,7 @@ CheckOptions CheckOptionsOf(const CommandLine& cmd) {
     options.utf8 = cmd.utf8;
     options.tolerate = static_cast<uint64_t>(cmd.tolerate);
     options.whole = cmd.whole;
+    options.services = cmd.services;
     return options;
 }
 

@@ -49,6 +49,7 @@ struct CheckOptions {
     bool utf8 = false;     // the text report and summary in UTF-8
     uint64_t tolerate = 0;
     bool whole = false;
+    std::vector<int> services;  // the services to judge; empty: the whole file
     const char* file = nullptr;  // the input's name, for the outputs
     // The HTML page to write besides, or null; what the index needs of it
     // goes to page when set.

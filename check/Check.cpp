@@ -21,7 +21,7 @@ constexpr int kTickPackets = 1 << 15;
 }  // namespace
 
 Check::Check(StreamSource& source, std::vector<Output*> outputs, const char* file, uint64_t tolerate,
-               bool whole)
+               bool whole, std::vector<int> services)
     : m_outputs(std::move(outputs)),
       m_source(source),
       m_tolerate(tolerate),
@@ -30,6 +30,7 @@ Check::Check(StreamSource& source, std::vector<Output*> outputs, const char* fil
       m_clock([this] { OnTot(); }),
       m_events([this](int serviceId, const EITEvent& event) { OnPresentEvent(serviceId, event); }) {
     m_stats.file = file;
+    m_stats.selectedServices = std::move(services);
     // The dispatcher asks about a repeated counter before the packet loop
     // has taken in the packet: the accounting's record is still of the one
     // before.
@@ -38,8 +39,11 @@ Check::Check(StreamSource& source, std::vector<Output*> outputs, const char* fil
     m_tables.Add(EIT::kPid, &m_events);
     // The PSI and the SDT are followed only for an output that shows roles
     // or names: unfollowed, they cost nothing per packet.
-    if (std::any_of(m_outputs.begin(), m_outputs.end(), [](const Output* o) { return o->WantsRoles(); })) {
+    // Chosen services are told apart by their PMTs.
+    if (!m_stats.selectedServices.empty() ||
+        std::any_of(m_outputs.begin(), m_outputs.end(), [](const Output* o) { return o->WantsRoles(); })) {
         m_roles = std::make_unique<PidRoles>();
+        m_roles->PreferServices(m_stats.selectedServices);
         m_timeline.FollowRoles(m_roles.get());
         m_roles->Attach(m_tables);
         m_stats.roles = m_roles.get();
@@ -161,6 +165,7 @@ void Check::FinishTimeline(bool packets) {
         const auto programmes = m_coverage.Programmes(m_timeline, *m_roles, m_clock, m_stats.hasElapsed, m_stats.elapsed,
                                                       m_whole, m_stats.incompleteProgrammes);
         for (const auto& f : programmes) {
+            if (m_whole && ProgrammeCoverage::Incomplete(f)) m_stats.incompleteServices.push_back(f.serviceId);
             for (Output* o : m_outputs) o->On(f);
         }
     }
@@ -281,6 +286,15 @@ void Check::Close(FrameFlags flags) {
     m_stats.unreadable = m_source.IsReadError();
     m_stats.errorNumber = m_source.ErrorNumber();
     m_stats.verdict = Judge(m_stats, m_tolerate);
+    if (m_roles) {
+        for (const auto& service : m_roles->Services()) {
+            CheckStats::ServiceVerdict sv;
+            sv.serviceId = service.first;
+            sv.judged = !m_roles->PictureAndSoundPids(service.first).empty();
+            if (sv.judged) sv.verdict = JudgeServices(m_stats, m_tolerate, {service.first});
+            m_stats.serviceVerdicts.push_back(std::move(sv));
+        }
+    }
     for (Output* o : m_outputs) o->Finish(m_stats);
 }
 

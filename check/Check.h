@@ -34,8 +34,10 @@ public:
     // sound packets may be lost before the verdict says damaged.
     // whole: the input is meant to hold whole programmes, and one that
     // misses more than a moment makes the verdict incomplete.
+    // services: the services to judge (and whose PCR times the findings),
+    // empty for the whole file.
     Check(StreamSource& source, std::vector<Output*> outputs, const char* file = nullptr,
-           uint64_t tolerate = 0, bool whole = false);
+           uint64_t tolerate = 0, bool whole = false, std::vector<int> services = {});
     Check(const Check&) = delete;
     Check& operator=(const Check&) = delete;
 

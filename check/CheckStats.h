@@ -56,6 +56,10 @@ struct CheckStats {
     // or end, or more than 1 s inside; counted only when whole programmes
     // are expected.
     uint64_t incompleteProgrammes = 0;
+    std::vector<int> incompleteServices;  // the services of those programmes
+    // The services to judge (--service), in the order given; empty: the
+    // whole file.
+    std::vector<int> selectedServices;
     bool hasElapsed = false;  // elapsed: 27 MHz ticks from the first PCR to the last packet
     int64_t elapsed = 0;
     // The TOTs that passed their CRC_32; a time is valid only when its
@@ -69,6 +73,15 @@ struct CheckStats {
     // output asked for roles.
     const PidRoles* roles = nullptr;
     Verdict verdict;
+    // Each service of the PAT and the SDT actual, ascending, with its
+    // verdict alone (JudgeServices); judged is false for a service without
+    // picture or sound. Filled when roles are followed.
+    struct ServiceVerdict {
+        int serviceId = 0;
+        bool judged = false;
+        Verdict verdict;
+    };
+    std::vector<ServiceVerdict> serviceVerdicts;
 };
 
 }  // namespace tsvigil

@@ -191,6 +191,13 @@ void PidRoles::OnTable(const PMT& pmt, int pid) {
                               static_cast<int16_t>(ComponentTag(s->descriptors))});
         AddCaPids(s->descriptors, p->ecmPids);
     }
+    std::vector<uint16_t>& named = m_namedEver[p->program_number];
+    auto name = [&](int namedPid) {
+        const auto at = std::lower_bound(named.begin(), named.end(), namedPid);
+        if (at == named.end() || *at != namedPid) named.insert(at, static_cast<uint16_t>(namedPid));
+    };
+    for (const auto& s : p->streams) name(s.pid);
+    if (p->pcrPid != kNullPid) name(p->pcrPid);
     // Kept in program_number order, one entry per program: a new version
     // replaces the streams of the last.
     auto before = [](const std::unique_ptr<ProgramPids>& a, int n) { return a->program_number < n; };
@@ -277,6 +284,11 @@ bool PidRoles::ServiceHasPictureOrSound(int serviceId) const {
 }
 
 int PidRoles::ClockPid() const {
+    for (const int id : m_preferred) {
+        for (const auto& q : m_programs) {
+            if (q->program_number == id && q->pcrPid != kNullPid) return q->pcrPid;
+        }
+    }
     for (const auto& p : m_pat->table.programs) {
         if (p->program_number == 0) continue;
         for (const auto& q : m_programs) {
@@ -284,6 +296,29 @@ int PidRoles::ClockPid() const {
         }
     }
     return -1;
+}
+
+bool PidRoles::Carries(int serviceId) const {
+    if (serviceId == 0) return false;
+    if (m_namedEver.count(serviceId) != 0) return true;
+    return std::any_of(m_pat->table.programs.begin(), m_pat->table.programs.end(),
+                       [&](const std::unique_ptr<PATProgram>& p) { return p->program_number == serviceId; });
+}
+
+std::vector<int> PidRoles::PictureAndSoundPids(int serviceId) const {
+    std::vector<int> pids;
+    const auto named = m_namedEver.find(serviceId);
+    if (named == m_namedEver.end()) return pids;
+    Update();
+    bool stream = false;
+    for (const uint16_t pid : named->second) {
+        if (!IsPictureOrSound(pid)) continue;
+        pids.push_back(pid);
+        if (m_pids[pid].kind == RoleKind::kStream) stream = true;
+    }
+    // A PCR alone, beside data, makes no picture or sound.
+    if (!stream) pids.clear();
+    return pids;
 }
 
 bool PidRoles::IsPictureOrSound(int pid) const {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -63,9 +64,18 @@ public:
     // Whether pid carries picture or sound: video, audio, a PCR-only PID,
     // and a PID above 0x002F that no table names.
     bool IsPictureOrSound(int pid) const;
-    // The PID of the stream's clock: the PCR_PID of the first programme in
-    // the PAT whose PMT names one; -1 while none does.
+    // The PID of the stream's clock: the PCR_PID of the first preferred
+    // service whose PMT names one, else of the first programme in the PAT
+    // whose PMT names one; -1 while none does.
     int ClockPid() const;
+    // The services whose PCR the clock follows first, in this order.
+    void PreferServices(std::vector<int> serviceIds) { m_preferred = std::move(serviceIds); }
+    // Whether a PMT of service_id was seen, or the PAT lists it now.
+    bool Carries(int serviceId) const;
+    // The picture and sound PIDs (by their roles now) that the PMT of
+    // service_id named at any time, its PCR_PID among them, ascending; empty
+    // when none of its streams is picture or sound (a data service).
+    std::vector<int> PictureAndSoundPids(int serviceId) const;
     // Whether the PMT of service_id names a picture or sound stream.
     bool ServiceHasPictureOrSound(int serviceId) const;
     // Grows whenever a PAT or PMT changed what the PIDs carry.
@@ -134,6 +144,10 @@ private:
     TableDispatcher* m_tables = nullptr;
     uint64_t m_changes = 0;
     bool m_aribDescriptorSeen = false;
+    std::vector<int> m_preferred;
+    // Per program_number, every PID its PMT named (streams and PCR_PID),
+    // ascending, kept after the program leaves the PAT.
+    std::map<int, std::vector<uint16_t>> m_namedEver;
 
     mutable bool m_dirty = true;
     mutable std::vector<PidEntry> m_pids;

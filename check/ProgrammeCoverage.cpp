@@ -92,7 +92,7 @@ void ProgrammeCoverage::MarkRecorded(std::vector<Finding>& found, bool whole, ui
                 largest = false;
         }
         f.recorded = largest;
-        if (largest && whole && (f.missingStart > 2000 || f.missingEnd > 2000 || f.missingInside > 1000)) ++incomplete;
+        if (whole && Incomplete(f)) ++incomplete;
     }
 }
 

@@ -32,6 +32,12 @@ public:
     std::vector<Finding> Programmes(const Timeline& timeline, const PidRoles& roles, const BroadcastClock& clock,
                                      bool hasElapsed, int64_t elapsed, bool whole, uint64_t& incomplete) const;
 
+    // Whether a recorded programme misses more than 2 s at its start or
+    // end, or more than 1 s inside.
+    static bool Incomplete(const Finding& f) {
+        return f.recorded && (f.missingStart > 2000 || f.missingEnd > 2000 || f.missingInside > 1000);
+    }
+
 private:
     struct Programme {
         int serviceId = 0;

@@ -29,6 +29,7 @@ std::vector<const char*> Verdict::Words() const {
     std::vector<const char*> words;
     if (unreadable) words.push_back("unreadable");
     if (unrecognised) words.push_back("unrecognised");
+    if (absent) words.push_back("absent");
     if (empty) words.push_back("empty");
     if (damaged) words.push_back("damaged");
     if (scrambled) words.push_back("scrambled");
@@ -50,20 +51,45 @@ std::string Verdict::Line() const {
 }
 
 Verdict Judge(const CheckStats& stats, uint64_t tolerate) {
+    return JudgeServices(stats, tolerate, stats.selectedServices);
+}
+
+Verdict JudgeServices(const CheckStats& stats, uint64_t tolerate, const std::vector<int>& services) {
     Verdict v;
+    v.selected = !services.empty();
+    // The picture and sound PIDs judged when services are chosen.
+    std::vector<bool> judged;
+    if (v.selected) {
+        judged.assign(kPidCount, false);
+        for (const int id : services) {
+            if (!stats.roles || !stats.roles->Carries(id)) {
+                v.absentServices.push_back(id);
+                continue;
+            }
+            for (const int pid : stats.roles->PictureAndSoundPids(id)) judged[static_cast<size_t>(pid)] = true;
+        }
+    }
     uint64_t packets = 0;
     for (int pid = 0; pid < kPidCount; ++pid) {
         const PidCounts& c = stats.pids[static_cast<size_t>(pid)];
         if (c.packets == 0) continue;
         packets += c.packets;
+        const bool neverClear = c.scrambled == c.packets;
+        const uint64_t avScrambled = neverClear ? c.scrambled : c.scrambled - c.scrambledAtStart;
+        const bool av = IsPictureOrSound(stats.roles, pid);
+        if (av && v.selected && !judged[static_cast<size_t>(pid)]) {
+            v.otherServicesAvLost += c.lost;
+            v.otherServicesAvErrors += c.transportErrors;
+            v.otherServicesAvScrambled += avScrambled;
+            continue;
+        }
         v.duplicates += c.duplicates;
         v.discontinuities += c.discontinuities;
-        const bool neverClear = c.scrambled == c.packets;
         if (!neverClear) v.scrambledAtStart += c.scrambledAtStart;
-        if (IsPictureOrSound(stats.roles, pid)) {
+        if (av) {
             v.avLost += c.lost;
             v.avErrors += c.transportErrors;
-            v.avScrambled += neverClear ? c.scrambled : c.scrambled - c.scrambledAtStart;
+            v.avScrambled += avScrambled;
         } else {
             v.otherLost += c.lost;
         }
@@ -81,7 +107,17 @@ Verdict Judge(const CheckStats& stats, uint64_t tolerate) {
     v.scrambled = v.avScrambled > 0;
     v.gaps = stats.gaps;
     v.gap = v.gaps > 0;
-    v.incomplete = stats.incompleteProgrammes > 0;
+    if (v.selected) {
+        for (const int id : services) {
+            for (const int incomplete : stats.incompleteServices) v.incomplete = v.incomplete || incomplete == id;
+        }
+    } else {
+        v.incomplete = stats.incompleteProgrammes > 0;
+    }
+    // An input that could not be read, or is no stream, tells nothing of
+    // what services it lacks.
+    if (stats.unreadable || v.unrecognised) v.absentServices.clear();
+    v.absent = !v.absentServices.empty();
     // What chance packets show is no damage to a stream: the verdict says
     // only that there is none.
     if (v.unrecognised) v.damaged = v.scrambled = v.gap = v.incomplete = false;

@@ -18,6 +18,7 @@ struct Verdict {
     // Not a transport stream: at least five packets' worth of bytes, fewer
     // than half of them in runs of five or more packets.
     bool unrecognised = false;
+    bool absent = false;       // a service asked for is not in the file
     bool damaged = false;
     bool scrambled = false;
     bool gap = false;          // a stretch of broadcast missing, or the clock reset undeclared
@@ -31,9 +32,16 @@ struct Verdict {
     uint64_t scrambledAtStart = 0;
     uint64_t discontinuities = 0;
     uint64_t gaps = 0;
+    // Judged over chosen services only: the picture and sound of the others
+    // (and unnamed PIDs above the SI range) are counted here, not judged.
+    bool selected = false;
+    uint64_t otherServicesAvLost = 0;
+    uint64_t otherServicesAvErrors = 0;
+    uint64_t otherServicesAvScrambled = 0;
+    std::vector<int> absentServices;  // the services asked for that the file lacks
 
-    bool Ok() const { return !unreadable && !unrecognised && !empty && !damaged && !scrambled && !gap && !incomplete; }
-    // "unreadable", "unrecognised", "empty", "damaged", "scrambled", "gap",
+    bool Ok() const { return !unreadable && !unrecognised && !absent && !empty && !damaged && !scrambled && !gap && !incomplete; }
+    // "unreadable", "unrecognised", "absent", "empty", "damaged", "scrambled", "gap",
     // "incomplete" as they apply, in that order; "ok" when none does. An
     // unrecognised input has that word alone.
     std::vector<const char*> Words() const;
@@ -56,6 +64,13 @@ std::string RoleWithServices(const PidRoles* roles, int pid);
 // tolerate packets, carried a transport error, or sync was lost before
 // the last packet; scrambled when picture or sound was scrambled after its
 // first clear packet, or never clear.
+// With services chosen (stats.selectedServices), only their picture and
+// sound PIDs are judged; see JudgeServices().
 Verdict Judge(const CheckStats& stats, uint64_t tolerate);
+// The verdict over the picture and sound PIDs that the PMTs of services
+// named at any time, lost sync and gaps, and the PIDs of class other; the
+// picture and sound of other services is counted apart. A service the file
+// does not carry makes it absent. Empty services: the whole file.
+Verdict JudgeServices(const CheckStats& stats, uint64_t tolerate, const std::vector<int>& services);
 
 }  // namespace tsvigil

@@ -267,7 +267,15 @@ std::string HtmlReport::Facts(const CheckStats& stats, std::map<int, std::string
     if (stats.roles) {
         for (const auto& s : stats.roles->ServiceNames(stats.tots > 0, m_conv)) {
             serviceNames[s.serviceId] = s.name;
-            h += "<dt>service " + std::to_string(s.serviceId) + "</dt><dd>" + Escape(s.name) + "</dd>\n";
+            // The service judged alone, beside its name.
+            std::string verdict = "<span class=\"service-verdict\">no picture or sound</span>";
+            for (const auto& sv : stats.serviceVerdicts) {
+                if (sv.serviceId != s.serviceId || !sv.judged) continue;
+                verdict = std::string("<span class=\"service-verdict ") + (sv.verdict.Ok() ? "v-ok" : "v-bad") + "\">" +
+                          Escape(sv.verdict.Line()) + "</span>";
+            }
+            h += "<dt>service " + std::to_string(s.serviceId) + "</dt><dd>" + Escape(s.name) + " &mdash; " + verdict +
+                 "</dd>\n";
         }
     }
     return h + "</dl>\n";

@@ -42,6 +42,32 @@ std::string Placed(const Finding& f) {
     return ",\"at\":" + FormatMilliseconds(f.at, f.hasAt) + ",\"elapsed\":" + FormatTicks(f.elapsed, f.hasElapsed);
 }
 
+// The verdict as a JSON object; a verdict over chosen services adds, when
+// apart, what the other services lost and the services the file lacks.
+std::string VerdictObject(const Verdict& v, bool apart) {
+    std::string words;
+    for (const char* w : v.Words()) words += (words.empty() ? "\"" : ",\"") + std::string(w) + "\"";
+    char figures[512];
+    std::snprintf(figures, sizeof figures,
+                  "{\"ok\":%s,\"words\":[%s],\"av_lost\":%" PRIu64 ",\"av_errors\":%" PRIu64
+                  ",\"av_scrambled\":%" PRIu64 ",\"sync_errors\":%" PRIu64 ",\"other_lost\":%" PRIu64
+                  ",\"duplicates\":%" PRIu64 ",\"scrambled_at_start\":%" PRIu64 ",\"discontinuities\":%" PRIu64
+                  ",\"gaps\":%" PRIu64,
+                  v.Ok() ? "true" : "false", words.c_str(), v.avLost, v.avErrors, v.avScrambled, v.sync, v.otherLost,
+                  v.duplicates, v.scrambledAtStart, v.discontinuities, v.gaps);
+    std::string o = figures;
+    if (apart && v.selected) {
+        std::snprintf(figures, sizeof figures,
+                      ",\"other_services\":{\"av_lost\":%" PRIu64 ",\"av_errors\":%" PRIu64 ",\"av_scrambled\":%" PRIu64
+                      "},\"absent_services\":[",
+                      v.otherServicesAvLost, v.otherServicesAvErrors, v.otherServicesAvScrambled);
+        o += figures;
+        for (size_t i = 0; i < v.absentServices.size(); ++i) o += (i ? "," : "") + std::to_string(v.absentServices[i]);
+        o += "]";
+    }
+    return o + "}";
+}
+
 }  // namespace
 
 void JsonReport::OnGap(const Finding& f) {
@@ -214,19 +240,16 @@ void JsonReport::Finish(const CheckStats& stats) {
     sep = "";
     if (stats.roles) {
         for (const auto& s : stats.roles->ServiceNames(stats.tots > 0, m_conv)) {
-            std::fprintf(m_out, "%s{\"service_id\":%d,\"name\":%s}", sep, s.serviceId, Quote(s.name).c_str());
+            std::string verdict = "null";
+            for (const auto& sv : stats.serviceVerdicts) {
+                if (sv.serviceId == s.serviceId && sv.judged) verdict = VerdictObject(sv.verdict, false);
+            }
+            std::fprintf(m_out, "%s{\"service_id\":%d,\"name\":%s,\"verdict\":%s}", sep, s.serviceId,
+                         Quote(s.name).c_str(), verdict.c_str());
             sep = ",";
         }
     }
-    const Verdict& v = stats.verdict;
-    std::string words;
-    for (const char* w : v.Words()) words += (words.empty() ? "\"" : ",\"") + std::string(w) + "\"";
-    std::fprintf(m_out,
-                 "],\"verdict\":{\"ok\":%s,\"words\":[%s],\"av_lost\":%" PRIu64 ",\"av_errors\":%" PRIu64
-                 ",\"av_scrambled\":%" PRIu64 ",\"sync_errors\":%" PRIu64 ",\"other_lost\":%" PRIu64
-                 ",\"duplicates\":%" PRIu64 ",\"scrambled_at_start\":%" PRIu64 ",\"discontinuities\":%" PRIu64 ",\"gaps\":%" PRIu64 "}}\n",
-                 v.Ok() ? "true" : "false", words.c_str(), v.avLost, v.avErrors, v.avScrambled, v.sync, v.otherLost,
-                 v.duplicates, v.scrambledAtStart, v.discontinuities, v.gaps);
+    std::fprintf(m_out, "],\"verdict\":%s}\n", VerdictObject(stats.verdict, true).c_str());
     std::fflush(m_out);
 }
 

@@ -131,7 +131,28 @@ void SummaryReport::Finish(const CheckStats& stats) {
     for (const auto& line : m_programmes) std::fprintf(out, "%s\n", line.c_str());
     for (const auto& line : m_ranges) std::fprintf(out, "%s\n", line.c_str());
     if (m_rangeCount > m_ranges.size()) std::fprintf(out, "  ... and %" PRIu64 " more\n", m_rangeCount - m_ranges.size());
-    std::fprintf(out, "  verdict: %s\n", stats.verdict.Line().c_str());
+    // Each service judged alone, then what the services not chosen lost.
+    if (stats.roles) {
+        for (const auto& s : stats.roles->Services()) {
+            std::string line = "no picture or sound";
+            for (const auto& sv : stats.serviceVerdicts) {
+                if (sv.serviceId == s.first && sv.judged) line = sv.verdict.Line();
+            }
+            std::fprintf(out, "  verdict %d%s%s: %s\n", s.first, s.second.empty() ? "" : " ", s.second.c_str(),
+                         line.c_str());
+        }
+    }
+    const Verdict& v = stats.verdict;
+    if (v.selected) {
+        std::fprintf(out, "  other services: av lost %" PRIu64 ", av errors %" PRIu64 ", av scrambled %" PRIu64 "\n",
+                     v.otherServicesAvLost, v.otherServicesAvErrors, v.otherServicesAvScrambled);
+        if (v.absent) {
+            std::string ids;
+            for (const int id : v.absentServices) ids += " " + std::to_string(id);
+            std::fprintf(out, "  absent services:%s\n", ids.c_str());
+        }
+    }
+    std::fprintf(out, "  verdict: %s\n", v.Line().c_str());
 }
 
 }  // namespace tsvigil

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <regex>
 #include <sstream>
 
 #include "tests/TestUtil.h"
@@ -269,6 +270,66 @@ TEST(RunnerTest, GeneratedRecordingWithSi) {
         }
         EXPECT_EQ(c.eitLines, eit);
         EXPECT_EQ(c.otherLines, other);
+    }
+}
+
+TEST(RunnerTest, WholeMultiplexJudgedPerService) {
+    // Two services: 1024 (video 0x0111, PCR 0x01FF) and 1025 (video 0x0121),
+    // sharing the sound 0x0112. Each row: the summary's verdict lines of the
+    // whole file, then of the file judged for the services chosen.
+    struct Case {
+        const char* name;
+        std::vector<tsgen::PidFault> drop, scramble;
+        std::string services;
+        std::string whole, chosen;
+    };
+    const Case cases[] = {
+        {"clean 1024 beside a scrambled 1025", {}, {{0x0121, 2}}, "1024",
+         "1024 ok 0/0/0; 1025 scrambled 0/0/19; file scrambled 0/0/19; ",
+         "1024 ok 0/0/0; 1025 scrambled 0/0/19; other 0/0/19; file ok 0/0/0; "},
+        {"losses on 1025's video only", {{0x0121, 3}}, {}, "1024",
+         "1024 ok 0/0/0; 1025 damaged 12/0/0; file damaged 12/0/0; ",
+         "1024 ok 0/0/0; 1025 damaged 12/0/0; other 12/0/0; file ok 0/0/0; "},
+        {"losses on the shared sound", {{0x0112, 40}}, {}, "0x400",
+         "1024 damaged 59/0/0; 1025 damaged 59/0/0; file damaged 59/0/0; ",
+         "1024 damaged 59/0/0; 1025 damaged 59/0/0; other 0/0/0; file damaged 59/0/0; "},
+        {"a service the file lacks", {}, {{0x0121, 2}}, "1024,2000",
+         "1024 ok 0/0/0; 1025 scrambled 0/0/19; file scrambled 0/0/19; ",
+         "1024 ok 0/0/0; 1025 scrambled 0/0/19; other 0/0/19; absent 2000; file absent 0/0/0; "},
+    };
+    // The summary's lines that judge, short: "1024 ok 0/0/0" per service
+    // (its words, then av lost, av errors and av scrambled), "other 0/0/19"
+    // for the services not chosen, "absent 2000", and the file's as "file".
+    const auto verdictLines = [](const std::string& out) {
+        static const std::regex judged(
+            "  (verdict (\\d+)[^:]*|verdict|other services|absent services): (.*?) ?\\(?av lost (\\d+), "
+            "av errors (\\d+), av scrambled (\\d+).*|  absent services: (.*)");
+        std::istringstream lines(out);
+        std::string line, kept;
+        std::smatch m;
+        while (std::getline(lines, line)) {
+            if (!std::regex_match(line, m, judged)) continue;
+            if (m[7].matched) kept += "absent " + m[7].str() + "; ";
+            else
+                kept += (m[2].matched ? m[2].str() : m[1] == "verdict" ? "file" : "other") + " " +
+                        (m[3].length() ? m[3].str() + " " : "") + m[4].str() + "/" + m[5].str() + "/" + m[6].str() + "; ";
+        }
+        return kept;
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFile f({});
+        tsgen::RecordingOptions o;
+        o.si = o.psi = o.pcr = true;
+        o.packets = 30000;
+        o.dropPid = c.drop;
+        o.scramblePid = c.scramble;
+        ASSERT_TRUE(tsgen::WriteRecording(f.Path(), o));
+        const auto whole = RunTool({"--summary", "--verdict", f.Path()});
+        EXPECT_EQ(c.whole, verdictLines(whole.out));
+        const auto chosen = RunTool({"--summary", "--verdict", "--service", c.services, f.Path()});
+        EXPECT_EQ(c.chosen, verdictLines(chosen.out));
+        EXPECT_EQ(c.chosen.find("file ok") != std::string::npos ? 0 : 3, chosen.status);
     }
 }
 

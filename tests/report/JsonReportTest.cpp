@@ -152,8 +152,11 @@ TEST(JsonReportTest, DemoRecordingValues) {
         "continuity_errors\":1,\"transport_errors\":5,\"scrambled\":116,\"lost\":3,\"duplicates\":0,\"discont"
         "inuities\":0,\"crc_errors\":0,\"descriptor_errors\":0}",
         "{\"pid\":511,\"role\":\"PCR\",\"class\":\"av\",\"service_ids\":[1024],",
-        "\"services\":[{\"service_id\":1024,\"name\":\"サンプル放送１\"},{\"service_id\":1025,\"name\":\"サンプル放送２\"},"
-        "{\"service_id\":1026,\"name\":\"データ放送\"}],",
+        "\"services\":[{\"service_id\":1024,\"name\":\"サンプル放送１\",\"verdict\":{\"ok\":false,\"words\":[\"damaged\","
+        "\"scrambled\",\"gap\"],\"av_lost\":10,",
+        "{\"service_id\":1025,\"name\":\"サンプル放送２\",\"verdict\":{\"ok\":false,\"words\":[\"damaged\",\"scrambled\","
+        "\"gap\"],\"av_lost\":4,\"av_errors\":5,",
+        "{\"service_id\":1026,\"name\":\"データ放送\",\"verdict\":null}],",
         "\"verdict\":{\"ok\":false,\"words\":[\"damaged\",\"scrambled\",\"gap\"],\"av_lost\":11,\"av_errors\""
         ":53,\"av_scrambled\":116,\"sync_errors\":1,\"other_lost\":17,\"duplicates\":1,\"scrambled_at_start\""
         ":0,\"discontinuities\":0,\"gaps\":1}}\n",

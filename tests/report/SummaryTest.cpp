@@ -67,6 +67,11 @@ TEST(SummaryReportTest, DemoRecording) {
         "  damaged: 12:01:28.000-12:01:28.000 (0.000 s) pids 0x0111: 2 packets lost, 0 with errors\n"
         "  damaged: 12:01:39.507-12:01:39.528 (0.021 s) pids 0x0111 0x0112: 5 packets lost, 0 with errors\n"
         "  damaged: 12:01:41.196-12:01:41.196 (0.000 s) pids 0x0121: 1 packets lost, 0 with errors\n"
+        "  verdict 1024 サンプル放送１: damaged, scrambled, gap (av lost 10, av errors 53, av scrambled 116, sync 1; other "
+        "lost 17, duplicates 1, scrambled at start 0, gaps 1)\n"
+        "  verdict 1025 サンプル放送２: damaged, scrambled, gap (av lost 4, av errors 5, av scrambled 116, sync 1; other "
+        "lost 17, duplicates 0, scrambled at start 0, gaps 1)\n"
+        "  verdict 1026 データ放送: no picture or sound\n"
         "  verdict: damaged, scrambled, gap (av lost 11, av errors 53, av scrambled 116, sync 1; other lost 17, duplicates 1, scrambled at start 0, gaps 1)\n",
         r.out.substr(at));
 }
