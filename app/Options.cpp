@@ -134,6 +134,38 @@ bool ParseServices(const char* text, std::vector<int>& ids) {
     }
 }
 
+// An option's value into c; false, with c.error, when it is none.
+bool TakeValue(int ch, const char* value, CommandLine& c) {
+    const std::string given = value ? value : "";
+    switch (ch) {
+        case 'o':
+        case 'H':
+            if (given.empty()) {
+                c.error = std::string("option '--") + (ch == 'o' ? "output" : "html") + "' needs a path";
+                return false;
+            }
+            (ch == 'o' ? c.output : c.html) = given;
+            return true;
+        case kServiceOption:
+            if (ParseServices(value, c.services)) return true;
+            c.error = "invalid service '" + given + "'";
+            return false;
+        default: {
+            long long n = 0;
+            // Jobs: threads, so a few thousand at most. A tolerance is a
+            // packet count, kept within what a signed 64-bit reader of the
+            // JSON output takes as it stands.
+            if (!ParseCount(value, ch == 'P' ? kMaxJobs : kMaxTolerance, n)) {
+                c.error = std::string("invalid ") + (ch == 'P' ? "number of jobs" : "tolerance") + " '" + given + "'";
+                return false;
+            }
+            if (ch == 'P') c.jobs = static_cast<int>(n);
+            else c.tolerate = n;
+            return true;
+        }
+    }
+}
+
 }  // namespace
 
 CommandLine ParseCommandLine(int argc, char** argv) {
@@ -169,44 +201,15 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             case 'q': c.quiet = true; break;
             case 'r': c.recursive = true; break;
             case 'o':
-                if (optarg == nullptr || *optarg == '\0') {
-                    c.action = CommandLine::Action::kBadUsage;
-                    c.error = "option '--output' needs a path";
-                    return c;
-                }
-                c.output = optarg;
-                break;
             case 'H':
-                if (optarg == nullptr || *optarg == '\0') {
-                    c.action = CommandLine::Action::kBadUsage;
-                    c.error = "option '--html' needs a path";
-                    return c;
-                }
-                c.html = optarg;
-                break;
             case kServiceOption:
-                if (!ParseServices(optarg, c.services)) {
-                    c.action = CommandLine::Action::kBadUsage;
-                    c.error = std::string("invalid service '") + (optarg ? optarg : "") + "'";
-                    return c;
-                }
-                break;
             case 'P':
-            case 't': {
-                long long n = 0;
-                // Jobs: threads, so a few thousand at most. A tolerance is a
-                // packet count, kept within what a signed 64-bit reader of the
-                // JSON output takes as it stands.
-                if (!ParseCount(optarg, ch == 'P' ? kMaxJobs : kMaxTolerance, n)) {
+            case 't':
+                if (!TakeValue(ch, optarg, c)) {
                     c.action = CommandLine::Action::kBadUsage;
-                    c.error = std::string("invalid ") + (ch == 'P' ? "number of jobs" : "tolerance") + " '" +
-                              (optarg ? optarg : "") + "'";
                     return c;
                 }
-                if (ch == 'P') c.jobs = static_cast<int>(n);
-                else c.tolerate = n;
                 break;
-            }
             case ':':
                 c.action = CommandLine::Action::kBadUsage;
                 c.error = std::string("option '") + args[static_cast<size_t>(optind - 1)] + "' needs a value";

@@ -494,40 +494,67 @@ bool PagesWritten(const PagePlan& plan, const std::vector<std::string>& files,
 
 }  // namespace
 
-int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const HoldLimits& hold) {
-    const CommandLine cmd = ParseCommandLine(argc, argv);
+namespace {
+
+// What comes before any file is checked: help, version, bad usage, the
+// files (directories expanded with -r) and where the pages go. False when
+// the run ends here, with its status.
+bool Prepare(const CommandLine& cmd, std::FILE* out, std::FILE* err, std::vector<std::string>& files, PagePlan& plan,
+             int& status) {
     switch (cmd.action) {
         case CommandLine::Action::kHelp:
         case CommandLine::Action::kVersion:
             if (cmd.action == CommandLine::Action::kHelp) std::fputs(kHelpText, out);
             else std::fprintf(out, "tsvigil %s\n", kVersion);
+            status = 0;
             if (std::fflush(out) != 0) {
                 std::fputs(kWriteError, err);
-                return 1;
+                status = 1;
             }
-            return 0;
+            return false;
         case CommandLine::Action::kBadUsage:
-            return BadUsage(err, cmd.error);
-        default:
+            status = BadUsage(err, cmd.error);
+            return false;
+        case CommandLine::Action::kUsage:
+        case CommandLine::Action::kCheck:
             break;
     }
     // With -r, each directory stands for the recordings under it.
-    const std::vector<std::string> files = cmd.recursive ? ExpandDirectories(cmd.files) : cmd.files;
-    if (cmd.action == CommandLine::Action::kCheck && files.empty())
-        return BadUsage(err, "no .ts, .m2ts, .mts or .tts file found");
-    if (cmd.action == CommandLine::Action::kCheck && !cmd.output.empty()) {
+    files = cmd.recursive ? ExpandDirectories(cmd.files) : cmd.files;
+    status = 2;
+    if (cmd.action != CommandLine::Action::kCheck) return true;
+    if (files.empty()) {
+        status = BadUsage(err, "no .ts, .m2ts, .mts or .tts file found");
+        return false;
+    }
+    if (!cmd.output.empty()) {
         const std::string refusal = RefuseOutputPath(cmd.output, InputFiles(files), false);
         struct stat st;
         // A directory is no place to write a report: it fails as a path
-        // that cannot be written does, below.
-        if (!refusal.empty() && !(stat(cmd.output.c_str(), &st) == 0 && S_ISDIR(st.st_mode)))
-            return BadUsage(err, refusal);
+        // that cannot be written does, later.
+        if (!refusal.empty() && !(stat(cmd.output.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
+            status = BadUsage(err, refusal);
+            return false;
+        }
     }
-    PagePlan plan;
-    if (cmd.action == CommandLine::Action::kCheck && !cmd.html.empty()) {
+    if (!cmd.html.empty()) {
         plan = PlanPages(cmd.html, files);
-        if (!plan.refusal.empty()) return BadUsage(err, plan.refusal);
+        if (!plan.refusal.empty()) {
+            status = BadUsage(err, plan.refusal);
+            return false;
+        }
     }
+    return true;
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const HoldLimits& hold) {
+    const CommandLine cmd = ParseCommandLine(argc, argv);
+    std::vector<std::string> files;
+    PagePlan plan;
+    int status = 0;
+    if (!Prepare(cmd, out, err, files, plan, status)) return status;
 
     if (!cmd.quiet) std::fprintf(err, "\ntsvigil - transport stream checker ver %s\n\n", kVersion);
     if (cmd.action == CommandLine::Action::kUsage) {
