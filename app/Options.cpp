@@ -42,6 +42,11 @@ const char* const kHelpText =
     "                 decimal or 0x hex): the picture and sound of others is\n"
     "                 counted apart, and a SID the file lacks is absent\n"
     "                 (tsvigil --verdict --service 1024,0x401 rec.ts)\n"
+    "      --rank     after everything else, for each programme that two or more\n"
+    "                 of the files recorded, one line with its copies, best first\n"
+    "                 (coverage, then picture and sound lost plus errors, then\n"
+    "                 scrambled, then file order); with --json a ranking object\n"
+    "                 (tsvigil --verdict --rank a.ts b.ts)\n"
     "  -h, --help     this text\n"
     "  -V, --version  the version\n"
     "\n"
@@ -106,6 +111,8 @@ bool ParseCount(const char* text, long long max, long long& n) {
 
 // The long-only --service option's code, past every character.
 constexpr int kServiceOption = 0x100;
+// The long-only --rank option's code.
+constexpr int kRankOption = 0x101;
 
 // A service_id list, "1024,0x401": each item decimal or 0x hex, 0 to 65535.
 bool ParseServices(const char* text, std::vector<int>& ids) {
@@ -179,6 +186,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         {"quiet", no_argument, nullptr, 'q'},   {"output", required_argument, nullptr, 'o'},
         {"recursive", no_argument, nullptr, 'r'},
         {"service", required_argument, nullptr, kServiceOption},
+        {"rank", no_argument, nullptr, kRankOption},
         {nullptr, 0, nullptr, 0},
     };
     // getopt_long permutes the vector it is given; work on a copy so the
@@ -200,6 +208,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             case 'w': c.whole = true; break;
             case 'q': c.quiet = true; break;
             case 'r': c.recursive = true; break;
+            case kRankOption: c.rank = true; break;
             case 'o':
             case 'H':
             case kServiceOption:

@@ -32,6 +32,7 @@
 #include "check/Verdict.h"
 #include "report/HtmlReport.h"
 #include "report/JsonReport.h"
+#include "report/Ranking.h"
 #include "report/Summary.h"
 #include "report/TextReport.h"
 #include "report/VerdictLine.h"
@@ -71,6 +72,7 @@ bool CheckStream(StreamSource* source, std::FILE* out, const CheckOptions& optio
         html = page.get();
         outputs.push_back(std::move(page));
     }
+    if (options.rank) outputs.push_back(std::make_unique<RankCollector>(*options.rank));
     std::vector<Output*> given;
     for (const auto& o : outputs) given.push_back(o.get());
     bool ok = false;
@@ -577,8 +579,11 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
     }
     std::FILE* const screen = out;
     if (report.File()) out = report.File();
+    // Each file's recorded programmes, written by its own check only.
+    std::vector<RankedFile> ranked(cmd.rank ? files.size() : 0);
     auto withPage = [&](size_t i) {
         CheckOptions o = options;
+        if (cmd.rank) o.rank = &ranked[i];
         if (i < plan.paths.size()) {
             o.html = plan.paths[i].c_str();
             o.page = &pages[i];
@@ -609,6 +614,9 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
     bool closed = true;
     if (wrapped) closed = std::fclose(wrapped.release()) == 0;
     progress.Finish();
+    // The ranking comes after everything else, where the report goes.
+    if (cmd.rank && !lost)
+        WriteRanking(out, files, ranked, cmd.json ? RankStyle::kJson : cmd.utf8 ? RankStyle::kUtf8 : RankStyle::kShiftJis);
     // A report that did not reach its destination (a closed standard
     // output, a full disk) is the one failure of the run itself.
     if (lost || !closed || std::fflush(out) != 0 || std::ferror(out) || (!plan.paths.empty() && !PagesWritten(plan, files, pages)) ||

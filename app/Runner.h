@@ -12,6 +12,7 @@ namespace tsvigil {
 
 class StreamSource;
 struct HtmlPageInfo;
+struct RankedFile;
 
 // Runs the command line (tsvigil [OPTION]... FILE...). Report lines go to
 // out, the banner and error texts to err. Returns the exit status: faults
@@ -59,6 +60,7 @@ struct CheckOptions {
     // then takes the report, the summary or the JSON Lines); null otherwise.
     std::FILE* verdictOut = nullptr;
     int openError = 0;  // for an input that could not be opened: the errno why
+    RankedFile* rank = nullptr;  // with --rank: where the file's recorded programmes go
 };
 
 // Checks every packet of source and writes what options ask for to out;

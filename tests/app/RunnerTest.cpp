@@ -333,6 +333,59 @@ TEST(RunnerTest, WholeMultiplexJudgedPerService) {
     }
 }
 
+TEST(RunnerTest, RankedCopiesOfOneProgramme) {
+    // Programmes of 60 s on service 1024; c's first began 100 s before the
+    // recording, a's and b's 10 s before. b carries transport errors.
+    TempFile a({}), b({}), c({});
+    tsgen::RecordingOptions o;
+    o.psi = o.pcr = true;
+    o.packets = 30000;
+    o.programmeSeconds = 60;
+    o.programmeStartOffset = 10;
+    ASSERT_TRUE(tsgen::WriteRecording(a.Path(), o));
+    o.teiEvery = 500;
+    ASSERT_TRUE(tsgen::WriteRecording(b.Path(), o));
+    o.teiEvery = 0;
+    o.programmeStartOffset = 100;
+    ASSERT_TRUE(tsgen::WriteRecording(c.Path(), o));
+    const std::string missing = "/nonexistent/dir/rec.ts";
+    const std::string clean = a.Path() + " (coverage 0.045, av lost 0, av errors 0, av scrambled 0)";
+    const std::string damaged = b.Path() + " (coverage 0.045, av lost 0, av errors 60, av scrambled 0)";
+    const std::string line = "programme 1024/1 [HV][字]ニュース７: best " + clean + "; then " + damaged + "\n";
+    struct Case {
+        const char* name;
+        std::vector<std::string> args;
+        std::string ranking;  // the lines that rank
+    };
+    const Case cases[] = {
+        {"two copies, the damaged one first", {"-u", "-c", "--service", "1024", "--rank", b.Path(), a.Path()}, line},
+        {"checked at once", {"-u", "-c", "-P", "2", "--service", "1024", "--rank", b.Path(), a.Path()}, line},
+        {"a missing file among them", {"-u", "-c", "--service", "1024", "--rank", missing, b.Path(), a.Path()}, line},
+        {"different programmes", {"-c", "--service", "1024", "--rank", a.Path(), c.Path()}, ""},
+        {"a single file", {"-c", "--rank", a.Path()}, ""},
+        {"JSON", {"--json", "--service", "1024", "--rank", b.Path(), a.Path()},
+         "{\"type\":\"ranking\",\"service_id\":1024,\"event_id\":1,\"name\":\"[HV][字]ニュース７\","
+         "\"start\":\"2008-06-01T11:59:50+09:00\",\"copies\":[{\"file\":\"" + a.Path() +
+             "\",\"coverage\":0.045,\"av_lost\":0,\"av_errors\":0,\"av_scrambled\":0},{\"file\":\"" + b.Path() +
+             "\",\"coverage\":0.045,\"av_lost\":0,\"av_errors\":60,\"av_scrambled\":0}]}\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const auto run = RunTool(c.args);
+        std::istringstream lines(run.out);
+        std::string l, ranking;
+        while (std::getline(lines, l))
+            if (l.rfind("programme ", 0) == 0 || l.rfind("{\"type\":\"ranking\"", 0) == 0) ranking += l + "\n";
+        EXPECT_EQ(c.ranking, ranking);
+        // The status follows the verdicts alone.
+        const bool anyBad = std::find(c.args.begin(), c.args.end(), b.Path()) != c.args.end() ||
+                            std::find(c.args.begin(), c.args.end(), missing) != c.args.end();
+        EXPECT_EQ(c.args[0] != "--json" && anyBad ? 3 : 0, run.status);
+        // Nothing follows the ranking.
+        EXPECT_EQ(ranking, run.out.substr(run.out.size() - std::min(run.out.size(), ranking.size())));
+    }
+}
+
 }  // namespace
 
 }  // namespace tsvigil
