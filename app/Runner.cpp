@@ -614,9 +614,11 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
     bool closed = true;
     if (wrapped) closed = std::fclose(wrapped.release()) == 0;
     progress.Finish();
-    // The ranking comes after everything else, where the report goes.
+    // The ranking comes after everything else: with the JSON Lines, or
+    // beside the verdict lines where they go apart from the report.
     if (cmd.rank && !lost)
-        WriteRanking(out, files, ranked, cmd.json ? RankStyle::kJson : cmd.utf8 ? RankStyle::kUtf8 : RankStyle::kShiftJis);
+        WriteRanking(!cmd.json && run.verdictOut ? run.verdictOut : out, files, ranked,
+                     cmd.json ? RankStyle::kJson : cmd.utf8 ? RankStyle::kUtf8 : RankStyle::kShiftJis);
     // A report that did not reach its destination (a closed standard
     // output, a full disk) is the one failure of the run itself.
     if (lost || !closed || std::fflush(out) != 0 || std::ferror(out) || (!plan.paths.empty() && !PagesWritten(plan, files, pages)) ||
