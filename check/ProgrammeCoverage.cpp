@@ -3,6 +3,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 
 #include "check/BroadcastClock.h"
 #include "check/CheckStats.h"
@@ -38,19 +39,34 @@ void ProgrammeCoverage::On(const Finding& f) {
             if (f.lost > 0) {
                 // Whole seconds, rounded down also before 1970.
                 const int64_t second = f.at >= 0 ? f.at / 1000 : -((999 - f.at) / 1000);
-                m_lost[{f.pid, second}] += uint64_t(f.lost);
+                auto it = m_lost.find({f.pid, second});
+                // Past the bound a hostile clock could push us to, the loss
+                // joins the latest second kept: the totals stay whole.
+                if (it == m_lost.end() && m_lost.size() >= kMaxKept) it = std::prev(m_lost.end());
+                if (it == m_lost.end()) it = m_lost.emplace(std::make_pair(f.pid, second), 0).first;
+                it->second += uint64_t(f.lost);
             }
             break;
         case Finding::Kind::kScrambledRange:
         case Finding::Kind::kTransportErrorRange: {
             auto& kept = f.kind == Finding::Kind::kScrambledRange ? m_scrambled : m_errors;
             for (const auto& p : f.pidPackets) {
-                if (p.av) kept.push_back(TimedPackets{f.at, to, p.pid, p.packets, p.packets - std::min(p.atStart, p.packets)});
+                if (!p.av) continue;
+                const uint64_t afterClear = p.packets - std::min(p.atStart, p.packets);
+                // Past the bound, a range stretches the last one kept.
+                if (kept.size() >= kMaxKept) {
+                    kept.back().to = std::max(kept.back().to, to);
+                    kept.back().packets += p.packets;
+                    kept.back().afterClear += afterClear;
+                } else {
+                    kept.push_back(TimedPackets{f.at, to, p.pid, p.packets, afterClear});
+                }
             }
             break;
         }
         case Finding::Kind::kDamage:
-            m_damage.push_back(TimedDamage{f.at, to, f.pids});
+            if (m_damage.size() >= kMaxKept) m_damage.back().to = std::max(m_damage.back().to, to);
+            else m_damage.push_back(TimedDamage{f.at, to, f.pids});
             break;
         default:
             break;

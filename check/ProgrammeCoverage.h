@@ -86,6 +86,10 @@ private:
         std::vector<int> pids;
     };
 
+    // A bound on the timed findings kept of each kind, which a hostile
+    // stream's clock could otherwise multiply.
+    static constexpr size_t kMaxKept = 1 << 18;
+
     std::vector<Programme> m_programmes;
     // Packets lost by PID and broadcast second: programmes start and end on
     // whole seconds, so a second places a loss as exactly as its time.
