@@ -49,6 +49,9 @@ Check::Check(StreamSource& source, std::vector<Output*> outputs, const char* fil
         m_stats.roles = m_roles.get();
         m_events.FollowProgrammes(
             [this](int serviceId, const EITEvent& event) { m_coverage.OnProgramme(serviceId, event); });
+        // The coverage keeps the timed findings of picture and sound for
+        // each programme's figures.
+        m_outputs.push_back(&m_coverage);
     }
 }
 
@@ -163,7 +166,7 @@ void Check::FinishTimeline(bool packets) {
     m_stats.declaredResets = m_timeline.DeclaredResets();
     if (m_roles) {
         const auto programmes = m_coverage.Programmes(m_timeline, *m_roles, m_clock, m_stats.hasElapsed, m_stats.elapsed,
-                                                      m_whole, m_stats.incompleteProgrammes);
+                                                      m_whole, m_stats.incompleteProgrammes, m_stats.pids);
         for (const auto& f : programmes) {
             if (m_whole && ProgrammeCoverage::Incomplete(f)) m_stats.incompleteServices.push_back(f.serviceId);
             for (Output* o : m_outputs) o->On(f);

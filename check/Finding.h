@@ -95,10 +95,15 @@ struct Finding {
     bool hasToAt = false;
     int64_t toAt = 0;
     int64_t gapTicks = -1;
-    // For kDamage: the packets lost and with errors, and the PIDs.
+    // For kDamage: the packets lost and with errors, and the PIDs. For
+    // kProgramme: what the service's picture and sound suffered within the
+    // programme's window, scrambled packets counted as the verdict counts
+    // them, and how many ranges of damage touched it.
     int64_t toOffset = -1;
     uint64_t avLost = 0;
     uint64_t avErrors = 0;
+    uint64_t avScrambled = 0;
+    uint64_t damageRanges = 0;
     std::vector<int> pids;
     std::vector<PidPackets> pidPackets;  // for the packet ranges, by PID ascending
     // For kDamage that began before the clock could time it (elapsed, or at

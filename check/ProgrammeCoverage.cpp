@@ -2,8 +2,11 @@
 #include "check/ProgrammeCoverage.h"
 
 #include <algorithm>
+#include <cmath>
+#include <iterator>
 
 #include "check/BroadcastClock.h"
+#include "check/CheckStats.h"
 #include "check/PidRoles.h"
 #include "check/Timeline.h"
 #include "text/AdditionalSymbols.h"
@@ -26,6 +29,88 @@ void ProgrammeCoverage::OnProgramme(int serviceId, const EITEvent& event) {
     p->start = event.start_time;
     p->duration = event.has_duration ? event.duration.Seconds() : -1;
     p->name = LabelAdditionalSymbols(event.GetEventName().c_str());
+}
+
+void ProgrammeCoverage::On(const Finding& f) {
+    if (!f.hasAt) return;
+    const int64_t to = f.hasToAt ? std::max(f.at, f.toAt) : f.at;
+    switch (f.kind) {
+        case Finding::Kind::kContinuityError:
+            if (f.lost > 0) {
+                // Whole seconds, rounded down also before 1970.
+                const int64_t second = f.at >= 0 ? f.at / 1000 : -((999 - f.at) / 1000);
+                auto it = m_lost.find({f.pid, second});
+                // Past the bound a hostile clock could push us to, the loss
+                // joins the latest second kept: the totals stay whole.
+                if (it == m_lost.end() && m_lost.size() >= kMaxKept) it = std::prev(m_lost.end());
+                if (it == m_lost.end()) it = m_lost.emplace(std::make_pair(f.pid, second), 0).first;
+                it->second += uint64_t(f.lost);
+            }
+            break;
+        case Finding::Kind::kScrambledRange:
+        case Finding::Kind::kTransportErrorRange: {
+            auto& kept = f.kind == Finding::Kind::kScrambledRange ? m_scrambled : m_errors;
+            for (const auto& p : f.pidPackets) {
+                if (!p.av) continue;
+                const uint64_t afterClear = p.packets - std::min(p.atStart, p.packets);
+                // Past the bound, a range stretches the last one kept.
+                if (kept.size() >= kMaxKept) {
+                    kept.back().to = std::max(kept.back().to, to);
+                    kept.back().packets += p.packets;
+                    kept.back().afterClear += afterClear;
+                } else {
+                    kept.push_back(TimedPackets{f.at, to, p.pid, p.packets, afterClear});
+                }
+            }
+            break;
+        }
+        case Finding::Kind::kDamage:
+            if (m_damage.size() >= kMaxKept) m_damage.back().to = std::max(m_damage.back().to, to);
+            else m_damage.push_back(TimedDamage{f.at, to, f.pids});
+            break;
+        default:
+            break;
+    }
+}
+
+namespace {
+
+// The share of a range's packets, placed from a to b (ms), that falls
+// within the window from-to (end excluded): by the time it overlaps, as
+// the packets of a range come at most a second apart.
+uint64_t Within(int64_t a, int64_t b, uint64_t packets, int64_t from, int64_t to) {
+    if (b <= a) return a >= from && a < to ? packets : 0;
+    const int64_t overlap = std::min(b, to) - std::max(a, from);
+    if (overlap <= 0) return 0;
+    if (overlap >= b - a) return packets;
+    return uint64_t(std::llround(double(packets) * double(overlap) / double(b - a)));
+}
+
+}  // namespace
+
+void ProgrammeCoverage::Figures(Finding& f, int64_t from, int64_t to, const PidRoles& roles,
+                                const std::vector<PidCounts>& pids) const {
+    const std::vector<int> av = roles.PictureAndSoundPids(f.serviceId);
+    auto ours = [&av](int pid) { return std::find(av.begin(), av.end(), pid) != av.end(); };
+    for (const int pid : av) {
+        // The seconds of the window: it starts and ends on whole seconds.
+        const auto first = m_lost.lower_bound({pid, from >= 0 ? from / 1000 : -((999 - from) / 1000)});
+        for (auto it = first; it != m_lost.end() && it->first.first == pid && it->first.second * 1000 < to; ++it)
+            f.avLost += it->second;
+    }
+    for (const auto& r : m_errors) {
+        if (ours(r.pid)) f.avErrors += Within(r.from, r.to, r.packets, from, to);
+    }
+    for (const auto& r : m_scrambled) {
+        if (!ours(r.pid)) continue;
+        // As the verdict counts them: a PID never clear has all its
+        // scrambled packets counted, another those after its first clear one.
+        const PidCounts& c = pids[static_cast<size_t>(r.pid)];
+        f.avScrambled += Within(r.from, r.to, c.scrambled == c.packets ? r.packets : r.afterClear, from, to);
+    }
+    for (const auto& d : m_damage) {
+        if (d.from < to && d.to >= from && std::any_of(d.pids.begin(), d.pids.end(), ours)) ++f.damageRanges;
+    }
 }
 
 bool ProgrammeCoverage::Overlap(Finding& f, int64_t from, int64_t to, const Timeline& timeline) {
@@ -53,7 +138,8 @@ bool ProgrammeCoverage::Overlap(Finding& f, int64_t from, int64_t to, const Time
 
 std::vector<Finding> ProgrammeCoverage::Programmes(const Timeline& timeline, const PidRoles& roles,
                                                      const BroadcastClock& clock, bool hasElapsed, int64_t elapsed,
-                                                     bool whole, uint64_t& incomplete) const {
+                                                     bool whole, uint64_t& incomplete,
+                                                     const std::vector<PidCounts>& pids) const {
     // The broadcast time the recording covers: from its first PCR to its
     // last packet, less its gaps; each end placed by the offset a TOT fixed
     // for its time base.
@@ -73,6 +159,10 @@ std::vector<Finding> ProgrammeCoverage::Programmes(const Timeline& timeline, con
         f.hasTime = clock.LastTime(f.time);
         // Without a PCR and a TOT nothing can be placed.
         if (p.hasStart && p.duration >= 0 && !(placed && Overlap(f, from, to, timeline))) continue;
+        if (f.coverage >= 0) {
+            const int64_t start = p.start.Seconds() * 1000;
+            Figures(f, start, start + p.duration * 1000, roles, pids);
+        }
         found.push_back(std::move(f));
     }
     MarkRecorded(found, whole, incomplete);

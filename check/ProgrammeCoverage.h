@@ -1,11 +1,15 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
+#include <cstdint>
+#include <map>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "base/TimeValue.h"
 #include "check/Finding.h"
+#include "check/Output.h"
 #include "si/EIT.h"
 
 namespace tsvigil {
@@ -13,24 +17,34 @@ namespace tsvigil {
 class BroadcastClock;
 class PidRoles;
 class Timeline;
+struct PidCounts;
 
 // Which programmes a recording overlaps, and how much of each it holds: the
 // present and following events of the EIT (ARIB STD-B10) are kept as they
 // are first seen, and at the end each is set against the broadcast time
 // the recording covers, by the timeline's offsets, less its gaps and the
-// time a re-anchored clock skipped.
-class ProgrammeCoverage {
+// time a re-anchored clock skipped. As an output of the check it keeps
+// what the timed findings say of picture and sound (losses, transport
+// errors, scrambling, damaged ranges) by broadcast time, so that each
+// programme tells what happened inside it.
+class ProgrammeCoverage : public Output {
 public:
     // A present or following event of a service.
     void OnProgramme(int serviceId, const EITEvent& event);
+    // A timed finding: continuity errors, damage and packet ranges are kept
+    // where they were placed in broadcast time.
+    void On(const Finding& f) override;
 
     // The kProgramme findings of the services with picture or sound, by
     // service and start: the recording covers elapsed ticks 0 to elapsed
     // (hasElapsed false: no PCR, and no programme is placed). With whole,
     // incomplete counts the recorded programmes that miss more than a
-    // moment.
+    // moment. Each placed programme carries the figures of its service's
+    // picture and sound within its window; pids (kPidCount counts) tell
+    // which PIDs were never clear, whose scrambled packets all count.
     std::vector<Finding> Programmes(const Timeline& timeline, const PidRoles& roles, const BroadcastClock& clock,
-                                     bool hasElapsed, int64_t elapsed, bool whole, uint64_t& incomplete) const;
+                                     bool hasElapsed, int64_t elapsed, bool whole, uint64_t& incomplete,
+                                     const std::vector<PidCounts>& pids) const;
 
     // Whether a recorded programme misses more than 2 s at its start or
     // end, or more than 1 s inside.
@@ -53,8 +67,36 @@ private:
     static bool Overlap(Finding& f, int64_t from, int64_t to, const Timeline& timeline);
     // Marks each service's recorded programme: the largest overlap.
     static void MarkRecorded(std::vector<Finding>& found, bool whole, uint64_t& incomplete);
+    // Fills f's figures: what its service's picture and sound PIDs (roles
+    // at the end) suffered within the window from-to (ms, end excluded).
+    void Figures(Finding& f, int64_t from, int64_t to, const PidRoles& roles, const std::vector<PidCounts>& pids) const;
+
+    // A packet range's packets on one PID, placed from-to (ms): those after
+    // the PID's first clear packet and all of them.
+    struct TimedPackets {
+        int64_t from;
+        int64_t to;
+        int pid;
+        uint64_t packets;
+        uint64_t afterClear;
+    };
+    struct TimedDamage {
+        int64_t from;
+        int64_t to;
+        std::vector<int> pids;
+    };
+
+    // A bound on the timed findings kept of each kind, which a hostile
+    // stream's clock could otherwise multiply.
+    static constexpr size_t kMaxKept = 1 << 18;
 
     std::vector<Programme> m_programmes;
+    // Packets lost by PID and broadcast second: programmes start and end on
+    // whole seconds, so a second places a loss as exactly as its time.
+    std::map<std::pair<int, int64_t>, uint64_t> m_lost;
+    std::vector<TimedPackets> m_scrambled;
+    std::vector<TimedPackets> m_errors;
+    std::vector<TimedDamage> m_damage;
 };
 
 }  // namespace tsvigil

@@ -299,13 +299,14 @@ std::string HtmlReport::ProgrammeTable() {
     std::string h = "<h2>Programmes</h2>\n";
     if (!m_programmes.empty()) {
         h += "<table>\n<tr><th>service</th><th>event</th><th>name</th><th>start &ndash; end</th><th>recorded</th>"
-             "<th>missing (start, end, inside)</th><th>coverage</th></tr>\n";
+             "<th>missing (start, end, inside)</th><th>coverage</th><th>av lost</th><th>av errors</th>"
+             "<th>av scrambled</th><th>damaged ranges</th></tr>\n";
         for (const auto& f : m_programmes) {
             h += "<tr><td>" + std::to_string(f.serviceId) + "</td><td>" + std::to_string(f.eventId) + "</td><td>" +
                  (f.recorded ? "<strong>\xE2\x96\xB6 " : "") + Escape(m_conv.Convert(f.name)) +
                  (f.recorded ? " (recorded programme)</strong>" : "") + "</td>";
             if (f.coverage < 0) {
-                h += "<td colspan=\"4\">start or duration undefined: no coverage</td></tr>\n";
+                h += "<td colspan=\"8\">start or duration undefined: no coverage</td></tr>\n";
                 continue;
             }
             const int64_t start = f.start.Seconds() * 1000;
@@ -314,7 +315,9 @@ std::string HtmlReport::ProgrammeTable() {
             h += "<td>" + FormatClock(start, false) + " &ndash; " + FormatClock(start + f.duration * 1000, false) + "</td><td>" +
                  FormatClock(f.at) + " &ndash; " + FormatClock(f.toAt) + "</td><td>" + FormatSeconds(f.missingStart) +
                  " s, " + FormatSeconds(f.missingEnd) + " s, " + FormatSeconds(f.missingInside) +
-                 " s</td><td class=\"n\">" + cov + "</td></tr>\n";
+                 " s</td><td class=\"n\">" + cov + "</td><td class=\"n\">" + Number(f.avLost) +
+                 "</td><td class=\"n\">" + Number(f.avErrors) + "</td><td class=\"n\">" + Number(f.avScrambled) +
+                 "</td><td class=\"n\">" + Number(f.damageRanges) + "</td></tr>\n";
         }
         h += "</table>\n";
         if (m_programmeCount > m_programmes.size()) h += "<p>" + Number(m_programmeCount - m_programmes.size()) + " more</p>\n";

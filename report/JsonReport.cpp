@@ -124,15 +124,22 @@ void JsonReport::OnProgramme(const Finding& f) {
     const std::string missingStart = known ? FormatSeconds(f.missingStart) : "null";
     const std::string missingEnd = known ? FormatSeconds(f.missingEnd) : "null";
     const std::string missingInside = known ? FormatSeconds(f.missingInside) : "null";
+    // What the service's picture and sound suffered within the programme:
+    // unknown with its window.
+    const std::string figures =
+        known ? "\"av_lost\":" + std::to_string(f.avLost) + ",\"av_errors\":" + std::to_string(f.avErrors) +
+                    ",\"av_scrambled\":" + std::to_string(f.avScrambled) +
+                    ",\"damage_ranges\":" + std::to_string(f.damageRanges)
+              : std::string("\"av_lost\":null,\"av_errors\":null,\"av_scrambled\":null,\"damage_ranges\":null");
     std::fprintf(m_out,
                  "{\"type\":\"programme\",%s\"service_id\":%d,\"event_id\":%d,\"name\":%s,\"start\":%s,\"end\":%s,"
                  "\"recorded_from\":%s,\"recorded_to\":%s,\"missing_start\":%s,\"missing_end\":%s,"
-                 "\"missing_inside\":%s,\"coverage\":%s,\"recorded\":%s%s}\n",
+                 "\"missing_inside\":%s,\"coverage\":%s,\"recorded\":%s,%s%s}\n",
                  file, f.serviceId, f.eventId, Quote(m_conv.Convert(f.name)).c_str(),
                  FormatTime(f.start, f.hasStart, TimeStyle::kJson).c_str(), end.c_str(),
                  FormatMilliseconds(f.at, f.hasAt).c_str(), FormatMilliseconds(f.toAt, f.hasToAt).c_str(),
                  missingStart.c_str(), missingEnd.c_str(), missingInside.c_str(), coverage,
-                 f.recorded ? "true" : "false",
+                 f.recorded ? "true" : "false", figures.c_str(),
                  known ? "" : ",\"note\":\"the event's start or duration is undefined: no coverage\"");
 }
 

@@ -275,27 +275,43 @@ TEST(RunnerTest, GeneratedRecordingWithSi) {
 
 TEST(RunnerTest, WholeMultiplexJudgedPerService) {
     // Two services: 1024 (video 0x0111, PCR 0x01FF) and 1025 (video 0x0121),
-    // sharing the sound 0x0112. Each row: the summary's verdict lines of the
-    // whole file, then of the file judged for the services chosen.
+    // sharing the sound 0x0112; 30 s of broadcast, where 1024's programme 2
+    // runs from 5 s to 25 s (1 and 3 are its margins) and 1025 has one.
+    // Each row: the summary's verdict lines of the whole file, then of the
+    // file judged for the services chosen, then what each programme of the
+    // JSON says happened inside it.
     struct Case {
         const char* name;
         std::vector<tsgen::PidFault> drop, scramble;
+        double cutAt;  // half a second of broadcast left out there (0: none)
         std::string services;
-        std::string whole, chosen;
+        std::string whole, chosen, programmes;
     };
     const Case cases[] = {
-        {"clean 1024 beside a scrambled 1025", {}, {{0x0121, 2}}, "1024",
-         "1024 ok 0/0/0; 1025 scrambled 0/0/19; file scrambled 0/0/19; ",
-         "1024 ok 0/0/0; 1025 scrambled 0/0/19; other 0/0/19; file ok 0/0/0; "},
-        {"losses on 1025's video only", {{0x0121, 3}}, {}, "1024",
-         "1024 ok 0/0/0; 1025 damaged 12/0/0; file damaged 12/0/0; ",
-         "1024 ok 0/0/0; 1025 damaged 12/0/0; other 12/0/0; file ok 0/0/0; "},
-        {"losses on the shared sound", {{0x0112, 40}}, {}, "0x400",
-         "1024 damaged 59/0/0; 1025 damaged 59/0/0; file damaged 59/0/0; ",
-         "1024 damaged 59/0/0; 1025 damaged 59/0/0; other 0/0/0; file damaged 59/0/0; "},
-        {"a service the file lacks", {}, {{0x0121, 2}}, "1024,2000",
-         "1024 ok 0/0/0; 1025 scrambled 0/0/19; file scrambled 0/0/19; ",
-         "1024 ok 0/0/0; 1025 scrambled 0/0/19; other 0/0/19; absent 2000; file absent 0/0/0; "},
+        {"clean 1024 beside a scrambled 1025", {}, {{0x0121, 2}}, 0, "1024",
+         "1024 ok 0/0/0; 1025 scrambled 0/0/37; file scrambled 0/0/37; ",
+         "1024 ok 0/0/0; 1025 scrambled 0/0/37; other 0/0/37; file ok 0/0/0; ",
+         "1024/1 0/0/0/0; 1024/2 0/0/0/0; 1024/3 0/0/0/0; 1025/1 0/0/37/0; "},
+        {"losses on 1025's video only", {{0x0121, 3}}, {}, 0, "1024",
+         "1024 ok 0/0/0; 1025 damaged 24/0/0; file damaged 24/0/0; ",
+         "1024 ok 0/0/0; 1025 damaged 24/0/0; other 24/0/0; file ok 0/0/0; ",
+         "1024/1 0/0/0/0; 1024/2 0/0/0/0; 1024/3 0/0/0/0; 1025/1 24/0/0/24; "},
+        {"losses on the shared sound", {{0x0112, 40}}, {}, 0, "0x400",
+         "1024 damaged 58/0/0; 1025 damaged 58/0/0; file damaged 58/0/0; ",
+         "1024 damaged 58/0/0; 1025 damaged 58/0/0; other 0/0/0; file damaged 58/0/0; ",
+         "1024/1 10/0/0/1; 1024/2 39/0/0/1; 1024/3 9/0/0/1; 1025/1 58/0/0/1; "},
+        {"a service the file lacks", {}, {{0x0121, 2}}, 0, "1024,2000",
+         "1024 ok 0/0/0; 1025 scrambled 0/0/37; file scrambled 0/0/37; ",
+         "1024 ok 0/0/0; 1025 scrambled 0/0/37; other 0/0/37; absent 2000; file absent 0/0/0; ",
+         "1024/1 0/0/0/0; 1024/2 0/0/0/0; 1024/3 0/0/0/0; 1025/1 0/0/37/0; "},
+        {"losses in the margins only", {}, {}, 2, "1024",
+         "1024 damaged 14/0/0; 1025 damaged 7/0/0; file damaged 15/0/0; ",
+         "1024 damaged 14/0/0; 1025 damaged 7/0/0; other 1/0/0; file damaged 14/0/0; ",
+         "1024/1 14/0/0/1; 1024/2 0/0/0/0; 1024/3 0/0/0/0; 1025/1 7/0/0/1; "},
+        {"losses inside the programme", {}, {}, 10, "1024",
+         "1024 damaged 14/0/0; 1025 damaged 6/0/0; file damaged 15/0/0; ",
+         "1024 damaged 14/0/0; 1025 damaged 6/0/0; other 1/0/0; file damaged 14/0/0; ",
+         "1024/1 0/0/0/0; 1024/2 14/0/0/1; 1024/3 0/0/0/0; 1025/1 6/0/0/1; "},
     };
     // The summary's lines that judge, short: "1024 ok 0/0/0" per service
     // (its words, then av lost, av errors and av scrambled), "other 0/0/19"
@@ -316,12 +332,33 @@ TEST(RunnerTest, WholeMultiplexJudgedPerService) {
         }
         return kept;
     };
+    // Each programme of the JSON, short: "1024/2 0/0/0/0", its service and
+    // event, then its av lost, av errors, av scrambled and damage ranges.
+    const auto programmeFigures = [](const std::string& out) {
+        static const std::regex programme(
+            "\\{\"type\":\"programme\",.*\"service_id\":(\\d+),\"event_id\":(\\d+),.*\"av_lost\":(\\d+),"
+            "\"av_errors\":(\\d+),\"av_scrambled\":(\\d+),\"damage_ranges\":(\\d+)\\}");
+        std::istringstream lines(out);
+        std::string line, kept;
+        std::smatch m;
+        while (std::getline(lines, line)) {
+            if (std::regex_match(line, m, programme))
+                kept += m[1].str() + "/" + m[2].str() + " " + m[3].str() + "/" + m[4].str() + "/" + m[5].str() + "/" +
+                        m[6].str() + "; ";
+        }
+        return kept;
+    };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
         TempFile f({});
         tsgen::RecordingOptions o;
         o.si = o.psi = o.pcr = true;
         o.packets = 30000;
+        o.packetsPerSecond = 1000;
+        o.programmeStartOffset = -5;
+        o.programmeSeconds = 20;
+        o.cutSeconds = c.cutAt > 0 ? 0.5 : 0;
+        o.cutAt = c.cutAt;
         o.dropPid = c.drop;
         o.scramblePid = c.scramble;
         ASSERT_TRUE(tsgen::WriteRecording(f.Path(), o));
@@ -330,6 +367,7 @@ TEST(RunnerTest, WholeMultiplexJudgedPerService) {
         const auto chosen = RunTool({"--summary", "--verdict", "--service", c.services, f.Path()});
         EXPECT_EQ(c.chosen, verdictLines(chosen.out));
         EXPECT_EQ(c.chosen.find("file ok") != std::string::npos ? 0 : 3, chosen.status);
+        EXPECT_EQ(c.programmes, programmeFigures(RunTool({"--json", f.Path()}).out));
     }
 }
 

@@ -141,7 +141,8 @@ TEST(JsonReportTest, DemoRecordingValues) {
         "{\"type\":\"programme\",\"service_id\":1024,\"event_id\":1,\"name\":\"[HV][字]ニュース７\",\"start\":\"2"
         "008-06-01T11:59:57+09:00\",\"end\":\"2008-06-01T12:00:37+09:00\",\"recorded_from\":\"2008-06-01T11"
         ":59:59.492+09:00\",\"recorded_to\":\"2008-06-01T12:00:37.000+09:00\",\"missing_start\":2.492,\"mis"
-        "sing_end\":0.000,\"missing_inside\":0.000,\"coverage\":0.938,\"recorded\":false}\n",
+        "sing_end\":0.000,\"missing_inside\":0.000,\"coverage\":0.938,\"recorded\":false,\"av_lost\":3,"
+        "\"av_errors\":53,\"av_scrambled\":0,\"damage_ranges\":3}\n",
         "{\"type\":\"scrambled\",\"pid\":274,\"packets\":33,\"at\":\"2008-06-01T12:01:59.490+09:00\",\"elap"
         "sed\":119.998,\"time\":\"2008-06-01T12:01:55+09:00\"}\n",
         "{\"type\":\"summary\",\"bytes\":5411492,\"packets\":28783,\"packet_size\":188,\"sync_errors\":2,\""
