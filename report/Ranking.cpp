@@ -23,6 +23,11 @@ void RankCollector::On(const Finding& f) {
     p.start = f.start;
     p.duration = f.duration;
     p.coverage = f.coverage;
+    // The programme's own figures: damage in another programme of the file,
+    // or on another service, says nothing of this copy.
+    p.avLost = f.avLost;
+    p.avErrors = f.avErrors;
+    p.avScrambled = f.avScrambled;
     m_into.programmes.push_back(std::move(p));
 }
 
@@ -38,11 +43,6 @@ void RankCollector::Finish(const CheckStats& stats) {
                                       return std::find(chosen.begin(), chosen.end(), p.serviceId) == chosen.end();
                                   }),
                    kept.end());
-    }
-    for (auto& p : m_into.programmes) {
-        p.avLost = stats.verdict.avLost;
-        p.avErrors = stats.verdict.avErrors;
-        p.avScrambled = stats.verdict.avScrambled;
     }
 }
 

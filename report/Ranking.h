@@ -33,8 +33,8 @@ struct RankedFile {
 };
 
 // Keeps the recorded programmes of a check (of the services chosen, when
-// some are) and, at its end, the file's verdict figures for each: a few
-// lines per file, however long the file.
+// some are), each with its own figures (its service's picture and sound
+// within its window): a few lines per file, however long the file.
 class RankCollector : public Output {
 public:
     explicit RankCollector(RankedFile& into) : m_into(into) {}
