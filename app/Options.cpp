@@ -111,8 +111,9 @@ bool ParseCount(const char* text, long long max, long long& n) {
 
 // The long-only --service option's code, past every character.
 constexpr int kServiceOption = 0x100;
-// The long-only --rank option's code.
+// The long-only --rank and --programme options' codes.
 constexpr int kRankOption = 0x101;
+constexpr int kProgrammeOption = 0x102;
 
 // A service_id list, "1024,0x401": each item decimal or 0x hex, 0 to 65535.
 bool ParseServices(const char* text, std::vector<int>& ids) {
@@ -187,6 +188,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
         {"recursive", no_argument, nullptr, 'r'},
         {"service", required_argument, nullptr, kServiceOption},
         {"rank", no_argument, nullptr, kRankOption},
+        {"programme", no_argument, nullptr, kProgrammeOption},
         {nullptr, 0, nullptr, 0},
     };
     // getopt_long permutes the vector it is given; work on a copy so the
@@ -209,6 +211,7 @@ CommandLine ParseCommandLine(int argc, char** argv) {
             case 'q': c.quiet = true; break;
             case 'r': c.recursive = true; break;
             case kRankOption: c.rank = true; break;
+            case kProgrammeOption: c.programme = true; break;
             case 'o':
             case 'H':
             case kServiceOption:

@@ -30,6 +30,7 @@ struct CommandLine {
     bool quiet = false;     // no banner
     std::string output;     // --output: the file that takes what standard output would; empty when not asked
     bool recursive = false; // a directory stands for the recordings under it
+    bool programme = false; // --programme: each judged service's recorded programme only, margins apart
     bool rank = false;      // --rank: the copies of each programme two or more files recorded, best first
     std::vector<std::string> files;
     std::string error;  // what was wrong, for kBadUsage

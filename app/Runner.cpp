@@ -78,8 +78,7 @@ bool CheckStream(StreamSource* source, std::FILE* out, const CheckOptions& optio
     bool ok = false;
     if (source) {
         // The check holds large per-PID tables: on the heap, not the stack.
-        auto check = std::make_unique<Check>(*source, given, options.file, options.tolerate, options.whole,
-                                             options.services);
+        auto check = std::make_unique<Check>(*source, given, options.file, options.judging);
         check->Run(tick);
         ok = check->Stats().verdict.Ok();
     } else {
@@ -88,8 +87,9 @@ bool CheckStream(StreamSource* source, std::FILE* out, const CheckOptions& optio
         stats->file = options.file;
         stats->unreadable = true;
         stats->errorNumber = options.openError;
-        stats->selectedServices = options.services;
-        stats->verdict = Judge(*stats, options.tolerate);
+        stats->selectedServices = options.judging.services;
+        stats->verdict = Judge(*stats, options.judging.tolerate);
+        stats->verdict.programme = options.judging.programme;
         for (Output* o : given) o->Finish(*stats);
     }
     if (converted) std::fclose(converted.release());
@@ -364,9 +364,10 @@ CheckOptions CheckOptionsOf(const CommandLine& cmd) {
     options.json = cmd.json;
     options.verdict = cmd.verdict;
     options.utf8 = cmd.utf8;
-    options.tolerate = static_cast<uint64_t>(cmd.tolerate);
-    options.whole = cmd.whole;
-    options.services = cmd.services;
+    options.judging.tolerate = static_cast<uint64_t>(cmd.tolerate);
+    options.judging.whole = cmd.whole;
+    options.judging.services = cmd.services;
+    options.judging.programme = cmd.programme;
     return options;
 }
 

@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "check/Verdict.h"
+
 namespace tsvigil {
 
 class StreamSource;
@@ -48,9 +50,7 @@ struct CheckOptions {
     bool json = false;     // JSON Lines instead of the text report
     bool verdict = false;  // the verdict line instead of the text report (with summary: the summary only)
     bool utf8 = false;     // the text report and summary in UTF-8
-    uint64_t tolerate = 0;
-    bool whole = false;
-    std::vector<int> services;  // the services to judge; empty: the whole file
+    Judging judging;  // how the verdict is built
     const char* file = nullptr;  // the input's name, for the outputs
     // The HTML page to write besides, or null; what the index needs of it
     // goes to page when set.

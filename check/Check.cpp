@@ -20,17 +20,15 @@ constexpr int kTickPackets = 1 << 15;
 
 }  // namespace
 
-Check::Check(StreamSource& source, std::vector<Output*> outputs, const char* file, uint64_t tolerate,
-               bool whole, std::vector<int> services)
+Check::Check(StreamSource& source, std::vector<Output*> outputs, const char* file, Judging judging)
     : m_outputs(std::move(outputs)),
       m_source(source),
-      m_tolerate(tolerate),
-      m_whole(whole),
+      m_judging(std::move(judging)),
       m_framer(source),
       m_clock([this] { OnTot(); }),
       m_events([this](int serviceId, const EITEvent& event) { OnPresentEvent(serviceId, event); }) {
     m_stats.file = file;
-    m_stats.selectedServices = std::move(services);
+    m_stats.selectedServices = m_judging.services;
     // The dispatcher asks about a repeated counter before the packet loop
     // has taken in the packet: the accounting's record is still of the one
     // before.
@@ -39,8 +37,9 @@ Check::Check(StreamSource& source, std::vector<Output*> outputs, const char* fil
     m_tables.Add(EIT::kPid, &m_events);
     // The PSI and the SDT are followed only for an output that shows roles
     // or names: unfollowed, they cost nothing per packet.
-    // Chosen services are told apart by their PMTs.
-    if (!m_stats.selectedServices.empty() ||
+    // Chosen services are told apart by their PMTs, and programmes judged
+    // by their services' picture and sound.
+    if (!m_stats.selectedServices.empty() || m_judging.programme ||
         std::any_of(m_outputs.begin(), m_outputs.end(), [](const Output* o) { return o->WantsRoles(); })) {
         m_roles = std::make_unique<PidRoles>();
         m_roles->PreferServices(m_stats.selectedServices);
@@ -166,9 +165,9 @@ void Check::FinishTimeline(bool packets) {
     m_stats.declaredResets = m_timeline.DeclaredResets();
     if (m_roles) {
         const auto programmes = m_coverage.Programmes(m_timeline, *m_roles, m_clock, m_stats.hasElapsed, m_stats.elapsed,
-                                                      m_whole, m_stats.incompleteProgrammes, m_stats.pids);
+                                                      m_judging.whole, m_stats.incompleteProgrammes, m_stats.pids);
         for (const auto& f : programmes) {
-            if (m_whole && ProgrammeCoverage::Incomplete(f)) m_stats.incompleteServices.push_back(f.serviceId);
+            if (m_judging.whole && ProgrammeCoverage::Incomplete(f)) m_stats.incompleteServices.push_back(f.serviceId);
             for (Output* o : m_outputs) o->On(f);
         }
     }
@@ -288,13 +287,16 @@ void Check::Close(FrameFlags flags) {
     m_stats.lastTotValid = m_clock.LastTime(m_stats.lastTot);
     m_stats.unreadable = m_source.IsReadError();
     m_stats.errorNumber = m_source.ErrorNumber();
-    m_stats.verdict = Judge(m_stats, m_tolerate);
+    const uint64_t tolerate = m_judging.tolerate;
+    m_stats.verdict = Judge(m_stats, tolerate);
+    if (m_judging.programme) m_coverage.JudgeWithin(m_stats.verdict, m_stats, m_stats.selectedServices, tolerate);
     if (m_roles) {
         for (const auto& service : m_roles->Services()) {
             CheckStats::ServiceVerdict sv;
             sv.serviceId = service.first;
             sv.judged = !m_roles->PictureAndSoundPids(service.first).empty();
-            if (sv.judged) sv.verdict = JudgeServices(m_stats, m_tolerate, {service.first});
+            if (sv.judged) sv.verdict = JudgeServices(m_stats, tolerate, {service.first});
+            if (sv.judged && m_judging.programme) m_coverage.JudgeWithin(sv.verdict, m_stats, {service.first}, tolerate);
             m_stats.serviceVerdicts.push_back(std::move(sv));
         }
     }

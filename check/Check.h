@@ -30,14 +30,9 @@ class StreamSource;
 class Check {
 public:
     // outputs are not owned and must outlive the check; file is the input's
-    // name for the outputs (may be null); tolerate is how many picture or
-    // sound packets may be lost before the verdict says damaged.
-    // whole: the input is meant to hold whole programmes, and one that
-    // misses more than a moment makes the verdict incomplete.
-    // services: the services to judge (and whose PCR times the findings),
-    // empty for the whole file.
-    Check(StreamSource& source, std::vector<Output*> outputs, const char* file = nullptr,
-           uint64_t tolerate = 0, bool whole = false, std::vector<int> services = {});
+    // name for the outputs (may be null); judging says how the verdict is
+    // built.
+    Check(StreamSource& source, std::vector<Output*> outputs, const char* file = nullptr, Judging judging = {});
     Check(const Check&) = delete;
     Check& operator=(const Check&) = delete;
 
@@ -84,8 +79,7 @@ private:
     // runs.
     PacketAccounting* m_accounting = nullptr;
     StreamSource& m_source;
-    uint64_t m_tolerate;
-    bool m_whole;
+    const Judging m_judging;
     PacketFramer m_framer;
     // The packet being dispatched to the tables, for the offset of what it
     // completes.

@@ -2,6 +2,7 @@
 #include "check/ProgrammeCoverage.h"
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <iterator>
 
@@ -64,6 +65,13 @@ void ProgrammeCoverage::On(const Finding& f) {
             }
             break;
         }
+        case Finding::Kind::kSyncError:
+            if (!f.atEnd && m_sync.size() < kMaxKept) m_sync.push_back(f.at);
+            break;
+        case Finding::Kind::kGap:
+            // Past the bound a gap is judged wherever it lies.
+            if (!f.declared && m_gaps.size() < kMaxKept) m_gaps.emplace_back(std::min(f.at, to), to);
+            break;
         case Finding::Kind::kDamage:
             if (m_damage.size() >= kMaxKept) m_damage.back().to = std::max(m_damage.back().to, to);
             else m_damage.push_back(TimedDamage{f.at, to, f.pids});
@@ -139,7 +147,7 @@ bool ProgrammeCoverage::Overlap(Finding& f, int64_t from, int64_t to, const Time
 std::vector<Finding> ProgrammeCoverage::Programmes(const Timeline& timeline, const PidRoles& roles,
                                                      const BroadcastClock& clock, bool hasElapsed, int64_t elapsed,
                                                      bool whole, uint64_t& incomplete,
-                                                     const std::vector<PidCounts>& pids) const {
+                                                     const std::vector<PidCounts>& pids) {
     // The broadcast time the recording covers: from its first PCR to its
     // last packet, less its gaps; each end placed by the offset a TOT fixed
     // for its time base.
@@ -166,6 +174,13 @@ std::vector<Finding> ProgrammeCoverage::Programmes(const Timeline& timeline, con
         found.push_back(std::move(f));
     }
     MarkRecorded(found, whole, incomplete);
+    m_unplaced = !hasElapsed ? "no PCR" : !timeline.Anchored() ? "no TOT" : "no EIT";
+    m_recorded.clear();
+    for (const auto& f : found) {
+        if (!f.recorded) continue;
+        const int64_t start = f.start.Seconds() * 1000;
+        m_recorded.push_back(Verdict::Window{f.serviceId, f.eventId, start, start + f.duration * 1000});
+    }
     std::sort(found.begin(), found.end(), [](const Finding& a, const Finding& b) {
         return a.serviceId != b.serviceId ? a.serviceId < b.serviceId : a.start.Seconds() < b.start.Seconds();
     });
@@ -184,6 +199,139 @@ void ProgrammeCoverage::MarkRecorded(std::vector<Finding>& found, bool whole, ui
         f.recorded = largest;
         if (whole && Incomplete(f)) ++incomplete;
     }
+}
+
+void ProgrammeCoverage::Windows::Add(int64_t from, int64_t to) {
+    spans.emplace_back(from, to);
+    std::sort(spans.begin(), spans.end());
+    std::vector<std::pair<int64_t, int64_t>> apart;
+    for (const auto& s : spans) {
+        if (!apart.empty() && s.first <= apart.back().second) apart.back().second = std::max(apart.back().second, s.second);
+        else apart.push_back(s);
+    }
+    spans = std::move(apart);
+}
+
+bool ProgrammeCoverage::Windows::Holds(int64_t at) const {
+    if (all) return true;
+    for (const auto& s : spans) {
+        if (at >= s.first && at < s.second) return true;
+    }
+    return false;
+}
+
+bool ProgrammeCoverage::Windows::Meets(int64_t from, int64_t to) const {
+    if (all) return true;
+    for (const auto& s : spans) {
+        if (from < s.second && to >= s.first) return true;
+    }
+    return false;
+}
+
+ProgrammeCoverage::Outside ProgrammeCoverage::OutsideOf(int pid, const Windows& w) const {
+    Outside o;
+    if (w.all) return o;
+    for (auto it = m_lost.lower_bound({pid, INT64_MIN}); it != m_lost.end() && it->first.first == pid; ++it) {
+        if (!w.Holds(it->first.second * 1000)) o.lost += it->second;
+    }
+    // A range's packets outside: those not within any window, its share of
+    // each by the time it overlaps.
+    auto outside = [&w](const TimedPackets& r, uint64_t packets) {
+        uint64_t inside = 0;
+        for (const auto& s : w.spans) inside += Within(r.from, r.to, packets, s.first, s.second);
+        return packets - std::min(inside, packets);
+    };
+    for (const auto& r : m_errors) {
+        if (r.pid == pid) o.errors += outside(r, r.packets);
+    }
+    for (const auto& r : m_scrambled) {
+        if (r.pid != pid) continue;
+        o.scrambled += outside(r, r.packets);
+        o.afterClear += outside(r, r.afterClear);
+    }
+    return o;
+}
+
+ProgrammeCoverage::Windows ProgrammeCoverage::WindowOf(int serviceId) const {
+    Windows w;
+    const auto it = std::find_if(m_recorded.begin(), m_recorded.end(),
+                                 [serviceId](const Verdict::Window& r) { return r.serviceId == serviceId; });
+    if (it == m_recorded.end()) w.all = true;
+    else w.Add(it->from, it->to);
+    return w;
+}
+
+namespace {
+
+// Takes what lies outside from a figure judged, as far as it goes.
+void Take(uint64_t& judged, uint64_t outside) { judged -= std::min(judged, outside); }
+
+}  // namespace
+
+void ProgrammeCoverage::JudgeWithin(Verdict& v, const CheckStats& stats, const std::vector<int>& services,
+                                    uint64_t tolerate) const {
+    v.programme = true;
+    if (!stats.roles || v.unreadable || v.unrecognised) return;
+    const PidRoles& roles = *stats.roles;
+    std::vector<int> judged;
+    for (const int id : services) {
+        if (roles.Carries(id)) judged.push_back(id);
+    }
+    if (services.empty()) {
+        for (const auto& s : roles.Services()) {
+            if (!roles.PictureAndSoundPids(s.first).empty()) judged.push_back(s.first);
+        }
+    }
+    // Lost sync and gaps hit every service: inside when within any window.
+    Windows any;
+    for (const int id : judged) {
+        const auto it = std::find_if(m_recorded.begin(), m_recorded.end(),
+                                     [id](const Verdict::Window& r) { return r.serviceId == id; });
+        if (it == m_recorded.end()) {
+            any.all = true;
+        } else {
+            if (!v.hasWindow) v.window = *it;
+            v.hasWindow = true;
+            any.Add(it->from, it->to);
+        }
+    }
+    if (!v.hasWindow) {
+        v.windowReason = m_unplaced;
+        return;
+    }
+    for (int pid = 0; pid < kPidCount; ++pid) {
+        const PidCounts& c = stats.pids[static_cast<size_t>(pid)];
+        if (c.packets == 0 || !IsPictureOrSound(&roles, pid)) continue;
+        Windows w;
+        bool named = false;
+        for (const int id : roles.ServiceIds(pid)) {
+            if (std::find(judged.begin(), judged.end(), id) == judged.end()) continue;
+            named = true;
+            const Windows own = WindowOf(id);
+            w.all = w.all || own.all;
+            for (const auto& s : own.spans) w.Add(s.first, s.second);
+        }
+        // The picture and sound of services not chosen is not judged.
+        if (!named && !services.empty()) continue;
+        const Outside o = OutsideOf(pid, named ? w : any);
+        const bool neverClear = c.scrambled == c.packets;
+        v.margins.avLost += o.lost;
+        v.margins.avErrors += o.errors;
+        v.margins.avScrambled += o.scrambled;
+        Take(v.avLost, o.lost);
+        Take(v.avErrors, o.errors);
+        Take(v.avScrambled, neverClear ? o.scrambled : o.afterClear);
+        if (!neverClear) Take(v.scrambledAtStart, o.scrambled - o.afterClear);
+    }
+    for (const int64_t at : m_sync) {
+        if (!any.Holds(at)) ++v.margins.sync;
+    }
+    for (const auto& g : m_gaps) {
+        if (!any.Meets(g.first, g.second)) ++v.margins.gaps;
+    }
+    Take(v.sync, v.margins.sync);
+    Take(v.gaps, v.margins.gaps);
+    v.Settle(tolerate);
 }
 
 }  // namespace tsvigil

@@ -10,6 +10,7 @@
 #include "base/TimeValue.h"
 #include "check/Finding.h"
 #include "check/Output.h"
+#include "check/Verdict.h"
 #include "si/EIT.h"
 
 namespace tsvigil {
@@ -17,6 +18,7 @@ namespace tsvigil {
 class BroadcastClock;
 class PidRoles;
 class Timeline;
+struct CheckStats;
 struct PidCounts;
 
 // Which programmes a recording overlaps, and how much of each it holds: the
@@ -42,9 +44,20 @@ public:
     // moment. Each placed programme carries the figures of its service's
     // picture and sound within its window; pids (kPidCount counts) tell
     // which PIDs were never clear, whose scrambled packets all count.
+    // The recorded programme of each service is kept as its window.
     std::vector<Finding> Programmes(const Timeline& timeline, const PidRoles& roles, const BroadcastClock& clock,
                                      bool hasElapsed, int64_t elapsed, bool whole, uint64_t& incomplete,
-                                     const std::vector<PidCounts>& pids) const;
+                                     const std::vector<PidCounts>& pids);
+
+    // Judges v, built by JudgeServices over services (empty: every service
+    // with picture or sound), within the windows of their recorded
+    // programmes: what was placed before a window's start or after its end
+    // is margin, counted apart and not judged. A finding on a PID is inside
+    // when it falls within the window of any judged service that carries
+    // it; lost sync and gaps, and PIDs no judged service names, within any
+    // judged window. A judged service without a window is judged whole, and
+    // with no window at all v says why and stays as it was.
+    void JudgeWithin(Verdict& v, const CheckStats& stats, const std::vector<int>& services, uint64_t tolerate) const;
 
     // Whether a recorded programme misses more than 2 s at its start or
     // end, or more than 1 s inside.
@@ -85,6 +98,27 @@ private:
         int64_t to;
         std::vector<int> pids;
     };
+    // Windows in ms, end excluded, ascending and apart; an empty list with
+    // all set stands for the whole recording.
+    struct Windows {
+        bool all = false;
+        std::vector<std::pair<int64_t, int64_t>> spans;
+        void Add(int64_t from, int64_t to);
+        bool Holds(int64_t at) const;
+        bool Meets(int64_t from, int64_t to) const;  // any of from-to (both included) inside
+    };
+    // What one PID suffered outside windows: packets lost, with errors,
+    // scrambled in all and of them after the PID's first clear packet.
+    struct Outside {
+        uint64_t lost = 0;
+        uint64_t errors = 0;
+        uint64_t scrambled = 0;
+        uint64_t afterClear = 0;
+    };
+    Outside OutsideOf(int pid, const Windows& w) const;
+    // The windows a judged service's findings fall in: its recorded
+    // programme's, or the whole recording without one.
+    Windows WindowOf(int serviceId) const;
 
     // A bound on the timed findings kept of each kind, which a hostile
     // stream's clock could otherwise multiply.
@@ -97,6 +131,14 @@ private:
     std::vector<TimedPackets> m_scrambled;
     std::vector<TimedPackets> m_errors;
     std::vector<TimedDamage> m_damage;
+    // Lost sync inside the file, and gaps and undeclared clock resets
+    // (from, to), where they were placed.
+    std::vector<int64_t> m_sync;
+    std::vector<std::pair<int64_t, int64_t>> m_gaps;
+    // Each service's recorded programme, as its window; or why no
+    // programme could be placed.
+    std::vector<Verdict::Window> m_recorded;
+    const char* m_unplaced = "no EIT";
 };
 
 }  // namespace tsvigil

@@ -47,7 +47,23 @@ std::string Verdict::Line() const {
                   " (av lost %" PRIu64 ", av errors %" PRIu64 ", av scrambled %" PRIu64 ", sync %" PRIu64
                   "; other lost %" PRIu64 ", duplicates %" PRIu64 ", scrambled at start %" PRIu64 ", gaps %" PRIu64 ")",
                   avLost, avErrors, avScrambled, sync, otherLost, duplicates, scrambledAtStart, gaps);
-    return line + figures;
+    line += figures;
+    if (programme) {
+        std::snprintf(figures, sizeof figures,
+                      "; margins av lost %" PRIu64 ", av errors %" PRIu64 ", av scrambled %" PRIu64 ", sync %" PRIu64,
+                      margins.avLost, margins.avErrors, margins.avScrambled, margins.sync);
+        line.insert(line.size() - 1, figures);
+    }
+    return line;
+}
+
+void Verdict::Settle(uint64_t tolerate) {
+    damaged = avLost > tolerate || avErrors > 0 || sync > 0;
+    scrambled = avScrambled > 0;
+    gap = gaps > 0;
+    // What chance packets show is no damage to a stream: the verdict says
+    // only that there is none.
+    if (unrecognised) damaged = scrambled = gap = incomplete = false;
 }
 
 Verdict Judge(const CheckStats& stats, uint64_t tolerate) {
@@ -103,10 +119,7 @@ Verdict JudgeServices(const CheckStats& stats, uint64_t tolerate, const std::vec
     const int64_t least = 5 * int64_t(stats.packetSize ? stats.packetSize : 188);
     v.unrecognised = !stats.unreadable && stats.bytes >= least && stats.bytesInRuns * 2 < stats.bytes;
     v.empty = !stats.unreadable && !v.unrecognised && packets == 0;
-    v.damaged = v.avLost > tolerate || v.avErrors > 0 || v.sync > 0;
-    v.scrambled = v.avScrambled > 0;
     v.gaps = stats.gaps;
-    v.gap = v.gaps > 0;
     if (v.selected) {
         for (const int id : services) {
             for (const int incomplete : stats.incompleteServices) v.incomplete = v.incomplete || incomplete == id;
@@ -118,9 +131,7 @@ Verdict JudgeServices(const CheckStats& stats, uint64_t tolerate, const std::vec
     // what services it lacks.
     if (stats.unreadable || v.unrecognised) v.absentServices.clear();
     v.absent = !v.absentServices.empty();
-    // What chance packets show is no damage to a stream: the verdict says
-    // only that there is none.
-    if (v.unrecognised) v.damaged = v.scrambled = v.gap = v.incomplete = false;
+    v.Settle(tolerate);
     return v;
 }
 

@@ -10,6 +10,24 @@ namespace tsvigil {
 class PidRoles;
 struct CheckStats;
 
+// How a check judges: the losses tolerated, whether whole programmes are
+// expected, the services judged, and whether only their recorded
+// programmes are.
+struct Judging {
+    // Picture or sound packets that may be lost before the verdict says
+    // damaged.
+    uint64_t tolerate = 0;
+    // The input is meant to hold whole programmes: one that misses more
+    // than a moment makes the verdict incomplete.
+    bool whole = false;
+    // The services to judge (and whose PCR times the findings), in the
+    // order given; empty for the whole file.
+    std::vector<int> services;
+    // Each judged service's recorded programme only: what lies before its
+    // start or after its end is margin, counted apart.
+    bool programme = false;
+};
+
 // What the damage hits: picture and sound, or what the broadcast sends
 // again and again (tables, captions, ECMs) and what harms nothing.
 struct Verdict {
@@ -39,6 +57,27 @@ struct Verdict {
     uint64_t otherServicesAvErrors = 0;
     uint64_t otherServicesAvScrambled = 0;
     std::vector<int> absentServices;  // the services asked for that the file lacks
+    // Judged over recorded programmes only: what fell outside their
+    // windows, and the window of the first judged service that has one
+    // (from and to in ms of JST since 1970), or why none could be placed.
+    bool programme = false;
+    struct Margins {
+        uint64_t avLost = 0;
+        uint64_t avErrors = 0;
+        uint64_t avScrambled = 0;
+        uint64_t sync = 0;
+        uint64_t gaps = 0;
+    };
+    Margins margins;
+    struct Window {
+        int serviceId = 0;
+        int eventId = 0;
+        int64_t from = 0;
+        int64_t to = 0;
+    };
+    bool hasWindow = false;
+    Window window;
+    const char* windowReason = nullptr;  // "no PCR", "no TOT" or "no EIT" without a window
 
     bool Ok() const { return !unreadable && !unrecognised && !absent && !empty && !damaged && !scrambled && !gap && !incomplete; }
     // "unreadable", "unrecognised", "absent", "empty", "damaged", "scrambled", "gap",
@@ -46,8 +85,13 @@ struct Verdict {
     // unrecognised input has that word alone.
     std::vector<const char*> Words() const;
     // The words joined by ", ", then the figures in parentheses:
-    // "damaged (av lost 12, av errors 3, ...; other lost 5, ...)".
+    // "damaged (av lost 12, av errors 3, ...; other lost 5, ...)", and
+    // judged over programmes "...; margins av lost 6, ...)".
     std::string Line() const;
+    // The words from the figures: damaged when picture or sound lost more
+    // than tolerate packets, carried a transport error, or sync was lost
+    // before the last packet; scrambled; gap.
+    void Settle(uint64_t tolerate);
 };
 
 // Whether pid carries picture or sound (or is a PID no table names above

@@ -5,7 +5,7 @@
 // the input (quotes, markup, control bytes, invalid UTF-8 and Shift_JIS).
 //
 // Input: byte 0 chooses options (bit 0 UTF-8 text, bit 1 whole programmes
-// expected, bit 2 a tolerance of byte 0's high nibble, bit 3 no file name),
+// expected and judged alone, bit 2 a tolerance of byte 0's high nibble, bit 3 no file name),
 // byte 1 & 0x3F is the length of the file name that follows, the rest is
 // the transport stream.
 //
@@ -205,6 +205,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const size_t head = size > 1 ? 2 + nameLen : size;
     const bool utf8 = flags & 1;
     const bool whole = flags & 2;
+    const bool programme = whole;
     const uint64_t tolerate = (flags & 4) ? flags >> 4 : 0;
     const char* file = (flags & 8) ? nullptr : name.c_str();
 
@@ -225,7 +226,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     HtmlReport html(dir.Page(), file);
     {
         auto check = std::make_unique<Check>(
-            source, std::vector<Output*>{&report, &summary, &jsonReport, &verdict, &html}, file, tolerate, whole);
+            source, std::vector<Output*>{&report, &summary, &jsonReport, &verdict, &html}, file, Judging{tolerate, whole, {}, programme});
         check->Run();
     }
     converted.reset();

@@ -65,6 +65,21 @@ std::string VerdictObject(const Verdict& v, bool apart) {
         for (size_t i = 0; i < v.absentServices.size(); ++i) o += (i ? "," : "") + std::to_string(v.absentServices[i]);
         o += "]";
     }
+    if (v.programme) {
+        std::snprintf(figures, sizeof figures,
+                      ",\"margins\":{\"av_lost\":%" PRIu64 ",\"av_errors\":%" PRIu64 ",\"av_scrambled\":%" PRIu64
+                      ",\"sync_errors\":%" PRIu64 ",\"gaps\":%" PRIu64 "},\"window\":",
+                      v.margins.avLost, v.margins.avErrors, v.margins.avScrambled, v.margins.sync, v.margins.gaps);
+        o += figures;
+        if (v.hasWindow) {
+            o += "{\"service_id\":" + std::to_string(v.window.serviceId) +
+                 ",\"event_id\":" + std::to_string(v.window.eventId) +
+                 ",\"from\":" + FormatMilliseconds(v.window.from, true) +
+                 ",\"to\":" + FormatMilliseconds(v.window.to, true) + "},\"window_reason\":null";
+        } else {
+            o += std::string("null,\"window_reason\":") + (v.windowReason ? JsonReport::Quote(v.windowReason) : "null");
+        }
+    }
     return o + "}";
 }
 

@@ -152,6 +152,12 @@ void SummaryReport::Finish(const CheckStats& stats) {
             std::fprintf(out, "  absent services:%s\n", ids.c_str());
         }
     }
+    if (v.programme && v.hasWindow) {
+        std::fprintf(out, "  judged programme: service %d event %d, %s to %s\n", v.window.serviceId,
+                     v.window.eventId, FormatClock(v.window.from, false).c_str(), FormatClock(v.window.to, false).c_str());
+    } else if (v.programme) {
+        std::fprintf(out, "  judged programme: none (%s): the whole file\n", v.windowReason ? v.windowReason : "no EIT");
+    }
     std::fprintf(out, "  verdict: %s\n", v.Line().c_str());
 }
 

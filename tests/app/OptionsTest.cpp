@@ -41,6 +41,19 @@ TEST(CommandLineTest, OptionLines) {
                               "/a.txt' '" + notTs + "/b.html' && cp '" + f + "' '" + loop + "/A.TS' && ln -s '" + f +
                               "' '" + loop + "/sub/b.mts' && ln -s . '" + loop + "/self'";
     ASSERT_EQ(0, std::system(setup.c_str()));
+    // Recordings where no programme can be placed: without a PCR, without a
+    // TOT, and with every EIT section failing its CRC_32.
+    TempFile noPcr({}), noTot({}), noEit({});
+    tsgen::RecordingOptions o;
+    o.psi = o.si = true;
+    o.packets = 5000;
+    o.packetsPerSecond = 1000;
+    ASSERT_TRUE(tsgen::WriteRecording(noPcr.Path(), o));
+    o.badCrc.push_back({0x4E, 0x6F, 1});
+    o.pcr = true;
+    ASSERT_TRUE(tsgen::WriteRecording(noEit.Path(), o));
+    o.si = false;
+    ASSERT_TRUE(tsgen::WriteRecording(noTot.Path(), o));
     const std::string verdict = RunTool({"--verdict", f}).out;  // "F: damaged (...)"
     const std::string figures = verdict.substr(f.size());
     const std::string json = RunTool({"--json", f}).out;
@@ -94,6 +107,14 @@ TEST(CommandLineTest, OptionLines) {
         {"service 0, the network, is no service", {"--service", "0", "--verdict", f}, 3, ": absent, damaged, gap (av lost 0,",
          kBanner},
         {"services in hex and a list", {"--service", "0x400,1025", "--verdict", f}, 3, ": damaged, scrambled, gap (", kBanner},
+        {"--programme without a PCR", {"--json", "--programme", noPcr.Path()}, 0,
+         "\"window\":null,\"window_reason\":\"no PCR\"}}\n", kBanner},
+        {"--programme without a TOT", {"--json", "--programme", noTot.Path()}, 0, "\"window_reason\":\"no TOT\"}}\n",
+         kBanner},
+        {"--programme without an EIT", {"--json", "--programme", noEit.Path()}, 0, "\"window_reason\":\"no EIT\"}}\n",
+         kBanner},
+        {"--programme: the margins group", {"--verdict", "--programme", noEit.Path()}, 0,
+         "gaps 0; margins av lost 0, av errors 0, av scrambled 0, sync 0)\n", kBanner},
         {"--html naming the file to check", {"--html", f, f}, 2, "",
          "tsvigil: refusing to write '" + f + "': it is one of the files to check\nusage: tsvigil [OPTION]"},
         {"--html naming it another way", {"--html", respelled, f}, 2, "", "it is one of the files to check"},

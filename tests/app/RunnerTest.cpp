@@ -279,56 +279,76 @@ TEST(RunnerTest, WholeMultiplexJudgedPerService) {
     // runs from 5 s to 25 s (1 and 3 are its margins) and 1025 has one.
     // Each row: the summary's verdict lines of the whole file, then of the
     // file judged for the services chosen, then what each programme of the
-    // JSON says happened inside it.
+    // JSON says happened inside it, then the verdict lines of the services
+    // chosen judged within their recorded programmes (--programme).
     struct Case {
         const char* name;
         std::vector<tsgen::PidFault> drop, scramble;
         double cutAt;  // half a second of broadcast left out there (0: none)
         std::string services;
-        std::string whole, chosen, programmes;
+        std::string whole, chosen, programmes, programme;
+        std::vector<tsgen::PidFault> scrambleStart = {};
     };
     const Case cases[] = {
         {"clean 1024 beside a scrambled 1025", {}, {{0x0121, 2}}, 0, "1024",
          "1024 ok 0/0/0; 1025 scrambled 0/0/37; file scrambled 0/0/37; ",
          "1024 ok 0/0/0; 1025 scrambled 0/0/37; other 0/0/37; file ok 0/0/0; ",
-         "1024/1 0/0/0/0; 1024/2 0/0/0/0; 1024/3 0/0/0/0; 1025/1 0/0/37/0; "},
+         "1024/1 0/0/0/0; 1024/2 0/0/0/0; 1024/3 0/0/0/0; 1025/1 0/0/37/0; ",
+         "1024 ok 0/0/0 m 0/0/0/0; 1025 scrambled 0/0/37 m 0/0/0/0; other 0/0/37; file ok 0/0/0 m 0/0/0/0; "},
         {"losses on 1025's video only", {{0x0121, 3}}, {}, 0, "1024",
          "1024 ok 0/0/0; 1025 damaged 24/0/0; file damaged 24/0/0; ",
          "1024 ok 0/0/0; 1025 damaged 24/0/0; other 24/0/0; file ok 0/0/0; ",
-         "1024/1 0/0/0/0; 1024/2 0/0/0/0; 1024/3 0/0/0/0; 1025/1 24/0/0/24; "},
+         "1024/1 0/0/0/0; 1024/2 0/0/0/0; 1024/3 0/0/0/0; 1025/1 24/0/0/24; ",
+         "1024 ok 0/0/0 m 0/0/0/0; 1025 damaged 24/0/0 m 0/0/0/0; other 24/0/0; file ok 0/0/0 m 0/0/0/0; "},
         {"losses on the shared sound", {{0x0112, 40}}, {}, 0, "0x400",
          "1024 damaged 58/0/0; 1025 damaged 58/0/0; file damaged 58/0/0; ",
          "1024 damaged 58/0/0; 1025 damaged 58/0/0; other 0/0/0; file damaged 58/0/0; ",
-         "1024/1 10/0/0/1; 1024/2 39/0/0/1; 1024/3 9/0/0/1; 1025/1 58/0/0/1; "},
+         "1024/1 10/0/0/1; 1024/2 39/0/0/1; 1024/3 9/0/0/1; 1025/1 58/0/0/1; ",
+         "1024 damaged 39/0/0 m 19/0/0/0; 1025 damaged 58/0/0 m 0/0/0/0; other 0/0/0; file damaged 39/0/0 m 19/0/0/0; "},
         {"a service the file lacks", {}, {{0x0121, 2}}, 0, "1024,2000",
          "1024 ok 0/0/0; 1025 scrambled 0/0/37; file scrambled 0/0/37; ",
          "1024 ok 0/0/0; 1025 scrambled 0/0/37; other 0/0/37; absent 2000; file absent 0/0/0; ",
-         "1024/1 0/0/0/0; 1024/2 0/0/0/0; 1024/3 0/0/0/0; 1025/1 0/0/37/0; "},
+         "1024/1 0/0/0/0; 1024/2 0/0/0/0; 1024/3 0/0/0/0; 1025/1 0/0/37/0; ",
+         "1024 ok 0/0/0 m 0/0/0/0; 1025 scrambled 0/0/37 m 0/0/0/0; other 0/0/37; absent 2000; file absent 0/0/0 m 0/0/0/0; "},
         {"losses in the margins only", {}, {}, 2, "1024",
          "1024 damaged 14/0/0; 1025 damaged 7/0/0; file damaged 15/0/0; ",
          "1024 damaged 14/0/0; 1025 damaged 7/0/0; other 1/0/0; file damaged 14/0/0; ",
-         "1024/1 14/0/0/1; 1024/2 0/0/0/0; 1024/3 0/0/0/0; 1025/1 7/0/0/1; "},
+         "1024/1 14/0/0/1; 1024/2 0/0/0/0; 1024/3 0/0/0/0; 1025/1 7/0/0/1; ",
+         "1024 ok 0/0/0 m 14/0/0/0; 1025 damaged 7/0/0 m 0/0/0/0; other 1/0/0; file ok 0/0/0 m 14/0/0/0; "},
         {"losses inside the programme", {}, {}, 10, "1024",
          "1024 damaged 14/0/0; 1025 damaged 6/0/0; file damaged 15/0/0; ",
          "1024 damaged 14/0/0; 1025 damaged 6/0/0; other 1/0/0; file damaged 14/0/0; ",
-         "1024/1 0/0/0/0; 1024/2 14/0/0/1; 1024/3 0/0/0/0; 1025/1 6/0/0/1; "},
+         "1024/1 0/0/0/0; 1024/2 14/0/0/1; 1024/3 0/0/0/0; 1025/1 6/0/0/1; ",
+         "1024 damaged 14/0/0 m 0/0/0/0; 1025 damaged 6/0/0 m 0/0/0/0; other 1/0/0; file damaged 14/0/0 m 0/0/0/0; "},
+        {"the descrambler caught up in the margin", {}, {}, 0, "1024",
+         "1024 ok 0/0/0; 1025 ok 0/0/0; file ok 0/0/0; ",
+         "1024 ok 0/0/0; 1025 ok 0/0/0; other 0/0/0; file ok 0/0/0; ",
+         "1024/1 0/0/0/0; 1024/2 0/0/0/0; 1024/3 0/0/0/0; 1025/1 0/0/0/0; ",
+         "1024 ok 0/0/0 m 0/0/4506/0; 1025 ok 0/0/0 m 0/0/0/0; other 0/0/0; file ok 0/0/0 m 0/0/4506/0; ",
+         {{0x0111, 5000}}},
     };
     // The summary's lines that judge, short: "1024 ok 0/0/0" per service
-    // (its words, then av lost, av errors and av scrambled), "other 0/0/19"
-    // for the services not chosen, "absent 2000", and the file's as "file".
+    // (its words, then av lost, av errors and av scrambled, and with margins
+    // "m" and their av lost, av errors, av scrambled and sync), "other
+    // 0/0/19" for the services not chosen, "absent 2000", and the file's as
+    // "file".
     const auto verdictLines = [](const std::string& out) {
         static const std::regex judged(
             "  (verdict (\\d+)[^:]*|verdict|other services|absent services): (.*?) ?\\(?av lost (\\d+), "
-            "av errors (\\d+), av scrambled (\\d+).*|  absent services: (.*)");
+            "av errors (\\d+), av scrambled (\\d+)[^)]*?(; margins av lost (\\d+), av errors (\\d+), "
+            "av scrambled (\\d+), sync (\\d+))?\\)?|  absent services: (.*)");
         std::istringstream lines(out);
         std::string line, kept;
         std::smatch m;
         while (std::getline(lines, line)) {
             if (!std::regex_match(line, m, judged)) continue;
-            if (m[7].matched) kept += "absent " + m[7].str() + "; ";
+            if (m[12].matched) kept += "absent " + m[12].str() + "; ";
             else
                 kept += (m[2].matched ? m[2].str() : m[1] == "verdict" ? "file" : "other") + " " +
-                        (m[3].length() ? m[3].str() + " " : "") + m[4].str() + "/" + m[5].str() + "/" + m[6].str() + "; ";
+                        (m[3].length() ? m[3].str() + " " : "") + m[4].str() + "/" + m[5].str() + "/" + m[6].str() +
+                        (m[7].matched ? " m " + m[8].str() + "/" + m[9].str() + "/" + m[10].str() + "/" + m[11].str()
+                                      : "") +
+                        "; ";
         }
         return kept;
     };
@@ -361,6 +381,7 @@ TEST(RunnerTest, WholeMultiplexJudgedPerService) {
         o.cutAt = c.cutAt;
         o.dropPid = c.drop;
         o.scramblePid = c.scramble;
+        o.scrambleStart = c.scrambleStart;
         ASSERT_TRUE(tsgen::WriteRecording(f.Path(), o));
         const auto whole = RunTool({"--summary", "--verdict", f.Path()});
         EXPECT_EQ(c.whole, verdictLines(whole.out));
@@ -368,6 +389,9 @@ TEST(RunnerTest, WholeMultiplexJudgedPerService) {
         EXPECT_EQ(c.chosen, verdictLines(chosen.out));
         EXPECT_EQ(c.chosen.find("file ok") != std::string::npos ? 0 : 3, chosen.status);
         EXPECT_EQ(c.programmes, programmeFigures(RunTool({"--json", f.Path()}).out));
+        const auto programme = RunTool({"--summary", "--verdict", "--programme", "--service", c.services, f.Path()});
+        EXPECT_EQ(c.programme, verdictLines(programme.out));
+        EXPECT_EQ(c.programme.find("file ok") != std::string::npos ? 0 : 3, programme.status);
     }
 }
 
