@@ -410,6 +410,14 @@ TEST(RunnerTest, RankedCopiesOfOneProgramme) {
     o.teiEvery = 0;
     o.programmeStartOffset = 100;
     ASSERT_TRUE(tsgen::WriteRecording(c.Path(), o));
+    // Two copies that span two programmes of 2 s: each programme is ranked
+    // by what happened inside it, not by the whole file's figures.
+    TempFile e({}), f({});
+    o.programmeSeconds = 2;
+    o.programmeStartOffset = 1;
+    ASSERT_TRUE(tsgen::WriteRecording(e.Path(), o));
+    o.teiEvery = 500;
+    ASSERT_TRUE(tsgen::WriteRecording(f.Path(), o));
     const std::string missing = "/nonexistent/dir/rec.ts";
     const std::string clean = a.Path() + " (coverage 0.045, av lost 0, av errors 0, av scrambled 0)";
     const std::string damaged = b.Path() + " (coverage 0.045, av lost 0, av errors 60, av scrambled 0)";
@@ -425,6 +433,12 @@ TEST(RunnerTest, RankedCopiesOfOneProgramme) {
         {"a missing file among them", {"-u", "-c", "--service", "1024", "--rank", missing, b.Path(), a.Path()}, line},
         {"different programmes", {"-c", "--service", "1024", "--rank", a.Path(), c.Path()}, ""},
         {"a single file", {"-c", "--rank", a.Path()}, ""},
+        {"each programme by its own figures", {"-u", "-c", "--rank", f.Path(), e.Path()},
+         "programme 1024/1 [HV][字]ニュース７: best " + e.Path() +
+             " (coverage 0.750, av lost 0, av errors 0, av scrambled 0); then " + f.Path() +
+             " (coverage 0.750, av lost 0, av errors 33, av scrambled 0)\nprogramme 1025/1 サッカー中継　日本×韓国[生]: best " +
+             e.Path() + " (coverage 0.002, av lost 0, av errors 0, av scrambled 0); then " + f.Path() +
+             " (coverage 0.002, av lost 0, av errors 20, av scrambled 0)\n"},
         {"JSON", {"--json", "--service", "1024", "--rank", b.Path(), a.Path()},
          "{\"type\":\"ranking\",\"service_id\":1024,\"event_id\":1,\"name\":\"[HV][字]ニュース７\","
          "\"start\":\"2008-06-01T11:59:50+09:00\",\"copies\":[{\"file\":\"" + a.Path() +
@@ -441,6 +455,7 @@ TEST(RunnerTest, RankedCopiesOfOneProgramme) {
         EXPECT_EQ(c.ranking, ranking);
         // The status follows the verdicts alone.
         const bool anyBad = std::find(c.args.begin(), c.args.end(), b.Path()) != c.args.end() ||
+                            std::find(c.args.begin(), c.args.end(), f.Path()) != c.args.end() ||
                             std::find(c.args.begin(), c.args.end(), missing) != c.args.end();
         EXPECT_EQ(c.args[0] != "--json" && anyBad ? 3 : 0, run.status);
         // Nothing follows the ranking.
