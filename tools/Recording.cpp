@@ -218,11 +218,13 @@ bool WriteDemoRecording(const std::string& path) {
     constexpr long long pps = 200;
     constexpr int kPayAudioPid = 0x0122;
     std::vector<PsiSection> psi = RecordingPsi();
-    // The second service's PMT: its own sound, and an ECM for the whole
-    // programme (ARIB STD-B10 CA descriptor in the program_info loop).
+    // The second service's PMT: its own sound, an ECM for the whole
+    // programme (ARIB STD-B10 CA descriptor in the program_info loop), and
+    // the clock of the first service (services of one multiplex may share
+    // a PCR_PID).
     for (PsiSection& s : psi)
         if (s.pid == 0x01F1)
-            s.section = MakePMT(0x0401, 0x0121, CADescriptor(0x0005, 0x0902),
+            s.section = MakePMT(0x0401, 0x01FF, CADescriptor(0x0005, 0x0902),
                                 {{0x1B, 0x0121, StreamIdentifierDescriptor(0x01)},
                                  {0x0F, kPayAudioPid, StreamIdentifierDescriptor(0x11)},
                                  {0x06, 0x0138, StreamIdentifierDescriptor(0x38)},

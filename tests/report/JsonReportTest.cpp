@@ -162,7 +162,7 @@ TEST(JsonReportTest, DemoRecordingValues) {
         "{\"pid\":290,\"role\":\"AAC audio\",\"class\":\"av\",\"service_ids\":[1025],\"packets\":1917,\"conti"
         "nuity_errors\":1,\"transport_errors\":5,\"scrambled\":1917,\"lost\":3,\"duplicates\":0,\"discontinui"
         "ties\":0,\"crc_errors\":0,\"descriptor_errors\":0}",
-        "{\"pid\":511,\"role\":\"PCR\",\"class\":\"av\",\"service_ids\":[1024],",
+        "{\"pid\":511,\"role\":\"PCR\",\"class\":\"av\",\"service_ids\":[1024,1025],",
         "\"services\":[{\"service_id\":1024,\"name\":\"サンプル放送１\",\"verdict\":{\"ok\":false,\"wo"
         "rds\":[\"damaged\",\"scrambled\",\"gap\"],\"av_lost\":23,",
         "{\"service_id\":1025,\"name\":\"サンプル放送２\",\"verdict\":{\"ok\":false,\"words\":[\"damag"

@@ -41,7 +41,7 @@ TEST(SummaryReportTest, DemoRecording) {
         "  0x0150             29           1           0          0          1       0      0      0  other  stream_type 0x80 (service 1025)\n"
         "  0x01f0             23           1           0          0          1       0      0      0  other  PMT\n"
         "  0x01f1             23           1           0          0          1       0      0      0  other  PMT\n"
-        "  0x01ff           3599           0           0          0          0       0      0      0  av     PCR (service 1024)\n"
+        "  0x01ff           3599           0           0          0          0       0      0      0  av     PCR (service 1024, 1025)\n"
         "  0x0901             29           1           0          0          1       0      0      0  other  ECM (service 1024)\n"
         "  0x0902             29           1           0          0          1       0      0      0  other  ECM (service 1025)\n"
         "  0x0a01             29           1           0          0          1       0      0      0  other  EMM\n"
