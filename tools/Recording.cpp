@@ -202,16 +202,40 @@ namespace tsgen {
 
 bool WriteDemoRecording(const std::string& path) {
     // A compressed broadcast: 200 packets stand for one second, so two
-    // minutes of programmes fit in a few megabytes. Faults are placed at
-    // chosen moments so the report shows every kind of line.
+    // minutes of a whole multiplex fit in a few megabytes. Faults are
+    // placed at chosen moments so the report shows every kind of line.
+    //
+    // The recording of the first service's programme of 12:00:12-12:01:47
+    // began 12 s early and stopped 13 s late, as recorders do: the tuner
+    // locked and the descrambler caught up in the first seconds, and the
+    // tuner restarted after the programme's end. Every fault of the first
+    // service lies in those margins but a packet sent twice, which the
+    // continuity_counter tells from a lost one. The second service is a pay
+    // service the receiver holds no contract for: its picture and sound
+    // are scrambled throughout.
     std::unique_ptr<std::FILE, FileCloser> f(std::fopen(path.c_str(), "wb"));
     if (!f) return false;
     constexpr long long pps = 200;
-    const std::vector<PsiSection> psi = RecordingPsi();
+    constexpr int kPayAudioPid = 0x0122;
+    std::vector<PsiSection> psi = RecordingPsi();
+    // The second service's PMT: its own sound, an ECM for the whole
+    // programme (ARIB STD-B10 CA descriptor in the program_info loop), and
+    // the clock of the first service (services of one multiplex may share
+    // a PCR_PID).
+    for (PsiSection& s : psi)
+        if (s.pid == 0x01F1)
+            s.section = MakePMT(0x0401, 0x01FF, CADescriptor(0x0005, 0x0902),
+                                {{0x1B, 0x0121, StreamIdentifierDescriptor(0x01)},
+                                 {0x0F, kPayAudioPid, StreamIdentifierDescriptor(0x11)},
+                                 {0x06, 0x0138, StreamIdentifierDescriptor(0x38)},
+                                 {0x80, 0x0150, {}}});
     StreamBuilder b(188);
+    b.AddPidFault({0x0121, PidFaultKind::Scramble, 1});
+    b.AddPidFault({kPayAudioPid, PidFaultKind::Scramble, 1});
     SiSchedule si(pps, 40);
-    // The first service's programme began 3 s before the recording did.
-    si.SetTimetable(0, 40, 3);
+    // The first service's programmes last 95 s; the one on air when the
+    // recording began ends 12 s into it.
+    si.SetTimetable(0, 95, 83);
     const long long total = pps * 120;
     long long k = 0;
     // The PCR every 40 ms on the PCR PID, on the same clock as the TOT.
@@ -220,24 +244,28 @@ bool WriteDemoRecording(const std::string& path) {
         s.pcr = (uint64_t{1} << 32) + static_cast<uint64_t>(k) * kPcrHz / pps;
         return s;
     });
-    // Five seconds of broadcast, from 95 s on, never reached the file (a
+    // Five seconds of broadcast, from 110 s on, never reached the file (a
     // tuner restart): the bytes between these offsets are left out.
     size_t cutFrom = 0, cutTo = 0;
     for (; k < total; ++k) {
         const long long sec = k / pps;
-        if (k == 95 * pps) cutFrom = b.Data().size();
-        if (k == 100 * pps) cutTo = b.Data().size();
+        if (k == 110 * pps) cutFrom = b.Data().size();
+        if (k == 115 * pps) cutTo = b.Data().size();
         PacketFaults faults;
+        // The tuner locking: lost sync, then two seconds of transport errors.
         if (k == 3 * pps + 77) faults.badSync = true;
-        if (sec >= 21 && sec < 23 && k % 7 == 0) faults.transportError = true;
+        if (sec >= 4 && sec < 6 && k % 7 == 0) faults.transportError = true;
         if (si.Due(k, b)) {
         } else if (Psi(psi, k, b, true)) {
         } else if (k % 12 == 3) {
-            // Scrambled for five seconds, and again after the last TOT.
-            faults.scrambled = (sec >= 47 && sec < 52) || sec >= 118;
+            // Scrambled until the descrambler caught up, and again after
+            // the last TOT.
+            faults.scrambled = sec < 8 || sec >= 118;
             b.AddFiller(kAudioPid, faults);
+        } else if (k % 12 == 9) {
+            b.AddFiller(kPayAudioPid, faults);
         } else {
-            if (k == 14 * pps + 33 || k == 88 * pps + 101) faults.counterStep = 3;
+            if (k == 9 * pps + 35 || k == 108 * pps + 161) faults.counterStep = 3;
             // A packet sent twice: its copy takes the next packet's place.
             if (k == 63 * pps + 4) faults.copies = 2;
             if (k != 63 * pps + 5) b.AddFiller(kVideoPid, faults);

@@ -106,7 +106,8 @@ struct RecordingOptions {
 
 bool WriteRecording(const std::string& path, const RecordingOptions& options);
 
-// The sample recording of the demo: every kind of report line.
+// The sample recording of the demo: a whole multiplex, every kind of
+// report line, the first service's faults in its programme's margins.
 bool WriteDemoRecording(const std::string& path);
 
 }  // namespace tsgen

@@ -243,7 +243,7 @@ TEST(HtmlReportTest, IndexOfSeveralFiles) {
     EXPECT_NE(std::string::npos, index.find("<a href=\"missing.ts.html\">" + missing + "</a>"));
     EXPECT_NE(std::string::npos, index.find("unreadable</td><td></td><td class=\"n\">no PCR</td>"));
     // Each file's recorded programmes, one a service, and its duration as h:mm:ss.
-    EXPECT_EQ(2u, Occurrences(index, "damaged, scrambled, gap</td><td>[新]連続ドラマ　春の嵐[解][デ], 2008/06/01 12:00:37<br>"
+    EXPECT_EQ(2u, Occurrences(index, "damaged, scrambled, gap</td><td>[新]連続ドラマ　春の嵐[解][デ], 2008/06/01 12:00:12<br>"
                                      "[映]名作劇場「雪国」[字], 2008/06/01 12:00:27</td><td class=\"n\">0:02:00</td>"));
     // The tally by verdict, no row for a verdict no file got.
     EXPECT_NE(std::string::npos, index.find("<tr><td>damaged, scrambled, gap</td><td class=\"n\">2</td></tr>\n"
@@ -257,7 +257,7 @@ TEST(HtmlReportTest, IndexOfSeveralFiles) {
     EXPECT_EQ(1u, Occurrences(json, "\"type\":\"transport_error_range\""));
     EXPECT_EQ(2u, CountOf(page, "scrambled"));
     EXPECT_EQ(1u, CountOf(page, "tei"));
-    EXPECT_NE(std::string::npos, page.find("1 ranges, 53 packets, 53 of picture and sound"));
+    EXPECT_NE(std::string::npos, page.find("1 ranges, 54 packets, 54 of picture and sound"));
     EXPECT_NE(std::string::npos, page.find("<div id=\"verdict\" class=\"v-bad\">damaged"));
     EXPECT_NE(std::string::npos, ReadAll(out + "/missing.ts.html").find("<div id=\"verdict\" class=\"v-none\">unreadable"));
 
@@ -300,8 +300,8 @@ TEST(HtmlReportTest, BrowserSeesTheMarksAndNoScript) {
     EXPECT_EQ(Occurrences(json, "\"type\":\"transport_error_range\""), CountOf(dom, "tei"));
     // The verdict words first, then what happened in words, then the figures.
     const std::regex banner("<div id=\"verdict\"[^>]*>damaged, scrambled, gap <span[^>]*>[^<]*</span><br>\\s*"
-                            "<span class=\"said\">11 picture and sound packets lost and 53 with errors, in 6 places; "
-                            "116 scrambled; sync lost once; one gap of 5.0 s</span><br>\\s*<span class=\"figures\">\\(av lost 11,");
+                            "<span class=\"said\">27 picture and sound packets lost and 54 with errors, in 5 places; "
+                            "1979 scrambled; sync lost once; one gap of 5.0 s</span><br>\\s*<span class=\"figures\">\\(av lost 27,");
     EXPECT_TRUE(std::regex_search(dom, banner));
     // And as it looks: a screenshot beside the test binary, in the build
     // tree, for a person to glance at.
