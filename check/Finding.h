@@ -46,12 +46,15 @@ struct Finding {
     };
 
     // For the packet ranges: one PID's packets in the range, and for a
-    // scrambled range those before the PID's first clear packet.
+    // scrambled range those before the PID's first clear packet; offset and
+    // toOffset are its first and last packet's.
     struct PidPackets {
         int pid = -1;
         bool av = false;  // the PID carries picture or sound, as known when the range closed
         uint64_t packets = 0;
         uint64_t atStart = 0;
+        int64_t offset = -1;
+        int64_t toOffset = -1;
     };
 
     Kind kind = Kind::kPacketSize;

@@ -50,6 +50,8 @@ bool PacketRanges::Take(Finding& closed) {
         p.pid = pid;
         p.packets = t.packets;
         p.atStart = t.atStart;
+        p.offset = t.first;
+        p.toOffset = t.last;
         m_range.pidPackets.push_back(p);
         t = Tally();
     }

@@ -62,15 +62,21 @@ private:
         m_range.toOffset = offset;
         ++m_range.count;
         Tally& t = m_tally[static_cast<size_t>(pid)];
-        if (t.packets++ == 0) FirstOf(pid);
+        if (t.packets++ == 0) FirstOf(pid, offset);
         t.atStart += atStart ? 1 : 0;
+        t.last = offset;
     }
     // The PID's first packet in the range.
-    [[gnu::noinline, gnu::cold]] void FirstOf(int pid) { m_range.pids.push_back(pid); }
+    [[gnu::noinline, gnu::cold]] void FirstOf(int pid, int64_t offset) {
+        m_range.pids.push_back(pid);
+        m_tally[static_cast<size_t>(pid)].first = offset;
+    }
 
     struct Tally {
         uint64_t packets = 0;
         uint64_t atStart = 0;
+        int64_t first = 0;  // offsets of the PID's first and last packet in the range
+        int64_t last = 0;
     };
 
     Finding::Kind m_kind;

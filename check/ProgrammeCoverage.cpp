@@ -32,6 +32,21 @@ void ProgrammeCoverage::OnProgramme(int serviceId, const EITEvent& event) {
     p->name = LabelAdditionalSymbols(event.GetEventName().c_str());
 }
 
+namespace {
+
+// The broadcast time of the packet at offset within the range r, placed
+// from r.at to to: by its bytes between the range's ends, as a recording
+// runs at a steady rate between the PCRs that time its ranges (a gap
+// closes a range).
+int64_t AtWithin(const Finding& r, int64_t offset, int64_t to) {
+    if (r.toOffset <= r.offset || offset <= r.offset) return r.at;
+    if (offset >= r.toOffset) return to;
+    const double share = double(offset - r.offset) / double(r.toOffset - r.offset);
+    return r.at + int64_t(share * double(to - r.at));
+}
+
+}  // namespace
+
 void ProgrammeCoverage::On(const Finding& f) {
     if (!f.hasAt) return;
     const int64_t to = f.hasToAt ? std::max(f.at, f.toAt) : f.at;
@@ -55,12 +70,14 @@ void ProgrammeCoverage::On(const Finding& f) {
                 if (!p.av) continue;
                 const uint64_t afterClear = p.packets - std::min(p.atStart, p.packets);
                 // Past the bound, a range stretches the last one kept.
+                // Each PID's packets where they came in the range.
+                const int64_t from = AtWithin(f, p.offset, to), until = AtWithin(f, p.toOffset, to);
                 if (kept.size() >= kMaxKept) {
-                    kept.back().to = std::max(kept.back().to, to);
+                    kept.back().to = std::max(kept.back().to, until);
                     kept.back().packets += p.packets;
                     kept.back().afterClear += afterClear;
                 } else {
-                    kept.push_back(TimedPackets{f.at, to, p.pid, p.packets, afterClear});
+                    kept.push_back(TimedPackets{from, until, p.pid, p.packets, afterClear});
                 }
             }
             break;
