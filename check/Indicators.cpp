@@ -247,8 +247,11 @@ void Indicators::Finish(int64_t lastPacket, CheckStats& stats) {
     ForEachWatch(end, true);
     for (auto& o : m_open) m_closed.push_back(o.second);
     m_open.clear();
-    std::stable_sort(m_closed.begin(), m_closed.end(), [](const Occurrence& a, const Occurrence& b) {
-        return std::make_tuple(a.from.offset, a.name, a.pid) < std::make_tuple(b.from.offset, b.name, b.pid);
+    // By place, then indicator and PID (std::sort: a stable sort's buffer
+    // would come from operator new without a matching delete).
+    std::sort(m_closed.begin(), m_closed.end(), [](const Occurrence& a, const Occurrence& b) {
+        return std::make_tuple(a.from.offset, a.name, a.pid, a.to.offset) <
+               std::make_tuple(b.from.offset, b.name, b.pid, b.to.offset);
     });
     stats.indicatorsFollowed = true;
     stats.indicatorsTimed = m_everTimed;

@@ -112,14 +112,10 @@ void SummaryReport::OnIndicator(const Finding& f) {
 void SummaryReport::WriteIndicators(const CheckStats& stats) const {
     std::FILE* out = m_out;
     if (!stats.indicatorsFollowed) return;
-    if (!stats.indicatorsTimed)
-        std::fprintf(out, "  indicators: not timed (%s): CRC_error and scrambled PAT and PMT only\n",
-                     stats.indicatorsUntimed.c_str());
-    if (m_indicators.empty()) {
-        std::fputs("  indicators (TR 101 290): none\n", out);
-        return;
-    }
-    std::fputs("  indicators (TR 101 290):\n", out);
+    const std::string untimed =
+        stats.indicatorsTimed ? "" : ", not timed (" + stats.indicatorsUntimed + "): only CRC_error and scrambled PAT and PMT";
+    std::fprintf(out, "  indicators (TR 101 290)%s:%s\n", untimed.c_str(), m_indicators.empty() ? " none" : "");
+    if (m_indicators.empty()) return;
     std::fputs("    indicator                          priority  count  first          last           pids\n", out);
     for (const IndicatorRow& r : m_indicators) {
         std::string pids;

@@ -160,7 +160,13 @@ TEST(JsonReportTest, DemoRecordingValues) {
         "{\"service_id\":1026,\"name\":\"データ放送\",\"verdict\":null}],",
         "\"verdict\":{\"ok\":false,\"words\":[\"damaged\",\"scrambled\",\"gap\"],\"av_lost\":11,\"av_errors\""
         ":53,\"av_scrambled\":116,\"sync_errors\":1,\"other_lost\":17,\"duplicates\":1,\"scrambled_at_start\""
-        ":0,\"discontinuities\":0,\"gaps\":1}}\n",
+        ":0,\"discontinuities\":0,\"gaps\":1,\"indicators\":{\"priority_1\":72,\"priority_2\":0}}}\n",
+        "],\"indicators\":{\"priority_1\":72,\"priority_2\":0},\"verdict\":",
+        // The PAT every 4 s: each crossing of 0.5 s touches the one before,
+        // and they merge until the gap.
+        "{\"type\":\"indicator\",\"name\":\"PAT_error\",\"priority\":1,\"pid\":0,\"count\":19,\"seconds\":93.978,"
+        "\"from\":\"2008-06-01T12:00:00.517+09:00\",\"to\":\"2008-06-01T12:01:34.495+09:00\",\"elapsed_from\":1.025,"
+        "\"elapsed_to\":95.003,\"offset_from\":48128,\"offset_to\":4470264}\n",
     };
     for (const char* line : kLines) EXPECT_TRUE(Has(out, line)) << line;
 }

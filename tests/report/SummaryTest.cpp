@@ -67,12 +67,16 @@ TEST(SummaryReportTest, DemoRecording) {
         "  damaged: 12:01:28.000-12:01:28.000 (0.000 s) pids 0x0111: 2 packets lost, 0 with errors\n"
         "  damaged: 12:01:39.507-12:01:39.528 (0.021 s) pids 0x0111 0x0112: 5 packets lost, 0 with errors\n"
         "  damaged: 12:01:41.196-12:01:41.196 (0.000 s) pids 0x0121: 1 packets lost, 0 with errors\n"
+        "  indicators (TR 101 290):\n"
+        "    indicator                          priority  count  first          last           pids\n"
+        "    PAT_error                                 1     23  12:00:00.517   12:01:59.490   0x0000\n"
+        "    PMT_error                                 1     49  12:00:00.517   12:01:59.490   0x01f0 0x01f1\n"
         "  verdict 1024 サンプル放送１: damaged, scrambled, gap (av lost 10, av errors 53, av scrambled 116, sync 1; other "
-        "lost 17, duplicates 1, scrambled at start 0, gaps 1)\n"
+        "lost 17, duplicates 1, scrambled at start 0, gaps 1; indicators p1 72, p2 0)\n"
         "  verdict 1025 サンプル放送２: damaged, scrambled, gap (av lost 4, av errors 5, av scrambled 116, sync 1; other "
-        "lost 17, duplicates 0, scrambled at start 0, gaps 1)\n"
+        "lost 17, duplicates 0, scrambled at start 0, gaps 1; indicators p1 72, p2 0)\n"
         "  verdict 1026 データ放送: no picture or sound\n"
-        "  verdict: damaged, scrambled, gap (av lost 11, av errors 53, av scrambled 116, sync 1; other lost 17, duplicates 1, scrambled at start 0, gaps 1)\n",
+        "  verdict: damaged, scrambled, gap (av lost 11, av errors 53, av scrambled 116, sync 1; other lost 17, duplicates 1, scrambled at start 0, gaps 1; indicators p1 72, p2 0)\n",
         r.out.substr(at));
 }
 
@@ -100,8 +104,11 @@ TEST(SummaryReportTest, StreamWithoutTables) {
         "  gaps: 0\n"
         "  TOT: none\n"
         "  damaged: offset 564-564 pids 0x0100: 2 packets lost, 0 with errors\n"
+        "  indicators (TR 101 290), not timed (no PCR): only CRC_error and scrambled PAT and PMT:\n"
+        "    indicator                          priority  count  first          last           pids\n"
+        "    CRC_error                                 2      1  offset 0       offset 0       0x0014\n"
         "  verdict: damaged (av lost 2, av errors 0, av scrambled 0, sync 0; other lost 0, duplicates 0, "
-        "scrambled at start 0, gaps 0)\n",
+        "scrambled at start 0, gaps 0; indicators p1 0, p2 1)\n",
         testutil::CheckBytes(b.Data(), false, true));
 
     // Leading garbage is lost sync, but damaged no packet: no range. A range
