@@ -119,7 +119,8 @@ void Indicators::OnRoles(int64_t here) {
     const std::vector<int> pmtPids = m_roles.PmtPids();
     std::vector<Watch> pmts;
     for (const int pid : pmtPids) {
-        if (pmts.size() >= static_cast<size_t>(PidRoles::kMaxPmtPids) || pid == PAT::kPid) break;
+        if (pmts.size() >= static_cast<size_t>(PidRoles::kMaxPmtPids)) break;
+        if (pid == PAT::kPid) continue;
         auto w = std::find_if(m_pmts.begin(), m_pmts.end(), [pid](const Watch& x) { return x.pid == pid; });
         if (w != m_pmts.end()) {
             pmts.push_back(*w);
@@ -174,9 +175,7 @@ void Indicators::OnScrambledPsi(int pid, int64_t offset) {
 
 void Indicators::TimeArmed(const Moment& now) {
     m_untimedArmed = false;
-    for (Watch* w : {&m_pat}) {
-        if (w->armed && !w->last.timed) w->last = now;
-    }
+    if (m_pat.armed && !m_pat.last.timed) m_pat.last = now;
     for (auto* list : {&m_pmts, &m_streams}) {
         for (Watch& w : *list) {
             if (w.armed && !w.last.timed) w.last = now;

@@ -107,7 +107,7 @@ private:
     };
     // Occurrences kept for the end; past this, each merges into the one in
     // hand of its indicator and PID, whatever lies between (totals stay whole).
-    static constexpr size_t kMaxOccurrences = 100000;
+    static constexpr size_t kMaxOccurrences = 20000;
 
     // w's last event lies more than limit ticks before now (the end, or a
     // gap's start): an occurrence up to now.
