@@ -26,6 +26,7 @@ constexpr int64_t kPidLimit = 5000 * kMs;
 constexpr int64_t kPcrLimit = 100 * kMs;
 // Occurrences of one indicator on one PID this close merge.
 constexpr int64_t kMergeTicks = 1000 * kMs;
+constexpr int64_t kSampleTicks = 100 * kMs;
 
 struct IndicatorInfo {
     const char* text;
@@ -200,6 +201,7 @@ void Indicators::Restart(const PcrClock::Step& step) {
     Moment start = m_lastPcr;
     start.ticks = step.fromTicks;
     ForEachWatch(start, true);
+    m_sampled = false;
     Moment end;
     end.timed = true;
     end.ticks = step.toTicks;
@@ -230,9 +232,13 @@ void Indicators::OnPcr(const PcrClock::Step& step, int pid) {
         Occur(IndicatorName::kPcrDiscontinuityIndicatorError, pid, from, now);
     }
     m_lastPcr = now;
-    // PID_error: a video or audio PID with packets since the last PCR
-    // arrived; the per-PID counts are sampled here, not per packet.
-    if (m_accounting == nullptr) return;
+    // PID_error: a video or audio PID with packets since the last sample
+    // arrived; the per-PID counts are sampled here, not per packet, and at
+    // most every 100 ms of PCR time (a stream may carry a PCR in every
+    // packet, and a PMT may name thousands of PIDs).
+    if (m_accounting == nullptr || (m_sampled && now.ticks - m_sampledTicks < kSampleTicks)) return;
+    m_sampled = true;
+    m_sampledTicks = now.ticks;
     for (Watch& w : m_streams) {
         const uint64_t packets = m_accounting->Packets(w.pid);
         if (packets == w.packets) continue;

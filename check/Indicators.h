@@ -132,6 +132,8 @@ private:
     bool m_clockSeen = false;  // some PMT named a PCR_PID and a PCR came
     bool m_untimedArmed = false;
     Moment m_lastPcr;
+    bool m_sampled = false;  // the packet counts were sampled at m_sampledTicks
+    int64_t m_sampledTicks = 0;
     std::map<int, Occurrence> m_open;  // by indicator and PID
     std::vector<Occurrence> m_closed;
 };
