@@ -51,6 +51,9 @@ Check::Check(StreamSource& source, std::vector<Output*> outputs, const char* fil
         // The coverage keeps the timed findings of picture and sound for
         // each programme's figures.
         m_outputs.push_back(&m_coverage);
+        m_indicators = std::make_unique<Indicators>(m_outputs, m_timeline, *m_roles, m_tables,
+                                                    [this](const uint8_t* p) { return m_framer.PacketOffset(p); });
+        m_timeline.FollowIndicators(m_indicators.get());
     }
 }
 
@@ -144,15 +147,22 @@ void Check::OnScrambled(const uint8_t* p, int pid) {
     m_anyScrambledSinceTot = true;
     const bool atStart = m_accounting->TakeScrambled(pid);
     if (m_roles) m_timeline.ScrambledPacket(m_framer.PacketOffset(p), pid, atStart);
+    if (m_indicators && m_indicators->IsPsiPid(pid)) m_indicators->OnScrambledPsi(pid, m_framer.PacketOffset(p));
+}
+
+void Check::OnCrcErrors(int pid, int failed) {
+    if (m_indicators) m_indicators->OnCrcErrors(pid, m_framer.PacketOffset(m_dispatched), failed);
 }
 
 int Check::UpdateClockPid() {
     m_rolesSeen = m_roles->Changes();
+    if (m_indicators) m_indicators->OnRoles(m_framer.PacketOffset(m_dispatched));
     return m_timeline.SetClockPid(m_roles->ClockPid(), m_framer.PacketOffset(m_dispatched));
 }
 
 void Check::FinishTimeline(bool packets) {
     m_timeline.Finish();
+    if (m_indicators) m_indicators->Finish(m_lastPacket, m_stats);
     // The recording ends at its last packet: bytes after it that are no
     // packet (a cut-off packet, padding) extend no broadcast.
     Finding end;
@@ -181,6 +191,7 @@ void Check::Run(const std::function<void()>& tick) {
     // load.
     PacketAccounting accounting(m_stats.pids.data());
     m_accounting = &accounting;
+    if (m_indicators) m_indicators->SamplePackets(&accounting);
     // The flags of a packet with nothing to tell: the size announced last,
     // no lost sync. Only other flags need a closer look.
     FrameFlags steadyFlags = FrameFlags::kNone;
@@ -208,7 +219,7 @@ void Check::Run(const std::function<void()>& tick) {
             const int pid = Pid(p);
             if (m_tables.Wants(pid)) {
                 m_dispatched = p;
-                m_tables.Dispatch(p, pid);
+                if (const int failed = m_tables.Dispatch(p, pid)) OnCrcErrors(pid, failed);
                 // A PAT or PMT may have named the clock PID anew.
                 if (m_roles && m_roles->Changes() != m_rolesSeen) clockPid = UpdateClockPid();
             }
@@ -241,6 +252,7 @@ void Check::Run(const std::function<void()>& tick) {
     }
     accounting.Finish();
     m_accounting = nullptr;
+    if (m_indicators) m_indicators->SamplePackets(nullptr);
     Close(flags);
 }
 

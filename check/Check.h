@@ -8,6 +8,7 @@
 
 #include "check/BroadcastClock.h"
 #include "check/CheckStats.h"
+#include "check/Indicators.h"
 #include "check/Output.h"
 #include "check/PacketAccounting.h"
 #include "check/PidRoles.h"
@@ -73,6 +74,7 @@ private:
     // accounting here).
     [[gnu::cold, gnu::noinline]] void OnCounterBreak(const uint8_t* p, int pid, const CounterBreak& b);
     [[gnu::noinline]] void OnScrambled(const uint8_t* p, int pid);
+    [[gnu::cold, gnu::noinline]] void OnCrcErrors(int pid, int failed);
 
     std::vector<Output*> m_outputs;
     // The per-PID packet accounting, a local of the packet loop while it
@@ -91,6 +93,8 @@ private:
     CheckStats m_stats;
     Timeline m_timeline{m_outputs, m_clock};
     ProgrammeCoverage m_coverage;
+    // The ETSI TR 101 290 indicators, followed with the roles.
+    std::unique_ptr<Indicators> m_indicators;
     uint64_t m_rolesSeen = 0;
     bool m_ended = false;  // the input has ended: what is handed out now lies at its end
     int64_t m_lastPacket = 0;  // offset of the last packet framed so far

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "base/TSPacket.h"
@@ -33,6 +34,13 @@ struct PidCounts {
     // Descriptors of the sections the check parsed that were cut short by
     // their loop's end or whose fields ran past their descriptor_length.
     uint64_t descriptorErrors = 0;
+};
+
+// The ETSI TR 101 290 indicators' occurrences of one priority on one PID.
+struct IndicatorCount {
+    int priority = 0;
+    int pid = 0;
+    uint64_t count = 0;
 };
 
 // What a finished check hands its outputs besides the findings.
@@ -72,6 +80,13 @@ struct CheckStats {
     // What each PID carries, as the PSI/SI said by the end; null unless an
     // output asked for roles.
     const PidRoles* roles = nullptr;
+    // The ETSI TR 101 290 indicators, followed with the roles: whether the
+    // PCR timed them, and if not why ("no PCR"): then only CRC_error and the
+    // scrambled PAT and PMT were counted.
+    bool indicatorsFollowed = false;
+    bool indicatorsTimed = false;
+    std::string indicatorsUntimed;
+    std::vector<IndicatorCount> indicatorCounts;
     Verdict verdict;
     // Each service of the PAT and the SDT actual, ascending, with its
     // verdict alone (JudgeServices); judged is false for a service without

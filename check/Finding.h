@@ -43,6 +43,11 @@ struct Finding {
         // count is its packets and pidPackets tells them per PID.
         kScrambledRange,
         kTransportErrorRange,
+        // An occurrence of an ETSI TR 101 290 indicator (indicator,
+        // priority) on pid: count occurrences merged while each came
+        // within a second of the one before; elapsed/at and toElapsed/toAt
+        // bound them, offset and toOffset too.
+        kIndicator,
     };
 
     // For the packet ranges: one PID's packets in the range, and for a
@@ -124,6 +129,8 @@ struct Finding {
     int64_t missingInside = 0;
     double coverage = -1;
     bool recorded = false;  // the service's programme with the largest overlap
+    const char* indicator = nullptr;  // for kIndicator: its name ("PAT_error", ...)
+    int priority = 0;                 // and its priority, 1 or 2
     bool reset = false;     // the clock went backwards, undeclared
     bool declared = false;  // a discontinuity_indicator declared the new time base
 };

@@ -77,6 +77,8 @@ public:
     // packet is taken.
     [[gnu::cold, gnu::noinline]] bool SameAsLast(const uint8_t* p, int pid) const;
 
+    // The packets of pid taken so far.
+    uint64_t Packets(int pid) const { return m_packets[pid]; }
     // Writes the packets per PID into the counts.
     void Finish();
 

@@ -24,6 +24,7 @@ PcrClock::Step PcrClock::OnPacket(const uint8_t* p, int64_t offset) {
     int64_t expected = m_lastTicks;
     if (m_rateBytes > 0) expected += Extrapolate(offset - m_lastOffset);
     step.fromTicks = m_lastTicks;
+    step.resumed = m_begun;
     if (m_discontinuity) {
         step.kind = Step::Kind::kDeclared;
         step.toTicks = expected;

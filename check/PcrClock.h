@@ -38,6 +38,9 @@ public:
         int64_t toTicks = 0;    // elapsed at this PCR
         int64_t gapTicks = 0;   // for kGap: the step less the spacing seen before it
         int64_t offset = 0;     // of this PCR's packet
+        // The PCR before was read ahead (Begin()): PCRs in between were not
+        // read, and the step says nothing of their spacing.
+        bool resumed = false;
     };
 
     // A packet of the clock PID with an adaptation field (callers test

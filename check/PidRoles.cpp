@@ -336,6 +336,29 @@ bool PidRoles::IsPictureOrSound(int pid) const {
     }
 }
 
+std::vector<int> PidRoles::PmtPids() const {
+    std::vector<int> pids;
+    for (const auto& p : m_pat->table.programs) {
+        if (p->program_number != 0) pids.push_back(p->PID);
+    }
+    std::sort(pids.begin(), pids.end());
+    pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
+    return pids;
+}
+
+std::vector<int> PidRoles::NamedPictureAndSoundStreams() const {
+    std::vector<int> pids;
+    for (const auto& p : m_programs) {
+        for (const auto& s : p->streams) {
+            const StreamKind* k = FindStreamKind(s.stream_type);
+            if (k != nullptr && k->pictureOrSound) pids.push_back(s.pid);
+        }
+    }
+    std::sort(pids.begin(), pids.end());
+    pids.erase(std::unique(pids.begin(), pids.end()), pids.end());
+    return pids;
+}
+
 std::vector<int> PidRoles::ServiceIds(int pid) const {
     if (pid < 0 || pid >= kPidCount || FixedRole(pid) != nullptr) return {};
     Update();

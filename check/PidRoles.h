@@ -78,6 +78,12 @@ public:
     std::vector<int> PictureAndSoundPids(int serviceId) const;
     // Whether the PMT of service_id names a picture or sound stream.
     bool ServiceHasPictureOrSound(int serviceId) const;
+    // The PMT PIDs the current PAT names (program_number 0 aside),
+    // ascending.
+    std::vector<int> PmtPids() const;
+    // The video and audio PIDs the current PMTs name, by their stream_type
+    // alone (not captions, superimposed text or data), ascending.
+    std::vector<int> NamedPictureAndSoundStreams() const;
     // Grows whenever a PAT or PMT changed what the PIDs carry.
     uint64_t Changes() const { return m_changes; }
     // The services of the PAT (program_number 0 aside) and of the SDT

@@ -5,6 +5,7 @@
 #include <iterator>
 
 #include "base/TSPacket.h"
+#include "check/Indicators.h"
 #include "check/PidRoles.h"
 #include "check/Verdict.h"
 
@@ -139,6 +140,7 @@ void Timeline::HandOut(const Finding& f) {
 void Timeline::OnClockPacket(const uint8_t* p, int64_t offset) {
     const PcrClock::Step step = m_pcr.OnPacket(p, offset);
     if (step.kind == PcrClock::Step::Kind::kNone) return;
+    if (m_indicators != nullptr) m_indicators->OnPcr(step, m_clockPid);
     const bool on = step.kind == PcrClock::Step::Kind::kFirst || step.kind == PcrClock::Step::Kind::kNormal;
     if (m_roles != nullptr) {
         StampRanges(true);

@@ -15,6 +15,7 @@
 
 namespace tsvigil {
 
+class Indicators;
 class PidRoles;
 
 // The broadcast time, in milliseconds, of elapsed ticks of the PCR, by a
@@ -56,6 +57,18 @@ public:
     // before it).
     int64_t AtOf(int64_t ticks) const;
     bool Anchored() const { return m_anchored; }
+    // Elapsed ticks of the packet at offset (at or after the last PCR's),
+    // as the clock stands: false until two PCRs gave a rate.
+    bool ElapsedAt(int64_t offset, int64_t& ticks) const { return m_pcr.Elapsed(offset, ticks); }
+    // The broadcast time of elapsed ticks, once any TOT fixed an offset.
+    bool PlaceTicks(int64_t ticks, int64_t& ms) const {
+        if (!m_anchored && m_anchors.empty()) return false;
+        ms = AtOf(ticks);
+        return true;
+    }
+    // Each PCR of the clock PID goes to indicators too (they outlive the
+    // timeline's use).
+    void FollowIndicators(Indicators* indicators) { m_indicators = indicators; }
     // The gaps' ends in elapsed ticks.
     const std::vector<std::pair<int64_t, int64_t>>& Gaps() const { return m_gaps; }
     // Broadcast time missing where a new time base re-anchored later than
@@ -161,6 +174,7 @@ private:
     const std::vector<Output*>& m_outputs;
     const BroadcastClock& m_clock;
     const PidRoles* m_roles = nullptr;
+    Indicators* m_indicators = nullptr;
     PcrClock m_pcr;
     int m_clockPid = -1;
     std::deque<Pending> m_pending;

@@ -42,19 +42,20 @@ std::vector<const char*> Verdict::Words() const {
 std::string Verdict::Line() const {
     std::string line;
     for (const char* w : Words()) line += (line.empty() ? "" : ", ") + std::string(w);
-    char figures[320];
+    char figures[400];
     std::snprintf(figures, sizeof figures,
                   " (av lost %" PRIu64 ", av errors %" PRIu64 ", av scrambled %" PRIu64 ", sync %" PRIu64
-                  "; other lost %" PRIu64 ", duplicates %" PRIu64 ", scrambled at start %" PRIu64 ", gaps %" PRIu64 ")",
+                  "; other lost %" PRIu64 ", duplicates %" PRIu64 ", scrambled at start %" PRIu64 ", gaps %" PRIu64,
                   avLost, avErrors, avScrambled, sync, otherLost, duplicates, scrambledAtStart, gaps);
     line += figures;
     if (programme) {
         std::snprintf(figures, sizeof figures,
                       "; margins av lost %" PRIu64 ", av errors %" PRIu64 ", av scrambled %" PRIu64 ", sync %" PRIu64,
                       margins.avLost, margins.avErrors, margins.avScrambled, margins.sync);
-        line.insert(line.size() - 1, figures);
+        line += figures;
     }
-    return line;
+    std::snprintf(figures, sizeof figures, "; indicators p1 %" PRIu64 ", p2 %" PRIu64 ")", indicatorsP1, indicatorsP2);
+    return line + figures;
 }
 
 void Verdict::Settle(uint64_t tolerate) {
@@ -109,6 +110,13 @@ Verdict JudgeServices(const CheckStats& stats, uint64_t tolerate, const std::vec
         } else {
             v.otherLost += c.lost;
         }
+    }
+    // Indicators on the picture and sound of services not chosen are theirs;
+    // those of the PAT, PMTs and clock count for every service.
+    for (const IndicatorCount& c : stats.indicatorCounts) {
+        const bool av = c.pid >= 0 && c.pid < kPidCount && IsPictureOrSound(stats.roles, c.pid);
+        if (av && v.selected && !judged[static_cast<size_t>(c.pid)]) continue;
+        (c.priority == 1 ? v.indicatorsP1 : v.indicatorsP2) += c.count;
     }
     v.sync = stats.syncErrorsInside;
     v.unreadable = stats.unreadable;

@@ -50,6 +50,10 @@ struct Verdict {
     uint64_t scrambledAtStart = 0;
     uint64_t discontinuities = 0;
     uint64_t gaps = 0;
+    // Occurrences of the ETSI TR 101 290 indicators of priority 1 and 2:
+    // how the stream was sent, not what was recorded, so no word of their own.
+    uint64_t indicatorsP1 = 0;
+    uint64_t indicatorsP2 = 0;
     // Judged over chosen services only: the picture and sound of the others
     // (and unnamed PIDs above the SI range) are counted here, not judged.
     bool selected = false;
@@ -85,8 +89,9 @@ struct Verdict {
     // unrecognised input has that word alone.
     std::vector<const char*> Words() const;
     // The words joined by ", ", then the figures in parentheses:
-    // "damaged (av lost 12, av errors 3, ...; other lost 5, ...)", and
-    // judged over programmes "...; margins av lost 6, ...)".
+    // "damaged (av lost 12, av errors 3, ...; other lost 5, ...; indicators
+    // p1 0, p2 1)", and judged over programmes "...; gaps 0; margins av
+    // lost 6, ...; indicators p1 0, p2 1)".
     std::string Line() const;
     // The words from the figures: damaged when picture or sound lost more
     // than tolerate packets, carried a transport error, or sync was lost

@@ -182,6 +182,14 @@ void HtmlReport::On(const Finding& f) {
             m_timeline.Seen(f);
             OnPacketRange(f, HtmlTimeline::Row::kTei);
             break;
+        case Finding::Kind::kIndicator: {
+            m_timeline.Seen(f);
+            HtmlMark m = Span(f);
+            m.count = static_cast<uint64_t>(std::max<int64_t>(f.count, 0));
+            m.names = f.indicator ? f.indicator : "";
+            m_timeline.Add(HtmlTimeline::Row::kIndicator, m);
+            break;
+        }
         case Finding::Kind::kProgramme:
             if (m_programmeCount++ < kMaxProgrammes) m_programmes.push_back(f);
             break;

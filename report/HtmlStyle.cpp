@@ -21,7 +21,7 @@ const char* const kHtmlStyle =
     "svg{width:100%;height:auto;max-width:1200px;-webkit-print-color-adjust:exact;print-color-adjust:exact}"
     "svg text{font-size:12px}.axis line{stroke:#bbb}.band{fill:#dde6f5;stroke:#5a76a8}"
     ".band.recorded{fill:#b6cbef;stroke:#1d3f80;stroke-width:2}"
-    ".damage{fill:#c00}.loss{fill:#e07b00}.scrambled{fill:#7a3db8}.tei{fill:#a05a00}.sync{fill:#222}"
+    ".damage{fill:#c00}.loss{fill:#e07b00}.scrambled{fill:#7a3db8}.tei{fill:#a05a00}.sync{fill:#222}.indicator{fill:#0a6e8a}"
     ".gap{fill:url(#hatch);stroke:#555}#hover{min-height:1.3em;font-family:monospace}"
     "@media print{#hover{display:none}}";
 

@@ -5,6 +5,7 @@
 #include <cinttypes>
 #include <cmath>
 #include <cstdio>
+#include <iterator>
 #include <set>
 #include <utility>
 
@@ -83,6 +84,20 @@ void HtmlMark::Absorb(const HtmlMark& o) {
     packets += o.packets;
     errors += o.errors;
     lateStarts += o.lateStarts;
+    if (!o.names.empty() && names != o.names) {
+        std::set<std::string> all;
+        const std::string* lists[] = {&names, &o.names};
+        for (const std::string* list : lists) {
+            size_t at = 0;
+            while (at < list->size()) {
+                const size_t end = std::min(list->find(' ', at), list->size());
+                if (end > at) all.insert(list->substr(at, end - at));
+                at = end + 1;
+            }
+        }
+        names.clear();
+        for (const auto& n : all) names += (names.empty() ? "" : " ") + n;
+    }
     for (const int pid : o.pids) {
         const auto it = std::lower_bound(pids.begin(), pids.end(), pid);
         if (it != pids.end() && *it == pid) continue;
@@ -244,6 +259,7 @@ const RowInfo kRowInfo[] = {
     {"damage", "picture and sound damage", HtmlTimeline::Row::kDamage}, {"loss", "other losses", HtmlTimeline::Row::kLoss},
     {"scrambled", "scrambled", HtmlTimeline::Row::kScrambled},          {"tei", "transport errors", HtmlTimeline::Row::kTei},
     {"sync", "lost sync", HtmlTimeline::Row::kSync},                    {"gap", "gaps", HtmlTimeline::Row::kGap},
+    {"indicator", "timing (TR 101 290)", HtmlTimeline::Row::kIndicator},
 };
 
 // A mark's title: its row, its places, its PIDs and what it counts.
@@ -266,7 +282,9 @@ std::string MarkTitle(const RowInfo& ri, const HtmlMark& m, Scale a) {
     const bool ranges = ri.index == HtmlTimeline::Row::kDamage || ri.index == HtmlTimeline::Row::kScrambled ||
                         ri.index == HtmlTimeline::Row::kTei;
     const std::string count = std::to_string(m.count), packets = std::to_string(m.packets);
-    title += count + (ranges ? " ranges" : ri.index == HtmlTimeline::Row::kGap ? " gaps" : " findings");
+    const bool indicator = ri.index == HtmlTimeline::Row::kIndicator;
+    title += count + (ranges ? " ranges" : ri.index == HtmlTimeline::Row::kGap ? " gaps" : indicator ? " occurrences" : " findings");
+    if (indicator) title += " of " + m.names;
     if (ri.index == HtmlTimeline::Row::kDamage)
         title += ", " + packets + " packets lost, " + std::to_string(m.errors) + " with errors";
     else if (ranges)
@@ -275,7 +293,7 @@ std::string MarkTitle(const RowInfo& ri, const HtmlMark& m, Scale a) {
         title += ", " + FormatTicks(static_cast<int64_t>(m.packets), true) + " s missing" + (m.errors ? ", clock resets" : "");
     else if (ri.index == HtmlTimeline::Row::kLoss)
         title += ", " + packets + " packets lost";
-    else if (ri.index != HtmlTimeline::Row::kSync)
+    else if (ri.index != HtmlTimeline::Row::kSync && !indicator)
         title += ", " + packets + " packets";
     if (m.lateStarts)
         title += "; " + std::to_string(m.lateStarts) + " begun before the clock was known, drawn from the first time known";
@@ -292,9 +310,11 @@ std::string MarkRow(const Axis& axis, const RowInfo& ri, const std::vector<HtmlM
         const double x0 = axis.X(static_cast<double>(m.from[a]));
         const double x1 = axis.X(static_cast<double>(std::max(m.from[a], m.to[a])));
         std::snprintf(buf, sizeof buf,
-                      "<rect class=\"mark %s\" x=\"%.1f\" y=\"%d\" width=\"%.1f\" height=\"%d\" data-count=\"%" PRIu64
+                      "<rect class=\"mark %s\" x=\"%.1f\" y=\"%d\" width=\"%.1f\" height=\"%d\"%s%s%s data-count=\"%" PRIu64
                       "\" data-from=\"%s\" data-to=\"%s\"><title>",
-                      ri.cls, x0, y + 3, std::max(1.0, x1 - x0), kRowHeight - 6, m.count,
+                      ri.cls, x0, y + 3, std::max(1.0, x1 - x0), kRowHeight - 6,
+                      ri.index == HtmlTimeline::Row::kIndicator ? " data-name=\"" : "", m.names.c_str(),
+                      ri.index == HtmlTimeline::Row::kIndicator ? "\"" : "", m.count,
                       PlaceText(a, m.from[a]).c_str(), PlaceText(a, m.to[a]).c_str());
         h += buf + MarkTitle(ri, m, a) + "</title></rect>\n";
     }
@@ -405,7 +425,7 @@ std::string HtmlTimeline::Draw(const CheckStats& stats, const std::vector<Findin
     if (a == Scale::kAt) {
         for (const auto& f : programmes) services.insert(f.serviceId);
     }
-    const int height = 30 + kRowHeight * static_cast<int>(services.size() + 6) + 6;
+    const int height = 30 + kRowHeight * static_cast<int>(services.size() + std::size(kRowInfo)) + 6;
     char buf[512];
     std::string h = "<h2>Timeline</h2>\n<p>x axis: " + std::string(axisName) +
                     ". Each mark stands for the findings closer than a pixel; its title holds the exact times.</p>\n";

@@ -42,6 +42,8 @@ struct HtmlMark {
     uint64_t errors = 0;
     uint64_t lateStarts = 0;  // damage: of them, begun before the clock could time them
     std::vector<int> pids;  // the first few, sorted
+    // Indicators: the names of those it stands for, space-separated, sorted.
+    std::string names;
 
     // Takes o into this mark: counts summed, bounds widened, PIDs joined.
     void Absorb(const HtmlMark& o);
@@ -61,9 +63,9 @@ class HtmlTimeline {
 public:
     // The rows of marks; other losses are drawn from the continuity errors
     // of PIDs that turn out to carry neither picture nor sound.
-    enum class Row : uint8_t { kDamage, kScrambled, kTei, kSync, kGap, kLoss };
+    enum class Row : uint8_t { kDamage, kScrambled, kTei, kSync, kGap, kLoss, kIndicator };
     template <class T>
-    using PerRow = ByEnum<Row, T, 6>;
+    using PerRow = ByEnum<Row, T, 7>;
 
     // Plot width in pixels.
     static constexpr int kWidth = 1000;

@@ -52,9 +52,9 @@ std::string VerdictObject(const Verdict& v, bool apart) {
                   "{\"ok\":%s,\"words\":[%s],\"av_lost\":%" PRIu64 ",\"av_errors\":%" PRIu64
                   ",\"av_scrambled\":%" PRIu64 ",\"sync_errors\":%" PRIu64 ",\"other_lost\":%" PRIu64
                   ",\"duplicates\":%" PRIu64 ",\"scrambled_at_start\":%" PRIu64 ",\"discontinuities\":%" PRIu64
-                  ",\"gaps\":%" PRIu64,
+                  ",\"gaps\":%" PRIu64 ",\"indicators\":{\"priority_1\":%" PRIu64 ",\"priority_2\":%" PRIu64 "}",
                   v.Ok() ? "true" : "false", words.c_str(), v.avLost, v.avErrors, v.avScrambled, v.sync, v.otherLost,
-                  v.duplicates, v.scrambledAtStart, v.discontinuities, v.gaps);
+                  v.duplicates, v.scrambledAtStart, v.discontinuities, v.gaps, v.indicatorsP1, v.indicatorsP2);
     std::string o = figures;
     if (apart && v.selected) {
         std::snprintf(figures, sizeof figures,
@@ -83,6 +83,18 @@ std::string VerdictObject(const Verdict& v, bool apart) {
     return o + "}";
 }
 
+// The ETSI TR 101 290 indicators over the file: null when the PCR timed
+// none, with the reason beside it.
+std::string IndicatorsObject(const CheckStats& stats) {
+    if (!stats.indicatorsTimed) {
+        return "null,\"indicators_untimed\":" +
+               (stats.indicatorsFollowed ? JsonReport::Quote(stats.indicatorsUntimed) : std::string("null"));
+    }
+    uint64_t p1 = 0, p2 = 0;
+    for (const IndicatorCount& c : stats.indicatorCounts) (c.priority == 1 ? p1 : p2) += c.count;
+    return "{\"priority_1\":" + std::to_string(p1) + ",\"priority_2\":" + std::to_string(p2) + "}";
+}
+
 }  // namespace
 
 void JsonReport::OnGap(const Finding& f) {
@@ -107,6 +119,19 @@ void JsonReport::OnDamage(const Finding& f) {
                  file, FormatMilliseconds(f.at, f.hasAt).c_str(), FormatMilliseconds(f.toAt, f.hasToAt).c_str(),
                  FormatTicks(f.elapsed, f.hasElapsed).c_str(), FormatTicks(f.toElapsed, f.hasToElapsed).c_str(),
                  f.offset, f.toOffset, f.avLost, f.avErrors, pids.c_str());
+}
+
+void JsonReport::OnIndicator(const Finding& f) {
+    const std::string seconds =
+        f.hasElapsed && f.hasToElapsed ? FormatTicks(f.toElapsed - f.elapsed, true) : std::string("null");
+    std::fprintf(m_out,
+                 "{\"type\":\"indicator\",%s\"name\":\"%s\",\"priority\":%d,\"pid\":%d,\"count\":%" PRId64
+                 ",\"seconds\":%s,\"from\":%s,\"to\":%s,\"elapsed_from\":%s,\"elapsed_to\":%s,"
+                 "\"offset_from\":%" PRId64 ",\"offset_to\":%" PRId64 "}\n",
+                 m_file.c_str(), f.indicator ? f.indicator : "", f.priority, f.pid, f.count, seconds.c_str(),
+                 FormatMilliseconds(f.at, f.hasAt).c_str(), FormatMilliseconds(f.toAt, f.hasToAt).c_str(),
+                 FormatTicks(f.elapsed, f.hasElapsed).c_str(), FormatTicks(f.toElapsed, f.hasToElapsed).c_str(),
+                 f.offset, f.toOffset);
 }
 
 void JsonReport::OnPacketRange(const Finding& f) {
@@ -221,6 +246,9 @@ void JsonReport::On(const Finding& f) {
         case Finding::Kind::kPresentEvent:
             OnPresentEvent(f, time);
             break;
+        case Finding::Kind::kIndicator:
+            OnIndicator(f);
+            break;
     }
 }
 
@@ -271,7 +299,8 @@ void JsonReport::Finish(const CheckStats& stats) {
             sep = ",";
         }
     }
-    std::fprintf(m_out, "],\"verdict\":%s}\n", VerdictObject(stats.verdict, true).c_str());
+    std::fprintf(m_out, "],\"indicators\":%s,\"verdict\":%s}\n", IndicatorsObject(stats).c_str(),
+                 VerdictObject(stats.verdict, true).c_str());
     std::fflush(m_out);
 }
 

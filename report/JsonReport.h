@@ -34,6 +34,7 @@ private:
     void OnGap(const Finding& f);
     void OnDamage(const Finding& f);
     void OnPacketRange(const Finding& f);
+    void OnIndicator(const Finding& f);
     void OnProgramme(const Finding& f);
     void OnPresentEvent(const Finding& f, const std::string& time);
 

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "report/Summary.h"
 
+#include <algorithm>
 #include <cinttypes>
+#include <iterator>
 #include <string>
 
 #include "check/CheckStats.h"
@@ -44,6 +46,9 @@ void SummaryReport::On(const Finding& f) {
         case Finding::Kind::kDamage:
             OnDamage(f);
             break;
+        case Finding::Kind::kIndicator:
+            OnIndicator(f);
+            break;
         case Finding::Kind::kPacketSize:
         case Finding::Kind::kSyncError:
         case Finding::Kind::kContinuityError:
@@ -81,6 +86,47 @@ void SummaryReport::OnDamage(const Finding& f) {
     if (f.pids.empty()) line += " none";
     line += ": " + std::to_string(f.avLost) + " packets lost, " + std::to_string(f.avErrors) + " with errors";
     m_ranges.push_back(line);
+}
+
+void SummaryReport::OnIndicator(const Finding& f) {
+    const std::string name = f.indicator ? f.indicator : "";
+    auto row = std::find_if(m_indicators.begin(), m_indicators.end(),
+                            [&](const IndicatorRow& r) { return r.name == name; });
+    if (row == m_indicators.end()) {
+        m_indicators.push_back(IndicatorRow{name, f.priority, {}, 0, {}, {}});
+        row = std::prev(m_indicators.end());
+    }
+    const auto pid = std::lower_bound(row->pids.begin(), row->pids.end(), f.pid);
+    if (pid == row->pids.end() || *pid != f.pid) row->pids.insert(pid, f.pid);
+    row->count += static_cast<uint64_t>(f.count);
+    // The broadcast time where a TOT placed it, else elapsed, else the offset.
+    const auto when = [](bool hasAt, int64_t at, bool hasElapsed, int64_t elapsed, int64_t offset) {
+        if (hasAt) return FormatClock(at);
+        if (hasElapsed) return FormatTicks(elapsed, true) + " s";
+        return "offset " + std::to_string(offset);
+    };
+    if (row->first.empty()) row->first = when(f.hasAt, f.at, f.hasElapsed, f.elapsed, f.offset);
+    row->last = when(f.hasToAt, f.toAt, f.hasToElapsed, f.toElapsed, f.toOffset);
+}
+
+void SummaryReport::WriteIndicators(const CheckStats& stats) const {
+    std::FILE* out = m_out;
+    if (!stats.indicatorsFollowed) return;
+    const std::string untimed =
+        stats.indicatorsTimed ? "" : ", not timed (" + stats.indicatorsUntimed + "): only CRC_error and scrambled PAT and PMT";
+    std::fprintf(out, "  indicators (TR 101 290)%s:%s\n", untimed.c_str(), m_indicators.empty() ? " none" : "");
+    if (m_indicators.empty()) return;
+    std::fputs("    indicator                          priority  count  first          last           pids\n", out);
+    for (const IndicatorRow& r : m_indicators) {
+        std::string pids;
+        for (const int pid : r.pids) {
+            char hex[12];
+            std::snprintf(hex, sizeof hex, " 0x%04x", pid);
+            pids += hex;
+        }
+        std::fprintf(out, "    %-34s %8d %6" PRIu64 "  %-14s %-14s%s\n", r.name.c_str(), r.priority, r.count,
+                     r.first.c_str(), r.last.c_str(), pids.c_str());
+    }
 }
 
 void SummaryReport::Finish(const CheckStats& stats) {
@@ -131,6 +177,7 @@ void SummaryReport::Finish(const CheckStats& stats) {
     for (const auto& line : m_programmes) std::fprintf(out, "%s\n", line.c_str());
     for (const auto& line : m_ranges) std::fprintf(out, "%s\n", line.c_str());
     if (m_rangeCount > m_ranges.size()) std::fprintf(out, "  ... and %" PRIu64 " more\n", m_rangeCount - m_ranges.size());
+    WriteIndicators(stats);
     // Each service judged alone, then what the services not chosen lost.
     if (stats.roles) {
         for (const auto& s : stats.roles->Services()) {

@@ -29,6 +29,19 @@ private:
     std::FILE* m_out;
     void OnProgramme(const Finding& f);
     void OnDamage(const Finding& f);
+    void OnIndicator(const Finding& f);
+    void WriteIndicators(const CheckStats& stats) const;
+
+    // The occurrences of one ETSI TR 101 290 indicator, in the order found.
+    struct IndicatorRow {
+        std::string name;
+        int priority = 0;
+        std::vector<int> pids;  // ascending
+        uint64_t count = 0;
+        std::string first;
+        std::string last;
+    };
+    std::vector<IndicatorRow> m_indicators;
 
     std::vector<std::string> m_programmes;
     std::vector<std::string> m_ranges;  // the first kMaxRanges, as printed

@@ -126,11 +126,15 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
         b.SetPcrClock(FirstPcrPid(o.psi ? psi : plain), pps * 40 / 1000,
                       PcrClock(o.pcrStart, resets, pps));
     }
+    for (const auto& w : o.withheldSections)
+        b.Withhold(w.pid, PacketAt(w.at, pps), PacketAt(w.at + w.seconds, pps) - PacketAt(w.at, pps));
+    for (const auto& w : o.withheldPcr)
+        b.Withhold(-1, PacketAt(w.at, pps), PacketAt(w.at + w.seconds, pps) - PacketAt(w.at, pps));
     if (o.cutSeconds > 0)
         b.SetGap(PacketAt(o.cutAt, pps), PacketAt(o.cutAt + o.cutSeconds, pps) - PacketAt(o.cutAt, pps));
     // Timed: slot k is packet k of the broadcast, within the few packets a
     // section or a PCR puts ahead, which the next filler slots give back.
-    const bool timed = withPcr || o.cutSeconds > 0 || o.programmeSeconds > 0;
+    const bool timed = withPcr || o.cutSeconds > 0 || o.programmeSeconds > 0 || !o.withheldSections.empty();
     // The PSI comes every 1000 packets; at a few hundred packets a second
     // that would leave seconds without a PMT, so slow rates send it every
     // 100 to 500 packets.

@@ -102,6 +102,17 @@ struct RecordingOptions {
     // Before anything else, this many PIDs from 0x1000 on carry one
     // adaptation-field-only packet each with a PCR.
     int pcrPidsBefore = 0;
+    // Withheld stretches of a timed recording (seconds of the broadcast,
+    // from `at` on): the sections of a PID not sent (PID 0: the PAT; a
+    // PMT PID: its PMT), each replaced by a null packet, or the PCR
+    // packets sent with their PCR_flag cleared (pid -1).
+    struct Withheld {
+        int pid = -1;
+        double seconds = 0;
+        double at = 0;
+    };
+    std::vector<Withheld> withheldSections;
+    std::vector<Withheld> withheldPcr;
 };
 
 bool WriteRecording(const std::string& path, const RecordingOptions& options);

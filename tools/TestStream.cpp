@@ -53,7 +53,7 @@ void StreamBuilder::AddPacket(int pid, const Bytes& payload, bool unitStart,
     if (m_pcrEvery > 0 && m_sent >= m_nextPcr) {
         m_nextPcr = (m_sent / m_pcrEvery + 1) * m_pcrEvery;
         const PcrStamp stamp = m_pcrStamp(m_sent);
-        Put(m_pcrPid, {}, false, {}, true, &stamp);
+        Put(m_pcrPid, {}, false, {}, true, Withheld(-1) ? nullptr : &stamp);
     }
     Put(pid, payload, unitStart, faults, noPayload, nullptr);
 }
@@ -134,6 +134,10 @@ void StreamBuilder::AddFiller(int pid, const PacketFaults& faults) {
 }
 
 void StreamBuilder::AddSection(int pid, const Bytes& given) {
+    if (Withheld(pid)) {
+        AddPacket(0x1FFF, {});  // a null packet
+        return;
+    }
     Bytes spoilt;
     for (SectionRuleCount& c : m_sectionRules) {
         if (given.empty() || c.rule.n <= 0 || given[0] < c.rule.tableIdLo || given[0] > c.rule.tableIdHi) continue;

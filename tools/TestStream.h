@@ -117,6 +117,11 @@ public:
         Put(pid, {}, false, {}, true, &s);
     }
 
+    // From packet first (see Sent()) for count packets: sections of pid are
+    // withheld, a null packet sent for each in its place; pid -1: the PCR
+    // packets of SetPcrClock go out with their PCR_flag cleared.
+    void Withhold(int pid, long long first, long long count) { m_withheld.push_back({pid, first, first + count}); }
+
     // Packets of the broadcast made through AddPacket so far, whether
     // written, dropped by a PID fault or in the gap; Clear() keeps it.
     long long Sent() const { return m_sent; }
@@ -166,6 +171,16 @@ private:
         long long sections = 0;
     };
     std::vector<SectionRuleCount> m_sectionRules;
+    struct WithheldRange {
+        int pid;
+        long long first, end;
+    };
+    std::vector<WithheldRange> m_withheld;
+    bool Withheld(int pid) const {
+        for (const WithheldRange& w : m_withheld)
+            if (w.pid == pid && m_sent >= w.first && m_sent < w.end) return true;
+        return false;
+    }
 };
 
 // A section with the CRC_32 appended; body runs from table_id up to the

@@ -80,6 +80,10 @@ void Usage(std::FILE* to) {
         "  --rate N           N packets a second of broadcast instead of 11000 (at least\n"
         "                     100): a few hundred put many TOTs in a small file\n"
         "  --psi-from SECOND  no PAT or PMT before SECOND of the broadcast\n"
+        "  --no-pat SECONDS@SECOND  no PAT for SECONDS of broadcast from SECOND on\n"
+        "  --no-pmt PID:SECONDS@SECOND  no PMT on PID for SECONDS from SECOND on\n"
+        "  --no-pcr SECONDS@SECOND  the PCR packets carry no PCR for SECONDS from\n"
+        "                     SECOND on (implies --pcr)\n"
         "  --pcr-pids-before N  first, N PIDs from 0x1000 on carry one PCR each\n",
         to);
 }
@@ -158,6 +162,40 @@ bool ParseCut(const std::string& s, tsgen::RecordingOptions& o) {
     const size_t at = s.find('@');
     return at != std::string::npos && ParseSeconds(s.substr(0, at), o.cutSeconds) &&
            ParseSeconds(s.substr(at + 1), o.cutAt) && o.cutSeconds > 0;
+}
+
+// SECONDS@SECOND, and PID:SECONDS@SECOND for a PMT.
+bool ParseWithheld(const std::string& s, tsgen::RecordingOptions::Withheld& w) {
+    const size_t at = s.find('@'), colon = s.find(':');
+    std::string span = s.substr(0, at);
+    if (colon != std::string::npos && colon < at) {
+        tsgen::PidFault f;
+        if (!ParsePidFault(s.substr(0, colon) + ":1", f)) return false;
+        w.pid = f.pid;
+        span = s.substr(colon + 1, at - colon - 1);
+    }
+    return at != std::string::npos && ParseSeconds(span, w.seconds) && ParseSeconds(s.substr(at + 1), w.at) &&
+           w.seconds > 0;
+}
+bool ParseNoPat(const std::string& s, tsgen::RecordingOptions& o) {
+    tsgen::RecordingOptions::Withheld w;
+    if (s.find(':') != std::string::npos || !ParseWithheld(s, w)) return false;
+    w.pid = 0;
+    o.withheldSections.push_back(w);
+    return true;
+}
+bool ParseNoPmt(const std::string& s, tsgen::RecordingOptions& o) {
+    tsgen::RecordingOptions::Withheld w;
+    if (!ParseWithheld(s, w) || w.pid <= 0) return false;
+    o.withheldSections.push_back(w);
+    return true;
+}
+bool ParseNoPcr(const std::string& s, tsgen::RecordingOptions& o) {
+    tsgen::RecordingOptions::Withheld w;
+    if (s.find(':') != std::string::npos || !ParseWithheld(s, w)) return false;
+    o.withheldPcr.push_back(w);
+    o.pcr = true;
+    return true;
 }
 
 // START:LENGTH.
@@ -303,6 +341,9 @@ int Run(const std::vector<std::string>& given) {
         else if (a == "--cut") form(ParseCut, "SECONDS@SECOND, SECONDS above 0");
         else if (a == "--psi-from") o.psiFrom = seconds();
         else if (a == "--pcr-pids-before") o.pcrPidsBefore = static_cast<int>(next());
+        else if (a == "--no-pat") form(ParseNoPat, "SECONDS@SECOND, SECONDS above 0");
+        else if (a == "--no-pmt") form(ParseNoPmt, "PID:SECONDS@SECOND, SECONDS above 0");
+        else if (a == "--no-pcr") form(ParseNoPcr, "SECONDS@SECOND, SECONDS above 0");
         else if (a == "--programmes") form(ParseProgrammes, "START:LENGTH in whole seconds, LENGTH at least 1");
         else if (!a.empty() && a[0] != '-' && out.empty()) out = a;
         else if (!a.empty() && a[0] == '-') return BadUsage("unknown option '" + a + "'");

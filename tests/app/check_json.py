@@ -44,9 +44,9 @@ def main():
             found.append(("tei", o["packets"]))
         elif t == "event":
             found.append(("event", o["service_id"], o["event_id"]))
-        elif t not in ("tot", "gap", "damage", "programme", "scrambled_range", "transport_error_range"):
+        elif t not in ("tot", "gap", "damage", "programme", "scrambled_range", "transport_error_range", "indicator"):
             fail("unknown type %r" % t)
-        if t in ("gap", "damage", "programme", "scrambled_range", "transport_error_range"):
+        if t in ("gap", "damage", "programme", "scrambled_range", "transport_error_range", "indicator"):
             continue
         if "at" not in o or "elapsed" not in o:
             fail("no at or elapsed in %r" % o)

@@ -182,13 +182,33 @@ def check_recording(f, name, objs, text, verdict_line, page, range_types):
                 "verdict words %s, JSON %s" % (words, v["words"]))
         for figure in re.split(r"[,;] ", m.group(3)):
             label, _, n = figure.rpartition(" ")
-            key = "sync_errors" if label == "sync" else label.replace(" ", "_")
-            f.check("verdict", v.get(key) == int(n), name, "verdict %s %s, JSON %s" % (label, n, v.get(key)))
+            if label in ("indicators p1", "p2"):
+                got = v.get("indicators", {}).get("priority_" + label[-1])
+            else:
+                got = v.get("sync_errors" if label == "sync" else label.replace(" ", "_"))
+            f.check("verdict", got == int(n), name, "verdict %s %s, JSON %s" % (label, n, got))
+
+    # The TR 101 290 indicators: the verdict's counts are the occurrences',
+    # and CRC_error's per PID the summary's crc_errors.
+    indicators = [o for o in findings if o["type"] == "indicator"]
+    for p in (1, 2):
+        n = sum(o["count"] for o in indicators if o["priority"] == p)
+        f.check("indicators", v.get("indicators", {}).get("priority_%d" % p) == n, name,
+                "verdict priority_%d %s, indicators %d" % (p, v.get("indicators"), n))
+    crc = collections.Counter()
+    for o in indicators:
+        if o["name"] == "CRC_error":
+            crc[o["pid"]] += o["count"]
+    json_crc = {p["pid"]: p["crc_errors"] for p in summary["pids"] if p["crc_errors"]}
+    f.check("indicators", json_crc == dict(crc), name, "crc_errors %r, CRC_error %r" % (json_crc, dict(crc)))
 
     # The page's data-count sums against the JSON's ranges.
     marks = collections.Counter()
     for cls, n in re.findall(r'<rect class="mark ([a-z]+)"[^>]*? data-count="(\d+)"', page or ""):
         marks[cls] += int(n)
+    n = sum(o["count"] for o in findings if o["type"] == "indicator")
+    f.check("page-counts", marks["indicator"] == n, name,
+            "page: %d in .mark.indicator, JSON indicators' count %d" % (marks["indicator"], n))
     for t in sorted(range_types):
         if t not in RANGE_MARKS:
             f.check("page-counts", False, name, "no mark class known for %s" % t)

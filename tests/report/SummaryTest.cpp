@@ -100,8 +100,11 @@ TEST(SummaryReportTest, StreamWithoutTables) {
         "  gaps: 0\n"
         "  TOT: none\n"
         "  damaged: offset 564-564 pids 0x0100: 2 packets lost, 0 with errors\n"
+        "  indicators (TR 101 290), not timed (no PCR): only CRC_error and scrambled PAT and PMT:\n"
+        "    indicator                          priority  count  first          last           pids\n"
+        "    CRC_error                                 2      1  offset 0       offset 0       0x0014\n"
         "  verdict: damaged (av lost 2, av errors 0, av scrambled 0, sync 0; other lost 0, duplicates 0, "
-        "scrambled at start 0, gaps 0)\n",
+        "scrambled at start 0, gaps 0; indicators p1 0, p2 1)\n",
         testutil::CheckBytes(b.Data(), false, true));
 
     // Leading garbage is lost sync, but damaged no packet: no range. A range

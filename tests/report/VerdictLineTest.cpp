@@ -16,21 +16,53 @@ namespace {
 using testutil::TempFile;
 using testutil::RunTool;
 
-std::string Figures(int avLost, int avScrambled, int sync, int otherLost, int dups, int atStart) {
+std::string Figures(int avLost, int avScrambled, int sync, int otherLost, int dups, int atStart, int p1 = 0,
+                    int p2 = 0) {
     return " (av lost " + std::to_string(avLost) + ", av errors 0, av scrambled " + std::to_string(avScrambled) +
            ", sync " + std::to_string(sync) + "; other lost " + std::to_string(otherLost) + ", duplicates " +
-           std::to_string(dups) + ", scrambled at start " + std::to_string(atStart) + ", gaps 0)\n";
+           std::to_string(dups) + ", scrambled at start " + std::to_string(atStart) + ", gaps 0; indicators p1 " +
+           std::to_string(p1) + ", p2 " + std::to_string(p2) + ")\n";
+}
+
+// Timed by the PCR (every 40 ms on 0x01FF), seconds of broadcast at 8000
+// packets a second: the PAT and both PMTs come every 125 ms.
+void Timed(tsgen::RecordingOptions& o, int seconds) {
+    o.pcr = true;
+    o.packetsPerSecond = 8000;
+    o.packets = 8000LL * seconds;
+}
+
+// The indicator objects of JSON Lines as "NAME PID COUNT", one a line.
+std::string Indicators(const std::string& json) {
+    std::string found;
+    const auto field = [](const std::string& line, const std::string& key) {
+        const size_t at = line.find("\"" + key + "\":");
+        if (at == std::string::npos) return std::string();
+        const size_t from = at + key.size() + 3;
+        return line.substr(from, line.find_first_of(",}", from) - from);
+    };
+    size_t at = 0;
+    while ((at = json.find("{\"type\":\"indicator\"", at)) != std::string::npos) {
+        const std::string line = json.substr(at, json.find('\n', at) - at);
+        std::string name = field(line, "name");
+        found += name.substr(1, name.size() - 2) + " " + field(line, "pid") + " " + field(line, "count") + "\n";
+        at += line.size();
+    }
+    return found;
 }
 
 // Generated recordings with one kind of damage each, and what the verdict
 // makes of it: losses on SI, duplicates, scrambling at the start, declared
 // discontinuities and a cut-off last packet harm nothing; picture and sound
-// lost, scrambled, or lost sync inside the file do.
+// lost, scrambled, or lost sync inside the file do. Timed by the PCR, the
+// indicators of ETSI TR 101 290 count how the stream was sent and change no
+// verdict word.
 TEST(VerdictLineTest, VerdictsOfRecordings) {
     struct Case {
         const char* name;
         void (*fault)(tsgen::RecordingOptions&);
         std::string verdict;
+        const char* indicators = "";  // as Indicators() lists them
     };
     const Case cases[] = {
         {"clean", [](tsgen::RecordingOptions&) {}, "ok" + Figures(0, 0, 0, 0, 0, 0)},
@@ -53,6 +85,43 @@ TEST(VerdictLineTest, VerdictsOfRecordings) {
         // Each damaged sync byte costs its packet, a video or audio one.
         {"damaged sync bytes inside", [](tsgen::RecordingOptions& o) { o.badSyncEvery = 12345; },
          "damaged" + Figures(2, 0, 2, 0, 0, 0)},
+        // Timed, the PAT and PMTs every 125 ms: none.
+        {"timed, clean", [](tsgen::RecordingOptions& o) { Timed(o, 5); },
+         "ok" + Figures(0, 0, 0, 0, 0, 0)},
+        // One occurrence per crossing, as long as the PAT stayed away.
+        {"PAT withheld 2 s",
+         [](tsgen::RecordingOptions& o) { Timed(o, 5), o.withheldSections = {{0, 2, 1}}; },
+         "ok" + Figures(0, 0, 0, 0, 0, 0, 1, 0), "PAT_error 0 1\n"},
+        {"a PMT withheld 1 s",
+         [](tsgen::RecordingOptions& o) { Timed(o, 5), o.withheldSections = {{0x01F0, 1, 2}}; },
+         "ok" + Figures(0, 0, 0, 0, 0, 0, 1, 0), "PMT_error 496 1\n"},
+        // Counted from the PAT that names it, up to the end.
+        {"a PAT naming a PMT that never comes",
+         [](tsgen::RecordingOptions& o) { Timed(o, 5), o.withheldSections = {{0x01F1, 100, 0}}; },
+         "ok" + Figures(0, 0, 0, 0, 0, 0, 1, 0), "PMT_error 497 1\n"},
+        // Every audio packet left out: more than 5 s without, once named.
+        {"a PMT naming audio that never comes",
+         [](tsgen::RecordingOptions& o) { Timed(o, 6), o.dropPid = {{0x0112, 1}}; },
+         "ok" + Figures(0, 0, 0, 0, 0, 0, 1, 0), "PID_error 274 1\n"},
+        {"PCR withheld 300 ms",
+         [](tsgen::RecordingOptions& o) { Timed(o, 5), o.withheldPcr = {{-1, 0.3, 2}}; },
+         "ok" + Figures(0, 0, 0, 0, 0, 0, 0, 2),
+         "PCR_repetition_error 511 1\nPCR_discontinuity_indicator_error 511 1\n"},
+        // Each section that fails its CRC_32 counts; those within a second
+        // of each other merge into one occurrence.
+        {"a bad CRC on every 2nd PAT",
+         [](tsgen::RecordingOptions& o) { Timed(o, 5), o.badCrc = {{0x00, 0x00, 2}}; },
+         "ok" + Figures(0, 0, 0, 0, 0, 0, 0, 19), "CRC_error 0 19\n"},
+        // 2 s of broadcast cut: a gap (its packets lost), and no PAT, PMT
+        // or PCR missing in it.
+        {"a gap of 2 s", [](tsgen::RecordingOptions& o) { Timed(o, 5), o.cutSeconds = 2, o.cutAt = 2; },
+         "damaged, gap (av lost 22, av errors 0, av scrambled 0, sync 0; other lost 32, duplicates 0, "
+         "scrambled at start 0, gaps 1; indicators p1 0, p2 0)\n"},
+        {"1 s", [](tsgen::RecordingOptions& o) { Timed(o, 1); }, "ok" + Figures(0, 0, 0, 0, 0, 0)},
+        {"one packet", [](tsgen::RecordingOptions& o) { Timed(o, 0), o.packets = 1; }, "ok" + Figures(0, 0, 0, 0, 0, 0)},
+        // Without a PCR nothing is timed, but a scrambled PAT still counts.
+        {"no PCR, the PAT scrambled", [](tsgen::RecordingOptions& o) { o.scramblePid = {{0x0000, 10}}; },
+         "ok" + Figures(0, 0, 0, 0, 0, 0, 3, 0), "PAT_error 0 3\n"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -60,11 +129,12 @@ TEST(VerdictLineTest, VerdictsOfRecordings) {
         o.si = o.psi = true;
         o.packets = 30000;
         c.fault(o);
-        TempFile f({});
+        TempFile f({}), json({}, ".json");
         ASSERT_TRUE(tsgen::WriteRecording(f.Path(), o));
-        const auto r = RunTool({"--verdict", f.Path()});
+        const auto r = RunTool({"--verdict", "--json", "-o", json.Path(), f.Path()});
         EXPECT_EQ(f.Path() + ": " + c.verdict, r.out);
         EXPECT_EQ(c.verdict.compare(0, 3, "ok ") == 0 ? 0 : 3, r.status);
+        EXPECT_EQ(c.indicators, Indicators(testutil::ReadAll(json.Path())));
         // A declared discontinuity gives no line in the report either.
         if (std::string(c.name) == "discontinuity_indicator") {
             EXPECT_EQ(std::string::npos, RunTool({f.Path()}).out.find("continuity counter error"));
