@@ -136,6 +136,45 @@ void Check::OnCounterBreak(const uint8_t* p, int pid, const CounterBreak& b) {
     f.duplicate = b.duplicate;
     f.offset = m_framer.PacketOffset(p);
     Emit(f);
+    if (m_pesPids[static_cast<size_t>(pid)] != 0) m_pes.CounterLoss(pid, b.lost);
+}
+
+void Check::OnPesStart(const uint8_t* p, int pid) {
+    const int64_t offset = m_framer.PacketOffset(p);
+    Finding now;
+    m_timeline.Time(now, offset, false);
+    // A PMT change, a gap or a clock reset: what was learnt no longer holds.
+    const uint64_t epoch = m_roles->Changes() + m_timeline.GapCount() + m_timeline.DeclaredResets();
+    PidCounts& c = m_stats.pids[static_cast<size_t>(pid)];
+    const PesStartResult r = m_pes.OnStart(p, pid, m_accounting->Packets(pid), c.discontinuities, epoch,
+                                           now.hasElapsed, now.elapsed, offset);
+    if (r.lost > 0) {
+        c.lost += static_cast<uint64_t>(r.lost);
+        Finding f = Found(Finding::Kind::kPesLoss);
+        f.pid = pid;
+        f.lost = r.lost;
+        f.pesReason = r.reason;
+        f.offset = offset;
+        Emit(f);
+    }
+    if (r.ptsGap) {
+        // Timed at the second PTS, where it is known.
+        Finding f = Found(Finding::Kind::kPtsGap);
+        f.pid = pid;
+        f.offset = r.gapFrom;
+        f.toOffset = offset;
+        f.gapTicks = r.gapTicks;
+        f.timedAt = offset;
+        m_timeline.Emit(f);
+    }
+}
+
+void Check::UpdatePesPids() {
+    for (int pid = 0; pid < kPidCount; ++pid) {
+        const PesStream kind = m_roles->PesKind(pid);
+        m_pes.SetStream(pid, kind);
+        m_pesPids[static_cast<size_t>(pid)] = kind != PesStream::kNone ? 1 : 0;
+    }
 }
 
 void Check::OnScrambled(const uint8_t* p, int pid) {
@@ -149,6 +188,7 @@ void Check::OnScrambled(const uint8_t* p, int pid) {
 
 int Check::UpdateClockPid() {
     m_rolesSeen = m_roles->Changes();
+    UpdatePesPids();
     return m_timeline.SetClockPid(m_roles->ClockPid(), m_framer.PacketOffset(m_dispatched));
 }
 
@@ -187,6 +227,8 @@ void Check::Run(const std::function<void()>& tick) {
     FrameFlags steadyFlags = FrameFlags::kNone;
     int untilTick = kTickPackets;
     int clockPid = -1;  // none until the PAT and a PMT name one
+    // The PIDs whose PES starts are read: none without the roles.
+    const uint8_t* pesPids = m_pesPids.data();
 
     // The packets come in stretches (one packet where the framer had to
     // look closer): the end, the flags and the progress are tested once per
@@ -233,6 +275,7 @@ void Check::Run(const std::function<void()>& tick) {
             // adaptation field.
             if (HasAdaptationField(p) && pid == clockPid) m_timeline.OnClockPacket(p, m_framer.PacketOffset(p));
             if (TransportError(p)) OnTransportError(p, pid);
+            if (PayloadStart(p) && pesPids[pid] != 0) OnPesStart(p, pid);
             accounting.Keep(p, pid);
             if (--left == 0) break;
             p += stride;

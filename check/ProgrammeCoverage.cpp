@@ -36,6 +36,7 @@ void ProgrammeCoverage::On(const Finding& f) {
     const int64_t to = f.hasToAt ? std::max(f.at, f.toAt) : f.at;
     switch (f.kind) {
         case Finding::Kind::kContinuityError:
+        case Finding::Kind::kPesLoss:
             if (f.lost > 0) {
                 // Whole seconds, rounded down also before 1970.
                 const int64_t second = f.at >= 0 ? f.at / 1000 : -((999 - f.at) / 1000);

@@ -177,6 +177,14 @@ void JsonReport::On(const Finding& f) {
                          ",\"lost\":%d,\"duplicate\":%s%s}\n",
                          file, f.pid, f.last, f.counter, f.offset, f.lost, f.duplicate ? "true" : "false", time.c_str());
             break;
+        case Finding::Kind::kPesLoss:
+            std::fprintf(m_out,
+                         "{\"type\":\"pes_loss\",%s\"pid\":%d,\"lost\":%d,\"reason\":\"%s\",\"offset\":%" PRId64 "%s}\n",
+                         file, f.pid, f.lost, f.pesReason == PesLossReason::kPtsStep ? "pts_step" : "pes_length",
+                         f.offset, time.c_str());
+            break;
+        case Finding::Kind::kPtsGap:
+            break;  // PCR timing of the PTS, for the indicators: no line of its own
         case Finding::Kind::kTot:
             std::fprintf(m_out, "{\"type\":\"tot\",%s\"time\":%s,\"offset\":%" PRId64 "%s}\n", file,
                          FormatTime(f.time, f.hasTime, TimeStyle::kJson).c_str(), f.offset, Placed(f).c_str());

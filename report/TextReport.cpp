@@ -26,6 +26,8 @@ void TextReport::On(const Finding& f) {
         case Finding::Kind::kProgramme:
         case Finding::Kind::kScrambledRange:
         case Finding::Kind::kTransportErrorRange:
+        case Finding::Kind::kPesLoss:
+        case Finding::Kind::kPtsGap:
             // The classic report has no line for them.
             return;
         case Finding::Kind::kTot:
