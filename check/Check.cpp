@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstring>
 #include <iterator>
+#include <type_traits>
 
 #include "base/TSPacket.h"
 #include "check/Verdict.h"
@@ -169,6 +170,11 @@ void Check::OnPesStart(const uint8_t* p, int pid) {
     }
 }
 
+void Check::OnRareHeader(const uint8_t* p, int pid) {
+    if (TransportError(p)) OnTransportError(p, pid);
+    if (PayloadStart(p) && m_pesPids[static_cast<size_t>(pid)] != 0) OnPesStart(p, pid);
+}
+
 void Check::UpdatePesPids() {
     for (int pid = 0; pid < kPidCount; ++pid) {
         const PesStream kind = m_roles->PesKind(pid);
@@ -227,8 +233,6 @@ void Check::Run(const std::function<void()>& tick) {
     FrameFlags steadyFlags = FrameFlags::kNone;
     int untilTick = kTickPackets;
     int clockPid = -1;  // none until the PAT and a PMT name one
-    // The PIDs whose PES starts are read: none without the roles.
-    const uint8_t* pesPids = m_pesPids.data();
 
     // The packets come in stretches (one packet where the framer had to
     // look closer): the end, the flags and the progress are tested once per
@@ -265,22 +269,30 @@ void Check::Run(const std::function<void()>& tick) {
             steadyFlags = flags & FrameFlags::kSizes;
         }
 
-        for (;;) {
-            // The header is read before this packet's stores (Keep() last):
-            // a store may reach any byte, and after one the compiler loads
-            // it again.
-            accounting.Take(p, pid, [&](const CounterBreak& b) { OnCounterBreak(p, pid, b); });
-            if (Scrambled(p)) OnScrambled(p, pid);
-            // The PCR is read only from the clock PID's packets with an
-            // adaptation field.
-            if (HasAdaptationField(p) && pid == clockPid) m_timeline.OnClockPacket(p, m_framer.PacketOffset(p));
-            if (TransportError(p)) OnTransportError(p, pid);
-            if (PayloadStart(p) && pesPids[pid] != 0) OnPesStart(p, pid);
-            accounting.Keep(p, pid);
-            if (--left == 0) break;
-            p += stride;
-            pid = dispatch();
-        }
+        // rareBits: the bits of the header's second byte that call for a
+        // closer look: transport_error_indicator, and with the roles
+        // followed payload_unit_start_indicator too (a PES may start). One
+        // test a packet either way, and a loop of its own for each, so that
+        // a run without the roles does nothing more than before.
+        auto walk = [&](auto rareBits) __attribute__((always_inline)) {
+            for (;;) {
+                // The header is read before this packet's stores (Keep()
+                // last): a store may reach any byte, and after one the
+                // compiler loads it again.
+                accounting.Take(p, pid, [&](const CounterBreak& b) { OnCounterBreak(p, pid, b); });
+                if (Scrambled(p)) OnScrambled(p, pid);
+                // The PCR is read only from the clock PID's packets with an
+                // adaptation field.
+                if (HasAdaptationField(p) && pid == clockPid) m_timeline.OnClockPacket(p, m_framer.PacketOffset(p));
+                if ((p[1] & decltype(rareBits)::value) != 0) OnRareHeader(p, pid);
+                accounting.Keep(p, pid);
+                if (--left == 0) break;
+                p += stride;
+                pid = dispatch();
+            }
+        };
+        if (m_roles) walk(std::integral_constant<int, 0xC0>{});
+        else walk(std::integral_constant<int, 0x80>{});
         m_lastPacket = m_framer.PacketOffset(p);
     }
     accounting.Finish();

@@ -79,6 +79,9 @@ private:
     // accounting here).
     [[gnu::cold, gnu::noinline]] void OnCounterBreak(const uint8_t* p, int pid, const CounterBreak& b);
     [[gnu::noinline]] void OnScrambled(const uint8_t* p, int pid);
+    // A packet with transport_error_indicator, or with
+    // payload_unit_start_indicator while the roles are followed.
+    [[gnu::noinline]] void OnRareHeader(const uint8_t* p, int pid);
     // A packet with payload_unit_start_indicator on a video or audio PID:
     // its PES header's PTS and PES_packet_length.
     [[gnu::noinline]] void OnPesStart(const uint8_t* p, int pid);

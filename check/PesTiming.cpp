@@ -111,6 +111,9 @@ int PesTiming::PtsStepLoss(State& s, int64_t step, uint64_t packets) {
         return 0;
     }
     const int64_t m = (diff + s.step / 2) / s.step;
+    // PTS every few ms cannot tell one missing PES from jitter within 1 ms:
+    // such a step counts nothing.
+    if (s.step <= 2 * kTolerance) return 0;
     if (m >= 1 && std::abs(diff - m * s.step) <= kTolerance && s.perPes > 0) {
         s.candidateHeld = 0;
         // The PES that did arrive may have carried more frames than the

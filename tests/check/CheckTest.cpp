@@ -86,6 +86,9 @@ TEST(CheckTest, PesTellWhatTheCounterHides) {
          "ok (av lost 0, av errors 0, av scrambled 0", 0, 2},
         {"PES_packet_length a packet too long", [](tsgen::RecordingOptions& o) { o.pesLongEvery = 200; },
          "damaged (av lost 4, av errors 0, av scrambled 0", 4, 0},
+        // A muxer that writes every PES_packet_length wrong tells no loss.
+        {"every PES_packet_length a packet too long", [](tsgen::RecordingOptions& o) { o.pesLongEvery = 1; },
+         "ok (av lost 0, av errors 0, av scrambled 0", 0, 0},
         {"PTS wrapping at 2^33", [](tsgen::RecordingOptions& o) { o.pcrStart = (uint64_t{1} << 33) * 300 - 27000000; },
          "ok (av lost 0, av errors 0, av scrambled 0", 0, 0},
         // The clock and the PTS go back 60 s: a reset, no loss.
