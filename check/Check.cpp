@@ -5,6 +5,7 @@
 #include <climits>
 #include <cstring>
 #include <iterator>
+#include <type_traits>
 
 #include "base/TSPacket.h"
 #include "check/Verdict.h"
@@ -138,6 +139,55 @@ void Check::OnCounterBreak(const uint8_t* p, int pid, const CounterBreak& b) {
     f.duplicate = b.duplicate;
     f.offset = m_framer.PacketOffset(p);
     Emit(f);
+    if (m_pesPids[static_cast<size_t>(pid)] != 0) m_pes.CounterLoss(pid, b.lost);
+}
+
+void Check::OnPesStart(const uint8_t* p, int pid) {
+    const int64_t offset = m_framer.PacketOffset(p);
+    Finding now;
+    m_timeline.Time(now, offset, false);
+    // A PMT change, a gap or a clock reset: what was learnt no longer holds.
+    const uint64_t epoch = m_roles->Changes() + m_timeline.GapCount() + m_timeline.DeclaredResets();
+    PidCounts& c = m_stats.pids[static_cast<size_t>(pid)];
+    const PesStartResult r = m_pes.OnStart(p, pid, m_accounting->Packets(pid), c.discontinuities, epoch,
+                                           now.hasElapsed, now.elapsed, offset);
+    if (r.lost > 0) {
+        c.lost += static_cast<uint64_t>(r.lost);
+        Finding f = Found(Finding::Kind::kPesLoss);
+        f.pid = pid;
+        f.lost = r.lost;
+        f.pesReason = r.reason;
+        f.offset = offset;
+        Emit(f);
+    }
+    if (r.ptsGap) {
+        // Timed at the second PTS, where it is known.
+        Finding f = Found(Finding::Kind::kPtsGap);
+        f.pid = pid;
+        f.offset = r.gapFrom;
+        f.toOffset = offset;
+        f.gapTicks = r.gapTicks;
+        f.timedAt = offset;
+        m_timeline.Emit(f);
+        // ETSI TR 101 290's PTS_error: more than 700 ms of PCR time between
+        // two PTS of a PID that is not scrambled.
+        if (m_indicators)
+            m_indicators->Occur(IndicatorName::kPtsError, pid, {true, now.elapsed - r.gapTicks, r.gapFrom},
+                                {true, now.elapsed, offset});
+    }
+}
+
+void Check::OnRareHeader(const uint8_t* p, int pid) {
+    if (TransportError(p)) OnTransportError(p, pid);
+    if (PayloadStart(p) && m_pesPids[static_cast<size_t>(pid)] != 0) OnPesStart(p, pid);
+}
+
+void Check::UpdatePesPids() {
+    for (int pid = 0; pid < kPidCount; ++pid) {
+        const PesStream kind = m_roles->PesKind(pid);
+        m_pes.SetStream(pid, kind);
+        m_pesPids[static_cast<size_t>(pid)] = kind != PesStream::kNone ? 1 : 0;
+    }
 }
 
 void Check::OnScrambled(const uint8_t* p, int pid) {
@@ -157,6 +207,7 @@ void Check::OnCrcErrors(int pid, int failed) {
 int Check::UpdateClockPid() {
     m_rolesSeen = m_roles->Changes();
     if (m_indicators) m_indicators->OnRoles(m_framer.PacketOffset(m_dispatched));
+    UpdatePesPids();
     return m_timeline.SetClockPid(m_roles->ClockPid(), m_framer.PacketOffset(m_dispatched));
 }
 
@@ -233,21 +284,30 @@ void Check::Run(const std::function<void()>& tick) {
             steadyFlags = flags & FrameFlags::kSizes;
         }
 
-        for (;;) {
-            // The header is read before this packet's stores (Keep() last):
-            // a store may reach any byte, and after one the compiler loads
-            // it again.
-            accounting.Take(p, pid, [&](const CounterBreak& b) { OnCounterBreak(p, pid, b); });
-            if (Scrambled(p)) OnScrambled(p, pid);
-            // The PCR is read only from the clock PID's packets with an
-            // adaptation field.
-            if (HasAdaptationField(p) && pid == clockPid) m_timeline.OnClockPacket(p, m_framer.PacketOffset(p));
-            if (TransportError(p)) OnTransportError(p, pid);
-            accounting.Keep(p, pid);
-            if (--left == 0) break;
-            p += stride;
-            pid = dispatch();
-        }
+        // rareBits: the bits of the header's second byte that call for a
+        // closer look: transport_error_indicator, and with the roles
+        // followed payload_unit_start_indicator too (a PES may start). One
+        // test a packet either way, and a loop of its own for each, so that
+        // a run without the roles does nothing more than before.
+        auto walk = [&](auto rareBits) __attribute__((always_inline)) {
+            for (;;) {
+                // The header is read before this packet's stores (Keep()
+                // last): a store may reach any byte, and after one the
+                // compiler loads it again.
+                accounting.Take(p, pid, [&](const CounterBreak& b) { OnCounterBreak(p, pid, b); });
+                if (Scrambled(p)) OnScrambled(p, pid);
+                // The PCR is read only from the clock PID's packets with an
+                // adaptation field.
+                if (HasAdaptationField(p) && pid == clockPid) m_timeline.OnClockPacket(p, m_framer.PacketOffset(p));
+                if ((p[1] & decltype(rareBits)::value) != 0) OnRareHeader(p, pid);
+                accounting.Keep(p, pid);
+                if (--left == 0) break;
+                p += stride;
+                pid = dispatch();
+            }
+        };
+        if (m_roles) walk(std::integral_constant<int, 0xC0>{});
+        else walk(std::integral_constant<int, 0x80>{});
         m_lastPacket = m_framer.PacketOffset(p);
     }
     accounting.Finish();

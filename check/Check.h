@@ -11,6 +11,7 @@
 #include "check/Indicators.h"
 #include "check/Output.h"
 #include "check/PacketAccounting.h"
+#include "check/PesTiming.h"
 #include "check/PidRoles.h"
 #include "check/PresentEvents.h"
 #include "check/ProgrammeCoverage.h"
@@ -75,6 +76,14 @@ private:
     [[gnu::cold, gnu::noinline]] void OnCounterBreak(const uint8_t* p, int pid, const CounterBreak& b);
     [[gnu::noinline]] void OnScrambled(const uint8_t* p, int pid);
     [[gnu::cold, gnu::noinline]] void OnCrcErrors(int pid, int failed);
+    // A packet with transport_error_indicator, or with
+    // payload_unit_start_indicator while the roles are followed.
+    [[gnu::noinline]] void OnRareHeader(const uint8_t* p, int pid);
+    // A packet with payload_unit_start_indicator on a video or audio PID:
+    // its PES header's PTS and PES_packet_length.
+    [[gnu::noinline]] void OnPesStart(const uint8_t* p, int pid);
+    // The video and audio PIDs after a PAT or PMT changed.
+    void UpdatePesPids();
 
     std::vector<Output*> m_outputs;
     // The per-PID packet accounting, a local of the packet loop while it
@@ -91,6 +100,10 @@ private:
     PresentEvents m_events;
     std::unique_ptr<PidRoles> m_roles;  // only when an output wants roles
     CheckStats m_stats;
+    // The PES starts of video and audio, followed with the roles; per PID,
+    // 1 where a PES start is read.
+    PesTiming m_pes;
+    std::vector<uint8_t> m_pesPids = std::vector<uint8_t>(kPidCount, 0);
     Timeline m_timeline{m_outputs, m_clock};
     ProgrammeCoverage m_coverage;
     // The ETSI TR 101 290 indicators, followed with the roles.

@@ -38,7 +38,7 @@ bool DamageRanges::Take(Finding& closed) {
 
 bool DamageRanges::Add(const Finding& e, Finding& closed) {
     const bool close = Extend(e, closed);
-    if (e.kind == Finding::Kind::kContinuityError) m_range.avLost += static_cast<uint64_t>(e.lost);
+    if (e.kind == Finding::Kind::kContinuityError || e.kind == Finding::Kind::kPesLoss) m_range.avLost += static_cast<uint64_t>(e.lost);
     return close;
 }
 

@@ -16,7 +16,7 @@ class DamageRanges {
 public:
     static constexpr int64_t kMergeTicks = 27000000;  // one second at 27 MHz
 
-    // e is a timed finding of one event: kContinuityError (lost packets)
+    // e is a timed finding of one event: kContinuityError or kPesLoss (lost packets)
     // or kSyncError. Returns true when it closed the range in hand and that
     // range damaged something; it is then in closed (a kDamage finding).
     bool Add(const Finding& e, Finding& closed);

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "base/TimeValue.h"
+#include "check/PesTiming.h"
 
 namespace tsvigil {
 
@@ -48,6 +49,14 @@ struct Finding {
         // within a second of the one before; elapsed/at and toElapsed/toAt
         // bound them, offset and toOffset too.
         kIndicator,
+        // Sound lost behind a clean continuity_counter, told by the PES of
+        // an audio PID: pid, lost (beyond what the counter showed there),
+        // pesReason.
+        kPesLoss,
+        // More than 700 ms of PCR time between two PTS of a video or audio
+        // PID: offset and toOffset the packets of the two PTS, gapTicks the
+        // PCR time between them; timed at the second.
+        kPtsGap,
     };
 
     // For the packet ranges: one PID's packets in the range, and for a
@@ -71,6 +80,7 @@ struct Finding {
     // ISO/IEC 13818-1 allows once and which loses nothing.
     int lost = 0;
     bool duplicate = false;
+    PesLossReason pesReason = PesLossReason::kPtsStep;  // for kPesLoss
     int64_t count = 0;
     int64_t offset = -1;  // -1 where the finding has no place of its own (counts)
     int64_t timedAt = -1;  // the offset its time is taken at

@@ -71,14 +71,14 @@ public:
         return ++c.scrambled == m_packets[pid];
     }
     void TakeTransportError(int pid) { ++m_counts[pid].transportErrors; }
+    // The packets of pid taken so far.
+    uint64_t Packets(int pid) const { return m_packets[pid]; }
 
     // Whether a packet with payload that repeats the continuity_counter of
     // its PID's last packet carries that packet's bytes. Asked before the
     // packet is taken.
     [[gnu::cold, gnu::noinline]] bool SameAsLast(const uint8_t* p, int pid) const;
 
-    // The packets of pid taken so far.
-    uint64_t Packets(int pid) const { return m_packets[pid]; }
     // Writes the packets per PID into the counts.
     void Finish();
 

@@ -359,6 +359,18 @@ std::vector<int> PidRoles::NamedPictureAndSoundStreams() const {
     return pids;
 }
 
+PesStream PidRoles::PesKind(int pid) const {
+    if (pid < 0 || pid >= kPidCount) return PesStream::kNone;
+    Update();
+    const PidEntry& e = m_pids[static_cast<size_t>(pid)];
+    if (e.kind != RoleKind::kStream) return PesStream::kNone;
+    switch (e.stream_type) {
+        case 0x01: case 0x02: case 0x1B: case 0x24: return PesStream::kVideo;
+        case 0x03: case 0x04: case 0x0F: case 0x11: return PesStream::kAudio;
+        default: return PesStream::kNone;
+    }
+}
+
 std::vector<int> PidRoles::ServiceIds(int pid) const {
     if (pid < 0 || pid >= kPidCount || FixedRole(pid) != nullptr) return {};
     Update();

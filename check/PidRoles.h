@@ -8,6 +8,7 @@
 #include <utility>
 #include <vector>
 
+#include "check/PesTiming.h"
 #include "si/CAT.h"
 #include "si/PAT.h"
 #include "si/PMT.h"
@@ -64,6 +65,9 @@ public:
     // Whether pid carries picture or sound: video, audio, a PCR-only PID,
     // and a PID above 0x002F that no table names.
     bool IsPictureOrSound(int pid) const;
+    // Whether pid is an elementary stream of video or of audio, by its
+    // stream_type.
+    PesStream PesKind(int pid) const;
     // The PID of the stream's clock: the PCR_PID of the first preferred
     // service whose PMT names one, else of the first programme in the PAT
     // whose PMT names one; -1 while none does.

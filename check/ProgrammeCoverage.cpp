@@ -52,6 +52,7 @@ void ProgrammeCoverage::On(const Finding& f) {
     const int64_t to = f.hasToAt ? std::max(f.at, f.toAt) : f.at;
     switch (f.kind) {
         case Finding::Kind::kContinuityError:
+        case Finding::Kind::kPesLoss:
             if (f.lost > 0) {
                 // Whole seconds, rounded down also before 1970.
                 const int64_t second = f.at >= 0 ? f.at / 1000 : -((999 - f.at) / 1000);
@@ -84,6 +85,11 @@ void ProgrammeCoverage::On(const Finding& f) {
         }
         case Finding::Kind::kSyncError:
             if (!f.atEnd && m_sync.size() < kMaxKept) m_sync.push_back(f.at);
+            break;
+        case Finding::Kind::kIndicator:
+            // Past the bound an occurrence is judged wherever it lies.
+            if (m_indicators.size() < kMaxKept)
+                m_indicators.push_back(TimedIndicator{std::min(f.at, to), to, f.pid, f.priority, uint64_t(f.count)});
             break;
         case Finding::Kind::kGap:
             // Past the bound a gap is judged wherever it lies.
@@ -340,6 +346,27 @@ void ProgrammeCoverage::JudgeWithin(Verdict& v, const CheckStats& stats, const s
         Take(v.avScrambled, neverClear ? o.scrambled : o.afterClear);
         if (!neverClear) Take(v.scrambledAtStart, o.scrambled - o.afterClear);
     }
+    // Indicators: those on picture and sound by the windows of the judged
+    // services that carry the PID, the PSI's and unnamed ones by any.
+    for (const auto& i : m_indicators) {
+        Windows w;
+        bool named = false;
+        if (IsPictureOrSound(&roles, i.pid)) {
+            for (const int id : roles.ServiceIds(i.pid)) {
+                if (std::find(judged.begin(), judged.end(), id) == judged.end()) continue;
+                named = true;
+                const Windows own = WindowOf(id);
+                w.all = w.all || own.all;
+                for (const auto& s : own.spans) w.Add(s.first, s.second);
+            }
+            // The indicators of services not chosen are not theirs to judge.
+            if (!named && !services.empty()) continue;
+        }
+        if ((named ? w : any).Meets(i.from, i.to)) continue;
+        (i.priority == 1 ? v.margins.indicatorsP1 : v.margins.indicatorsP2) += i.count;
+    }
+    Take(v.indicatorsP1, v.margins.indicatorsP1);
+    Take(v.indicatorsP2, v.margins.indicatorsP2);
     for (const int64_t at : m_sync) {
         if (!any.Holds(at)) ++v.margins.sync;
     }

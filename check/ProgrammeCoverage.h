@@ -135,6 +135,15 @@ private:
     // (from, to), where they were placed.
     std::vector<int64_t> m_sync;
     std::vector<std::pair<int64_t, int64_t>> m_gaps;
+    // The occurrences of ETSI TR 101 290 indicators, where they were placed.
+    struct TimedIndicator {
+        int64_t from;
+        int64_t to;
+        int pid;
+        int priority;
+        uint64_t count;
+    };
+    std::vector<TimedIndicator> m_indicators;
     // Each service's recorded programme, as its window; or why no
     // programme could be placed.
     std::vector<Verdict::Window> m_recorded;

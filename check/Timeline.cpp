@@ -74,7 +74,8 @@ void Timeline::Deliver(Finding& f, bool before, bool transportError) {
     }
     HandOut(f);
     if (m_roles == nullptr) return;
-    if ((f.kind == Finding::Kind::kContinuityError && f.lost > 0 && IsPictureOrSound(m_roles, f.pid)) ||
+    if (((f.kind == Finding::Kind::kContinuityError || f.kind == Finding::Kind::kPesLoss) && f.lost > 0 &&
+         IsPictureOrSound(m_roles, f.pid)) ||
         (f.kind == Finding::Kind::kSyncError && !f.atEnd))
         DamageEvent(f);
     if (f.kind == Finding::Kind::kTot && m_anchored) ReleaseHeldDamage();

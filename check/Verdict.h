@@ -71,6 +71,8 @@ struct Verdict {
         uint64_t avScrambled = 0;
         uint64_t sync = 0;
         uint64_t gaps = 0;
+        uint64_t indicatorsP1 = 0;  // TR 101 290 occurrences wholly outside
+        uint64_t indicatorsP2 = 0;
     };
     Margins margins;
     struct Window {

@@ -158,7 +158,8 @@ void HtmlReport::On(const Finding& f) {
             }
             break;
         }
-        case Finding::Kind::kContinuityError: {
+        case Finding::Kind::kContinuityError:
+        case Finding::Kind::kPesLoss: {
             m_timeline.Seen(f);
             // A duplicate, or a copy past it, loses nothing.
             if (f.lost == 0) break;
@@ -200,6 +201,7 @@ void HtmlReport::On(const Finding& f) {
         case Finding::Kind::kTot:
         case Finding::Kind::kScrambled:
         case Finding::Kind::kTransportErrors:
+        case Finding::Kind::kPtsGap:
             // Not drawn, but their places widen the axis.
             m_timeline.Seen(f);
             break;

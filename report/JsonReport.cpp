@@ -68,8 +68,10 @@ std::string VerdictObject(const Verdict& v, bool apart) {
     if (v.programme) {
         std::snprintf(figures, sizeof figures,
                       ",\"margins\":{\"av_lost\":%" PRIu64 ",\"av_errors\":%" PRIu64 ",\"av_scrambled\":%" PRIu64
-                      ",\"sync_errors\":%" PRIu64 ",\"gaps\":%" PRIu64 "},\"window\":",
-                      v.margins.avLost, v.margins.avErrors, v.margins.avScrambled, v.margins.sync, v.margins.gaps);
+                      ",\"sync_errors\":%" PRIu64 ",\"gaps\":%" PRIu64 ",\"indicators\":{\"priority_1\":%" PRIu64
+                      ",\"priority_2\":%" PRIu64 "}},\"window\":",
+                      v.margins.avLost, v.margins.avErrors, v.margins.avScrambled, v.margins.sync, v.margins.gaps,
+                      v.margins.indicatorsP1, v.margins.indicatorsP2);
         o += figures;
         if (v.hasWindow) {
             o += "{\"service_id\":" + std::to_string(v.window.serviceId) +
@@ -217,6 +219,14 @@ void JsonReport::On(const Finding& f) {
                          ",\"lost\":%d,\"duplicate\":%s%s}\n",
                          file, f.pid, f.last, f.counter, f.offset, f.lost, f.duplicate ? "true" : "false", time.c_str());
             break;
+        case Finding::Kind::kPesLoss:
+            std::fprintf(m_out,
+                         "{\"type\":\"pes_loss\",%s\"pid\":%d,\"lost\":%d,\"reason\":\"%s\",\"offset\":%" PRId64 "%s}\n",
+                         file, f.pid, f.lost, f.pesReason == PesLossReason::kPtsStep ? "pts_step" : "pes_length",
+                         f.offset, time.c_str());
+            break;
+        case Finding::Kind::kPtsGap:
+            break;  // PCR timing of the PTS, for the indicators: no line of its own
         case Finding::Kind::kTot:
             std::fprintf(m_out, "{\"type\":\"tot\",%s\"time\":%s,\"offset\":%" PRId64 "%s}\n", file,
                          FormatTime(f.time, f.hasTime, TimeStyle::kJson).c_str(), f.offset, Placed(f).c_str());

@@ -59,6 +59,8 @@ void SummaryReport::On(const Finding& f) {
         case Finding::Kind::kGap:
         case Finding::Kind::kScrambledRange:
         case Finding::Kind::kTransportErrorRange:
+        case Finding::Kind::kPesLoss:
+        case Finding::Kind::kPtsGap:
             // Counted in the stats the summary is written from.
             break;
     }

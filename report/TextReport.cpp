@@ -27,6 +27,8 @@ void TextReport::On(const Finding& f) {
         case Finding::Kind::kScrambledRange:
         case Finding::Kind::kTransportErrorRange:
         case Finding::Kind::kIndicator:
+        case Finding::Kind::kPesLoss:
+        case Finding::Kind::kPtsGap:
             // The classic report has no line for them.
             return;
         case Finding::Kind::kTot:

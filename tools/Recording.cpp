@@ -145,6 +145,44 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
     long long videoPackets = 0;
     for (int i = 0; i < o.pcrPidsBefore; ++i) b.AddPcrPacket(0x1000 + i, o.pcrStart + static_cast<uint64_t>(i) * kPcrHz);
     const long long psiFrom = PacketAt(o.psiFrom, pps);
+    // The PES: the PTS runs on the broadcast clock, 0.3 s ahead of the PCR,
+    // at the nominal time of the PES (what a slot of PSI or SI delays keeps
+    // its PTS, as an encoder's frames do).
+    for (const RecordingOptions::DropRun& r : o.dropRuns) b.AddDropRun(r.pid, PacketAt(r.at, pps), r.count);
+    auto ptsClock = PcrClock(o.pcrStart, resets, pps);
+    const long long noPtsFrom = PacketAt(o.noPtsAt, pps), noPtsTo = PacketAt(o.noPtsAt + o.noPtsSeconds, pps);
+    auto pesStart = [&](int streamId, int length, long long nominal) {
+        const long long n = b.Sent();
+        const bool hasPts = o.noPtsSeconds <= 0 || n < noPtsFrom || n >= noPtsTo;
+        Bytes payload = PesHeader(streamId, length, hasPts, ptsClock(nominal).pcr / 300 + 27000);
+        for (size_t i = payload.size(); i < 184; ++i) payload.push_back(static_cast<uint8_t>(0x80 | (i * 7 + 1)));
+        return payload;
+    };
+    long long audioPes = 0, audioLeft = 0, audioPackets = 0, videoFrame = 0;
+    auto audio = [&](const PacketFaults& faults) {
+        // The sound packets' slots come every 12 packets of the broadcast.
+        ++audioPackets;
+        if (!o.pes || audioLeft-- > 0) {
+            b.AddFiller(kAudioPid, faults);
+            return;
+        }
+        static const int kVary[] = {4, 8, 4, 12};
+        const int packets = o.pesVary ? kVary[audioPes % 4] : 4;
+        const int extra = Every(audioPes, o.pesLongEvery) ? 184 : 0;
+        ++audioPes;
+        audioLeft = packets - 1;
+        b.AddPacket(kAudioPid, pesStart(0xC0, packets * 184 - 6 + extra, 12 * (audioPackets - 1)), true, faults);
+    };
+    auto video = [&](const PacketFaults& faults) {
+        // A frame every 1001/30000 s of the broadcast.
+        if (!o.pes || b.Sent() * 30000 < videoFrame * 1001 * pps) {
+            b.AddFiller(kVideoPid, faults);
+            return;
+        }
+        const long long frame = b.Sent() * 30000 / (1001 * pps);
+        videoFrame = frame + 1;
+        b.AddPacket(kVideoPid, pesStart(0xE0, 0, frame * 1001 * pps / 30000), true, faults);
+    };
     auto flush = [&]() {
         const Bytes& d = b.Data();
         if (!d.empty() && std::fwrite(d.data(), 1, d.size(), f.get()) != d.size()) return false;
@@ -173,12 +211,12 @@ bool WriteRecording(const std::string& path, const RecordingOptions& o) {
             b.AddFiller(kNullPid, faults);
         } else if (k % 12 == 3) {
             faults.scrambled = Every(k / 12, o.scrambleEvery);
-            b.AddFiller(kAudioPid, faults);
+            audio(faults);
         } else {
             if (Every(k, o.dropEvery)) faults.counterStep = 2;
             if (Every(k, o.dupEvery)) faults.copies = 2;
             if (Every(videoPackets++, o.lossRunEvery)) faults.counterStep = o.lossRun + 1;
-            b.AddFiller(kVideoPid, faults);
+            video(faults);
         }
         ++k;
         if (b.Data().size() >= (4u << 20) && !flush()) return false;
@@ -248,6 +286,10 @@ bool WriteDemoRecording(const std::string& path) {
         s.pcr = (uint64_t{1} << 32) + static_cast<uint64_t>(k) * kPcrHz / pps;
         return s;
     });
+    // After the restart the multiplexer sent no PCR for 0.3 s (about 116 s
+    // in: the builder counts the packets it sent, some 5/4 of the slots):
+    // ETSI TR 101 290's PCR indicators, in the margin.
+    b.Withhold(-1, 117 * pps * 5 / 4, pps * 5 / 4 * 3 / 10);
     // Five seconds of broadcast, from 110 s on, never reached the file (a
     // tuner restart): the bytes between these offsets are left out.
     size_t cutFrom = 0, cutTo = 0;
@@ -260,6 +302,11 @@ bool WriteDemoRecording(const std::string& path) {
         if (k == 3 * pps + 77) faults.badSync = true;
         if (sec >= 4 && sec < 6 && k % 7 == 0) faults.transportError = true;
         if (si.Due(k, b)) {
+        } else if (k % 10 == 5) {
+            // The PAT, the PMTs and the other PSI four times a second, as
+            // ETSI TR 101 290 wants the PAT and each PMT at least every 0.5 s.
+            const PsiSection& s = psi[static_cast<size_t>(k / 10 % 5)];
+            b.AddSection(s.pid, s.section);
         } else if (Psi(psi, k, b, true)) {
         } else if (k % 12 == 3) {
             // Scrambled until the descrambler caught up, and again after

@@ -113,6 +113,30 @@ struct RecordingOptions {
     };
     std::vector<Withheld> withheldSections;
     std::vector<Withheld> withheldPcr;
+
+    // PES on the picture and sound PIDs (without it their packets are
+    // filler): the sound in PES of 4 packets with PES_packet_length, the
+    // picture in one PES a frame (1001/30000 s) with PES_packet_length 0,
+    // each with a PTS of the broadcast clock (that of the PCR, 0.3 s ahead),
+    // whether the PCR is sent or not.
+    bool pes = false;
+    // The sound PES cycle through 4, 8, 4 and 12 packets.
+    bool pesVary = false;
+    // Every Nth sound PES says one packet more in PES_packet_length than it
+    // carries.
+    long long pesLongEvery = 0;
+    // The PES that begin within these seconds carry no PTS.
+    double noPtsSeconds = 0;
+    double noPtsAt = 0;
+    // Runs of packets left out: from the first packet of pid at or after
+    // second `at`, count packets in a row (16 of them leave the
+    // continuity_counter where it was).
+    struct DropRun {
+        int pid = 0;
+        long long count = 0;
+        double at = 0;
+    };
+    std::vector<DropRun> dropRuns;
 };
 
 bool WriteRecording(const std::string& path, const RecordingOptions& options);

@@ -65,6 +65,11 @@ void StreamBuilder::Put(int pid, const Bytes& payload, bool unitStart, const Pac
         pf = NextPidFaults(pid);
         ++m_pidPackets[pid];
     }
+    for (DropRun& r : m_dropRuns) {
+        if (r.pid != pid || m_sent < r.from || r.left <= 0) continue;
+        --r.left;
+        pf.drop = true;
+    }
     uint8_t p[188];
     std::fill(p, p + 188, 0xFF);
     int& cc = m_counters[pid];
@@ -159,6 +164,22 @@ void StreamBuilder::AddSection(int pid, const Bytes& given) {
 }
 
 void StreamBuilder::AddRaw(const Bytes& bytes) { m_data.insert(m_data.end(), bytes.begin(), bytes.end()); }
+
+Bytes PesHeader(int streamId, int length, bool hasPts, uint64_t pts) {
+    Bytes b = {0x00, 0x00, 0x01, static_cast<uint8_t>(streamId), static_cast<uint8_t>(length >> 8),
+               static_cast<uint8_t>(length), 0x80, static_cast<uint8_t>(hasPts ? 0x80 : 0x00),
+               static_cast<uint8_t>(hasPts ? 5 : 0)};
+    if (hasPts) {
+        pts &= (uint64_t{1} << 33) - 1;
+        // '0010', PTS[32..30], marker, PTS[29..15], marker, PTS[14..0], marker.
+        b.push_back(static_cast<uint8_t>(0x21 | ((pts >> 29) & 0x0E)));
+        b.push_back(static_cast<uint8_t>(pts >> 22));
+        b.push_back(static_cast<uint8_t>(((pts >> 14) & 0xFE) | 1));
+        b.push_back(static_cast<uint8_t>(pts >> 7));
+        b.push_back(static_cast<uint8_t>(((pts << 1) & 0xFE) | 1));
+    }
+    return b;
+}
 
 Bytes FinishSection(Bytes body) {
     const int length = static_cast<int>(body.size()) + 4 - 3;

@@ -89,7 +89,13 @@ public:
     // (sections included: a packet that carries a discontinuity_indicator
     // carries two bytes less of the section).
     void AddPidFault(const PidFaultRule& rule) { m_pidRules.push_back(rule); }
-    void ClearPidFaults() { m_pidRules.clear(); }
+    void ClearPidFaults() {
+        m_pidRules.clear();
+        m_dropRuns.clear();
+    }
+    // count packets of pid in a row left out, from the first at or after
+    // the packet numbered from (see Sent()); the counter moves on.
+    void AddDropRun(int pid, long long from, long long count) { m_dropRuns.push_back({pid, from, count}); }
     // Damaged CRC_32s on sections of chosen tables, for every AddSection.
     void AddSectionFault(const SectionFaultRule& rule) { m_sectionRules.push_back({rule, 0}); }
 
@@ -181,7 +187,18 @@ private:
             if (w.pid == pid && m_sent >= w.first && m_sent < w.end) return true;
         return false;
     }
+    struct DropRun {
+        int pid;
+        long long from;
+        long long left;
+    };
+    std::vector<DropRun> m_dropRuns;
 };
+
+// The start of a PES (ISO/IEC 13818-1 2.4.3.6): packet_start_code_prefix,
+// stream_id, PES_packet_length, and the optional header with a PTS (33
+// bits, taken modulo 2^33) when hasPts is set, else with none.
+Bytes PesHeader(int streamId, int length, bool hasPts, uint64_t pts);
 
 // A section with the CRC_32 appended; body runs from table_id up to the
 // byte before the CRC, with section_length filled in from its size.

@@ -84,7 +84,16 @@ void Usage(std::FILE* to) {
         "  --no-pmt PID:SECONDS@SECOND  no PMT on PID for SECONDS from SECOND on\n"
         "  --no-pcr SECONDS@SECOND  the PCR packets carry no PCR for SECONDS from\n"
         "                     SECOND on (implies --pcr)\n"
-        "  --pcr-pids-before N  first, N PIDs from 0x1000 on carry one PCR each\n",
+        "  --pcr-pids-before N  first, N PIDs from 0x1000 on carry one PCR each\n"
+        "PES on the picture (0x0111) and sound (0x0112) PIDs, with a PTS of the\n"
+        "broadcast clock (the PCR's, 0.3 s ahead):\n"
+        "  --pes              sound PES of 4 packets with PES_packet_length, a picture\n"
+        "                     PES a frame (1001/30000 s) with PES_packet_length 0\n"
+        "  --pes-vary         the sound PES cycle through 4, 8, 4 and 12 packets\n"
+        "  --pes-long N       every Nth sound PES says a packet more than it carries\n"
+        "  --no-pts SECONDS@SECOND  the PES begun in that stretch carry no PTS\n"
+        "  --drop-run PID:RUN@SECOND  leave out RUN packets of PID in a row from the\n"
+        "                     first at SECOND or after it (16 leave its counter as it was)\n",
         to);
 }
 
@@ -226,6 +235,26 @@ bool ParseBadCrc(const std::string& s, tsgen::RecordingOptions& o) {
     return false;
 }
 
+// SECONDS@SECOND, for the stretch of PES without a PTS.
+bool ParseNoPts(const std::string& s, tsgen::RecordingOptions& o) {
+    const size_t at = s.find('@');
+    return at != std::string::npos && ParseSeconds(s.substr(0, at), o.noPtsSeconds) &&
+           ParseSeconds(s.substr(at + 1), o.noPtsAt) && o.noPtsSeconds > 0;
+}
+
+// PID:RUN@SECOND.
+bool ParseDropRun(const std::string& s, tsgen::RecordingOptions& o) {
+    const size_t at = s.find('@');
+    tsgen::PidFault f;
+    tsgen::RecordingOptions::DropRun r;
+    if (at == std::string::npos || !ParsePidFault(s.substr(0, at), f) || !ParseSeconds(s.substr(at + 1), r.at))
+        return false;
+    r.pid = f.pid;
+    r.count = f.every;
+    o.dropRuns.push_back(r);
+    return true;
+}
+
 // RUN:N, both positive.
 bool ParseLossRun(const std::string& s, tsgen::RecordingOptions& o) {
     const size_t colon = s.find(':');
@@ -344,6 +373,11 @@ int Run(const std::vector<std::string>& given) {
         else if (a == "--no-pat") form(ParseNoPat, "SECONDS@SECOND, SECONDS above 0");
         else if (a == "--no-pmt") form(ParseNoPmt, "PID:SECONDS@SECOND, SECONDS above 0");
         else if (a == "--no-pcr") form(ParseNoPcr, "SECONDS@SECOND, SECONDS above 0");
+        else if (a == "--pes") o.pes = true;
+        else if (a == "--pes-vary") o.pes = o.pesVary = true;
+        else if (a == "--pes-long") o.pesLongEvery = next(), o.pes = true;
+        else if (a == "--no-pts") form(ParseNoPts, "SECONDS@SECOND, SECONDS above 0");
+        else if (a == "--drop-run") form(ParseDropRun, "PID:RUN@SECOND, RUN at least 1");
         else if (a == "--programmes") form(ParseProgrammes, "START:LENGTH in whole seconds, LENGTH at least 1");
         else if (!a.empty() && a[0] != '-' && out.empty()) out = a;
         else if (!a.empty() && a[0] == '-') return BadUsage("unknown option '" + a + "'");

@@ -6,7 +6,8 @@ summary, the verdict line and the HTML page say of one recording agree.
 usage: invariants.py TSVIGIL TSVIGIL_MKTS WORKDIR [COUNT [FIRST_SEED]]
 
 Writes COUNT recordings (default 200) drawn from the seeds FIRST_SEED on
-(default 1000; `tsvigil-mkts --seed N --seed-seconds 8`), checks them all
+(default 1000; `tsvigil-mkts --seed N --seed-seconds 8`, every other one
+with PES and one of their faults: PES_EXTRA), checks them all
 at once with --json, with --summary -u --html and with --verdict, and holds
 every recording to every check below. Exit 0 when all hold, else 1 with the
 first failures.
@@ -29,7 +30,11 @@ KNOWN_FAILURES = {}
 
 # Findings whose offsets come in order, and the range objects with the page's
 # mark class that counts them.
-ORDERED = ("packet_size", "continuity_error", "tot", "event")
+ORDERED = ("packet_size", "continuity_error", "pes_loss", "tot", "event")
+# Added to every other seed's options: PES on picture and sound, with losses
+# the continuity_counter hides (pes_loss findings) and stretches without PTS.
+PES_EXTRA = ("--pes --drop-run 0x0112:16@5", "--pes-vary --drop-run 0x0112:16@4.5 --no-pts 1@2",
+             "--pes --pes-long 7")
 RANGE_MARKS = {"damage": "damage", "gap": "gap", "scrambled_range": "scrambled", "transport_error_range": "tei"}
 
 
@@ -147,6 +152,10 @@ def check_recording(f, name, objs, text, verdict_line, page, range_types):
             by_pid[o["pid"]]["cc errors"] += 1
             by_pid[o["pid"]]["lost"] += o["lost"]
             by_pid[o["pid"]]["dups"] += 1 if o["duplicate"] else 0
+        elif o["type"] == "pes_loss":
+            # Sound lost behind a clean counter counts in the PID's lost.
+            by_pid[o["pid"]]["lost"] += o["lost"]
+            f.check("pes-loss", o["lost"] > 0 and o["reason"] in ("pts_step", "pes_length"), name, "pes_loss %r" % o)
         elif o["type"] == "scrambled":
             by_pid[o["pid"]]["scrambled"] += o["packets"]
     json_pids = {p["pid"]: p for p in summary["pids"]}
@@ -231,7 +240,8 @@ def main():
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     names = ["seed-%d.ts" % s for s in range(first, first + count)]
-    batch = "".join("--seed %d --seed-seconds 8 %s\n" % (s, n) for s, n in zip(range(first, first + count), names))
+    batch = "".join("--seed %d --seed-seconds 8 %s %s\n" % (s, PES_EXTRA[s // 2 % len(PES_EXTRA)] if s % 2 else "", n)
+                    for s, n in zip(range(first, first + count), names))
     p = subprocess.run([mkts, "--batch"], cwd=work, input=batch.encode(), stderr=subprocess.PIPE)
     if p.returncode != 0:
         sys.exit("tsvigil-mkts --batch exited %d:\n%s" % (p.returncode, p.stderr.decode("utf-8", "replace")))
