@@ -114,7 +114,7 @@ TEST(CommandLineTest, OptionLines) {
         {"--programme without an EIT", {"--json", "--programme", noEit.Path()}, 0, "\"window_reason\":\"no EIT\"}}\n",
          kBanner},
         {"--programme: the margins group", {"--verdict", "--programme", noEit.Path()}, 0,
-         "gaps 0; margins av lost 0, av errors 0, av scrambled 0, sync 0)\n", kBanner},
+         "gaps 0; margins av lost 0, av errors 0, av scrambled 0, sync 0; indicators p1 ", kBanner},
         {"--html naming the file to check", {"--html", f, f}, 2, "",
          "tsvigil: refusing to write '" + f + "': it is one of the files to check\nusage: tsvigil [OPTION]"},
         {"--html naming it another way", {"--html", respelled, f}, 2, "", "it is one of the files to check"},

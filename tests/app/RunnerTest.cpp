@@ -335,8 +335,8 @@ TEST(RunnerTest, WholeMultiplexJudgedPerService) {
     const auto verdictLines = [](const std::string& out) {
         static const std::regex judged(
             "  (verdict (\\d+)[^:]*|verdict|other services|absent services): (.*?) ?\\(?av lost (\\d+), "
-            "av errors (\\d+), av scrambled (\\d+)[^)]*?(; margins av lost (\\d+), av errors (\\d+), "
-            "av scrambled (\\d+), sync (\\d+))?\\)?|  absent services: (.*)");
+            "av errors (\\d+), av scrambled (\\d+)(?:.*?gaps \\d+(; margins av lost (\\d+), av errors (\\d+), "
+            "av scrambled (\\d+), sync (\\d+))?)?.*|  absent services: (.*)");
         std::istringstream lines(out);
         std::string line, kept;
         std::smatch m;
