@@ -236,10 +236,8 @@ void Check::FinishTimeline(bool packets) {
 
 void Check::Run(const std::function<void()>& tick) {
     // Continuity state runs across lost sync, so packets lost there show up
-    // as counter errors of their PIDs. On the stack, so that no store of the
-    // loop can move it and its address stays in a register: one increment
-    // and two stores at a scaled index per packet, with no base address to
-    // load.
+    // as counter errors of their PIDs. On the stack, its address in a
+    // register: one increment and two stores at a scaled index per packet.
     PacketAccounting accounting(m_stats.pids.data());
     m_accounting = &accounting;
     if (m_indicators) m_indicators->SamplePackets(&accounting);

@@ -137,6 +137,56 @@ int PesTiming::PtsStepLoss(State& s, int64_t step, uint64_t packets) {
     return 0;
 }
 
+void PesTiming::AudioLoss(State& s, bool valid, int length, bool hasPts, int64_t pts, uint64_t packets, uint64_t epoch,
+                          uint64_t discontinuities, PesStartResult& result) {
+    // The PES before, from its start up to this packet.
+    int lengthLost = 0;
+    if (s.hasStart) {
+        const uint64_t seen = packets - s.startPackets;
+        if (s.length > 0) {
+            const uint64_t needed = (static_cast<uint64_t>(s.length) + 6 + kPayloadBytes - 1) / kPayloadBytes;
+            if (seen < needed) {
+                if (s.step == 0) ++s.lengthMisses;
+                else if (s.lengthTrusted) lengthLost = static_cast<int>(needed - seen);
+            }
+        }
+        if (s.step == 0 && s.lostSinceStart == 0 && (s.perPes == 0 || seen < s.perPes)) s.perPes = seen;
+    }
+    int stepLost = 0;
+    if (hasPts) {
+        if (s.hasPts) {
+            const int64_t step = (pts - s.pts + kPtsWrap) % kPtsWrap;
+            if (s.step > 0) {
+                stepLost = PtsStepLoss(s, step, packets);
+            } else if (s.pesSincePts == 0 && step > 0 && step <= kLargestLoss) {
+                Learn(s, step);
+            } else if (step == 0 || step > kLargestLoss) {
+                Relearn(s);
+                s.epoch = epoch;
+                s.discontinuities = discontinuities;
+            }
+        }
+        if (stepLost < 0) {
+            Relearn(s);
+            s.epoch = epoch;
+            s.discontinuities = discontinuities;
+            stepLost = 0;
+        }
+    }
+    // Where the counter showed a loss at the same place, the larger
+    // estimate counts, once.
+    const int shown = stepLost >= lengthLost ? s.lostSincePts : s.lostSinceStart;
+    const int estimate = std::max(stepLost, lengthLost);
+    if (estimate > shown) {
+        result.lost = estimate - shown;
+        result.reason = stepLost >= lengthLost ? PesLossReason::kPtsStep : PesLossReason::kPesLength;
+    }
+    s.hasStart = valid;
+    s.startPackets = packets;
+    s.length = valid ? length : 0;
+    s.lostSinceStart = 0;
+}
+
 PesStartResult PesTiming::OnStart(const uint8_t* p, int pid, uint64_t packets, uint64_t discontinuities,
                                    uint64_t epoch, bool hasElapsed, int64_t elapsed, int64_t offset) {
     PesStartResult result;
@@ -158,54 +208,8 @@ PesStartResult PesTiming::OnStart(const uint8_t* p, int pid, uint64_t packets, u
     }
     const PesHeader h = ReadHeader(p);
 
-    if (s.kind == PesStream::kAudio) {
-        // The PES before, from its start up to this packet.
-        int lengthLost = 0;
-        if (s.hasStart) {
-            const uint64_t seen = packets - s.startPackets;
-            if (s.length > 0) {
-                const uint64_t needed = (static_cast<uint64_t>(s.length) + 6 + kPayloadBytes - 1) / kPayloadBytes;
-                if (seen < needed) {
-                    if (s.step == 0) ++s.lengthMisses;
-                    else if (s.lengthTrusted) lengthLost = static_cast<int>(needed - seen);
-                }
-            }
-            if (s.step == 0 && s.lostSinceStart == 0 && (s.perPes == 0 || seen < s.perPes)) s.perPes = seen;
-        }
-        int stepLost = 0;
-        if (h.hasPts) {
-            if (s.hasPts) {
-                const int64_t step = (h.pts - s.pts + kPtsWrap) % kPtsWrap;
-                if (s.step > 0) {
-                    stepLost = PtsStepLoss(s, step, packets);
-                } else if (s.pesSincePts == 0 && step > 0 && step <= kLargestLoss) {
-                    Learn(s, step);
-                } else if (step == 0 || step > kLargestLoss) {
-                    Relearn(s);
-                    s.epoch = epoch;
-                    s.discontinuities = discontinuities;
-                }
-            }
-            if (stepLost < 0) {
-                Relearn(s);
-                s.epoch = epoch;
-                s.discontinuities = discontinuities;
-                stepLost = 0;
-            }
-        }
-        // Where the counter showed a loss at the same place, the larger
-        // estimate counts, once.
-        const int shown = stepLost >= lengthLost ? s.lostSincePts : s.lostSinceStart;
-        const int estimate = std::max(stepLost, lengthLost);
-        if (estimate > shown) {
-            result.lost = estimate - shown;
-            result.reason = stepLost >= lengthLost ? PesLossReason::kPtsStep : PesLossReason::kPesLength;
-        }
-        s.hasStart = h.valid;
-        s.startPackets = packets;
-        s.length = h.valid ? h.length : 0;
-        s.lostSinceStart = 0;
-    }
+    if (s.kind == PesStream::kAudio)
+        AudioLoss(s, h.valid, h.length, h.hasPts, h.pts, packets, epoch, discontinuities, result);
 
     if (!h.hasPts) {
         s.pesSincePts = std::min(s.pesSincePts + 1, 1 << 20);

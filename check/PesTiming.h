@@ -118,6 +118,11 @@ private:
     // The loss the PTS step shows; 0 when none, -1 when the PID must learn
     // again.
     int PtsStepLoss(State& s, int64_t step, uint64_t packets);
+    // The sound PES before this start (valid: its header read, length its
+    // PES_packet_length; hasPts and pts this one's): what the PTS step and
+    // the length say was lost, into result.
+    void AudioLoss(State& s, bool valid, int length, bool hasPts, int64_t pts, uint64_t packets, uint64_t epoch,
+                   uint64_t discontinuities, PesStartResult& result);
 
     std::vector<int16_t> m_index;  // per PID, into m_states; -1 not followed
     std::vector<State> m_states;

@@ -291,6 +291,19 @@ void Take(uint64_t& judged, uint64_t outside) { judged -= std::min(judged, outsi
 
 }  // namespace
 
+bool ProgrammeCoverage::PidWindows(int pid, const PidRoles& roles, const std::vector<int>& judged,
+                                   Windows& w) const {
+    bool named = false;
+    for (const int id : roles.ServiceIds(pid)) {
+        if (std::find(judged.begin(), judged.end(), id) == judged.end()) continue;
+        named = true;
+        const Windows own = WindowOf(id);
+        w.all = w.all || own.all;
+        for (const auto& s : own.spans) w.Add(s.first, s.second);
+    }
+    return named;
+}
+
 void ProgrammeCoverage::JudgeWithin(Verdict& v, const CheckStats& stats, const std::vector<int>& services,
                                     uint64_t tolerate) const {
     v.programme = true;
@@ -326,14 +339,7 @@ void ProgrammeCoverage::JudgeWithin(Verdict& v, const CheckStats& stats, const s
         const PidCounts& c = stats.pids[static_cast<size_t>(pid)];
         if (c.packets == 0 || !IsPictureOrSound(&roles, pid)) continue;
         Windows w;
-        bool named = false;
-        for (const int id : roles.ServiceIds(pid)) {
-            if (std::find(judged.begin(), judged.end(), id) == judged.end()) continue;
-            named = true;
-            const Windows own = WindowOf(id);
-            w.all = w.all || own.all;
-            for (const auto& s : own.spans) w.Add(s.first, s.second);
-        }
+        const bool named = PidWindows(pid, roles, judged, w);
         // The picture and sound of services not chosen is not judged.
         if (!named && !services.empty()) continue;
         const Outside o = OutsideOf(pid, named ? w : any);
@@ -346,27 +352,7 @@ void ProgrammeCoverage::JudgeWithin(Verdict& v, const CheckStats& stats, const s
         Take(v.avScrambled, neverClear ? o.scrambled : o.afterClear);
         if (!neverClear) Take(v.scrambledAtStart, o.scrambled - o.afterClear);
     }
-    // Indicators: those on picture and sound by the windows of the judged
-    // services that carry the PID, the PSI's and unnamed ones by any.
-    for (const auto& i : m_indicators) {
-        Windows w;
-        bool named = false;
-        if (IsPictureOrSound(&roles, i.pid)) {
-            for (const int id : roles.ServiceIds(i.pid)) {
-                if (std::find(judged.begin(), judged.end(), id) == judged.end()) continue;
-                named = true;
-                const Windows own = WindowOf(id);
-                w.all = w.all || own.all;
-                for (const auto& s : own.spans) w.Add(s.first, s.second);
-            }
-            // The indicators of services not chosen are not theirs to judge.
-            if (!named && !services.empty()) continue;
-        }
-        if ((named ? w : any).Meets(i.from, i.to)) continue;
-        (i.priority == 1 ? v.margins.indicatorsP1 : v.margins.indicatorsP2) += i.count;
-    }
-    Take(v.indicatorsP1, v.margins.indicatorsP1);
-    Take(v.indicatorsP2, v.margins.indicatorsP2);
+    IndicatorMargins(v, roles, judged, !services.empty(), any);
     for (const int64_t at : m_sync) {
         if (!any.Holds(at)) ++v.margins.sync;
     }
@@ -376,6 +362,22 @@ void ProgrammeCoverage::JudgeWithin(Verdict& v, const CheckStats& stats, const s
     Take(v.sync, v.margins.sync);
     Take(v.gaps, v.margins.gaps);
     v.Settle(tolerate);
+}
+
+void ProgrammeCoverage::IndicatorMargins(Verdict& v, const PidRoles& roles, const std::vector<int>& judged,
+                                         bool chosen, const Windows& any) const {
+    // Those on picture and sound by the windows of the judged services that
+    // carry the PID, the PSI's and unnamed ones by any.
+    for (const auto& i : m_indicators) {
+        Windows w;
+        const bool named = IsPictureOrSound(&roles, i.pid) && PidWindows(i.pid, roles, judged, w);
+        // The indicators of services not chosen are not theirs to judge.
+        if (!named && chosen && IsPictureOrSound(&roles, i.pid)) continue;
+        if ((named ? w : any).Meets(i.from, i.to)) continue;
+        (i.priority == 1 ? v.margins.indicatorsP1 : v.margins.indicatorsP2) += i.count;
+    }
+    Take(v.indicatorsP1, v.margins.indicatorsP1);
+    Take(v.indicatorsP2, v.margins.indicatorsP2);
 }
 
 }  // namespace tsvigil

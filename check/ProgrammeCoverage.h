@@ -116,6 +116,13 @@ private:
         uint64_t afterClear = 0;
     };
     Outside OutsideOf(int pid, const Windows& w) const;
+    // Into w, the windows of the judged services that carry pid; false when
+    // none does.
+    bool PidWindows(int pid, const PidRoles& roles, const std::vector<int>& judged, Windows& w) const;
+    // The indicators' occurrences wholly outside the windows go from v's
+    // counts to its margins; chosen: the judged services were chosen.
+    void IndicatorMargins(Verdict& v, const PidRoles& roles, const std::vector<int>& judged, bool chosen,
+                          const Windows& any) const;
     // The windows a judged service's findings fall in: its recorded
     // programme's, or the whole recording without one.
     Windows WindowOf(int serviceId) const;
