@@ -107,6 +107,10 @@ TEST(VerdictLineTest, VerdictsOfRecordings) {
          [](tsgen::RecordingOptions& o) { Timed(o, 5), o.withheldPcr = {{-1, 0.3, 2}}; },
          "ok" + Figures(0, 0, 0, 0, 0, 0, 0, 2),
          "PCR_repetition_error 511 1\nPCR_discontinuity_indicator_error 511 1\n"},
+        // A second of PES without PTS: the picture's and the sound's.
+        {"PTS withheld 1 s",
+         [](tsgen::RecordingOptions& o) { Timed(o, 5), o.pes = true, o.noPtsSeconds = 1, o.noPtsAt = 2; },
+         "ok" + Figures(0, 0, 0, 0, 0, 0, 0, 2), "PTS_error 273 1\nPTS_error 274 1\n"},
         // Each section that fails its CRC_32 counts; those within a second
         // of each other merge into one occurrence.
         {"a bad CRC on every 2nd PAT",
