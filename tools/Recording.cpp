@@ -316,7 +316,7 @@ bool WriteDemoRecording(const std::string& path) {
         } else if (k % 12 == 9) {
             b.AddFiller(kPayAudioPid, faults);
         } else {
-            if (k == 9 * pps + 35 || k == 108 * pps + 161) faults.counterStep = 3;
+            if (k == 108 * pps + 161) faults.counterStep = 3;
             // A packet sent twice: its copy takes the next packet's place.
             if (k == 63 * pps + 4) faults.copies = 2;
             if (k != 63 * pps + 5) b.AddFiller(kVideoPid, faults);
