@@ -172,7 +172,7 @@ TEST(JsonReportTest, DemoRecordingValues) {
         "\"indicators\":{\"priority_1\":0,\"priority_2\":2},\"verdict\":{\"ok\":false,\"words\":[\"damaged\",\"scrambled"
         "\",\"gap\"],\"av_lost\":21,\"av_errors\":48,\"av_scrambled\":1590,\"sync_errors\":1,\"other_lost\":37,\"duplic"
         "ates\":1,\"scrambled_at_start\":107,\"discontinuities\":0,\"gaps\":1,\"indicators\":{\"priority_1\":0,\"prio"
-        "rity_2\":2}}\n",
+        "rity_2\":2}}}\n",
     };
     for (const char* line : kLines) EXPECT_TRUE(Has(out, line)) << line;
 }
