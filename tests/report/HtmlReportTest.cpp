@@ -257,7 +257,7 @@ TEST(HtmlReportTest, IndexOfSeveralFiles) {
     EXPECT_EQ(1u, Occurrences(json, "\"type\":\"transport_error_range\""));
     EXPECT_EQ(2u, CountOf(page, "scrambled"));
     EXPECT_EQ(1u, CountOf(page, "tei"));
-    EXPECT_NE(std::string::npos, page.find("1 ranges, 54 packets, 54 of picture and sound"));
+    EXPECT_NE(std::string::npos, page.find("1 ranges, 48 packets, 48 of picture and sound"));
     EXPECT_NE(std::string::npos, page.find("<div id=\"verdict\" class=\"v-bad\">damaged"));
     EXPECT_NE(std::string::npos, ReadAll(out + "/missing.ts.html").find("<div id=\"verdict\" class=\"v-none\">unreadable"));
 
@@ -300,8 +300,8 @@ TEST(HtmlReportTest, BrowserSeesTheMarksAndNoScript) {
     EXPECT_EQ(Occurrences(json, "\"type\":\"transport_error_range\""), CountOf(dom, "tei"));
     // The verdict words first, then what happened in words, then the figures.
     const std::regex banner("<div id=\"verdict\"[^>]*>damaged, scrambled, gap <span[^>]*>[^<]*</span><br>\\s*"
-                            "<span class=\"said\">27 picture and sound packets lost and 54 with errors, in 5 places; "
-                            "1979 scrambled; sync lost once; one gap of 5.0 s</span><br>\\s*<span class=\"figures\">\\(av lost 27,");
+                            "<span class=\"said\">21 picture and sound packets lost and 48 with errors, in 4 places; "
+                            "1590 scrambled; sync lost once; one gap of 5.0 s</span><br>\\s*<span class=\"figures\">\\(av lost 21,");
     EXPECT_TRUE(std::regex_search(dom, banner));
     // And as it looks: a screenshot beside the test binary, in the build
     // tree, for a person to glance at.

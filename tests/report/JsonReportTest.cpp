@@ -105,72 +105,74 @@ TEST(JsonReportTest, DemoRecordingValues) {
     EXPECT_EQ(lines, named);
     const char* const kLines[] = {
         "{\"type\":\"packet_size\",\"size\":188,\"offset\":0,\"at\":null,\"elapsed\":0.000}\n",
-        "{\"type\":\"event\",\"service_id\":1024,\"event_id\":2,\"name\":\"[新]連続ドラマ　春の嵐[解"
-        "][デ]\",\"start_time\":\"2008-06-01T12:00:12+09:00\",\"duration\":95,\"offset\":566820,\"at\":\"200"
-        "8-06-01T12:00:11.542+09:00\",\"elapsed\":12.050,\"time\":\"2008-06-01T12:00:10+09:00\"}\n",
-        "{\"type\":\"tot\",\"time\":\"2008-06-01T12:00:00+09:00\",\"offset\":23876,\"at\":\"2008-06-01T12:00:"
-        "00.000+09:00\",\"elapsed\":0.508}\n",
-        "{\"type\":\"sync_error\",\"offset\":159236,\"at\":\"2008-06-01T12:00:02.877+09:00\",\"elapsed\":3.38"
-        "5,\"time\":\"2008-06-01T12:00:00+09:00\"}\n",
-        "{\"type\":\"continuity_error\",\"pid\":273,\"last\":14,\"counter\":0,\"offset\":160552,\"lost\":1,\""
-        "duplicate\":false,\"at\":\"2008-06-01T12:00:02.908+09:00\",\"elapsed\":3.416,\"time\":\"2008-06-01T1"
-        "2:00:00+09:00\"}\n",
-        "{\"type\":\"transport_errors\",\"packets\":40,\"at\":\"2008-06-01T12:00:04.995+09:00\",\"elapsed\":5"
-        ".503,\"time\":\"2008-06-01T12:00:00+09:00\"}\n",
-        "{\"type\":\"gap\",\"at\":\"2008-06-01T12:01:49.477+09:00\",\"to\":\"2008-06-01T12:01:54.497+09:00\","
-        "\"elapsed\":109.985,\"to_elapsed\":115.005,\"seconds\":4.985,\"offset\":5176204}\n",
-        "{\"type\":\"continuity_error\",\"pid\":290,\"last\":8,\"counter\":12,\"offset\":5176392,\"lost\":3,\""
-        "duplicate\":false,\"at\":\"2008-06-01T12:01:54.501+09:00\",\"elapsed\":115.009,\"time\":\"2008-06-01"
-        "T12:01:45+09:00\"}\n",
-        "{\"type\":\"damage\",\"from\":\"2008-06-01T12:01:54.501+09:00\",\"to\":\"2008-06-01T12:01:54.527+09:"
-        "00\",\"elapsed_from\":115.009,\"elapsed_to\":115.035,\"offset_from\":5176392,\"offset_to\":5177520,\""
-        "av_lost\":21,\"av_errors\":0,\"pids\":[273,274,290]}\n",
+        "{\"type\":\"event\",\"service_id\":1024,\"event_id\":2,\"name\":\"[新]連続ドラマ　春の嵐[解][デ]\",\"start_time\":\"2008-06"
+        "-01T12:00:12+09:00\",\"duration\":95,\"offset\":566820,\"at\":\"2008-06-01T12:00:11.550+09:00\",\"elapsed\""
+        ":12.050,\"time\":\"2008-06-01T12:00:10+09:00\"}\n",
+        "{\"type\":\"tot\",\"time\":\"2008-06-01T12:00:00+09:00\",\"offset\":23876,\"at\":\"2008-06-01T12:00:00.000+09"
+        ":00\",\"elapsed\":0.500}\n",
+        "{\"type\":\"sync_error\",\"offset\":159236,\"at\":\"2008-06-01T12:00:02.885+09:00\",\"elapsed\":3.385,\"time\""
+        ":\"2008-06-01T12:00:00+09:00\"}\n",
+        "{\"type\":\"continuity_error\",\"pid\":273,\"last\":1,\"counter\":3,\"offset\":160552,\"lost\":1,\"duplicate\":f"
+        "alse,\"at\":\"2008-06-01T12:00:02.916+09:00\",\"elapsed\":3.416,\"time\":\"2008-06-01T12:00:00+09:00\"}\n",
+        "{\"type\":\"transport_errors\",\"packets\":35,\"at\":\"2008-06-01T12:00:05.003+09:00\",\"elapsed\":5.503,\"ti"
+        "me\":\"2008-06-01T12:00:00+09:00\"}\n",
+        "{\"type\":\"gap\",\"at\":\"2008-06-01T12:01:49.480+09:00\",\"to\":\"2008-06-01T12:01:54.500+09:00\",\"elapsed"
+        "\":109.980,\"to_elapsed\":115.000,\"seconds\":4.985,\"offset\":5176204}\n",
+        "{\"type\":\"continuity_error\",\"pid\":290,\"last\":10,\"counter\":13,\"offset\":5176580,\"lost\":2,\"duplicate"
+        "\":false,\"at\":\"2008-06-01T12:01:54.508+09:00\",\"elapsed\":115.008,\"time\":\"2008-06-01T12:01:45+09:00"
+        "\"}\n",
+        "{\"type\":\"damage\",\"from\":\"2008-06-01T12:01:54.508+09:00\",\"to\":\"2008-06-01T12:01:54.539+09:00\",\"el"
+        "apsed_from\":115.008,\"elapsed_to\":115.039,\"offset_from\":5176580,\"offset_to\":5177896,\"av_lost\":17,"
+        "\"av_errors\":0,\"pids\":[273,274,290]}\n",
         // Transport errors on three av PIDs over two seconds: one range; the
         // first service's sound scrambled until the descrambler caught up,
         // beside the pay service scrambled throughout, and again at the end:
         // two ranges.
-        "{\"type\":\"transport_error_range\",\"from\":\"2008-06-01T12:00:03.517+09:00\",\"to\":\"2008-06-01T1"
-        "2:00:05.480+09:00\",\"elapsed_from\":4.025,\"elapsed_to\":5.988,\"offset_from\":189316,\"offset_to\""
-        ":281812,\"packets\":54,\"pids\":[{\"pid\":273,\"class\":\"av\",\"packets\":44},{\"pid\":274,\"class\""
-        ":\"av\",\"packets\":5},{\"pid\":290,\"class\":\"av\",\"packets\":5}]}\n",
-        "{\"type\":\"scrambled_range\",\"from\":\"2008-06-01T12:00:00.500+09:00\",\"to\":\"2008-06-01T12:01:4"
-        "9.459+09:00\",\"elapsed_from\":1.008,\"elapsed_to\":109.967,\"offset_from\":752,\"offset_to\":517451"
-        "2,\"packets\":1995,\"pids\":[{\"pid\":274,\"class\":\"av\",\"packets\":134,\"at_start\":134},{\"pid\""
-        ":289,\"class\":\"av\",\"packets\":28,\"at_start\":28},{\"pid\":290,\"class\":\"av\",\"packets\":1833"
-        ",\"at_start\":1833}]}\n",
-        "{\"type\":\"scrambled_range\",\"from\":\"2008-06-01T12:01:54.501+09:00\",\"to\":\"2008-06-01T12:01:5"
-        "9.477+09:00\",\"elapsed_from\":115.009,\"elapsed_to\":119.985,\"offset_from\":5176392,\"offset_to\":"
-        "5410640,\"packets\":118,\"pids\":[{\"pid\":274,\"class\":\"av\",\"packets\":33,\"at_start\":0},{\"pi"
-        "d\":289,\"class\":\"av\",\"packets\":1,\"at_start\":1},{\"pid\":290,\"class\":\"av\",\"packets\":84,"
-        "\"at_start\":84}]}\n",
+        "{\"type\":\"transport_error_range\",\"from\":\"2008-06-01T12:00:03.563+09:00\",\"to\":\"2008-06-01T12:00:05"
+        ".488+09:00\",\"elapsed_from\":4.063,\"elapsed_to\":5.988,\"offset_from\":191196,\"offset_to\":281812,\"pac"
+        "kets\":48,\"pids\":[{\"pid\":273,\"class\":\"av\",\"packets\":40},{\"pid\":274,\"class\":\"av\",\"packets\":4},{\"pi"
+        "d\":290,\"class\":\"av\",\"packets\":4}]}\n",
+        "{\"type\":\"scrambled_range\",\"from\":\"2008-06-01T11:59:59.545+09:00\",\"to\":\"2008-06-01T12:01:49.466+0"
+        "9:00\",\"elapsed_from\":0.045,\"elapsed_to\":109.966,\"offset_from\":752,\"offset_to\":5174700,\"packets\":"
+        "1602,\"pids\":[{\"pid\":274,\"class\":\"av\",\"packets\":107,\"at_start\":107},{\"pid\":289,\"class\":\"av\",\"pack"
+        "ets\":28,\"at_start\":28},{\"pid\":290,\"class\":\"av\",\"packets\":1467,\"at_start\":1467}]}\n",
+        "{\"type\":\"scrambled_range\",\"from\":\"2008-06-01T12:01:54.508+09:00\",\"to\":\"2008-06-01T12:01:59.489+0"
+        "9:00\",\"elapsed_from\":115.008,\"elapsed_to\":119.989,\"offset_from\":5176580,\"offset_to\":5411016,\"pac"
+        "kets\":95,\"pids\":[{\"pid\":274,\"class\":\"av\",\"packets\":27,\"at_start\":0},{\"pid\":289,\"class\":\"av\",\"pac"
+        "kets\":1,\"at_start\":1},{\"pid\":290,\"class\":\"av\",\"packets\":67,\"at_start\":67}]}\n",
         // The first service's programme of the largest overlap: whole, and
         // nothing lost, in error or scrambled inside it.
-        "{\"type\":\"programme\",\"service_id\":1024,\"event_id\":2,\"name\":\"[新]連続ドラマ　春の嵐"
-        "[解][デ]\",\"start\":\"2008-06-01T12:00:12+09:00\",\"end\":\"2008-06-01T12:01:47+09:00\",\"recorde"
-        "d_from\":\"2008-06-01T12:00:12.000+09:00\",\"recorded_to\":\"2008-06-01T12:01:47.000+09:00\",\"missi"
-        "ng_start\":0.000,\"missing_end\":0.000,\"missing_inside\":0.000,\"coverage\":1.000,\"recorded\":true"
-        ",\"av_lost\":0,\"av_errors\":0,\"av_scrambled\":0,\"damage_ranges\":0}\n",
-        "{\"type\":\"scrambled\",\"pid\":274,\"packets\":33,\"at\":\"2008-06-01T12:01:59.490+09:00\",\"elap"
-        "sed\":119.998,\"time\":\"2008-06-01T12:01:55+09:00\"}\n",
-        "{\"type\":\"summary\",\"bytes\":5411492,\"packets\":28783,\"packet_size\":188,\"sync_errors\":2,\"fi"
-        "rst_tot\":\"2008-06-01T12:00:00+09:00\",\"last_tot\":\"2008-06-01T12:01:55+09:00\",\"elapsed\":119.9"
-        "98,\"gaps\":1,\"pids\":[{\"pid\":0,\"role\":\"PAT\",\"class\":\"other\",\"service_ids\":[],\"packets"
-        "\":23,",
-        "{\"pid\":274,\"role\":\"AAC audio\",\"class\":\"av\",\"service_ids\":[1024],\"packets\":1917,\"conti"
-        "nuity_errors\":1,\"transport_errors\":5,\"scrambled\":167,\"lost\":3,\"duplicates\":0,\"discontinuit"
-        "ies\":0,\"crc_errors\":0,\"descriptor_errors\":0}",
-        "{\"pid\":290,\"role\":\"AAC audio\",\"class\":\"av\",\"service_ids\":[1025],\"packets\":1917,\"conti"
-        "nuity_errors\":1,\"transport_errors\":5,\"scrambled\":1917,\"lost\":3,\"duplicates\":0,\"discontinui"
-        "ties\":0,\"crc_errors\":0,\"descriptor_errors\":0}",
+        "{\"type\":\"programme\",\"service_id\":1024,\"event_id\":2,\"name\":\"[新]連続ドラマ　春の嵐[解][デ]\",\"start\":\"2008-06-"
+        "01T12:00:12+09:00\",\"end\":\"2008-06-01T12:01:47+09:00\",\"recorded_from\":\"2008-06-01T12:00:12.000+09"
+        ":00\",\"recorded_to\":\"2008-06-01T12:01:47.000+09:00\",\"missing_start\":0.000,\"missing_end\":0.000,\"mi"
+        "ssing_inside\":0.000,\"coverage\":1.000,\"recorded\":true,\"av_lost\":0,\"av_errors\":0,\"av_scrambled\":0,"
+        "\"damage_ranges\":0}\n",
+        "{\"type\":\"scrambled\",\"pid\":274,\"packets\":27,\"at\":\"2008-06-01T12:01:59.498+09:00\",\"elapsed\":119.99"
+        "8,\"time\":\"2008-06-01T12:01:55+09:00\"}\n",
+        // The PCR withheld for 0.3 s after the restart: ETSI TR 101 290's
+        // PCR indicators, in the closing margin.
+        "{\"type\":\"indicator\",\"name\":\"PCR_repetition_error\",\"priority\":2,\"pid\":511,\"count\":1,\"seconds\":0.3"
+        "00,\"from\":\"2008-06-01T12:01:56.360+09:00\",\"to\":\"2008-06-01T12:01:56.660+09:00\",\"elapsed_from\":11"
+        "6.860,\"elapsed_to\":117.160,\"offset_from\":5263436,\"offset_to\":5278476}\n",
+        "{\"type\":\"summary\",\"bytes\":5411680,\"packets\":28784,\"packet_size\":188,\"sync_errors\":2,\"first_tot\":"
+        "\"2008-06-01T12:00:00+09:00\",\"last_tot\":\"2008-06-01T12:01:55+09:00\",\"elapsed\":119.998,\"gaps\":1,\"p"
+        "ids\":[{\"pid\":0,\"role\":\"PAT\",\"class\":\"other\",\"service_ids\":[],\"packets\":483,",
+        "{\"pid\":274,\"role\":\"AAC audio\",\"class\":\"av\",\"service_ids\":[1024],\"packets\":1534,\"continuity_error"
+        "s\":1,\"transport_errors\":4,\"scrambled\":134,\"lost\":2,\"duplicates\":0,\"discontinuities\":0,\"crc_error"
+        "s\":0,\"descriptor_errors\":0}",
+        "{\"pid\":290,\"role\":\"AAC audio\",\"class\":\"av\",\"service_ids\":[1025],\"packets\":1534,\"continuity_error"
+        "s\":1,\"transport_errors\":4,\"scrambled\":1534,\"lost\":2,\"duplicates\":0,\"discontinuities\":0,\"crc_erro"
+        "rs\":0,\"descriptor_errors\":0}",
         "{\"pid\":511,\"role\":\"PCR\",\"class\":\"av\",\"service_ids\":[1024,1025],",
-        "\"services\":[{\"service_id\":1024,\"name\":\"サンプル放送１\",\"verdict\":{\"ok\":false,\"wo"
-        "rds\":[\"damaged\",\"scrambled\",\"gap\"],\"av_lost\":23,",
-        "{\"service_id\":1025,\"name\":\"サンプル放送２\",\"verdict\":{\"ok\":false,\"words\":[\"damag"
-        "ed\",\"scrambled\",\"gap\"],\"av_lost\":4,\"av_errors\":5,",
+        "\"services\":[{\"service_id\":1024,\"name\":\"サンプル放送１\",\"verdict\":{\"ok\":false,\"words\":[\"damaged\",\"scramb"
+        "led\",\"gap\"],\"av_lost\":18,",
+        "{\"service_id\":1025,\"name\":\"サンプル放送２\",\"verdict\":{\"ok\":false,\"words\":[\"damaged\",\"scrambled\",\"gap\"],"
+        "\"av_lost\":3,\"av_errors\":4,",
         "{\"service_id\":1026,\"name\":\"データ放送\",\"verdict\":null}],",
-        "\"verdict\":{\"ok\":false,\"words\":[\"damaged\",\"scrambled\",\"gap\"],\"av_lost\":27,\"av_errors\""
-        ":54,\"av_scrambled\":1979,\"sync_errors\":1,\"other_lost\":17,\"duplicates\":1,\"scrambled_at_start\""
-        ":134,\"discontinuities\":0,\"gaps\":1}}\n",
+        "\"indicators\":{\"priority_1\":0,\"priority_2\":2},\"verdict\":{\"ok\":false,\"words\":[\"damaged\",\"scrambled"
+        "\",\"gap\"],\"av_lost\":21,\"av_errors\":48,\"av_scrambled\":1590,\"sync_errors\":1,\"other_lost\":37,\"duplic"
+        "ates\":1,\"scrambled_at_start\":107,\"discontinuities\":0,\"gaps\":1,\"indicators\":{\"priority_1\":0,\"prio"
+        "rity_2\":2}}}\n",
     };
     for (const char* line : kLines) EXPECT_TRUE(Has(out, line)) << line;
 }
