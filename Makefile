@@ -6,15 +6,18 @@
 # renders its HTML page into doc/report.png, `make golden` rewrites the
 # expected outputs of the golden corpus (tests/golden), `make install`
 # installs the tool and its manual page (PREFIX, DESTDIR), `make deb` builds
-# the Debian package build/tsvigil_VERSION_ARCH.deb.
+# the Debian package build/tsvigil_VERSION_ARCH.deb, `make windows`
+# cross-compiles build-win/tsvigil.exe and packs
+# build-win/tsvigil-VERSION-win64.zip.
 
 JOBS ?= $(shell nproc 2>/dev/null || echo 2)
 PREFIX ?= /usr/local
 BUILD := build
 TEST_BUILD := build-test
 TSAN_BUILD := build-tsan
+WIN_BUILD := build-win
 
-.PHONY: all tool test golden tsan demo screenshot bench bench-instructions fuzz install deb clean
+.PHONY: all tool test golden tsan demo screenshot bench bench-instructions fuzz install deb windows clean
 
 all: tool
 
@@ -78,6 +81,14 @@ deb: tool
 	@command -v dpkg-shlibdeps >/dev/null || { echo "make deb needs dpkg-shlibdeps: apt-get install dpkg-dev" >&2; exit 1; }
 	@cd $(BUILD) && cpack -G DEB
 
+# The Windows program, cross-compiled with mingw-w64 (apt-get install
+# g++-mingw-w64-x86-64-posix) into $(WIN_BUILD)/, statically linked, and its
+# zip: the program, the generator, the documents and the manual as text.
+windows:
+	@cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release -DTSVIGIL_TESTS=OFF >/dev/null
+	@cmake --build $(WIN_BUILD) -j $(JOBS)
+	@echo "$(WIN_BUILD)/tsvigil.exe, $(WIN_BUILD)/tsvigil-$$(sed -n 's/^project(tsvigil VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)-win64.zip"
+
 # Speed and memory against `cat` and against the floor (../shared/bench/readcc.c,
 # when that folder is beside the project) on 1 GiB and 4 GiB generated
 # recordings (cached under build/bench; about 6 GiB of disk), and the
@@ -96,4 +107,4 @@ fuzz:
 	@FUZZ_SECONDS="$(FUZZ_SECONDS)" sh fuzz/run.sh
 
 clean:
-	rm -rf $(BUILD) $(TEST_BUILD) $(TSAN_BUILD)
+	rm -rf $(BUILD) $(TEST_BUILD) $(TSAN_BUILD) $(WIN_BUILD)
