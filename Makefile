@@ -17,7 +17,7 @@ TEST_BUILD := build-test
 TSAN_BUILD := build-tsan
 WIN_BUILD := build-win
 
-.PHONY: all tool test golden tsan demo screenshot bench bench-instructions fuzz install deb windows clean
+.PHONY: all tool test golden tsan demo screenshot bench bench-instructions fuzz install deb windows windows-test clean
 
 all: tool
 
@@ -88,6 +88,15 @@ windows:
 	@cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release -DTSVIGIL_TESTS=OFF >/dev/null
 	@cmake --build $(WIN_BUILD) -j $(JOBS)
 	@echo "$(WIN_BUILD)/tsvigil.exe, $(WIN_BUILD)/tsvigil-$$(sed -n 's/^project(tsvigil VERSION \([0-9.]*\).*/\1/p' CMakeLists.txt)-win64.zip"
+
+# The Windows program's tests under Wine (apt-get install wine): the suites
+# that need no POSIX facility, the golden corpus, the invariants and
+# tests/windows/wine_test.sh, which compares with the Linux build's outputs.
+windows-test: tool
+	@cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release -DTSVIGIL_TESTS=ON \
+		-DTSVIGIL_HOST_TOOL=$(CURDIR)/$(BUILD)/tsvigil >/dev/null
+	@cmake --build $(WIN_BUILD) -j $(JOBS)
+	@cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS)
 
 # Speed and memory against `cat` and against the floor (../shared/bench/readcc.c,
 # when that folder is beside the project) on 1 GiB and 4 GiB generated

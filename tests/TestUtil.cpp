@@ -1,15 +1,20 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "tests/TestUtil.h"
 
+#ifndef _WIN32
 #include <sys/wait.h>
-#include <unistd.h>
+#endif
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 
 #include "app/Runner.h"
+#include "base/MemoryFile.h"
 #include "stream/MemorySource.h"
 #include "tsvigil/Version.h"
 
@@ -21,9 +26,33 @@ const std::string kBanner = std::string("\ntsvigil - transport stream checker ve
 
 namespace {
 
-std::string TempPattern(const std::string& suffix) {
-    const char* dir = std::getenv("TMPDIR");
-    return std::string(dir && *dir ? dir : "/tmp") + "/tsvigil-test-XXXXXX" + suffix;
+// A name no other test (of this process or another, run at the same time)
+// is using: 64 random bits drawn once per process and a count, in $TMPDIR
+// or the system's temporary directory.
+std::string TempName(const std::string& suffix) {
+    static const unsigned long long kProcess = [] {
+        std::random_device random;
+        return (static_cast<unsigned long long>(random()) << 32) ^ random();
+    }();
+    static std::atomic<unsigned> count{0};
+    std::error_code ec;
+    std::filesystem::path dir = std::filesystem::temp_directory_path(ec);
+    if (ec) dir = ".";
+    return (dir / ("tsvigil-test-" + std::to_string(kProcess) + "-" + std::to_string(++count) + suffix)).string();
+}
+
+// One argument of a command line for the system's shell.
+std::string Quoted(const std::string& a) {
+#ifdef _WIN32
+    // cmd.exe: inside double quotes only a double quote needs escaping.
+    std::string q = "\"";
+    for (char c : a) q += c == '"' ? std::string("\\\"") : std::string(1, c);
+    return q + "\"";
+#else
+    std::string q = "'";
+    for (char c : a) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+#endif
 }
 
 }  // namespace
@@ -41,32 +70,17 @@ tsgen::Bytes ReadBytes(const std::string& path) {
 }
 
 std::string Captured(const std::function<void(std::FILE*)>& write) {
-    char* buf = nullptr;
-    size_t size = 0;
-    std::FILE* out = open_memstream(&buf, &size);
-    if (out == nullptr) return std::string();
-    write(out);
-    std::fclose(out);
-    std::string s(buf, size);
-    std::free(buf);
-    return s;
+    MemoryFile out;
+    if (out.File() == nullptr) return std::string();
+    write(out.File());
+    return out.Take();
 }
 
 TempFile::TempFile(const tsgen::Bytes& data, const std::string& suffix) {
-    std::string pattern = TempPattern(suffix);
-    std::vector<char> buf(pattern.begin(), pattern.end());
-    buf.push_back('\0');
-    const int fd = mkstemps(buf.data(), static_cast<int>(suffix.size()));
-    if (fd >= 0) {
-        size_t off = 0;
-        while (off < data.size()) {
-            const ssize_t n = write(fd, data.data() + off, data.size() - off);
-            if (n <= 0) break;
-            off += static_cast<size_t>(n);
-        }
-        close(fd);
-        m_path = buf.data();
-    }
+    const std::string path = TempName(suffix);
+    std::ofstream f(path, std::ios::binary | std::ios::trunc);
+    f.write(reinterpret_cast<const char*>(data.data()), static_cast<std::streamsize>(data.size()));
+    if (f.good()) m_path = path;
 }
 
 TempFile::~TempFile() {
@@ -76,16 +90,18 @@ TempFile::~TempFile() {
 RunResult RunTool(const std::vector<std::string>& args, const std::string& stdoutPath) {
     TempFile out({}, ".out");
     TempFile err({}, ".err");
-    std::string cmd = TSVIGIL_BIN;
-    for (const auto& a : args) {
-        cmd += " '";
-        for (char c : a) cmd += c == '\'' ? std::string("'\\''") : std::string(1, c);
-        cmd += "'";
-    }
-    cmd += " >" + (stdoutPath.empty() ? out.Path() : stdoutPath) + " 2>" + err.Path() + " </dev/null";
+    std::string cmd = Quoted(TSVIGIL_BIN);
+    for (const auto& a : args) cmd += " " + Quoted(a);
+    cmd += " >" + Quoted(stdoutPath.empty() ? out.Path() : stdoutPath) + " 2>" + Quoted(err.Path());
     RunResult r;
-    const int rc = std::system(cmd.c_str());
+#ifdef _WIN32
+    // cmd.exe wants the whole line quoted once more; the status is the
+    // program's own exit code.
+    r.status = std::system(("\"" + cmd + " <NUL\"").c_str());
+#else
+    const int rc = std::system((cmd + " </dev/null").c_str());
     r.status = WIFEXITED(rc) ? WEXITSTATUS(rc) : -1;
+#endif
     r.out = ReadAll(out.Path());
     r.err = ReadAll(err.Path());
     return r;

@@ -3,7 +3,7 @@
 """The golden corpus: tsvigil's outputs for generated recordings, kept in
 the tree and compared byte for byte.
 
-usage: golden.py [--update] TSVIGIL TSVIGIL_MKTS WORKDIR
+usage: golden.py [--update] [--emulator RUNNER] [--crlf] TSVIGIL TSVIGIL_MKTS WORKDIR
 
 cases.txt beside this script names each recording and the generator's
 options for it (`NAME [+html] OPTION...`). The recordings are written to
@@ -17,6 +17,11 @@ recordings.sha256 holds the recordings' digests and sizes.
 Without --update: exit 0 when every output equals expected/NAME.*, else 1
 with a short unified diff of the first files that differ. With --update:
 rewrite expected/ (and say which files changed).
+
+For a cross build: --emulator runs both programs through RUNNER (the Wine
+wrapper), and --crlf takes the text outputs (report, summary, verdict line)
+as lines that must each end with CR LF, compared with the CR taken out;
+JSON Lines and the page must hold no CR at all.
 """
 import concurrent.futures
 import difflib
@@ -69,7 +74,7 @@ COVERAGE = [
 def check_coverage(mkts, cases):
     drawn = []
     for name, _, args in cases:
-        p = subprocess.run([mkts, "--print-args"] + args, stdout=subprocess.PIPE, check=True)
+        p = subprocess.run(EMULATOR + [mkts, "--print-args"] + args, stdout=subprocess.PIPE, check=True)
         drawn.append(" " + p.stdout.decode() + " ")
     missing = [what for what, holds in COVERAGE if not any(holds(o) for o in drawn)]
     if missing:
@@ -82,12 +87,33 @@ def check_coverage(mkts, cases):
 ENV = dict(os.environ, ASAN_OPTIONS=":".join(filter(None, [os.environ.get("ASAN_OPTIONS"), "detect_leaks=0"])))
 
 
+# Set by --emulator and --crlf.
+EMULATOR = []
+CRLF = False
+
+
 def run(cmd, cwd, statuses=(0,)):
-    p = subprocess.run(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=ENV)
+    p = subprocess.run(EMULATOR + cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.PIPE, env=ENV)
     err = p.stderr.decode("utf-8", "replace")
     if p.returncode not in statuses or "Sanitizer" in err or "runtime error" in err:
         raise RuntimeError("%s (in %s) exited %d:\n%s" % (" ".join(cmd), cwd, p.returncode, err[-3000:]))
     return p.stdout, p.returncode
+
+
+def plain_lines(cmd, data):
+    """With --crlf: the text output with each CR LF as LF; an error when a
+    line ends with LF alone or a CR stands anywhere else."""
+    if not CRLF:
+        return data
+    if data.count(b"\n") != data.count(b"\r\n") or data.count(b"\r") != data.count(b"\r\n"):
+        raise RuntimeError("%s: not every line ends with CR LF" % " ".join(cmd))
+    return data.replace(b"\r\n", b"\n")
+
+
+def no_cr(what, data):
+    if CRLF and b"\r" in data:
+        raise RuntimeError("%s: a CR where lines end with LF" % what)
+    return data
 
 
 def outputs(tsvigil, work, case):
@@ -95,15 +121,17 @@ def outputs(tsvigil, work, case):
     name, html, _ = case
     ts = name + ".ts"
     out = {}
-    out[name + ".txt"], _ = run([tsvigil, ts], work)
-    out[name + ".summary.txt"], _ = run([tsvigil, "--summary", "-u", ts], work)
-    out[name + ".json"], _ = run([tsvigil, "--json", ts], work)
+    for suffix, opts in ((".txt", []), (".summary.txt", ["--summary", "-u"])):
+        cmd = [tsvigil] + opts + [ts]
+        out[name + suffix] = plain_lines(cmd, run(cmd, work)[0])
+    out[name + ".json"] = no_cr(name + ".json", run([tsvigil, "--json", ts], work)[0])
     page = ["--html", name + ".html"] if html else []
-    line, status = run([tsvigil, "--verdict"] + page + [ts], work, (0, 3))
-    out[name + ".verdict"] = line + b"exit %d\n" % status
+    cmd = [tsvigil, "--verdict"] + page + [ts]
+    line, status = run(cmd, work, (0, 3))
+    out[name + ".verdict"] = plain_lines(cmd, line) + b"exit %d\n" % status
     if html:
         with open(os.path.join(work, name + ".html"), "rb") as f:
-            out[name + ".html"] = f.read()
+            out[name + ".html"] = no_cr(name + ".html", f.read())
     return out
 
 
@@ -115,8 +143,14 @@ def text(name, data):
 
 def main():
     args = sys.argv[1:]
+    global EMULATOR, CRLF
     update = "--update" in args
-    args = [a for a in args if a != "--update"]
+    CRLF = "--crlf" in args
+    args = [a for a in args if a not in ("--update", "--crlf")]
+    if "--emulator" in args:
+        i = args.index("--emulator")
+        EMULATOR = args[i + 1:i + 2]
+        del args[i:i + 2]
     if len(args) != 3:
         sys.exit(__doc__)
     tsvigil, mkts, work = (os.path.abspath(a) for a in args)
@@ -125,7 +159,7 @@ def main():
     os.makedirs(work)
     # One generator process writes the corpus; then two checks at a time.
     batch = "".join(" ".join(c[2] + [c[0] + ".ts"]) + "\n" for c in cases)
-    p = subprocess.run([mkts, "--batch"], cwd=work, input=batch.encode(), stderr=subprocess.PIPE)
+    p = subprocess.run(EMULATOR + [mkts, "--batch"], cwd=work, input=batch.encode(), stderr=subprocess.PIPE)
     if p.returncode != 0:
         sys.exit("tsvigil-mkts --batch exited %d:\n%s" % (p.returncode, p.stderr.decode("utf-8", "replace")))
     # The recordings' own digests tell a change of the generator from one of

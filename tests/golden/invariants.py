@@ -3,14 +3,16 @@
 """Cross-output invariants: what the JSON Lines, the text report, the
 summary, the verdict line and the HTML page say of one recording agree.
 
-usage: invariants.py TSVIGIL TSVIGIL_MKTS WORKDIR [COUNT [FIRST_SEED]]
+usage: invariants.py [--emulator RUNNER] TSVIGIL TSVIGIL_MKTS WORKDIR [COUNT [FIRST_SEED]]
 
 Writes COUNT recordings (default 200) drawn from the seeds FIRST_SEED on
 (default 1000; `tsvigil-mkts --seed N --seed-seconds 8`, every other one
 with PES and one of their faults: PES_EXTRA), checks them all
 at once with --json, with --summary -u --html and with --verdict, and holds
 every recording to every check below. Exit 0 when all hold, else 1 with the
-first failures.
+first failures. --emulator runs both programs through RUNNER (the Wine
+wrapper of a Windows build), whose text lines end with CR LF: those are
+read as LF.
 
 Checks listed in KNOWN_FAILURES are run and reported but do not fail the
 test: they are rules the checker does not follow yet. Set
@@ -47,12 +49,16 @@ class Failures:
             self.by_check[name].append("%s: %s" % (recording, what))
 
 
+# Set by --emulator.
+EMULATOR = []
+
+
 def run(cmd, cwd, statuses=(0,)):
-    p = subprocess.run(cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
+    p = subprocess.run(EMULATOR + cmd, cwd=cwd, stdout=subprocess.PIPE, stderr=subprocess.PIPE)
     err = p.stderr.decode("utf-8", "replace")
     if p.returncode not in statuses or "Sanitizer" in err or "runtime error" in err:
         sys.exit("%s exited %d:\n%s" % (" ".join(cmd[:4]), p.returncode, err[-3000:]))
-    return p.stdout.decode("utf-8")
+    return p.stdout.decode("utf-8").replace("\r\n", "\n")
 
 
 def split_headed(out):
@@ -232,17 +238,21 @@ def check_recording(f, name, objs, text, verdict_line, page, range_types):
 
 
 def main():
-    if len(sys.argv) < 4:
+    global EMULATOR
+    args = sys.argv[1:]
+    if args[:1] == ["--emulator"]:
+        EMULATOR, args = args[1:2], args[2:]
+    if len(args) < 3:
         sys.exit(__doc__)
-    tsvigil, mkts, work = (os.path.abspath(a) for a in sys.argv[1:4])
-    count = int(sys.argv[4]) if len(sys.argv) > 4 else 200
-    first = int(sys.argv[5]) if len(sys.argv) > 5 else 1000
+    tsvigil, mkts, work = (os.path.abspath(a) for a in args[0:3])
+    count = int(args[3]) if len(args) > 3 else 200
+    first = int(args[4]) if len(args) > 4 else 1000
     shutil.rmtree(work, ignore_errors=True)
     os.makedirs(work)
     names = ["seed-%d.ts" % s for s in range(first, first + count)]
     batch = "".join("--seed %d --seed-seconds 8 %s %s\n" % (s, PES_EXTRA[s // 2 % len(PES_EXTRA)] if s % 2 else "", n)
                     for s, n in zip(range(first, first + count), names))
-    p = subprocess.run([mkts, "--batch"], cwd=work, input=batch.encode(), stderr=subprocess.PIPE)
+    p = subprocess.run(EMULATOR + [mkts, "--batch"], cwd=work, input=batch.encode(), stderr=subprocess.PIPE)
     if p.returncode != 0:
         sys.exit("tsvigil-mkts --batch exited %d:\n%s" % (p.returncode, p.stderr.decode("utf-8", "replace")))
     objs = collections.defaultdict(list)
