@@ -1,22 +1,17 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "app/InputList.h"
 
-#include <dirent.h>
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <cctype>
-#include <memory>
+#include <cstdint>
 #include <set>
 #include <utility>
+
+#include "base/Platform.h"
 
 namespace tsvigil {
 
 namespace {
-
-struct DirCloser {
-    void operator()(DIR* d) const { closedir(d); }
-};
 
 bool IsRecordingName(const std::string& name) {
     const size_t dot = name.find_last_of('.');
@@ -26,24 +21,21 @@ bool IsRecordingName(const std::string& name) {
     return ext == "ts" || ext == "m2ts" || ext == "mts" || ext == "tts";
 }
 
-using Visited = std::set<std::pair<dev_t, ino_t>>;
+using Visited = std::set<std::pair<uint64_t, uint64_t>>;
 
 void Collect(const std::string& dir, Visited& visited, std::vector<std::string>& found) {
-    struct stat st;
-    if (stat(dir.c_str(), &st) != 0 || !visited.emplace(st.st_dev, st.st_ino).second) return;
-    const std::unique_ptr<DIR, DirCloser> d(opendir(dir.c_str()));
-    if (!d) return;
+    FileStatus st;
+    if (!StatusOfPath(dir, st) || !visited.emplace(st.device, st.id).second) return;
+    std::vector<DirectoryEntry> entries;
+    if (!ListDirectory(dir, entries)) return;
     const std::string prefix = dir == "/" ? dir : dir + "/";
-    while (const dirent* e = readdir(d.get())) {
-        const std::string name = e->d_name;
-        if (name == "." || name == "..") continue;
-        const std::string path = prefix + name;
-        if (lstat(path.c_str(), &st) != 0) continue;
-        if (S_ISDIR(st.st_mode)) {
+    for (const DirectoryEntry& e : entries) {
+        const std::string path = prefix + e.name;
+        if (e.kind == FileKind::Directory) {
             Collect(path, visited, found);
-        } else if (IsRecordingName(name) && (S_ISREG(st.st_mode) || (S_ISLNK(st.st_mode) &&
-                                                                      stat(path.c_str(), &st) == 0 &&
-                                                                      S_ISREG(st.st_mode)))) {
+        } else if (IsRecordingName(e.name) &&
+                   (e.kind == FileKind::Regular ||
+                    (e.kind == FileKind::Link && StatusOfPath(path, st) && st.kind == FileKind::Regular))) {
             found.push_back(path);
         }
     }
@@ -54,8 +46,8 @@ void Collect(const std::string& dir, Visited& visited, std::vector<std::string>&
 std::vector<std::string> ExpandDirectories(const std::vector<std::string>& files) {
     std::vector<std::string> expanded;
     for (const auto& f : files) {
-        struct stat st;
-        if (f == "-" || stat(f.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) {
+        FileStatus st;
+        if (f == "-" || !StatusOfPath(f, st) || st.kind != FileKind::Directory) {
             expanded.push_back(f);
             continue;
         }

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
-#include <sys/types.h>
-
+#include <cstdint>
 #include <set>
 #include <string>
 #include <utility>
@@ -10,7 +9,7 @@
 
 namespace tsvigil {
 
-// The files a run checks, known by device and inode: an output path that
+// The files a run checks, known by device and file id: an output path that
 // names one of them under another spelling (./a.ts, a hard link, a symbolic
 // link) is still found.
 class InputFiles {
@@ -20,7 +19,7 @@ public:
     bool Holds(const std::string& path) const;
 
 private:
-    std::set<std::pair<dev_t, ino_t>> m_ids;
+    std::set<std::pair<uint64_t, uint64_t>> m_ids;
 };
 
 // Why path must not receive an output of the run, or "" when it may: it

@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "app/Progress.h"
 
-#include <unistd.h>
+#include "base/Platform.h"
 
 namespace tsvigil {
 
 Progress::Progress(std::FILE* err, long long fileSize)
-    : Progress(err, fileSize, err != nullptr && isatty(fileno(err)) == 1) {}
+    : Progress(err, fileSize, IsConsole(err)) {}
 
 Progress::Progress(std::FILE* err, long long fileSize, bool terminal)
     : m_err(err), m_fileSize(fileSize), m_enabled(terminal && fileSize > kMinFileSize) {
@@ -45,19 +45,17 @@ void Progress::Finish() {
     m_enabled = false;
 }
 
-ssize_t Progress::WriteThrough(void* cookie, const char* buf, size_t size) {
+long Progress::WriteThrough(void* cookie, const char* buf, size_t size) {
     auto* self = static_cast<Progress*>(cookie);
     self->Erase();
     const size_t n = std::fwrite(buf, 1, size, self->m_out);
     std::fflush(self->m_out);
-    return static_cast<ssize_t>(n);
+    return static_cast<long>(n);
 }
 
 std::FILE* Progress::Wrap(std::FILE* out) {
     m_out = out;
-    cookie_io_functions_t io = {};
-    io.write = &Progress::WriteThrough;
-    std::FILE* f = fopencookie(this, "w", io);
+    std::FILE* f = OpenWriteStream(this, &Progress::WriteThrough, nullptr);
     if (f) setvbuf(f, nullptr, _IOLBF, 0);
     return f ? f : out;
 }

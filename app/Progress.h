@@ -2,8 +2,7 @@
 #pragma once
 
 #include <chrono>
-#include <sys/types.h>
-
+#include <cstddef>
 #include <cstdio>
 
 namespace tsvigil {
@@ -37,7 +36,7 @@ private:
 
     void Draw(long long bytesRead, Clock::time_point now);
     void Erase();
-    static ssize_t WriteThrough(void* cookie, const char* buf, size_t size);
+    static long WriteThrough(void* cookie, const char* buf, size_t size);
 
     std::FILE* m_out = nullptr;
 

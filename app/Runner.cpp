@@ -1,12 +1,6 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "app/Runner.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <sys/stat.h>
-#include <sys/types.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -26,6 +20,7 @@
 #include "app/OutputPath.h"
 #include "app/Progress.h"
 #include "base/MemoryFile.h"
+#include "base/Platform.h"
 #include "base/ReplacingFile.h"
 #include "check/Check.h"
 #include "check/CheckStats.h"
@@ -111,13 +106,18 @@ struct FileResult {
     bool done = false;
 };
 
+bool IsDirectory(const std::string& path) {
+    FileStatus st;
+    return StatusOfPath(path, st) && st.kind == FileKind::Directory;
+}
+
 // Makes dir and the directories above it that are missing.
 bool MakeDirectories(const std::string& dir) {
-    struct stat st;
-    if (stat(dir.c_str(), &st) == 0) return S_ISDIR(st.st_mode);
+    FileStatus st;
+    if (StatusOfPath(dir, st)) return st.kind == FileKind::Directory;
     const size_t slash = dir.find_last_of('/', dir.size() > 1 ? dir.size() - 2 : 0);
     if (slash != std::string::npos && slash > 0 && !MakeDirectories(dir.substr(0, slash))) return false;
-    return mkdir(dir.c_str(), 0777) == 0 || (stat(dir.c_str(), &st) == 0 && S_ISDIR(st.st_mode));
+    return MakeDirectory(dir) || IsDirectory(dir);
 }
 
 }  // namespace
@@ -156,13 +156,12 @@ namespace {
 class HeldOutput {
 public:
     explicit HeldOutput(const HoldLimits& limits) : m_limits(limits) {
-        static const cookie_io_functions_t kIo = {nullptr, &HeldOutput::Put, nullptr, nullptr};
-        m_file = fopencookie(this, "w", kIo);
+        m_file = OpenWriteStream(this, &HeldOutput::Put, nullptr);
         m_failed = m_file == nullptr;
     }
     ~HeldOutput() {
         Close();
-        if (m_fd >= 0) ::close(m_fd);
+        CloseFile(m_spill);
     }
     HeldOutput(const HeldOutput&) = delete;
     HeldOutput& operator=(const HeldOutput&) = delete;
@@ -179,27 +178,24 @@ public:
     // Writes everything held to out, in order; false when it could not be
     // read back or written.
     bool CopyTo(std::FILE* out) {
-        if (m_fd < 0) return std::fwrite(m_memory.data(), 1, m_memory.size(), out) == m_memory.size();
-        if (::lseek(m_fd, 0, SEEK_SET) != 0) return false;
+        if (m_spill == kNoFile) return std::fwrite(m_memory.data(), 1, m_memory.size(), out) == m_memory.size();
+        if (!Rewind(m_spill)) return false;
         std::vector<char> block(1 << 20);
         for (;;) {
-            const ssize_t got = ::read(m_fd, block.data(), block.size());
+            const long long got = ReadSome(m_spill, block.data(), block.size());
             if (got == 0) return true;
-            if (got < 0) {
-                if (errno == EINTR) continue;
-                return false;
-            }
+            if (got < 0) return false;
             if (std::fwrite(block.data(), 1, static_cast<size_t>(got), out) != static_cast<size_t>(got)) return false;
         }
     }
 
 private:
-    static ssize_t Put(void* cookie, const char* buf, size_t size) {
-        return static_cast<HeldOutput*>(cookie)->Append(buf, size) ? static_cast<ssize_t>(size) : -1;
+    static long Put(void* cookie, const char* buf, size_t size) {
+        return static_cast<HeldOutput*>(cookie)->Append(buf, size) ? static_cast<long>(size) : -1;
     }
     bool Append(const char* buf, size_t size) {
         if (m_failed) return false;
-        if (m_fd < 0 && m_memory.size() + size <= m_limits.memory) {
+        if (m_spill == kNoFile && m_memory.size() + size <= m_limits.memory) {
             // Past the first MiB the room for the whole limit is taken at
             // once (pages are only touched as they fill): no copy of a large
             // report on the way, and never more room than the limit.
@@ -209,21 +205,14 @@ private:
             m_memory.append(buf, size);
             return true;
         }
-        if (m_fd < 0) {
-            // The temporary file is unlinked at once: nothing is left
-            // behind whatever ends the run.
-            std::string dir = m_limits.spillDir;
-            if (dir.empty()) {
-                const char* tmp = std::getenv("TMPDIR");
-                dir = tmp && *tmp ? tmp : "/tmp";
-            }
-            std::string name = dir + "/tsvigil-XXXXXX";
-            m_fd = mkostemp(&name[0], O_CLOEXEC);
-            if (m_fd < 0) {
+        if (m_spill == kNoFile) {
+            // A file without a name: nothing is left behind whatever ends
+            // the run.
+            m_spill = OpenAnonymousFile(m_limits.spillDir);
+            if (m_spill == kNoFile) {
                 m_failed = true;
                 return false;
             }
-            ::unlink(name.c_str());
             const std::string held = std::move(m_memory);
             m_memory = std::string();
             if (!WriteAll(held.data(), held.size())) return false;
@@ -231,29 +220,29 @@ private:
         return WriteAll(buf, size);
     }
     bool WriteAll(const char* buf, size_t size) {
-        while (size > 0) {
-            const ssize_t put = ::write(m_fd, buf, size);
-            if (put < 0 && errno == EINTR) continue;
-            if (put <= 0) {
-                m_failed = true;
-                return false;
-            }
-            buf += put;
-            size -= static_cast<size_t>(put);
-        }
-        return true;
+        if (tsvigil::WriteAll(m_spill, buf, size)) return true;
+        m_failed = true;
+        return false;
     }
 
     HoldLimits m_limits;
     std::FILE* m_file = nullptr;
     std::string m_memory;
-    int m_fd = -1;
+    FileHandle m_spill = kNoFile;
     bool m_failed = false;
 };
 
 long long SizeOf(const std::string& path) {
-    struct stat st;
-    return (path == "-" ? fstat(STDIN_FILENO, &st) : stat(path.c_str(), &st)) == 0 && S_ISREG(st.st_mode) ? static_cast<long long>(st.st_size) : 0;
+    FileStatus st;
+    if (path == "-") {
+        const FileHandle in = DuplicateStandardInput();
+        const bool known = in != kNoFile && StatusOf(in, st);
+        CloseFile(in);
+        if (!known) return 0;
+    } else if (!StatusOfPath(path, st)) {
+        return 0;
+    }
+    return st.kind == FileKind::Regular ? st.size : 0;
 }
 
 // Checks path with its error lines to err; adds the bytes read to done
@@ -264,10 +253,10 @@ bool CheckFile(const std::string& path, std::FILE* out, std::FILE* err, CheckOpt
     // closing the source leaves file descriptor 0 as it was.
     std::unique_ptr<StreamSource> source;
     if (path == "-") {
-        const int fd = fcntl(STDIN_FILENO, F_DUPFD_CLOEXEC, 0);
-        if (fd >= 0 && !(source = AdoptStreamSource(fd))) {
+        const FileHandle in = DuplicateStandardInput();
+        if (in != kNoFile && !(source = AdoptStreamSource(in))) {
             const int error = errno;
-            ::close(fd);
+            CloseFile(in);
             errno = error;
         }
     } else {
@@ -327,8 +316,7 @@ struct PagePlan {
 PagePlan PlanPages(const std::string& html, const std::vector<std::string>& files) {
     PagePlan plan;
     const InputFiles inputs(files);
-    struct stat st;
-    if (files.size() > 1 || html.back() == '/' || (stat(html.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
+    if (files.size() > 1 || html.back() == '/' || IsDirectory(html)) {
         plan.dir = html;
         while (plan.dir.size() > 1 && plan.dir.back() == '/') plan.dir.pop_back();
         if (inputs.Holds(plan.dir)) {
@@ -532,10 +520,9 @@ bool Prepare(const CommandLine& cmd, std::FILE* out, std::FILE* err, std::vector
     }
     if (!cmd.output.empty()) {
         const std::string refusal = RefuseOutputPath(cmd.output, InputFiles(files), false);
-        struct stat st;
         // A directory is no place to write a report: it fails as a path
         // that cannot be written does, later.
-        if (!refusal.empty() && !(stat(cmd.output.c_str(), &st) == 0 && S_ISDIR(st.st_mode))) {
+        if (!refusal.empty() && !IsDirectory(cmd.output)) {
             status = BadUsage(err, refusal);
             return false;
         }
@@ -571,10 +558,8 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
     // file is written aside and put in place whole at the end.
     std::vector<HtmlPageInfo> pages(files.size());
     ReplacingFile report;
-    struct stat st;
     if ((!plan.paths.empty() && !PagesCreatable(plan)) ||
-        (!cmd.output.empty() &&
-         ((stat(cmd.output.c_str(), &st) == 0 && S_ISDIR(st.st_mode)) || !report.Open(cmd.output)))) {
+        (!cmd.output.empty() && (IsDirectory(cmd.output) || !report.Open(cmd.output)))) {
         std::fputs(kWriteError, err);
         return 1;
     }
@@ -600,7 +585,7 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
     // terminal.
     FilePtr wrapped;
     std::FILE* base = out;
-    if (progress.Enabled() && isatty(fileno(out)) == 1) {
+    if (progress.Enabled() && IsConsole(out)) {
         std::FILE* w = progress.Wrap(out);
         if (w != out) wrapped.reset(base = w);
     }
@@ -608,7 +593,7 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
     const Run run{files, out, base, err, report.File() && cmd.verdict ? screen : nullptr, headed, progress, done, withPage};
 
     bool allOk = true;
-    size_t jobs = cmd.jobs == 0 ? std::max(1u, std::thread::hardware_concurrency()) : static_cast<size_t>(cmd.jobs);
+    size_t jobs = cmd.jobs == 0 ? ProcessorCount() : static_cast<size_t>(cmd.jobs);
     jobs = std::min(jobs, files.size());
     const bool lost = jobs <= 1 ? CheckOneByOne(run, allOk) : CheckAtOnce(run, jobs, hold, allOk);
     // Closing the eraser writes what it holds to out.

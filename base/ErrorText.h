@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
-#include <string.h>
-
 #include <string>
+
+#include "base/Platform.h"
 
 namespace tsvigil {
 
@@ -11,10 +11,10 @@ namespace tsvigil {
 // "ENOENT: No such file or directory". Empty for 0.
 inline std::string ErrorText(int number) {
     if (number == 0) return std::string();
-    const char* name = strerrorname_np(number);
-    const char* text = strerrordesc_np(number);
-    return std::string(name ? name : "E" + std::to_string(number)) + ": " +
-           (text ? text : "Unknown error " + std::to_string(number));
+    std::string name = ErrorName(number);
+    std::string text = ErrorMessage(number);
+    return (name.empty() ? "E" + std::to_string(number) : name) + ": " +
+           (text.empty() ? "Unknown error " + std::to_string(number) : text);
 }
 
 }  // namespace tsvigil

@@ -1,13 +1,11 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "base/ReplacingFile.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <atomic>
 #include <cerrno>
 #include <cstdio>
+
+#include "base/Platform.h"
 
 namespace tsvigil {
 
@@ -23,24 +21,17 @@ bool ReplacingFile::Open(const std::string& path) {
     Discard();
     if (path.empty()) return false;
     // A name no one else picks: a dot file beside path, with the process id
-    // and a serial (pages are written by several threads at once). O_EXCL
-    // refuses a name that exists; mode 0666 lets the umask decide, as for
-    // any file the program creates.
+    // and a serial (pages are written by several threads at once); a name
+    // that exists is refused.
     for (int attempt = 0; attempt < 100; ++attempt) {
         const size_t slash = path.find_last_of('/');
         const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
         const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-        const std::string temp = dir + "." + base + "." + std::to_string(getpid()) + "-" +
+        const std::string temp = dir + "." + base + "." + std::to_string(ProcessId()) + "-" +
                                  std::to_string(g_serial.fetch_add(1)) + ".tmp";
-        const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-        if (fd < 0) {
-            if (errno == EEXIST) continue;
-            return false;
-        }
-        m_file = fdopen(fd, "wb");
+        m_file = CreateNewFile(temp);
         if (!m_file) {
-            ::close(fd);
-            ::unlink(temp.c_str());
+            if (errno == EEXIST) continue;
             return false;
         }
         m_path = path;
@@ -55,8 +46,8 @@ bool ReplacingFile::Commit() {
     const bool written = std::fflush(m_file) == 0 && !std::ferror(m_file);
     const bool closed = std::fclose(m_file) == 0;
     m_file = nullptr;
-    if (!written || !closed || std::rename(m_temp.c_str(), m_path.c_str()) != 0) {
-        ::unlink(m_temp.c_str());
+    if (!written || !closed || !ReplaceFile(m_temp, m_path)) {
+        RemoveFile(m_temp);
         m_temp.clear();
         return false;
     }
@@ -70,7 +61,7 @@ void ReplacingFile::Discard() {
         m_file = nullptr;
     }
     if (!m_temp.empty()) {
-        ::unlink(m_temp.c_str());
+        RemoveFile(m_temp);
         m_temp.clear();
     }
 }

@@ -14,6 +14,12 @@ file(GLOB TSVIGIL_SOURCES CONFIGURE_DEPENDS
   ${TSVIGIL_ROOT}/report/*.cpp
   ${TSVIGIL_ROOT}/app/*.cpp)
 list(FILTER TSVIGIL_SOURCES EXCLUDE REGEX ".*/app/main\\.cpp$")
+# The system interface: one source file per system.
+if(WIN32)
+  list(FILTER TSVIGIL_SOURCES EXCLUDE REGEX ".*/base/PlatformPosix\\.cpp$")
+else()
+  list(FILTER TSVIGIL_SOURCES EXCLUDE REGEX ".*/base/PlatformWindows\\.cpp$")
+endif()
 
 file(GLOB TSGEN_SOURCES CONFIGURE_DEPENDS ${TSVIGIL_ROOT}/tools/*.cpp)
 list(FILTER TSGEN_SOURCES EXCLUDE REGEX ".*/tools/mkts_main\\.cpp$")

@@ -5,11 +5,12 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/Platform.h"
 #include "stream/StreamSource.h"
 
 namespace tsvigil {
 
-// A regular file as a stream source, read(2) on the caller's thread into
+// A regular file as a stream source, read on the caller's thread into
 // one buffer that is used over and over: the kernel copies each block out
 // of the page cache into memory this thread's CPU already has cached, and
 // the framer looks at the packets there. Only the bytes of the look-ahead
@@ -25,12 +26,12 @@ public:
     // Opens path when it is a regular file; returns 1 on success, 0
     // otherwise (then nothing is held open).
     int Open(const char* path);
-    // Takes fd, open for reading on a regular file of size bytes, and reads
-    // from where it stands. Returns 1, or 0 (fd not taken) when a file is
-    // already open.
-    int Adopt(int fd, long long size);
+    // Takes file, open for reading on a regular file of size bytes, and
+    // reads from where it stands. Returns 1, or 0 (file not taken) when a
+    // file is already open.
+    int Adopt(FileHandle file, long long size);
 
-    // The input ends where read(2) first returns 0: a recording still being
+    // The input ends where a read first returns 0: a recording still being
     // written is read as far as it has come by then.
     bool IsEnd() override { return m_end; }
     // Reads the next block (the bytes held move to the front first).
@@ -49,7 +50,7 @@ public:
     int ErrorNumber() const override { return m_errorNumber; }
 
 private:
-    int m_fd = -1;
+    FileHandle m_file = kNoFile;
     long long m_fileSize = 0;
     long long m_bytesRead = 0;
     bool m_end = false;

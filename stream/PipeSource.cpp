@@ -1,39 +1,33 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "stream/PipeSource.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
+
+#include "base/Platform.h"
 
 namespace tsvigil {
 
 PipeSource::~PipeSource() { Close(); }
 
 int PipeSource::Open(const char* path) {
-    if (m_fd >= 0 || path == nullptr) return 0;
-    // Read-only. Linux has no share mode that keeps other processes from
-    // writing the file while it is open; a recording still being written is
-    // read up to the end it has when the reader reaches it.
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return 0;
-    if (!Adopt(fd)) {
-        ::close(fd);
+    if (m_file != kNoFile || path == nullptr) return 0;
+    const FileHandle file = OpenForReading(path);
+    if (file == kNoFile) return 0;
+    if (!Adopt(file)) {
+        CloseFile(file);
         return 0;
     }
     return 1;
 }
 
-int PipeSource::Adopt(int fd) {
-    if (m_fd >= 0 || fd < 0) return 0;
-    struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode)) m_fileSize = st.st_size;
-    // One front-to-back pass: ask for aggressive read-ahead.
-    ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);
-    m_fd = fd;
+int PipeSource::Adopt(FileHandle file) {
+    if (m_file != kNoFile || file == kNoFile) return 0;
+    FileStatus st;
+    if (StatusOf(file, st) && st.kind == FileKind::Regular) m_fileSize = st.size;
+    AdviseSequential(file);
+    m_file = file;
     // The reader waits for a useful amount of room rather than trickling
     // small reads into a ring the framer is draining.
     wakeFree = kReserve + std::max(1, std::min(kReadChunk, (ring.GetBufferSize() - kReserve) / 4));
@@ -60,9 +54,9 @@ void PipeSource::Close() {
         }
         m_reader.join();
     }
-    if (m_fd >= 0) {
-        ::close(m_fd);
-        m_fd = -1;
+    if (m_file != kNoFile) {
+        CloseFile(m_file);
+        m_file = kNoFile;
     }
 }
 
@@ -75,14 +69,14 @@ void PipeSource::ReaderThreadProc() {
             int contiguous = 0;
             uint8_t* dst = ring.WritePointer(contiguous);
             const int want = std::min({n, contiguous, kReadChunk});
-            const ssize_t got = ::read(m_fd, dst, static_cast<size_t>(want));
+            const long long got = ReadSome(m_file, dst, static_cast<size_t>(want));
             if (got > 0) {
                 ring.Commit(static_cast<int>(got));
                 m_bytesRead.fetch_add(got, std::memory_order_relaxed);
                 progressed = true;
             } else if (got == 0) {
                 m_end.store(true, std::memory_order_release);
-            } else if (errno != EINTR) {
+            } else {
                 // A failing read is not the end of the file; it ends the
                 // input all the same, after the bytes already read, and is
                 // told apart by IsReadError().

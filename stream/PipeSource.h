@@ -4,6 +4,7 @@
 #include <atomic>
 #include <thread>
 
+#include "base/Platform.h"
 #include "stream/RingSource.h"
 
 namespace tsvigil {
@@ -28,9 +29,9 @@ public:
     // Opens path and starts the reader thread. Returns 1 on success, 0
     // when path cannot be opened (nothing is started then).
     int Open(const char* path);
-    // Takes fd, open for reading, and starts the reader thread on it.
-    // Returns 1, or 0 (fd not taken) when an input is already open.
-    int Adopt(int fd);
+    // Takes file, open for reading, and starts the reader thread on it.
+    // Returns 1, or 0 (file not taken) when an input is already open.
+    int Adopt(FileHandle file);
     // Stops the reader thread and closes the input; safe to call at any time.
     void Close();
 
@@ -49,7 +50,7 @@ public:
 private:
     void ReaderThreadProc();
 
-    int m_fd = -1;
+    FileHandle m_file = kNoFile;
     long long m_fileSize = 0;
     std::thread m_reader;
     std::atomic<bool> m_stop{false};

@@ -1,12 +1,9 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "stream/StreamSource.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <cerrno>
 
+#include "base/Platform.h"
 #include "stream/FileSource.h"
 #include "stream/PipeSource.h"
 
@@ -17,29 +14,29 @@ std::unique_ptr<StreamSource> OpenStreamSource(const char* path) {
     // The path is opened once, and what it is comes from that descriptor:
     // a FIFO opened twice would lose its writer at the first close (SIGPIPE)
     // and wait for a new one forever at the second open.
-    const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-    if (fd < 0) return nullptr;
-    auto source = AdoptStreamSource(fd);
+    const FileHandle file = OpenForReading(path);
+    if (file == kNoFile) return nullptr;
+    auto source = AdoptStreamSource(file);
     if (!source) {
         const int error = errno;
-        ::close(fd);
+        CloseFile(file);
         errno = error;
     }
     return source;
 }
 
-std::unique_ptr<StreamSource> AdoptStreamSource(int fd) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return nullptr;
+std::unique_ptr<StreamSource> AdoptStreamSource(FileHandle file) {
+    FileStatus st;
+    if (!StatusOf(file, st)) return nullptr;
     // A regular file is read on the checking thread: no byte crosses
     // between CPUs. What is not a regular file keeps the reader thread,
     // which also suits a recording piped in while it is made.
-    if (S_ISREG(st.st_mode)) {
-        auto file = std::make_unique<FileSource>();
-        if (file->Adopt(fd, static_cast<long long>(st.st_size))) return file;
+    if (st.kind == FileKind::Regular) {
+        auto regular = std::make_unique<FileSource>();
+        if (regular->Adopt(file, st.size)) return regular;
     } else {
         auto piped = std::make_unique<PipeSource>();
-        if (piped->Adopt(fd)) return piped;
+        if (piped->Adopt(file)) return piped;
     }
     return nullptr;
 }

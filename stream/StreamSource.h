@@ -4,12 +4,14 @@
 #include <cstdint>
 #include <memory>
 
+#include "base/Platform.h"
+
 namespace tsvigil {
 
 // A source of transport stream bytes as the packet framer sees it: the
 // bytes from the next unconsumed one, looked at where they lie, and the
 // test for the end of input. Two kinds stand behind it: a regular file
-// read with read(2) on the checking thread (FileSource), and a ring filled
+// read on the checking thread (FileSource), and a ring filled
 // by a reader thread (PipeSource, for pipes, FIFOs and devices) or from
 // memory (MemorySource).
 class StreamSource {
@@ -56,7 +58,7 @@ public:
 // a reader thread.
 // nullptr when it cannot be opened, with errno saying why.
 std::unique_ptr<StreamSource> OpenStreamSource(const char* path);
-// The same for fd, open for reading, which is taken on success.
-std::unique_ptr<StreamSource> AdoptStreamSource(int fd);
+// The same for file, open for reading, which is taken on success.
+std::unique_ptr<StreamSource> AdoptStreamSource(FileHandle file);
 
 }  // namespace tsvigil

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "text/Utf8.h"
 
-#include <iconv.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <cstdint>
 #include <memory>
+
+#include "base/Platform.h"
 
 namespace tsvigil {
 
@@ -15,28 +14,19 @@ namespace {
 const char kGeta[] = "\xE3\x80\x93";  // U+3013
 const char kReplacement[] = "\xEF\xBF\xBD";  // U+FFFD
 
-iconv_t Handle(void* cd) { return static_cast<iconv_t>(cd); }
-bool Valid(void* cd) { return Handle(cd) != reinterpret_cast<iconv_t>(-1); }
-
 // A Shift_JIS lead byte: the first of a two-byte character.
 bool IsLead(unsigned char c) { return (c >= 0x81 && c <= 0x9F) || (c >= 0xE0 && c <= 0xFC); }
 bool IsTrail(unsigned char c) { return c >= 0x40 && c <= 0xFC && c != 0x7F; }
 
 }  // namespace
 
-SjisToUtf8::SjisToUtf8() : m_cd(iconv_open("UTF-8", "CP932")) {}
-
-SjisToUtf8::~SjisToUtf8() {
-    if (Valid(m_cd)) iconv_close(Handle(m_cd));
-}
-
 std::string SjisToUtf8::Convert(const char* s, size_t n) {
     std::string out;
     out.reserve(n + n / 2);
-    char buf[1024];
+    const bool available = m_converter.Available();
     size_t i = 0;
     while (i < n) {
-        if (!Valid(m_cd)) {
+        if (!available) {
             // Without a code page 932 table only ASCII can be told.
             const unsigned char c = static_cast<unsigned char>(s[i]);
             if (c < 0x80) {
@@ -48,19 +38,10 @@ std::string SjisToUtf8::Convert(const char* s, size_t n) {
             }
             continue;
         }
-        char* in = const_cast<char*>(s + i);
-        size_t inLeft = n - i;
-        char* o = buf;
-        size_t oLeft = sizeof buf;
-        const size_t r = iconv(Handle(m_cd), &in, &inLeft, &o, &oLeft);
-        const int err = r == static_cast<size_t>(-1) ? errno : 0;
-        out.append(buf, static_cast<size_t>(o - buf));
-        i = n - inLeft;
-        if (err == E2BIG || (err == 0 && i < n)) continue;
-        if (err != 0) {
+        i += m_converter.Convert(s + i, n - i, out);
+        if (i < n) {
             // No character here: one geta mark for the character (two bytes
             // when a lead byte has its trail byte), then carry on.
-            iconv(Handle(m_cd), nullptr, nullptr, nullptr, nullptr);
             out += kGeta;
             const unsigned char c = static_cast<unsigned char>(s[i]);
             i += IsLead(c) && i + 1 < n && IsTrail(static_cast<unsigned char>(s[i + 1])) ? 2 : 1;
@@ -71,34 +52,17 @@ std::string SjisToUtf8::Convert(const char* s, size_t n) {
 
 std::string Utf8ToSjis(const std::string& utf8) {
     const std::string s = ValidUtf8(utf8);
-    // Closed on every way out.
-    struct Closer {
-        void operator()(void* cd) const { iconv_close(Handle(cd)); }
-    };
-    std::unique_ptr<void, Closer> cd;
-    if (void* open = iconv_open("CP932", "UTF-8"); Valid(open)) cd.reset(open);
+    Cp932Converter cd(Cp932Converter::Direction::FromUtf8);
     std::string out;
     out.reserve(s.size());
-    char buf[16];
     for (size_t i = 0; i < s.size();) {
         const unsigned char c = static_cast<unsigned char>(s[i]);
         // One character at a time, so that one without a code costs only itself.
         const size_t len = std::min<size_t>(c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4, s.size() - i);
         if (c < 0x80) {
             out += static_cast<char>(c);
-        } else if (!cd) {
+        } else if (!cd.Available() || cd.Convert(s.data() + i, len, out) != len) {
             out += "\x81\xAC";
-        } else {
-            char* in = const_cast<char*>(s.data() + i);
-            size_t inLeft = len;
-            char* o = buf;
-            size_t oLeft = sizeof buf;
-            if (iconv(Handle(cd.get()), &in, &inLeft, &o, &oLeft) == static_cast<size_t>(-1) || inLeft != 0) {
-                iconv(Handle(cd.get()), nullptr, nullptr, nullptr, nullptr);
-                out += "\x81\xAC";
-            } else {
-                out.append(buf, static_cast<size_t>(o - buf));
-            }
         }
         i += len;
     }
@@ -153,14 +117,14 @@ struct Utf8Writer {
         return std::fwrite(u.data(), 1, u.size(), out) == u.size();
     }
 
-    static ssize_t Write(void* cookie, const char* buf, size_t size) {
+    static long Write(void* cookie, const char* buf, size_t size) {
         auto* w = static_cast<Utf8Writer*>(cookie);
         w->pending.append(buf, size);
         const size_t nl = w->pending.rfind('\n');
-        if (nl == std::string::npos) return static_cast<ssize_t>(size);
+        if (nl == std::string::npos) return static_cast<long>(size);
         const std::string lines = w->pending.substr(0, nl + 1);
         w->pending.erase(0, nl + 1);
-        return w->Emit(lines) ? static_cast<ssize_t>(size) : -1;
+        return w->Emit(lines) ? static_cast<long>(size) : -1;
     }
 
     static int Close(void* cookie) {
@@ -175,10 +139,7 @@ struct Utf8Writer {
 std::FILE* OpenUtf8Writer(std::FILE* out) {
     auto w = std::make_unique<Utf8Writer>();
     w->out = out;
-    cookie_io_functions_t io = {};
-    io.write = &Utf8Writer::Write;
-    io.close = &Utf8Writer::Close;
-    std::FILE* f = fopencookie(w.get(), "w", io);
+    std::FILE* f = OpenWriteStream(w.get(), &Utf8Writer::Write, &Utf8Writer::Close);
     if (f == nullptr) return out;
     w.release();  // owned by the stream from now on; freed by Close
     return f;

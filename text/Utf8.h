@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <string>
 
+#include "base/Platform.h"
+
 namespace tsvigil {
 
 // Shift_JIS (code page 932) text to UTF-8, for readers and programs that
@@ -14,8 +16,7 @@ namespace tsvigil {
 // it is converted as usual.
 class SjisToUtf8 {
 public:
-    SjisToUtf8();
-    ~SjisToUtf8();
+    SjisToUtf8() = default;
     SjisToUtf8(const SjisToUtf8&) = delete;
     SjisToUtf8& operator=(const SjisToUtf8&) = delete;
 
@@ -23,7 +24,7 @@ public:
     std::string Convert(const std::string& s) { return Convert(s.data(), s.size()); }
 
 private:
-    void* m_cd;  // iconv_t, or (iconv_t)-1 where the C library lacks CP932
+    Cp932Converter m_converter{Cp932Converter::Direction::ToUtf8};
 };
 
 // UTF-8 text to Shift_JIS (code page 932), for the outputs in Shift_JIS:
