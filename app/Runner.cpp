@@ -19,6 +19,7 @@
 #include "app/Options.h"
 #include "app/OutputPath.h"
 #include "app/Progress.h"
+#include "app/TextLines.h"
 #include "base/MemoryFile.h"
 #include "base/Platform.h"
 #include "base/ReplacingFile.h"
@@ -53,13 +54,14 @@ bool CheckStream(StreamSource* source, std::FILE* out, const CheckOptions& optio
         outputs.push_back(std::make_unique<SummaryReport>(text));
     } else if (options.verdict && !options.verdictOut) {
         if (options.summary) outputs.push_back(std::make_unique<SummaryReport>(text));
-        else outputs.push_back(std::make_unique<VerdictLine>(out, options.file));
+        else outputs.push_back(std::make_unique<VerdictLine>(out, options.shownFile ? options.shownFile : options.file));
     } else if (source) {
         outputs.push_back(std::make_unique<TextReport>(text));
         if (options.summary) outputs.push_back(std::make_unique<SummaryReport>(text));
     }
     // With --output the verdict line keeps to standard output.
-    if (options.verdict && options.verdictOut) outputs.push_back(std::make_unique<VerdictLine>(options.verdictOut, options.file));
+    if (options.verdict && options.verdictOut)
+        outputs.push_back(std::make_unique<VerdictLine>(options.verdictOut, options.shownFile ? options.shownFile : options.file));
     // The HTML page comes besides whatever standard output carries.
     HtmlReport* html = nullptr;
     if (options.html) {
@@ -245,9 +247,10 @@ long long SizeOf(const std::string& path) {
     return st.kind == FileKind::Regular ? st.size : 0;
 }
 
-// Checks path with its error lines to err; adds the bytes read to done
-// every few thousand packets. Returns whether the verdict is ok.
-bool CheckFile(const std::string& path, std::FILE* out, std::FILE* err, CheckOptions options,
+// Checks path with its error lines to err, which names it as shown; adds
+// the bytes read to done every few thousand packets. Returns whether the
+// verdict is ok.
+bool CheckFile(const std::string& path, const std::string& shown, std::FILE* out, std::FILE* err, CheckOptions options,
                std::atomic<long long>& done, const std::function<void()>& onTick) {
     // "-" is standard input, read through a descriptor of its own so that
     // closing the source leaves file descriptor 0 as it was.
@@ -264,7 +267,7 @@ bool CheckFile(const std::string& path, std::FILE* out, std::FILE* err, CheckOpt
     }
     if (!source) {
         options.openError = errno;
-        std::fprintf(err, "error - can't open file (%s).\n", path.c_str());
+        std::fprintf(err, "error - can't open file (%s).\n", shown.c_str());
     }
     options.file = path.c_str();
     long long reported = 0;
@@ -280,7 +283,7 @@ bool CheckFile(const std::string& path, std::FILE* out, std::FILE* err, CheckOpt
     const bool ok = CheckStream(source.get(), out, options, tick);
     if (source) {
         done += source->BytesRead() - reported;
-        if (source->IsReadError()) std::fprintf(err, "error - can't read file (%s).\n", path.c_str());
+        if (source->IsReadError()) std::fprintf(err, "error - can't read file (%s).\n", shown.c_str());
     }
     return ok;
 }
@@ -363,6 +366,10 @@ CheckOptions CheckOptionsOf(const CommandLine& cmd) {
 // checked, and where its report goes.
 struct Run {
     const std::vector<std::string>& files;
+    // The files' names as the heads and verdict lines (shown) and the error
+    // lines (shownErr) show them: the console's or the system's code page.
+    const std::vector<std::string>& shown;
+    const std::vector<std::string>& shownErr;
     std::FILE* out;   // standard output as given
     std::FILE* base;  // the reports' way out: out, or the progress line's eraser before it
     std::FILE* err;
@@ -373,7 +380,7 @@ struct Run {
     std::function<CheckOptions(size_t)> options;  // file i's
 
     void Head(size_t i) const {
-        if (headed) std::fprintf(base, "%s==> %s <==\n", i == 0 ? "" : "\n", files[i].c_str());
+        if (headed) std::fprintf(base, "%s==> %s <==\n", i == 0 ? "" : "\n", shown[i].c_str());
     }
     // The first write that fails ends the run: the files after it are not
     // read for a report that cannot reach anyone.
@@ -392,7 +399,7 @@ bool CheckOneByOne(const Run& run, bool& allOk) {
         const auto tick = [&] { run.progress.Update(run.done.load()); };
         CheckOptions options = run.options(i);
         options.verdictOut = run.verdictOut;
-        allOk = CheckFile(run.files[i], run.base, run.err, options, run.done,
+        allOk = CheckFile(run.files[i], run.shownErr[i], run.base, run.err, options, run.done,
                           run.progress.Enabled() ? tick : std::function<void()>()) && allOk;
         lost = run.ReportLost();
     }
@@ -432,7 +439,7 @@ bool CheckAtOnce(const Run& run, size_t jobs, const HoldLimits& hold, bool& allO
             // A report that cannot even be held is a report not written
             // (Close() says so in its turn); the file is not read for it.
             if (r.out->File())
-                r.ok = CheckFile(files[i], r.out->File(), e.File() ? e.File() : run.err, options, run.done, {});
+                r.ok = CheckFile(files[i], run.shownErr[i], r.out->File(), e.File() ? e.File() : run.err, options, run.done, {});
             r.err = e.Take();
             r.verdict = v.Take();
             r.done = true;
@@ -539,8 +546,17 @@ bool Prepare(const CommandLine& cmd, std::FILE* out, std::FILE* err, std::vector
 
 }  // namespace
 
-int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const HoldLimits& hold) {
-    const CommandLine cmd = ParseCommandLine(argc, argv);
+namespace {
+
+// Standard output and error as the program was given them, behind the
+// streams that end their lines: whether a console is there, and its code
+// page, is asked of these.
+struct Given {
+    std::FILE* out;
+    std::FILE* err;
+};
+
+int RunParsed(const CommandLine& cmd, std::FILE* out, std::FILE* err, const HoldLimits& hold, const Given& given) {
     std::vector<std::string> files;
     PagePlan plan;
     int status = 0;
@@ -565,10 +581,18 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
     }
     std::FILE* const screen = out;
     if (report.File()) out = report.File();
+    // Names are UTF-8 inside; a person reads them in the code page of
+    // where they are shown, unless --utf8 asks for UTF-8 throughout.
+    std::vector<std::string> shown(files.size()), shownErr(files.size());
+    for (size_t i = 0; i < files.size(); ++i) {
+        shown[i] = cmd.utf8 ? files[i] : Utf8ForStream(files[i], given.out);
+        shownErr[i] = cmd.utf8 ? files[i] : Utf8ForStream(files[i], given.err);
+    }
     // Each file's recorded programmes, written by its own check only.
     std::vector<RankedFile> ranked(cmd.rank ? files.size() : 0);
     auto withPage = [&](size_t i) {
         CheckOptions o = options;
+        o.shownFile = shown[i].c_str();
         if (cmd.rank) o.rank = &ranked[i];
         if (i < plan.paths.size()) {
             o.html = plan.paths[i].c_str();
@@ -579,18 +603,18 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
 
     long long total = 0;
     for (const auto& f : files) total += SizeOf(f);
-    Progress progress(err, total);
+    Progress progress(err, total, IsConsole(given.err));
     std::atomic<long long> done{0};
     // The report's way out: the progress line's eraser when both go to one
     // terminal.
     FilePtr wrapped;
     std::FILE* base = out;
-    if (progress.Enabled() && IsConsole(out)) {
+    if (progress.Enabled() && !report.File() && IsConsole(given.out)) {
         std::FILE* w = progress.Wrap(out);
         if (w != out) wrapped.reset(base = w);
     }
     const bool headed = files.size() > 1 && !cmd.json && !(cmd.verdict && !cmd.summary && cmd.output.empty());
-    const Run run{files, out, base, err, report.File() && cmd.verdict ? screen : nullptr, headed, progress, done, withPage};
+    const Run run{files, shown, shownErr, out, base, err, report.File() && cmd.verdict ? screen : nullptr, headed, progress, done, withPage};
 
     bool allOk = true;
     size_t jobs = cmd.jobs == 0 ? ProcessorCount() : static_cast<size_t>(cmd.jobs);
@@ -613,6 +637,28 @@ int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const 
         return 1;
     }
     return cmd.verdict && !allOk ? 3 : 0;
+}
+
+}  // namespace
+
+int RunCommandLine(int argc, char** argv, std::FILE* out, std::FILE* err, const HoldLimits& hold) {
+    const CommandLine cmd = ParseCommandLine(argc, argv);
+    // Text lines end as the system's console programs end theirs; JSON
+    // Lines on standard output keep LF.
+    TextLines outLines(out, !(cmd.json && cmd.output.empty()));
+    TextLines errLines(err, true);
+    if (cmd.utf8) {
+        ShowUtf8OnConsole(out);
+        ShowUtf8OnConsole(err);
+    }
+    int status = RunParsed(cmd, outLines.File(), errLines.File(), hold, Given{out, err});
+    // What was still held on its way to standard output can fail there too.
+    if (!outLines.Close() && (status == 0 || status == 3)) {
+        std::fputs(kWriteError, errLines.File());
+        status = 1;
+    }
+    errLines.Close();
+    return status;
 }
 
 }  // namespace tsvigil

@@ -61,6 +61,9 @@ struct CheckOptions {
     std::FILE* verdictOut = nullptr;
     int openError = 0;  // for an input that could not be opened: the errno why
     RankedFile* rank = nullptr;  // with --rank: where the file's recorded programmes go
+    // The name as the verdict line shows it (in the code page of where it
+    // goes); null: file.
+    const char* shownFile = nullptr;
 };
 
 // Checks every packet of source and writes what options ask for to out;

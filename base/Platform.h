@@ -136,4 +136,16 @@ private:
 // that code page has not. Unchanged where the system's texts are UTF-8.
 std::string Utf8ForStream(const std::string& utf8, std::FILE* stream);
 
+// ---- Text lines on standard output and standard error --------------------
+// (base/ConsolePosix.cpp, base/ConsoleWindows.cpp)
+
+// Whether text lines written to standard output and standard error end
+// with CR LF, as console programs and the batch files that read them
+// expect on Windows, rather than with LF alone.
+bool TextLinesEndWithCrLf();
+// For --utf8: the console behind stream shows UTF-8 for the rest of the
+// run; its code page is set back when the program ends, also on Ctrl+C.
+// Nothing where stream is no console or the system needs no switch.
+void ShowUtf8OnConsole(std::FILE* stream);
+
 }  // namespace tsvigil

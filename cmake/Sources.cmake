@@ -14,11 +14,12 @@ file(GLOB TSVIGIL_SOURCES CONFIGURE_DEPENDS
   ${TSVIGIL_ROOT}/report/*.cpp
   ${TSVIGIL_ROOT}/app/*.cpp)
 list(FILTER TSVIGIL_SOURCES EXCLUDE REGEX ".*/app/main\\.cpp$")
-# The system interface: one source file per system.
+# The system interface: the files named *Posix.cpp and *Windows.cpp in
+# base/ are built for their system only.
 if(WIN32)
-  list(FILTER TSVIGIL_SOURCES EXCLUDE REGEX ".*/base/PlatformPosix\\.cpp$")
+  list(FILTER TSVIGIL_SOURCES EXCLUDE REGEX ".*/base/[A-Za-z]*Posix\\.cpp$")
 else()
-  list(FILTER TSVIGIL_SOURCES EXCLUDE REGEX ".*/base/PlatformWindows\\.cpp$")
+  list(FILTER TSVIGIL_SOURCES EXCLUDE REGEX ".*/base/[A-Za-z]*Windows\\.cpp$")
 endif()
 
 file(GLOB TSGEN_SOURCES CONFIGURE_DEPENDS ${TSVIGIL_ROOT}/tools/*.cpp)
