@@ -28,7 +28,8 @@ public:
     // Erases the line (once).
     void Finish();
     // A stream that writes to out, first erasing the progress line; for a
-    // report that goes to the same terminal. Closed by the caller.
+    // report that goes to the same terminal. Closed by the caller, with
+    // CloseWriteStream() when it is not out itself.
     std::FILE* Wrap(std::FILE* out);
 
 private:

@@ -41,7 +41,7 @@ namespace tsvigil {
 bool CheckStream(StreamSource* source, std::FILE* out, const CheckOptions& options,
                  const std::function<void()>& tick) {
     // The text report and the summary are Shift_JIS, or UTF-8 when asked.
-    FilePtr converted;
+    WriteStreamPtr converted;
     std::FILE* text = out;
     if (options.utf8 && !options.json && (source || options.verdict)) {
         std::FILE* c = OpenUtf8Writer(out);
@@ -172,7 +172,7 @@ public:
     // Ends the writing; false when any of it was lost.
     bool Close() {
         if (m_file) {
-            m_failed = std::fclose(m_file) != 0 || m_failed;
+            m_failed = CloseWriteStream(m_file) != 0 || m_failed;
             m_file = nullptr;
         }
         return !m_failed;
@@ -607,7 +607,7 @@ int RunParsed(const CommandLine& cmd, std::FILE* out, std::FILE* err, const Hold
     std::atomic<long long> done{0};
     // The report's way out: the progress line's eraser when both go to one
     // terminal.
-    FilePtr wrapped;
+    WriteStreamPtr wrapped;
     std::FILE* base = out;
     if (progress.Enabled() && !report.File() && IsConsole(given.out)) {
         std::FILE* w = progress.Wrap(out);
@@ -622,7 +622,7 @@ int RunParsed(const CommandLine& cmd, std::FILE* out, std::FILE* err, const Hold
     const bool lost = jobs <= 1 ? CheckOneByOne(run, allOk) : CheckAtOnce(run, jobs, hold, allOk);
     // Closing the eraser writes what it holds to out.
     bool closed = true;
-    if (wrapped) closed = std::fclose(wrapped.release()) == 0;
+    if (wrapped) closed = CloseWriteStream(wrapped.release()) == 0;
     progress.Finish();
     // The ranking comes after everything else: with the JSON Lines, or
     // beside the verdict lines where they go apart from the report.

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -83,10 +84,19 @@ unsigned long ProcessId();
 
 // A stdio stream whose bytes go to write(cookie, ...), which returns the
 // count taken or -1; close(cookie), when given, is called when the stream
-// is closed and returns 0 or -1. Null when no stream can be made.
+// is closed and returns 0 or -1. Null when no stream can be made. Closed
+// by CloseWriteStream(), not fclose().
 using StreamWrite = long (*)(void* cookie, const char* buf, size_t size);
 using StreamClose = int (*)(void* cookie);
 std::FILE* OpenWriteStream(void* cookie, StreamWrite write, StreamClose close);
+// Closes a stream made by OpenWriteStream(), returning once every byte
+// written to it was handed to write and close was called: 0, or EOF when
+// any of it failed.
+int CloseWriteStream(std::FILE* stream);
+struct WriteStreamCloser {
+    void operator()(std::FILE* f) const { CloseWriteStream(f); }
+};
+using WriteStreamPtr = std::unique_ptr<std::FILE, WriteStreamCloser>;
 // Whether stream is a console or terminal.
 bool IsConsole(std::FILE* stream);
 // Writes stream as bytes: no line end is translated.

@@ -173,6 +173,8 @@ std::FILE* OpenWriteStream(void* cookie, StreamWrite write, StreamClose close) {
     return f;
 }
 
+int CloseWriteStream(std::FILE* stream) { return std::fclose(stream); }
+
 bool IsConsole(std::FILE* stream) { return stream != nullptr && isatty(fileno(stream)) == 1; }
 
 void SetBinaryMode(std::FILE*) {}

@@ -37,9 +37,9 @@ std::string Utf8ToSjis(const std::string& utf8);
 std::string ValidUtf8(const std::string& s);
 
 // A stream that converts what is written to it from Shift_JIS to UTF-8, a
-// line at a time, and writes the result to out. Closing it writes what is
-// left and flushes out, but does not close out. Returns out itself when no
-// stream can be made.
+// line at a time, and writes the result to out. Closing it (CloseWriteStream)
+// writes what is left and flushes out, but does not close out. Returns out
+// itself when no stream can be made.
 std::FILE* OpenUtf8Writer(std::FILE* out);
 
 }  // namespace tsvigil
