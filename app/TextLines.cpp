@@ -11,8 +11,9 @@ TextLines::TextLines(std::FILE* stream, bool lines) : m_stream(stream), m_file(s
     if (!lines || stream == nullptr || !TextLinesEndWithCrLf()) return;
     std::FILE* f = OpenWriteStream(this, &TextLines::Write, nullptr);
     if (f == nullptr) return;
-    // A console shows each line when it ends, as it did unwrapped.
-    if (IsConsole(stream)) setvbuf(f, nullptr, _IOLBF, BUFSIZ);
+    // A console shows what is written at once, as it did unwrapped (the C
+    // library of Windows has no line buffering: _IOLBF buffers fully).
+    if (IsConsole(stream)) setvbuf(f, nullptr, _IONBF, 0);
     m_file = f;
 }
 
@@ -20,7 +21,7 @@ TextLines::~TextLines() { Close(); }
 
 bool TextLines::Close() {
     if (m_file != m_stream) {
-        if (std::fclose(m_file) != 0) m_failed = true;
+        if (CloseWriteStream(m_file) != 0) m_failed = true;
         m_file = m_stream;
         if (std::fflush(m_stream) != 0) m_failed = true;
     }

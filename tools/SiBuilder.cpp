@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "tools/SiBuilder.h"
 
-#include <iconv.h>
-
 #include <cstring>
 #include <map>
 #include <mutex>
 
+#include "base/Platform.h"
 #include "base/TimeValue.h"
 
 namespace tsvigil {
@@ -55,10 +54,30 @@ void AppendText(Bytes& b, const Bytes& text) {
     b.insert(b.end(), text.begin(), text.end());
 }
 
+// A double-byte Shift_JIS code as JIS X 0208's row and cell (0x21 to
+// 0x7E each); false for the codes past row 94 (vendor extensions).
+bool SjisToJis(uint8_t lead, uint8_t trail, uint8_t& row, uint8_t& cell) {
+    if (!((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xEF))) return false;
+    if (trail < 0x40 || trail == 0x7F || trail > 0xFC) return false;
+    unsigned r = (lead <= 0x9F ? lead - 0x71u : lead - 0xB1u) * 2 + 1;
+    unsigned t = trail > 0x7F ? trail - 1u : trail;
+    if (t >= 0x9E) {
+        ++r;
+        t -= 0x7D;
+    } else {
+        t -= 0x1F;
+    }
+    row = static_cast<uint8_t>(r);
+    cell = static_cast<uint8_t>(t);
+    return row >= 0x21 && row <= 0x7E && cell >= 0x21 && cell <= 0x7E;
+}
+
 Bytes EncodeOnce(const std::string& utf8) {
     Bytes out;
     bool alnum = false;  // GL invokes G1 (alphanumeric) rather than G0 (kanji)
-    iconv_t cd = iconv_open("EUC-JP", "UTF-8");
+    // Kanji and the other JIS X 0208 characters by way of code page 932,
+    // whose double-byte codes are JIS X 0208's rows and cells rearranged.
+    Cp932Converter toSjis(Cp932Converter::Direction::FromUtf8);
     auto toKanji = [&]() {
         if (alnum) out.push_back(0x0F);  // LS0
         alnum = false;
@@ -94,29 +113,26 @@ Bytes EncodeOnce(const std::string& utf8) {
         } else if (cp >= 0x3041 && cp <= 0x3093) {
             // Hiragana through GR, which invokes G2 (the hiragana set).
             out.push_back(static_cast<uint8_t>(0xA1 + (cp - 0x3041)));
-        } else if (cd != reinterpret_cast<iconv_t>(-1)) {
-            char in[4] = {};
-            std::memcpy(in, utf8.data() + i, n);
-            char euc[8] = {};
-            char* ip = in;
-            char* op = euc;
-            size_t il = n, ol = sizeof euc;
-            if (iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1) && op - euc == 2) {
+        } else {
+            std::string sjis;
+            uint8_t row = 0, cell = 0;
+            if (n <= utf8.size() - i && toSjis.Convert(utf8.data() + i, n, sjis) == n && sjis.size() == 2 &&
+                SjisToJis(static_cast<uint8_t>(sjis[0]), static_cast<uint8_t>(sjis[1]), row, cell)) {
                 toKanji();
-                out.push_back(static_cast<uint8_t>(euc[0] & 0x7F));
-                out.push_back(static_cast<uint8_t>(euc[1] & 0x7F));
+                out.push_back(row);
+                out.push_back(cell);
             }
         }
         i += n;
     }
-    if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
     return out;
 }
 
 }  // namespace
 
-// The schedule encodes the same few names thousands of times, and iconv_open
-// costs more than a recording's filler packets: each text is encoded once.
+// The schedule encodes the same few names thousands of times, and opening a
+// converter costs more than a recording's filler packets: each text is
+// encoded once.
 Bytes EncodeAribText(const std::string& utf8) {
     static std::mutex lock;
     static std::map<std::string, Bytes> done;
