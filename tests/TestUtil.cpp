@@ -92,7 +92,9 @@ RunResult RunTool(const std::vector<std::string>& args, const std::string& stdou
     TempFile err({}, ".err");
     std::string cmd = Quoted(TSVIGIL_BIN);
     for (const auto& a : args) cmd += " " + Quoted(a);
-    cmd += " >" + Quoted(stdoutPath.empty() ? out.Path() : stdoutPath) + " 2>" + Quoted(err.Path());
+    // stdoutPath is the shell's word for where standard output goes
+    // (a file, or "&-" to close it), taken as it is.
+    cmd += " >" + (stdoutPath.empty() ? Quoted(out.Path()) : stdoutPath) + " 2>" + Quoted(err.Path());
     RunResult r;
 #ifdef _WIN32
     // cmd.exe wants the whole line quoted once more; the status is the
