@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -89,7 +90,7 @@ bool CheckStream(StreamSource* source, std::FILE* out, const CheckOptions& optio
         stats->verdict.programme = options.judging.programme;
         for (Output* o : given) o->Finish(*stats);
     }
-    if (converted) std::fclose(converted.release());
+    converted.reset();  // writes what is left, and waits for it
     if (html && options.page) *options.page = html->Info();
     return ok;
 }
@@ -117,7 +118,7 @@ bool IsDirectory(const std::string& path) {
 bool MakeDirectories(const std::string& dir) {
     FileStatus st;
     if (StatusOfPath(dir, st)) return st.kind == FileKind::Directory;
-    const size_t slash = dir.find_last_of('/', dir.size() > 1 ? dir.size() - 2 : 0);
+    const size_t slash = dir.find_last_of(kPathSeparators, dir.size() > 1 ? dir.size() - 2 : 0);
     if (slash != std::string::npos && slash > 0 && !MakeDirectories(dir.substr(0, slash))) return false;
     return MakeDirectory(dir) || IsDirectory(dir);
 }
@@ -135,8 +136,8 @@ std::vector<std::string> PageNames(const std::vector<std::string>& files) {
     std::unordered_map<std::string, unsigned long long> nextOf;  // 0: the bare name not tried yet
     for (const auto& f : files) {
         std::string base = f;
-        while (base.size() > 1 && base.back() == '/') base.pop_back();
-        const size_t slash = base.find_last_of('/');
+        while (base.size() > 1 && std::strchr(kPathSeparators, base.back())) base.pop_back();
+        const size_t slash = base.find_last_of(kPathSeparators);
         if (slash != std::string::npos) base = base.substr(slash + 1);
         if (base.empty() || base == "." || base == ".." || base == "/") base = "recording";
         unsigned long long& n = nextOf[base];

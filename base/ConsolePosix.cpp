@@ -7,6 +7,8 @@ namespace tsvigil {
 
 bool TextLinesEndWithCrLf() { return false; }
 
+const char* const kPathSeparators = "/";
+
 void ShowUtf8OnConsole(std::FILE*) {}
 
 }  // namespace tsvigil

@@ -32,6 +32,8 @@ BOOL WINAPI RestoreConsolePageOnSignal(DWORD) {
 
 bool TextLinesEndWithCrLf() { return true; }
 
+const char* const kPathSeparators = "/\\";
+
 void ShowUtf8OnConsole(std::FILE* stream) {
     if (!IsConsole(stream)) return;
     const UINT page = GetConsoleOutputCP();

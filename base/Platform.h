@@ -153,6 +153,9 @@ std::string Utf8ForStream(const std::string& utf8, std::FILE* stream);
 // with CR LF, as console programs and the batch files that read them
 // expect on Windows, rather than with LF alone.
 bool TextLinesEndWithCrLf();
+// The characters that separate a path's directories: "/", and on Windows
+// also "\\".
+extern const char* const kPathSeparators;
 // For --utf8: the console behind stream shows UTF-8 for the rest of the
 // run; its code page is set back when the program ends, also on Ctrl+C.
 // Nothing where stream is no console or the system needs no switch.

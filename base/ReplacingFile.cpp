@@ -24,7 +24,7 @@ bool ReplacingFile::Open(const std::string& path) {
     // and a serial (pages are written by several threads at once); a name
     // that exists is refused.
     for (int attempt = 0; attempt < 100; ++attempt) {
-        const size_t slash = path.find_last_of('/');
+        const size_t slash = path.find_last_of(kPathSeparators);
         const std::string dir = slash == std::string::npos ? "" : path.substr(0, slash + 1);
         const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
         const std::string temp = dir + "." + base + "." + std::to_string(ProcessId()) + "-" +

@@ -15,6 +15,7 @@
 
 #include "app/Runner.h"
 #include "base/MemoryFile.h"
+#include "base/Platform.h"
 #include "stream/MemorySource.h"
 #include "tsvigil/Version.h"
 
@@ -106,6 +107,13 @@ RunResult RunTool(const std::vector<std::string>& args, const std::string& stdou
 #endif
     r.out = ReadAll(out.Path());
     r.err = ReadAll(err.Path());
+    // Where text lines end with CR LF, the tests read them with LF: the CRs
+    // themselves are the golden corpus's and the Windows end-to-end test's.
+    if (TextLinesEndWithCrLf()) {
+        for (std::string* s : {&r.out, &r.err}) {
+            for (size_t at = 0; (at = s->find("\r\n", at)) != std::string::npos;) s->erase(at, 1);
+        }
+    }
     return r;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <functional>
 #include <random>
@@ -15,8 +16,10 @@ namespace {
 // Tag, length = payload size, payload: an exactly-sized descriptor whose
 // section ends right after it.
 std::vector<uint8_t> Desc(uint8_t tag, const std::vector<uint8_t>& payload) {
-    std::vector<uint8_t> b = {tag, static_cast<uint8_t>(payload.size())};
-    b.insert(b.end(), payload.begin(), payload.end());
+    std::vector<uint8_t> b(2 + payload.size());
+    b[0] = tag;
+    b[1] = static_cast<uint8_t>(payload.size());
+    std::copy(payload.begin(), payload.end(), b.begin() + 2);
     return b;
 }
 

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "tests/TestUtil.h"
@@ -114,8 +115,8 @@ TEST(SummaryReportTest, StreamWithoutTables) {
     // begun before the first TOT is printed from the TOT's time.
     tsgen::StreamBuilder clean;
     for (int i = 0; i < 8; ++i) clean.AddFiller(0x0100);
-    tsgen::Bytes garbage(100, 0x00);
-    garbage.insert(garbage.end(), clean.Data().begin(), clean.Data().end());
+    tsgen::Bytes garbage(100 + clean.Data().size(), 0x00);
+    std::copy(clean.Data().begin(), clean.Data().end(), garbage.begin() + 100);
     std::string out = testutil::CheckBytes(garbage, false, true);
     EXPECT_NE(std::string::npos, out.find("  sync byte errors: 1\n")) << out;
     EXPECT_EQ(std::string::npos, out.find("  damaged:")) << out;
