@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #pragma once
 
-#include <stdio.h>
-
+#include <cstddef>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 #include <string>
+
+#include "base/Platform.h"
 
 namespace tsvigil {
 
@@ -16,28 +16,31 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// A stdio stream into memory (open_memstream), taken whole as a
-// std::string. File() is null when the stream could not be made.
+// A stdio stream into memory, taken whole as a std::string. File() is
+// null when the stream could not be made.
 class MemoryFile {
 public:
-    MemoryFile() : m_file(open_memstream(&m_buf, &m_size)) {}
+    MemoryFile() : m_file(OpenWriteStream(this, &MemoryFile::Append, nullptr)) {}
     ~MemoryFile() {
-        if (m_file) std::fclose(m_file);
-        std::free(m_buf);
+        if (m_file) CloseWriteStream(m_file);
     }
     MemoryFile(const MemoryFile&) = delete;
     MemoryFile& operator=(const MemoryFile&) = delete;
     std::FILE* File() const { return m_file; }
     // Closes the stream and returns what was written to it.
     std::string Take() {
-        if (m_file) std::fclose(m_file);
+        if (m_file) CloseWriteStream(m_file);
         m_file = nullptr;
-        return m_buf ? std::string(m_buf, m_size) : std::string();
+        return m_text;
     }
 
 private:
-    char* m_buf = nullptr;
-    size_t m_size = 0;
+    static long Append(void* self, const char* buf, size_t size) {
+        static_cast<MemoryFile*>(self)->m_text.append(buf, size);
+        return static_cast<long>(size);
+    }
+
+    std::string m_text;
     std::FILE* m_file;
 };
 

@@ -1,12 +1,11 @@
 // SPDX-License-Identifier: BSD-2-Clause
 #include "tools/SiBuilder.h"
 
-#include <iconv.h>
-
 #include <cstring>
 #include <map>
 #include <mutex>
 
+#include "base/Platform.h"
 #include "base/TimeValue.h"
 
 namespace tsvigil {
@@ -55,10 +54,34 @@ void AppendText(Bytes& b, const Bytes& text) {
     b.insert(b.end(), text.begin(), text.end());
 }
 
+// The JIS X 0208 code (row and cell, each plus 0x20) of one character,
+// through its code page 932 code; false for a character JIS X 0208 lacks
+// (code page 932's NEC and IBM extensions included).
+bool JisCode(Cp932Converter& sjis, const char* utf8, size_t n, uint8_t& j1, uint8_t& j2) {
+    std::string code;
+    if (sjis.Convert(utf8, n, code) != n || code.size() != 2) return false;
+    unsigned s1 = static_cast<uint8_t>(code[0]);
+    unsigned s2 = static_cast<uint8_t>(code[1]);
+    if (s1 >= 0xE0) s1 -= 0x40;
+    unsigned row = (s1 - 0x81) * 2 + 0x21;
+    if (s2 >= 0x9F) {
+        ++row;
+        s2 -= 0x7E;
+    } else {
+        s2 -= s2 >= 0x80 ? 0x20 : 0x1F;
+    }
+    // Rows 1 to 8 and 16 to 84 hold JIS X 0208's characters.
+    const unsigned r = row - 0x20;
+    if (!((r >= 1 && r <= 8) || (r >= 16 && r <= 84))) return false;
+    j1 = static_cast<uint8_t>(row);
+    j2 = static_cast<uint8_t>(s2);
+    return true;
+}
+
 Bytes EncodeOnce(const std::string& utf8) {
     Bytes out;
     bool alnum = false;  // GL invokes G1 (alphanumeric) rather than G0 (kanji)
-    iconv_t cd = iconv_open("EUC-JP", "UTF-8");
+    Cp932Converter sjis(Cp932Converter::Direction::FromUtf8);
     auto toKanji = [&]() {
         if (alnum) out.push_back(0x0F);  // LS0
         alnum = false;
@@ -94,22 +117,14 @@ Bytes EncodeOnce(const std::string& utf8) {
         } else if (cp >= 0x3041 && cp <= 0x3093) {
             // Hiragana through GR, which invokes G2 (the hiragana set).
             out.push_back(static_cast<uint8_t>(0xA1 + (cp - 0x3041)));
-        } else if (cd != reinterpret_cast<iconv_t>(-1)) {
-            char in[4] = {};
-            std::memcpy(in, utf8.data() + i, n);
-            char euc[8] = {};
-            char* ip = in;
-            char* op = euc;
-            size_t il = n, ol = sizeof euc;
-            if (iconv(cd, &ip, &il, &op, &ol) != static_cast<size_t>(-1) && op - euc == 2) {
-                toKanji();
-                out.push_back(static_cast<uint8_t>(euc[0] & 0x7F));
-                out.push_back(static_cast<uint8_t>(euc[1] & 0x7F));
-            }
+        } else if (uint8_t j1 = 0, j2 = 0; sjis.Available() && i + n <= utf8.size() &&
+                                            JisCode(sjis, utf8.data() + i, n, j1, j2)) {
+            toKanji();
+            out.push_back(j1);
+            out.push_back(j2);
         }
         i += n;
     }
-    if (cd != reinterpret_cast<iconv_t>(-1)) iconv_close(cd);
     return out;
 }
 

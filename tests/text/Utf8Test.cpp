@@ -3,8 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <string>
+
+#include "base/MemoryFile.h"
 
 namespace tsvigil {
 
@@ -49,20 +50,16 @@ TEST(SjisToUtf8Test, ValidUtf8ReplacesWhatDoesNotDecode) {
 }
 
 TEST(SjisToUtf8Test, WriterConvertsWholeLines) {
-    char* buf = nullptr;
-    size_t size = 0;
-    std::FILE* mem = open_memstream(&buf, &size);
-    ASSERT_NE(nullptr, mem);
-    std::FILE* w = OpenUtf8Writer(mem);
-    ASSERT_NE(mem, w);
+    MemoryFile mem;
+    ASSERT_NE(nullptr, mem.File());
+    std::FILE* w = OpenUtf8Writer(mem.File());
+    ASSERT_NE(mem.File(), w);
     // A character split between two writes is converted whole.
     std::fputs(" eit:\x93", w);
     std::fflush(w);
     std::fputs("\xFA(1).\n\x85\x40", w);
-    EXPECT_EQ(0, std::fclose(w));
-    std::fclose(mem);
-    EXPECT_EQ(" eit:日(1).\n\xE3\x80\x93", std::string(buf, size));
-    std::free(buf);
+    EXPECT_EQ(0, CloseWriteStream(w));
+    EXPECT_EQ(" eit:日(1).\n\xE3\x80\x93", mem.Take());
 }
 
 }  // namespace
