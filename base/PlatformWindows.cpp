@@ -11,6 +11,10 @@
 #endif
 #include <windows.h>
 #include <shellapi.h>
+// <windows.h> names ReplaceFileA or ReplaceFileW ReplaceFile by a macro,
+// which would rename the interface's own ReplaceFile here but not where it
+// is called.
+#undef ReplaceFile
 
 #include <fcntl.h>
 #include <io.h>

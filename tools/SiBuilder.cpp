@@ -54,34 +54,30 @@ void AppendText(Bytes& b, const Bytes& text) {
     b.insert(b.end(), text.begin(), text.end());
 }
 
-// The JIS X 0208 code (row and cell, each plus 0x20) of one character,
-// through its code page 932 code; false for a character JIS X 0208 lacks
-// (code page 932's NEC and IBM extensions included).
-bool JisCode(Cp932Converter& sjis, const char* utf8, size_t n, uint8_t& j1, uint8_t& j2) {
-    std::string code;
-    if (sjis.Convert(utf8, n, code) != n || code.size() != 2) return false;
-    unsigned s1 = static_cast<uint8_t>(code[0]);
-    unsigned s2 = static_cast<uint8_t>(code[1]);
-    if (s1 >= 0xE0) s1 -= 0x40;
-    unsigned row = (s1 - 0x81) * 2 + 0x21;
-    if (s2 >= 0x9F) {
-        ++row;
-        s2 -= 0x7E;
+// A double-byte Shift_JIS code as JIS X 0208's row and cell (0x21 to
+// 0x7E each); false for the codes past row 94 (vendor extensions).
+bool SjisToJis(uint8_t lead, uint8_t trail, uint8_t& row, uint8_t& cell) {
+    if (!((lead >= 0x81 && lead <= 0x9F) || (lead >= 0xE0 && lead <= 0xEF))) return false;
+    if (trail < 0x40 || trail == 0x7F || trail > 0xFC) return false;
+    unsigned r = (lead <= 0x9F ? lead - 0x71u : lead - 0xB1u) * 2 + 1;
+    unsigned t = trail > 0x7F ? trail - 1u : trail;
+    if (t >= 0x9E) {
+        ++r;
+        t -= 0x7D;
     } else {
-        s2 -= s2 >= 0x80 ? 0x20 : 0x1F;
+        t -= 0x1F;
     }
-    // Rows 1 to 8 and 16 to 84 hold JIS X 0208's characters.
-    const unsigned r = row - 0x20;
-    if (!((r >= 1 && r <= 8) || (r >= 16 && r <= 84))) return false;
-    j1 = static_cast<uint8_t>(row);
-    j2 = static_cast<uint8_t>(s2);
-    return true;
+    row = static_cast<uint8_t>(r);
+    cell = static_cast<uint8_t>(t);
+    return row >= 0x21 && row <= 0x7E && cell >= 0x21 && cell <= 0x7E;
 }
 
 Bytes EncodeOnce(const std::string& utf8) {
     Bytes out;
     bool alnum = false;  // GL invokes G1 (alphanumeric) rather than G0 (kanji)
-    Cp932Converter sjis(Cp932Converter::Direction::FromUtf8);
+    // Kanji and the other JIS X 0208 characters by way of code page 932,
+    // whose double-byte codes are JIS X 0208's rows and cells rearranged.
+    Cp932Converter toSjis(Cp932Converter::Direction::FromUtf8);
     auto toKanji = [&]() {
         if (alnum) out.push_back(0x0F);  // LS0
         alnum = false;
@@ -117,11 +113,15 @@ Bytes EncodeOnce(const std::string& utf8) {
         } else if (cp >= 0x3041 && cp <= 0x3093) {
             // Hiragana through GR, which invokes G2 (the hiragana set).
             out.push_back(static_cast<uint8_t>(0xA1 + (cp - 0x3041)));
-        } else if (uint8_t j1 = 0, j2 = 0; sjis.Available() && i + n <= utf8.size() &&
-                                            JisCode(sjis, utf8.data() + i, n, j1, j2)) {
-            toKanji();
-            out.push_back(j1);
-            out.push_back(j2);
+        } else {
+            std::string sjis;
+            uint8_t row = 0, cell = 0;
+            if (n <= utf8.size() - i && toSjis.Convert(utf8.data() + i, n, sjis) == n && sjis.size() == 2 &&
+                SjisToJis(static_cast<uint8_t>(sjis[0]), static_cast<uint8_t>(sjis[1]), row, cell)) {
+                toKanji();
+                out.push_back(row);
+                out.push_back(cell);
+            }
         }
         i += n;
     }
@@ -130,8 +130,9 @@ Bytes EncodeOnce(const std::string& utf8) {
 
 }  // namespace
 
-// The schedule encodes the same few names thousands of times, and iconv_open
-// costs more than a recording's filler packets: each text is encoded once.
+// The schedule encodes the same few names thousands of times, and opening a
+// converter costs more than a recording's filler packets: each text is
+// encoded once.
 Bytes EncodeAribText(const std::string& utf8) {
     static std::mutex lock;
     static std::map<std::string, Bytes> done;
