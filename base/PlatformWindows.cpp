@@ -152,14 +152,8 @@ FileHandle OpenForReading(const std::string& path) {
         SetErrnoFromSystem();
         return kNoFile;
     }
-    BY_HANDLE_FILE_INFORMATION info{};
-    if (GetFileInformationByHandle(h, &info) && (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
-        // A directory opens (backup semantics) only to be told apart here,
-        // as POSIX systems tell it on the first read.
-        CloseHandle(h);
-        errno = EISDIR;
-        return kNoFile;
-    }
+    // A directory opens too (backup semantics), as on POSIX systems: its
+    // first read fails with EISDIR.
     return FromHandle(h);
 }
 
@@ -186,7 +180,8 @@ long long ReadSome(FileHandle file, void* buf, size_t size) {
         const DWORD code = GetLastError();
         // The writer of a pipe closed its end: the input has ended.
         if (code == ERROR_BROKEN_PIPE || code == ERROR_HANDLE_EOF) return 0;
-        errno = ErrnoOf(code);
+        // What a directory's handle answers to a read.
+        errno = code == ERROR_INVALID_FUNCTION ? EISDIR : ErrnoOf(code);
         return -1;
     }
     return got;

@@ -10,6 +10,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "base/Platform.h"
 #include "tests/TestUtil.h"
 #include "tools/TestStream.h"
 
@@ -56,7 +57,7 @@ TEST(ProgressTest, ReportOnTheSameTerminalErasesTheLineFirst) {
         Progress p(err, 1000LL * 1000 * 1000, true);
         std::FILE* report = p.Wrap(out);
         std::fputs(" sync byte error.\n", report);
-        std::fclose(report);
+        CloseWriteStream(report);
     }
     EXPECT_EQ("\r   0% of 1000 MB, 0 MB/s\r\033[K", Captured(err, ebuf, esize));
     EXPECT_EQ(" sync byte error.\n", Captured(out, obuf, osize));

@@ -2,13 +2,14 @@
 #include "text/ARIBStringDecoder.h"
 
 #include <gtest/gtest.h>
-#include <iconv.h>
 
 #include <cstdint>
 #include <cstring>
 #include <random>
 #include <string>
 #include <vector>
+
+#include "base/Platform.h"
 
 namespace tsvigil {
 
@@ -26,16 +27,13 @@ std::string DecodeFresh(const std::vector<uint8_t>& in) {
     return Decode(dec, in, 1);
 }
 
-// Code page 932 to UTF-8 by glibc's iconv, an independent reading of the
-// Shift_JIS bytes.
-std::string SjisToUtf8(std::string in) {
-    iconv_t cd = iconv_open("UTF-8", "CP932");
-    std::vector<char> dst(in.size() * 4 + 16);
-    char *ip = in.data(), *op = dst.data();
-    size_t il = in.size(), ol = dst.size();
-    const bool ok = cd != iconv_t(-1) && iconv(cd, &ip, &il, &op, &ol) != size_t(-1) && il == 0;
-    if (cd != iconv_t(-1)) iconv_close(cd);
-    return ok ? std::string(dst.data(), op) : "<iconv failed>";
+// Code page 932 to UTF-8 by the system's table (glibc's iconv, Windows'
+// code page 932), an independent reading of the Shift_JIS bytes.
+std::string SjisToUtf8(const std::string& in) {
+    Cp932Converter cd(Cp932Converter::Direction::ToUtf8);
+    std::string out;
+    const bool ok = cd.Available() && cd.Convert(in.data(), in.size(), out) == in.size();
+    return ok ? out : "<iconv failed>";
 }
 
 }  // namespace
