@@ -626,9 +626,10 @@ int RunParsed(const CommandLine& cmd, std::FILE* out, std::FILE* err, const Hold
     if (wrapped) closed = CloseWriteStream(wrapped.release()) == 0;
     progress.Finish();
     // The ranking comes after everything else: with the JSON Lines, or
-    // beside the verdict lines where they go apart from the report.
+    // beside the verdict lines where they go apart from the report, its
+    // names shown as theirs are.
     if (cmd.rank && !lost)
-        WriteRanking(!cmd.json && run.verdictOut ? run.verdictOut : out, files, ranked,
+        WriteRanking(!cmd.json && run.verdictOut ? run.verdictOut : out, cmd.json ? files : shown, ranked,
                      cmd.json ? RankStyle::kJson : cmd.utf8 ? RankStyle::kUtf8 : RankStyle::kShiftJis);
     // A report that did not reach its destination (a closed standard
     // output, a full disk) is the one failure of the run itself.
