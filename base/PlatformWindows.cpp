@@ -19,6 +19,7 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <cstdlib>
@@ -29,6 +30,8 @@
 #include <thread>
 
 #include "base/Platform.h"
+
+#include <algorithm>
 
 namespace tsvigil {
 
@@ -446,6 +449,39 @@ void HoldClosedStandardStreams() {
     }
 }
 
+namespace {
+
+// A Windows shell hands wildcards to the program: an argument whose last
+// component holds * or ? (and that is no option) stands for the files it
+// matches, sorted by their names' bytes as a POSIX shell would give them;
+// one that matches no file stays as it was, and is then unreadable.
+void AddExpanded(const wchar_t* arg, std::vector<std::string>& args) {
+    const std::wstring given = arg;
+    const size_t cut = given.find_last_of(L"\\/:");
+    const std::wstring dir = cut == std::wstring::npos ? std::wstring() : given.substr(0, cut + 1);
+    const bool wild = given.find_first_of(L"*?", dir.size()) != std::wstring::npos;
+    if (!wild || given.empty() || given[0] == L'-' || dir.find_first_of(L"*?") != std::wstring::npos) {
+        args.push_back(Narrow(given.data(), given.size()));
+        return;
+    }
+    std::vector<std::string> found;
+    WIN32_FIND_DATAW data;
+    const HANDLE h = FindFirstFileW(given.c_str(), &data);
+    if (h != INVALID_HANDLE_VALUE) {
+        do {
+            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) continue;
+            const std::wstring path = dir + data.cFileName;
+            found.push_back(Narrow(path.data(), path.size()));
+        } while (FindNextFileW(h, &data));
+        FindClose(h);
+    }
+    if (found.empty()) found.push_back(Narrow(given.data(), given.size()));
+    std::sort(found.begin(), found.end());
+    args.insert(args.end(), found.begin(), found.end());
+}
+
+}  // namespace
+
 std::vector<std::string> Utf8Arguments(int argc, char** argv) {
     std::vector<std::string> args;
     int count = 0;
@@ -454,7 +490,10 @@ std::vector<std::string> Utf8Arguments(int argc, char** argv) {
         for (int i = 0; i < argc; ++i) args.emplace_back(argv[i] ? argv[i] : "");
         return args;
     }
-    for (int i = 0; i < count; ++i) args.push_back(Narrow(wide[i], wcslen(wide[i])));
+    for (int i = 0; i < count; ++i) {
+        if (i == 0) args.push_back(Narrow(wide[i], wcslen(wide[i])));
+        else AddExpanded(wide[i], args);
+    }
     LocalFree(wide);
     return args;
 }

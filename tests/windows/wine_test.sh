@@ -3,8 +3,9 @@
 # The Windows program under Wine, run as its users run it: the demo
 # recording's outputs equal the Linux build's (CR LF aside), a file named in
 # Japanese, a path longer than 260 characters, standard input from a pipe,
-# --jobs 2 over several files, packets past 4 GiB, and the recorder's
-# PostRecEnd.bat with a faked path.
+# --jobs 2 over several files, packets past 4 GiB, wildcards, a file held
+# open for writing by another process, a 1 GiB recording (timed, no gate),
+# and the recorder's PostRecEnd.bat with a faked path.
 # Usage: wine_test.sh RUNNER TSVIGIL.EXE TSVIGIL-MKTS.EXE WORKDIR LINUX_TSVIGIL POSTRECEND.BAT
 set -u
 run=$1 exe=$2 mkts=$3 work=$4 host=$5 bat=$6
@@ -83,6 +84,40 @@ dd if=demo.ts of=big.ts bs=1M seek=4500 conv=notrunc status=none
 grep -q '"offset_from":[0-9]\{10\}' linux.big && ok || fail "4 GiB: no finding past 4 GiB in Linux's JSON"
 same linux.big win.big "4 GiB: JSON differs from Linux's"
 rm -f big.ts
+
+# Wildcards: a Windows shell leaves them to the program, which checks the
+# files they match in name order; one that matches nothing is unreadable.
+mkdir -p wild && cp demo.ts wild/b.ts && cp demo.ts wild/a.ts
+"$run" "$exe" -q --verdict 'wild\*.ts' 'wild/none*.ts' >wild.verdict 2>/dev/null
+tr -d '\r' <wild.verdict | sed 's/: .*//' >wild.names
+printf 'wild\\a.ts\nwild\\b.ts\nwild/none*.ts\n' >want.wild
+same want.wild wild.names "wildcards: the files matched, in name order"
+
+# A recording its recorder still holds open for writing is unreadable: the
+# check opens it sharing read access only. (Wine tells the sharing violation
+# as a missing file; Windows as EACCES.)
+"$run" cmd /c "ping -n 6 127.0.0.1 >held.ts" >/dev/null 2>&1 &
+holder=$!
+tries=0
+while [ ! -e held.ts ] && [ $tries -lt 50 ]; do sleep 0.1; tries=$((tries + 1)); done
+sleep 1
+"$run" "$exe" -q --verdict held.ts >held.verdict 2>/dev/null
+[ $? -eq 3 ] && grep -q '^held[.]ts: unreadable' held.verdict && ok || fail "a file held open for writing: unreadable"
+wait $holder
+
+# A 1 GiB recording is checked at all; how long it took is printed (Wine's
+# speed is not Windows', so it is no gate).
+gen=$(dirname "$host")/tsvigil-mkts
+if [ -x "$gen" ] && "$gen" --si --size 188 --bytes 1G big1g.ts >/dev/null 2>&1; then
+    start=$(date +%s%N)
+    "$run" "$exe" -q --verdict big1g.ts >big1g.verdict 2>/dev/null
+    end=$(date +%s%N)
+    grep -q '^big1g[.]ts: ok' big1g.verdict && ok || fail "1 GiB: not checked whole"
+    echo "1 GiB under Wine: $(( (end - start) / 1000000 )) ms"
+    rm -f big1g.ts
+else
+    fail "1 GiB: no recording made ($gen)"
+fi
 
 # PostRecEnd.bat as a recorder runs it, with the recording's path in
 # FilePath: JSON and page beside it, the verdict line in tsvigil.log, and
