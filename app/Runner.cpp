@@ -557,6 +557,14 @@ struct Given {
     std::FILE* err;
 };
 
+// Names are UTF-8 inside; a person reads them in the code page of where
+// they are shown (to), unless --utf8 asks for UTF-8 throughout.
+std::vector<std::string> ShownNames(const std::vector<std::string>& files, bool utf8, std::FILE* to) {
+    std::vector<std::string> shown;
+    for (const auto& f : files) shown.push_back(utf8 ? f : Utf8ForStream(f, to));
+    return shown;
+}
+
 int RunParsed(const CommandLine& cmd, std::FILE* out, std::FILE* err, const HoldLimits& hold, const Given& given) {
     std::vector<std::string> files;
     PagePlan plan;
@@ -582,13 +590,8 @@ int RunParsed(const CommandLine& cmd, std::FILE* out, std::FILE* err, const Hold
     }
     std::FILE* const screen = out;
     if (report.File()) out = report.File();
-    // Names are UTF-8 inside; a person reads them in the code page of
-    // where they are shown, unless --utf8 asks for UTF-8 throughout.
-    std::vector<std::string> shown(files.size()), shownErr(files.size());
-    for (size_t i = 0; i < files.size(); ++i) {
-        shown[i] = cmd.utf8 ? files[i] : Utf8ForStream(files[i], given.out);
-        shownErr[i] = cmd.utf8 ? files[i] : Utf8ForStream(files[i], given.err);
-    }
+    const std::vector<std::string> shown = ShownNames(files, cmd.utf8, given.out);
+    const std::vector<std::string> shownErr = ShownNames(files, cmd.utf8, given.err);
     // Each file's recorded programmes, written by its own check only.
     std::vector<RankedFile> ranked(cmd.rank ? files.size() : 0);
     auto withPage = [&](size_t i) {
