@@ -93,13 +93,15 @@ windows:
 # that need no POSIX facility, the golden corpus, the invariants and
 # tests/windows/wine_test.sh, which compares with the Linux build's outputs.
 # Left out there: a conversion test that takes over a minute under Wine, and
-# a test that looks for Windows paths unescaped in JSON.
+# a test that looks for Windows paths unescaped in JSON. A test that fails
+# runs once more: Wine on a busy machine now and then hangs a program at
+# its start, which says nothing of the program.
 WINE_SKIP ?= SjisToUtf8Test.ConvertsAndNeverStopsEarly|JsonReportTest.DemoRecordingValues
 windows-test: tool
 	@cmake -S . -B $(WIN_BUILD) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release -DTSVIGIL_TESTS=ON \
 		-DTSVIGIL_HOST_TOOL=$(CURDIR)/$(BUILD)/tsvigil >/dev/null
 	@cmake --build $(WIN_BUILD) -j $(JOBS)
-	@cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS) -E '^($(WINE_SKIP))$$' 
+	@cd $(WIN_BUILD) && ctest --output-on-failure -j $(JOBS) --repeat until-pass:2 -E '^($(WINE_SKIP))$$'
 
 # Speed and memory against `cat` and against the floor (../shared/bench/readcc.c,
 # when that folder is beside the project) on 1 GiB and 4 GiB generated
