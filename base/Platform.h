@@ -137,7 +137,7 @@ public:
     size_t Convert(const char* s, size_t n, std::string& out);
 
 private:
-    Direction m_direction;
+    [[maybe_unused]] Direction m_direction;  // read on Windows only
     void* m_handle;
 };
 
